@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds in Release and runs the benchmarks; prints one "name: value unit"
+# line per figure.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps"
+cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
+"$root/build-release/bench/capture_bench"

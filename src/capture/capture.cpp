@@ -1,0 +1,204 @@
+#include "capture/capture.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "capture/raw_take.h"
+#include "capture/signal_processing.h"
+
+namespace tavrin::capture {
+
+namespace {
+
+bool IsFull(const platform::WaveHeader& header) {
+  return header.BytesRecorded.load(std::memory_order_acquire) ==
+         static_cast<std::uint32_t>(kBufferBytes);
+}
+
+void Show(CaptureContext& context, const std::string& text) {
+  if (context.ShowMessage) context.ShowMessage(text);
+}
+
+// Complete halves, oldest first. After a late poll both halves can be complete
+// and the second half of the ring may hold the older audio.
+std::vector<int> CompleteHalvesOldestFirst(const RecorderState& state) {
+  std::vector<int> halves;
+  for (int half = 0; half < 2; ++half) {
+    int done = 0;
+    for (int i = half * kBuffersPerHalf; i < (half + 1) * kBuffersPerHalf; ++i) {
+      done += state.BufferDone[i];
+    }
+    if (done == kBuffersPerHalf) halves.push_back(half);
+  }
+  if (halves.size() == 2 && state.BufferNumbers[kBuffersPerHalf] < state.BufferNumbers[0]) {
+    std::swap(halves[0], halves[1]);
+  }
+  return halves;
+}
+
+void MarkDone(RecorderState& state) {
+  for (int i = 0; i < kRingBuffers; ++i) state.BufferDone[i] = IsFull(state.WaveHeaders[i]) ? 1 : 0;
+}
+
+void NoteDroppedFrames(RecorderState& state, CaptureContext& context) {
+  const std::uint64_t dropped = context.Device.DroppedFrames();
+  if (dropped <= state.DeviceDroppedSeen) return;
+  const std::uint64_t fresh = dropped - state.DeviceDroppedSeen;
+  state.DeviceDroppedSeen = dropped;
+  if (!state.Recording) return;
+  state.LostFrames += fresh;
+  if (context.Observer) context.Observer->FramesLost(state.LostFrames);
+}
+
+}  // namespace
+
+std::string RefusedDeviceMessage(const std::string& deviceName) {
+  return "The audio recording device:\n" + deviceName +
+         "\ncan not be used!\nPlease install another device.";
+}
+
+std::uint32_t EnumerateDevices(RecorderState& state, CaptureContext& context) {
+  const std::uint32_t count = context.Device.GetNumDevs();
+  for (std::uint32_t id = 0; id < kDeviceNameSlots || id < kDeviceCapsSlots; ++id) {
+    platform::WaveInCaps caps{};
+    const bool present = id < count && context.Device.GetDevCaps(id, caps) == platform::kMmNoError;
+    if (!present) caps = platform::WaveInCaps{};
+    if (id < kDeviceCapsSlots) state.DeviceCaps[id] = caps;
+    if (id < kDeviceNameSlots) state.DeviceNames[id] = caps.Name;
+  }
+  return count;
+}
+
+bool OpenCapture(RecorderState& state, CaptureContext& context) {
+  if (state.DeviceOpen) return true;
+  if (state.DeviceCaps[0].Formats < platform::kWaveFormat4S16) {
+    Show(context, RefusedDeviceMessage(state.DeviceName));
+    return false;
+  }
+  state.BufferSequence = 0;
+  state.LastBufferIndex = 0;
+  state.HalvesWritten = 0;
+  if (state.TakeLength == 0) state.TakeLength = 1;
+
+  const platform::WaveFormat format{};
+  const platform::MmResult result = context.Device.Open(0, format);
+  if (result != platform::kMmNoError) {
+    Show(context, context.Device.GetErrorText(result));
+    return false;
+  }
+  state.DeviceOpen = true;
+  state.DeviceDroppedSeen = context.Device.DroppedFrames();
+  for (int i = 0; i < kRingBuffers; ++i) {
+    platform::WaveHeader& header = state.WaveHeaders[i];
+    const std::uint32_t number = ++state.BufferSequence;
+    header.Data = reinterpret_cast<char*>(state.CaptureMemory.data()) +
+                  static_cast<std::size_t>(i) * kBufferBytes;
+    header.BufferLength = kBufferBytes;
+    header.BytesRecorded.store(0, std::memory_order_relaxed);
+    header.User = number;
+    header.Flags = 0;
+    state.BufferNumbers[i] = number;
+    context.Device.PrepareHeader(header);
+    context.Device.AddBuffer(header);
+  }
+  context.Device.Start();
+  platform::WaveInCaps caps{};
+  if (context.Device.GetDevCaps(0, caps) == platform::kMmNoError) state.DeviceCaps[0] = caps;
+  return true;
+}
+
+void PollCapture(RecorderState& state, CaptureContext& context) {
+  if (!state.DeviceOpen) return;
+  state.CurrentBuffer = -1;
+  MarkDone(state);
+  for (int i = 0; i < kRingBuffers; ++i) {
+    const std::uintptr_t number = state.WaveHeaders[i].User;
+    if (state.BufferDone[i] == 1 && number > state.LastBufferIndex) {
+      state.LastBufferIndex = static_cast<std::uint32_t>(number);
+      state.CurrentBuffer = i;
+    }
+  }
+  if (state.CurrentBuffer >= 0) {
+    SplitBuffer(state);
+    StoreBufferPeaks(state);
+    ComputeChannelMeans(state);
+    if (state.Recording) {
+      state.RecordedBuffers = state.LastBufferIndex;
+      if (context.Observer) {
+        context.Observer->PushLevelHistory();
+        context.Observer->DrawTimeBarColumn();
+      }
+    }
+    state.WaveHeaders[state.CurrentBuffer].User = 0;
+    if (!state.Minimized && context.Observer) {
+      context.Observer->DrawLevelMeter();
+      context.Observer->DrawDcMeter();
+      if (state.Recording) context.Observer->DrawLevelChart();
+    }
+  }
+  NoteDroppedFrames(state, context);
+  for (int half : CompleteHalvesOldestFirst(state)) WriteHalfRing(state, context, half);
+}
+
+void CloseCapture(RecorderState& state, CaptureContext& context) {
+  if (!state.DeviceOpen) return;
+  // Stop the device first so that nothing completes while the ring is flushed.
+  context.Device.Reset();
+  NoteDroppedFrames(state, context);
+  MarkDone(state);
+  const bool wasRecording = state.Recording;
+  std::array<bool, kRingBuffers> written{};
+  for (int half : CompleteHalvesOldestFirst(state)) {
+    const int first = half * kBuffersPerHalf;
+    for (int i = first; i < first + kBuffersPerHalf; ++i) {
+      state.LastBufferIndex = std::max(state.LastBufferIndex, state.BufferNumbers[i]);
+      written[i] = true;
+    }
+    // May wrap a loop take, which renumbers the other half from 1.
+    WriteHalfToTake(state, context, half);
+  }
+  // The half being filled: its complete buffers come first in ring order.
+  for (int i = 0; i < kRingBuffers; ++i) {
+    if (!written[i] && state.BufferDone[i] == 1) WriteBufferToTake(state, context, i);
+  }
+  for (platform::WaveHeader& header : state.WaveHeaders) context.Device.UnprepareHeader(header);
+  context.Device.Close();
+  const bool takeEndedHere = wasRecording && state.Recording;
+  state.Recording = false;
+  state.DeviceOpen = false;
+  if (takeEndedHere) FinishTake(state, state.LastBufferIndex);
+}
+
+bool StartTake(RecorderState& state, CaptureContext& context) {
+  if (state.Recording) return false;
+  if (state.DeviceName.empty()) {
+    Show(context, "No Audio Device Selected");
+    return false;
+  }
+  state.RawStream.Close();
+  CloseCapture(state, context);
+  std::error_code ignored;
+  std::filesystem::remove(state.RawPath, ignored);
+  state.RecordedBuffers = 0;
+  state.LoopWrapped = false;
+  state.LostFrames = 0;
+  if (const int error = state.RawStream.Create(state.RawPath); error != 0) {
+    Show(context, std::string(std::strerror(error)));
+    OpenCapture(state, context);
+    return false;
+  }
+  if (!OpenCapture(state, context)) return false;
+  state.Recording = true;
+  return true;
+}
+
+void StopTake(RecorderState& state, CaptureContext& context) {
+  if (!state.Recording) return;
+  CloseCapture(state, context);
+  if (context.ProcessMessages) context.ProcessMessages();
+  OpenCapture(state, context);
+}
+
+}  // namespace tavrin::capture

@@ -1,0 +1,63 @@
+#pragma once
+// Wave-input capture: the device runs for as long as the recorder window is up
+// and is polled every 100 ms. Each poll processes the newest complete buffer for
+// the meters; every complete half of the 40-buffer ring goes to the raw take
+// (while recording) and back to the device.
+
+#include <functional>
+#include <string>
+
+#include "capture/recorder_state.h"
+#include "platform/wave_in.h"
+
+namespace tavrin::capture {
+
+// What the recorder window draws while capture runs. Every hook defaults to
+// nothing so engines and tests run without a window.
+class CaptureObserver {
+public:
+  virtual ~CaptureObserver() = default;
+  virtual void PushLevelHistory() {}
+  virtual void DrawTimeBarColumn() {}
+  virtual void DrawLevelMeter() {}
+  virtual void DrawDcMeter() {}
+  virtual void DrawLevelChart() {}
+  // The device dropped audio during the take; `totalFrames` so far.
+  virtual void FramesLost(std::uint64_t totalFrames) { (void)totalFrames; }
+  // A take ended on its own (a write to the raw take failed).
+  virtual void TakeEnded() {}
+};
+
+using ShowMessageFn = std::function<void(const std::string&)>;
+using ProcessMessagesFn = std::function<void()>;
+
+// The engine's ties to the outside: the device, and the user through two callbacks.
+struct CaptureContext {
+  platform::WaveIn& Device;
+  ShowMessageFn ShowMessage;
+  ProcessMessagesFn ProcessMessages;
+  CaptureObserver* Observer = nullptr;
+};
+
+// Reads the capability record and name of every wave-input device. Records
+// beyond the tables' sizes are not stored. Returns the device count.
+std::uint32_t EnumerateDevices(RecorderState& state, CaptureContext& context);
+
+// Opens device 0 and starts it with the 40 buffers numbered 1..40. Returns
+// true when the device is open (also when it already was).
+bool OpenCapture(RecorderState& state, CaptureContext& context);
+void PollCapture(RecorderState& state, CaptureContext& context);
+// Writes the complete buffers still in the ring (while recording), stops and
+// closes the device. A take that was recording ends here with its length set.
+void CloseCapture(RecorderState& state, CaptureContext& context);
+
+// Record: a new empty raw take, the device reopened, `Recording` set. Returns
+// false, with the reason shown, when no take could be started.
+bool StartTake(RecorderState& state, CaptureContext& context);
+// Stop: the take is flushed and closed and the device reopened for the meters.
+void StopTake(RecorderState& state, CaptureContext& context);
+
+// Text shown when the device lacks 44.1 kHz 16-bit stereo.
+std::string RefusedDeviceMessage(const std::string& deviceName);
+
+}  // namespace tavrin::capture

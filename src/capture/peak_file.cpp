@@ -1,0 +1,72 @@
+#include "capture/peak_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace tavrin::capture {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+void PutLe16(std::uint8_t* out, std::int16_t value) {
+  const auto bits = static_cast<std::uint16_t>(value);
+  out[0] = static_cast<std::uint8_t>(bits & 0xFF);
+  out[1] = static_cast<std::uint8_t>(bits >> 8);
+}
+
+std::int16_t GetLe16(const std::uint8_t* in) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
+}
+
+}  // namespace
+
+bool PeakFileFits(std::int64_t fileBytes, std::uint32_t takeLength) {
+  return fileBytes >= 0 && (fileBytes / 2) / 4 == static_cast<std::int64_t>(takeLength);
+}
+
+int WritePeakFile(const RecorderState& state, const std::string& path, std::uint32_t takeLength) {
+  const std::uint32_t buffers = std::min(takeLength, kPeakTableEntries - 1);
+  File file(std::fopen(path.c_str(), "wb"));
+  if (!file) return errno;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(buffers) * 8);
+  for (std::uint32_t k = 1; k <= buffers; ++k) {
+    std::uint8_t* out = bytes.data() + static_cast<std::size_t>(k - 1) * 8;
+    PutLe16(out, state.PeakMaxLeft[k]);
+    PutLe16(out + 2, state.PeakMinLeft[k]);
+    PutLe16(out + 4, state.PeakMaxRight[k]);
+    PutLe16(out + 6, state.PeakMinRight[k]);
+  }
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+    return errno ? errno : EIO;
+  if (std::fflush(file.get()) != 0) return errno;
+  return 0;
+}
+
+bool ReadPeakFile(RecorderState& state, const std::string& path, std::uint32_t takeLength) {
+  std::error_code code;
+  const auto size = std::filesystem::file_size(path, code);
+  if (code || !PeakFileFits(static_cast<std::int64_t>(size), takeLength)) return false;
+  if (takeLength >= kPeakTableEntries) return false;
+  File file(std::fopen(path.c_str(), "rb"));
+  if (!file) return false;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(takeLength) * 8);
+  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
+  for (std::uint32_t k = 1; k <= takeLength; ++k) {
+    const std::uint8_t* in = bytes.data() + static_cast<std::size_t>(k - 1) * 8;
+    state.PeakMaxLeft[k] = GetLe16(in);
+    state.PeakMinLeft[k] = GetLe16(in + 2);
+    state.PeakMaxRight[k] = GetLe16(in + 4);
+    state.PeakMinRight[k] = GetLe16(in + 6);
+  }
+  return true;
+}
+
+}  // namespace tavrin::capture

@@ -1,0 +1,23 @@
+#pragma once
+// The peak file caches a take's peak tables: four little-endian int16 values
+// per buffer (left max, left min, right max, right min) for buffers 1..N.
+
+#include <cstdint>
+#include <string>
+
+#include "capture/recorder_state.h"
+
+namespace tavrin::capture {
+
+// A peak file fits a take when its length in int16 values, divided by four
+// (integer division), equals the take's length in buffers.
+bool PeakFileFits(std::int64_t fileBytes, std::uint32_t takeLength);
+
+// Writes the peaks of buffers 1..takeLength. Returns 0 or errno.
+int WritePeakFile(const RecorderState& state, const std::string& path, std::uint32_t takeLength);
+
+// Loads the peaks of buffers 1..takeLength when the file fits the take.
+// Returns false, with the tables untouched, when it does not or cannot be read.
+bool ReadPeakFile(RecorderState& state, const std::string& path, std::uint32_t takeLength);
+
+}  // namespace tavrin::capture

@@ -1,0 +1,155 @@
+#include "capture/raw_take.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "capture/signal_processing.h"
+
+namespace tavrin::capture {
+
+namespace {
+
+constexpr std::array<RecordingMode, kRecordingModeCount> kRecordingModes{{
+    {"连续", 0},
+    {"Loop 3 min", 3},
+    {"Loop 5 min", 5},
+    {"Loop10 min", 10},
+    {"Loop15 min", 15},
+    {"Loop 20 min", 20},
+    {"Loop 30 min", 30},
+    {"Loop 60 min", 60},
+}};
+
+// A write to the take failed: the take ends with what reached the disk, in
+// whole buffers, and the user is told why.
+void AbortTake(RecorderState& state, CaptureContext& context, int error) {
+  state.Recording = false;
+  const std::int64_t wholeBuffers = state.RawStream.Size() / kBufferBytes;
+  state.RawStream.Truncate(wholeBuffers * kBufferBytes);
+  const std::int64_t position = std::min(state.RawStream.Position(), wholeBuffers * kBufferBytes);
+  FinishTake(state, static_cast<std::uint32_t>(position / kBufferBytes));
+  if (context.ShowMessage) {
+    context.ShowMessage(error == ENOSPC || error == EDQUOT
+                            ? "There is no space on drive " + state.ProgramDrive
+                            : std::string(std::strerror(error)));
+  }
+  if (context.Observer) context.Observer->TakeEnded();
+}
+
+void MovePeaks(RecorderState& state, std::uint32_t from, std::uint32_t to) {
+  if (from == 0 || from >= kPeakTableEntries || to == 0 || to >= kPeakTableEntries) return;
+  state.PeakMaxLeft[to] = state.PeakMaxLeft[from];
+  state.PeakMinLeft[to] = state.PeakMinLeft[from];
+  state.PeakMaxRight[to] = state.PeakMaxRight[from];
+  state.PeakMinRight[to] = state.PeakMinRight[from];
+}
+
+// Split and measure each buffer of the half that no poll has processed yet.
+void ProcessUnprocessed(RecorderState& state, int firstRing, int count) {
+  for (int i = firstRing; i < firstRing + count; ++i) {
+    if (state.WaveHeaders[i].User == 0) continue;
+    state.CurrentBuffer = i;
+    SplitBuffer(state);
+    StoreBufferPeaks(state);
+    state.WaveHeaders[i].User = 0;
+  }
+}
+
+}  // namespace
+
+const std::array<RecordingMode, kRecordingModeCount>& RecordingModes() {
+  return kRecordingModes;
+}
+
+void ApplyLoopMode(RecorderState& state, int modeIndex) {
+  if (modeIndex < 0 || modeIndex >= kRecordingModeCount) modeIndex = 0;
+  const RecordingMode& mode = kRecordingModes[modeIndex];
+  state.LoopMode = mode.LoopMinutes > 0;
+  if (state.LoopMode) state.LoopMinutes = mode.LoopMinutes;
+  state.LoopHalves = static_cast<std::int32_t>(std::lround(state.LoopMinutes * 60 / 2.0));
+  state.TimeScaleMinutes = state.LoopMode ? state.LoopMinutes : 3;
+}
+
+void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half) {
+  if (!state.Recording || state.RawPath.empty()) return;
+  const int first = half * kBuffersPerHalf;
+  const int other = (1 - half) * kBuffersPerHalf;
+  ++state.HalvesWritten;
+  ProcessUnprocessed(state, first, kBuffersPerHalf);
+  if (state.LoopMode) {
+    if (state.HalvesWritten == state.LoopHalves) {
+      // This half fills the ring: the half being filled now lands at its start.
+      state.BufferSequence = 0;
+      state.LastBufferIndex = 0;
+      state.LoopWrapped = true;
+      for (int i = other; i < other + kBuffersPerHalf; ++i) {
+        const std::uint32_t number = ++state.BufferSequence;
+        // A buffer a poll already measured keeps its peaks under its new number.
+        if (state.WaveHeaders[i].User == 0) {
+          MovePeaks(state, state.BufferNumbers[i], number);
+        } else {
+          state.WaveHeaders[i].User = number;
+        }
+        state.BufferNumbers[i] = number;
+      }
+    } else if (state.HalvesWritten == state.LoopHalves + 1) {
+      state.HalvesWritten = 1;
+      state.RawStream.Seek(0);
+    }
+  }
+  const int error = state.RawStream.Write(
+      state.CaptureMemory.data() + static_cast<std::size_t>(half) * kHalfRingBytes, kHalfRingBytes);
+  if (error != 0) AbortTake(state, context, error);
+}
+
+void WriteHalfRing(RecorderState& state, CaptureContext& context, int half) {
+  WriteHalfToTake(state, context, half);
+  const int first = half * kBuffersPerHalf;
+  for (int i = first; i < first + kBuffersPerHalf; ++i) {
+    platform::WaveHeader& header = state.WaveHeaders[i];
+    const std::uint32_t number = ++state.BufferSequence;
+    header.BytesRecorded.store(0, std::memory_order_relaxed);
+    header.User = number;
+    state.BufferNumbers[i] = number;
+    context.Device.AddBuffer(header);
+  }
+  context.Device.Start();
+}
+
+void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIndex) {
+  if (!state.Recording || state.RawPath.empty()) return;
+  ProcessUnprocessed(state, ringIndex, 1);
+  const std::uint32_t number = state.BufferNumbers[ringIndex];
+  // Loop mode: the buffer's number is its place in the ring. Right after the
+  // half that fills the ring the stream stands at the end while these buffers
+  // are numbered from 1, so seek rather than append.
+  if (state.LoopMode) state.RawStream.Seek(static_cast<std::int64_t>(number - 1) * kBufferBytes);
+  const int error = state.RawStream.Write(
+      state.CaptureMemory.data() + static_cast<std::size_t>(ringIndex) * kBufferBytes,
+      kBufferBytes);
+  if (error != 0) {
+    AbortTake(state, context, error);
+    return;
+  }
+  if (state.LastBufferIndex < number) state.LastBufferIndex = number;
+}
+
+void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {
+  state.RecordedBuffers = recordedBuffers;
+  state.TakeLength = static_cast<std::uint32_t>(state.RawStream.Size() / kBufferBytes);
+}
+
+std::vector<TakeRun> TakeRuns(const RecorderState& state) {
+  const std::uint32_t length = state.TakeLength;
+  const std::uint32_t recorded = state.RecordedBuffers;
+  if (length == 0) return {};
+  // Keyed on the take's own wrap rather than the mode list, which may have
+  // been changed since the take stopped.
+  if (state.LoopWrapped && recorded > 0 && recorded < length) {
+    return {TakeRun{recorded + 1, length - recorded}, TakeRun{1, recorded}};
+  }
+  return {TakeRun{1, length}};
+}
+
+}  // namespace tavrin::capture

@@ -1,0 +1,55 @@
+#pragma once
+// The raw take: halves of the ring written one after the other (continuous)
+// or round a ring of `LoopHalves` halves (loop modes), and the chronological
+// order in which a finished take is read back.
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+#include "capture/capture.h"
+
+namespace tavrin::capture {
+
+inline constexpr int kRecordingModeCount = 8;
+
+struct RecordingMode {
+  std::string_view ItemText;
+  std::int32_t LoopMinutes;  // 0 for continuous
+};
+
+// The items of the recording-mode list, continuous first.
+const std::array<RecordingMode, kRecordingModeCount>& RecordingModes();
+
+// Sets the loop fields from the recording-mode list's index; an index outside
+// the list counts as continuous.
+void ApplyLoopMode(RecorderState& state, int modeIndex);
+
+// Writes ring half 0 (buffers 0..19) or 1 (20..39) to the raw take while
+// recording, then hands it back to the device.
+void WriteHalfRing(RecorderState& state, CaptureContext& context, int half);
+
+// The take part of WriteHalfRing, without handing the half back (used at close).
+void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half);
+
+// Writes one ring buffer at its own position (the end of the file in continuous
+// mode, the buffer's place in the ring in loop mode). Used at close.
+void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIndex);
+
+// Ends the take: `RecordedBuffers` and `TakeLength` from the file.
+void FinishTake(RecorderState& state, std::uint32_t recordedBuffers);
+
+// A run of consecutive buffers of the take file, 1-based.
+struct TakeRun {
+  std::uint32_t FirstBuffer = 1;
+  std::uint32_t Buffers = 0;
+  std::int64_t ByteOffset() const {
+    return static_cast<std::int64_t>(FirstBuffer - 1) * kBufferBytes;
+  }
+};
+
+// The finished take in chronological order, oldest first: one run, or two
+// when a loop take has wrapped.
+std::vector<TakeRun> TakeRuns(const RecorderState& state);
+
+}  // namespace tavrin::capture

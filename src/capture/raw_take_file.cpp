@@ -1,0 +1,69 @@
+#include "capture/raw_take_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tavrin::capture {
+
+int RawTakeFile::Create(const std::string& path) {
+  Close();
+  m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  return m_fd < 0 ? errno : 0;
+}
+
+int RawTakeFile::OpenExisting(const std::string& path) {
+  Close();
+  m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  return m_fd < 0 ? errno : 0;
+}
+
+void RawTakeFile::Adopt(int fd) {
+  Close();
+  m_fd = fd;
+}
+
+void RawTakeFile::Close() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+}
+
+int RawTakeFile::Write(const void* data, std::size_t bytes) {
+  if (m_fd < 0) return EBADF;
+  const char* cursor = static_cast<const char*>(data);
+  while (bytes > 0) {
+    ssize_t written = ::write(m_fd, cursor, bytes);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return ENOSPC;
+    cursor += written;
+    bytes -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int RawTakeFile::Seek(std::int64_t position) {
+  if (m_fd < 0) return EBADF;
+  return ::lseek(m_fd, position, SEEK_SET) < 0 ? errno : 0;
+}
+
+std::int64_t RawTakeFile::Position() const {
+  return m_fd < 0 ? 0 : static_cast<std::int64_t>(::lseek(m_fd, 0, SEEK_CUR));
+}
+
+std::int64_t RawTakeFile::Size() const {
+  struct stat info {};
+  if (m_fd < 0 || ::fstat(m_fd, &info) != 0) return 0;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+int RawTakeFile::Truncate(std::int64_t size) {
+  if (m_fd < 0) return EBADF;
+  return ::ftruncate(m_fd, size) != 0 ? errno : 0;
+}
+
+}  // namespace tavrin::capture

@@ -1,0 +1,39 @@
+#pragma once
+// The raw take's file stream: a plain file descriptor so that every write
+// failure comes back with its errno instead of being swallowed by a buffer.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tavrin::capture {
+
+class RawTakeFile {
+public:
+  RawTakeFile() = default;
+  ~RawTakeFile() { Close(); }
+  RawTakeFile(const RawTakeFile&) = delete;
+  RawTakeFile& operator=(const RawTakeFile&) = delete;
+
+  // Creates (or truncates) the file for reading and writing. Returns 0 or errno.
+  int Create(const std::string& path);
+  // Opens an existing file for reading and writing. Returns 0 or errno.
+  int OpenExisting(const std::string& path);
+  // Takes over an already open descriptor (tests use it for special files).
+  void Adopt(int fd);
+  void Close();
+  bool IsOpen() const { return m_fd >= 0; }
+
+  // Writes all of `bytes` at the current position. Returns 0 or errno; after a
+  // failure the bytes that did reach the file stay there.
+  int Write(const void* data, std::size_t bytes);
+  int Seek(std::int64_t position);
+  std::int64_t Position() const;
+  std::int64_t Size() const;
+  int Truncate(std::int64_t size);
+
+private:
+  int m_fd = -1;
+};
+
+}  // namespace tavrin::capture

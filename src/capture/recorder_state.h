@@ -1,0 +1,123 @@
+#pragma once
+// The recorder's process-wide record: capture format, capture buffers and
+// their counters, recording and loop flags, the signal values the meters show,
+// the per-buffer peak tables, device names and work-file paths.
+// One instance lives for the whole process; engines take it by reference so a
+// test can build its own. User-interface thread only: the device is polled.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capture/raw_take_file.h"
+#include "platform/wave_in.h"
+
+namespace tavrin::capture {
+
+inline constexpr std::int32_t kSampleRate = 44100;
+inline constexpr std::uint16_t kFramesPerBuffer = 4410;
+inline constexpr std::int32_t kBufferBytes = 17640;
+inline constexpr std::int32_t kBuffersPerHalf = 20;
+inline constexpr std::int32_t kRingBuffers = 40;
+inline constexpr std::int32_t kHalfRingBytes = kBufferBytes * kBuffersPerHalf;
+inline constexpr std::int32_t kCaptureMemoryBytes = kBufferBytes * kRingBuffers;
+inline constexpr std::int32_t kBytesPerSecond = kSampleRate * 4;
+// Peak tables are indexed by buffer number; entry 0 is never written.
+inline constexpr std::uint32_t kPeakTableEntries = 360000;
+inline constexpr std::size_t kDeviceCapsSlots = 11;
+inline constexpr std::size_t kDeviceNameSlots = 101;
+inline constexpr std::int32_t kDcHistorySlots = 50;
+
+struct RecorderState {
+  // Fixed capture format.
+  std::int32_t SampleRate = kSampleRate;
+  std::uint16_t FramesPerBuffer = kFramesPerBuffer;
+  std::int32_t BufferBytes = kBufferBytes;
+  std::int32_t HalfRingBytes = kHalfRingBytes;
+
+  // Memory blocks, sized by AllocateCaptureMemory().
+  std::vector<std::uint8_t> CaptureMemory;
+  std::vector<std::uint8_t> TransferMemory;
+  std::vector<std::uint8_t> EffectBuffer;
+  std::vector<std::int16_t> LeftSamples;
+  std::vector<std::int16_t> RightSamples;
+  std::vector<std::int16_t> PeakMaxLeft;
+  std::vector<std::int16_t> PeakMinLeft;
+  std::vector<std::int16_t> PeakMaxRight;
+  std::vector<std::int16_t> PeakMinRight;
+
+  // Capture bookkeeping. A header's user word is its buffer number (its
+  // 1-based position in the raw take) until a poll processes it, then 0.
+  std::array<platform::WaveHeader, kRingBuffers> WaveHeaders;
+  // Number each ring buffer was queued with; unlike the user word it survives
+  // processing, so a wrap can move an already processed buffer's peaks.
+  std::array<std::uint32_t, kRingBuffers> BufferNumbers{};
+  std::array<std::int32_t, kRingBuffers> BufferDone{};
+  std::int32_t CurrentBuffer = -1;
+  std::uint32_t BufferSequence = 0;
+  std::uint32_t LastBufferIndex = 0;
+  std::uint32_t RecordedBuffers = 0;
+  std::int32_t HalvesWritten = 0;
+  std::uint32_t TakeLength = 0;
+  bool DeviceOpen = false;
+  bool Recording = false;
+  // Frames the device had to drop during the current take (no buffer was
+  // free because polls came too late), and the device's count last seen.
+  std::uint64_t LostFrames = 0;
+  std::uint64_t DeviceDroppedSeen = 0;
+
+  // Loop mode.
+  bool LoopMode = false;
+  std::int32_t LoopMinutes = 0;
+  std::int32_t LoopHalves = 0;
+  bool LoopWrapped = false;
+  std::int32_t TimeScaleMinutes = 3;
+
+  // Signal values of the buffer last processed.
+  std::int16_t MaxLeft = 0;
+  std::int16_t MinLeft = 0;
+  std::int16_t MaxRight = 0;
+  std::int16_t MinRight = 0;
+  double MeanLeft = 0.0;
+  double MeanRight = 0.0;
+  std::int32_t ClipHoldLeft = 0;
+  std::int32_t ClipHoldRight = 0;
+  std::int32_t DcOffsetLeft = 0;
+  std::int32_t DcOffsetRight = 0;
+  std::array<std::int32_t, kDcHistorySlots + 1> DcHistoryLeft{};  // slots 1..50
+  std::array<std::int32_t, kDcHistorySlots + 1> DcHistoryRight{};
+  std::int32_t DcHistorySlot = 0;
+  double DcMeterLeft = 0.0;
+  double DcMeterRight = 0.0;
+
+  // Devices.
+  std::array<platform::WaveInCaps, kDeviceCapsSlots> DeviceCaps{};
+  std::array<std::string, kDeviceNameSlots> DeviceNames;
+  std::string DeviceName;
+  std::string PreviousDeviceName;
+  std::string SourceCaption;
+
+  // Window state.
+  bool Minimized = false;
+  bool NewWindows = true;
+  bool SaveRequested = false;
+
+  // Paths and texts.
+  std::string WorkFolder;
+  std::string RawPath;
+  std::string EditPath;
+  std::string ClipPath;
+  std::string PeaksPath;
+  std::string OutputFolder;
+  std::string ProgramDrive;
+  std::string TimeText = "00:00:00";
+  std::int64_t FreeSeconds = 0;
+
+  RawTakeFile RawStream;
+
+  // Sizes every memory block once; called at start-up.
+  void AllocateCaptureMemory();
+};
+
+}  // namespace tavrin::capture

@@ -1,0 +1,144 @@
+#include "capture/signal_processing.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace tavrin::capture {
+
+namespace {
+
+std::int16_t Wrap16(std::int32_t value) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value)));
+}
+
+void ExtremesOf(RecorderState& state) {
+  const std::int16_t* left = state.LeftSamples.data();
+  const std::int16_t* right = state.RightSamples.data();
+  // The starting values differ between channels on purpose: a left channel
+  // pinned at -32768 reports a maximum of -32767, the right one -32768.
+  std::int16_t maxLeft = -32767;
+  std::int16_t minLeft = 32767;
+  std::int16_t maxRight = -32768;
+  std::int16_t minRight = 32767;
+  for (int j = 0; j < kFramesPerBuffer; ++j) {
+    maxLeft = left[j] > maxLeft ? left[j] : maxLeft;
+    minLeft = left[j] < minLeft ? left[j] : minLeft;
+    maxRight = right[j] > maxRight ? right[j] : maxRight;
+    minRight = right[j] < minRight ? right[j] : minRight;
+  }
+  state.MaxLeft = maxLeft;
+  state.MinLeft = minLeft;
+  state.MaxRight = maxRight;
+  state.MinRight = minRight;
+}
+
+double MeanOfNonZero(const std::array<std::int32_t, kDcHistorySlots + 1>& history, int& count) {
+  std::int64_t sum = 0;
+  count = 0;
+  for (int slot = 1; slot <= kDcHistorySlots; ++slot) {
+    if (history[slot] != 0) {
+      sum += history[slot];
+      ++count;
+    }
+  }
+  return count > 0 ? static_cast<double>(sum) / count : 0.0;
+}
+
+}  // namespace
+
+std::int32_t RoundHalfEven(double value) {
+  // The default floating-point rounding mode rounds halves to even.
+  return static_cast<std::int32_t>(std::nearbyint(value));
+}
+
+void SplitBuffer(RecorderState& state) {
+  if (state.ClipHoldLeft > 0) --state.ClipHoldLeft;
+  if (state.ClipHoldRight > 0) --state.ClipHoldRight;
+
+  std::uint8_t* bytes =
+      state.CaptureMemory.data() + static_cast<std::size_t>(state.CurrentBuffer) * kBufferBytes;
+  std::int16_t frames[2 * kFramesPerBuffer];
+  std::memcpy(frames, bytes, kBufferBytes);
+
+  const std::int16_t dcLeft = Wrap16(state.DcOffsetLeft);
+  const std::int16_t dcRight = Wrap16(state.DcOffsetRight);
+  std::int16_t* left = state.LeftSamples.data();
+  std::int16_t* right = state.RightSamples.data();
+  std::int16_t rawMaxLeft = -32767;
+  std::int16_t rawMinLeft = 32767;
+  std::int16_t rawMaxRight = -32768;
+  std::int16_t rawMinRight = 32767;
+  for (int j = 0; j < kFramesPerBuffer; ++j) {
+    const std::int16_t rawLeft = frames[2 * j];
+    const std::int16_t rawRight = frames[2 * j + 1];
+    rawMaxLeft = rawLeft > rawMaxLeft ? rawLeft : rawMaxLeft;
+    rawMinLeft = rawLeft < rawMinLeft ? rawLeft : rawMinLeft;
+    rawMaxRight = rawRight > rawMaxRight ? rawRight : rawMaxRight;
+    rawMinRight = rawRight < rawMinRight ? rawRight : rawMinRight;
+    const auto correctedLeft = static_cast<std::int16_t>(static_cast<std::uint16_t>(rawLeft) -
+                                                         static_cast<std::uint16_t>(dcLeft));
+    const auto correctedRight = static_cast<std::int16_t>(static_cast<std::uint16_t>(rawRight) -
+                                                          static_cast<std::uint16_t>(dcRight));
+    left[j] = correctedLeft;
+    right[j] = correctedRight;
+    frames[2 * j] = correctedLeft;
+    frames[2 * j + 1] = correctedRight;
+  }
+  std::memcpy(bytes, frames, kBufferBytes);
+
+  if (rawMaxLeft >= 32767 || rawMinLeft <= -32768) state.ClipHoldLeft = kClipHoldBuffers;
+  if (rawMaxRight >= 32767 || rawMinRight <= -32768) state.ClipHoldRight = kClipHoldBuffers;
+}
+
+void StoreBufferPeaks(RecorderState& state) {
+  ExtremesOf(state);
+  const std::uintptr_t number = state.WaveHeaders[state.CurrentBuffer].User;
+  // Monitoring for hours runs the numbers past the table: those buffers are
+  // never part of a take (the length limit stops a take first), so skip them.
+  if (number == 0 || number >= kPeakTableEntries) return;
+  state.PeakMaxLeft[number] = state.MaxLeft;
+  state.PeakMinLeft[number] = state.MinLeft;
+  state.PeakMaxRight[number] = state.MaxRight;
+  state.PeakMinRight[number] = state.MinRight;
+}
+
+void MeasureBufferPeaks(RecorderState& state) {
+  ExtremesOf(state);
+}
+
+void ComputeChannelMeans(RecorderState& state) {
+  double sumLeft = 0.0;
+  double sumRight = 0.0;
+  for (int j = 0; j < kFramesPerBuffer; ++j) {
+    sumLeft += state.LeftSamples[j];
+    sumRight += state.RightSamples[j];
+  }
+  state.MeanLeft = sumLeft / state.FramesPerBuffer;
+  state.MeanRight = sumRight / state.FramesPerBuffer;
+}
+
+void RecordDcHistory(RecorderState& state) {
+  state.DcHistorySlot = state.DcHistorySlot >= kDcHistorySlots ? 1 : state.DcHistorySlot + 1;
+  state.DcHistoryLeft[state.DcHistorySlot] = RoundHalfEven(state.MeanLeft);
+  state.DcHistoryRight[state.DcHistorySlot] = RoundHalfEven(state.MeanRight);
+}
+
+void EstimateDcOffset(RecorderState& state) {
+  int count = 0;
+  double mean = MeanOfNonZero(state.DcHistoryLeft, count);
+  if (count > 0) state.DcOffsetLeft = RoundHalfEven(mean);
+  mean = MeanOfNonZero(state.DcHistoryRight, count);
+  if (count > 0) state.DcOffsetRight = RoundHalfEven(mean);
+  state.DcHistoryLeft.fill(0);
+  state.DcHistoryRight.fill(0);
+}
+
+void ComputeDcMeter(RecorderState& state) {
+  int count = 0;
+  double mean = MeanOfNonZero(state.DcHistoryLeft, count);
+  if (count > 0) state.DcMeterLeft = mean;
+  mean = MeanOfNonZero(state.DcHistoryRight, count);
+  if (count > 0) state.DcMeterRight = mean;
+}
+
+}  // namespace tavrin::capture

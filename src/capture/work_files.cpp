@@ -1,0 +1,72 @@
+#include "capture/work_files.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace tavrin::capture {
+
+namespace fs = std::filesystem;
+
+std::string AppDataFolder() {
+  if (const char* dataHome = std::getenv("XDG_DATA_HOME"); dataHome && *dataHome) return dataHome;
+  if (const char* home = std::getenv("HOME"); home && *home) {
+    return std::string(home) + "/.local/share";
+  }
+  return {};
+}
+
+bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
+                      const std::string& programDir, std::string& error) {
+  std::error_code code;
+  std::string folder;
+  if (!appData.empty() && fs::is_directory(fs::path(appData) / kWorkFolderName, code)) {
+    folder = (fs::path(appData) / kWorkFolderName).string();
+  } else {
+    folder = (fs::path(programDir) / "Temp").string();
+  }
+  if (!fs::is_directory(folder, code)) {
+    fs::create_directories(folder, code);
+    if (code || !fs::is_directory(folder, code)) {
+      error = "Can not create " + folder;
+      return false;
+    }
+  }
+  state.WorkFolder = folder;
+  state.RawPath = folder + "/Tavrin.raw";
+  state.EditPath = folder + "/Edit.raw";
+  state.ClipPath = folder + "/Clp.raw";
+  state.PeaksPath = folder + "/Tavrin.spv";
+  return true;
+}
+
+void DeleteWorkFiles(const RecorderState& state) {
+  std::error_code ignored;
+  for (const std::string& path : {state.RawPath, state.EditPath, state.ClipPath}) {
+    if (!path.empty()) fs::remove(path, ignored);
+  }
+}
+
+std::int64_t FreeBytesAt(const std::string& path) {
+  struct statvfs info {};
+  if (::statvfs(path.c_str(), &info) != 0) return -1;
+  return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
+}
+
+std::string MountPointOf(const std::string& path) {
+  std::error_code code;
+  fs::path current = fs::weakly_canonical(fs::absolute(path, code), code);
+  struct stat start {};
+  if (::stat(current.c_str(), &start) != 0) return current.string();
+  // Walk up until the parent lies on another device (or the root is reached).
+  while (current.has_parent_path() && current != current.root_path()) {
+    struct stat parent {};
+    if (::stat(current.parent_path().c_str(), &parent) != 0 || parent.st_dev != start.st_dev) break;
+    current = current.parent_path();
+  }
+  return current.string();
+}
+
+}  // namespace tavrin::capture

@@ -1,0 +1,30 @@
+#pragma once
+// The work folder, the work files in it, and the file system they live on.
+
+#include <cstdint>
+#include <string>
+
+#include "capture/recorder_state.h"
+
+namespace tavrin::capture {
+
+inline constexpr const char* kWorkFolderName = "Tavrin Recorder";
+
+// The per-user data folder: $XDG_DATA_HOME, else ~/.local/share.
+std::string AppDataFolder();
+
+// Picks the work folder: "<appData>/Tavrin Recorder" when something made it,
+// else "<programDir>/Temp", created when missing; sets WorkFolder and the work
+// file paths. Returns false with "Can not create <folder>" in `error`.
+bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
+                      const std::string& programDir, std::string& error);
+
+// Deletes Tavrin.raw, Edit.raw and Clp.raw; the peak file and "test" stay.
+void DeleteWorkFiles(const RecorderState& state);
+
+// Free bytes of the file system that holds `path` (-1 when unknown).
+std::int64_t FreeBytesAt(const std::string& path);
+// Mount point of the file system that holds `path`.
+std::string MountPointOf(const std::string& path);
+
+}  // namespace tavrin::capture

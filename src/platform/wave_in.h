@@ -1,0 +1,112 @@
+#pragma once
+// Wave-input device layer, shaped like the classic multimedia wave-in API so
+// that the capture engine can poll buffer headers instead of taking callbacks.
+//
+// Threading: every method is called from one thread, the owner's (the user-
+// interface thread). A backend may fill queued headers from a thread of its
+// own; it then writes only the header's data bytes, `BytesRecorded` and
+// `Flags`. `BytesRecorded` is published with a release store once the header
+// is full (or when Reset hands it back partly filled), so a reader that loads
+// it with acquire ordering and sees `BufferLength` may read all the data. The
+// caller must not touch a header's data, length or byte count between
+// AddBuffer and its completion or Reset; `User` is the caller's alone and may
+// be changed at any time.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavrin::platform {
+
+using MmResult = std::uint32_t;
+
+inline constexpr MmResult kMmNoError = 0;
+inline constexpr MmResult kMmError = 1;
+inline constexpr MmResult kMmBadDeviceId = 2;
+inline constexpr MmResult kMmAllocated = 4;
+inline constexpr MmResult kMmInvalidHandle = 5;
+inline constexpr MmResult kMmNoDriver = 6;
+inline constexpr MmResult kMmNoMem = 7;
+inline constexpr MmResult kMmInvalidParam = 11;
+inline constexpr MmResult kWaveBadFormat = 32;
+inline constexpr MmResult kWaveStillPlaying = 33;
+inline constexpr MmResult kWaveUnprepared = 34;
+// Results at and above this value carry a backend's own error code
+// (kMmBackendBase + code); the backend's GetErrorText explains them.
+inline constexpr MmResult kMmBackendBase = 0x10000;
+
+// Supported-format flags: 44.1 kHz 16-bit stereo is the one the recorder needs.
+inline constexpr std::uint32_t kWaveFormat4S16 = 0x00000800;
+inline constexpr std::uint32_t kWaveFormatAll = 0x000FFFFF;
+
+inline constexpr std::uint16_t kWaveFormatPcm = 1;
+
+// The 18-byte wave format record.
+struct WaveFormat {
+  std::uint16_t FormatTag = kWaveFormatPcm;
+  std::uint16_t Channels = 2;
+  std::uint32_t SamplesPerSec = 44100;
+  std::uint32_t AvgBytesPerSec = 176400;
+  std::uint16_t BlockAlign = 4;
+  std::uint16_t BitsPerSample = 16;
+  std::uint16_t ExtraSize = 0;
+};
+
+inline constexpr std::size_t kDeviceNameBytes = 32;  // including the terminating 0
+
+// The 48-byte capability record.
+struct WaveInCaps {
+  std::uint16_t ManufacturerId = 0;
+  std::uint16_t ProductId = 0;
+  std::uint32_t DriverVersion = 0;
+  char Name[kDeviceNameBytes] = {};
+  std::uint32_t Formats = 0;
+  std::uint16_t Channels = 0;
+  std::uint16_t Reserved = 0;
+};
+static_assert(sizeof(WaveInCaps) == 48);
+
+inline constexpr std::uint32_t kWhdrDone = 0x01;
+inline constexpr std::uint32_t kWhdrPrepared = 0x02;
+inline constexpr std::uint32_t kWhdrInQueue = 0x10;
+
+struct WaveHeader {
+  char* Data = nullptr;
+  std::uint32_t BufferLength = 0;
+  std::atomic<std::uint32_t> BytesRecorded{0};
+  std::uintptr_t User = 0;
+  std::atomic<std::uint32_t> Flags{0};
+};
+
+class WaveIn {
+public:
+  virtual ~WaveIn() = default;
+
+  virtual std::uint32_t GetNumDevs() = 0;
+  virtual MmResult GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) = 0;
+  // Opens the device for the format; the device starts stopped.
+  virtual MmResult Open(std::uint32_t deviceId, const WaveFormat& format) = 0;
+  virtual MmResult PrepareHeader(WaveHeader& header) = 0;
+  // Queues the header; headers are filled strictly in the order added.
+  virtual MmResult AddBuffer(WaveHeader& header) = 0;
+  virtual MmResult Start() = 0;
+  // Stops filling and hands back every queued header (done, with the bytes it
+  // holds). Audio arriving afterwards is not kept.
+  virtual MmResult Reset() = 0;
+  virtual MmResult UnprepareHeader(WaveHeader& header) = 0;
+  virtual MmResult Close() = 0;
+  virtual std::string GetErrorText(MmResult result) = 0;
+  // Frames the device captured while no header was queued, since it was
+  // created. They are gone, like with a real driver; the count says how many.
+  virtual std::uint64_t DroppedFrames() const = 0;
+};
+
+// Copies a device name into a capability record: at most 31 bytes, cut at a
+// UTF-8 character boundary, always terminated.
+void CopyDeviceName(WaveInCaps& caps, std::string_view name);
+
+// Text of the results every backend shares (kMmNoError .. kWaveUnprepared).
+std::string CommonErrorText(MmResult result);
+
+}  // namespace tavrin::platform

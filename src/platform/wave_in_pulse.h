@@ -1,0 +1,38 @@
+#pragma once
+// Wave input from a PulseAudio server (or PipeWire's PulseAudio server).
+// Device 0 is the server's default source; the other sources follow in the
+// server's order. The stream's read callback, on libpulse's own thread, plays
+// the driver: it fills queued headers in order (see platform/wave_in.h).
+
+#include <memory>
+#include <string>
+
+#include "platform/wave_in.h"
+
+namespace tavrin::platform {
+
+class PulseWaveIn final : public WaveIn {
+public:
+  explicit PulseWaveIn(std::string applicationName = "Tavrin Recorder");
+  ~PulseWaveIn() override;
+  PulseWaveIn(const PulseWaveIn&) = delete;
+  PulseWaveIn& operator=(const PulseWaveIn&) = delete;
+
+  std::uint32_t GetNumDevs() override;
+  MmResult GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) override;
+  MmResult Open(std::uint32_t deviceId, const WaveFormat& format) override;
+  MmResult PrepareHeader(WaveHeader& header) override;
+  MmResult AddBuffer(WaveHeader& header) override;
+  MmResult Start() override;
+  MmResult Reset() override;
+  MmResult UnprepareHeader(WaveHeader& header) override;
+  MmResult Close() override;
+  std::string GetErrorText(MmResult result) override;
+  std::uint64_t DroppedFrames() const override;
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace tavrin::platform

@@ -1,0 +1,122 @@
+#include "platform/wave_in_simulated.h"
+
+#include <cstring>
+
+namespace tavrin::platform {
+
+SimulatedWaveIn::SimulatedWaveIn()
+    : m_devices{Device{"Simulated Microphone"}}, m_source(&SimulatedWaveIn::IndexPattern) {}
+
+void SimulatedWaveIn::IndexPattern(std::uint64_t frame, std::int16_t& left, std::int16_t& right) {
+  left = static_cast<std::int16_t>(static_cast<std::uint16_t>(frame & 0xFFFF));
+  right = static_cast<std::int16_t>(static_cast<std::uint16_t>((frame >> 16) & 0xFFFF));
+}
+
+void SimulatedWaveIn::Advance(std::uint64_t frames) {
+  if (!m_open || !m_started) return;
+  for (std::uint64_t i = 0; i < frames; ++i) {
+    std::int16_t left = 0;
+    std::int16_t right = 0;
+    m_source(m_framesProduced++, left, right);
+    if (m_queue.empty()) {
+      ++m_droppedFrames;
+      continue;
+    }
+    WaveHeader* header = m_queue.front();
+    unsigned char bytes[4];
+    std::memcpy(bytes, &left, 2);
+    std::memcpy(bytes + 2, &right, 2);
+    // Little-endian on every machine we build for; the copy keeps the layout explicit.
+    std::memcpy(header->Data + m_fillBytes, bytes, 4);
+    m_fillBytes += 4;
+    if (m_fillBytes + 4 > header->BufferLength) {
+      header->BytesRecorded.store(m_fillBytes, std::memory_order_release);
+      header->Flags = (header->Flags & ~kWhdrInQueue) | kWhdrDone;
+      m_queue.pop_front();
+      m_fillBytes = 0;
+    }
+  }
+}
+
+std::uint32_t SimulatedWaveIn::GetNumDevs() {
+  return static_cast<std::uint32_t>(m_devices.size());
+}
+
+MmResult SimulatedWaveIn::GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) {
+  if (deviceId >= m_devices.size()) return kMmBadDeviceId;
+  caps = WaveInCaps{};
+  CopyDeviceName(caps, m_devices[deviceId].Name);
+  caps.Formats = m_devices[deviceId].Formats;
+  caps.Channels = m_devices[deviceId].Channels;
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
+  if (m_openError != kMmNoError) return m_openError;
+  if (deviceId >= m_devices.size()) return kMmBadDeviceId;
+  if (m_open) return kMmAllocated;
+  if (format.FormatTag != kWaveFormatPcm || format.Channels != 2 || format.BitsPerSample != 16 ||
+      format.SamplesPerSec != 44100) {
+    return kWaveBadFormat;
+  }
+  m_open = true;
+  m_started = false;
+  ++m_openCount;
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::PrepareHeader(WaveHeader& header) {
+  if (!m_open) return kMmInvalidHandle;
+  header.Flags |= kWhdrPrepared;
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::AddBuffer(WaveHeader& header) {
+  if (!m_open) return kMmInvalidHandle;
+  if ((header.Flags & kWhdrPrepared) == 0) return kWaveUnprepared;
+  header.Flags = (header.Flags & ~kWhdrDone) | kWhdrInQueue;
+  m_queue.push_back(&header);
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::Start() {
+  if (!m_open) return kMmInvalidHandle;
+  m_started = true;
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::Reset() {
+  if (!m_open) return kMmInvalidHandle;
+  m_started = false;
+  for (WaveHeader* header : m_queue) {
+    header->BytesRecorded.store(header == m_queue.front() ? m_fillBytes : 0,
+                                std::memory_order_release);
+    header->Flags = (header->Flags & ~kWhdrInQueue) | kWhdrDone;
+  }
+  m_queue.clear();
+  m_fillBytes = 0;
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::UnprepareHeader(WaveHeader& header) {
+  if (!m_open) return kMmInvalidHandle;
+  if ((header.Flags & kWhdrInQueue) != 0) return kWaveStillPlaying;
+  header.Flags &= ~kWhdrPrepared;
+  return kMmNoError;
+}
+
+MmResult SimulatedWaveIn::Close() {
+  if (!m_open) return kMmInvalidHandle;
+  if (!m_queue.empty()) return kWaveStillPlaying;
+  m_open = false;
+  m_started = false;
+  return kMmNoError;
+}
+
+std::string SimulatedWaveIn::GetErrorText(MmResult result) {
+  if (result >= kMmBackendBase)
+    return "Simulated device error " + std::to_string(result - kMmBackendBase) + ".";
+  return CommonErrorText(result);
+}
+
+}  // namespace tavrin::platform

@@ -1,0 +1,75 @@
+#pragma once
+// Simulated wave-input device for tests. Nothing happens on its own: the test
+// advances the device's clock by a number of frames, and the device fills the
+// queued headers in order from a signal source, exactly as a driver would,
+// dropping (and counting) what arrives while no header is queued.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/wave_in.h"
+
+namespace tavrin::platform {
+
+class SimulatedWaveIn final : public WaveIn {
+public:
+  // Produces frame number `frame` of the device's lifetime (counted over every
+  // frame the device has produced while started, kept or dropped).
+  using SignalSource =
+      std::function<void(std::uint64_t frame, std::int16_t& left, std::int16_t& right)>;
+
+  struct Device {
+    std::string Name;
+    std::uint32_t Formats = kWaveFormatAll;
+    std::uint16_t Channels = 2;
+  };
+
+  SimulatedWaveIn();
+
+  // The default source: the left sample holds bits 0..15 of the frame index and
+  // the right sample bits 16..31, so order and loss show in the recorded data.
+  static void IndexPattern(std::uint64_t frame, std::int16_t& left, std::int16_t& right);
+
+  void SetDevices(std::vector<Device> devices) { m_devices = std::move(devices); }
+  void SetSignal(SignalSource source) { m_source = std::move(source); }
+  // Every following Open fails with this result (kMmNoError to stop failing).
+  void SetOpenError(MmResult result) { m_openError = result; }
+
+  // Runs the device's clock on by `frames`; does nothing while stopped.
+  void Advance(std::uint64_t frames);
+
+  std::uint64_t FramesProduced() const { return m_framesProduced; }
+  bool IsOpen() const { return m_open; }
+  bool IsStarted() const { return m_started; }
+  std::size_t QueuedHeaders() const { return m_queue.size(); }
+  int OpenCount() const { return m_openCount; }
+
+  std::uint32_t GetNumDevs() override;
+  MmResult GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) override;
+  MmResult Open(std::uint32_t deviceId, const WaveFormat& format) override;
+  MmResult PrepareHeader(WaveHeader& header) override;
+  MmResult AddBuffer(WaveHeader& header) override;
+  MmResult Start() override;
+  MmResult Reset() override;
+  MmResult UnprepareHeader(WaveHeader& header) override;
+  MmResult Close() override;
+  std::string GetErrorText(MmResult result) override;
+  std::uint64_t DroppedFrames() const override { return m_droppedFrames; }
+
+private:
+  std::vector<Device> m_devices;
+  SignalSource m_source;
+  MmResult m_openError = kMmNoError;
+  std::deque<WaveHeader*> m_queue;
+  std::uint32_t m_fillBytes = 0;  // bytes already in the front header
+  std::uint64_t m_framesProduced = 0;
+  std::uint64_t m_droppedFrames = 0;
+  bool m_open = false;
+  bool m_started = false;
+  int m_openCount = 0;
+};
+
+}  // namespace tavrin::platform

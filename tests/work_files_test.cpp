@@ -1,0 +1,117 @@
+#include "capture/work_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "capture/peak_file.h"
+
+namespace tavrin::capture {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WorkFolder : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Root = fs::temp_directory_path() /
+           ("tavrin-work-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(Root);
+    fs::create_directories(Root / "appdata");
+    fs::create_directories(Root / "program");
+  }
+  void TearDown() override { fs::remove_all(Root); }
+  static void Touch(const fs::path& path, std::size_t bytes = 0) {
+    std::ofstream(path, std::ios::binary) << std::string(bytes, '\0');
+  }
+  fs::path Root;
+  RecorderState State;
+  std::string Error;
+};
+
+TEST_F(WorkFolder, WithoutTheAppDataFolderUsesTempBesideTheProgramAndCreatesIt) {
+  ASSERT_TRUE(
+      ChooseWorkFolder(State, (Root / "appdata").string(), (Root / "program").string(), Error));
+  EXPECT_EQ(State.WorkFolder, (Root / "program" / "Temp").string());
+  EXPECT_TRUE(fs::is_directory(State.WorkFolder));
+  EXPECT_FALSE(fs::exists(Root / "appdata" / "Tavrin Recorder")) << "never created by us";
+  EXPECT_EQ(State.RawPath, State.WorkFolder + "/Tavrin.raw");
+  EXPECT_EQ(State.PeaksPath, State.WorkFolder + "/Tavrin.spv");
+}
+
+TEST_F(WorkFolder, AnExistingAppDataFolderIsUsed) {
+  fs::create_directories(Root / "appdata" / "Tavrin Recorder");
+  ASSERT_TRUE(
+      ChooseWorkFolder(State, (Root / "appdata").string(), (Root / "program").string(), Error));
+  EXPECT_EQ(State.WorkFolder, (Root / "appdata" / "Tavrin Recorder").string());
+}
+
+TEST_F(WorkFolder, AFolderThatCannotBeCreatedFailsWithItsPath) {
+  Touch(Root / "program" / "Temp");  // a file where the folder should go
+  EXPECT_FALSE(ChooseWorkFolder(State, "", (Root / "program").string(), Error));
+  EXPECT_EQ(Error, "Can not create " + (Root / "program" / "Temp").string());
+  EXPECT_TRUE(State.WorkFolder.empty());
+}
+
+TEST_F(WorkFolder, DeletingWorkFilesKeepsThePeakFileAndTheRecoveryTake) {
+  ASSERT_TRUE(ChooseWorkFolder(State, "", (Root / "program").string(), Error));
+  for (const char* name : {"Tavrin.raw", "Edit.raw", "Clp.raw", "Tavrin.spv", "test"}) {
+    Touch(fs::path(State.WorkFolder) / name);
+  }
+  DeleteWorkFiles(State);
+  EXPECT_FALSE(fs::exists(State.RawPath));
+  EXPECT_FALSE(fs::exists(State.EditPath));
+  EXPECT_FALSE(fs::exists(State.ClipPath));
+  EXPECT_TRUE(fs::exists(State.PeaksPath));
+  EXPECT_TRUE(fs::exists(fs::path(State.WorkFolder) / "test"));
+}
+
+TEST(FileSystem, MountPointAndFreeSpaceOfTheRoot) {
+  EXPECT_EQ(MountPointOf("/"), "/");
+  EXPECT_GT(FreeBytesAt("/"), 0);
+  EXPECT_EQ(FreeBytesAt("/no/such/folder/here"), -1);
+}
+
+TEST_F(WorkFolder, PeakFileRoundTripsLittleEndianAndChecksItsLength) {
+  State.AllocateCaptureMemory();
+  for (std::uint32_t k = 1; k <= 3; ++k) {
+    State.PeakMaxLeft[k] = static_cast<std::int16_t>(k * 1000);
+    State.PeakMinLeft[k] = static_cast<std::int16_t>(-1 - static_cast<int>(k));
+    State.PeakMaxRight[k] = 0x1234;
+    State.PeakMinRight[k] = -32768;
+  }
+  const std::string path = (Root / "Tavrin.spv").string();
+  ASSERT_EQ(WritePeakFile(State, path, 3), 0);
+  ASSERT_EQ(fs::file_size(path), 24u);
+  std::ifstream in(path, std::ios::binary);
+  unsigned char head[8];
+  in.read(reinterpret_cast<char*>(head), 8);
+  EXPECT_EQ(head[0], 0xE8);  // 1000 = 0x03E8, low byte first
+  EXPECT_EQ(head[1], 0x03);
+  EXPECT_EQ(head[2], 0xFE);  // -2
+  EXPECT_EQ(head[3], 0xFF);
+  EXPECT_EQ(head[4], 0x34);
+  EXPECT_EQ(head[7], 0x80);
+
+  RecorderState loaded;
+  loaded.AllocateCaptureMemory();
+  EXPECT_FALSE(ReadPeakFile(loaded, path, 4)) << "a file for another take";
+  EXPECT_EQ(loaded.PeakMaxLeft[1], 0) << "rejected files change nothing";
+  ASSERT_TRUE(ReadPeakFile(loaded, path, 3));
+  EXPECT_EQ(loaded.PeakMaxLeft[3], 3000);
+  EXPECT_EQ(loaded.PeakMinLeft[2], -3);
+  EXPECT_EQ(loaded.PeakMinRight[1], -32768);
+}
+
+TEST(PeakFileLength, AcceptsUpToSixSpareBytes) {
+  EXPECT_TRUE(PeakFileFits(4 * 10 * 2, 10));
+  EXPECT_TRUE(PeakFileFits(4 * 10 * 2 + 6, 10));
+  EXPECT_TRUE(PeakFileFits(4 * 10 * 2 + 7, 10));
+  EXPECT_FALSE(PeakFileFits(4 * 10 * 2 + 8, 10));
+  EXPECT_FALSE(PeakFileFits(4 * 10 * 2 - 1, 10));
+}
+
+}  // namespace
+}  // namespace tavrin::capture
