@@ -1,0 +1,238 @@
+#include "recorder_ui/device_check.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "capture/signal_processing.h"
+
+namespace tavrin::recorder_ui {
+
+namespace {
+
+using platform::kInputLevel;
+using platform::kInputLevelMask;
+using platform::kInputMissing;
+using platform::kInputOff;
+using platform::kInputOn;
+using platform::kMasterInput;
+
+int MaxKnobLeft(int knobWidth) {
+  return kVolumeSliderRightEdge - knobWidth;
+}
+
+int ClampKnobLeft(std::int64_t left, int knobWidth) {
+  if (left <= kVolumeSliderMinLeft) left = kVolumeSliderMinLeft;
+  if (left >= MaxKnobLeft(knobWidth)) left = MaxKnobLeft(knobWidth);
+  return static_cast<int>(left);
+}
+
+void Call(const std::function<void()>& hook) {
+  if (hook) hook();
+}
+
+// Reads device 0's capability record into DeviceCaps[0] and DeviceName.
+bool ReadDeviceZero(capture::RecorderState& state, capture::CaptureContext& context) {
+  platform::WaveInCaps caps{};
+  if (context.Device.GetDevCaps(0, caps) != platform::kMmNoError) return false;
+  state.DeviceCaps[0] = caps;
+  state.DeviceName.assign(caps.Name, ::strnlen(caps.Name, sizeof caps.Name));
+  return true;
+}
+
+// Every closed tick retries the open, so its failure is shown once per device
+// name instead of every 200 ms.
+void OpenCaptureReportingOnce(capture::RecorderState& state, DeviceCheckState& check,
+                              capture::CaptureContext& context) {
+  auto showOnce = [&state, &check, &context](const std::string& text) {
+    if (!check.ReportedOpenFailure.empty() && check.ReportedOpenFailure == state.DeviceName) {
+      return;
+    }
+    // Marked first: a timer tick inside the message box must not show it again.
+    check.ReportedOpenFailure = state.DeviceName;
+    if (context.ShowMessage) context.ShowMessage(text);
+  };
+  capture::CaptureContext reporting{context.Device, showOnce, context.ProcessMessages,
+                                    context.Observer};
+  capture::OpenCapture(state, reporting);
+  if (state.DeviceOpen) check.ReportedOpenFailure.clear();
+}
+
+// The first input that is not switched off; input 0 when the search reaches an
+// index the mixer does not have (every input off, or no mixer at all).
+int FindSelectedInput(platform::InputMixer& mixer) {
+  for (int input = 0;; ++input) {
+    const std::uint32_t value = mixer.GetInput(input);
+    if (value == kInputMissing) return 0;
+    if ((value & kInputOff) == 0) return input;
+  }
+}
+
+std::optional<int> ReadLevel(platform::InputMixer& mixer, int input) {
+  const std::uint32_t value = mixer.GetInput(input);
+  if (value == kInputMissing) return std::nullopt;
+  return static_cast<int>(value & kInputLevelMask);
+}
+
+void SetUpMixer(DeviceCheckState& check, platform::InputMixer& mixer) {
+  mixer.Init(0);
+  check.SelectedInput = FindSelectedInput(mixer);
+  mixer.SetInput(kMasterInput, kInputOn);
+  mixer.SetInput(0, kInputOn);
+  mixer.SetInput(check.SelectedInput, kInputOn);
+  check.MixerFreed = false;
+}
+
+void RestartProgram(capture::RecorderState& state, DeviceCheckState& check,
+                    DeviceCheckHooks& hooks) {
+  // Stands in for stopping the status timer: a tick that runs inside the
+  // message box must not start a second restart.
+  state.PreviousDeviceName = state.DeviceName;
+  check.RestartDeferred = false;
+  Call(hooks.SaveSettings);
+  Call(hooks.ProcessMessages);
+  if (hooks.ShowMessage) hooks.ShowMessage(kRestartMessage);
+  Call(hooks.RestartProgram);
+}
+
+// The device is chosen in the desktop's sound settings; a new default device
+// takes a restart. Returns the level of input 0 when it could be read.
+std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderState& state,
+                                       DeviceCheckState& check, capture::CaptureContext& context,
+                                       platform::InputMixer& mixer, platform::SoundPanels& panels,
+                                       DeviceCheckHooks& hooks) {
+  if (count == 0) {
+    capture::CloseCapture(state, context);
+    mixer.Free();
+    check.MixerFreed = true;
+    state.SourceCaption.clear();
+    Call(hooks.ProcessMessages);
+    Call(hooks.ClearMeters);
+    return std::nullopt;
+  }
+  if (!ReadDeviceZero(state, context)) return std::nullopt;
+  if (check.MixerFreed) SetUpMixer(check, mixer);
+  state.SourceCaption = state.DeviceName;
+  const std::optional<int> level = ReadLevel(mixer, 0);
+  if (!state.DeviceOpen) OpenCaptureReportingOnce(state, check, context);
+
+  // Asked on every tick so that a panel the user has closed is reaped at once.
+  const bool panelOpen = panels.IsOpen();
+  const bool changed =
+      !state.PreviousDeviceName.empty() && state.PreviousDeviceName != state.DeviceName;
+  if (!changed) {
+    check.RestartDeferred = false;
+  } else if (state.Recording) {
+    // A restart now would lose the take.
+    check.RestartDeferred = true;
+  } else if (panelOpen) {
+    check.RestartDeferred = false;
+  } else {
+    RestartProgram(state, check, hooks);
+  }
+  return level;
+}
+
+// The device is followed in place: a new device 0 is set up again once no take
+// is running. Returns the level of the selected input when it could be read.
+std::optional<int> FollowDeviceInPlace(std::uint32_t count, capture::RecorderState& state,
+                                       DeviceCheckState& check, capture::CaptureContext& context,
+                                       platform::InputMixer& mixer, DeviceCheckHooks& hooks) {
+  if (count == 0) return std::nullopt;
+  check.SelectedInput = FindSelectedInput(mixer);
+  const std::optional<int> level = ReadLevel(mixer, check.SelectedInput);
+  ReadDeviceZero(state, context);
+  if (state.PreviousDeviceName != state.DeviceName && !state.Recording) {
+    state.PreviousDeviceName = state.DeviceName;
+    capture::CloseCapture(state, context);
+    mixer.Free();
+    Call(hooks.ProcessMessages);
+    Call(hooks.ClearMeters);
+    OpenCaptureReportingOnce(state, check, context);
+    // The list is refreshed first: it was filled at start-up, and the device
+    // may be new or the ids may have moved since.
+    const std::uint32_t devices = capture::EnumerateDevices(state, context);
+    const int device = std::max(FindDeviceIndex(state, state.PreviousDeviceName, devices), 0);
+    mixer.SetDevice(device);
+    mixer.Init(device);
+  }
+  state.SourceCaption =
+      mixer.GetInputName(check.SelectedInput).value_or("") + " (" + state.DeviceName + ")";
+  return level;
+}
+
+}  // namespace
+
+float VolumePerPixel(int knobWidth) {
+  const int travel = kVolumeSliderRightEdge - knobWidth - kVolumeSliderMinLeft + 1;
+  return 100.0f / static_cast<float>(std::max(travel, 1));
+}
+
+int KnobLeftForLevel(int level, int knobWidth) {
+  const double pixels = level / static_cast<double>(VolumePerPixel(knobWidth));
+  return ClampKnobLeft(std::int64_t{capture::RoundHalfEven(pixels)} + kVolumeSliderMinLeft,
+                       knobWidth);
+}
+
+int LevelForKnobLeft(int knobLeft, int knobWidth) {
+  return capture::RoundHalfEven((knobLeft - kVolumeSliderMinLeft) *
+                                static_cast<double>(VolumePerPixel(knobWidth)));
+}
+
+int FindDeviceIndex(const capture::RecorderState& state, const std::string& name,
+                    std::uint32_t count) {
+  const std::uint32_t limit = std::min<std::uint32_t>(count, capture::kDeviceNameSlots);
+  int found = -1;
+  for (std::uint32_t id = 0; id < limit; ++id) {
+    if (state.DeviceNames[id] == name) found = static_cast<int>(id);
+  }
+  return found;
+}
+
+void InitInputMixer(capture::RecorderState& state, DeviceCheckState& check,
+                    capture::CaptureContext& context, platform::InputMixer& mixer) {
+  if (!ReadDeviceZero(state, context)) return;
+  state.PreviousDeviceName = state.DeviceName;
+  OpenCaptureReportingOnce(state, check, context);
+  SetUpMixer(check, mixer);
+  capture::EnumerateDevices(state, context);
+}
+
+void CheckDevice(capture::RecorderState& state, DeviceCheckState& check,
+                 capture::CaptureContext& context, platform::InputMixer& mixer,
+                 platform::SoundPanels& panels, DeviceCheckHooks& hooks) {
+  const std::uint32_t count = context.Device.GetNumDevs();
+  if (count > 0 && state.PreviousDeviceName.empty() && state.DeviceName.empty()) {
+    InitInputMixer(state, check, context, mixer);
+  }
+  const std::optional<int> level =
+      state.NewWindows ? FollowDefaultDevice(count, state, check, context, mixer, panels, hooks)
+                       : FollowDeviceInPlace(count, state, check, context, mixer, hooks);
+  if (level) check.KnobLeft = KnobLeftForLevel(*level);
+  if (hooks.ShowSourceCaption) hooks.ShowSourceCaption(state.SourceCaption);
+}
+
+void VolumeMouseDown(DeviceCheckState& check, bool leftButton, int x) {
+  check.VolumeDragging = leftButton;
+  if (leftButton) check.VolumeDragStartX = x;
+}
+
+bool VolumeMouseMove(DeviceCheckState& check, platform::InputMixer& mixer, int x) {
+  if (!check.VolumeDragging) return false;
+  const int before = check.KnobLeft;
+  check.KnobLeft =
+      ClampKnobLeft(std::int64_t{check.KnobLeft} + x - check.VolumeDragStartX, kKnobWidth);
+  const int level = LevelForKnobLeft(check.KnobLeft);
+  mixer.SetInput(check.SelectedInput, kInputLevel | static_cast<std::uint32_t>(level));
+  return check.KnobLeft != before;
+}
+
+void VolumeMouseUp(DeviceCheckState& check) {
+  check.VolumeDragging = false;
+}
+
+bool InVolumeHintArea(int x, int y) {
+  return x >= kVolumeSliderMinLeft && x <= kVolumeSliderRightEdge && y >= 79 && y <= 95;
+}
+
+}  // namespace tavrin::recorder_ui

@@ -1,0 +1,14 @@
+#pragma once
+// The About box: the program's name and version, closed with its button.
+
+#include <QDialog>
+
+namespace tavrin::recorder_ui {
+
+class TFormAbout : public QDialog {
+  Q_OBJECT
+public:
+  explicit TFormAbout(QWidget* parent = nullptr);
+};
+
+}  // namespace tavrin::recorder_ui

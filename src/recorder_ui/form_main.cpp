@@ -1,0 +1,293 @@
+#include "recorder_ui/form_main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "capture/raw_take.h"
+#include "capture/work_files.h"
+#include "recorder_ui/form_main_surface.h"
+#include "settings/artwork.h"
+
+namespace tavrin::recorder_ui {
+
+// Forwards the capture engine's drawing calls to the window.
+class TFormMain::Observer : public capture::CaptureObserver {
+public:
+  explicit Observer(TFormMain& form) : m_form(form) {}
+  void PushLevelHistory() override {
+    recorder_ui::PushLevelHistory(m_form.m_history, m_form.State(), m_form.m_layout);
+  }
+  void DrawTimeBarColumn() override {
+    recorder_ui::DrawTimeBarColumn(m_form.m_timeBar, m_form.State());
+    m_form.m_surface->update(m_form.m_layout.TimeBarLeft, m_form.m_layout.TimeBarTop,
+                             m_form.m_timeBar.width(), m_form.m_timeBar.height());
+  }
+  void DrawLevelMeter() override {
+    if (!m_form.State().DeviceOpen) return;
+    recorder_ui::DrawLevelMeter(m_form.m_levelBitmap, m_form.State(), m_form.m_peakHold,
+                                m_form.m_colors, m_form.m_layout);
+    m_form.m_surface->update(m_form.m_layout.LevelX0, m_form.m_layout.LevelY0,
+                             m_form.m_levelBitmap.width(), m_form.m_levelBitmap.height());
+  }
+  void DrawDcMeter() override {
+    recorder_ui::DrawDcMeter(m_form.m_dcBitmap, m_form.State(), m_form.DcReductionChecked(),
+                             m_form.m_colors, m_form.m_layout);
+    m_form.m_surface->update(m_form.m_layout.DcX0, m_form.m_layout.DcY0, m_form.m_dcBitmap.width(),
+                             m_form.m_dcBitmap.height());
+  }
+  void DrawLevelChart() override {
+    recorder_ui::DrawLevelChart(m_form.m_history, m_form.m_layout, m_form.Series1, m_form.Series2,
+                                m_form.Series3);
+  }
+  void FramesLost(std::uint64_t totalFrames) override {
+    m_form.m_panels[2]->setText(
+        QStringLiteral("Lost %1 s")
+            .arg(static_cast<double>(totalFrames) / capture::kSampleRate, 0, 'f', 1));
+  }
+  void TakeEnded() override {
+    m_form.m_panels[2]->setText(QStringLiteral("End - ") + m_form.TimeOfDay());
+  }
+
+private:
+  TFormMain& m_form;
+};
+
+TFormMain::TFormMain(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent),
+      m_services(std::move(services)),
+      m_observer(std::make_unique<Observer>(*this)),
+      m_context{*m_services.WaveIn,
+                [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); },
+                [] { QCoreApplication::processEvents(); }, m_observer.get()} {
+  if (!m_services.FreeBytes) m_services.FreeBytes = capture::FreeBytesAt;
+  m_hooks.ClearMeters = [this] {
+    ClearMeterBitmap(m_levelBitmap, m_colors);
+    ClearMeterBitmap(m_dcBitmap, m_colors);
+    m_surface->update();
+  };
+  m_hooks.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  m_hooks.SaveSettings = [this] { SaveSettingsReportingFailure(); };
+  m_hooks.ShowMessage = [this](const std::string& text) {
+    ShowMessage(QString::fromStdString(text));
+  };
+  m_hooks.RestartProgram = [this] { RestartProgram(); };
+  m_hooks.ShowSourceCaption = [this](const std::string& caption) {
+    // While a take records minimized, the taskbar shows the time instead.
+    if (!(State().Minimized && State().Recording)) {
+      setWindowTitle(QStringLiteral("Tavrin Recorder - ") + QString::fromStdString(caption));
+    }
+    m_panels[0]->setText(QString::fromStdString(caption));
+  };
+  FormCreate();
+  connect(&TimerRec, &QTimer::timeout, this, &TFormMain::TimerRecTimer);
+  connect(&TimerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
+  TimerRec.setInterval(100);
+  TimerStatus.setInterval(200);
+}
+
+TFormMain::~TFormMain() {
+  TimerRec.stop();
+  TimerStatus.stop();
+  capture::CloseCapture(State(), m_context);
+}
+
+void TFormMain::FormCreate() {
+  capture::RecorderState& state = State();
+  m_levelIcon = 0;
+  m_levelIcons = MakeLevelIcons();
+  m_layout = LayoutMainWindow(kClientWidth);
+  BuildControls();
+  BuildMenus();
+
+  std::string error;
+  const std::string programDir =
+      std::filesystem::path(m_services.ProgramPath).parent_path().string();
+  if (!capture::ChooseWorkFolder(state, m_services.AppDataDir, programDir, error)) {
+    throw std::runtime_error(error);
+  }
+  state.ProgramDrive = capture::MountPointOf(state.WorkFolder);
+  state.NewWindows = true;
+
+  settings::Settings& stored = *m_services.Settings;
+  const int modeIndex =
+      stored.RecordingModeIndex >= 0 && stored.RecordingModeIndex < capture::kRecordingModeCount
+          ? stored.RecordingModeIndex
+          : 0;
+  CmbBoxTime->setCurrentIndex(modeIndex);
+  capture::ApplyLoopMode(state, modeIndex);
+  if (stored.OutputFolder.empty()) stored.OutputFolder = settings::HomeFolder();
+  state.OutputFolder = stored.OutputFolder;
+  capture::DeleteWorkFiles(state);
+  QCoreApplication::processEvents();
+  state.AllocateCaptureMemory();
+
+  m_colors = settings::ColorsForScheme(stored.WindowColor);
+  m_levelBitmap = MakeLevelMeterBitmap(m_layout);
+  m_dcBitmap = MakeDcMeterBitmap();
+  m_timeBar = MakeTimeBarImage(m_layout);
+  ClearMeterBitmap(m_levelBitmap, m_colors);
+  ClearMeterBitmap(m_dcBitmap, m_colors);
+  m_knobPicture = settings::KnobPicture(stored.WindowColor);
+  m_knobImage = m_knobPicture;
+  BtnSource->setIcon(QIcon(QPixmap::fromImage(settings::SourceGlyphVista())));
+  setWindowIcon(m_levelIcons[17]);
+  ApplyColorScheme(stored.WindowColor);
+
+  if (m_services.WaveIn->GetNumDevs() == 0) {
+    ShowMessage(QStringLiteral("Please, select and enable an audio source!"));
+    std::string panelError;
+    if (!m_services.Panels->OpenRecordingSettings(panelError))
+      ShowMessage(QString::fromStdString(panelError));
+  }
+}
+
+void TFormMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  m_knobImage = m_knobPicture;
+  DrawKnobOutline(m_knobImage, false);
+  ImageVol->update();
+  DrawTimeBar(m_timeBar, State(), m_colors);
+  m_firstTick = true;
+  if (m_services.StartTimers && !TimerRec.isActive()) {
+    TimerRec.start();
+    TimerStatus.start();
+  }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+  if (m_closing || FormCloseQuery()) {
+    m_closing = true;
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+bool TFormMain::FormCloseQuery() {
+  capture::RecorderState& state = State();
+  if (state.Recording &&
+      !(m_services.Confirm &&
+        m_services.Confirm(QStringLiteral("Are you sure you want to interrupt recording?")))) {
+    return false;
+  }
+  TimerRec.stop();
+  TimerStatus.stop();
+  capture::CloseCapture(state, m_context);
+  m_services.Settings->RecordingModeIndex = CmbBoxTime->currentIndex();
+  SaveSettingsReportingFailure();
+  QCoreApplication::processEvents();
+  state.RawStream.Close();
+  QCoreApplication::processEvents();
+  state.RawPath = state.WorkFolder + "/Tavrin.raw";
+  capture::DeleteWorkFiles(state);
+  return true;
+}
+
+void TFormMain::SaveSettingsReportingFailure() {
+  m_services.Settings->OutputFolder = State().OutputFolder;
+  const int error = settings::SaveSettings(*m_services.Settings, m_services.SettingsPath);
+  if (error != 0 && !m_settingsFailureShown) {
+    m_settingsFailureShown = true;
+    ShowMessage(QStringLiteral("The settings were not saved to %1: %2")
+                    .arg(QString::fromStdString(m_services.SettingsPath),
+                         QString::fromLocal8Bit(std::strerror(error))));
+  }
+}
+
+void TFormMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  if (isMinimized() && !State().Minimized) {
+    ApplicationMinimized();
+  } else if (!isMinimized() && State().Minimized) {
+    ApplicationRestored();
+  }
+}
+
+void TFormMain::ApplicationMinimized() {
+  State().Minimized = true;
+}
+
+void TFormMain::ApplicationRestored() {
+  State().Minimized = false;
+  setWindowTitle(QStringLiteral("Tavrin Recorder - ") +
+                 QString::fromStdString(State().SourceCaption));
+  setWindowIcon(m_levelIcons[17]);
+  RepaintMeters();
+}
+
+void TFormMain::RestartProgram() {
+  capture::CloseCapture(State(), m_context);
+  if (m_services.RestartProgram) m_services.RestartProgram();
+}
+
+void TFormMain::ShowMessage(const QString& text) {
+  if (m_services.ShowMessage) m_services.ShowMessage(text);
+}
+
+void TFormMain::ApplyColorScheme(int scheme) {
+  m_colors = settings::ColorsForScheme(scheme);
+  m_knobPicture = settings::KnobPicture(scheme);
+  RefreshKnob();
+  QPalette textPalette = LabReduce->palette();
+  textPalette.setColor(QPalette::WindowText, ToQColor(m_colors.TextColor));
+  for (QLabel* label : {LabReduce, LabAudioDeviceControl, LabRecordingControl})
+    label->setPalette(textPalette);
+  Series1->setColor(ToQColor(m_colors.Series1Color));
+  Series2->setColor(ToQColor(m_colors.Series2Color));
+  ChartWave->chart()->setBackgroundBrush(ToQColor(settings::Shift(m_colors.BaseColor, -40)));
+  ChartWave->setBackgroundBrush(ToQColor(settings::Shift(m_colors.BaseColor, -40)));
+  DrawTimeBar(m_timeBar, State(), m_colors);
+  RepaintMeters();
+}
+
+void TFormMain::RepaintMeters() {
+  if (!State().DeviceOpen) {
+    ClearMeterBitmap(m_levelBitmap, m_colors);
+    ClearMeterBitmap(m_dcBitmap, m_colors);
+  }
+  m_surface->update();
+}
+
+void TFormMain::RefreshKnob() {
+  m_knobImage = m_knobPicture;
+  DrawKnobOutline(m_knobImage, false);
+  ImageVol->setGeometry(m_deviceCheck.KnobLeft, 88 - m_knobImage.height() / 2, m_knobImage.width(),
+                        m_knobImage.height());
+  ImageVol->update();
+}
+
+QString TFormMain::StatusPanelText(int panel) const {
+  return m_panels.at(panel)->text();
+}
+QString TFormMain::TimeLabelText() const {
+  return LabTime->text();
+}
+QString TFormMain::RecordingModeText() const {
+  return CmbBoxTime->currentText();
+}
+bool TFormMain::RecordingModeEnabled() const {
+  return CmbBoxTime->isEnabled();
+}
+bool TFormMain::SaveAsEnabled() const {
+  return menuSaveAs->isEnabled();
+}
+bool TFormMain::DcReductionChecked() const {
+  return ChBoxDC->isChecked();
+}
+
+}  // namespace tavrin::recorder_ui

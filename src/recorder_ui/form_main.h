@@ -1,0 +1,172 @@
+#pragma once
+// The recorder window: meters, level chart, time bar, recording controls, and
+// the two timers that poll the capture (100 ms) and check device, limits and
+// times (200 ms). It owns no audio logic: it calls the engines and draws.
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "capture/capture.h"
+#include "platform/input_mixer.h"
+#include "platform/sound_panels.h"
+#include "recorder_ui/device_check.h"
+#include "recorder_ui/drawing/drawing.h"
+#include "settings/color_schemes.h"
+#include "settings/settings.h"
+
+class QChartView;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QPushButton;
+class QScatterSeries;
+class QStatusBar;
+
+namespace tavrin::recorder_ui {
+
+class MainSurface;
+class KnobWidget;
+class TFormEdit;
+
+// Everything the window reaches outside itself; tests pass simulated devices
+// and answer the message boxes.
+struct MainWindowServices {
+  capture::RecorderState* State = nullptr;
+  settings::Settings* Settings = nullptr;
+  std::string SettingsPath;
+  platform::WaveIn* WaveIn = nullptr;
+  platform::InputMixer* Mixer = nullptr;
+  platform::SoundPanels* Panels = nullptr;
+  std::string ProgramPath;  // the executable
+  std::string AppDataDir;
+  std::function<std::int64_t(const std::string&)> FreeBytes;
+  std::function<void(const QString&)> ShowMessage;
+  std::function<bool(const QString&)> Confirm;  // Yes = true
+  std::function<void()> RestartProgram;
+  std::function<void()> ShowEditor;  // modal editor; empty = the built-in placeholder
+  bool StartTimers = true;
+};
+
+class TFormMain : public QMainWindow {
+  Q_OBJECT
+public:
+  // Throws std::runtime_error("Can not create <folder>") when the work folder
+  // cannot be made.
+  explicit TFormMain(MainWindowServices services, QWidget* parent = nullptr);
+  ~TFormMain() override;
+
+  // Handlers, public so that tests can drive them like the user and the timers do.
+  void BtnRecordClick();
+  void BtnStopClick();
+  void BtnEditClick();
+  void BtnSourceClick();
+  void CmbBoxTimeChange(int index);
+  void ChBoxDCClick();
+  void TimerRecTimer();
+  void TimerStatusTimer();
+  void menuFileClick();
+  void menuExplorerClick();
+  void menuSkinClick();
+  void menuAboutClick();
+  void TavrinRecorderHelpClick();
+  void ImageVolMouseDown(bool leftButton, int x);
+  void ImageVolMouseMove(int x);
+  void ImageVolMouseUp();
+  void Shape1MouseMove(int x, int y);
+  // Applies a colour scheme as the colour dialog's result does.
+  void ApplyColorScheme(int scheme);
+
+  // What the window shows, for tests and for the surface's paint.
+  capture::RecorderState& State() { return *m_services.State; }
+  const settings::WindowColors& Colors() const { return m_colors; }
+  const MainLayout& Layout() const { return m_layout; }
+  const QImage& LevelMeterBitmap() const { return m_levelBitmap; }
+  const QImage& DcMeterBitmap() const { return m_dcBitmap; }
+  const QImage& TimeBarImage() const { return m_timeBar; }
+  const QImage& KnobImage() const { return m_knobImage; }
+  const LevelHistory& History() const { return m_history; }
+  const DeviceCheckState& DeviceCheck() const { return m_deviceCheck; }
+  QString StatusPanelText(int panel) const;
+  QString TimeLabelText() const;
+  QString RecordingModeText() const;
+  bool RecordingModeEnabled() const;
+  bool SaveAsEnabled() const;
+  bool DcReductionChecked() const;
+  QLineSeries* ChartSeries1() const { return Series1; }
+  QScatterSeries* ChartSeries3() const { return Series3; }
+  int LevelIcon() const { return m_levelIcon; }
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+private:
+  class Observer;
+  friend class MainSurface;
+
+  void FormCreate();
+  void BuildControls();
+  void BuildMenus();
+  bool FormCloseQuery();
+  void ApplicationMinimized();
+  void ApplicationRestored();
+  void ShowTimes();
+  void ShowMessage(const QString& text);
+  void RestartProgram();
+  void SaveSettingsReportingFailure();
+  void RepaintMeters();
+  void RedrawTimeBar();
+  void RefreshKnob();
+  QString TimeOfDay(int minutesAgo = 0) const;
+
+  MainWindowServices m_services;
+  std::unique_ptr<Observer> m_observer;
+  capture::CaptureContext m_context;
+  DeviceCheckState m_deviceCheck;
+  DeviceCheckHooks m_hooks;
+  MainLayout m_layout;
+  settings::WindowColors m_colors;
+  LevelHistory m_history;
+  PeakHold m_peakHold;
+  QImage m_levelBitmap;
+  QImage m_dcBitmap;
+  QImage m_timeBar;
+  QImage m_knobPicture;  // the scheme's knob
+  QImage m_knobImage;    // the knob with its outline, as shown
+  std::array<QIcon, 18> m_levelIcons;
+  int m_levelIcon = 0;
+  bool m_firstTick = false;
+  bool m_settingsFailureShown = false;
+  bool m_closing = false;
+
+  MainSurface* m_surface = nullptr;
+  KnobWidget* ImageVol = nullptr;
+  QPushButton* BtnRecord = nullptr;
+  QPushButton* BtnStop = nullptr;
+  QPushButton* BtnEdit = nullptr;
+  QPushButton* BtnSource = nullptr;
+  QComboBox* CmbBoxTime = nullptr;
+  QCheckBox* ChBoxDC = nullptr;
+  QLabel* LabReduce = nullptr;
+  QLabel* LabTime = nullptr;
+  QLabel* LabTime0 = nullptr;
+  QLabel* LabAudioDeviceControl = nullptr;
+  QLabel* LabRecordingControl = nullptr;
+  QChartView* ChartWave = nullptr;
+  QLineSeries* Series1 = nullptr;
+  QLineSeries* Series2 = nullptr;
+  QScatterSeries* Series3 = nullptr;
+  std::array<QLabel*, 3> m_panels{};
+  QAction* menuSaveAs = nullptr;
+  QAction* menuSaveSettings = nullptr;
+  QTimer TimerRec;
+  QTimer TimerStatus;
+};
+
+}  // namespace tavrin::recorder_ui

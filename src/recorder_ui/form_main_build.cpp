@@ -1,0 +1,157 @@
+// The recorder window's controls and menus, placed as designed on the 464-pixel client area.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGraphicsLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+
+#include "capture/raw_take.h"
+#include "recorder_ui/form_main.h"
+#include "recorder_ui/form_main_surface.h"
+
+namespace tavrin::recorder_ui {
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, int pixelSize) {
+  auto* label = new QLabel(text, parent);
+  QFont font = label->font();
+  font.setPixelSize(pixelSize);
+  label->setFont(font);
+  label->setGeometry(geometry);
+  label->setAttribute(Qt::WA_TranslucentBackground);
+  return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& geometry) {
+  auto* button = new QPushButton(text, parent);
+  button->setGeometry(geometry);
+  return button;
+}
+
+}  // namespace
+
+void TFormMain::BuildControls() {
+  m_surface = new MainSurface(*this);
+  setCentralWidget(m_surface);
+  setWindowTitle(QStringLiteral("Tavrin Recorder"));
+
+  LabAudioDeviceControl =
+      MakeLabel(m_surface, QStringLiteral("A u d i o   D e v i c e C o n t r o l"),
+                QRect(150, 0, 200, 14), 11);
+  LabRecordingControl =
+      MakeLabel(m_surface, QStringLiteral("进程正在录制"), QRect(18, 114, 120, 16), 12);
+
+  ImageVol = new KnobWidget(*this, m_surface);
+  BtnSource = MakeButton(m_surface, QStringLiteral("来源"), QRect(150, 76, 64, 24));
+  BtnSource->setToolTip(QStringLiteral("录音源"));
+  connect(BtnSource, &QPushButton::clicked, this, &TFormMain::BtnSourceClick);
+
+  ChBoxDC = new QCheckBox(m_surface);
+  ChBoxDC->setGeometry(354, 80, 18, 18);
+  ChBoxDC->setToolTip(QStringLiteral("Reduce DC Offset"));
+  connect(ChBoxDC, &QCheckBox::clicked, this, &TFormMain::ChBoxDCClick);
+  LabReduce = MakeLabel(m_surface, QStringLiteral("减少"), QRect(374, 80, 40, 18), 12);
+
+  Series1 = new QLineSeries;
+  Series2 = new QLineSeries;
+  Series3 = new QScatterSeries;
+  Series3->setColor(Qt::red);
+  Series3->setBorderColor(Qt::red);
+  Series3->setMarkerShape(QScatterSeries::MarkerShapeCircle);
+  Series3->setMarkerSize(2);
+  auto* chart = new QChart;
+  for (QAbstractSeries* series :
+       {static_cast<QAbstractSeries*>(Series1), static_cast<QAbstractSeries*>(Series2),
+        static_cast<QAbstractSeries*>(Series3)}) {
+    chart->addSeries(series);
+  }
+  auto* axisX = new QValueAxis;
+  auto* axisY = new QValueAxis;
+  axisX->setRange(0, m_layout.ChartWidth);
+  axisY->setRange(0, m_layout.ChartHeight);
+  chart->addAxis(axisX, Qt::AlignBottom);
+  chart->addAxis(axisY, Qt::AlignLeft);
+  for (QAbstractSeries* series : chart->series()) {
+    series->attachAxis(axisX);
+    series->attachAxis(axisY);
+  }
+  axisX->setVisible(false);
+  axisY->setVisible(false);
+  chart->legend()->hide();
+  chart->setMargins(QMargins(0, 0, 0, 0));
+  chart->layout()->setContentsMargins(0, 0, 0, 0);
+  chart->setBackgroundRoundness(0);
+  ChartWave = new QChartView(chart, m_surface);
+  ChartWave->setGeometry(m_layout.ChartLeft, m_layout.ChartTop, m_layout.ChartWidth,
+                         m_layout.ChartHeight);
+  ChartWave->setFrameShape(QFrame::NoFrame);
+
+  LabTime0 = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(19, 274, 120, 26), 22);
+  LabTime0->setStyleSheet(QStringLiteral("color: silver;"));
+  LabTime = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(18, 273, 120, 26), 22);
+  LabTime->setStyleSheet(QStringLiteral("color: navy;"));
+
+  CmbBoxTime = new QComboBox(m_surface);
+  CmbBoxTime->setGeometry(140, 274, 100, 24);
+  CmbBoxTime->setToolTip(QStringLiteral("刻录模式"));
+  for (const capture::RecordingMode& mode : capture::RecordingModes()) {
+    CmbBoxTime->addItem(
+        QString::fromUtf8(mode.ItemText.data(), static_cast<int>(mode.ItemText.size())));
+  }
+  connect(CmbBoxTime, &QComboBox::currentIndexChanged, this, &TFormMain::CmbBoxTimeChange);
+
+  BtnRecord = MakeButton(m_surface, QStringLiteral("记录"), QRect(248, 272, 60, 28));
+  BtnStop = MakeButton(m_surface, QStringLiteral("停止"), QRect(314, 272, 60, 28));
+  BtnEdit = MakeButton(m_surface, QStringLiteral("编辑"), QRect(380, 272, 62, 28));
+  BtnEdit->setToolTip(QStringLiteral("编辑并保存"));
+  connect(BtnRecord, &QPushButton::clicked, this, &TFormMain::BtnRecordClick);
+  connect(BtnStop, &QPushButton::clicked, this, &TFormMain::BtnStopClick);
+  connect(BtnEdit, &QPushButton::clicked, this, &TFormMain::BtnEditClick);
+
+  const std::array<int, 3> widths{254, 100, 100};
+  for (std::size_t i = 0; i < m_panels.size(); ++i) {
+    m_panels[i] = new QLabel(this);
+    m_panels[i]->setFixedWidth(widths[i]);
+    statusBar()->addWidget(m_panels[i]);
+  }
+  statusBar()->setSizeGripEnabled(false);
+  setFixedSize(sizeHint());
+}
+
+void TFormMain::BuildMenus() {
+  QMenu* menuFile = menuBar()->addMenu(QStringLiteral("文件"));
+  connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
+  menuSaveAs = menuFile->addAction(QStringLiteral("另存为..."));
+  menuSaveAs->setEnabled(false);
+  connect(menuFile->addAction(QStringLiteral("打开资源管理器")), &QAction::triggered, this,
+          &TFormMain::menuExplorerClick);
+  menuFile->addSeparator();
+  connect(menuFile->addAction(QStringLiteral("退出")), &QAction::triggered, this, &QWidget::close);
+
+  QMenu* menuOptions = menuBar()->addMenu(QStringLiteral("选项"));
+  connect(menuOptions->addAction(QStringLiteral("录音源")), &QAction::triggered, this, [this] {
+    QCoreApplication::processEvents();
+    BtnSourceClick();
+  });
+  menuSaveSettings = menuOptions->addAction(QStringLiteral("保存设置..."));
+  menuSaveSettings->setEnabled(false);
+  connect(menuOptions->addAction(QStringLiteral("窗口颜色...")), &QAction::triggered, this,
+          &TFormMain::menuSkinClick);
+
+  QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("帮助"));
+  connect(menuHelp->addAction(QStringLiteral("帮助内容")), &QAction::triggered, this,
+          &TFormMain::TavrinRecorderHelpClick);
+  connect(menuHelp->addAction(QStringLiteral("关于")), &QAction::triggered, this,
+          &TFormMain::menuAboutClick);
+}
+
+}  // namespace tavrin::recorder_ui

@@ -1,0 +1,200 @@
+// The recorder window's buttons, menus, slider and timers.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLocale>
+#include <QUrl>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QScatterSeries>
+#include <filesystem>
+
+#include "capture/raw_take.h"
+#include "capture/signal_processing.h"
+#include "recorder_ui/form_about.h"
+#include "recorder_ui/form_edit_placeholder.h"
+#include "recorder_ui/form_main.h"
+#include "recorder_ui/form_main_surface.h"
+#include "recorder_ui/recording_controls.h"
+#include "settings/form_colors.h"
+
+namespace tavrin::recorder_ui {
+
+QString TFormMain::TimeOfDay(int minutesAgo) const {
+  QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+  format.remove(QStringLiteral(" t")).remove(QLatin1Char('t'));  // no time zone
+  return QLocale::system().toString(QTime::currentTime().addSecs(-60 * minutesAgo),
+                                    format.trimmed());
+}
+
+void TFormMain::BtnRecordClick() {
+  capture::RecorderState& state = State();
+  if (state.Recording) return;
+  if (!capture::StartTake(state, m_context)) return;
+  DrawTimeBar(m_timeBar, state, m_colors);
+  ClearLevelHistory(m_history);
+  Series1->clear();
+  Series2->clear();
+  Series3->clear();
+  m_panels[1]->setText(QStringLiteral("Start-") + TimeOfDay());
+  m_panels[2]->clear();
+  m_surface->update();
+}
+
+void TFormMain::BtnStopClick() {
+  if (!State().Recording) return;
+  capture::StopTake(State(), m_context);
+  m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
+}
+
+void TFormMain::BtnEditClick() {
+  capture::RecorderState& state = State();
+  if (state.Recording) return;
+  std::error_code code;
+  if (!std::filesystem::exists(state.RawPath, code)) {
+    ShowMessage(QStringLiteral("No sound recorded."));
+    return;
+  }
+  capture::CloseCapture(state, m_context);
+  if (m_services.ShowEditor) {
+    m_services.ShowEditor();
+  } else {
+    TFormEdit editor(this);
+    editor.exec();
+  }
+  capture::OpenCapture(state, m_context);
+}
+
+void TFormMain::BtnSourceClick() {
+  if (State().Recording) return;
+  std::string error;
+  if (!m_services.Panels->OpenRecordingSettings(error)) ShowMessage(QString::fromStdString(error));
+}
+
+void TFormMain::CmbBoxTimeChange(int index) {
+  capture::ApplyLoopMode(State(), index);
+  DrawTimeBarBackground(m_timeBar, State(), m_colors);
+  DrawTimeBar(m_timeBar, State(), m_colors);
+  m_surface->update();
+}
+
+void TFormMain::ChBoxDCClick() {
+  if (ChBoxDC->isChecked()) {
+    capture::EstimateDcOffset(State());
+  } else {
+    State().DcOffsetLeft = 0;
+    State().DcOffsetRight = 0;
+  }
+}
+
+void TFormMain::TimerRecTimer() {
+  capture::RecorderState& state = State();
+  if (m_firstTick) {
+    DrawTimeBarBackground(m_timeBar, state, m_colors);
+    m_firstTick = false;
+  }
+  if (state.DeviceName.empty()) return;
+  capture::PollCapture(state, m_context);
+  capture::RecordDcHistory(state);
+  m_levelIcon = LevelIconFor(state.MaxLeft, state.MaxRight);
+  if (state.Minimized) setWindowIcon(m_levelIcons[m_levelIcon]);
+}
+
+void TFormMain::TimerStatusTimer() {
+  capture::RecorderState& state = State();
+  if (state.SaveRequested) state.SaveRequested = false;  // the save flow arrives with export
+  CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
+  if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
+  capture::ComputeDcMeter(state);
+  if (!state.Recording) {
+    CmbBoxTime->setEnabled(true);
+    return;
+  }
+  CmbBoxTime->setEnabled(false);
+  FormatFreeTime(state, m_services.FreeBytes(state.WorkFolder));
+  ShowTimes();
+  if (state.Minimized) setWindowTitle(QString::fromStdString(state.TimeText));
+  const TakeLimit limit = EnforceTakeLimits(state, m_context);
+  if (limit != TakeLimit::None) m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
+  if (limit == TakeLimit::DiskFull) return;
+  if (StepTimeScale(state)) {
+    DrawTimeBar(m_timeBar, state, m_colors);
+    m_surface->update();
+  }
+  if (state.HalvesWritten == state.LoopHalves) {
+    DrawTimeBar(m_timeBar, state, m_colors);
+    m_surface->update();
+  }
+}
+
+void TFormMain::ShowTimes() {
+  capture::RecorderState& state = State();
+  FormatTimeRecorded(state);
+  LabTime->setText(QString::fromStdString(state.TimeText));
+  LabTime0->setText(QString::fromStdString(state.TimeText));
+  m_panels[2]->setText(QStringLiteral("Current-") + TimeOfDay());
+  if (state.LoopMode && state.LoopWrapped) {
+    m_panels[1]->setText(QStringLiteral("Start-") + TimeOfDay(state.LoopMinutes));
+  }
+}
+
+void TFormMain::menuFileClick() {
+  // Saving arrives with the export; until then the item stays off.
+  menuSaveAs->setEnabled(false);
+}
+
+void TFormMain::menuExplorerClick() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(State().OutputFolder)));
+}
+
+void TFormMain::menuSkinClick() {
+  settings::TFormColors dialog(this);
+  m_services.Settings->WindowColor = dialog.Choose(m_services.Settings->WindowColor);
+  ApplyColorScheme(m_services.Settings->WindowColor);
+}
+
+void TFormMain::menuAboutClick() {
+  TFormAbout about(this);
+  about.move(geometry().center() - about.rect().center());
+  about.exec();
+}
+
+void TFormMain::TavrinRecorderHelpClick() {
+  const std::filesystem::path help =
+      std::filesystem::path(m_services.ProgramPath).replace_extension(".chm");
+  std::error_code code;
+  if (!std::filesystem::exists(help, code)) {
+    ShowMessage(QStringLiteral("The help file %1 was not found.")
+                    .arg(QString::fromStdString(help.string())));
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(help.string())));
+}
+
+void TFormMain::ImageVolMouseDown(bool leftButton, int x) {
+  VolumeMouseDown(m_deviceCheck, leftButton, x);
+}
+
+void TFormMain::ImageVolMouseMove(int x) {
+  m_knobImage = m_knobPicture;
+  DrawKnobOutline(m_knobImage, true);
+  ImageVol->update();
+  if (VolumeMouseMove(m_deviceCheck, *m_services.Mixer, x)) {
+    ImageVol->move(m_deviceCheck.KnobLeft, ImageVol->y());
+  }
+}
+
+void TFormMain::ImageVolMouseUp() {
+  VolumeMouseUp(m_deviceCheck);
+}
+
+void TFormMain::Shape1MouseMove(int x, int y) {
+  m_knobImage = m_knobPicture;
+  DrawKnobOutline(m_knobImage, false);
+  ImageVol->update();
+  m_surface->setToolTip(InVolumeHintArea(x, y) ? QStringLiteral("Recording Volume") : QString());
+}
+
+}  // namespace tavrin::recorder_ui

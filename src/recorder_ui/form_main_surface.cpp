@@ -1,0 +1,56 @@
+#include "recorder_ui/form_main_surface.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "recorder_ui/form_main.h"
+
+namespace tavrin::recorder_ui {
+
+MainSurface::MainSurface(TFormMain& form) : QWidget(&form), m_form(form) {
+  setFixedSize(kClientWidth, kClientHeight);
+  setMouseTracking(true);
+}
+
+void MainSurface::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  const MainLayout& layout = m_form.Layout();
+  painter.fillRect(rect(), ToQColor(m_form.Colors().BaseColor));
+  DrawFrames(painter, m_form.Colors(), layout);
+  DrawTimeBarFrame(painter, m_form.Colors(), layout, m_form.State().TimeScaleMinutes,
+                   m_form.RecordingModeText());
+  // The meters and the time bar are composed off-screen; here they are copied whole.
+  painter.drawImage(layout.LevelX0, layout.LevelY0, m_form.LevelMeterBitmap());
+  painter.drawImage(layout.DcX0, layout.DcY0, m_form.DcMeterBitmap());
+  painter.drawImage(layout.TimeBarLeft, layout.TimeBarTop, m_form.TimeBarImage());
+}
+
+void MainSurface::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint point = event->position().toPoint();
+  if (point.y() < kUpperFrameBottom) m_form.Shape1MouseMove(point.x(), point.y());
+}
+
+KnobWidget::KnobWidget(TFormMain& form, QWidget* parent) : QWidget(parent), m_form(form) {
+  setMouseTracking(true);
+  setToolTip(QStringLiteral("刻录音量"));
+}
+
+void KnobWidget::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.drawImage(0, 0, m_form.KnobImage());
+}
+
+void KnobWidget::mousePressEvent(QMouseEvent* event) {
+  m_form.ImageVolMouseDown(event->button() == Qt::LeftButton,
+                           static_cast<int>(event->position().x()));
+}
+
+void KnobWidget::mouseMoveEvent(QMouseEvent* event) {
+  m_form.ImageVolMouseMove(static_cast<int>(event->position().x()));
+}
+
+void KnobWidget::mouseReleaseEvent(QMouseEvent* /*event*/) {
+  m_form.ImageVolMouseUp();
+}
+
+}  // namespace tavrin::recorder_ui

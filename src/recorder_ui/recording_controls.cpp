@@ -1,0 +1,56 @@
+#include "recorder_ui/recording_controls.h"
+
+#include <array>
+#include <cstdio>
+
+namespace tavrin::recorder_ui {
+
+void FormatTimeRecorded(capture::RecorderState& state) {
+  const std::uint32_t buffers =
+      state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves) * 20 : state.LastBufferIndex;
+  const std::uint32_t hours = buffers / 36000;
+  const std::uint32_t minutes = (buffers % 36000) / 600;
+  const std::uint32_t seconds = (buffers % 600) / 10;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u", hours, minutes, seconds);
+  state.TimeText = text;
+}
+
+void FormatFreeTime(capture::RecorderState& state, std::int64_t freeBytes) {
+  state.FreeSeconds = freeBytes < 0 ? INT64_MAX : freeBytes / capture::kBytesPerSecond;
+}
+
+TakeLimit EnforceTakeLimits(capture::RecorderState& state, capture::CaptureContext& context) {
+  if (!state.Recording) return TakeLimit::None;
+  if (state.FreeSeconds < kMinimumFreeSeconds) {
+    capture::CloseCapture(state, context);
+    if (context.ShowMessage)
+      context.ShowMessage("There is no space on drive " + state.ProgramDrive);
+    return TakeLimit::DiskFull;
+  }
+  if (state.BufferSequence >= kLengthLimitBuffers) {
+    capture::CloseCapture(state, context);
+    if (context.ShowMessage) context.ShowMessage("Recording was stopped");
+    return TakeLimit::LengthReached;
+  }
+  return TakeLimit::None;
+}
+
+int NextTimeScale(int minutes) {
+  constexpr std::array<int, 10> kSteps{3, 5, 10, 15, 20, 30, 60, 120, 240, 600};
+  for (int step : kSteps) {
+    if (step > minutes) return step;
+  }
+  return 600;
+}
+
+bool StepTimeScale(capture::RecorderState& state) {
+  if (state.LoopMode || !state.Recording) return false;
+  if (state.RecordedBuffers / 600.0 < state.TimeScaleMinutes * 0.9) return false;
+  const int next = NextTimeScale(state.TimeScaleMinutes);
+  if (next == state.TimeScaleMinutes) return false;
+  state.TimeScaleMinutes = next;
+  return true;
+}
+
+}  // namespace tavrin::recorder_ui

@@ -1,0 +1,231 @@
+#include "settings/settings.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION
+#include <SimpleIni.h>
+
+#include "settings/color_schemes.h"
+
+namespace tavrin::settings {
+
+namespace {
+
+constexpr const char* kSaveFormat = "Save Format";
+constexpr const char* kOutputFolder = "Output Folder";
+constexpr const char* kRecordingMode = "Recording Mode";
+constexpr const char* kWindowColors = "Window Colors";
+
+constexpr std::int32_t kRecordingModeCount = 8;
+
+// Optional blanks and sign, then the leading decimal digits ("12abc" is 12),
+// as a private-profile integer read takes them. No digit, or more than fits in
+// 64 bits: not a number.
+std::optional<std::int64_t> LeadingInteger(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
+  if (at == text.size() || text[at] < '0' || text[at] > '9') return std::nullopt;
+  std::uint64_t magnitude = 0;
+  constexpr std::uint64_t kLimit = std::uint64_t{1} << 63;  // |INT64_MIN|
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    const auto digit = static_cast<std::uint64_t>(text[at] - '0');
+    if (magnitude > (kLimit - digit) / 10) return std::nullopt;
+    magnitude = magnitude * 10 + digit;
+  }
+  if (!negative && magnitude == kLimit) return std::nullopt;
+  return negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+}
+
+class IniReader {
+public:
+  explicit IniReader(const CSimpleIniA& ini) : m_ini(ini) {}
+
+  template <typename Int>
+  Int Integer(const char* section, const char* key, Int fallback) const {
+    const std::optional<std::int64_t> number = Number(section, key);
+    // A number that does not fit the field keeps the default rather than wrapping.
+    if (!number || *number < std::numeric_limits<Int>::min() ||
+        *number > std::numeric_limits<Int>::max()) {
+      return fallback;
+    }
+    return static_cast<Int>(*number);
+  }
+
+  bool Boolean(const char* section, const char* key, bool fallback) const {
+    const std::optional<std::int64_t> number = Number(section, key);
+    return number ? *number != 0 : fallback;
+  }
+
+  std::optional<std::string> Text(const char* section, const char* key) const {
+    const char* value = m_ini.GetValue(section, key, nullptr);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+  }
+
+private:
+  std::optional<std::int64_t> Number(const char* section, const char* key) const {
+    const char* value = m_ini.GetValue(section, key, nullptr);
+    return value == nullptr ? std::nullopt : LeadingInteger(value);
+  }
+
+  const CSimpleIniA& m_ini;
+};
+
+// The whole file into `text`; 0, or the errno of the failure.
+int ReadWholeFile(const std::string& path, std::string& text) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int error = 0;
+  char chunk[4096];
+  for (;;) {
+    const ssize_t count = ::read(fd, chunk, sizeof chunk);
+    if (count > 0) {
+      text.append(chunk, static_cast<std::size_t>(count));
+    } else if (count == 0) {
+      break;
+    } else if (errno != EINTR) {
+      error = errno;
+      break;
+    }
+  }
+  ::close(fd);
+  return error;
+}
+
+// Replaces the file's contents with `text`; 0, or the errno of the failure.
+int WriteWholeFile(const std::string& path, const std::string& text) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  int error = 0;
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
+    if (count > 0) {
+      written += static_cast<std::size_t>(count);
+    } else if (count < 0 && errno == EINTR) {
+      continue;
+    } else {
+      error = count < 0 ? errno : EIO;
+      break;
+    }
+  }
+  // A full disk may only show when the data leaves the cache.
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
+}
+
+void SetNumber(CSimpleIniA& ini, const char* section, const char* key, std::int64_t value) {
+  ini.SetValue(section, key, std::to_string(value).c_str());
+}
+
+}  // namespace
+
+std::string HomeFolder() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+      found != nullptr && found->pw_dir != nullptr && *found->pw_dir != '\0') {
+    return found->pw_dir;
+  }
+  return "/";
+}
+
+std::string SettingsFilePath(const std::string& executablePath) {
+  const std::size_t slash = executablePath.find_last_of('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = executablePath.find_last_of('.');
+  // A leading dot names a hidden file; it does not start an extension.
+  if (dot != std::string::npos && dot > nameStart) return executablePath.substr(0, dot) + ".INI";
+  return executablePath + ".INI";
+}
+
+void LoadSettings(Settings& settings, const std::string& path) {
+  CSimpleIniA ini;
+  std::string text;
+  if (ReadWholeFile(path, text) == 0) ini.LoadData(text);
+
+  const IniReader read(ini);
+  const Settings defaults;
+  Settings& s = settings;
+  s.SaveWav = read.Boolean(kSaveFormat, "Wav", defaults.SaveWav);
+  s.SamplePerSecond = read.Integer(kSaveFormat, "SamplePerSecond", defaults.SamplePerSecond);
+  s.BitPerSample = read.Integer(kSaveFormat, "BitPerSample", defaults.BitPerSample);
+  s.Channels = read.Integer(kSaveFormat, "Channels", defaults.Channels);
+  s.SaveMp3 = read.Boolean(kSaveFormat, "MP3", defaults.SaveMp3);
+  s.BitRate = read.Integer(kSaveFormat, "BitRate", defaults.BitRate);
+  s.Mode = read.Integer(kSaveFormat, "Mode", defaults.Mode);
+  s.VBR = read.Boolean(kSaveFormat, "VBR", defaults.VBR);
+  s.MinBitRate = read.Integer(kSaveFormat, "MinBitRate", defaults.MinBitRate);
+  s.MaxBitRate = read.Integer(kSaveFormat, "MaxBitRate", defaults.MaxBitRate);
+  s.VBRQuality = read.Integer(kSaveFormat, "VBRQuality", defaults.VBRQuality);
+  s.Copyright = read.Boolean(kSaveFormat, "Copyright", defaults.Copyright);
+  s.Original = read.Boolean(kSaveFormat, "Original", defaults.Original);
+  s.Private = read.Boolean(kSaveFormat, "Private", defaults.Private);
+  // Present but empty stays empty: start-up replaces it with the home folder.
+  s.OutputFolder = read.Text(kOutputFolder, "Name").value_or(defaults.OutputFolder);
+  s.RecordingModeIndex = read.Integer(kRecordingMode, "Index", defaults.RecordingModeIndex);
+  s.WindowColor = read.Integer(kWindowColors, "Color", defaults.WindowColor);
+
+  if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= kRecordingModeCount) {
+    s.RecordingModeIndex = defaults.RecordingModeIndex;
+  }
+  s.WindowColor = ValidSchemeNumber(s.WindowColor);
+  if (s.SaveWav == s.SaveMp3) {
+    s.SaveWav = false;
+    s.SaveMp3 = true;
+  }
+}
+
+int SaveSettings(const Settings& settings, const std::string& path) {
+  std::string text;
+  // A file that exists but cannot be read is left alone: rewriting it would
+  // drop the keys we do not know.
+  if (const int error = ReadWholeFile(path, text); error != 0 && error != ENOENT) return error;
+
+  CSimpleIniA ini;
+  ini.SetSpaces(false);
+  if (const SI_Error rc = ini.LoadData(text); rc < 0) return rc == SI_NOMEM ? ENOMEM : EIO;
+
+  const Settings& s = settings;
+  SetNumber(ini, kSaveFormat, "Wav", s.SaveWav);
+  SetNumber(ini, kSaveFormat, "SamplePerSecond", s.SamplePerSecond);
+  SetNumber(ini, kSaveFormat, "BitPerSample", s.BitPerSample);
+  SetNumber(ini, kSaveFormat, "Channels", s.Channels);
+  SetNumber(ini, kSaveFormat, "MP3", s.SaveMp3);
+  SetNumber(ini, kSaveFormat, "BitRate", s.BitRate);
+  SetNumber(ini, kSaveFormat, "Mode", s.Mode);
+  SetNumber(ini, kSaveFormat, "VBR", s.VBR);
+  SetNumber(ini, kSaveFormat, "MinBitRate", s.MinBitRate);
+  SetNumber(ini, kSaveFormat, "MaxBitRate", s.MaxBitRate);
+  SetNumber(ini, kSaveFormat, "VBRQuality", s.VBRQuality);
+  SetNumber(ini, kSaveFormat, "Copyright", s.Copyright);
+  SetNumber(ini, kSaveFormat, "Original", s.Original);
+  SetNumber(ini, kSaveFormat, "Private", s.Private);
+  // A line break would end the line early and inject keys; such a folder is
+  // not kept, and start-up falls back to the home folder.
+  const bool oneLine = s.OutputFolder.find_first_of("\r\n") == std::string::npos;
+  ini.SetValue(kOutputFolder, "Name", oneLine ? s.OutputFolder.c_str() : "");
+  SetNumber(ini, kRecordingMode, "Index", s.RecordingModeIndex);
+  SetNumber(ini, kWindowColors, "Color", s.WindowColor);
+
+  std::string output;
+  if (const SI_Error rc = ini.Save(output); rc < 0) return rc == SI_NOMEM ? ENOMEM : EIO;
+  return WriteWholeFile(path, output);
+}
+
+}  // namespace tavrin::settings

@@ -1,0 +1,46 @@
+#pragma once
+// The user's lasting choices and the INI file beside the program that keeps
+// them. Plain C++: no Qt here.
+
+#include <cstdint>
+#include <string>
+
+namespace tavrin::settings {
+
+// $HOME, else the home folder of the user's account entry.
+std::string HomeFolder();
+
+struct Settings {
+  bool SaveWav = false;
+  std::int32_t SamplePerSecond = 44100;  // Hz
+  std::uint16_t BitPerSample = 16;
+  std::uint16_t Channels = 2;
+  bool SaveMp3 = true;
+  std::int32_t BitRate = 128;  // kbps
+  std::int32_t Mode = 0;       // the encoder's channel mode: 0 stereo, 1 joint stereo, 3 mono
+  bool VBR = false;
+  std::int32_t MinBitRate = 32;   // kbps
+  std::int32_t MaxBitRate = 320;  // kbps
+  std::int32_t VBRQuality = 0;    // 0 better .. 8 faster
+  bool Copyright = false;
+  bool Original = false;
+  bool Private = false;
+  std::string OutputFolder = HomeFolder();
+  std::int32_t RecordingModeIndex = 0;  // 0 continuous, 1..7 loop modes
+  std::int32_t WindowColor = 1;         // colour scheme 1..5
+};
+
+// The executable's path with its extension replaced by ".INI" (appended when
+// the file name has none).
+std::string SettingsFilePath(const std::string& executablePath);
+
+// Fills every field from the file at `path`; a missing file, section or key or
+// an unreadable number gives the field's default. Values the program cannot
+// use are mended (scheme 1, continuous mode, MP3 when the format is ambiguous).
+void LoadSettings(Settings& settings, const std::string& path);
+
+// Writes every field, keeping the sections and keys of the file that it does
+// not know. Returns 0, or the errno of the failure (EIO when none is known).
+int SaveSettings(const Settings& settings, const std::string& path);
+
+}  // namespace tavrin::settings

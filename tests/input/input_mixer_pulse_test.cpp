@@ -1,0 +1,157 @@
+// The PulseAudio input mixer on the private daemon of tests/e2e/with-pulse.sh:
+// one null sink whose monitor, the default source, has no ports. pactl reads
+// the server's side independently.
+#include "platform/input_mixer_pulse.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace tavrin::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string kMonitor = "tavrin_null.monitor";
+const std::string kMonitorDescription = "Monitor of Tavrin Null Sink";
+
+std::string Output(const std::string& command) {
+  std::string text;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  std::array<char, 256> chunk{};
+  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) text += chunk.data();
+  ::pclose(pipe);
+  return text;
+}
+
+// The daemon's process id, from the peer credentials of its socket.
+pid_t DaemonPid() {
+  const char* server = std::getenv("PULSE_SERVER");
+  if (server == nullptr || std::strncmp(server, "unix:", 5) != 0) return 0;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, server + 5, sizeof address.sun_path - 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return 0;
+  pid_t pid = 0;
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0) {
+    pid = credentials.pid;
+  }
+  ::close(fd);
+  return pid;
+}
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+TEST(InputMixerPulse, MonitorSourceIsOneInputNamedByItsDescriptionAndOn) {
+  PulseInputMixer mixer;
+  EXPECT_EQ(mixer.GetInput(0), kInputMissing);
+  EXPECT_FALSE(mixer.SetInput(0, kInputOn));
+
+  ASSERT_TRUE(mixer.Init(0));
+  EXPECT_EQ(mixer.GetInputName(0), kMonitorDescription);
+  EXPECT_EQ(mixer.GetInputName(-1), kMonitorDescription);
+  EXPECT_EQ(mixer.GetInputName(1), std::nullopt);
+  EXPECT_EQ(mixer.GetInput(0) & kInputOff, 0u);
+  EXPECT_EQ(mixer.GetInput(1), kInputMissing);
+  EXPECT_EQ(mixer.GetInput(5), kInputMissing);
+  EXPECT_EQ(mixer.GetInput(-2), kInputMissing);
+  EXPECT_TRUE(mixer.SetInput(0, kInputOn));
+  EXPECT_FALSE(mixer.SetInput(5, kInputOn));
+
+  mixer.Free();
+  EXPECT_EQ(mixer.GetInput(0), kInputMissing);
+  // The daemon has no other source.
+  EXPECT_FALSE(mixer.Init(1));
+}
+
+TEST(InputMixerPulse, LevelIsTheSourceVolumeInPercent) {
+  PulseInputMixer mixer;
+  ASSERT_TRUE(mixer.Init(0));
+  ASSERT_TRUE(mixer.SetInput(0, kInputLevel | 50));
+  EXPECT_EQ(mixer.GetInput(0) & kInputLevelMask, 50u);
+  EXPECT_NE(Output("pactl get-source-volume " + kMonitor).find("32768 /  50%"), std::string::npos)
+      << Output("pactl get-source-volume " + kMonitor);
+
+  ASSERT_TRUE(mixer.SetInput(0, kInputLevel | 100));
+  EXPECT_EQ(mixer.GetInput(0) & kInputLevelMask, 100u);
+  ASSERT_TRUE(mixer.SetInput(0, kInputLevel | 0));
+  EXPECT_EQ(mixer.GetInput(-1) & kInputLevelMask, 0u);
+
+  // Changed elsewhere (the desktop's mixer), read back here; above normal reads 100.
+  ASSERT_EQ(std::system(("pactl set-source-volume " + kMonitor + " 30%").c_str()), 0);
+  EXPECT_EQ(mixer.GetInput(0), 30u);
+  ASSERT_EQ(std::system(("pactl set-source-volume " + kMonitor + " 150%").c_str()), 0);
+  EXPECT_EQ(mixer.GetInput(0), 100u);
+}
+
+TEST(InputMixerPulse, MasterIsTheSourceAndSwitchingItOnUnmutes) {
+  PulseInputMixer mixer;
+  ASSERT_TRUE(mixer.Init(0));
+  ASSERT_EQ(std::system(("pactl set-source-mute " + kMonitor + " 1").c_str()), 0);
+  EXPECT_NE(mixer.GetInput(-1) & kInputOff, 0u);
+  ASSERT_TRUE(mixer.SetInput(-1, kInputOn));
+  EXPECT_EQ(mixer.GetInput(-1) & kInputOff, 0u);
+  EXPECT_NE(Output("pactl get-source-mute " + kMonitor).find("Mute: no"), std::string::npos);
+}
+
+TEST(InputMixerPulse, HungServerCostsAboutOneTimeoutPerCallAndIsRecovered) {
+  const pid_t daemon = DaemonPid();
+  ASSERT_GT(daemon, 0);
+  PulseInputMixer mixer;
+  ASSERT_TRUE(mixer.Init(0));
+  ASSERT_EQ(::kill(daemon, SIGSTOP), 0);
+  struct Resume {
+    pid_t Pid;
+    ~Resume() { ::kill(Pid, SIGCONT); }
+  } resume{daemon};
+
+  Clock::time_point start = Clock::now();
+  EXPECT_EQ(mixer.GetInput(0), kInputMissing);
+  EXPECT_LT(SecondsSince(start), 2.0);
+  start = Clock::now();
+  EXPECT_FALSE(mixer.SetInput(0, kInputLevel | 40));
+  EXPECT_LT(SecondsSince(start), 2.0);
+
+  ::kill(daemon, SIGCONT);
+  const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
+  std::uint32_t value = kInputMissing;
+  while (value == kInputMissing && Clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    value = mixer.GetInput(0);
+  }
+  EXPECT_NE(value, kInputMissing);
+}
+
+// Last: it ends the daemon.
+TEST(InputMixerPulse, ServerGoneAnswersMissingAtOnce) {
+  PulseInputMixer mixer;
+  ASSERT_TRUE(mixer.Init(0));
+  ASSERT_EQ(std::system("pactl exit"), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(mixer.GetInput(0), kInputMissing);
+  EXPECT_EQ(mixer.GetInputName(0), std::nullopt);
+  EXPECT_FALSE(mixer.SetInput(0, kInputLevel | 10));
+  EXPECT_LT(SecondsSince(start), 0.5);
+}
+
+}  // namespace
+}  // namespace tavrin::platform

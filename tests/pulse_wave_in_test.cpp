@@ -1,0 +1,403 @@
+// PulseWaveIn against a real, private PulseAudio daemon started by
+// tests/e2e/with-pulse.sh: a null sink whose monitor is the default source and
+// module-sine playing 1 kHz at half of full scale into it.
+
+#include <gtest/gtest.h>
+#include <pulse/def.h>
+#include <pulse/error.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/wave_in_pulse.h"
+
+namespace tavrin::platform {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kBufferBytes = 17640;  // 100 ms of 44.1 kHz 16-bit stereo
+constexpr double kFramesPerSecond = 44100.0;
+constexpr double kToneHz = 1000.0;
+constexpr double kToneRms = 0.3536;  // of full scale
+// Bytes no capture writes in practice, so an overstated byte count shows up as a
+// break in the tone.
+constexpr char kFill = 0x55;
+
+bool IsDone(const WaveHeader& header) {
+  return (header.Flags.load(std::memory_order_acquire) & kWhdrDone) != 0;
+}
+
+// Headers with their own storage; the storage never moves.
+class HeaderPool {
+public:
+  explicit HeaderPool(std::size_t count) : m_storage(count), m_headers(count) {
+    for (std::size_t i = 0; i < count; ++i) {
+      m_storage[i].assign(kBufferBytes, kFill);
+      m_headers[i].Data = m_storage[i].data();
+      m_headers[i].BufferLength = kBufferBytes;
+    }
+  }
+  WaveHeader& operator[](std::size_t i) { return m_headers[i]; }
+  std::size_t Size() const { return m_headers.size(); }
+
+private:
+  std::vector<std::vector<char>> m_storage;
+  std::vector<WaveHeader> m_headers;
+};
+
+void Append(std::vector<std::int16_t>& samples, const WaveHeader& header) {
+  const std::uint32_t bytes = header.BytesRecorded.load(std::memory_order_acquire);
+  const std::size_t first = samples.size();
+  samples.resize(first + bytes / sizeof(std::int16_t));
+  std::memcpy(samples.data() + first, header.Data, bytes / sizeof(std::int16_t) * 2);
+}
+
+struct ToneReport {
+  std::size_t Frames = 0;
+  double RmsDb[2] = {};        // relative to kToneRms
+  double MaxResidual[2] = {};  // of full scale
+  std::size_t WorstFrame[2] = {};
+};
+
+// Level and continuity of each channel. For a pure tone
+// s[n+1] + s[n-1] = 2 cos(w) s[n]; any lost, repeated or foreign sample breaks it.
+ToneReport AnalyseTone(const std::vector<std::int16_t>& interleaved) {
+  ToneReport report;
+  report.Frames = interleaved.size() / 2;
+  const double twoCos = 2.0 * std::cos(2.0 * std::numbers::pi * kToneHz / kFramesPerSecond);
+  for (int channel = 0; channel < 2; ++channel) {
+    auto at = [&](std::size_t frame) {
+      return interleaved[frame * 2 + static_cast<std::size_t>(channel)] / 32768.0;
+    };
+    double sumSquares = 0.0;
+    for (std::size_t n = 0; n < report.Frames; ++n) {
+      sumSquares += at(n) * at(n);
+    }
+    const double rms =
+        std::sqrt(sumSquares / static_cast<double>(std::max<std::size_t>(report.Frames, 1)));
+    report.RmsDb[channel] = 20.0 * std::log10(std::max(rms, 1e-12) / kToneRms);
+    for (std::size_t n = 1; n + 1 < report.Frames; ++n) {
+      const double residual = std::abs(at(n + 1) + at(n - 1) - twoCos * at(n));
+      if (residual > report.MaxResidual[channel]) {
+        report.MaxResidual[channel] = residual;
+        report.WorstFrame[channel] = n;
+      }
+    }
+  }
+  return report;
+}
+
+void ExpectCleanTone(const std::vector<std::int16_t>& samples) {
+  const ToneReport tone = AnalyseTone(samples);
+  for (int channel = 0; channel < 2; ++channel) {
+    SCOPED_TRACE("channel " + std::to_string(channel));
+    EXPECT_NEAR(tone.RmsDb[channel], 0.0, 0.5);
+    // Rounding to 16 bits leaves about 2 LSB; a lost or foreign sample leaves
+    // hundreds (except a loss of a multiple of 441 frames, ten whole periods,
+    // which the duration checks catch).
+    EXPECT_LT(tone.MaxResidual[channel], 20.0 / 32768.0)
+        << "at frame " << tone.WorstFrame[channel] << " of " << tone.Frames;
+  }
+}
+
+class PulseWaveInTest : public ::testing::Test {
+protected:
+  void OpenDefault() { ASSERT_EQ(m_wave.Open(0, WaveFormat{}), kMmNoError); }
+
+  void QueueAll(HeaderPool& pool) {
+    for (std::size_t i = 0; i < pool.Size(); ++i) {
+      ASSERT_EQ(m_wave.PrepareHeader(pool[i]), kMmNoError);
+      ASSERT_EQ(m_wave.AddBuffer(pool[i]), kMmNoError);
+    }
+  }
+
+  // Outlives m_wave, whose destructor hands back whatever a failed test left queued.
+  HeaderPool& MakePool(std::size_t count) { return m_pools.emplace_back(count); }
+
+  std::deque<HeaderPool> m_pools;
+  PulseWaveIn m_wave;
+};
+
+TEST_F(PulseWaveInTest, PulseDeviceZeroIsTheDefaultSource) {
+  const std::uint32_t count = m_wave.GetNumDevs();
+  ASSERT_GE(count, 1u);
+  WaveInCaps caps;
+  ASSERT_EQ(m_wave.GetDevCaps(0, caps), kMmNoError);
+  // The description with-pulse.sh gives the null sink, as the server names its monitor.
+  EXPECT_STREQ(caps.Name, "Monitor of Tavrin Null Sink");
+  EXPECT_LE(std::strlen(caps.Name), kDeviceNameBytes - 1);
+  EXPECT_EQ(caps.Formats, kWaveFormatAll);
+  EXPECT_EQ(caps.Channels, 2);
+  EXPECT_EQ(m_wave.GetDevCaps(count, caps), kMmBadDeviceId);
+  // Enumerating again gives the same answer.
+  EXPECT_EQ(m_wave.GetNumDevs(), count);
+}
+
+TEST_F(PulseWaveInTest, PulseRejectsWhatItCannotDo) {
+  HeaderPool& pool = MakePool(1);
+  EXPECT_EQ(m_wave.AddBuffer(pool[0]), kMmInvalidHandle);
+  EXPECT_EQ(m_wave.Start(), kMmInvalidHandle);
+  EXPECT_EQ(m_wave.Reset(), kMmInvalidHandle);
+  EXPECT_EQ(m_wave.Close(), kMmInvalidHandle);
+
+  WaveFormat mono;
+  mono.Channels = 1;
+  mono.BlockAlign = 2;
+  mono.AvgBytesPerSec = 88200;
+  WaveFormat rate48k;
+  rate48k.SamplesPerSec = 48000;
+  rate48k.AvgBytesPerSec = 192000;
+  WaveFormat float32;
+  float32.FormatTag = 3;
+  float32.BitsPerSample = 32;
+  float32.BlockAlign = 8;
+  float32.AvgBytesPerSec = 352800;
+  WaveFormat inconsistent;  // 44.1 kHz 16-bit stereo with a wrong block size
+  inconsistent.BlockAlign = 2;
+  for (const WaveFormat& format : {mono, rate48k, float32, inconsistent}) {
+    EXPECT_EQ(m_wave.Open(0, format), kWaveBadFormat);
+  }
+  EXPECT_EQ(m_wave.Open(m_wave.GetNumDevs(), WaveFormat{}), kMmBadDeviceId);
+
+  ASSERT_NO_FATAL_FAILURE(OpenDefault());
+  EXPECT_EQ(m_wave.Open(0, WaveFormat{}), kMmAllocated);
+  EXPECT_EQ(m_wave.AddBuffer(pool[0]), kWaveUnprepared);
+  WaveHeader empty;
+  EXPECT_EQ(m_wave.PrepareHeader(empty), kMmInvalidParam);
+  ASSERT_EQ(m_wave.PrepareHeader(pool[0]), kMmNoError);
+  ASSERT_EQ(m_wave.AddBuffer(pool[0]), kMmNoError);
+  EXPECT_EQ(m_wave.AddBuffer(pool[0]), kWaveStillPlaying);
+  EXPECT_EQ(m_wave.UnprepareHeader(pool[0]), kWaveStillPlaying);
+  // Never started: Close hands the header back empty.
+  EXPECT_EQ(m_wave.Close(), kMmNoError);
+  EXPECT_TRUE(IsDone(pool[0]));
+  EXPECT_EQ(pool[0].Flags.load() & kWhdrInQueue, 0u);
+  EXPECT_EQ(pool[0].BytesRecorded.load(), 0u);
+  EXPECT_EQ(m_wave.UnprepareHeader(pool[0]), kMmNoError);
+  EXPECT_EQ(pool[0].Flags.load() & kWhdrPrepared, 0u);
+  // Closed devices open again.
+  ASSERT_NO_FATAL_FAILURE(OpenDefault());
+  EXPECT_EQ(m_wave.Close(), kMmNoError);
+}
+
+TEST_F(PulseWaveInTest, PulseCapturesAContinuousToneInOrder) {
+  ASSERT_NO_FATAL_FAILURE(OpenDefault());
+  HeaderPool& pool = MakePool(40);
+  ASSERT_NO_FATAL_FAILURE(QueueAll(pool));
+  std::deque<WaveHeader*> pending;
+  for (std::size_t i = 0; i < pool.Size(); ++i) {
+    pending.push_back(&pool[i]);
+  }
+
+  std::vector<std::int16_t> samples;
+  std::size_t completed = 0;
+  const auto started = Clock::now();
+  ASSERT_EQ(m_wave.Start(), kMmNoError);
+  while (Clock::now() - started < 3s) {
+    std::this_thread::sleep_for(100ms);
+    // Headers complete strictly in queue order: seen from the back, every
+    // header before a completed one is complete too.
+    bool laterDone = false;
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it) {
+      const bool done = IsDone(**it);
+      ASSERT_TRUE(done || !laterDone) << "a later header completed first";
+      laterDone = laterDone || done;
+    }
+    while (!pending.empty() && IsDone(*pending.front())) {
+      WaveHeader* header = pending.front();
+      pending.pop_front();
+      ASSERT_EQ(header->BytesRecorded.load(std::memory_order_acquire), kBufferBytes);
+      ASSERT_EQ(header->Flags.load() & kWhdrInQueue, 0u);
+      Append(samples, *header);
+      ++completed;
+      header->BytesRecorded.store(0);
+      std::memset(header->Data, kFill, kBufferBytes);
+      ASSERT_EQ(m_wave.AddBuffer(*header), kMmNoError);
+      pending.push_back(header);
+    }
+  }
+  const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+  ASSERT_EQ(m_wave.Reset(), kMmNoError);
+
+  // Reset hands back every header; the first holds what was captured after the
+  // last full one and continues the tone.
+  std::uint32_t partial = 0;
+  for (std::size_t i = 0; i < pending.size(); ++i) {
+    const WaveHeader& header = *pending[i];
+    ASSERT_TRUE(IsDone(header));
+    EXPECT_EQ(header.Flags.load() & kWhdrInQueue, 0u);
+    const std::uint32_t bytes = header.BytesRecorded.load(std::memory_order_acquire);
+    if (i == 0) {
+      partial = bytes;
+      EXPECT_LT(bytes, kBufferBytes);
+      EXPECT_EQ(bytes % 4, 0u);
+      Append(samples, header);
+    } else {
+      EXPECT_EQ(bytes, 0u);
+    }
+  }
+
+  EXPECT_EQ(m_wave.DroppedFrames(), 0u);
+  EXPECT_GE(completed, 25u);
+  const double captured = static_cast<double>(samples.size() / 2) / kFramesPerSecond;
+  std::printf("[ info     ] %zu full buffers + %u bytes: %.3f s of audio in %.3f s\n", completed,
+              partial, captured, elapsed);
+  // All audio from Start to Reset arrives, less what is still in flight; this
+  // also catches losses of whole tone periods, which the continuity test misses.
+  // The null sink renders ahead, so a run may hold ~10 ms more than wall time.
+  EXPECT_LE(captured, elapsed + 0.06);
+  EXPECT_GE(captured, elapsed - 0.15);
+  ExpectCleanTone(samples);
+  EXPECT_EQ(m_wave.Close(), kMmNoError);
+}
+
+TEST_F(PulseWaveInTest, PulseCountsFramesCapturedWithoutHeaders) {
+  ASSERT_NO_FATAL_FAILURE(OpenDefault());
+  const std::uint64_t before = m_wave.DroppedFrames();
+  const auto started = Clock::now();
+  ASSERT_EQ(m_wave.Start(), kMmNoError);
+  std::this_thread::sleep_for(1s);
+  const std::uint64_t dropped = m_wave.DroppedFrames() - before;
+  const double expected =
+      std::chrono::duration<double>(Clock::now() - started).count() * kFramesPerSecond;
+  EXPECT_GT(static_cast<double>(dropped), expected - 0.15 * kFramesPerSecond);
+  EXPECT_LT(static_cast<double>(dropped), expected + 0.06 * kFramesPerSecond);
+
+  // Stopped, nothing more is captured, so nothing more is dropped.
+  ASSERT_EQ(m_wave.Reset(), kMmNoError);
+  const std::uint64_t afterReset = m_wave.DroppedFrames();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(m_wave.DroppedFrames(), afterReset);
+  EXPECT_EQ(m_wave.Close(), kMmNoError);
+}
+
+TEST_F(PulseWaveInTest, PulseResetHandsBackPartlyFilledHeadersAndCanRestart) {
+  ASSERT_NO_FATAL_FAILURE(OpenDefault());
+  HeaderPool& pool = MakePool(3);
+  ASSERT_NO_FATAL_FAILURE(QueueAll(pool));
+  ASSERT_EQ(m_wave.Start(), kMmNoError);
+  const auto deadline = Clock::now() + 5s;
+  while (!IsDone(pool[0]) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_TRUE(IsDone(pool[0]));
+  std::this_thread::sleep_for(60ms);  // a few 20 ms fragments into the second header
+  ASSERT_EQ(m_wave.Reset(), kMmNoError);
+
+  for (std::size_t i = 0; i < pool.Size(); ++i) {
+    EXPECT_TRUE(IsDone(pool[i])) << i;
+    EXPECT_EQ(pool[i].Flags.load() & kWhdrInQueue, 0u) << i;
+  }
+  EXPECT_EQ(pool[0].BytesRecorded.load(), kBufferBytes);
+  const std::uint32_t partial = pool[1].BytesRecorded.load(std::memory_order_acquire);
+  EXPECT_GT(partial, 0u);
+  EXPECT_LT(partial, kBufferBytes);
+  EXPECT_EQ(partial % 4, 0u);
+  EXPECT_EQ(pool[2].BytesRecorded.load(), 0u);
+  // The partial bytes carry on from the first header; a miscount shows as a break.
+  std::vector<std::int16_t> samples;
+  Append(samples, pool[0]);
+  Append(samples, pool[1]);
+  ExpectCleanTone(samples);
+
+  // Requeued after Reset, the headers fill again with fresh audio only.
+  for (std::size_t i = 0; i < pool.Size(); ++i) {
+    pool[i].BytesRecorded.store(0);
+    ASSERT_EQ(m_wave.AddBuffer(pool[i]), kMmNoError);
+  }
+  ASSERT_EQ(m_wave.Start(), kMmNoError);
+  const auto restartDeadline = Clock::now() + 5s;
+  while (!IsDone(pool[1]) && Clock::now() < restartDeadline) {
+    std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_TRUE(IsDone(pool[1]));
+  EXPECT_EQ(pool[0].BytesRecorded.load(std::memory_order_acquire), kBufferBytes);
+  samples.clear();
+  Append(samples, pool[0]);
+  Append(samples, pool[1]);
+  ExpectCleanTone(samples);
+  EXPECT_EQ(m_wave.DroppedFrames(), 0u);
+}
+
+TEST(PulseWaveInLifetimeTest, PulseDestructionWhileRecordingHandsHeadersBack) {
+  HeaderPool pool(4);
+  {
+    PulseWaveIn wave;
+    ASSERT_EQ(wave.Open(0, WaveFormat{}), kMmNoError);
+    for (std::size_t i = 0; i < pool.Size(); ++i) {
+      ASSERT_EQ(wave.PrepareHeader(pool[i]), kMmNoError);
+      ASSERT_EQ(wave.AddBuffer(pool[i]), kMmNoError);
+    }
+    ASSERT_EQ(wave.Start(), kMmNoError);
+    std::this_thread::sleep_for(150ms);
+  }
+  for (std::size_t i = 0; i < pool.Size(); ++i) {
+    EXPECT_TRUE(IsDone(pool[i])) << i;
+    EXPECT_EQ(pool[i].Flags.load() & kWhdrInQueue, 0u) << i;
+  }
+}
+
+// Points PULSE_SERVER elsewhere for its lifetime. Only while no other libpulse
+// thread of this process can be reading the environment.
+class ScopedPulseServer {
+public:
+  explicit ScopedPulseServer(const char* server) {
+    if (const char* old = std::getenv("PULSE_SERVER")) m_old = old;
+    setenv("PULSE_SERVER", server, 1);
+  }
+  ~ScopedPulseServer() {
+    if (m_old) {
+      setenv("PULSE_SERVER", m_old->c_str(), 1);
+    } else {
+      unsetenv("PULSE_SERVER");
+    }
+  }
+  ScopedPulseServer(const ScopedPulseServer&) = delete;
+  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
+
+private:
+  std::optional<std::string> m_old;
+};
+
+TEST(PulseWaveInErrorTest, PulseUnreachableServerFailsWithItsReasonAndRecovers) {
+  std::optional<ScopedPulseServer> bogus(std::in_place, "unix:/nonexistent/tavrin/native");
+  PulseWaveIn wave;
+  EXPECT_EQ(wave.GetNumDevs(), 0u);
+  WaveInCaps caps;
+  EXPECT_EQ(wave.GetDevCaps(0, caps), kMmBadDeviceId);
+  const MmResult result = wave.Open(0, WaveFormat{});
+  ASSERT_GT(result, kMmBackendBase);
+  const std::string text = wave.GetErrorText(result);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text, pa_strerror(static_cast<int>(result - kMmBackendBase)));
+  EXPECT_EQ(wave.Start(), kMmInvalidHandle);
+
+  // The server is back: the same object reconnects.
+  bogus.reset();
+  EXPECT_GE(wave.GetNumDevs(), 1u);
+  EXPECT_EQ(wave.Open(0, WaveFormat{}), kMmNoError);
+  EXPECT_EQ(wave.Close(), kMmNoError);
+}
+
+TEST(PulseWaveInErrorTest, PulseErrorTextCoversSharedAndUnknownCodes) {
+  PulseWaveIn wave;
+  EXPECT_EQ(wave.GetErrorText(kWaveBadFormat), CommonErrorText(kWaveBadFormat));
+  EXPECT_EQ(wave.GetErrorText(kMmBackendBase + PA_ERR_CONNECTIONREFUSED),
+            pa_strerror(PA_ERR_CONNECTIONREFUSED));
+  EXPECT_FALSE(wave.GetErrorText(kMmBackendBase + 100000).empty());
+  EXPECT_FALSE(wave.GetErrorText(0xFFFFFFFFu).empty());
+}
+
+}  // namespace
+}  // namespace tavrin::platform

@@ -1,0 +1,335 @@
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "settings/color_schemes.h"
+
+namespace tavrin::settings {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SettingsFile : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Root = fs::temp_directory_path() /
+           ("tavrin-settings-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(Root);
+    fs::create_directories(Root);
+    Path = (Root / "tavrin-recorder.INI").string();
+    if (const char* home = std::getenv("HOME")) SavedHome = home;
+    ::setenv("HOME", "/home/tester", 1);
+  }
+  void TearDown() override {
+    if (SavedHome) {
+      ::setenv("HOME", SavedHome->c_str(), 1);
+    } else {
+      ::unsetenv("HOME");
+    }
+    fs::remove_all(Root);
+  }
+  void Write(const std::string& text) const { std::ofstream(Path, std::ios::binary) << text; }
+  std::string Read() const {
+    std::ostringstream text;
+    text << std::ifstream(Path, std::ios::binary).rdbuf();
+    return text.str();
+  }
+  Settings Load() const {
+    Settings settings;
+    LoadSettings(settings, Path);
+    return settings;
+  }
+
+  fs::path Root;
+  std::string Path;
+  std::optional<std::string> SavedHome;
+};
+
+TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {
+  Settings s{true, 11025, 8, 1, false, 320, 3, true, 64, 128, 8, true, true, true, "/x", 7, 5};
+  LoadSettings(s, Path);
+
+  EXPECT_FALSE(s.SaveWav);
+  EXPECT_EQ(s.SamplePerSecond, 44100);
+  EXPECT_EQ(s.BitPerSample, 16);
+  EXPECT_EQ(s.Channels, 2);
+  EXPECT_TRUE(s.SaveMp3);
+  EXPECT_EQ(s.BitRate, 128);
+  EXPECT_EQ(s.Mode, 0);
+  EXPECT_FALSE(s.VBR);
+  EXPECT_EQ(s.MinBitRate, 32);
+  EXPECT_EQ(s.MaxBitRate, 320);
+  EXPECT_EQ(s.VBRQuality, 0);
+  EXPECT_FALSE(s.Copyright);
+  EXPECT_FALSE(s.Original);
+  EXPECT_FALSE(s.Private);
+  EXPECT_EQ(s.OutputFolder, "/home/tester");
+  EXPECT_EQ(s.RecordingModeIndex, 0);
+  EXPECT_EQ(s.WindowColor, 1);
+  EXPECT_FALSE(fs::exists(Path)) << "loading never creates the file";
+}
+
+TEST_F(SettingsFile, WithoutHomeTheAccountsHomeFolderIsUsed) {
+  ::setenv("HOME", "", 1);
+  const passwd* account = ::getpwuid(::getuid());
+  ASSERT_NE(account, nullptr);
+  EXPECT_EQ(HomeFolder(), account->pw_dir);
+}
+
+TEST_F(SettingsFile, NumbersReadLikeAPrivateProfileInteger) {
+  Write(
+      "[Save Format]\n"
+      "Wav=2\n"
+      "MP3=-0\n"
+      "BitRate=abc\n"
+      "SamplePerSecond=22050Hz\n"
+      "Mode= 3\n"
+      "MinBitRate=\n"
+      "MaxBitRate=-64\n"
+      "VBRQuality=99999999999\n"
+      "VBR=1yes\n"
+      "Copyright=0\n"
+      "Original=maybe\n");
+  const Settings s = Load();
+  EXPECT_TRUE(s.SaveWav) << "any non-zero value is true";
+  EXPECT_FALSE(s.SaveMp3);
+  EXPECT_EQ(s.BitRate, 128) << "not a number: the default";
+  EXPECT_EQ(s.SamplePerSecond, 22050) << "leading digits count";
+  EXPECT_EQ(s.Mode, 3) << "leading blanks are skipped";
+  EXPECT_EQ(s.MinBitRate, 32) << "empty: the default";
+  EXPECT_EQ(s.MaxBitRate, -64) << "a sign is read";
+  EXPECT_EQ(s.VBRQuality, 0) << "beyond 32 bits: the default, not a wrapped value";
+  EXPECT_TRUE(s.VBR);
+  EXPECT_FALSE(s.Copyright);
+  EXPECT_FALSE(s.Original) << "not a number: the default";
+}
+
+TEST_F(SettingsFile, UnsignedFieldsKeepTheirDefaultWhenTheNumberDoesNotFit) {
+  Write("[Save Format]\nBitPerSample=65544\nChannels=-1\n");
+  Settings s = Load();
+  EXPECT_EQ(s.BitPerSample, 16) << "65544 would wrap to 8";
+  EXPECT_EQ(s.Channels, 2) << "-1 would wrap to 65535";
+
+  Write("[Save Format]\nBitPerSample=18446744073709551624\n");
+  EXPECT_EQ(Load().BitPerSample, 16) << "2^64 + 8 would wrap to 8";
+
+  Write("[Save Format]\nBitPerSample=65535\nChannels=1\n");
+  s = Load();
+  EXPECT_EQ(s.BitPerSample, 65535);
+  EXPECT_EQ(s.Channels, 1);
+}
+
+TEST_F(SettingsFile, OutputFolderEmptyStaysEmptyAndMissingIsHome) {
+  Write("[Output Folder]\nName=\n");
+  EXPECT_EQ(Load().OutputFolder, "");
+  Write("[Output Folder]\nOther=/x\n");
+  EXPECT_EQ(Load().OutputFolder, "/home/tester");
+  Write("[Output Folder]\nName=/home/tester/录音 2024\n");
+  EXPECT_EQ(Load().OutputFolder, "/home/tester/录音 2024");
+}
+
+TEST_F(SettingsFile, SectionsAndKeysMatchWhateverTheirCase) {
+  Write("[save format]\nwav=1\nmp3=0\n[WINDOW COLORS]\ncolor=4\n");
+  Settings s = Load();
+  EXPECT_TRUE(s.SaveWav);
+  EXPECT_FALSE(s.SaveMp3);
+  EXPECT_EQ(s.WindowColor, 4);
+
+  s.SaveWav = false;
+  s.SaveMp3 = true;
+  ASSERT_EQ(SaveSettings(s, Path), 0);
+  const std::string text = Read();
+  EXPECT_NE(text.find("[save format]\nwav=0\nmp3=1\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("[Save Format]"), std::string::npos) << "no second section: " << text;
+  EXPECT_EQ(text.find("Wav="), std::string::npos) << "no second key: " << text;
+  EXPECT_EQ(text.find("Color="), std::string::npos) << text;
+}
+
+TEST_F(SettingsFile, UnusableSchemeAndRecordingModeAreMended) {
+  const struct {
+    const char* Color;
+    const char* Index;
+    int WindowColor;
+    int RecordingModeIndex;
+  } cases[] = {{"0", "-1", 1, 0},
+               {"6", "8", 1, 0},
+               {"-3", "1000", 1, 0},
+               {"5", "7", 5, 7},
+               {"1", "0", 1, 0}};
+  for (const auto& c : cases) {
+    Write(std::string("[Recording Mode]\nIndex=") + c.Index +
+          "\n[Window Colors]\nColor=" + c.Color + "\n");
+    const Settings s = Load();
+    EXPECT_EQ(s.WindowColor, c.WindowColor) << "Color=" << c.Color;
+    EXPECT_EQ(s.RecordingModeIndex, c.RecordingModeIndex) << "Index=" << c.Index;
+  }
+}
+
+TEST_F(SettingsFile, AnAmbiguousExportFormatBecomesMp3) {
+  Write("[Save Format]\nWav=1\nMP3=1\n");
+  Settings s = Load();
+  EXPECT_FALSE(s.SaveWav);
+  EXPECT_TRUE(s.SaveMp3);
+
+  Write("[Save Format]\nWav=0\nMP3=0\n");
+  s = Load();
+  EXPECT_FALSE(s.SaveWav);
+  EXPECT_TRUE(s.SaveMp3);
+
+  Write("[Save Format]\nWav=1\n");  // MP3 missing reads true: ambiguous as well
+  s = Load();
+  EXPECT_FALSE(s.SaveWav);
+  EXPECT_TRUE(s.SaveMp3);
+
+  Write("[Save Format]\nWav=1\nMP3=0\n");
+  s = Load();
+  EXPECT_TRUE(s.SaveWav);
+  EXPECT_FALSE(s.SaveMp3);
+}
+
+TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
+  Settings s;
+  s.SaveWav = true;
+  s.SaveMp3 = false;
+  s.SamplePerSecond = 22050;
+  s.BitPerSample = 8;
+  s.Channels = 1;
+  s.BitRate = 192;
+  s.Mode = 1;
+  s.VBR = true;
+  s.MinBitRate = 64;
+  s.MaxBitRate = 256;
+  s.VBRQuality = 4;
+  s.Copyright = true;
+  s.OutputFolder = "/home/tester/Music";
+  s.RecordingModeIndex = 3;
+  s.WindowColor = 2;
+  ASSERT_EQ(SaveSettings(s, Path), 0);
+  EXPECT_EQ(Read(),
+            "[Save Format]\n"
+            "Wav=1\n"
+            "SamplePerSecond=22050\n"
+            "BitPerSample=8\n"
+            "Channels=1\n"
+            "MP3=0\n"
+            "BitRate=192\n"
+            "Mode=1\n"
+            "VBR=1\n"
+            "MinBitRate=64\n"
+            "MaxBitRate=256\n"
+            "VBRQuality=4\n"
+            "Copyright=1\n"
+            "Original=0\n"
+            "Private=0\n"
+            "\n"
+            "\n"
+            "[Output Folder]\n"
+            "Name=/home/tester/Music\n"
+            "\n"
+            "\n"
+            "[Recording Mode]\n"
+            "Index=3\n"
+            "\n"
+            "\n"
+            "[Window Colors]\n"
+            "Color=2\n");
+
+  EXPECT_EQ(Load().OutputFolder, "/home/tester/Music");
+}
+
+TEST_F(SettingsFile, SavingKeepsForeignSectionsAndKeys) {
+  Write(
+      "; written by hand\n"
+      "[Window Colors]\n"
+      "Color=3\n"
+      "Gradient=yes\n"
+      "[Plugins]\n"
+      "Path=/opt/x\n");
+  Settings s;
+  s.WindowColor = 4;
+  ASSERT_EQ(SaveSettings(s, Path), 0);
+  const std::string text = Read();
+  for (const char* line :
+       {"[Save Format]\n", "[Output Folder]\n", "[Recording Mode]\n", "[Window Colors]\n",
+        "Color=4\n", "Gradient=yes\n", "[Plugins]\n", "Path=/opt/x\n", "; written by hand\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << " missing from\n" << text;
+  }
+  EXPECT_EQ(text.find("Color=3"), std::string::npos) << text;
+  EXPECT_LT(text.find("[Window Colors]"), text.find("[Plugins]")) << "sections stay in place";
+}
+
+TEST_F(SettingsFile, AFolderNameWithALineBreakCannotInjectKeys) {
+  Settings s;
+  s.OutputFolder = "/home/tester/a\n[Window Colors]\nColor=9";
+  s.WindowColor = 2;
+  ASSERT_EQ(SaveSettings(s, Path), 0);
+  const Settings back = Load();
+  EXPECT_EQ(back.OutputFolder, "") << "start-up replaces it with the home folder";
+  EXPECT_EQ(back.WindowColor, 2);
+}
+
+TEST_F(SettingsFile, AnUnwritablePathReportsTheErrorAndWritesNothing) {
+  std::ofstream(Root / "plain") << "x";
+  EXPECT_EQ(SaveSettings(Settings{}, (Root / "plain" / "x.INI").string()), ENOTDIR);
+  EXPECT_EQ(SaveSettings(Settings{}, (Root / "missing" / "x.INI").string()), ENOENT);
+  EXPECT_FALSE(fs::exists(Root / "missing"));
+  EXPECT_NE(SaveSettings(Settings{}, Root.string()), 0) << "a folder is not a settings file";
+}
+
+TEST(SettingsFilePath, ReplacesOrAppendsTheExtension) {
+  EXPECT_EQ(SettingsFilePath("/opt/tavrin/tavrin-recorder"), "/opt/tavrin/tavrin-recorder.INI");
+  EXPECT_EQ(SettingsFilePath("/opt/tavrin/Recorder.exe"), "/opt/tavrin/Recorder.INI");
+  EXPECT_EQ(SettingsFilePath("/opt/tavrin/rec.v2.bin"), "/opt/tavrin/rec.v2.INI");
+  EXPECT_EQ(SettingsFilePath("/opt/tavrin-1.0/recorder"), "/opt/tavrin-1.0/recorder.INI");
+  EXPECT_EQ(SettingsFilePath("/home/u/.recorder"), "/home/u/.recorder.INI");
+  EXPECT_EQ(SettingsFilePath("recorder.sh"), "recorder.INI");
+}
+
+TEST(ColorSchemes, OnlySilverIsLightEnoughForDarkText) {
+  for (int scheme = 1; scheme <= 4; ++scheme) {
+    const WindowColors colors = ColorsForScheme(scheme);
+    EXPECT_EQ(colors.TextColor, 0xF0F0F0u) << scheme;
+    EXPECT_EQ(colors.GridColor, 0xC0C0C0u) << scheme;
+    EXPECT_EQ(colors.Series1Color, 0x00FFFFu) << "yellow, scheme " << scheme;
+    EXPECT_EQ(colors.Series2Color, 0xEBEBEBu) << scheme;
+  }
+  const WindowColors silver = ColorsForScheme(5);
+  EXPECT_EQ(silver.BaseColor, 0xB4AAAAu);
+  EXPECT_EQ(silver.TextColor, 0x000000u);
+  EXPECT_EQ(silver.GridColor, 0x503030u);
+  EXPECT_EQ(silver.Series1Color, 0x000096u) << "dark red";
+  EXPECT_EQ(silver.Series2Color, 0x960000u) << "dark blue";
+}
+
+TEST(ColorSchemes, UnknownSchemeNumbersMeanSchemeOne) {
+  EXPECT_EQ(ColorsForScheme(0).BaseColor, 0xB48C78u);
+  EXPECT_EQ(ColorsForScheme(6).BaseColor, 0xB48C78u);
+  EXPECT_EQ(ColorsForScheme(-1).BaseColor, 0xB48C78u);
+}
+
+TEST(ColorSchemes, BevelRingsDarkenByTheStepAndWrapInEightBits) {
+  const WindowColors blueGrey = ColorsForScheme(1);  // 120, 140, 180
+  EXPECT_EQ(BevelRing(blueGrey, 14), blueGrey.BaseColor);
+  EXPECT_EQ(BevelRing(blueGrey, 1), 0x663E2Au) << "42, 62, 102";
+  EXPECT_EQ(BevelRing(blueGrey, 13), 0xAE8672u) << "114, 134, 174";
+
+  WindowColors dark = blueGrey;
+  dark.BaseColor = 0x641E0A;  // 10, 30, 100
+  EXPECT_EQ(BevelRing(dark, 1), 0x16D0BCu) << "10-78 and 30-78 wrap to 188 and 208";
+  EXPECT_EQ(Shift(0x000000, -1), 0xFFFFFFu);
+  EXPECT_EQ(Shift(0xFFFFFF, 1), 0x000000u);
+  EXPECT_EQ(Shift(0x1E1E1E, -30), 0x000000u);
+}
+
+}  // namespace
+}  // namespace tavrin::settings
