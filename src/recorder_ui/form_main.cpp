@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -127,7 +128,10 @@ void TFormMain::FormCreate() {
       stored.RecordingModeIndex >= 0 && stored.RecordingModeIndex < capture::kRecordingModeCount
           ? stored.RecordingModeIndex
           : 0;
-  CmbBoxTime->setCurrentIndex(modeIndex);
+  {
+    const QSignalBlocker quiet(CmbBoxTime);
+    CmbBoxTime->setCurrentIndex(modeIndex);
+  }
   capture::ApplyLoopMode(state, modeIndex);
   if (stored.OutputFolder.empty()) stored.OutputFolder = settings::HomeFolder();
   state.OutputFolder = stored.OutputFolder;

@@ -124,7 +124,10 @@ void TFormMain::BuildControls() {
     statusBar()->addWidget(m_panels[i]);
   }
   statusBar()->setSizeGripEnabled(false);
-  setFixedSize(sizeHint());
+  // Fixed bar heights keep the client area where the layout puts it.
+  statusBar()->setFixedHeight(kStatusBarHeight);
+  menuBar()->setFixedHeight(kMenuBarHeight);
+  setFixedSize(kClientWidth, kMenuBarHeight + kClientHeight + kStatusBarHeight);
 }
 
 void TFormMain::BuildMenus() {

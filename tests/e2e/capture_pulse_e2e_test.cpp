@@ -5,52 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <numbers>
 #include <thread>
-#include <vector>
 
 #include "capture/capture.h"
 #include "capture/raw_take.h"
 #include "platform/wave_in_pulse.h"
+#include "tone_check.h"
 
 namespace tavrin::capture {
 namespace {
-
-struct Channels {
-  std::vector<double> Left;
-  std::vector<double> Right;
-};
-
-Channels ReadTake(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
-  Channels channels;
-  for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
-    channels.Left.push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    channels.Right.push_back(static_cast<std::int16_t>(bytes[i + 2] | (bytes[i + 3] << 8)));
-  }
-  return channels;
-}
-
-double Rms(const std::vector<double>& samples) {
-  double sum = 0;
-  for (double s : samples) sum += s * s;
-  return std::sqrt(sum / static_cast<double>(samples.size()));
-}
-
-// A pure tone satisfies s[n+1] + s[n-1] = 2 cos(w) s[n]; a gap or a buffer out
-// of place breaks it by far more than 16-bit rounding does.
-double WorstToneResidual(const std::vector<double>& samples) {
-  const double twoCos = 2 * std::cos(2 * std::numbers::pi * 1000.0 / 44100.0);
-  double worst = 0;
-  for (std::size_t n = 1; n + 1 < samples.size(); ++n) {
-    worst = std::max(worst, std::abs(samples[n + 1] + samples[n - 1] - twoCos * samples[n]));
-  }
-  return worst;
-}
 
 TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   RecorderState state;
@@ -83,13 +47,12 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   EXPECT_LE(state.TakeLength, 31u);
   EXPECT_EQ(state.LostFrames, 0u);
 
-  const Channels take = ReadTake(state.RawPath);
+  const testing::StereoSamples take = testing::ReadRawTake(state.RawPath);
   ASSERT_EQ(take.Left.size(), state.TakeLength * std::size_t{kFramesPerBuffer});
-  const double expectedRms = 0.3536 * 32768;
   for (const auto* channel : {&take.Left, &take.Right}) {
-    const double levelDb = 20 * std::log10(Rms(*channel) / expectedRms);
+    const double levelDb = testing::ToneLevelDb(*channel);
     EXPECT_LT(std::abs(levelDb), 0.5) << "level off by " << levelDb << " dB";
-    EXPECT_LT(WorstToneResidual(*channel), 40.0) << "the tone is broken somewhere";
+    EXPECT_LT(testing::WorstToneResidual(*channel), 40.0) << "the tone is broken somewhere";
   }
 }
 

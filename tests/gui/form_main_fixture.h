@@ -1,0 +1,98 @@
+#pragma once
+// A recorder window on simulated devices in a private folder, with its
+// message boxes answered by the test and its timers driven by hand.
+
+#include <QtTest/QtTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "platform/input_mixer_simulated.h"
+#include "platform/sound_panels.h"
+#include "platform/wave_in_simulated.h"
+#include "recorder_ui/form_main.h"
+#include "settings/settings.h"
+
+namespace tavrin::testing {
+
+class FakePanels : public platform::SoundPanels {
+public:
+  bool OpenRecordingSettings(std::string& /*error*/) override {
+    ++Opened;
+    return true;
+  }
+  bool IsOpen() override { return PanelOpen; }
+  int Opened = 0;
+  bool PanelOpen = false;
+};
+
+struct MainWindowRig {
+  explicit MainWindowRig(const std::string& name) {
+    Root = std::filesystem::temp_directory_path() / ("tavrin-gui-" + name);
+    std::filesystem::remove_all(Root);
+    std::filesystem::create_directories(Root / "bin");
+    std::filesystem::create_directories(Root / "appdata");
+    Mixer.SetInputs({{std::string("Line In"), true, 50}});
+  }
+  ~MainWindowRig() {
+    Form.reset();
+    std::filesystem::remove_all(Root);
+  }
+  recorder_ui::MainWindowServices Services() {
+    recorder_ui::MainWindowServices services;
+    services.State = &State;
+    services.Settings = &Settings;
+    services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
+    services.WaveIn = &Device;
+    services.Mixer = &Mixer;
+    services.Panels = &Panels;
+    services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
+    services.AppDataDir = (Root / "appdata").string();
+    services.FreeBytes = [this](const std::string&) { return FreeBytes; };
+    services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
+    services.Confirm = [this](const QString& text) {
+      Questions.push_back(text);
+      return Answer;
+    };
+    services.RestartProgram = [this] { ++Restarts; };
+    services.ShowEditor = [this] {
+      ++EditorShown;
+      DeviceOpenInEditor = State.DeviceOpen;
+    };
+    services.StartTimers = false;
+    return services;
+  }
+  recorder_ui::TFormMain& Create() {
+    Form = std::make_unique<recorder_ui::TFormMain>(Services());
+    Form->show();
+    return *Form;
+  }
+  // Runs the device for `buffers` tenths of a second, with the window's timers.
+  void Run(int buffers) {
+    for (int i = 0; i < buffers; ++i) {
+      Device.Advance(4410);
+      Form->TimerRecTimer();
+      if (i % 2 == 1) Form->TimerStatusTimer();
+    }
+  }
+  std::filesystem::path WorkFolder() const { return Root / "bin" / "Temp"; }
+
+  std::filesystem::path Root;
+  capture::RecorderState State;
+  settings::Settings Settings;
+  platform::SimulatedWaveIn Device;
+  platform::SimulatedInputMixer Mixer;
+  FakePanels Panels;
+  std::int64_t FreeBytes = std::int64_t{1} << 40;
+  std::vector<QString> Messages;
+  std::vector<QString> Questions;
+  bool Answer = true;
+  int Restarts = 0;
+  int EditorShown = 0;
+  bool DeviceOpenInEditor = true;
+  std::unique_ptr<recorder_ui::TFormMain> Form;
+};
+
+}  // namespace tavrin::testing

@@ -1,0 +1,280 @@
+// The recorder window on simulated devices: buttons, timers, limits, slider,
+// device changes, start-up and closing.
+#include <QCheckBox>
+#include <QtTest/QtTest>
+#include <fstream>
+
+#include "capture/raw_take.h"
+#include "form_main_fixture.h"
+#include "platform/input_mixer.h"
+
+using tavrin::testing::MainWindowRig;
+namespace fs = std::filesystem;
+
+class FormMainTest : public QObject {
+  Q_OBJECT
+private slots:
+  void recordStopAndEditSetTheirTextsAndState();
+  void timersStepTheDcHistoryMetersAndTimeScale();
+  void lowDiskEndsTheTakeAndKeepsIt();
+  void lengthLimitStopsTheTake();
+  void dcBoxEstimatesAndClearsTheOffset();
+  void sliderSendsZeroAndNinetyNineAtItsEnds();
+  void defaultDeviceChangeWaitsForTheTakeToStop();
+  void refusedDeviceIsReportedOnceAndRecordDoesNotStart();
+  void closingWhileRecordingAsksFirst();
+  void unwritableSettingsStillCloseAndSaySoOnce();
+  void startUpCleansWorkFilesAndAppliesSettings();
+  void startUpFailsWhenTheWorkFolderCannotBeMade();
+  void noDeviceAtStartUpOpensTheSoundSettings();
+  void colourSchemeFiveGivesBlackText();
+};
+
+void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
+  MainWindowRig rig("record");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  QVERIFY(rig.State.DeviceOpen);
+  QCOMPARE(form.windowTitle(), QStringLiteral("Tavrin Recorder - Simulated Microphone"));
+  QCOMPARE(form.StatusPanelText(0), QStringLiteral("Simulated Microphone"));
+
+  form.BtnEditClick();
+  QCOMPARE(rig.Messages.back(), QStringLiteral("No sound recorded."));
+
+  form.BtnRecordClick();
+  QVERIFY(rig.State.Recording);
+  QVERIFY(form.StatusPanelText(1).startsWith(QStringLiteral("Start-")));
+  rig.Run(31);
+  QVERIFY(!form.RecordingModeEnabled());
+  QCOMPARE(form.TimeLabelText(), QStringLiteral("00:00:03"));
+  QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("Current-")));
+  form.BtnEditClick();
+  QCOMPARE(rig.EditorShown, 0);  // not while recording
+
+  form.BtnStopClick();
+  QVERIFY(!rig.State.Recording);
+  QVERIFY(rig.State.DeviceOpen);
+  QCOMPARE(rig.State.TakeLength, 31u);
+  QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("End - ")));
+  form.TimerStatusTimer();
+  QVERIFY(form.RecordingModeEnabled());
+
+  form.BtnEditClick();
+  QCOMPARE(rig.EditorShown, 1);
+  QVERIFY(!rig.DeviceOpenInEditor);  // the editor runs with the device closed
+  QVERIFY(rig.State.DeviceOpen);
+}
+
+void FormMainTest::timersStepTheDcHistoryMetersAndTimeScale() {
+  MainWindowRig rig("timers");
+  rig.Device.SetSignal([](std::uint64_t, std::int16_t& left, std::int16_t& right) {
+    left = 700;
+    right = 40;
+  });
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  rig.Run(3);
+  QCOMPARE(rig.State.DcHistorySlot, 3);
+  QCOMPARE(rig.State.DcHistoryLeft[2], 700);
+  QCOMPARE(form.LevelIcon(), 1);  // 700 / 2048 rounds to 0, the 600 rule makes it 1
+  form.TimerRecTimer();           // no new buffer: the history still advances
+  QCOMPARE(rig.State.DcHistorySlot, 4);
+  form.TimerStatusTimer();
+  QCOMPARE(rig.State.DcMeterRight, 40.0);
+
+  form.BtnRecordClick();
+  rig.Run(4);
+  rig.State.RecordedBuffers = 1620;  // 2.7 minutes: 90 % of the 3-minute scale
+  form.TimerStatusTimer();
+  QCOMPARE(rig.State.TimeScaleMinutes, 5);
+}
+
+void FormMainTest::lowDiskEndsTheTakeAndKeepsIt() {
+  MainWindowRig rig("disk");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.FreeBytes = 100 * 176400;
+  rig.Run(22);
+  QVERIFY(rig.State.Recording);
+  rig.FreeBytes = 100 * 176400 - 1;
+  form.TimerStatusTimer();
+  QVERIFY(!rig.State.Recording);
+  QCOMPARE(rig.Messages.back(),
+           QString::fromStdString("There is no space on drive " + rig.State.ProgramDrive));
+  QCOMPARE(rig.State.TakeLength, 22u);
+  QCOMPARE(fs::file_size(rig.State.RawPath), 22u * 17640);
+}
+
+void FormMainTest::lengthLimitStopsTheTake() {
+  MainWindowRig rig("length");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(2);
+  rig.State.BufferSequence = 360000;
+  form.TimerStatusTimer();
+  QVERIFY(!rig.State.Recording);
+  QCOMPARE(rig.Messages.back(), QStringLiteral("Recording was stopped"));
+}
+
+void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {
+  MainWindowRig rig("dc");
+  rig.Device.SetSignal([](std::uint64_t, std::int16_t& left, std::int16_t& right) {
+    left = 300;
+    right = -120;
+  });
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  rig.Run(10);
+  auto* box = form.findChild<QCheckBox*>();
+  QVERIFY(box);
+  QTest::mouseClick(box, Qt::LeftButton);
+  QCOMPARE(rig.State.DcOffsetLeft, 300);
+  QCOMPARE(rig.State.DcOffsetRight, -120);
+  rig.Run(2);
+  QCOMPARE(rig.State.MeanLeft, 0.0);  // the offset is now taken out of every sample
+  QTest::mouseClick(box, Qt::LeftButton);
+  QCOMPARE(rig.State.DcOffsetLeft, 0);
+  QCOMPARE(rig.State.DcOffsetRight, 0);
+}
+
+void FormMainTest::sliderSendsZeroAndNinetyNineAtItsEnds() {
+  MainWindowRig rig("slider");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  QCOMPARE(form.DeviceCheck().KnobLeft, 72);  // level 50
+  using Kind = tavrin::platform::SimulatedInputMixer::CallKind;
+  form.ImageVolMouseDown(true, 5);
+  form.ImageVolMouseMove(5 - 300);
+  QCOMPARE(form.DeviceCheck().KnobLeft, 18);
+  QCOMPARE(rig.Mixer.CallsOf(Kind::SetInput).back().Setting, tavrin::platform::kInputLevel | 0u);
+  form.ImageVolMouseMove(5 + 300);
+  QCOMPARE(form.DeviceCheck().KnobLeft, 124);
+  QCOMPARE(rig.Mixer.CallsOf(Kind::SetInput).back().Setting, tavrin::platform::kInputLevel | 99u);
+  form.ImageVolMouseUp();
+  const auto sent = rig.Mixer.CallsOf(Kind::SetInput).size();
+  form.ImageVolMouseMove(40);
+  QCOMPARE(rig.Mixer.CallsOf(Kind::SetInput).size(), sent);  // no drag, no change
+}
+
+void FormMainTest::defaultDeviceChangeWaitsForTheTakeToStop() {
+  MainWindowRig rig("restart");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(4);
+  rig.Device.SetDevices({{"USB Headset"}});
+  rig.Run(10);
+  QCOMPARE(rig.Restarts, 0);
+  QVERIFY(rig.State.Recording);
+  form.BtnStopClick();
+  QCOMPARE(rig.State.TakeLength, 14u);
+  form.TimerStatusTimer();
+  QCOMPARE(rig.Restarts, 1);
+  QCOMPARE(rig.Messages.back(),
+           QStringLiteral("You must restart the program for the changes to take effect."));
+}
+
+void FormMainTest::refusedDeviceIsReportedOnceAndRecordDoesNotStart() {
+  MainWindowRig rig("refused");
+  rig.Device.SetDevices({{"Old Card", 2047, 2}});
+  auto& form = rig.Create();
+  for (int i = 0; i < 10; ++i) form.TimerStatusTimer();
+  QCOMPARE(rig.Messages.size(), std::size_t{1});
+  QVERIFY(rig.Messages[0].startsWith(QStringLiteral("The audio recording device:")));
+  form.BtnRecordClick();
+  QVERIFY(!rig.State.Recording);
+}
+
+void FormMainTest::closingWhileRecordingAsksFirst() {
+  MainWindowRig rig("close");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(4);
+  rig.Answer = false;
+  QVERIFY(!form.close());
+  QCOMPARE(rig.Questions.back(), QStringLiteral("Are you sure you want to interrupt recording?"));
+  QVERIFY(rig.State.Recording);
+  rig.Run(4);
+  QVERIFY(rig.State.Recording);
+
+  rig.Answer = true;
+  QVERIFY(form.close());
+  QVERIFY(!rig.State.Recording);
+  QVERIFY(!fs::exists(rig.State.RawPath));  // an unsaved take does not outlive the program
+  QVERIFY(fs::exists(rig.Root / "bin" / "tavrin-recorder.INI"));
+}
+
+void FormMainTest::unwritableSettingsStillCloseAndSaySoOnce() {
+  MainWindowRig rig("settings");
+  auto services = rig.Services();
+  services.SettingsPath = "/etc/hostname/tavrin-recorder.INI";
+  rig.Form = std::make_unique<tavrin::recorder_ui::TFormMain>(services);
+  rig.Form->show();
+  QVERIFY(rig.Form->close());
+  QCOMPARE(rig.Messages.size(), std::size_t{1});
+  QVERIFY(rig.Messages[0].contains(QStringLiteral("not saved")));
+  QVERIFY(rig.Messages[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))));
+}
+
+void FormMainTest::startUpCleansWorkFilesAndAppliesSettings() {
+  MainWindowRig rig("startup");
+  fs::create_directories(rig.WorkFolder());
+  for (const char* name : {"Tavrin.raw", "Edit.raw", "Clp.raw", "Tavrin.spv", "test"}) {
+    std::ofstream(rig.WorkFolder() / name) << "x";
+  }
+  rig.Settings.RecordingModeIndex = 2;
+  rig.Settings.OutputFolder.clear();
+  auto& form = rig.Create();
+  QVERIFY(!fs::exists(rig.WorkFolder() / "Tavrin.raw"));
+  QVERIFY(!fs::exists(rig.WorkFolder() / "Edit.raw"));
+  QVERIFY(!fs::exists(rig.WorkFolder() / "Clp.raw"));
+  QVERIFY(fs::exists(rig.WorkFolder() / "Tavrin.spv"));
+  QVERIFY(fs::exists(rig.WorkFolder() / "test"));
+  QCOMPARE(form.RecordingModeText(), QStringLiteral("Loop 5 min"));
+  QVERIFY(rig.State.LoopMode);
+  QCOMPARE(rig.State.LoopHalves, 150);
+  QCOMPARE(rig.State.OutputFolder, tavrin::settings::HomeFolder());
+  QVERIFY(!rig.State.DeviceOpen);  // the first status tick opens it
+}
+
+void FormMainTest::startUpFailsWhenTheWorkFolderCannotBeMade() {
+  MainWindowRig rig("nofolder");
+  std::ofstream(rig.Root / "bin" / "Temp") << "a file where the folder should be";
+  try {
+    rig.Create();
+    QFAIL("start-up should fail");
+  } catch (const std::runtime_error& error) {
+    QCOMPARE(QString::fromStdString(error.what()),
+             QString::fromStdString("Can not create " + (rig.Root / "bin" / "Temp").string()));
+  }
+}
+
+void FormMainTest::noDeviceAtStartUpOpensTheSoundSettings() {
+  MainWindowRig rig("nodevice");
+  rig.Device.SetDevices({});
+  auto& form = rig.Create();
+  QCOMPARE(rig.Messages.front(), QStringLiteral("Please, select and enable an audio source!"));
+  QCOMPARE(rig.Panels.Opened, 1);
+  form.TimerStatusTimer();
+  QVERIFY(!rig.State.DeviceOpen);
+  rig.Device.SetDevices({{"Late Microphone"}});
+  form.TimerStatusTimer();
+  QVERIFY(rig.State.DeviceOpen);  // picked up once present
+  QCOMPARE(form.StatusPanelText(0), QStringLiteral("Late Microphone"));
+}
+
+void FormMainTest::colourSchemeFiveGivesBlackText() {
+  MainWindowRig rig("colours");
+  auto& form = rig.Create();
+  QCOMPARE(form.Colors().TextColor, 0xF0F0F0u);
+  form.ApplyColorScheme(5);
+  QCOMPARE(form.Colors().TextColor, 0x000000u);
+  form.ApplyColorScheme(42);  // a hand-edited number falls back to scheme 1
+  QCOMPARE(form.Colors().BaseColor, tavrin::settings::Rgb(120, 140, 180));
+}
+
+QTEST_MAIN(FormMainTest)
+#include "form_main_test.moc"
