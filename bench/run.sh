@@ -4,6 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps"
-cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF >/dev/null
+cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=ON >/dev/null
 cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
-"$root/build-release/bench/capture_bench"
+"$root/build-release/bin/capture_bench"
+"$root/bench/recorder_bench.sh"

@@ -38,10 +38,11 @@ std::string FindInPath(const std::string& program) {
   std::string_view rest = pathVariable != nullptr ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
   while (true) {
     const std::size_t colon = rest.find(':');
-    std::string folder(rest.substr(0, colon));
+    std::string candidate(rest.substr(0, colon));
     // An empty PATH entry means the current folder.
-    if (folder.empty()) folder = ".";
-    const std::string candidate = folder + "/" + program;
+    if (candidate.empty()) candidate.push_back('.');
+    candidate.push_back('/');
+    candidate.append(program);
     if (isExecutableFile(candidate)) return candidate;
     if (colon == std::string_view::npos) return {};
     rest.remove_prefix(colon + 1);

@@ -2,6 +2,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 
@@ -14,6 +17,32 @@
 #include "settings/settings.h"
 
 using namespace tavrin;
+
+namespace {
+
+// For the start-up benchmark: prints the time from the launch moment that the
+// caller put in TAVRIN_LAUNCH_NS (ns since the epoch) to the first paint.
+class FirstPaintReporter : public QObject {
+public:
+  explicit FirstPaintReporter(long long launchNs) : m_launchNs(launchNs) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && m_launchNs > 0) {
+      timespec now{};
+      clock_gettime(CLOCK_REALTIME, &now);
+      const long long nowNs = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+      std::fprintf(stderr, "first_paint_ms: %.1f\n", static_cast<double>(nowNs - m_launchNs) / 1e6);
+      m_launchNs = 0;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  long long m_launchNs;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -60,6 +89,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   messageParent = form.get();
+  std::unique_ptr<FirstPaintReporter> reporter;
+  if (const char* launch = std::getenv("TAVRIN_LAUNCH_NS")) {
+    reporter = std::make_unique<FirstPaintReporter>(std::atoll(launch));
+    form->centralWidget()->installEventFilter(reporter.get());
+  }
   form->show();
   return QApplication::exec();
 }

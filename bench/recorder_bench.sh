@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The real recorder under Xvfb with a private PulseAudio daemon playing a tone:
+# start-up time to the first paint, CPU while monitoring and while recording
+# (30 s each, % of one core), and resident memory after 30 s of recording.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+program="$root/build-release/bin/tavrin-recorder"
+seconds="${TAVRIN_BENCH_SECONDS:-30}"
+
+source "$root/scripts/virtual-display.sh"
+source "$root/tests/e2e/pulse-daemon.sh"
+work="$(mktemp -d)"
+app=""
+cleanup() {
+  [[ -n "$app" ]] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null
+  pulse_stop
+  display_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+display_start
+pulse_start
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+ticks_per_second="$(getconf CLK_TCK)"
+
+# A copy of the program in a folder of its own, so its settings and work files stay there.
+mkdir -p "$work/bin"
+cp "$program" "$work/bin/"
+export XDG_DATA_HOME="$work/data"
+: >"$work/stderr.log"
+TAVRIN_LAUNCH_NS="$(date +%s%N)" "$work/bin/tavrin-recorder" 2>"$work/stderr.log" &
+app=$!
+for ((i = 0; i < 100; i++)); do
+  grep -q first_paint_ms "$work/stderr.log" && break
+  sleep 0.1
+done
+startup="$(awk '/first_paint_ms/ {print $2; exit}' "$work/stderr.log")"
+sleep 2
+
+measure_cpu() {
+  local before after
+  before="$(cpu_ticks "$app")"
+  sleep "$seconds"
+  after="$(cpu_ticks "$app")"
+  awk -v t="$((after - before))" -v hz="$ticks_per_second" -v s="$seconds" 'BEGIN {printf "%.2f", t / hz / s * 100}'
+}
+monitoring="$(measure_cpu)"
+
+# Record: the button's centre in window coordinates (menu bar 24 px, button at 248,272 60x28).
+window="$(xdotool search --sync --pid "$app" --name 'Tavrin Recorder' | head -1)"
+xdotool mousemove --window "$window" 278 310 click 1
+sleep 1
+recording="$(measure_cpu)"
+rss_kb="$(awk '/VmRSS/ {print $2}' "/proc/$app/status")"
+take_bytes="$(stat -c %s "$work/bin/Temp/Tavrin.raw" 2>/dev/null || echo 0)"
+if [[ "$take_bytes" -eq 0 ]]; then
+  echo "recorder_bench: the take did not grow; was Record clicked?" >&2
+  exit 1
+fi
+
+echo "recorder_startup_ms: $startup ms"
+echo "recorder_cpu_monitoring_percent: $monitoring %"
+echo "recorder_cpu_recording_percent: $recording %"
+awk -v kb="$rss_kb" 'BEGIN {printf "recorder_rss_mb: %.1f MB\n", kb / 1024}'

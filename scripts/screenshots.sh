@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Saves screenshots of the recorder window in colour schemes 1 and 5 while it
+# records a 1 kHz tone, on a virtual display with a private PulseAudio daemon.
+#   scripts/screenshots.sh [output folder]   (default: screenshots/)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+out="${1:-$root/screenshots}"
+mkdir -p "$out"
+
+"$root/scripts/install-deps"
+cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF \
+  -DTAVRIN_BUILD_BENCH=OFF >/dev/null
+cmake --build "$root/build-release" -j"$(nproc)" --target tavrin-recorder >/dev/null
+
+source "$root/scripts/virtual-display.sh"
+source "$root/tests/e2e/pulse-daemon.sh"
+work="$(mktemp -d)"
+app=""
+cleanup() {
+  [[ -n "$app" ]] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null
+  pulse_stop
+  display_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+display_start
+pulse_start
+export XDG_DATA_HOME="$work/data"
+
+for scheme in 1 5; do
+  mkdir -p "$work/$scheme"
+  cp "$root/build-release/bin/tavrin-recorder" "$work/$scheme/"
+  printf '[Window Colors]\nColor=%s\n' "$scheme" >"$work/$scheme/tavrin-recorder.INI"
+  "$work/$scheme/tavrin-recorder" 2>/dev/null &
+  app=$!
+  window="$(xdotool search --sync --pid "$app" --name 'Tavrin Recorder' | head -1)"
+  sleep 1
+  xdotool mousemove --window "$window" 278 310 click 1  # Record
+  sleep 5
+  import -window "$window" "$out/recorder-scheme-$scheme.png"
+  echo "saved $out/recorder-scheme-$scheme.png"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+  app=""
+done
