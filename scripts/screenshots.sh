@@ -17,7 +17,10 @@ source "$root/tests/e2e/pulse-daemon.sh"
 work="$(mktemp -d)"
 app=""
 cleanup() {
-  [[ -n "$app" ]] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null
+  if [[ -n "$app" ]]; then
+    kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+  fi
   pulse_stop
   display_stop
   rm -rf "$work"
