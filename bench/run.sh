@@ -7,4 +7,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=ON >/dev/null
 cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/build-release/bin/capture_bench"
+"$root/bench/wav_bench.sh"
+"$root/bench/mp3_bench.sh"
 "$root/bench/recorder_bench.sh"

@@ -183,6 +183,8 @@ bool StartTake(RecorderState& state, CaptureContext& context) {
   std::filesystem::remove(state.RawPath, ignored);
   state.RecordedBuffers = 0;
   state.LoopWrapped = false;
+  state.FinishedRecordedBuffers = 0;
+  state.FinishedLoopWrapped = false;
   state.LostFrames = 0;
   if (const int error = state.RawStream.Create(state.RawPath); error != 0) {
     Show(context, std::string(std::strerror(error)));

@@ -138,6 +138,8 @@ void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIn
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {
   state.RecordedBuffers = recordedBuffers;
   state.TakeLength = static_cast<std::uint32_t>(state.RawStream.Size() / kBufferBytes);
+  state.FinishedRecordedBuffers = recordedBuffers;
+  state.FinishedLoopWrapped = state.LoopWrapped;
 }
 
 std::vector<TakeRun> TakeRuns(const RecorderState& state) {

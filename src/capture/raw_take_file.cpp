@@ -66,4 +66,21 @@ int RawTakeFile::Truncate(std::int64_t size) {
   return ::ftruncate(m_fd, size) != 0 ? errno : 0;
 }
 
+int RawTakeFile::ReadAt(std::int64_t position, void* data, std::size_t bytes) const {
+  if (m_fd < 0) return EBADF;
+  char* cursor = static_cast<char*>(data);
+  while (bytes > 0) {
+    const ssize_t got = ::pread(m_fd, cursor, bytes, position);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (got == 0) return EIO;
+    cursor += got;
+    bytes -= static_cast<std::size_t>(got);
+    position += got;
+  }
+  return 0;
+}
+
 }  // namespace tavrin::capture

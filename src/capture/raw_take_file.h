@@ -31,6 +31,10 @@ public:
   std::int64_t Position() const;
   std::int64_t Size() const;
   int Truncate(std::int64_t size);
+  // Reads `bytes` at `position` without moving the stream. Returns 0, errno, or
+  // EIO when the file ends first.
+  int ReadAt(std::int64_t position, void* data, std::size_t bytes) const;
+  int Descriptor() const { return m_fd; }
 
 private:
   int m_fd = -1;

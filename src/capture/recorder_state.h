@@ -60,6 +60,10 @@ struct RecorderState {
   std::uint32_t RecordedBuffers = 0;
   std::int32_t HalvesWritten = 0;
   std::uint32_t TakeLength = 0;
+  // The finished take's own order, kept for its save whatever the editor does
+  // with RecordedBuffers and LoopWrapped later.
+  std::uint32_t FinishedRecordedBuffers = 0;
+  bool FinishedLoopWrapped = false;
   bool DeviceOpen = false;
   bool Recording = false;
   // Frames the device had to drop during the current take (no buffer was

@@ -20,8 +20,11 @@
 
 #include "capture/raw_take.h"
 #include "capture/work_files.h"
+#include "export/form_progress.h"
+#include "export/save_flow.h"
 #include "recorder_ui/form_main_surface.h"
 #include "settings/artwork.h"
+#include "settings/form_save_settings.h"
 
 namespace tavrin::recorder_ui {
 
@@ -151,6 +154,26 @@ void TFormMain::FormCreate() {
   setWindowIcon(m_levelIcons[17]);
   ApplyColorScheme(stored.WindowColor);
 
+  // The dialogs that live as long as the window, in the program's creation order.
+  m_saveSettings = new settings::TFormSaveSettings(stored, this);
+  m_progress = new exporter::TFormProgress(this);
+  exporter::SaveFlow::Services saving;
+  saving.Owner = this;
+  saving.Settings = &stored;
+  saving.SaveSettingsDialog = m_saveSettings;
+  saving.Progress = m_progress;
+  saving.State = &state;
+  saving.EncoderLibraries = m_services.EncoderLibraries;
+  if (saving.EncoderLibraries.empty()) {
+    saving.EncoderLibraries = {programDir + "/lame_enc.so", "lame_enc.so"};
+  }
+  saving.ShowMessage = [this](const std::string& text) {
+    ShowMessage(QString::fromStdString(text));
+  };
+  saving.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  saving.ExecFileDialog = m_services.ExecFileDialog;
+  m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
+
   if (m_services.WaveIn->GetNumDevs() == 0) {
     ShowMessage(QStringLiteral("Please, select and enable an audio source!"));
     std::string panelError;
@@ -183,6 +206,8 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 
 bool TFormMain::FormCloseQuery() {
   capture::RecorderState& state = State();
+  // The writer runs inside this window's event loop; the window stays until it ends.
+  if (m_saveFlow && m_saveFlow->Saving()) return false;
   if (state.Recording &&
       !(m_services.Confirm &&
         m_services.Confirm(QStringLiteral("Are you sure you want to interrupt recording?")))) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/capture.h"
 #include "platform/input_mixer.h"
@@ -20,12 +21,21 @@
 
 class QChartView;
 class QCheckBox;
+class QFileDialog;
 class QComboBox;
 class QLabel;
 class QLineSeries;
 class QPushButton;
 class QScatterSeries;
 class QStatusBar;
+
+namespace tavrin::exporter {
+class SaveFlow;
+class TFormProgress;
+}  // namespace tavrin::exporter
+namespace tavrin::settings {
+class TFormSaveSettings;
+}
 
 namespace tavrin::recorder_ui {
 
@@ -49,6 +59,8 @@ struct MainWindowServices {
   std::function<bool(const QString&)> Confirm;  // Yes = true
   std::function<void()> RestartProgram;
   std::function<void()> ShowEditor;  // modal editor; empty = the built-in placeholder
+  std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
+  std::vector<std::string> EncoderLibraries;         // empty = beside the program, then by name
   bool StartTimers = true;
 };
 
@@ -70,6 +82,8 @@ public:
   void TimerRecTimer();
   void TimerStatusTimer();
   void menuFileClick();
+  void menuSaveAsClick();
+  void menuSaveSettingsClick();
   void menuExplorerClick();
   void menuSkinClick();
   void menuAboutClick();
@@ -100,6 +114,9 @@ public:
   QLineSeries* ChartSeries1() const { return Series1; }
   QScatterSeries* ChartSeries3() const { return Series3; }
   int LevelIcon() const { return m_levelIcon; }
+  exporter::SaveFlow& Saver() { return *m_saveFlow; }
+  exporter::TFormProgress& Progress() { return *m_progress; }
+  settings::TFormSaveSettings& SaveSettingsDialog() { return *m_saveSettings; }
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -165,6 +182,9 @@ private:
   std::array<QLabel*, 3> m_panels{};
   QAction* menuSaveAs = nullptr;
   QAction* menuSaveSettings = nullptr;
+  settings::TFormSaveSettings* m_saveSettings = nullptr;
+  exporter::TFormProgress* m_progress = nullptr;
+  std::unique_ptr<exporter::SaveFlow> m_saveFlow;
   QTimer TimerRec;
   QTimer TimerStatus;
 };

@@ -135,6 +135,7 @@ void TFormMain::BuildMenus() {
   connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
   menuSaveAs = menuFile->addAction(QStringLiteral("另存为..."));
   menuSaveAs->setEnabled(false);
+  connect(menuSaveAs, &QAction::triggered, this, &TFormMain::menuSaveAsClick);
   connect(menuFile->addAction(QStringLiteral("打开资源管理器")), &QAction::triggered, this,
           &TFormMain::menuExplorerClick);
   menuFile->addSeparator();
@@ -146,7 +147,7 @@ void TFormMain::BuildMenus() {
     BtnSourceClick();
   });
   menuSaveSettings = menuOptions->addAction(QStringLiteral("保存设置..."));
-  menuSaveSettings->setEnabled(false);
+  connect(menuSaveSettings, &QAction::triggered, this, &TFormMain::menuSaveSettingsClick);
   connect(menuOptions->addAction(QStringLiteral("窗口颜色...")), &QAction::triggered, this,
           &TFormMain::menuSkinClick);
 

@@ -13,12 +13,14 @@
 
 #include "capture/raw_take.h"
 #include "capture/signal_processing.h"
+#include "export/save_flow.h"
 #include "recorder_ui/form_about.h"
 #include "recorder_ui/form_edit_placeholder.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/recording_controls.h"
 #include "settings/form_colors.h"
+#include "settings/form_save_settings.h"
 
 namespace tavrin::recorder_ui {
 
@@ -31,7 +33,8 @@ QString TFormMain::TimeOfDay(int minutesAgo) const {
 
 void TFormMain::BtnRecordClick() {
   capture::RecorderState& state = State();
-  if (state.Recording) return;
+  // A save in progress reads the take: it must not be replaced under it.
+  if (state.Recording || m_saveFlow->Saving()) return;
   if (!capture::StartTake(state, m_context)) return;
   DrawTimeBar(m_timeBar, state, m_colors);
   ClearLevelHistory(m_history);
@@ -51,7 +54,7 @@ void TFormMain::BtnStopClick() {
 
 void TFormMain::BtnEditClick() {
   capture::RecorderState& state = State();
-  if (state.Recording) return;
+  if (state.Recording || m_saveFlow->Saving()) return;
   std::error_code code;
   if (!std::filesystem::exists(state.RawPath, code)) {
     ShowMessage(QStringLiteral("No sound recorded."));
@@ -104,7 +107,10 @@ void TFormMain::TimerRecTimer() {
 
 void TFormMain::TimerStatusTimer() {
   capture::RecorderState& state = State();
-  if (state.SaveRequested) state.SaveRequested = false;  // the save flow arrives with export
+  if (state.SaveRequested) {
+    state.SaveRequested = false;
+    m_saveFlow->SaveTake(state.SaveRequested);
+  }
   CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
   if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
   capture::ComputeDcMeter(state);
@@ -141,8 +147,16 @@ void TFormMain::ShowTimes() {
 }
 
 void TFormMain::menuFileClick() {
-  // Saving arrives with the export; until then the item stays off.
-  menuSaveAs->setEnabled(false);
+  menuSaveAs->setEnabled(!State().Recording && State().TakeLength >= 2 && !m_saveFlow->Saving());
+}
+
+void TFormMain::menuSaveAsClick() {
+  m_saveFlow->SaveTake(State().SaveRequested);
+}
+
+void TFormMain::menuSaveSettingsClick() {
+  // The file dialog's type list is built from these settings at every save.
+  m_saveSettings->Execute();
 }
 
 void TFormMain::menuExplorerClick() {

@@ -2,6 +2,7 @@
 // A recorder window on simulated devices in a private folder, with its
 // message boxes answered by the test and its timers driven by hand.
 
+#include <QFileDialog>
 #include <QtTest/QtTest>
 #include <filesystem>
 #include <memory>
@@ -61,6 +62,9 @@ struct MainWindowRig {
       ++EditorShown;
       DeviceOpenInEditor = State.DeviceOpen;
     };
+    services.ExecFileDialog = [this](QFileDialog& dialog) {
+      return FileDialog ? FileDialog(dialog) : false;
+    };
     services.StartTimers = false;
     return services;
   }
@@ -92,6 +96,7 @@ struct MainWindowRig {
   int Restarts = 0;
   int EditorShown = 0;
   bool DeviceOpenInEditor = true;
+  std::function<bool(QFileDialog&)> FileDialog;
   std::unique_ptr<recorder_ui::TFormMain> Form;
 };
 

@@ -1,6 +1,9 @@
 // The real recorder window on a private PulseAudio daemon playing a 1 kHz
 // tone: Record, about 3 s, Stop; the raw take must hold the tone.
+#include <QFileDialog>
+#include <QProcess>
 #include <QtTest/QtTest>
+#include <cmath>
 #include <filesystem>
 
 #include "../e2e/tone_check.h"
@@ -13,6 +16,18 @@
 
 namespace fs = std::filesystem;
 using namespace tavrin;
+
+namespace {
+
+// A value from sox's "stat" report, e.g. "RMS     amplitude:     0.353".
+double SoxValue(const QString& report, const QString& label) {
+  for (const QString& line : report.split(QLatin1Char('\n'))) {
+    if (line.startsWith(label)) return line.mid(label.size()).trimmed().toDouble();
+  }
+  return -1;
+}
+
+}  // namespace
 
 class FormMainPulseTest : public QObject {
   Q_OBJECT
@@ -40,6 +55,12 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
   services.ProgramPath = (root / "bin" / "tavrin-recorder").string();
   services.ShowMessage = [&messages](const QString& text) { messages << text; };
   services.Confirm = [](const QString&) { return true; };
+  fs::path target;
+  services.ExecFileDialog = [&target](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(target.string()));
+    return true;
+  };
+  services.EncoderLibraries = {TAVRIN_ENCODER_LIBRARY};
   {
     recorder_ui::TFormMain form(services);
     form.show();
@@ -65,7 +86,43 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
       QVERIFY2(std::abs(testing::ToneLevelDb(*channel)) < 0.5, "the tone's level");
       QVERIFY2(testing::WorstToneResidual(*channel) < 40.0, "the tone is broken somewhere");
     }
+
+    // Save the take as WAV and as MP3 through the window's own save flow.
+    stored.SaveWav = true;
+    stored.SaveMp3 = false;
+    for (const char* name : {"tone.wav", "tone.mp3"}) {
+      target = root / name;
+      if (target.extension() == ".mp3") {
+        stored.SaveWav = false;
+        stored.SaveMp3 = true;
+      }
+      form.menuSaveAsClick();
+      QVERIFY2(fs::exists(target), name);
+    }
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
     QVERIFY(form.close());
+  }
+  // Independent readers find the tone in both files: sox reads the WAV, lame decodes the MP3.
+  const QString wav = QString::fromStdString((root / "tone.wav").string());
+  const QString decoded = QString::fromStdString((root / "tone-decoded.wav").string());
+  QProcess lame;
+  lame.start(QStringLiteral("lame"),
+             {QStringLiteral("--quiet"), QStringLiteral("--decode"),
+              QString::fromStdString((root / "tone.mp3").string()), decoded});
+  QVERIFY(lame.waitForFinished(60000));
+  QCOMPARE(lame.exitCode(), 0);
+  for (const QString& file : {wav, decoded}) {
+    QProcess sox;
+    // One channel: sox measures the frequency over consecutive samples.
+    sox.start(QStringLiteral("sox"), {file, QStringLiteral("-n"), QStringLiteral("remix"),
+                                      QStringLiteral("1"), QStringLiteral("stat")});
+    QVERIFY(sox.waitForFinished(60000));
+    const QString report = QString::fromLocal8Bit(sox.readAllStandardError());
+    const double rms = SoxValue(report, QStringLiteral("RMS     amplitude:"));
+    const double frequency = SoxValue(report, QStringLiteral("Rough   frequency:"));
+    QVERIFY2(std::abs(20 * std::log10(rms / 0.3536)) < 0.6,
+             qPrintable(file + QLatin1Char(' ') + report));
+    QVERIFY2(std::abs(frequency - 1000) < 20, qPrintable(file + QLatin1Char(' ') + report));
   }
   fs::remove_all(root);
 }

@@ -1,0 +1,107 @@
+#include "editor/edit_document.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace tavrin::editor {
+
+bool SetLevelRows(EditDocument& document, int level, const std::vector<Segment>& rows) {
+  if (level < 0 || level >= kLevelCount || rows.size() > static_cast<std::size_t>(kRowCount)) {
+    return false;
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::size_t row = i + 1;
+    document.SegmentStart[row][level] = rows[i].Start;
+    document.SegmentLength[row][level] = rows[i].Length;
+    document.SegmentOffset[row][level] = rows[i].Offset;
+    document.SegmentFromTake[row][level] = rows[i].FromTake ? 1 : 0;
+  }
+  document.SegmentCount[level] = static_cast<std::int16_t>(rows.size());
+  return true;
+}
+
+std::vector<Segment> LevelRows(const EditDocument& document, int level) {
+  std::vector<Segment> rows;
+  if (level < 0 || level >= kLevelCount) return rows;
+  for (int row = 1; row <= document.SegmentCount[level] && row <= kRowCount; ++row) {
+    rows.push_back({document.SegmentStart[row][level], document.SegmentLength[row][level],
+                    document.SegmentOffset[row][level], document.SegmentFromTake[row][level] == 1});
+  }
+  return rows;
+}
+
+void BuildLevelZero(EditDocument& document, const capture::RecorderState& state) {
+  BuildLevelZero(document, state.TakeLength, state.RecordedBuffers, state.LoopWrapped);
+}
+
+void BuildLevelZero(EditDocument& document, std::uint32_t length, std::uint32_t recorded,
+                    bool loopWrapped) {
+  std::vector<Segment> rows;
+  // A wrapped loop take: the oldest audio starts just after the last buffer written.
+  if (loopWrapped && recorded < length) {
+    rows.push_back({1, length - recorded, recorded + 1, true});
+    rows.push_back({length - recorded + 1, recorded, 1, true});
+  } else {
+    rows.push_back({1, length, 1, true});
+  }
+  SetLevelRows(document, 0, rows);
+  document.CurrentLevel = 0;
+  document.TopLevel = 0;
+  document.LevelLength[0] = length;
+}
+
+SourceLocation Locate(const EditDocument& document, std::uint32_t position) {
+  const int level = document.CurrentLevel;
+  SourceLocation location;
+  if (level >= kLevelCount) return location;
+  for (int row = 1; row <= document.SegmentCount[level] && row <= kRowCount; ++row) {
+    const std::uint32_t start = document.SegmentStart[row][level];
+    const std::uint32_t length = document.SegmentLength[row][level];
+    if (length > 0 && position >= start && position - start < length) {
+      location.Found = true;
+      location.Row = row;
+      location.FromTake = document.SegmentFromTake[row][level] == 1;
+      location.SourceBuffer = document.SegmentOffset[row][level] + (position - start);
+      return location;
+    }
+  }
+  return location;
+}
+
+int ReadBuffer(const EditDocument& document, const capture::RecorderState& state,
+               std::uint32_t position, std::uint8_t* out) {
+  const SourceLocation location = Locate(document, position);
+  if (!location.Found) return ENOENT;
+  const capture::RawTakeFile& source = location.FromTake ? state.RawStream : document.EditStream;
+  return source.ReadAt(location.ByteOffset(), out, capture::kBufferBytes);
+}
+
+BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,
+                    std::uint32_t position) {
+  const SourceLocation location = Locate(document, position);
+  BufferPeaks peaks;
+  if (!location.Found) return peaks;
+  const std::size_t index = location.SourceBuffer;
+  if (location.FromTake) {
+    if (index < state.PeakMaxLeft.size()) {
+      peaks = {state.PeakMaxLeft[index], state.PeakMinLeft[index], state.PeakMaxRight[index],
+               state.PeakMinRight[index]};
+    }
+  } else if (index < document.WorkPeakMaxLeft.size()) {
+    peaks = {document.WorkPeakMaxLeft[index], document.WorkPeakMinLeft[index],
+             document.WorkPeakMaxRight[index], document.WorkPeakMinRight[index]};
+  }
+  return peaks;
+}
+
+std::string PositionText(std::uint32_t buffers) {
+  const std::uint32_t hours = buffers / 36000;
+  const std::uint32_t minutes = (buffers % 36000) / 600;
+  const std::uint32_t seconds = (buffers % 600) / 10;
+  const std::uint32_t tenths = buffers % 10;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u.%u", hours % 100, minutes, seconds, tenths);
+  return text;
+}
+
+}  // namespace tavrin::editor

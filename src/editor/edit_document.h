@@ -1,0 +1,101 @@
+#pragma once
+// The edit list: segments that point into the take or into the editor's
+// append-only work file, in up to 51 levels (0 = the take as recorded) of at
+// most 100 rows each. Playback and the writers read the document through it.
+// User-interface thread only.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capture/raw_take_file.h"
+#include "capture/recorder_state.h"
+
+namespace tavrin::editor {
+
+inline constexpr int kLevelCount = 51;  // levels 0..50
+inline constexpr int kRowCount = 100;   // rows 1..100 (index 0 unused)
+
+template <typename T>
+using SegmentColumn = std::array<std::array<T, kLevelCount>, kRowCount + 1>;  // [row][level]
+
+struct EditDocument {
+  SegmentColumn<std::uint32_t> SegmentStart{};
+  SegmentColumn<std::uint32_t> SegmentLength{};
+  SegmentColumn<std::uint32_t> SegmentOffset{};
+  SegmentColumn<std::uint8_t> SegmentFromTake{};
+  std::array<std::int16_t, kLevelCount> SegmentCount{};
+  std::array<std::uint32_t, kLevelCount> LevelSelStart{};
+  std::array<std::uint32_t, kLevelCount> LevelSelEnd{};
+  std::array<std::uint32_t, kLevelCount> LevelLength{};
+  std::uint16_t CurrentLevel = 0;
+  std::uint16_t TopLevel = 0;
+
+  std::uint32_t SelStart = 1;
+  std::uint32_t SelEnd = 1;
+  std::uint32_t CursorPos = 1;
+  std::uint32_t ViewOffset = 0;
+  std::int32_t ZoomIndex = 0;
+  bool EditBusy = false;
+  bool ProgressShown = false;
+
+  // Peaks of the work file's buffers, indexed by work-file buffer number (1-based).
+  std::vector<std::int16_t> WorkPeakMaxLeft;
+  std::vector<std::int16_t> WorkPeakMinLeft;
+  std::vector<std::int16_t> WorkPeakMaxRight;
+  std::vector<std::int16_t> WorkPeakMinRight;
+
+  capture::RawTakeFile EditStream;  // Edit.raw, append-only
+  capture::RawTakeFile ClipStream;  // Clp.raw
+};
+
+// One run of document buffers taken from one source.
+struct Segment {
+  std::uint32_t Start = 1;   // first document buffer
+  std::uint32_t Length = 0;  // buffers
+  std::uint32_t Offset = 1;  // first source buffer
+  bool FromTake = true;
+};
+
+// Where a document position comes from at CurrentLevel.
+struct SourceLocation {
+  bool Found = false;  // false: no row holds the position
+  int Row = 0;
+  bool FromTake = true;
+  std::uint32_t SourceBuffer = 0;  // 1-based
+  std::int64_t ByteOffset() const {
+    return static_cast<std::int64_t>(SourceBuffer - 1) * capture::kBufferBytes;
+  }
+};
+
+struct BufferPeaks {
+  std::int16_t MaxLeft = 0;
+  std::int16_t MinLeft = 0;
+  std::int16_t MaxRight = 0;
+  std::int16_t MinRight = 0;
+};
+
+// Rows of `level` in document order. Returns false, writing nothing, when
+// there are more than 100 rows or the level is outside 0..50.
+bool SetLevelRows(EditDocument& document, int level, const std::vector<Segment>& rows);
+std::vector<Segment> LevelRows(const EditDocument& document, int level);
+
+// Level 0 from a finished take (one segment, or two for a wrapped loop take,
+// oldest audio first); CurrentLevel = TopLevel = 0, LevelLength[0] = TakeLength.
+void BuildLevelZero(EditDocument& document, const capture::RecorderState& state);
+void BuildLevelZero(EditDocument& document, std::uint32_t takeLength, std::uint32_t recordedBuffers,
+                    bool loopWrapped);
+
+SourceLocation Locate(const EditDocument& document, std::uint32_t position);
+// Reads document buffer `position` (17640 bytes) into `out`. Returns 0, or
+// errno (ENOENT when no row holds the position).
+int ReadBuffer(const EditDocument& document, const capture::RecorderState& state,
+               std::uint32_t position, std::uint8_t* out);
+BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,
+                    std::uint32_t position);
+
+// hh:mm:ss.t for a count of buffers (tenths of a second).
+std::string PositionText(std::uint32_t buffers);
+
+}  // namespace tavrin::editor

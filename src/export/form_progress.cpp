@@ -1,0 +1,78 @@
+#include "export/form_progress.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <cmath>
+
+namespace tavrin::exporter {
+
+QString FormatProgress(float percent) {
+  return QString::number(static_cast<double>(percent), 'f', 1);
+}
+
+TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("保存"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::WindowStaysOnTopHint);
+  setFixedSize(321, 139);
+  Label1 = new QLabel(QStringLiteral("正在保存..."), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setGeometry(7, 14, 307, 20);
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setGeometry(7, 48, 307, 20);
+  BtnCancel = new QPushButton(QStringLiteral("取消"), this);
+  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+  BtnCancel->setGeometry(123, 94, 75, 28);
+  connect(BtnCancel, &QPushButton::clicked, this, &TFormProgress::BtnCancelClick);
+  Timer1.setInterval(100);
+  connect(&Timer1, &QTimer::timeout, this, &TFormProgress::Timer1Timer);
+}
+
+void TFormProgress::Start(SaveJob& job, QWidget* over) {
+  m_job = &job;
+  setWindowTitle(QStringLiteral("Saving...") + QString::fromStdString(job.OutputName));
+  ProgressBar1->setValue(0);
+  Timer1Timer();
+  if (over) move(over->geometry().center() - rect().center());
+  show();
+  Timer1.start();
+}
+
+void TFormProgress::Finish() {
+  Timer1.stop();
+  m_job = nullptr;
+  hide();
+}
+
+void TFormProgress::Timer1Timer() {
+  if (!m_job) return;
+  const float percent = m_job->OperationProgress;
+  ProgressBar1->setValue(static_cast<int>(std::nearbyint(percent)));
+  Label1->setText(QStringLiteral("Saving...") + QString::fromStdString(m_job->OutputName) +
+                  QStringLiteral("   ") + FormatProgress(percent) + QStringLiteral("%"));
+}
+
+void TFormProgress::BtnCancelClick() {
+  if (m_job) m_job->SaveActive = false;
+  Finish();
+}
+
+void TFormProgress::closeEvent(QCloseEvent* event) {
+  // The close box cancels like the button does.
+  BtnCancelClick();
+  event->accept();
+}
+
+QString TFormProgress::LabelText() const {
+  return Label1->text();
+}
+int TFormProgress::BarPosition() const {
+  return ProgressBar1->value();
+}
+
+}  // namespace tavrin::exporter

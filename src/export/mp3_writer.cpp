@@ -1,0 +1,243 @@
+#include "export/mp3_writer.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "capture/raw_take_file.h"
+
+namespace tavrin::exporter {
+
+namespace {
+
+using namespace tavrin::encoder;
+
+constexpr const char* kLibraryMissingText = "Lame_enc.dll did not found";
+constexpr std::uint16_t kQualityWord = 0xFD02;  // quality 2, complement 0xFD above it
+
+std::string EncoderErrorText(std::uint32_t code) {
+  return "BE_ERR code-" + std::to_string(code);
+}
+
+std::int32_t Flag(bool on) {
+  return on ? kConfigTrue : kConfigFalse;
+}
+
+// Everything one save holds; Release() gives it back in the order the
+// library expects (stream before library).
+struct EncoderSession {
+  void* Library = nullptr;
+  BeInitStreamEntry InitStream = nullptr;
+  BeEncodeChunkEntry EncodeChunk = nullptr;
+  BeDeinitStreamEntry DeinitStream = nullptr;
+  BeCloseStreamEntry CloseStream = nullptr;
+  bool StreamOpen = false;
+  std::uint32_t Stream = 0;
+  std::vector<std::int16_t> Input;
+  std::vector<std::uint8_t> Output;
+  capture::RawTakeFile File;
+
+  EncoderSession() = default;
+  EncoderSession(const EncoderSession&) = delete;
+  EncoderSession& operator=(const EncoderSession&) = delete;
+  ~EncoderSession() { Release(); }
+
+  bool Load(const std::vector<std::string>& candidates) {
+    for (const std::string& path : candidates) {
+      void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (!library) continue;
+      InitStream = reinterpret_cast<BeInitStreamEntry>(::dlsym(library, kBeInitStreamName));
+      EncodeChunk = reinterpret_cast<BeEncodeChunkEntry>(::dlsym(library, kBeEncodeChunkName));
+      DeinitStream = reinterpret_cast<BeDeinitStreamEntry>(::dlsym(library, kBeDeinitStreamName));
+      CloseStream = reinterpret_cast<BeCloseStreamEntry>(::dlsym(library, kBeCloseStreamName));
+      if (InitStream && EncodeChunk && DeinitStream && CloseStream) {
+        Library = library;
+        return true;
+      }
+      ::dlclose(library);
+    }
+    return false;
+  }
+
+  void Release() {
+    if (StreamOpen) CloseStream(Stream);
+    StreamOpen = false;
+    std::vector<std::int16_t>().swap(Input);
+    std::vector<std::uint8_t>().swap(Output);
+    File.Close();
+    if (Library) ::dlclose(Library);
+    Library = nullptr;
+  }
+};
+
+// Why the chunk loop stopped early, if it did.
+struct LoopOutcome {
+  bool Cancelled = false;
+  int FileError = 0;               // errno of a read or write
+  std::uint32_t EncoderError = 0;  // result of beEncodeChunk
+};
+
+// Appends what the library reported, refusing a count beyond its own buffer.
+std::uint32_t AppendOutput(EncoderSession& session, std::uint32_t produced, int& fileError) {
+  if (produced > session.Output.size()) return kBeErrBufferTooSmall;
+  if (produced > 0) fileError = session.File.Write(session.Output.data(), produced);
+  return kBeErrSuccessful;
+}
+
+LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
+  const editor::EditDocument& document = context.Document;
+  SaveJob& job = context.Job;
+  const int level = document.CurrentLevel;
+  const std::int64_t first = job.SaveFirst;
+  const std::int64_t last = job.SaveLast;
+  const std::int64_t totalBytes = (last - first + 1) * capture::kBufferBytes;
+  const std::int64_t chunkBytes = static_cast<std::int64_t>(session.Input.size()) * 2;
+  std::int64_t doneBytes = 0;
+  LoopOutcome outcome;
+  if (level >= editor::kLevelCount) return outcome;
+
+  for (int row = 1; row <= document.SegmentCount[level] && row <= editor::kRowCount; ++row) {
+    const std::int64_t start = document.SegmentStart[row][level];
+    const std::int64_t length = document.SegmentLength[row][level];
+    const std::int64_t offset = document.SegmentOffset[row][level];
+    if (length == 0 || start + length - 1 < first || start > last) continue;
+    // Source buffers [from, to), 0-based.
+    const std::int64_t from = start < first ? offset - 1 + (first - start) : offset - 1;
+    const std::int64_t to =
+        last < start + length - 1 ? offset + (last - start) : offset + length - 1;
+    if (to <= from) continue;
+    const std::int64_t rowBytes = (to - from) * capture::kBufferBytes;
+    const capture::RawTakeFile& source =
+        document.SegmentFromTake[row][level] == 1 ? context.State.RawStream : document.EditStream;
+    for (std::int64_t done = 0; done < rowBytes;) {
+      job.OperationProgress =
+          static_cast<float>(static_cast<double>(doneBytes + done) / totalBytes * 100.0);
+      if (context.ProcessMessages) context.ProcessMessages();
+      // A chunk never reaches into the next row.
+      const std::int64_t bytes = done + chunkBytes < rowBytes ? chunkBytes : rowBytes - done;
+      outcome.FileError = source.ReadAt(from * capture::kBufferBytes + done, session.Input.data(),
+                                        static_cast<std::size_t>(bytes));
+      if (outcome.FileError != 0) return outcome;
+      std::uint32_t produced = 0;
+      outcome.EncoderError =
+          session.EncodeChunk(session.Stream, static_cast<std::uint32_t>(bytes / 2),
+                              session.Input.data(), session.Output.data(), &produced);
+      if (outcome.EncoderError == kBeErrSuccessful) {
+        outcome.EncoderError = AppendOutput(session, produced, outcome.FileError);
+      }
+      if (outcome.EncoderError != kBeErrSuccessful || outcome.FileError != 0) return outcome;
+      done += bytes;
+      if (!job.SaveActive) {
+        outcome.Cancelled = true;
+        return outcome;
+      }
+    }
+    doneBytes += rowBytes;
+  }
+  return outcome;
+}
+
+void Show(ExportContext& context, const std::string& text) {
+  if (context.ShowMessage) context.ShowMessage(text);
+}
+
+// A save that ends in an error keeps no partial file.
+WriteResult Fail(ExportContext& context, EncoderSession& session, const std::string& text,
+                 bool fileCreated) {
+  session.Release();
+  if (fileCreated) ::unlink(context.Job.OutputPath.c_str());
+  Show(context, text);
+  return WriteResult::Failed;
+}
+
+}  // namespace
+
+EncoderConfig FillEncoderConfig(const settings::Settings& settings) {
+  EncoderConfig config{};
+  config.ConfigFormat = kConfigFormatExtended;
+  config.RecordVersion = 1;
+  config.RecordSize = kConfigRecordSize;
+  config.SampleRate = 44100;
+  config.ReSampleRate = 0;
+  config.Mode = settings.Mode;
+  config.BitRate =
+      static_cast<std::uint32_t>(settings.VBR ? settings.MinBitRate : settings.BitRate);
+  config.MaxBitRate = static_cast<std::uint32_t>(settings.MaxBitRate);
+  config.Preset = -1;
+  config.MpegVersion = kMpeg1;
+  config.PsyModel = 0;
+  config.Emphasis = 0;
+  config.Private = Flag(settings.Private);
+  config.Crc = kConfigFalse;
+  config.Copyright = Flag(settings.Copyright);
+  config.Original = Flag(settings.Original);
+  config.WriteVbrHeader = kConfigFalse;
+  config.EnableVbr = Flag(settings.VBR);
+  config.VbrQuality = settings.VBRQuality;
+  config.AbrBitRate = 0;
+  config.VbrMethod = 0;
+  config.NoBitReservoir = kConfigTrue;
+  config.StrictIso = kConfigFalse;
+  config.QualityWord = kQualityWord;
+  return config;
+}
+
+WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& libraryCandidates) {
+  EncoderSession session;
+  if (!session.Load(libraryCandidates)) {
+    Show(context, kLibraryMissingText);
+    return WriteResult::Failed;
+  }
+
+  EncoderConfig config = FillEncoderConfig(context.Settings);
+  std::uint32_t chunkSamples = 0;
+  std::uint32_t outputBytes = 0;
+  const std::uint32_t initResult =
+      session.InitStream(&config, &chunkSamples, &outputBytes, &session.Stream);
+  if (initResult != kBeErrSuccessful) {
+    return Fail(context, session, EncoderErrorText(initResult), false);
+  }
+  session.StreamOpen = true;
+  // A library that asks for no input or no output could never finish a save.
+  if (chunkSamples == 0 || outputBytes == 0) {
+    return Fail(context, session, kLibraryMissingText, false);
+  }
+  try {
+    session.Output.resize(outputBytes);
+    session.Input.resize(chunkSamples);
+  } catch (const std::bad_alloc&) {
+    return Fail(context, session, std::strerror(ENOMEM), false);
+  }
+
+  if (const int error = session.File.Create(context.Job.OutputPath); error != 0) {
+    return Fail(context, session, std::strerror(error), false);
+  }
+  const LoopOutcome outcome = EncodeRange(context, session);
+  if (outcome.FileError != 0) return Fail(context, session, std::strerror(outcome.FileError), true);
+  // The encoder's own result is examined too: a chunk it refused would leave a gap in the file.
+  if (outcome.EncoderError != kBeErrSuccessful) {
+    return Fail(context, session, EncoderErrorText(outcome.EncoderError), true);
+  }
+
+  std::uint32_t produced = 0;
+  std::uint32_t flushResult =
+      session.DeinitStream(session.Stream, session.Output.data(), &produced);
+  int fileError = 0;
+  const std::uint32_t appendResult = AppendOutput(session, produced, fileError);
+  if (flushResult == kBeErrSuccessful) flushResult = appendResult;
+  if (fileError != 0) return Fail(context, session, std::strerror(fileError), true);
+  if (flushResult != kBeErrSuccessful) Show(context, EncoderErrorText(flushResult));
+
+  session.Release();
+  if (outcome.Cancelled) {
+    ::unlink(context.Job.OutputPath.c_str());
+    return WriteResult::Cancelled;
+  }
+  return flushResult == kBeErrSuccessful ? WriteResult::Written : WriteResult::Failed;
+}
+
+}  // namespace tavrin::exporter

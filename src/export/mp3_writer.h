@@ -1,0 +1,24 @@
+#pragma once
+// The MP3 writer: encodes SaveFirst..SaveLast of the current edit level through
+// the encoder library, which it loads by name for every save and releases at
+// the end. User-interface thread only.
+
+#include <string>
+#include <vector>
+
+#include "encoder/encoder_api.h"
+#include "export/save_job.h"
+#include "settings/settings.h"
+
+namespace tavrin::exporter {
+
+// The record handed to the library: the export settings, quality 2, no VBR
+// header, no bit reservoir, 44100 Hz input.
+encoder::EncoderConfig FillEncoderConfig(const settings::Settings& settings);
+
+// Tries each library path in order (dlopen) and writes context.Job.OutputPath.
+// Messages go through context.ShowMessage; a cancelled or failed save leaves
+// no file, except after a failed flush, which keeps what was encoded.
+WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& libraryCandidates);
+
+}  // namespace tavrin::exporter

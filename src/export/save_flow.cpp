@@ -1,0 +1,128 @@
+#include "export/save_flow.h"
+
+#include <QFileDialog>
+#include <QTimer>
+#include <filesystem>
+
+#include "export/form_progress.h"
+#include "export/mp3_writer.h"
+#include "export/wav_writer.h"
+#include "settings/form_save_settings.h"
+
+namespace tavrin::exporter {
+
+namespace {
+
+QString ModeText(std::int32_t mode) {
+  switch (mode) {
+  case 0: return QStringLiteral("stereo ");
+  case 1: return QStringLiteral("joint stereo ");
+  case 3: return QStringLiteral("mono ");
+  default: return {};
+  }
+}
+
+}  // namespace
+
+SaveFilter BuildSaveFilter(const settings::Settings& settings) {
+  SaveFilter filter;
+  QString first;
+  if (settings.SaveWav) {
+    first = QStringLiteral("%1Hz %2bit %3(*.wav)")
+                .arg(settings.SamplePerSecond)
+                .arg(settings.BitPerSample)
+                .arg(settings.Channels == 1 ? QStringLiteral("mono ") : QStringLiteral("stereo "));
+    filter.DefaultSuffix = QStringLiteral("wav");
+  }
+  if (settings.SaveMp3) {
+    first = QStringLiteral("%1 kbps %2(*.mp3)").arg(settings.BitRate).arg(ModeText(settings.Mode));
+    filter.DefaultSuffix = QStringLiteral("mp3");
+  }
+  if (settings.SaveMp3 && settings.VBR) {
+    first = QStringLiteral("VBR %1-%2 kbps %3(*.mp3)")
+                .arg(settings.MinBitRate)
+                .arg(settings.MaxBitRate)
+                .arg(ModeText(settings.Mode));
+  }
+  filter.Types = {first, QString::fromLatin1(kChangeSettingsType)};
+  return filter;
+}
+
+SaveFlow::SaveFlow(Services services) : m_services(std::move(services)) {
+  if (!m_services.ExecFileDialog) {
+    m_services.ExecFileDialog = [](QFileDialog& dialog) {
+      return dialog.exec() == QDialog::Accepted;
+    };
+  }
+}
+
+void SaveFlow::SaveTake(bool& saveRequested) {
+  capture::RecorderState& state = *m_services.State;
+  if (m_saving || state.Recording || !state.RawStream.IsOpen()) return;
+  // The take itself, as the capture engine finished it: its length comes from
+  // the file and its order from the take's own wrap, whatever the editor left.
+  const auto takeLength =
+      static_cast<std::uint32_t>(state.RawStream.Size() / capture::kBufferBytes);
+  if (takeLength <= 1) return;
+  m_job.SaveFirst = 1;
+  m_job.SaveLast = takeLength;
+  editor::BuildLevelZero(m_document, takeLength, state.FinishedRecordedBuffers,
+                         state.FinishedLoopWrapped);
+  if (!ChooseFile(saveRequested)) return;
+  const settings::Settings& stored = *m_services.Settings;
+  if (stored.SaveWav && EstimateWavSize(m_job, stored) >= kWavSizeLimit) {
+    m_services.ShowMessage("File size is more 4GB!");
+    return;
+  }
+  RunSave();
+}
+
+bool SaveFlow::ChooseFile(bool& saveRequested) {
+  settings::Settings& stored = *m_services.Settings;
+  const SaveFilter filter = BuildSaveFilter(stored);
+  QFileDialog dialog(m_services.Owner);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filter.Types);
+  dialog.setDefaultSuffix(filter.DefaultSuffix);
+  dialog.setDirectory(QString::fromStdString(stored.OutputFolder));
+  dialog.selectFile(QString());
+  bool changeRequested = false;
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& type) {
+    if (type != QString::fromLatin1(kChangeSettingsType) || changeRequested) return;
+    changeRequested = true;
+    // Let the file dialog finish switching its type first, then ask.
+    QTimer::singleShot(0, &dialog, [&] {
+      if (m_services.SaveSettingsDialog) m_services.SaveSettingsDialog->Execute();
+      saveRequested = true;
+      dialog.reject();
+    });
+  });
+  const bool accepted = m_services.ExecFileDialog(dialog) && !changeRequested;
+  if (!accepted || dialog.selectedFiles().isEmpty()) return false;
+  const std::filesystem::path path = dialog.selectedFiles().front().toStdString();
+  m_job.OutputPath = path.string();
+  m_job.OutputName = path.filename().string();
+  stored.OutputFolder = path.parent_path().string();
+  m_services.State->OutputFolder = stored.OutputFolder;
+  return true;
+}
+
+WriteResult SaveFlow::RunSave() {
+  m_saving = true;
+  m_job.SaveActive = true;
+  m_job.OperationProgress = 0.0f;
+  if (m_services.Progress) m_services.Progress->Start(m_job, m_services.Owner);
+  ExportContext context{*m_services.Settings,       m_document,
+                        *m_services.State,          m_job,
+                        m_services.ProcessMessages, m_services.ShowMessage};
+  const WriteResult result = m_services.Settings->SaveWav
+                                 ? WriteWav(context)
+                                 : WriteMp3(context, m_services.EncoderLibraries);
+  if (m_services.Progress) m_services.Progress->Finish();
+  m_saving = false;
+  return result;
+}
+
+}  // namespace tavrin::exporter

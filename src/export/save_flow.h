@@ -1,0 +1,68 @@
+#pragma once
+// The save flow of a window: the file dialog with its type list built from the
+// export settings (its second type opens the save-format dialog and asks for
+// the save to start again), the progress dialog, and the WAV or MP3 writer.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "export/save_job.h"
+
+class QFileDialog;
+class QWidget;
+
+namespace tavrin::settings {
+class TFormSaveSettings;
+}
+
+namespace tavrin::exporter {
+
+class TFormProgress;
+
+inline constexpr const char* kChangeSettingsType = "Click here to change save settings";
+
+struct SaveFilter {
+  QStringList Types;  // the current format, then the entry that changes the settings
+  QString DefaultSuffix;
+};
+
+SaveFilter BuildSaveFilter(const settings::Settings& settings);
+
+class SaveFlow {
+public:
+  struct Services {
+    QWidget* Owner = nullptr;
+    settings::Settings* Settings = nullptr;
+    settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
+    TFormProgress* Progress = nullptr;
+    capture::RecorderState* State = nullptr;
+    std::vector<std::string> EncoderLibraries;  // tried in order
+    std::function<void(const std::string&)> ShowMessage;
+    std::function<void()> ProcessMessages;
+    // Shows the file dialog modally; tests answer it instead. True = accepted.
+    std::function<bool(QFileDialog&)> ExecFileDialog;
+  };
+
+  explicit SaveFlow(Services services);
+
+  // The recorder's save of the whole take, oldest audio first. Sets
+  // `saveRequested` when the user changed the settings from the file dialog.
+  void SaveTake(bool& saveRequested);
+  bool Saving() const { return m_saving; }
+  SaveJob& Job() { return m_job; }
+  const editor::EditDocument& Document() const { return m_document; }
+
+private:
+  bool ChooseFile(bool& saveRequested);
+  WriteResult RunSave();
+
+  Services m_services;
+  SaveJob m_job;
+  editor::EditDocument m_document;
+  bool m_saving = false;
+};
+
+}  // namespace tavrin::exporter

@@ -1,0 +1,301 @@
+#include "export/wav_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "editor/edit_document.h"
+
+namespace tavrin::exporter {
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 44;
+constexpr std::size_t kSourceBlockBytes = capture::kBufferBytes;
+constexpr std::size_t kSourceFrameBytes = 4;  // 16-bit stereo
+// Converted blocks are gathered here and written in one go; allocated once per save.
+constexpr std::size_t kOutputBufferBytes = 2 * 1024 * 1024;
+
+struct BlockRow {
+  std::int32_t SamplePerSecond;
+  std::uint16_t Channels;
+  std::uint16_t BitPerSample;
+  std::int32_t OutputBytes;
+};
+
+// At 11025 Hz the frame count is 1102 for 16-bit stereo and 8-bit mono but
+// 1103 for the other two: kept as the files have always been written.
+constexpr BlockRow kBlockTable[] = {
+    {44100, 2, 16, 17640}, {44100, 1, 16, 8820}, {44100, 2, 8, 8820}, {44100, 1, 8, 4410},
+    {22050, 2, 16, 8820},  {22050, 1, 16, 4410}, {22050, 2, 8, 4410}, {22050, 1, 8, 2205},
+    {11025, 2, 16, 4408},  {11025, 1, 16, 2206}, {11025, 2, 8, 2206}, {11025, 1, 8, 1102},
+};
+
+template <int Step, int Channels, int Bytes>
+void PickFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames) {
+  for (std::size_t j = 0; j < frames; ++j) {
+    const std::uint8_t* frame = in + kSourceFrameBytes * Step * j;
+    for (int channel = 0; channel < Channels; ++channel) {
+      const std::uint8_t* sample = frame + 2 * channel;
+      if constexpr (Bytes == 2) {
+        *out++ = sample[0];
+        *out++ = sample[1];
+      } else {
+        // The high byte minus 128, modulo 256: the top bit flipped.
+        *out++ = static_cast<std::uint8_t>(sample[1] ^ 0x80);
+      }
+    }
+  }
+}
+
+template <int Step>
+void PickFrames(const WavFormat& format, const std::uint8_t* in, std::uint8_t* out,
+                std::size_t frames) {
+  const bool stereo = format.Channels == 2;
+  if (format.BitPerSample == 16) {
+    stereo ? PickFrames<Step, 2, 2>(in, out, frames) : PickFrames<Step, 1, 2>(in, out, frames);
+  } else {
+    stereo ? PickFrames<Step, 2, 1>(in, out, frames) : PickFrames<Step, 1, 1>(in, out, frames);
+  }
+}
+
+void PutLe(std::uint8_t* at, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint32_t Saturated(std::uint64_t value) {
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
+}
+
+// The output file. It only ever unlinks the regular file that it created
+// itself, so a special file given as the output path (/dev/full) survives.
+class OutputFile {
+public:
+  ~OutputFile() { Close(); }
+
+  int Create(const std::string& path) {
+    m_path = path;
+    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_fd < 0) return errno;
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) return errno;
+    m_regular = S_ISREG(info.st_mode);
+    m_device = info.st_dev;
+    m_inode = info.st_ino;
+    return 0;
+  }
+
+  int Append(const std::uint8_t* data, std::size_t bytes) {
+    while (bytes > 0) {
+      const ssize_t written = ::write(m_fd, data, bytes);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (written == 0) return ENOSPC;
+      data += written;
+      bytes -= static_cast<std::size_t>(written);
+      m_length += static_cast<std::uint64_t>(written);
+    }
+    return 0;
+  }
+
+  int WriteAtStart(const std::uint8_t* data, std::size_t bytes) {
+    std::size_t done = 0;
+    while (done < bytes) {
+      const ssize_t written = ::pwrite(m_fd, data + done, bytes - done, static_cast<off_t>(done));
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (written == 0) return ENOSPC;
+      done += static_cast<std::size_t>(written);
+    }
+    return 0;
+  }
+
+  // Bytes appended since Create, which for the truncated file is its length.
+  std::uint64_t Length() const { return m_length; }
+
+  int Close() {
+    if (m_fd < 0) return 0;
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result != 0 ? errno : 0;
+  }
+
+  void Remove() {
+    if (!m_regular) return;
+    struct stat info {};
+    if (::lstat(m_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == m_device &&
+        info.st_ino == m_inode) {
+      ::unlink(m_path.c_str());
+    }
+    m_regular = false;
+  }
+
+private:
+  std::string m_path;
+  int m_fd = -1;
+  bool m_regular = false;
+  dev_t m_device = 0;
+  ino_t m_inode = 0;
+  std::uint64_t m_length = 0;
+};
+
+// Whether `path` names the open file `fd` (through any link).
+bool IsSameFile(const std::string& path, int fd) {
+  struct stat target {};
+  struct stat source {};
+  return fd >= 0 && ::stat(path.c_str(), &target) == 0 && ::fstat(fd, &source) == 0 &&
+         target.st_dev == source.st_dev && target.st_ino == source.st_ino;
+}
+
+// Reads document block `position` through the rows of CurrentLevel. Returns 0 or errno.
+int ReadDocumentBlock(const ExportContext& context, std::uint32_t position, std::uint8_t* out) {
+  const editor::SourceLocation location = editor::Locate(context.Document, position);
+  if (!location.Found) return ENODATA;
+  const capture::RawTakeFile& source =
+      location.FromTake ? context.State.RawStream : context.Document.EditStream;
+  return source.ReadAt(location.ByteOffset(), out, kSourceBlockBytes);
+}
+
+}  // namespace
+
+WavFormat EffectiveWavFormat(const settings::Settings& settings) {
+  WavFormat format{44100, 16, 2};
+  const std::int32_t rate = settings.SamplePerSecond;
+  if (rate == 44100 || rate == 22050 || rate == 11025) format.SamplePerSecond = rate;
+  if (settings.BitPerSample == 8) format.BitPerSample = 8;
+  if (settings.Channels == 1) format.Channels = 1;
+  return format;
+}
+
+std::int32_t OutputBlockBytes(const WavFormat& format) {
+  for (const BlockRow& row : kBlockTable) {
+    if (row.SamplePerSecond == format.SamplePerSecond && row.Channels == format.Channels &&
+        row.BitPerSample == format.BitPerSample) {
+      return row.OutputBytes;
+    }
+  }
+  return 0;
+}
+
+std::size_t ConvertBlock(const WavFormat& format, const std::uint8_t* in17640, std::uint8_t* out) {
+  const std::int32_t outputBytes = OutputBlockBytes(format);
+  if (outputBytes <= 0) return 0;
+  if (format.SamplePerSecond == 44100 && format.Channels == 2 && format.BitPerSample == 16) {
+    std::memcpy(out, in17640, kSourceBlockBytes);
+    return kSourceBlockBytes;
+  }
+  const std::size_t frames =
+      static_cast<std::size_t>(outputBytes) / (format.Channels * (format.BitPerSample / 8u));
+  switch (format.SamplePerSecond) {
+  case 44100: PickFrames<1>(format, in17640, out, frames); break;
+  case 22050: PickFrames<2>(format, in17640, out, frames); break;
+  default: PickFrames<4>(format, in17640, out, frames); break;
+  }
+  return static_cast<std::size_t>(outputBytes);
+}
+
+std::array<std::uint8_t, 44> BuildWavHeader(const WavFormat& format, std::uint32_t dataBytes) {
+  std::array<std::uint8_t, 44> header{};
+  std::uint8_t* at = header.data();
+  const std::uint32_t channels = format.Channels & 0xFFu;
+  const std::uint32_t bits = format.BitPerSample & 0xFFu;
+  const auto rate = static_cast<std::uint32_t>(format.SamplePerSecond);
+  std::memcpy(at, "RIFF", 4);
+  PutLe(at + 4, Saturated(std::uint64_t{dataBytes} + 36), 4);
+  std::memcpy(at + 8, "WAVEfmt ", 8);
+  PutLe(at + 16, 16, 4);
+  PutLe(at + 20, 1, 2);
+  PutLe(at + 22, channels, 2);
+  PutLe(at + 24, rate, 4);
+  PutLe(at + 28, Saturated(std::uint64_t{rate} * bits * channels / 8), 4);
+  PutLe(at + 32, (channels * bits / 8) & 0xFFu, 2);
+  PutLe(at + 34, bits, 2);
+  std::memcpy(at + 36, "data", 4);
+  PutLe(at + 40, dataBytes, 4);
+  return header;
+}
+
+std::int64_t EstimateWavSize(const SaveJob& job, const settings::Settings& settings) {
+  const WavFormat format = EffectiveWavFormat(settings);
+  const std::int64_t wholeSeconds =
+      (static_cast<std::int64_t>(job.SaveLast) - static_cast<std::int64_t>(job.SaveFirst)) / 10;
+  return wholeSeconds * format.SamplePerSecond * format.Channels * (format.BitPerSample / 8) +
+         static_cast<std::int64_t>(kHeaderBytes);
+}
+
+WriteResult WriteWav(ExportContext& context) {
+  SaveJob& job = context.Job;
+  const WavFormat format = EffectiveWavFormat(context.Settings);
+  const auto blockBytes = static_cast<std::size_t>(OutputBlockBytes(format));
+  OutputFile file;
+
+  auto fail = [&](int error) {
+    file.Close();
+    file.Remove();
+    if (context.ShowMessage) context.ShowMessage(std::strerror(error));
+    return WriteResult::Failed;
+  };
+
+  // Replacing the take or the work file would destroy the audio being saved.
+  if (IsSameFile(job.OutputPath, context.State.RawStream.Descriptor()) ||
+      IsSameFile(job.OutputPath, context.Document.EditStream.Descriptor())) {
+    return fail(EBUSY);
+  }
+  if (const int error = file.Create(job.OutputPath)) return fail(error);
+
+  std::vector<std::uint8_t>& transfer = context.State.TransferMemory;
+  if (transfer.size() < kSourceBlockBytes) transfer.resize(kSourceBlockBytes);
+  std::uint8_t* readBuffer = transfer.data();
+  const auto output = std::make_unique_for_overwrite<std::uint8_t[]>(kOutputBufferBytes);
+  // The header's place is reserved with zeros and filled in once the data is written.
+  std::memset(output.get(), 0, kHeaderBytes);
+  std::size_t filled = kHeaderBytes;
+
+  const std::uint64_t first = job.SaveFirst;
+  const std::uint64_t last = job.SaveLast;
+  const double span = last > first ? static_cast<double>(last - first) : 0.0;
+  bool cancelled = false;
+  for (std::uint64_t i = first; i <= last && !cancelled; ++i) {
+    if (filled + blockBytes > kOutputBufferBytes) {
+      if (const int error = file.Append(output.get(), filled)) return fail(error);
+      filled = 0;
+    }
+    if (const int error = ReadDocumentBlock(context, static_cast<std::uint32_t>(i), readBuffer)) {
+      return fail(error);
+    }
+    // Converted before messages run, so nothing they start can touch the read buffer first.
+    filled += ConvertBlock(format, readBuffer, output.get() + filled);
+    job.OperationProgress =
+        span > 0 ? static_cast<float>(static_cast<double>(i - first) * 100.0 / span) : 0.0f;
+    if (context.ProcessMessages) context.ProcessMessages();
+    cancelled = !job.SaveActive;
+  }
+
+  int error = file.Append(output.get(), filled);
+  if (error == 0) {
+    const auto header = BuildWavHeader(format, Saturated(file.Length() - kHeaderBytes));
+    error = file.WriteAtStart(header.data(), header.size());
+  }
+  const int closeError = file.Close();
+  if (error == 0) error = closeError;
+  if (cancelled) {
+    file.Remove();
+    return WriteResult::Cancelled;
+  }
+  if (error != 0) return fail(error);
+  return WriteResult::Written;
+}
+
+}  // namespace tavrin::exporter

@@ -1,0 +1,243 @@
+#include "settings/form_save_settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QTabWidget>
+#include <array>
+
+namespace tavrin::settings {
+
+namespace {
+
+constexpr int kClientWidth = 347;
+constexpr int kClientHeight = 266;
+
+// Item index -> value, in list order.
+constexpr std::array<int, 3> kSampleRates{44100, 22050, 11025};  // Hz
+constexpr std::array<int, 3> kModes{0, 1, 3};                    // the encoder's mode numbers
+constexpr std::array<int, 14> kBitRates{32,  40,  48,  56,  64,  80,  96,
+                                        112, 128, 160, 192, 224, 256, 320};  // kbps
+constexpr int kDefaultBitRateItem = 8;                                       // 128
+constexpr int kMaxBitRateItem = 13;                                          // 320
+constexpr int kBestVbrQuality = 0;
+constexpr int kFastestVbrQuality = 8;
+
+template <std::size_t N>
+int IndexOf(const std::array<int, N>& values, int value) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (values[i] == value) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// The value of the list's current item; `fallback` when none is selected.
+template <std::size_t N>
+int ValueAt(const std::array<int, N>& values, const QComboBox* list, int fallback) {
+  const int index = list->currentIndex();
+  return index >= 0 && index < static_cast<int>(N) ? values[static_cast<std::size_t>(index)]
+                                                   : fallback;
+}
+
+QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, int x, int y) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->adjustSize();
+  label->move(x, y);
+  return label;
+}
+
+QComboBox* AddList(QWidget* parent, const QString& name, const QStringList& items,
+                   const QRect& geometry) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(name);
+  list->addItems(items);
+  list->setGeometry(geometry);
+  return list;
+}
+
+QCheckBox* AddCheckBox(QWidget* parent, const QString& name, const QString& text,
+                       const QRect& geometry) {
+  auto* box = new QCheckBox(text, parent);
+  box->setObjectName(name);
+  box->setGeometry(geometry);
+  return box;
+}
+
+QStringList BitRateItems() {
+  QStringList items;
+  for (const int rate : kBitRates) items << QString::number(rate);
+  return items;
+}
+
+}  // namespace
+
+TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent)
+    : QDialog(parent), m_settings(settings) {
+  setWindowTitle(QStringLiteral("保存设置"));
+  setFixedSize(kClientWidth, kClientHeight);
+
+  m_pages = new QTabWidget(this);
+  m_pages->setObjectName(QStringLiteral("PControlFormat"));
+  m_pages->setGeometry(8, 8, 331, 214);
+  BuildWavSheet();
+  BuildMp3Sheet();
+  m_pages->setCurrentWidget(m_sheetMp3);
+  connect(m_pages, &QTabWidget::currentChanged, this, &TFormSaveSettings::PControlFormatChange);
+
+  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  ok->setObjectName(QStringLiteral("BitBtnOK"));
+  ok->setGeometry(256, 230, 83, 28);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TFormSaveSettings::BuildWavSheet() {
+  m_sheetWav = new QWidget;
+  m_sheetWav->setObjectName(QStringLiteral("TSheetWav"));
+  m_pages->addTab(m_sheetWav, QStringLiteral("WAV"));
+
+  AddLabel(m_sheetWav, QStringLiteral("LabWavSps"), QStringLiteral("采样频率"), 20, 18);
+  m_wavSps = AddList(
+      m_sheetWav, QStringLiteral("CBoxWavSpsIn"),
+      {QStringLiteral("44100 Hz"), QStringLiteral("22050 Hz "), QStringLiteral("11025 Hz ")},
+      QRect(120, 14, 130, 24));
+  AddLabel(m_sheetWav, QStringLiteral("LabWavChannel"), QStringLiteral("通道"), 20, 60);
+  m_wavChannel =
+      AddList(m_sheetWav, QStringLiteral("CBoxWavChannel"),
+              {QStringLiteral("立体声"), QStringLiteral("单声道")}, QRect(120, 56, 130, 24));
+  AddLabel(m_sheetWav, QStringLiteral("LabWavBits"), QStringLiteral("比特/采样"), 20, 102);
+  m_wavBits = AddList(m_sheetWav, QStringLiteral("CBoxWavBits"),
+                      {QStringLiteral("16位"), QStringLiteral("8  bit")}, QRect(120, 98, 130, 24));
+}
+
+void TFormSaveSettings::BuildMp3Sheet() {
+  m_sheetMp3 = new QWidget;
+  m_sheetMp3->setObjectName(QStringLiteral("TSheetMP3"));
+  m_pages->addTab(m_sheetMp3, QStringLiteral("MP3"));
+  const QStringList bitRates = BitRateItems();
+
+  AddLabel(m_sheetMp3, QStringLiteral("LabMP3BitRate"), QStringLiteral("比特率, kbps"), 10, 6);
+  m_mp3BitRate =
+      AddList(m_sheetMp3, QStringLiteral("CBoxMP3BitRate"), bitRates, QRect(10, 26, 90, 24));
+  m_mp3BitRate->setCurrentIndex(kDefaultBitRateItem);
+  AddLabel(m_sheetMp3, QStringLiteral("LabMP3Mode"), QStringLiteral("声道模式"), 112, 6);
+  m_mp3Mode =
+      AddList(m_sheetMp3, QStringLiteral("CBoxMP3Mode"),
+              {QStringLiteral("立体声"), QStringLiteral("扩展立体声"), QStringLiteral("单声道")},
+              QRect(112, 26, 110, 24));
+  m_copyright = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), QStringLiteral("版权"),
+                            QRect(238, 2, 80, 20));
+  m_original = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), QStringLiteral("原始"),
+                           QRect(238, 20, 80, 20));
+  m_private = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), QStringLiteral("专用"),
+                          QRect(238, 38, 80, 20));
+
+  auto* vbr = new QGroupBox(QStringLiteral("VBR - 变码率"), m_sheetMp3);
+  vbr->setObjectName(QStringLiteral("GBoxVBR"));
+  vbr->setGeometry(6, 58, 315, 120);
+  m_enableVbr = AddCheckBox(vbr, QStringLiteral("ChBoxEnableVBR"), QStringLiteral("启用变码率"),
+                            QRect(10, 20, 140, 20));
+  AddLabel(vbr, QStringLiteral("LabMinBRate"), QStringLiteral("最低码率"), 10, 46);
+  m_minBitRate = AddList(vbr, QStringLiteral("CBoxMinBRate"), bitRates, QRect(10, 64, 70, 24));
+  AddLabel(vbr, QStringLiteral("LabMaxBRate"), QStringLiteral("最高码率"), 90, 46);
+  m_maxBitRate = AddList(vbr, QStringLiteral("CBoxMaxBRate"), bitRates, QRect(90, 64, 70, 24));
+  m_maxBitRate->setCurrentIndex(kMaxBitRateItem);
+  AddLabel(vbr, QStringLiteral("LabVBRQuality"), QStringLiteral("VBR 质量"), 176, 46);
+  m_vbrQuality = new QSlider(Qt::Horizontal, vbr);
+  m_vbrQuality->setObjectName(QStringLiteral("TBarVBRQuality"));
+  m_vbrQuality->setRange(kBestVbrQuality, kFastestVbrQuality);
+  m_vbrQuality->setPageStep(1);
+  m_vbrQuality->setTickPosition(QSlider::TicksBelow);
+  m_vbrQuality->setTickInterval(1);
+  m_vbrQuality->setGeometry(172, 64, 134, 26);
+  AddLabel(vbr, QStringLiteral("LabBetter"), QStringLiteral("较好"), 172, 94);
+  QLabel* faster = AddLabel(vbr, QStringLiteral("LabFaster"), QStringLiteral("较快"), 0, 94);
+  faster->move(306 - faster->width(), 94);
+}
+
+void TFormSaveSettings::Execute() {
+  FormShow();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    setGeometry(
+        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+  }
+  exec();
+  FormClose();
+}
+
+void TFormSaveSettings::FormShow() {
+  {
+    // Choosing the page here is not the user's switch: it must not touch the settings.
+    const QSignalBlocker quiet(m_pages);
+    if (m_settings.SaveWav) m_pages->setCurrentWidget(m_sheetWav);
+    if (m_settings.SaveMp3) m_pages->setCurrentWidget(m_sheetMp3);
+  }
+  RecaseCaptions();
+
+  if (const int item = IndexOf(kSampleRates, m_settings.SamplePerSecond); item >= 0) {
+    m_wavSps->setCurrentIndex(item);
+  }
+  m_wavChannel->setCurrentIndex(m_settings.Channels == 1 ? 1 : 0);
+  m_wavBits->setCurrentIndex(m_settings.BitPerSample == 8 ? 1 : 0);
+
+  const int bitRateItem = IndexOf(kBitRates, m_settings.BitRate);
+  m_mp3BitRate->setCurrentIndex(bitRateItem >= 0 ? bitRateItem : 0);
+  if (const int item = IndexOf(kModes, m_settings.Mode); item >= 0) {
+    m_mp3Mode->setCurrentIndex(item);
+  }
+  const int minItem = IndexOf(kBitRates, m_settings.MinBitRate);
+  m_minBitRate->setCurrentIndex(minItem >= 0 ? minItem : 0);
+  const int maxItem = IndexOf(kBitRates, m_settings.MaxBitRate);
+  m_maxBitRate->setCurrentIndex(maxItem >= 0 ? maxItem : kMaxBitRateItem);
+
+  m_vbrQuality->setValue(m_settings.VBRQuality);  // the slider clamps to 0..8
+  m_enableVbr->setChecked(m_settings.VBR);
+  m_copyright->setChecked(m_settings.Copyright);
+  m_original->setChecked(m_settings.Original);
+  m_private->setChecked(m_settings.Private);
+}
+
+void TFormSaveSettings::FormClose() {
+  PControlFormatChange();
+  m_settings.SamplePerSecond = ValueAt(kSampleRates, m_wavSps, kSampleRates[0]);
+  m_settings.Channels = m_wavChannel->currentIndex() == 1 ? 1 : 2;
+  m_settings.BitPerSample = m_wavBits->currentIndex() == 1 ? 8 : 16;
+  m_settings.BitRate = ValueAt(kBitRates, m_mp3BitRate, kBitRates[kDefaultBitRateItem]);
+  m_settings.Mode = ValueAt(kModes, m_mp3Mode, kModes[0]);
+  m_settings.VBR = m_enableVbr->isChecked();
+  // No check that the bounds are ordered: the MP3 writer reports what the encoder refuses.
+  m_settings.MinBitRate = ValueAt(kBitRates, m_minBitRate, kBitRates.front());
+  m_settings.MaxBitRate = ValueAt(kBitRates, m_maxBitRate, kBitRates.back());
+  m_settings.VBRQuality = m_vbrQuality->value();
+  m_settings.Copyright = m_copyright->isChecked();
+  m_settings.Original = m_original->isChecked();
+  m_settings.Private = m_private->isChecked();
+}
+
+void TFormSaveSettings::PControlFormatChange() {
+  m_settings.SaveWav = WavSheetActive();
+  m_settings.SaveMp3 = !m_settings.SaveWav;
+  RecaseCaptions();
+}
+
+void TFormSaveSettings::RecaseCaptions() {
+  const bool wav = WavSheetActive();
+  m_pages->setTabText(m_pages->indexOf(m_sheetWav),
+                      wav ? QStringLiteral("WAV") : QStringLiteral("wav"));
+  m_pages->setTabText(m_pages->indexOf(m_sheetMp3),
+                      wav ? QStringLiteral("mp3") : QStringLiteral("MP3"));
+}
+
+bool TFormSaveSettings::WavSheetActive() const {
+  return m_pages->currentWidget() == m_sheetWav;
+}
+
+}  // namespace tavrin::settings

@@ -1,0 +1,57 @@
+#pragma once
+// TFormSaveSettings: the modal dialog in which the user chooses the export
+// format, WAV or MP3, and its parameters. It has no Cancel: however it is
+// closed, what it shows is stored.
+
+#include <QDialog>
+
+#include "settings/settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QSlider;
+class QTabWidget;
+
+namespace tavrin::settings {
+
+class TFormSaveSettings : public QDialog {
+  Q_OBJECT
+
+public:
+  // Created once at start-up; `settings` must outlive the dialog. The lists
+  // keep their selections from one showing to the next.
+  explicit TFormSaveSettings(Settings& settings, QWidget* parent = nullptr);
+
+  // Sets the controls from the settings, shows the dialog modally, and stores
+  // every control into the settings when it closes (OK, Escape or close box).
+  void Execute();
+
+private:
+  void BuildWavSheet();
+  void BuildMp3Sheet();
+  void FormShow();
+  void FormClose();
+  void PControlFormatChange();
+  // The active format's caption in capitals, the other in lower case.
+  void RecaseCaptions();
+  bool WavSheetActive() const;
+
+  Settings& m_settings;
+  QTabWidget* m_pages = nullptr;
+  QWidget* m_sheetWav = nullptr;
+  QWidget* m_sheetMp3 = nullptr;
+  QComboBox* m_wavSps = nullptr;
+  QComboBox* m_wavChannel = nullptr;
+  QComboBox* m_wavBits = nullptr;
+  QComboBox* m_mp3BitRate = nullptr;
+  QComboBox* m_mp3Mode = nullptr;
+  QCheckBox* m_enableVbr = nullptr;
+  QComboBox* m_minBitRate = nullptr;
+  QComboBox* m_maxBitRate = nullptr;
+  QSlider* m_vbrQuality = nullptr;
+  QCheckBox* m_copyright = nullptr;
+  QCheckBox* m_original = nullptr;
+  QCheckBox* m_private = nullptr;
+};
+
+}  // namespace tavrin::settings

@@ -1,0 +1,115 @@
+#include "editor/edit_document.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace tavrin::editor {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(LevelZero, AWrappedLoopTakeOpensOldestFirstInTwoSegments) {
+  EditDocument document;
+  BuildLevelZero(document, 1800, 145, true);
+  const std::vector<Segment> rows = LevelRows(document, 0);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].Start, 1u);
+  EXPECT_EQ(rows[0].Length, 1655u);
+  EXPECT_EQ(rows[0].Offset, 146u);
+  EXPECT_EQ(rows[1].Start, 1656u);
+  EXPECT_EQ(rows[1].Length, 145u);
+  EXPECT_EQ(rows[1].Offset, 1u);
+  EXPECT_EQ(document.LevelLength[0], 1800u);
+
+  EXPECT_EQ(Locate(document, 1).SourceBuffer, 146u);
+  EXPECT_EQ(Locate(document, 1655).SourceBuffer, 1800u);
+  EXPECT_EQ(Locate(document, 1656).SourceBuffer, 1u);
+  EXPECT_EQ(Locate(document, 1656).Row, 2);
+  EXPECT_FALSE(Locate(document, 1801).Found);
+  EXPECT_FALSE(Locate(document, 0).Found);
+}
+
+TEST(LevelZero, AWrappedTakeStoppedRightAtTheWrapHasAnEmptySecondSegment) {
+  EditDocument document;
+  BuildLevelZero(document, 1800, 0, true);
+  const std::vector<Segment> rows = LevelRows(document, 0);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[1].Length, 0u);
+  EXPECT_EQ(Locate(document, 1801).Found, false) << "no position matches the empty segment";
+  EXPECT_EQ(Locate(document, 1800).Row, 1);
+}
+
+TEST(LevelZero, AContinuousTakeIsOneSegment) {
+  EditDocument document;
+  BuildLevelZero(document, 50, 50, false);
+  ASSERT_EQ(LevelRows(document, 0).size(), 1u);
+  EXPECT_EQ(Locate(document, 50).SourceBuffer, 50u);
+}
+
+TEST(SegmentTable, RefusesMoreRowsOrLevelsThanItHolds) {
+  EditDocument document;
+  std::vector<Segment> rows(101, Segment{1, 1, 1, true});
+  EXPECT_FALSE(SetLevelRows(document, 1, rows));
+  EXPECT_EQ(document.SegmentCount[1], 0);
+  rows.resize(100);
+  EXPECT_TRUE(SetLevelRows(document, 50, rows));
+  EXPECT_FALSE(SetLevelRows(document, 51, rows));
+  EXPECT_FALSE(SetLevelRows(document, -1, rows));
+}
+
+TEST(Reading, BuffersComeFromTheTakeOrTheWorkFileByRow) {
+  const fs::path folder = fs::temp_directory_path() / "tavrin-edit-document";
+  fs::create_directories(folder);
+  auto writeFile = [&](const fs::path& path, int buffers, std::uint8_t base) {
+    std::ofstream out(path, std::ios::binary);
+    for (int b = 0; b < buffers; ++b)
+      out << std::string(capture::kBufferBytes, static_cast<char>(base + b));
+  };
+  writeFile(folder / "take.raw", 5, 10);
+  writeFile(folder / "edit.raw", 3, 100);
+  capture::RecorderState state;
+  EditDocument document;
+  ASSERT_EQ(state.RawStream.OpenExisting((folder / "take.raw").string()), 0);
+  ASSERT_EQ(document.EditStream.OpenExisting((folder / "edit.raw").string()), 0);
+  ASSERT_TRUE(SetLevelRows(document, 0, {{1, 2, 4, true}, {3, 3, 1, false}}));
+
+  std::vector<std::uint8_t> buffer(capture::kBufferBytes);
+  ASSERT_EQ(ReadBuffer(document, state, 2, buffer.data()), 0);
+  EXPECT_EQ(buffer.front(), 10 + 4);  // take buffer 5
+  EXPECT_EQ(buffer.back(), 10 + 4);
+  ASSERT_EQ(ReadBuffer(document, state, 4, buffer.data()), 0);
+  EXPECT_EQ(buffer.front(), 100 + 1);  // work-file buffer 2
+  EXPECT_EQ(ReadBuffer(document, state, 6, buffer.data()), ENOENT);
+  state.RawStream.Close();
+  document.EditStream.Close();
+  fs::remove_all(folder);
+}
+
+TEST(Peaks, ComeFromTheTableOfTheLocatedSource) {
+  capture::RecorderState state;
+  state.AllocateCaptureMemory();
+  state.PeakMaxLeft[7] = 1234;
+  EditDocument document;
+  document.WorkPeakMinRight.assign(3, 0);
+  document.WorkPeakMaxLeft.assign(3, 0);
+  document.WorkPeakMinLeft.assign(3, 0);
+  document.WorkPeakMaxRight.assign(3, 0);
+  document.WorkPeakMinRight[2] = -999;
+  ASSERT_TRUE(SetLevelRows(document, 0, {{1, 1, 7, true}, {2, 2, 2, false}}));
+  EXPECT_EQ(PeaksAt(document, state, 1).MaxLeft, 1234);
+  EXPECT_EQ(PeaksAt(document, state, 2).MinRight, -999);
+  EXPECT_EQ(PeaksAt(document, state, 3).MinRight, 0) << "beyond the work table: no peaks";
+}
+
+TEST(PositionText, ShowsHoursMinutesSecondsAndTenths) {
+  EXPECT_EQ(PositionText(0), "00:00:00.0");
+  EXPECT_EQ(PositionText(2), "00:00:00.2");
+  EXPECT_EQ(PositionText(600), "00:01:00.0");
+  EXPECT_EQ(PositionText(35999), "00:59:59.9");
+  EXPECT_EQ(PositionText(36000), "01:00:00.0");
+}
+
+}  // namespace
+}  // namespace tavrin::editor

@@ -1,0 +1,80 @@
+#pragma once
+// A save's surroundings for the MP3 writer's tests: a temporary folder, source
+// files of known bytes, the records the writer reads and what it reported.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "export/mp3_writer.h"
+
+namespace tavrin::exporter::testing {
+
+inline constexpr std::int64_t kBlock = 17640;  // bytes of one 0.1 s buffer
+
+inline std::vector<std::uint8_t> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class SaveFixture : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tavrin-mp3-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    m_folder = pattern;
+    job.OutputPath = m_folder + "/out.mp3";
+    job.OutputName = "out.mp3";
+    job.SaveActive = true;
+  }
+  void TearDown() override { std::filesystem::remove_all(m_folder); }
+
+  // Fills `file` (a new file in the folder) with the given bytes.
+  void MakeSource(capture::RawTakeFile& file, const std::string& name,
+                  const std::vector<std::uint8_t>& bytes) {
+    ASSERT_EQ(file.Create(m_folder + "/" + name), 0);
+    ASSERT_EQ(file.Write(bytes.data(), bytes.size()), 0);
+  }
+
+  void SetRows(int level, const std::vector<editor::Segment>& rows) {
+    ASSERT_TRUE(editor::SetLevelRows(*document, level, rows));
+    document->CurrentLevel = static_cast<std::uint16_t>(level);
+  }
+
+  WriteResult Save(const std::vector<std::string>& candidates) {
+    ExportContext context{settings,
+                          *document,
+                          state,
+                          job,
+                          [this] {
+                            progressSeen.push_back(job.OperationProgress);
+                            if (onProcessMessages) onProcessMessages();
+                          },
+                          [this](const std::string& text) { messages.push_back(text); }};
+    return WriteMp3(context, candidates);
+  }
+
+  bool OutputExists() const { return std::filesystem::exists(job.OutputPath); }
+  const std::string& Folder() const { return m_folder; }
+
+  settings::Settings settings;
+  std::unique_ptr<editor::EditDocument> document = std::make_unique<editor::EditDocument>();
+  capture::RecorderState state;
+  SaveJob job;
+  std::function<void()> onProcessMessages;
+  std::vector<float> progressSeen;
+  std::vector<std::string> messages;
+
+private:
+  std::string m_folder;
+};
+
+}  // namespace tavrin::exporter::testing

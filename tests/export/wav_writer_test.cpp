@@ -1,0 +1,380 @@
+#include "export/wav_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tavrin::exporter {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kBlockBytes = 17640;
+constexpr int kFrames = 4410;
+
+// A distinct value for every source, block, frame and channel, spread over
+// the whole 16-bit range.
+std::int16_t SampleAt(int source, std::uint32_t block, int frame, int channel) {
+  const std::uint32_t mixed = source * 40503u + block * 4099u + frame * 131u + channel * 20011u;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(mixed));
+}
+
+Bytes MakeBlock(int source, std::uint32_t block) {
+  Bytes bytes(kBlockBytes);
+  for (int frame = 0; frame < kFrames; ++frame) {
+    for (int channel = 0; channel < 2; ++channel) {
+      const auto value = static_cast<std::uint16_t>(SampleAt(source, block, frame, channel));
+      bytes[4 * frame + 2 * channel] = static_cast<std::uint8_t>(value & 0xFF);
+      bytes[4 * frame + 2 * channel + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+  }
+  return bytes;
+}
+
+std::uint32_t Le(const Bytes& bytes, std::size_t at, int count) {
+  std::uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[at + i];
+  return value;
+}
+
+void Put(Bytes& bytes, const std::string& tag) {
+  bytes.insert(bytes.end(), tag.begin(), tag.end());
+}
+void Put(Bytes& bytes, std::uint32_t value, int count) {
+  for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// The 44-byte header laid out field by field from hand-computed values.
+Bytes Header(std::uint16_t channels, std::uint32_t rate, std::uint32_t byteRate,
+             std::uint16_t blockAlign, std::uint16_t bits, std::uint32_t dataBytes) {
+  Bytes bytes;
+  Put(bytes, "RIFF");
+  Put(bytes, dataBytes + 36, 4);
+  Put(bytes, "WAVEfmt ");
+  Put(bytes, 16, 4);
+  Put(bytes, 1, 2);
+  Put(bytes, channels, 2);
+  Put(bytes, rate, 4);
+  Put(bytes, byteRate, 4);
+  Put(bytes, blockAlign, 2);
+  Put(bytes, bits, 2);
+  Put(bytes, "data");
+  Put(bytes, dataBytes, 4);
+  return bytes;
+}
+
+Bytes Head(const Bytes& file) {
+  return Bytes(file.begin(), file.begin() + 44);
+}
+
+class WavWriter : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');  // parameterised names have one
+    Root = fs::temp_directory_path() / ("tavrin-wav-" + std::to_string(::getpid()) + "-" + name);
+    fs::remove_all(Root);
+    fs::create_directories(Root);
+    State.AllocateCaptureMemory();
+    Job.OutputPath = (Root / "out.wav").string();
+    Job.SaveActive = true;
+  }
+  void TearDown() override {
+    State.RawStream.Close();
+    Document.EditStream.Close();
+    fs::remove_all(Root);
+  }
+
+  // Take blocks 1..count (source 1) as level 0, one segment.
+  void MakeTake(std::uint32_t count) {
+    ASSERT_EQ(State.RawStream.Create((Root / "Tavrin.raw").string()), 0);
+    for (std::uint32_t block = 1; block <= count; ++block) {
+      ASSERT_EQ(State.RawStream.Write(MakeBlock(1, block).data(), kBlockBytes), 0);
+    }
+    State.TakeLength = count;
+    editor::BuildLevelZero(Document, State);
+  }
+
+  WriteResult Write() {
+    ExportContext context{Settings,
+                          Document,
+                          State,
+                          Job,
+                          [this] { OnMessages(); },
+                          [this](const std::string& text) { Messages.push_back(text); }};
+    return WriteWav(context);
+  }
+
+  Bytes Output() const {
+    std::ifstream in(Job.OutputPath, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  void SetFormat(std::int32_t rate, std::uint16_t bits, std::uint16_t channels) {
+    Settings.SamplePerSecond = rate;
+    Settings.BitPerSample = bits;
+    Settings.Channels = channels;
+  }
+
+  fs::path Root;
+  settings::Settings Settings;
+  editor::EditDocument Document;
+  capture::RecorderState State;
+  SaveJob Job;
+  std::vector<std::string> Messages;
+  std::function<void()> OnMessages = [] {};
+};
+
+struct TableRow {
+  std::int32_t Rate;
+  std::uint16_t Channels;
+  std::uint16_t Bits;
+  int FramesPerBlock;
+  int OutputBytes;
+  std::uint32_t ByteRate;
+  std::uint32_t BlockAlign;
+};
+
+void PrintTo(const TableRow& row, std::ostream* out) {
+  *out << row.Rate << " Hz " << row.Bits << " bit " << row.Channels << " ch";
+}
+
+class WavTable : public WavWriter, public ::testing::WithParamInterface<TableRow> {};
+
+// Ten blocks (2..11) per row: every byte against frames picked by index,
+// restarting at frame 0 in every block, and every header field.
+TEST_P(WavTable, ConvertsEveryBlockAndDescribesItInTheHeader) {
+  const TableRow row = GetParam();
+  MakeTake(12);
+  SetFormat(row.Rate, row.Bits, row.Channels);
+  Job.SaveFirst = 2;
+  Job.SaveLast = 11;
+  ASSERT_EQ(Write(), WriteResult::Written);
+
+  Bytes expected;
+  const int step = 44100 / row.Rate;
+  for (std::uint32_t block = 2; block <= 11; ++block) {
+    for (int j = 0; j < row.FramesPerBlock; ++j) {
+      for (int channel = 0; channel < row.Channels; ++channel) {
+        const std::int16_t sample = SampleAt(1, block, j * step, channel);
+        if (row.Bits == 16) {
+          Put(expected, static_cast<std::uint16_t>(sample), 2);
+        } else {
+          expected.push_back(static_cast<std::uint8_t>((sample >> 8) + 128));
+        }
+      }
+    }
+  }
+  const Bytes file = Output();
+  const std::uint32_t dataBytes = 10u * row.OutputBytes;
+  ASSERT_EQ(file.size(), 44u + dataBytes);
+  EXPECT_EQ(Bytes(file.begin() + 44, file.end()), expected);
+  EXPECT_EQ(Head(file),
+            Header(row.Channels, row.Rate, row.ByteRate, row.BlockAlign, row.Bits, dataBytes));
+  EXPECT_FLOAT_EQ(Job.OperationProgress, 100.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TwelveFormats, WavTable,
+    ::testing::Values(
+        TableRow{44100, 2, 16, 4410, 17640, 176400, 4},
+        TableRow{44100, 1, 16, 4410, 8820, 88200, 2}, TableRow{44100, 2, 8, 4410, 8820, 88200, 2},
+        TableRow{44100, 1, 8, 4410, 4410, 44100, 1}, TableRow{22050, 2, 16, 2205, 8820, 88200, 4},
+        TableRow{22050, 1, 16, 2205, 4410, 44100, 2}, TableRow{22050, 2, 8, 2205, 4410, 44100, 2},
+        TableRow{22050, 1, 8, 2205, 2205, 22050, 1}, TableRow{11025, 2, 16, 1102, 4408, 44100, 4},
+        TableRow{11025, 1, 16, 1103, 2206, 22050, 2}, TableRow{11025, 2, 8, 1103, 2206, 22050, 2},
+        TableRow{11025, 1, 8, 1102, 1102, 11025, 1}),
+    [](const ::testing::TestParamInfo<TableRow>& info) {
+      return std::to_string(info.param.Rate) + "Hz" + std::to_string(info.param.Bits) + "bit" +
+             std::to_string(info.param.Channels) + "ch";
+    });
+
+TEST(WavConvert, EightBitTakesTheHighByteShiftedBy128) {
+  Bytes in(kBlockBytes, 0);
+  const std::int16_t samples[] = {0, -1, 256, 32767, -32768, 255, -256, 128};
+  std::memcpy(in.data(), samples, sizeof samples);  // little-endian, frames 0..3
+  Bytes out(8820, 0xAA);
+  ASSERT_EQ(ConvertBlock({44100, 8, 2}, in.data(), out.data()), 8820u);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 8), (Bytes{128, 127, 129, 255, 0, 128, 127, 128}));
+}
+
+TEST(WavConvert, MonoOfARightOnlySignalIsSilent) {
+  Bytes in(kBlockBytes, 0);
+  for (int frame = 0; frame < kFrames; ++frame) {
+    in[4 * frame + 2] = static_cast<std::uint8_t>(frame * 7);
+    in[4 * frame + 3] = static_cast<std::uint8_t>(0x40 + frame % 0x80);
+  }
+  Bytes out(kBlockBytes, 0xAA);
+  ASSERT_EQ(ConvertBlock({44100, 16, 1}, in.data(), out.data()), 8820u);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 8820), Bytes(8820, 0));
+  ASSERT_EQ(ConvertBlock({11025, 8, 1}, in.data(), out.data()), 1102u);
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + 1102), Bytes(1102, 128));
+}
+
+TEST(WavHeader, SizesSaturateInsteadOfWrapping) {
+  const auto header = BuildWavHeader({44100, 16, 2}, 0xFFFFFFF0u);
+  const Bytes bytes(header.begin(), header.end());
+  EXPECT_EQ(Le(bytes, 4, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(Le(bytes, 40, 4), 0xFFFFFFF0u);
+}
+
+TEST(WavEstimate, CountsWholeSecondsOfTheEffectiveFormat) {
+  settings::Settings settings;
+  SaveJob job;
+  job.SaveFirst = 1;
+  job.SaveLast = 10;  // 9 blocks: no whole second
+  EXPECT_EQ(EstimateWavSize(job, settings), 44);
+  job.SaveLast = 20;
+  EXPECT_EQ(EstimateWavSize(job, settings), 176400 + 44);
+  settings.SamplePerSecond = 11025;
+  settings.BitPerSample = 8;
+  settings.Channels = 1;
+  job.SaveFirst = 5;
+  job.SaveLast = 105;
+  EXPECT_EQ(EstimateWavSize(job, settings), 10 * 11025 + 44);
+  settings.SamplePerSecond = 48000;  // written as 44100
+  EXPECT_EQ(EstimateWavSize(job, settings), 10 * 44100 + 44);
+  settings = {};
+  job.SaveFirst = 1;
+  job.SaveLast = 243500;  // 24349 s of 176400 bytes: past the limit
+  EXPECT_EQ(EstimateWavSize(job, settings), 4295163644);
+  EXPECT_GE(EstimateWavSize(job, settings), kWavSizeLimit);
+}
+
+TEST_F(WavWriter, ALongRangeAt44100StereoIsTheTakeUnchanged) {
+  MakeTake(150);  // 2.6 MB: more than one write's worth
+  Job.SaveLast = 150;
+  ASSERT_EQ(Write(), WriteResult::Written);
+  const Bytes file = Output();
+  ASSERT_EQ(file.size(), 44u + 150u * kBlockBytes);
+  for (std::uint32_t block = 1; block <= 150; ++block) {
+    const auto at = file.begin() + 44 + (block - 1) * kBlockBytes;
+    ASSERT_EQ(Bytes(at, at + kBlockBytes), MakeBlock(1, block)) << "block " << block;
+  }
+}
+
+TEST_F(WavWriter, ReadsARangeAcrossRowsFromBothSourcesInDocumentOrder) {
+  MakeTake(8);
+  ASSERT_EQ(Document.EditStream.Create((Root / "Edit.raw").string()), 0);
+  for (std::uint32_t block = 1; block <= 5; ++block) {
+    ASSERT_EQ(Document.EditStream.Write(MakeBlock(2, block).data(), kBlockBytes), 0);
+  }
+  // Level 1: document 1..5 = take 3..7, document 6..9 = work file 2..5.
+  ASSERT_TRUE(editor::SetLevelRows(Document, 1, {{1, 5, 3, true}, {6, 4, 2, false}}));
+  Document.CurrentLevel = 1;
+  Job.SaveFirst = 4;
+  Job.SaveLast = 7;
+  ASSERT_EQ(Write(), WriteResult::Written);
+
+  Bytes expected;
+  for (const auto& [source, block] : {std::pair{1, 6u}, {1, 7u}, {2, 2u}, {2, 3u}}) {
+    const Bytes part = MakeBlock(source, block);
+    expected.insert(expected.end(), part.begin(), part.end());
+  }
+  const Bytes file = Output();
+  EXPECT_EQ(Bytes(file.begin() + 44, file.end()), expected);
+}
+
+TEST_F(WavWriter, ReportsProgressAndLetsMessagesRunAfterEveryBlock) {
+  MakeTake(5);
+  std::vector<float> seen;
+  OnMessages = [&] { seen.push_back(Job.OperationProgress); };
+  Job.SaveLast = 5;
+  ASSERT_EQ(Write(), WriteResult::Written);
+  EXPECT_EQ(seen, (std::vector<float>{0, 25, 50, 75, 100}));
+
+  seen.clear();
+  Job.SaveFirst = Job.SaveLast = 3;
+  ASSERT_EQ(Write(), WriteResult::Written);
+  EXPECT_EQ(seen, std::vector<float>{0});
+  EXPECT_EQ(Output().size(), 44u + kBlockBytes);
+}
+
+TEST_F(WavWriter, CancelStopsAfterTheCurrentBlockAndLeavesNoFile) {
+  MakeTake(8);
+  int calls = 0;
+  OnMessages = [&] { Job.SaveActive = ++calls < 3; };
+  Job.SaveLast = 8;
+  EXPECT_EQ(Write(), WriteResult::Cancelled);
+  EXPECT_EQ(calls, 3);
+  EXPECT_FALSE(fs::exists(Job.OutputPath));
+  EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(WavWriter, UnknownSettingsFallBackToAFormatTheHeaderStates) {
+  MakeTake(3);
+  std::ofstream(Job.OutputPath, std::ios::binary) << std::string(200000, 'x');
+  SetFormat(48000, 24, 3);
+  Job.SaveLast = 3;
+  ASSERT_EQ(Write(), WriteResult::Written);
+  Bytes file = Output();
+  ASSERT_EQ(file.size(), 44u + 3 * kBlockBytes);
+  EXPECT_EQ(Head(file), Header(2, 44100, 176400, 4, 16, 3 * kBlockBytes));
+  EXPECT_EQ(Bytes(file.begin() + 44, file.begin() + 44 + kBlockBytes), MakeBlock(1, 1));
+
+  SetFormat(22050, 24, 1);  // only the width is unknown
+  ASSERT_EQ(Write(), WriteResult::Written);
+  file = Output();
+  ASSERT_EQ(file.size(), 44u + 3 * 4410);
+  EXPECT_EQ(Head(file), Header(1, 22050, 44100, 2, 16, 3 * 4410));
+}
+
+TEST_F(WavWriter, ErrorsShowTheSystemTextAndLeaveNoFile) {
+  MakeTake(4);
+  Job.SaveLast = 4;
+  Job.OutputPath = (Root / "missing" / "out.wav").string();
+  EXPECT_EQ(Write(), WriteResult::Failed);
+  EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(ENOENT)});
+  EXPECT_FALSE(fs::exists(Root / "missing"));
+
+  // A range past the document's end: the partial file (replacing an old one) goes.
+  Messages.clear();
+  Job.OutputPath = (Root / "out.wav").string();
+  std::ofstream(Job.OutputPath) << "old";
+  Job.SaveFirst = 3;
+  Job.SaveLast = 6;
+  EXPECT_EQ(Write(), WriteResult::Failed);
+  EXPECT_EQ(Messages.size(), 1u);
+  EXPECT_FALSE(fs::exists(Job.OutputPath));
+}
+
+TEST_F(WavWriter, RefusesToReplaceTheTakeItReads) {
+  MakeTake(4);
+  Job.SaveLast = 4;
+  fs::create_symlink(Root / "Tavrin.raw", Root / "link.wav");
+  for (const char* name : {"Tavrin.raw", "link.wav"}) {
+    Messages.clear();
+    Job.OutputPath = (Root / name).string();
+    EXPECT_EQ(Write(), WriteResult::Failed);
+    EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(EBUSY)});
+    EXPECT_EQ(fs::file_size(Root / "Tavrin.raw"), 4u * kBlockBytes);
+  }
+}
+
+TEST_F(WavWriter, AWriteErrorOnASpecialFileLeavesThatFileAlone) {
+  struct stat before {};
+  if (::stat("/dev/full", &before) != 0) GTEST_SKIP() << "no /dev/full";
+  MakeTake(4);
+  Job.SaveLast = 4;
+  Job.OutputPath = "/dev/full";
+  EXPECT_EQ(Write(), WriteResult::Failed);
+  EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(ENOSPC)});
+  struct stat after {};
+  ASSERT_EQ(::stat("/dev/full", &after), 0);
+  EXPECT_TRUE(S_ISCHR(after.st_mode));
+  EXPECT_EQ(after.st_rdev, before.st_rdev);
+}
+
+}  // namespace
+}  // namespace tavrin::exporter

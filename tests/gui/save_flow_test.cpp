@@ -1,0 +1,170 @@
+// The recorder's save flow on simulated devices: the type list, the type
+// change that reopens the dialog, Cancel during writing, and a wrapped loop
+// take saved as WAV, byte for byte.
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QtTest/QtTest>
+#include <fstream>
+
+#include "export/form_progress.h"
+#include "export/save_flow.h"
+#include "form_main_fixture.h"
+#include "settings/form_save_settings.h"
+
+using tavrin::testing::MainWindowRig;
+namespace fs = std::filesystem;
+
+class SaveFlowTest : public QObject {
+  Q_OBJECT
+private slots:
+  void typeListDescribesTheExportFormat();
+  void typeChangeReopensTheDialogWithTheNewFirstEntry();
+  void cancelInTheProgressDialogRemovesTheFile();
+  void wrappedLoopTakeIsSavedOldestFirstByteForByte();
+  void saveAsIsOffWhileRecordingAndForOneBuffer();
+};
+
+void SaveFlowTest::typeListDescribesTheExportFormat() {
+  tavrin::settings::Settings settings;
+  auto filter = tavrin::exporter::BuildSaveFilter(settings);
+  QCOMPARE(filter.Types.front(), QStringLiteral("128 kbps stereo (*.mp3)"));
+  QCOMPARE(filter.Types.back(), QStringLiteral("Click here to change save settings"));
+  QCOMPARE(filter.DefaultSuffix, QStringLiteral("mp3"));
+  settings.VBR = true;
+  settings.Mode = 1;
+  QCOMPARE(tavrin::exporter::BuildSaveFilter(settings).Types.front(),
+           QStringLiteral("VBR 32-320 kbps joint stereo (*.mp3)"));
+  settings.SaveMp3 = false;
+  settings.SaveWav = true;
+  filter = tavrin::exporter::BuildSaveFilter(settings);
+  QCOMPARE(filter.Types.front(), QStringLiteral("44100Hz 16bit stereo (*.wav)"));
+  QCOMPARE(filter.DefaultSuffix, QStringLiteral("wav"));
+  settings.Channels = 1;
+  settings.SamplePerSecond = 11025;
+  settings.BitPerSample = 8;
+  QCOMPARE(tavrin::exporter::BuildSaveFilter(settings).Types.front(),
+           QStringLiteral("11025Hz 8bit mono (*.wav)"));
+}
+
+void SaveFlowTest::typeChangeReopensTheDialogWithTheNewFirstEntry() {
+  MainWindowRig rig("typechange");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(20);
+  form.BtnStopClick();
+
+  QStringList firstEntries;
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    firstEntries << dialog.nameFilters().front();
+    if (firstEntries.size() > 1) return false;
+    // The user picks the second type; in the save-format dialog, the WAV page, then OK.
+    QTimer::singleShot(0, &dialog,
+                       [&dialog] { emit dialog.filterSelected(dialog.nameFilters().back()); });
+    QTimer::singleShot(50, [] {
+      auto* settingsDialog =
+          qobject_cast<tavrin::settings::TFormSaveSettings*>(QApplication::activeModalWidget());
+      QVERIFY(settingsDialog);
+      settingsDialog->findChild<QTabWidget*>(QStringLiteral("PControlFormat"))->setCurrentIndex(0);
+      settingsDialog->findChild<QPushButton*>(QStringLiteral("BitBtnOK"))->click();
+    });
+    return dialog.exec() == QDialog::Accepted;
+  };
+  form.menuSaveAsClick();
+  QCOMPARE(firstEntries.size(), 1);
+  QVERIFY(rig.State.SaveRequested);
+  QVERIFY(rig.Settings.SaveWav);
+  form.TimerStatusTimer();  // the next status tick starts the save again
+  QCOMPARE(firstEntries, QStringList({QStringLiteral("128 kbps stereo (*.mp3)"),
+                                      QStringLiteral("44100Hz 16bit stereo (*.wav)")}));
+  QVERIFY(!rig.State.SaveRequested);
+}
+
+void SaveFlowTest::cancelInTheProgressDialogRemovesTheFile() {
+  MainWindowRig rig("cancel");
+  rig.Settings.SaveWav = true;
+  rig.Settings.SaveMp3 = false;
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(60);
+  form.BtnStopClick();
+  const fs::path target = rig.Root / "out" / "take.wav";
+  fs::create_directories(target.parent_path());
+  QString caption;
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(target.string()));
+    QTimer::singleShot(0, [&] {
+      caption = form.Progress().windowTitle();
+      form.Progress().findChild<QPushButton*>(QStringLiteral("BtnCancel"))->click();
+    });
+    return true;
+  };
+  form.menuSaveAsClick();
+  QCOMPARE(caption, QStringLiteral("Saving...take.wav"));
+  QVERIFY(!fs::exists(target));
+  QVERIFY(!form.Saver().Job().SaveActive);
+  QCOMPARE(rig.State.OutputFolder, target.parent_path().string());
+  QVERIFY(form.Progress().isHidden());
+}
+
+void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {
+  MainWindowRig rig("loopsave");
+  rig.Settings.SaveWav = true;
+  rig.Settings.SaveMp3 = false;
+  rig.Settings.RecordingModeIndex = 1;  // Loop 3 min
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  const std::uint64_t first = rig.Device.FramesProduced();
+  const int buffers = 1800 + 735;  // past the wrap, stopped inside the second pass
+  rig.Run(buffers);
+  form.BtnStopClick();
+  QVERIFY(rig.State.LoopWrapped);
+  QCOMPARE(rig.State.TakeLength, 1800u);
+
+  const fs::path target = rig.Root / "loop.wav";
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(target.string()));
+    return true;
+  };
+  form.menuSaveAsClick();
+  QVERIFY2(rig.Messages.empty(), rig.Messages.empty() ? "" : qPrintable(rig.Messages.front()));
+  std::ifstream in(target, std::ios::binary);
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+  QCOMPARE(bytes.size(), std::size_t{44} + 1800u * 17640u);
+  // The device's index pattern: left = bits 0..15 of the frame index, right = bits 16..31.
+  const std::uint64_t end = first + std::uint64_t{buffers} * 4410;
+  const std::uint64_t start = end - 1800u * 4410u;
+  for (std::uint64_t i = 0; i < 1800u * 4410u; ++i) {
+    const std::uint64_t index = start + i;
+    const unsigned char* frame = bytes.data() + 44 + 4 * i;
+    if (frame[0] != (index & 0xFF) || frame[1] != ((index >> 8) & 0xFF) ||
+        frame[2] != ((index >> 16) & 0xFF) || frame[3] != ((index >> 24) & 0xFF)) {
+      QFAIL(qPrintable(QStringLiteral("frame %1 differs").arg(i)));
+    }
+  }
+}
+
+void SaveFlowTest::saveAsIsOffWhileRecordingAndForOneBuffer() {
+  MainWindowRig rig("saveas");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(1);
+  form.menuFileClick();
+  QVERIFY(!form.SaveAsEnabled());
+  form.BtnStopClick();
+  QCOMPARE(rig.State.TakeLength, 1u);
+  form.menuFileClick();
+  QVERIFY(!form.SaveAsEnabled());
+  form.BtnRecordClick();
+  rig.Run(2);
+  form.BtnStopClick();
+  form.menuFileClick();
+  QVERIFY(form.SaveAsEnabled());
+}
+
+QTEST_MAIN(SaveFlowTest)
+#include "save_flow_test.moc"

@@ -1,0 +1,221 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "settings/form_save_settings.h"
+
+namespace tavrin::settings {
+
+class FormSaveSettingsTest : public QObject {
+  Q_OBJECT
+
+private:
+  enum class CloseBy { Ok, CloseBox, Escape };
+
+  template <typename T = QComboBox>
+  static T* Get(TFormSaveSettings& dialog, const char* name) {
+    T* child = dialog.findChild<T*>(QLatin1String(name));
+    if (!child) qFatal("no child %s", name);
+    return child;
+  }
+  static QString Shown(TFormSaveSettings& dialog, const char* list) {
+    return Get(dialog, list)->currentText();
+  }
+  static QStringList Tabs(TFormSaveSettings& dialog) {
+    auto* pages = Get<QTabWidget>(dialog, "PControlFormat");
+    return {pages->tabText(0), pages->tabText(1), pages->currentWidget()->objectName()};
+  }
+  static QString Export(const Settings& s) {
+    return QStringLiteral(
+               "wav=%1 mp3=%2 sps=%3 bits=%4 ch=%5 rate=%6 mode=%7 vbr=%8 min=%9 "
+               "max=%10 q=%11 c=%12 o=%13 p=%14")
+        .arg(s.SaveWav)
+        .arg(s.SaveMp3)
+        .arg(s.SamplePerSecond)
+        .arg(s.BitPerSample)
+        .arg(s.Channels)
+        .arg(s.BitRate)
+        .arg(s.Mode)
+        .arg(s.VBR)
+        .arg(s.MinBitRate)
+        .arg(s.MaxBitRate)
+        .arg(s.VBRQuality)
+        .arg(s.Copyright)
+        .arg(s.Original)
+        .arg(s.Private);
+  }
+  // Runs `whileOpen` once the modal dialog is on screen, then closes it.
+  static void Run(TFormSaveSettings& dialog, std::function<void()> whileOpen = {},
+                  CloseBy closeBy = CloseBy::Ok) {
+    QTimer::singleShot(0, &dialog, [&dialog, whileOpen, closeBy] {
+      if (!QTest::qWaitForWindowExposed(&dialog)) qWarning("the dialog was not exposed");
+      if (whileOpen) whileOpen();
+      switch (closeBy) {
+      case CloseBy::Ok:
+        QTest::mouseClick(Get<QPushButton>(dialog, "BitBtnOK"), Qt::LeftButton);
+        break;
+      case CloseBy::CloseBox: dialog.close(); break;
+      case CloseBy::Escape: QTest::keyClick(&dialog, Qt::Key_Escape); break;
+      }
+      if (dialog.isVisible()) dialog.reject();  // a failed check must not hang the test
+    });
+    dialog.Execute();
+  }
+
+private slots:
+  void createdWithItsItemsAndSize() {
+    Settings settings;
+    TFormSaveSettings dialog(settings);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("保存设置"));
+    QCOMPARE(dialog.size(), QSize(347, 266));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+    QCOMPARE(Get(dialog, "CBoxWavSpsIn")->itemText(1), QStringLiteral("22050 Hz "));
+    QCOMPARE(Get(dialog, "CBoxWavBits")->itemText(1), QStringLiteral("8  bit"));
+    QCOMPARE(Get(dialog, "CBoxMP3BitRate")->count(), 14);
+    const QStringList initial{Shown(dialog, "CBoxWavSpsIn"), Shown(dialog, "CBoxWavChannel"),
+                              Shown(dialog, "CBoxWavBits"),  Shown(dialog, "CBoxMP3BitRate"),
+                              Shown(dialog, "CBoxMP3Mode"),  Shown(dialog, "CBoxMinBRate"),
+                              Shown(dialog, "CBoxMaxBRate")};
+    QCOMPARE(initial, (QStringList{"44100 Hz", "立体声", "16位", "128", "立体声", "32", "320"}));
+    QCOMPARE(Tabs(dialog), (QStringList{"WAV", "MP3", "TSheetMP3"}));
+  }
+
+  void bothFormatsOpenOnMp3AndSwitchingFlipsTheFormatAtOnce() {
+    Settings settings;
+    settings.SaveWav = settings.SaveMp3 = true;
+    TFormSaveSettings dialog(settings);
+    QStringList onShow, afterWav, afterMp3;
+    QString formatAfterWav, formatAfterMp3;
+    bool limitsEnabled = false;
+    Run(dialog, [&] {
+      QTabBar* bar = Get<QTabWidget>(dialog, "PControlFormat")->tabBar();
+      onShow = Tabs(dialog);
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+      afterWav = Tabs(dialog);
+      formatAfterWav = QStringLiteral("%1%2").arg(settings.SaveWav).arg(settings.SaveMp3);
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+      afterMp3 = Tabs(dialog);
+      formatAfterMp3 = QStringLiteral("%1%2").arg(settings.SaveWav).arg(settings.SaveMp3);
+      // VBR is off, yet its limits and quality stay usable.
+      limitsEnabled = Get(dialog, "CBoxMinBRate")->isEnabled() &&
+                      Get(dialog, "CBoxMaxBRate")->isEnabled() &&
+                      Get<QSlider>(dialog, "TBarVBRQuality")->isEnabled();
+    });
+    QCOMPARE(onShow, (QStringList{"wav", "MP3", "TSheetMP3"}));
+    QCOMPARE(afterWav, (QStringList{"WAV", "mp3", "TSheetWav"}));
+    QCOMPARE(formatAfterWav, QStringLiteral("10"));
+    QCOMPARE(afterMp3, (QStringList{"wav", "MP3", "TSheetMP3"}));
+    QCOMPARE(formatAfterMp3, QStringLiteral("01"));
+    QVERIFY(limitsEnabled);
+
+    // Closing without a switch still leaves exactly one format.
+    settings.SaveWav = settings.SaveMp3 = true;
+    Run(dialog);
+    QVERIFY(!settings.SaveWav && settings.SaveMp3);
+    settings.SaveWav = true;
+    settings.SaveMp3 = false;
+    Run(dialog, [&] { onShow = Tabs(dialog); });
+    QCOMPARE(onShow, (QStringList{"WAV", "mp3", "TSheetWav"}));
+    QVERIFY(settings.SaveWav && !settings.SaveMp3);
+  }
+
+  void unlistedValuesKeepOrFallBack() {
+    Settings settings;
+    settings.SamplePerSecond = 48000;
+    settings.BitRate = 100;
+    settings.MinBitRate = 33;
+    settings.MaxBitRate = 321;
+    settings.Mode = 2;
+    settings.VBRQuality = 12;
+    TFormSaveSettings dialog(settings);
+    QStringList shown;
+    const auto read = [&] {
+      shown = QStringList{Shown(dialog, "CBoxWavSpsIn"), Shown(dialog, "CBoxMP3BitRate"),
+                          Shown(dialog, "CBoxMinBRate"), Shown(dialog, "CBoxMaxBRate"),
+                          Shown(dialog, "CBoxMP3Mode")};
+    };
+    Run(dialog, read);
+    QCOMPARE(shown, (QStringList{"44100 Hz", "32", "32", "320", "立体声"}));
+    QCOMPARE(settings.SamplePerSecond, 44100);
+    QCOMPARE(settings.BitRate, 32);
+    QCOMPARE(settings.MinBitRate, 32);
+    QCOMPARE(settings.MaxBitRate, 320);
+    QCOMPARE(settings.Mode, 0);
+    QCOMPARE(settings.VBRQuality, 8);
+
+    // Rate and mode remember the last choice; the bit-rate lists do not.
+    settings = Settings{.SamplePerSecond = 22050,
+                        .BitRate = 256,
+                        .Mode = 3,
+                        .MinBitRate = 64,
+                        .MaxBitRate = 192,
+                        .VBRQuality = -3};
+    Run(dialog);
+    settings.SamplePerSecond = 8000;
+    settings.Mode = -1;
+    Run(dialog, read);
+    QCOMPARE(shown, (QStringList{"22050 Hz ", "256", "64", "192", "单声道"}));
+    QCOMPARE(settings.SamplePerSecond, 22050);
+    QCOMPARE(settings.Mode, 3);
+    QCOMPARE(settings.VBRQuality, 0);
+  }
+
+  void everyWayOfClosingStoresWhatIsShown() {
+    const Settings expected{.SaveWav = true,
+                            .SamplePerSecond = 11025,
+                            .BitPerSample = 8,
+                            .Channels = 1,
+                            .SaveMp3 = false,
+                            .BitRate = 224,
+                            .Mode = 3,
+                            .VBR = true,
+                            .MinBitRate = 320,
+                            .MaxBitRate = 32,
+                            .VBRQuality = 5,
+                            .Copyright = true,
+                            .Original = false,
+                            .Private = true};
+    for (const CloseBy closeBy : {CloseBy::Ok, CloseBy::CloseBox, CloseBy::Escape}) {
+      Settings settings;  // MP3, 44100 Hz, 16 bit, stereo, 128 kbps, VBR off 32..320
+      TFormSaveSettings dialog(settings);
+      Run(
+          dialog,
+          [&] {
+            Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(0);
+            Get(dialog, "CBoxWavSpsIn")->setCurrentIndex(2);
+            Get(dialog, "CBoxWavBits")->setCurrentIndex(1);
+            Get(dialog, "CBoxWavChannel")->setCurrentIndex(1);
+            Get(dialog, "CBoxMP3BitRate")->setCurrentIndex(11);
+            Get(dialog, "CBoxMP3Mode")->setCurrentIndex(2);
+            Get<QCheckBox>(dialog, "ChBoxEnableVBR")->setChecked(true);
+            // A minimum above the maximum is kept as chosen.
+            Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
+            Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
+            Get<QSlider>(dialog, "TBarVBRQuality")->setValue(5);
+            Get<QCheckBox>(dialog, "ChBoxCopyright")->setChecked(true);
+            Get<QCheckBox>(dialog, "ChBoxPrivate")->setChecked(true);
+          },
+          closeBy);
+      QCOMPARE(Export(settings), Export(expected));
+
+      // Shown again from those values, the dialog stores them unchanged.
+      settings.Mode = 1;
+      settings.Copyright = false;
+      settings.Original = true;
+      Settings again = settings;
+      Run(dialog, {}, closeBy);
+      QCOMPARE(Export(settings), Export(again));
+    }
+  }
+};
+
+}  // namespace tavrin::settings
+
+QTEST_MAIN(tavrin::settings::FormSaveSettingsTest)
+#include "form_save_settings_test.moc"
