@@ -23,6 +23,7 @@ private slots:
   void cancelInTheProgressDialogRemovesTheFile();
   void wrappedLoopTakeIsSavedOldestFirstByteForByte();
   void saveAsIsOffWhileRecordingAndForOneBuffer();
+  void wavOfFourGigabytesIsRefused();
 };
 
 void SaveFlowTest::typeListDescribesTheExportFormat() {
@@ -164,6 +165,25 @@ void SaveFlowTest::saveAsIsOffWhileRecordingAndForOneBuffer() {
   form.BtnStopClick();
   form.menuFileClick();
   QVERIFY(form.SaveAsEnabled());
+}
+
+void SaveFlowTest::wavOfFourGigabytesIsRefused() {
+  MainWindowRig rig("fourgb");
+  rig.Settings.SaveWav = true;
+  rig.Settings.SaveMp3 = false;
+  auto& form = rig.Create();
+  // A sparse take just long enough that its WAV would pass 4 GB.
+  QCOMPARE(rig.State.RawStream.Create(rig.State.RawPath), 0);
+  QCOMPARE(rig.State.RawStream.Truncate(std::int64_t{243500} * 17640), 0);
+  const fs::path target = rig.Root / "huge.wav";
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(target.string()));
+    return true;
+  };
+  form.menuSaveAsClick();
+  QCOMPARE(rig.Messages.back(), QStringLiteral("File size is more 4GB!"));
+  QVERIFY(!fs::exists(target));
+  QVERIFY(!form.Saver().Saving());
 }
 
 QTEST_MAIN(SaveFlowTest)
