@@ -7,22 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 program="$root/build-release/bin/tavrin-recorder"
 seconds="${TAVRIN_BENCH_SECONDS:-30}"
 
-source "$root/scripts/virtual-display.sh"
-source "$root/tests/e2e/pulse-daemon.sh"
-work="$(mktemp -d)"
-app=""
-cleanup() {
-  if [[ -n "$app" ]]; then
-    kill "$app" 2>/dev/null || true
-    wait "$app" 2>/dev/null || true
-  fi
-  pulse_stop
-  display_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-display_start
-pulse_start
+source "$root/scripts/desktop-session.sh"
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 ticks_per_second="$(getconf CLK_TCK)"
@@ -62,9 +47,8 @@ measure_cpu() {
 }
 monitoring="$(measure_cpu)"
 
-# Record: the button's centre in window coordinates (menu bar 24 px, button at 248,272 60x28).
 window="$(xdotool search --sync --pid "$app" --name 'Tavrin Recorder' | head -1)"
-xdotool mousemove --window "$window" 278 310 click 1
+xdotool mousemove --window "$window" "$record_button_x" "$record_button_y" click 1
 sleep 1
 recording="$(measure_cpu)"
 rss_kb="$(awk '/VmRSS/ {print $2}' "/proc/$app/status")"

@@ -12,22 +12,7 @@ cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BU
   -DTAVRIN_BUILD_BENCH=OFF >/dev/null
 cmake --build "$root/build-release" -j"$(nproc)" --target tavrin-recorder >/dev/null
 
-source "$root/scripts/virtual-display.sh"
-source "$root/tests/e2e/pulse-daemon.sh"
-work="$(mktemp -d)"
-app=""
-cleanup() {
-  if [[ -n "$app" ]]; then
-    kill "$app" 2>/dev/null || true
-    wait "$app" 2>/dev/null || true
-  fi
-  pulse_stop
-  display_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
-display_start
-pulse_start
+source "$root/scripts/desktop-session.sh"
 export XDG_DATA_HOME="$work/data"
 
 for scheme in 1 5; do
@@ -38,7 +23,7 @@ for scheme in 1 5; do
   app=$!
   window="$(xdotool search --sync --pid "$app" --name 'Tavrin Recorder' | head -1)"
   sleep 1
-  xdotool mousemove --window "$window" 278 310 click 1  # Record
+  xdotool mousemove --window "$window" "$record_button_x" "$record_button_y" click 1  # Record
   sleep 5
   import -window "$window" "$out/recorder-scheme-$scheme.png"
   echo "saved $out/recorder-scheme-$scheme.png"
