@@ -55,13 +55,6 @@ const TimeScale& TimeScaleFor(int timeScaleMinutes) {
   return kTimeScales.front();
 }
 
-int NextTimeScaleMinutes(int minutes) {
-  for (const TimeScale& scale : kTimeScales) {
-    if (scale.Minutes > minutes) return scale.Minutes;
-  }
-  return kTimeScales.back().Minutes;
-}
-
 float PixelsPerSecond(int timeScaleMinutes) {
   const int minutes = timeScaleMinutes > 0 ? timeScaleMinutes : kTimeScales.front().Minutes;
   return static_cast<float>(kFilledSpan / (minutes * 60.0));

@@ -19,8 +19,6 @@ struct TimeScale {
 
 // Unknown minutes give the 3-minute row.
 const TimeScale& TimeScaleFor(int timeScaleMinutes);
-// 3, 5, 10, 15, 20, 30, 60, 120, 240, 600; 600 stays 600.
-int NextTimeScaleMinutes(int minutes);
 float PixelsPerSecond(int timeScaleMinutes);
 QString TimeBarCaption(int timeScaleMinutes, const QString& recordingModeText);
 
