@@ -19,6 +19,6 @@ trap desktop_session_cleanup EXIT
 display_start
 pulse_start
 # Where the Record button's centre lies in window coordinates (menu bar 24 px,
-# button at 248,272, 60 x 28).
-record_button_x=278
+# button at 234,272, 50 x 28).
+record_button_x=259
 record_button_y=310

@@ -167,6 +167,7 @@ private:
   QPushButton* BtnRecord = nullptr;
   QPushButton* BtnStop = nullptr;
   QPushButton* BtnEdit = nullptr;
+  QPushButton* BtnSave = nullptr;
   QPushButton* BtnSource = nullptr;
   QComboBox* CmbBoxTime = nullptr;
   QCheckBox* ChBoxDC = nullptr;

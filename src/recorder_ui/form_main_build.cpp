@@ -101,7 +101,7 @@ void TFormMain::BuildControls() {
   LabTime->setStyleSheet(QStringLiteral("color: navy;"));
 
   CmbBoxTime = new QComboBox(m_surface);
-  CmbBoxTime->setGeometry(140, 274, 100, 24);
+  CmbBoxTime->setGeometry(138, 274, 90, 24);
   CmbBoxTime->setToolTip(QStringLiteral("刻录模式"));
   for (const capture::RecordingMode& mode : capture::RecordingModes()) {
     CmbBoxTime->addItem(
@@ -109,9 +109,12 @@ void TFormMain::BuildControls() {
   }
   connect(CmbBoxTime, &QComboBox::currentIndexChanged, this, &TFormMain::CmbBoxTimeChange);
 
-  BtnRecord = MakeButton(m_surface, QStringLiteral("记录"), QRect(248, 272, 60, 28));
-  BtnStop = MakeButton(m_surface, QStringLiteral("停止"), QRect(314, 272, 60, 28));
-  BtnEdit = MakeButton(m_surface, QStringLiteral("编辑"), QRect(380, 272, 62, 28));
+  BtnRecord = MakeButton(m_surface, QStringLiteral("记录"), QRect(234, 272, 50, 28));
+  BtnStop = MakeButton(m_surface, QStringLiteral("停止"), QRect(287, 272, 50, 28));
+  BtnEdit = MakeButton(m_surface, QStringLiteral("编辑"), QRect(340, 272, 50, 28));
+  BtnSave = MakeButton(m_surface, QStringLiteral("保存"), QRect(393, 272, 50, 28));
+  BtnSave->setToolTip(QStringLiteral("保存"));
+  connect(BtnSave, &QPushButton::clicked, this, &TFormMain::menuSaveAsClick);
   BtnEdit->setToolTip(QStringLiteral("编辑并保存"));
   connect(BtnRecord, &QPushButton::clicked, this, &TFormMain::BtnRecordClick);
   connect(BtnStop, &QPushButton::clicked, this, &TFormMain::BtnStopClick);
