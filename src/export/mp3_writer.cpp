@@ -1,7 +1,6 @@
 #include "export/mp3_writer.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <new>
 
 #include "capture/raw_take_file.h"
+#include "export/output_file.h"
 
 namespace tavrin::exporter {
 
@@ -39,7 +39,7 @@ struct EncoderSession {
   std::uint32_t Stream = 0;
   std::vector<std::int16_t> Input;
   std::vector<std::uint8_t> Output;
-  capture::RawTakeFile File;
+  OutputFile File;
 
   EncoderSession() = default;
   EncoderSession(const EncoderSession&) = delete;
@@ -84,7 +84,7 @@ struct LoopOutcome {
 // Appends what the library reported, refusing a count beyond its own buffer.
 std::uint32_t AppendOutput(EncoderSession& session, std::uint32_t produced, int& fileError) {
   if (produced > session.Output.size()) return kBeErrBufferTooSmall;
-  if (produced > 0) fileError = session.File.Write(session.Output.data(), produced);
+  if (produced > 0) fileError = session.File.Append(session.Output.data(), produced);
   return kBeErrSuccessful;
 }
 
@@ -146,10 +146,9 @@ void Show(ExportContext& context, const std::string& text) {
 }
 
 // A save that ends in an error keeps no partial file.
-WriteResult Fail(ExportContext& context, EncoderSession& session, const std::string& text,
-                 bool fileCreated) {
+WriteResult Fail(ExportContext& context, EncoderSession& session, const std::string& text) {
   session.Release();
-  if (fileCreated) ::unlink(context.Job.OutputPath.c_str());
+  session.File.Remove();
   Show(context, text);
   return WriteResult::Failed;
 }
@@ -199,28 +198,28 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   const std::uint32_t initResult =
       session.InitStream(&config, &chunkSamples, &outputBytes, &session.Stream);
   if (initResult != kBeErrSuccessful) {
-    return Fail(context, session, EncoderErrorText(initResult), false);
+    return Fail(context, session, EncoderErrorText(initResult));
   }
   session.StreamOpen = true;
   // A library that asks for no input or no output could never finish a save.
   if (chunkSamples == 0 || outputBytes == 0) {
-    return Fail(context, session, kLibraryMissingText, false);
+    return Fail(context, session, kLibraryMissingText);
   }
   try {
     session.Output.resize(outputBytes);
     session.Input.resize(chunkSamples);
   } catch (const std::bad_alloc&) {
-    return Fail(context, session, std::strerror(ENOMEM), false);
+    return Fail(context, session, std::strerror(ENOMEM));
   }
 
-  if (const int error = session.File.Create(context.Job.OutputPath); error != 0) {
-    return Fail(context, session, std::strerror(error), false);
+  if (const int error = session.File.Create(context.Job.OutputPath, context); error != 0) {
+    return Fail(context, session, std::strerror(error));
   }
   const LoopOutcome outcome = EncodeRange(context, session);
-  if (outcome.FileError != 0) return Fail(context, session, std::strerror(outcome.FileError), true);
+  if (outcome.FileError != 0) return Fail(context, session, std::strerror(outcome.FileError));
   // The encoder's own result is examined too: a chunk it refused would leave a gap in the file.
   if (outcome.EncoderError != kBeErrSuccessful) {
-    return Fail(context, session, EncoderErrorText(outcome.EncoderError), true);
+    return Fail(context, session, EncoderErrorText(outcome.EncoderError));
   }
 
   std::uint32_t produced = 0;
@@ -229,12 +228,12 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   int fileError = 0;
   const std::uint32_t appendResult = AppendOutput(session, produced, fileError);
   if (flushResult == kBeErrSuccessful) flushResult = appendResult;
-  if (fileError != 0) return Fail(context, session, std::strerror(fileError), true);
+  if (fileError != 0) return Fail(context, session, std::strerror(fileError));
   if (flushResult != kBeErrSuccessful) Show(context, EncoderErrorText(flushResult));
 
   session.Release();
   if (outcome.Cancelled) {
-    ::unlink(context.Job.OutputPath.c_str());
+    session.File.Remove();
     return WriteResult::Cancelled;
   }
   return flushResult == kBeErrSuccessful ? WriteResult::Written : WriteResult::Failed;

@@ -1,9 +1,5 @@
 #include "export/wav_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -13,6 +9,7 @@
 
 #include "capture/recorder_state.h"
 #include "editor/edit_document.h"
+#include "export/output_file.h"
 
 namespace tavrin::exporter {
 
@@ -73,90 +70,6 @@ void PutLe(std::uint8_t* at, std::uint32_t value, int bytes) {
 
 std::uint32_t Saturated(std::uint64_t value) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
-}
-
-// The output file. It only ever unlinks the regular file that it created
-// itself, so a special file given as the output path (/dev/full) survives.
-class OutputFile {
-public:
-  ~OutputFile() { Close(); }
-
-  int Create(const std::string& path) {
-    m_path = path;
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0) return errno;
-    struct stat info {};
-    if (::fstat(m_fd, &info) != 0) return errno;
-    m_regular = S_ISREG(info.st_mode);
-    m_device = info.st_dev;
-    m_inode = info.st_ino;
-    return 0;
-  }
-
-  int Append(const std::uint8_t* data, std::size_t bytes) {
-    while (bytes > 0) {
-      const ssize_t written = ::write(m_fd, data, bytes);
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (written == 0) return ENOSPC;
-      data += written;
-      bytes -= static_cast<std::size_t>(written);
-      m_length += static_cast<std::uint64_t>(written);
-    }
-    return 0;
-  }
-
-  int WriteAtStart(const std::uint8_t* data, std::size_t bytes) {
-    std::size_t done = 0;
-    while (done < bytes) {
-      const ssize_t written = ::pwrite(m_fd, data + done, bytes - done, static_cast<off_t>(done));
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (written == 0) return ENOSPC;
-      done += static_cast<std::size_t>(written);
-    }
-    return 0;
-  }
-
-  // Bytes appended since Create, which for the truncated file is its length.
-  std::uint64_t Length() const { return m_length; }
-
-  int Close() {
-    if (m_fd < 0) return 0;
-    const int result = ::close(m_fd);
-    m_fd = -1;
-    return result != 0 ? errno : 0;
-  }
-
-  void Remove() {
-    if (!m_regular) return;
-    struct stat info {};
-    if (::lstat(m_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == m_device &&
-        info.st_ino == m_inode) {
-      ::unlink(m_path.c_str());
-    }
-    m_regular = false;
-  }
-
-private:
-  std::string m_path;
-  int m_fd = -1;
-  bool m_regular = false;
-  dev_t m_device = 0;
-  ino_t m_inode = 0;
-  std::uint64_t m_length = 0;
-};
-
-// Whether `path` names the open file `fd` (through any link).
-bool IsSameFile(const std::string& path, int fd) {
-  struct stat target {};
-  struct stat source {};
-  return fd >= 0 && ::stat(path.c_str(), &target) == 0 && ::fstat(fd, &source) == 0 &&
-         target.st_dev == source.st_dev && target.st_ino == source.st_ino;
 }
 
 // Reads document block `position` through the rows of CurrentLevel. Returns 0 or errno.
@@ -248,12 +161,7 @@ WriteResult WriteWav(ExportContext& context) {
     return WriteResult::Failed;
   };
 
-  // Replacing the take or the work file would destroy the audio being saved.
-  if (IsSameFile(job.OutputPath, context.State.RawStream.Descriptor()) ||
-      IsSameFile(job.OutputPath, context.Document.EditStream.Descriptor())) {
-    return fail(EBUSY);
-  }
-  if (const int error = file.Create(job.OutputPath)) return fail(error);
+  if (const int error = file.Create(job.OutputPath, context)) return fail(error);
 
   std::vector<std::uint8_t>& transfer = context.State.TransferMemory;
   if (transfer.size() < kSourceBlockBytes) transfer.resize(kSourceBlockBytes);
@@ -286,7 +194,7 @@ WriteResult WriteWav(ExportContext& context) {
   int error = file.Append(output.get(), filled);
   if (error == 0) {
     const auto header = BuildWavHeader(format, Saturated(file.Length() - kHeaderBytes));
-    error = file.WriteAtStart(header.data(), header.size());
+    error = file.WriteAt(0, header.data(), header.size());
   }
   const int closeError = file.Close();
   if (error == 0) error = closeError;

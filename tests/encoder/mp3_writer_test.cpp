@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "encoder_test_support.h"
 #include "test_encoder.h"
@@ -216,6 +217,20 @@ TEST_F(Mp3WriterTest, FileErrorsShowTheSystemTextAndReleaseTheStream) {
   EXPECT_EQ(messages, std::vector<std::string>{std::strerror(EIO)});
   EXPECT_EQ(control->Calls.back(), "close");
   EXPECT_FALSE(OutputExists());
+}
+
+TEST_F(Mp3WriterTest, NeverReplacesTheTakeNorUnlinksWhatItDidNotCreate) {
+  const auto take = FileBytes(Folder() + "/take.raw");
+  job.OutputPath = Folder() + "/take.raw";
+  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
+  EXPECT_EQ(messages, std::vector<std::string>{std::strerror(EBUSY)});
+  EXPECT_TRUE(FileBytes(Folder() + "/take.raw") == take);
+
+  messages.clear();
+  job.OutputPath = "/dev/full";
+  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
+  EXPECT_EQ(messages, std::vector<std::string>{std::strerror(ENOSPC)});
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
 
 }  // namespace

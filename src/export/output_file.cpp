@@ -1,0 +1,88 @@
+#include "export/output_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tavrin::exporter {
+
+namespace {
+
+// Whether `path` names the open file `fd` (through any link).
+bool IsSameFile(const std::string& path, int fd) {
+  struct stat target {};
+  struct stat source {};
+  return fd >= 0 && ::stat(path.c_str(), &target) == 0 && ::fstat(fd, &source) == 0 &&
+         target.st_dev == source.st_dev && target.st_ino == source.st_ino;
+}
+
+}  // namespace
+
+int OutputFile::Create(const std::string& path, const ExportContext& context) {
+  if (IsSameFile(path, context.State.RawStream.Descriptor()) ||
+      IsSameFile(path, context.Document.EditStream.Descriptor())) {
+    return EBUSY;
+  }
+  m_path = path;
+  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (m_fd < 0) return errno;
+  struct stat info {};
+  if (::fstat(m_fd, &info) != 0) return errno;
+  m_regular = S_ISREG(info.st_mode);
+  m_device = info.st_dev;
+  m_inode = info.st_ino;
+  return 0;
+}
+
+int OutputFile::Append(const void* data, std::size_t bytes) {
+  const auto* cursor = static_cast<const std::uint8_t*>(data);
+  while (bytes > 0) {
+    const ssize_t written = ::write(m_fd, cursor, bytes);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return ENOSPC;
+    cursor += written;
+    bytes -= static_cast<std::size_t>(written);
+    m_length += static_cast<std::uint64_t>(written);
+  }
+  return 0;
+}
+
+int OutputFile::WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
+  const auto* cursor = static_cast<const std::uint8_t*>(data);
+  while (bytes > 0) {
+    const ssize_t written = ::pwrite(m_fd, cursor, bytes, static_cast<off_t>(position));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return ENOSPC;
+    cursor += written;
+    bytes -= static_cast<std::size_t>(written);
+    position += written;
+  }
+  return 0;
+}
+
+int OutputFile::Close() {
+  if (m_fd < 0) return 0;
+  const int result = ::close(m_fd);
+  m_fd = -1;
+  return result != 0 ? errno : 0;
+}
+
+void OutputFile::Remove() {
+  if (!m_regular) return;
+  struct stat info {};
+  if (::lstat(m_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_dev == m_device &&
+      info.st_ino == m_inode) {
+    ::unlink(m_path.c_str());
+  }
+  m_regular = false;
+}
+
+}  // namespace tavrin::exporter

@@ -1,0 +1,46 @@
+#pragma once
+// The file a writer creates. It refuses to replace the take or the work file
+// being read (that would destroy the audio being saved), and it only ever
+// unlinks the regular file it created itself, so a special file given as the
+// output path (/dev/full) survives an error or a Cancel.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "export/save_job.h"
+
+namespace tavrin::exporter {
+
+class OutputFile {
+public:
+  OutputFile() = default;
+  ~OutputFile() { Close(); }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Creates or replaces `path`. Returns 0, errno, or EBUSY when the path names
+  // the take or the work file of `context`.
+  int Create(const std::string& path, const ExportContext& context);
+  // Writes all of `bytes` at the end. Returns 0 or errno.
+  int Append(const void* data, std::size_t bytes);
+  // Writes all of `bytes` at `position` without moving the end. Returns 0 or errno.
+  int WriteAt(std::int64_t position, const void* data, std::size_t bytes);
+  // Bytes appended since Create, which for the truncated file is its length.
+  std::uint64_t Length() const { return m_length; }
+  int Close();
+  // Deletes the file if it is still the regular file Create made.
+  void Remove();
+
+private:
+  std::string m_path;
+  int m_fd = -1;
+  bool m_regular = false;
+  dev_t m_device = 0;
+  ino_t m_inode = 0;
+  std::uint64_t m_length = 0;
+};
+
+}  // namespace tavrin::exporter
