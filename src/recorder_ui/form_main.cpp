@@ -276,10 +276,9 @@ void TFormMain::ApplyColorScheme(int scheme) {
   textPalette.setColor(QPalette::WindowText, ToQColor(m_colors.TextColor));
   for (QLabel* label : {LabReduce, LabAudioDeviceControl, LabRecordingControl})
     label->setPalette(textPalette);
-  Series1->setColor(ToQColor(m_colors.Series1Color));
-  Series2->setColor(ToQColor(m_colors.Series2Color));
-  ChartWave->chart()->setBackgroundBrush(ToQColor(settings::Shift(m_colors.BaseColor, -40)));
-  ChartWave->setBackgroundBrush(ToQColor(settings::Shift(m_colors.BaseColor, -40)));
+  ApplySeriesColors(m_colors, Series1, Series2, Series3);
+  ChartWave->chart()->setBackgroundBrush(ChartBackgroundColor(m_colors));
+  ChartWave->setBackgroundBrush(ChartBackgroundColor(m_colors));
   DrawTimeBar(m_timeBar, State(), m_colors);
   RepaintMeters();
 }

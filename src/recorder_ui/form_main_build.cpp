@@ -64,10 +64,6 @@ void TFormMain::BuildControls() {
   Series1 = new QLineSeries;
   Series2 = new QLineSeries;
   Series3 = new QScatterSeries;
-  Series3->setColor(Qt::red);
-  Series3->setBorderColor(Qt::red);
-  Series3->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-  Series3->setMarkerSize(2);
   auto* chart = new QChart;
   for (QAbstractSeries* series :
        {static_cast<QAbstractSeries*>(Series1), static_cast<QAbstractSeries*>(Series2),
