@@ -143,12 +143,15 @@ void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {
 }
 
 std::vector<TakeRun> TakeRuns(const RecorderState& state) {
-  const std::uint32_t length = state.TakeLength;
-  const std::uint32_t recorded = state.RecordedBuffers;
-  if (length == 0) return {};
   // Keyed on the take's own wrap rather than the mode list, which may have
   // been changed since the take stopped.
-  if (state.LoopWrapped && recorded > 0 && recorded < length) {
+  return TakeRuns(state.TakeLength, state.RecordedBuffers, state.LoopWrapped);
+}
+
+std::vector<TakeRun> TakeRuns(std::uint32_t length, std::uint32_t recorded, bool loopWrapped) {
+  // After a wrap the oldest audio starts just after the last buffer written;
+  // stopped right at the wrap, the second run is empty.
+  if (loopWrapped && recorded < length) {
     return {TakeRun{recorded + 1, length - recorded}, TakeRun{1, recorded}};
   }
   return {TakeRun{1, length}};

@@ -51,5 +51,6 @@ struct TakeRun {
 // The finished take in chronological order, oldest first: one run, or two
 // when a loop take has wrapped.
 std::vector<TakeRun> TakeRuns(const RecorderState& state);
+std::vector<TakeRun> TakeRuns(std::uint32_t length, std::uint32_t recorded, bool loopWrapped);
 
 }  // namespace tavrin::capture

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "capture/raw_take.h"
+
 namespace tavrin::editor {
 
 bool SetLevelRows(EditDocument& document, int level, const std::vector<Segment>& rows) {
@@ -37,12 +39,10 @@ void BuildLevelZero(EditDocument& document, const capture::RecorderState& state)
 void BuildLevelZero(EditDocument& document, std::uint32_t length, std::uint32_t recorded,
                     bool loopWrapped) {
   std::vector<Segment> rows;
-  // A wrapped loop take: the oldest audio starts just after the last buffer written.
-  if (loopWrapped && recorded < length) {
-    rows.push_back({1, length - recorded, recorded + 1, true});
-    rows.push_back({length - recorded + 1, recorded, 1, true});
-  } else {
-    rows.push_back({1, length, 1, true});
+  std::uint32_t start = 1;
+  for (const capture::TakeRun& run : capture::TakeRuns(length, recorded, loopWrapped)) {
+    rows.push_back({start, run.Buffers, run.FirstBuffer, true});
+    start += run.Buffers;
   }
   SetLevelRows(document, 0, rows);
   document.CurrentLevel = 0;
