@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "capture/signal_processing.h"
+#include "capture/work_files.h"
 
 namespace tavrin::capture {
 
@@ -30,9 +31,7 @@ void AbortTake(RecorderState& state, CaptureContext& context, int error) {
   const std::int64_t position = std::min(state.RawStream.Position(), wholeBuffers * kBufferBytes);
   FinishTake(state, static_cast<std::uint32_t>(position / kBufferBytes));
   if (context.ShowMessage) {
-    context.ShowMessage(error == ENOSPC || error == EDQUOT
-                            ? "There is no space on drive " + state.ProgramDrive
-                            : std::string(std::strerror(error)));
+    context.ShowMessage(FileErrorText(state, error));
   }
   if (context.Observer) context.Observer->TakeEnded();
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tavrin::capture {
@@ -44,6 +45,61 @@ int RawTakeFile::Write(const void* data, std::size_t bytes) {
     bytes -= static_cast<std::size_t>(written);
   }
   return 0;
+}
+
+int RawTakeFile::WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
+  if (m_fd < 0) return EBADF;
+  const char* cursor = static_cast<const char*>(data);
+  while (bytes > 0) {
+    const ssize_t written = ::pwrite(m_fd, cursor, bytes, position);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return ENOSPC;
+    cursor += written;
+    bytes -= static_cast<std::size_t>(written);
+    position += written;
+  }
+  return 0;
+}
+
+int RawTakeFile::CopyFrom(const RawTakeFile& source, std::int64_t sourcePosition,
+                          std::int64_t position, std::int64_t bytes) {
+  if (m_fd < 0 || source.m_fd < 0) return EBADF;
+  while (bytes > 0) {
+    loff_t from = sourcePosition;
+    loff_t to = position;
+    const ssize_t copied =
+        ::copy_file_range(source.m_fd, &from, m_fd, &to, static_cast<std::size_t>(bytes), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP && errno != ENOSYS &&
+        errno != EBADF) {
+      return errno;
+    }
+    if (copied < 0) break;  // not between these files: copy through memory below
+    if (copied == 0) return EIO;
+    sourcePosition += copied;
+    position += copied;
+    bytes -= copied;
+  }
+  char chunk[65536];
+  while (bytes > 0) {
+    const auto size = static_cast<std::size_t>(std::min<std::int64_t>(bytes, sizeof chunk));
+    if (const int error = source.ReadAt(sourcePosition, chunk, size)) return error;
+    if (const int error = WriteAt(position, chunk, size)) return error;
+    sourcePosition += static_cast<std::int64_t>(size);
+    position += static_cast<std::int64_t>(size);
+    bytes -= static_cast<std::int64_t>(size);
+  }
+  return 0;
+}
+
+int RawTakeFile::Reserve(std::int64_t position, std::int64_t bytes) {
+  if (m_fd < 0) return EBADF;
+  if (bytes <= 0) return 0;
+  const int error = ::posix_fallocate(m_fd, position, bytes);
+  return error == ENOSPC || error == EDQUOT ? error : 0;
 }
 
 int RawTakeFile::Seek(std::int64_t position) {

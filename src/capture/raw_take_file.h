@@ -27,6 +27,16 @@ public:
   // Writes all of `bytes` at the current position. Returns 0 or errno; after a
   // failure the bytes that did reach the file stay there.
   int Write(const void* data, std::size_t bytes);
+  // Writes all of `bytes` at `position` without moving the stream.
+  int WriteAt(std::int64_t position, const void* data, std::size_t bytes);
+  // Copies `bytes` of `source` at `sourcePosition` to `position` of this file,
+  // inside the kernel where it can. Returns 0, errno, or EIO when the source ends first.
+  int CopyFrom(const RawTakeFile& source, std::int64_t sourcePosition, std::int64_t position,
+               std::int64_t bytes);
+  // Allocates disk space for position..position+bytes so that writes there
+  // cannot run out of it. Returns 0 (also where the file system cannot
+  // reserve space) or the errno of a full disk or quota.
+  int Reserve(std::int64_t position, std::int64_t bytes);
   int Seek(std::int64_t position);
   std::int64_t Position() const;
   std::int64_t Size() const;

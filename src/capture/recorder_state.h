@@ -23,8 +23,10 @@ inline constexpr std::int32_t kRingBuffers = 40;
 inline constexpr std::int32_t kHalfRingBytes = kBufferBytes * kBuffersPerHalf;
 inline constexpr std::int32_t kCaptureMemoryBytes = kBufferBytes * kRingBuffers;
 inline constexpr std::int32_t kBytesPerSecond = kSampleRate * 4;
+// Ten hours of buffers: the longest take, and the longest document the editor makes.
+inline constexpr std::uint32_t kTenHoursBuffers = 360000;
 // Peak tables are indexed by buffer number; entry 0 is never written.
-inline constexpr std::uint32_t kPeakTableEntries = 360000;
+inline constexpr std::uint32_t kPeakTableEntries = kTenHoursBuffers;
 inline constexpr std::size_t kDeviceCapsSlots = 11;
 inline constexpr std::size_t kDeviceNameSlots = 101;
 inline constexpr std::int32_t kDcHistorySlots = 50;

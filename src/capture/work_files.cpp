@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 namespace tavrin::capture {
@@ -47,6 +49,15 @@ void DeleteWorkFiles(const RecorderState& state) {
   for (const std::string& path : {state.RawPath, state.EditPath, state.ClipPath}) {
     if (!path.empty()) fs::remove(path, ignored);
   }
+}
+
+std::string NoSpaceText(const RecorderState& state) {
+  return "There is no space on drive " + state.ProgramDrive;
+}
+
+std::string FileErrorText(const RecorderState& state, int error) {
+  return error == ENOSPC || error == EDQUOT ? NoSpaceText(state)
+                                            : std::string(std::strerror(error));
 }
 
 std::int64_t FreeBytesAt(const std::string& path) {

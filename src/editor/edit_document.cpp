@@ -1,5 +1,6 @@
 #include "editor/edit_document.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -33,7 +34,8 @@ std::vector<Segment> LevelRows(const EditDocument& document, int level) {
 }
 
 void BuildLevelZero(EditDocument& document, const capture::RecorderState& state) {
-  BuildLevelZero(document, state.TakeLength, state.RecordedBuffers, state.LoopWrapped);
+  BuildLevelZero(document, state.TakeLength, state.FinishedRecordedBuffers,
+                 state.FinishedLoopWrapped);
 }
 
 void BuildLevelZero(EditDocument& document, std::uint32_t length, std::uint32_t recorded,
@@ -68,12 +70,42 @@ SourceLocation Locate(const EditDocument& document, std::uint32_t position) {
   return location;
 }
 
+std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_t first,
+                                      std::uint32_t last) {
+  std::vector<DocumentRun> runs;
+  const int level = document.CurrentLevel;
+  if (level >= kLevelCount || first > last) return runs;
+  for (int row = 1; row <= document.SegmentCount[level] && row <= kRowCount; ++row) {
+    const std::uint64_t start = document.SegmentStart[row][level];
+    const std::uint64_t end = start + document.SegmentLength[row][level];  // one past
+    const std::uint64_t from = std::max<std::uint64_t>(start, first);
+    const std::uint64_t to = std::min<std::uint64_t>(end, std::uint64_t{last} + 1);
+    if (from >= to) continue;
+    runs.push_back(
+        {static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to - from),
+         document.SegmentFromTake[row][level] == 1,
+         static_cast<std::uint32_t>(document.SegmentOffset[row][level] + (from - start))});
+  }
+  return runs;
+}
+
+const capture::RawTakeFile& SourceStream(const EditDocument& document,
+                                         const capture::RecorderState& state, bool fromTake) {
+  return fromTake ? state.RawStream : document.EditStream;
+}
+
+int ReadRun(const EditDocument& document, const capture::RecorderState& state,
+            const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes) {
+  return SourceStream(document, state, run.FromTake)
+      .ReadAt(run.ByteOffset() + skipBytes, out, bytes);
+}
+
 int ReadBuffer(const EditDocument& document, const capture::RecorderState& state,
                std::uint32_t position, std::uint8_t* out) {
   const SourceLocation location = Locate(document, position);
   if (!location.Found) return ENOENT;
-  const capture::RawTakeFile& source = location.FromTake ? state.RawStream : document.EditStream;
-  return source.ReadAt(location.ByteOffset(), out, capture::kBufferBytes);
+  return SourceStream(document, state, location.FromTake)
+      .ReadAt(location.ByteOffset(), out, capture::kBufferBytes);
 }
 
 BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,

@@ -1,8 +1,8 @@
 #pragma once
 // The edit list: segments that point into the take or into the editor's
-// append-only work file, in up to 51 levels (0 = the take as recorded) of at
-// most 100 rows each. Playback and the writers read the document through it.
-// User-interface thread only.
+// append-only work file, in up to 51 levels (0 = the take as opened) of at
+// most 100 rows each, and the one way to read the document through it, used
+// by the editor, playback and the writers. User-interface thread only.
 
 #include <array>
 #include <cstdint>
@@ -20,15 +20,27 @@ inline constexpr int kRowCount = 100;   // rows 1..100 (index 0 unused)
 template <typename T>
 using SegmentColumn = std::array<std::array<T, kLevelCount>, kRowCount + 1>;  // [row][level]
 
+struct BufferPeaks {
+  std::int16_t MaxLeft = 0;
+  std::int16_t MinLeft = 0;
+  std::int16_t MaxRight = 0;
+  std::int16_t MinRight = 0;
+};
+
 struct EditDocument {
   SegmentColumn<std::uint32_t> SegmentStart{};
   SegmentColumn<std::uint32_t> SegmentLength{};
   SegmentColumn<std::uint32_t> SegmentOffset{};
   SegmentColumn<std::uint8_t> SegmentFromTake{};
   std::array<std::int16_t, kLevelCount> SegmentCount{};
+  // The range the operation that starts from a level acted on; Undo to the
+  // level restores it.
   std::array<std::uint32_t, kLevelCount> LevelSelStart{};
   std::array<std::uint32_t, kLevelCount> LevelSelEnd{};
   std::array<std::uint32_t, kLevelCount> LevelLength{};
+  // The selection the operation that made a level left; Redo restores it.
+  std::array<std::uint32_t, kLevelCount> LevelLeftSelStart{};
+  std::array<std::uint32_t, kLevelCount> LevelLeftSelEnd{};
   std::uint16_t CurrentLevel = 0;
   std::uint16_t TopLevel = 0;
 
@@ -39,6 +51,20 @@ struct EditDocument {
   std::int32_t ZoomIndex = 0;
   bool EditBusy = false;
   bool ProgressShown = false;
+  float OperationProgress = 0.0f;  // percent, 0..100
+
+  std::uint32_t ClipLength = 0;    // buffers in Clp.raw; bytes past them are stale
+  std::uint32_t InsertLength = 0;  // buffers the running Paste or Insert Silence adds
+  // Peaks of the clipboard's buffers (index 0 = its first buffer), measured as
+  // the audio went in, so that Paste need not read the audio back.
+  std::vector<BufferPeaks> ClipPeaks;
+
+  // Effect parameters.
+  double AmplifyFactor = 1.0;
+  float SelectionPeakFactor = 1.0f;
+  double FadeGain = 0.0;
+  double FadeStep = 0.0;
+  std::int32_t SilenceLength = 0;
 
   // Peaks of the work file's buffers, indexed by work-file buffer number (1-based).
   std::vector<std::int16_t> WorkPeakMaxLeft;
@@ -69,11 +95,15 @@ struct SourceLocation {
   }
 };
 
-struct BufferPeaks {
-  std::int16_t MaxLeft = 0;
-  std::int16_t MinLeft = 0;
-  std::int16_t MaxRight = 0;
-  std::int16_t MinRight = 0;
+// Consecutive document buffers held by consecutive buffers of one source.
+struct DocumentRun {
+  std::uint32_t First = 0;  // document buffer
+  std::uint32_t Buffers = 0;
+  bool FromTake = true;
+  std::uint32_t SourceBuffer = 0;  // source buffer of First, 1-based
+  std::int64_t ByteOffset() const {
+    return static_cast<std::int64_t>(SourceBuffer - 1) * capture::kBufferBytes;
+  }
 };
 
 // Rows of `level` in document order. Returns false, writing nothing, when
@@ -82,12 +112,22 @@ bool SetLevelRows(EditDocument& document, int level, const std::vector<Segment>&
 std::vector<Segment> LevelRows(const EditDocument& document, int level);
 
 // Level 0 from a finished take (one segment, or two for a wrapped loop take,
-// oldest audio first); CurrentLevel = TopLevel = 0, LevelLength[0] = TakeLength.
-void BuildLevelZero(EditDocument& document, const capture::RecorderState& state);
+// oldest audio first); CurrentLevel = TopLevel = 0, LevelLength[0] = takeLength.
 void BuildLevelZero(EditDocument& document, std::uint32_t takeLength, std::uint32_t recordedBuffers,
                     bool loopWrapped);
+// The same from the take the capture engine finished last, in its own order.
+void BuildLevelZero(EditDocument& document, const capture::RecorderState& state);
 
 SourceLocation Locate(const EditDocument& document, std::uint32_t position);
+// The runs of CurrentLevel that hold positions first..last, in document order;
+// positions that no row holds are left out.
+std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_t first,
+                                      std::uint32_t last);
+const capture::RawTakeFile& SourceStream(const EditDocument& document,
+                                         const capture::RecorderState& state, bool fromTake);
+// Reads `bytes` of a run, starting `skipBytes` into it. Returns 0 or errno.
+int ReadRun(const EditDocument& document, const capture::RecorderState& state,
+            const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes);
 // Reads document buffer `position` (17640 bytes) into `out`. Returns 0, or
 // errno (ENOENT when no row holds the position).
 int ReadBuffer(const EditDocument& document, const capture::RecorderState& state,

@@ -89,38 +89,25 @@ std::uint32_t AppendOutput(EncoderSession& session, std::uint32_t produced, int&
 }
 
 LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
-  const editor::EditDocument& document = context.Document;
   SaveJob& job = context.Job;
-  const int level = document.CurrentLevel;
   const std::int64_t first = job.SaveFirst;
   const std::int64_t last = job.SaveLast;
   const std::int64_t totalBytes = (last - first + 1) * capture::kBufferBytes;
   const std::int64_t chunkBytes = static_cast<std::int64_t>(session.Input.size()) * 2;
   std::int64_t doneBytes = 0;
   LoopOutcome outcome;
-  if (level >= editor::kLevelCount) return outcome;
 
-  for (int row = 1; row <= document.SegmentCount[level] && row <= editor::kRowCount; ++row) {
-    const std::int64_t start = document.SegmentStart[row][level];
-    const std::int64_t length = document.SegmentLength[row][level];
-    const std::int64_t offset = document.SegmentOffset[row][level];
-    if (length == 0 || start + length - 1 < first || start > last) continue;
-    // Source buffers [from, to), 0-based.
-    const std::int64_t from = start < first ? offset - 1 + (first - start) : offset - 1;
-    const std::int64_t to =
-        last < start + length - 1 ? offset + (last - start) : offset + length - 1;
-    if (to <= from) continue;
-    const std::int64_t rowBytes = (to - from) * capture::kBufferBytes;
-    const capture::RawTakeFile& source =
-        document.SegmentFromTake[row][level] == 1 ? context.State.RawStream : document.EditStream;
-    for (std::int64_t done = 0; done < rowBytes;) {
+  for (const editor::DocumentRun& run :
+       editor::DocumentRuns(context.Document, job.SaveFirst, job.SaveLast)) {
+    const std::int64_t runBytes = std::int64_t{run.Buffers} * capture::kBufferBytes;
+    for (std::int64_t done = 0; done < runBytes;) {
       job.OperationProgress =
           static_cast<float>(static_cast<double>(doneBytes + done) / totalBytes * 100.0);
       if (context.ProcessMessages) context.ProcessMessages();
-      // A chunk never reaches into the next row.
-      const std::int64_t bytes = done + chunkBytes < rowBytes ? chunkBytes : rowBytes - done;
-      outcome.FileError = source.ReadAt(from * capture::kBufferBytes + done, session.Input.data(),
-                                        static_cast<std::size_t>(bytes));
+      // A chunk never reaches into the next run.
+      const std::int64_t bytes = done + chunkBytes < runBytes ? chunkBytes : runBytes - done;
+      outcome.FileError = editor::ReadRun(context.Document, context.State, run, done,
+                                          session.Input.data(), static_cast<std::size_t>(bytes));
       if (outcome.FileError != 0) return outcome;
       std::uint32_t produced = 0;
       outcome.EncoderError =
@@ -136,7 +123,7 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
         return outcome;
       }
     }
-    doneBytes += rowBytes;
+    doneBytes += runBytes;
   }
   return outcome;
 }

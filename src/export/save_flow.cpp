@@ -58,7 +58,11 @@ SaveFlow::SaveFlow(Services services) : m_services(std::move(services)) {
 
 void SaveFlow::SaveTake(bool& saveRequested) {
   capture::RecorderState& state = *m_services.State;
-  if (m_saving || state.Recording || !state.RawStream.IsOpen()) return;
+  editor::EditDocument& document = *m_services.Document;
+  // While the editor is open the document is the editor's, not the take.
+  if (m_saving || state.Recording || !state.RawStream.IsOpen() || document.EditStream.IsOpen()) {
+    return;
+  }
   // The take itself, as the capture engine finished it: its length comes from
   // the file and its order from the take's own wrap, whatever the editor left.
   const auto takeLength =
@@ -66,7 +70,7 @@ void SaveFlow::SaveTake(bool& saveRequested) {
   if (takeLength <= 1) return;
   m_job.SaveFirst = 1;
   m_job.SaveLast = takeLength;
-  editor::BuildLevelZero(m_document, takeLength, state.FinishedRecordedBuffers,
+  editor::BuildLevelZero(document, takeLength, state.FinishedRecordedBuffers,
                          state.FinishedLoopWrapped);
   if (!ChooseFile(saveRequested)) return;
   const settings::Settings& stored = *m_services.Settings;
@@ -114,8 +118,7 @@ WriteResult SaveFlow::RunSave() {
   m_job.SaveActive = true;
   m_job.OperationProgress = 0.0f;
   if (m_services.Progress) m_services.Progress->Start(m_job, m_services.Owner);
-  ExportContext context{*m_services.Settings,       m_document,
-                        *m_services.State,          m_job,
+  ExportContext context{*m_services.Settings,       *m_services.Document,  *m_services.State, m_job,
                         m_services.ProcessMessages, m_services.ShowMessage};
   const WriteResult result = m_services.Settings->SaveWav
                                  ? WriteWav(context)

@@ -39,6 +39,7 @@ public:
     settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
     TFormProgress* Progress = nullptr;
     capture::RecorderState* State = nullptr;
+    editor::EditDocument* Document = nullptr;   // the program's one document
     std::vector<std::string> EncoderLibraries;  // tried in order
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> ProcessMessages;
@@ -53,7 +54,7 @@ public:
   void SaveTake(bool& saveRequested);
   bool Saving() const { return m_saving; }
   SaveJob& Job() { return m_job; }
-  const editor::EditDocument& Document() const { return m_document; }
+  const editor::EditDocument& Document() const { return *m_services.Document; }
 
 private:
   bool ChooseFile(bool& saveRequested);
@@ -61,7 +62,6 @@ private:
 
   Services m_services;
   SaveJob m_job;
-  editor::EditDocument m_document;
   bool m_saving = false;
 };
 

@@ -72,15 +72,6 @@ std::uint32_t Saturated(std::uint64_t value) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(value, 0xFFFFFFFFu));
 }
 
-// Reads document block `position` through the rows of CurrentLevel. Returns 0 or errno.
-int ReadDocumentBlock(const ExportContext& context, std::uint32_t position, std::uint8_t* out) {
-  const editor::SourceLocation location = editor::Locate(context.Document, position);
-  if (!location.Found) return ENODATA;
-  const capture::RawTakeFile& source =
-      location.FromTake ? context.State.RawStream : context.Document.EditStream;
-  return source.ReadAt(location.ByteOffset(), out, kSourceBlockBytes);
-}
-
 }  // namespace
 
 WavFormat EffectiveWavFormat(const settings::Settings& settings) {
@@ -180,7 +171,8 @@ WriteResult WriteWav(ExportContext& context) {
       if (const int error = file.Append(output.get(), filled)) return fail(error);
       filled = 0;
     }
-    if (const int error = ReadDocumentBlock(context, static_cast<std::uint32_t>(i), readBuffer)) {
+    if (const int error = editor::ReadBuffer(context.Document, context.State,
+                                             static_cast<std::uint32_t>(i), readBuffer)) {
       return fail(error);
     }
     // Converted before messages run, so nothing they start can touch the read buffer first.

@@ -163,6 +163,7 @@ void TFormMain::FormCreate() {
   saving.SaveSettingsDialog = m_saveSettings;
   saving.Progress = m_progress;
   saving.State = &state;
+  saving.Document = m_services.Document;
   saving.EncoderLibraries = m_services.EncoderLibraries;
   if (saving.EncoderLibraries.empty()) {
     saving.EncoderLibraries = {programDir + "/lame_enc.so", "lame_enc.so"};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "capture/capture.h"
+#include "editor/edit_document.h"
 #include "platform/input_mixer.h"
 #include "platform/sound_panels.h"
 #include "recorder_ui/device_check.h"
@@ -47,6 +48,7 @@ class TFormEdit;
 // and answer the message boxes.
 struct MainWindowServices {
   capture::RecorderState* State = nullptr;
+  editor::EditDocument* Document = nullptr;  // the program's one document, beside State
   settings::Settings* Settings = nullptr;
   std::string SettingsPath;
   platform::WaveIn* WaveIn = nullptr;

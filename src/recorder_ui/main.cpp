@@ -10,6 +10,7 @@
 
 #include "capture/recorder_state.h"
 #include "capture/work_files.h"
+#include "editor/edit_document.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
   settings::LoadSettings(settings, settingsPath);
 
   capture::RecorderState state;
+  editor::EditDocument document;
   platform::PulseWaveIn waveIn;
   platform::PulseInputMixer mixer;
   platform::DesktopSoundPanels panels;
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
 
   recorder_ui::MainWindowServices services;
   services.State = &state;
+  services.Document = &document;
   services.Settings = &settings;
   services.SettingsPath = settingsPath;
   services.WaveIn = &waveIn;

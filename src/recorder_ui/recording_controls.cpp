@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "capture/work_files.h"
+
 namespace tavrin::recorder_ui {
 
 void FormatTimeRecorded(capture::RecorderState& state) {
@@ -24,8 +26,7 @@ TakeLimit EnforceTakeLimits(capture::RecorderState& state, capture::CaptureConte
   if (!state.Recording) return TakeLimit::None;
   if (state.FreeSeconds < kMinimumFreeSeconds) {
     capture::CloseCapture(state, context);
-    if (context.ShowMessage)
-      context.ShowMessage("There is no space on drive " + state.ProgramDrive);
+    if (context.ShowMessage) context.ShowMessage(capture::NoSpaceText(state));
     return TakeLimit::DiskFull;
   }
   if (state.BufferSequence >= kLengthLimitBuffers) {

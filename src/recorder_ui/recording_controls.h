@@ -12,7 +12,7 @@
 namespace tavrin::recorder_ui {
 
 inline constexpr std::int64_t kMinimumFreeSeconds = 100;
-inline constexpr std::uint32_t kLengthLimitBuffers = 360000;
+inline constexpr std::uint32_t kLengthLimitBuffers = capture::kTenHoursBuffers;
 
 // TimeText from the buffers recorded (the whole loop once it has wrapped).
 void FormatTimeRecorded(capture::RecorderState& state);

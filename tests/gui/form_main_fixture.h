@@ -44,6 +44,7 @@ struct MainWindowRig {
   recorder_ui::MainWindowServices Services() {
     recorder_ui::MainWindowServices services;
     services.State = &State;
+    services.Document = &Document;
     services.Settings = &Settings;
     services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
     services.WaveIn = &Device;
@@ -85,6 +86,7 @@ struct MainWindowRig {
 
   std::filesystem::path Root;
   capture::RecorderState State;
+  editor::EditDocument Document;
   settings::Settings Settings;
   platform::SimulatedWaveIn Device;
   platform::SimulatedInputMixer Mixer;

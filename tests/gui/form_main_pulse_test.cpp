@@ -40,6 +40,7 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
   fs::remove_all(root);
   fs::create_directories(root / "bin");
   capture::RecorderState state;
+  tavrin::editor::EditDocument document;
   settings::Settings stored;
   platform::PulseWaveIn waveIn;
   platform::PulseInputMixer mixer;
@@ -47,6 +48,7 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
   QStringList messages;
   recorder_ui::MainWindowServices services;
   services.State = &state;
+  services.Document = &document;
   services.Settings = &stored;
   services.SettingsPath = (root / "bin" / "tavrin-recorder.INI").string();
   services.WaveIn = &waveIn;

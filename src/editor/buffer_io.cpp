@@ -1,0 +1,154 @@
+#include "editor/buffer_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "capture/work_files.h"
+
+namespace tavrin::editor {
+
+namespace {
+
+// Buffers moved per read or write call: file calls of 0.7 MB, not 17 KB.
+constexpr std::uint32_t kChunkBuffers = 40;
+constexpr std::size_t kSamplesPerBuffer = 2 * capture::kFramesPerBuffer;
+constexpr std::size_t kLanes = 8;  // even lanes carry left samples, odd lanes right ones
+
+}  // namespace
+
+BufferPeaks MeasurePeaks(const std::uint8_t* buffer) {
+  std::int16_t samples[kSamplesPerBuffer];
+  std::memcpy(samples, buffer, sizeof samples);
+  // Lane-wise extremes first (the compiler turns this into vector min/max),
+  // then the lanes of each channel.
+  std::int16_t high[kLanes];
+  std::int16_t low[kLanes];
+  for (std::size_t lane = 0; lane < kLanes; ++lane) {
+    high[lane] = lane % 2 == 0 ? -32767 : -32768;
+    low[lane] = 32767;
+  }
+  std::size_t i = 0;
+  for (; i + kLanes <= kSamplesPerBuffer; i += kLanes) {
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+      high[lane] = std::max(high[lane], samples[i + lane]);
+      low[lane] = std::min(low[lane], samples[i + lane]);
+    }
+  }
+  for (std::size_t lane = 0; i + lane < kSamplesPerBuffer; ++lane) {
+    high[lane] = std::max(high[lane], samples[i + lane]);
+    low[lane] = std::min(low[lane], samples[i + lane]);
+  }
+  BufferPeaks peaks{high[0], low[0], high[1], low[1]};
+  for (std::size_t lane = 2; lane < kLanes; lane += 2) {
+    peaks.MaxLeft = std::max(peaks.MaxLeft, high[lane]);
+    peaks.MinLeft = std::min(peaks.MinLeft, low[lane]);
+    peaks.MaxRight = std::max(peaks.MaxRight, high[lane + 1]);
+    peaks.MinRight = std::min(peaks.MinRight, low[lane + 1]);
+  }
+  return peaks;
+}
+
+void GrowWorkPeaks(EditDocument& document, std::size_t entries) {
+  for (auto* table : {&document.WorkPeakMaxLeft, &document.WorkPeakMinLeft,
+                      &document.WorkPeakMaxRight, &document.WorkPeakMinRight}) {
+    if (table->size() < entries) table->resize(entries, 0);
+  }
+}
+
+void StoreWorkPeaks(EditDocument& document, std::uint32_t workBuffer, const BufferPeaks& peaks) {
+  GrowWorkPeaks(document, std::size_t{workBuffer} + 1);
+  document.WorkPeakMaxLeft[workBuffer] = peaks.MaxLeft;
+  document.WorkPeakMinLeft[workBuffer] = peaks.MinLeft;
+  document.WorkPeakMaxRight[workBuffer] = peaks.MaxRight;
+  document.WorkPeakMinRight[workBuffer] = peaks.MinRight;
+}
+
+std::uint32_t WorkFileBuffers(const EditDocument& document) {
+  return static_cast<std::uint32_t>(document.EditStream.Size() / capture::kBufferBytes);
+}
+
+DocumentReader::DocumentReader(const EditContext& context, std::uint32_t first, std::uint32_t last)
+    : m_context(context),
+      m_runs(DocumentRuns(context.Document, first, last)),
+      m_chunk(std::size_t{kChunkBuffers} * capture::kBufferBytes) {}
+
+bool DocumentReader::Next(const std::uint8_t*& buffer, std::uint32_t& position) {
+  if (m_inRun >= m_chunkAt + m_chunkLen) {
+    std::uint32_t count = 0;
+    if (!NextChunk(buffer, position, count)) return false;
+    m_inRun = m_chunkAt;  // hand the chunk out a buffer at a time
+  }
+  buffer = m_chunk.data() + std::size_t{m_inRun - m_chunkAt} * capture::kBufferBytes;
+  position = m_runs[m_run].First + m_inRun;
+  ++m_inRun;
+  return true;
+}
+
+bool DocumentReader::NextChunk(const std::uint8_t*& buffers, std::uint32_t& position,
+                               std::uint32_t& count) {
+  if (m_error != 0) return false;
+  m_inRun = m_chunkAt + m_chunkLen;
+  while (m_run < m_runs.size() && m_inRun >= m_runs[m_run].Buffers) {
+    ++m_run;
+    m_inRun = m_chunkAt = m_chunkLen = 0;
+  }
+  if (m_run >= m_runs.size()) return false;
+  const DocumentRun& run = m_runs[m_run];
+  m_chunkAt = m_inRun;
+  m_chunkLen = std::min(kChunkBuffers, run.Buffers - m_inRun);
+  m_error = ReadRun(m_context.Document, m_context.State, run,
+                    static_cast<std::int64_t>(m_chunkAt) * capture::kBufferBytes, m_chunk.data(),
+                    std::size_t{m_chunkLen} * capture::kBufferBytes);
+  if (m_error != 0) return false;
+  m_inRun = m_chunkAt + m_chunkLen;
+  buffers = m_chunk.data();
+  position = run.First + m_chunkAt;
+  count = m_chunkLen;
+  return true;
+}
+
+ChunkWriter::ChunkWriter(capture::RawTakeFile& file, std::int64_t position)
+    : m_file(file),
+      m_position(position),
+      m_chunk(std::size_t{kChunkBuffers} * capture::kBufferBytes) {}
+
+std::uint8_t* ChunkWriter::Slot() {
+  return m_chunk.data() + m_filled * capture::kBufferBytes;
+}
+
+bool ChunkWriter::Add() {
+  ++m_filled;
+  return m_filled < kChunkBuffers || Flush();
+}
+
+bool ChunkWriter::Commit() {
+  return Flush();
+}
+
+bool ChunkWriter::Flush() {
+  if (m_error != 0) return false;
+  if (m_filled == 0) return true;
+  const std::size_t bytes = m_filled * capture::kBufferBytes;
+  m_error = m_file.WriteAt(m_position, m_chunk.data(), bytes);
+  m_position += static_cast<std::int64_t>(bytes);
+  m_filled = 0;
+  return m_error == 0;
+}
+
+WorkFileAppend::WorkFileAppend(EditDocument& document)
+    : m_document(document), m_start(WorkFileBuffers(document)) {}
+
+void WorkFileAppend::Rollback() {
+  // A file that cannot be cut back (a device) keeps the failed bytes past
+  // Start(); the next operation writes from the same buffer, so none is read.
+  const int error = m_document.EditStream.Truncate(StartByte());
+  static_cast<void>(error);
+}
+
+EditResult Fail(const EditContext& context, int error) {
+  context.Show(capture::FileErrorText(context.State, error));
+  return EditResult::Failed;
+}
+
+}  // namespace tavrin::editor

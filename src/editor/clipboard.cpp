@@ -1,0 +1,200 @@
+#include "editor/clipboard.h"
+
+#include <strings.h>
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "editor/buffer_io.h"
+#include "editor/levels.h"
+
+namespace tavrin::editor {
+
+namespace {
+
+bool HasSelection(const EditDocument& document) {
+  return document.SelStart < document.SelEnd;
+}
+
+float Percent(std::uint64_t done, std::uint64_t span) {
+  return span > 0
+             ? static_cast<float>(static_cast<double>(done) * 100.0 / static_cast<double>(span))
+             : 0.0f;
+}
+
+std::uint32_t HeldBuffers(const EditDocument& document, std::uint32_t first, std::uint32_t last) {
+  std::uint32_t buffers = 0;
+  for (const DocumentRun& run : DocumentRuns(document, first, last)) buffers += run.Buffers;
+  return buffers;
+}
+
+EditResult CopySelection(EditContext& context) {
+  EditDocument& document = context.Document;
+  const std::uint32_t first = document.SelStart;
+  const std::uint32_t last = document.SelEnd;
+  const std::uint32_t buffers = HeldBuffers(document, first, last);
+  // Space for the whole copy first, so that a full disk leaves the clipboard as it was.
+  if (const int error = document.ClipStream.Reserve(
+          0, static_cast<std::int64_t>(buffers) * capture::kBufferBytes)) {
+    return Fail(context, error);
+  }
+  std::vector<BufferPeaks> peaks;
+  peaks.reserve(buffers);
+  DocumentReader reader(context, first, last);
+  const std::uint8_t* chunk = nullptr;
+  std::uint32_t position = 0;
+  std::uint32_t count = 0;
+  int error = 0;
+  while (error == 0 && reader.NextChunk(chunk, position, count)) {
+    error =
+        document.ClipStream.WriteAt(static_cast<std::int64_t>(peaks.size()) * capture::kBufferBytes,
+                                    chunk, std::size_t{count} * capture::kBufferBytes);
+    for (std::uint32_t i = 0; i < count && error == 0; ++i) {
+      peaks.push_back(MeasurePeaks(chunk + std::size_t{i} * capture::kBufferBytes));
+      document.OperationProgress = Percent(position + i - first, last - first);
+      context.Pump();
+    }
+  }
+  if (error == 0) error = reader.Error();
+  if (error != 0) {
+    // The clipboard may hold part of this copy over the last one: it is empty now.
+    document.ClipLength = 0;
+    document.ClipPeaks.clear();
+    return Fail(context, error);
+  }
+  document.ClipLength = buffers;
+  document.ClipPeaks = std::move(peaks);
+  return EditResult::Done;
+}
+
+EditResult DeleteSelection(EditContext& context) {
+  EditDocument& document = context.Document;
+  std::vector<Segment> rows;
+  for (const RowPiece& piece : CutRows(document, document.SelStart, document.SelEnd)) {
+    if (!piece.Inside) rows.push_back(piece.Row);
+  }
+  rows = Tidy(std::move(rows));
+  if (!FitsInALevel(context, rows)) return EditResult::Refused;
+  CommitLevel(context, rows, {document.SelStart, document.SelEnd, 1, 1});
+  document.CursorPos = document.SelStart;
+  document.SelStart = document.SelEnd = 1;
+  return EditResult::Done;
+}
+
+// Appends `buffers` zero buffers to Edit.raw from `firstByte`, with zero peaks.
+int AppendSilence(EditContext& context, std::uint32_t workStart, std::uint32_t buffers) {
+  EditDocument& document = context.Document;
+  ChunkWriter writer(document.EditStream,
+                     static_cast<std::int64_t>(workStart) * capture::kBufferBytes);
+  for (std::uint32_t k = 1; k <= buffers; ++k) {
+    std::memset(writer.Slot(), 0, capture::kBufferBytes);
+    StoreWorkPeaks(document, workStart + k, BufferPeaks{});
+    if (!writer.Add()) return writer.Error();
+    document.OperationProgress = Percent(k, buffers);
+    context.Pump();
+  }
+  return writer.Commit() ? 0 : writer.Error();
+}
+
+// Appends the clipboard's first `buffers` buffers to Edit.raw, with their peaks.
+int AppendClipboard(EditContext& context, std::uint32_t workStart, std::uint32_t buffers) {
+  EditDocument& document = context.Document;
+  constexpr std::uint32_t kChunk = capture::kRingBuffers;
+  for (std::uint32_t done = 0; done < buffers;) {
+    const std::uint32_t count = std::min(kChunk, buffers - done);
+    if (const int error = document.EditStream.CopyFrom(
+            document.ClipStream, static_cast<std::int64_t>(done) * capture::kBufferBytes,
+            static_cast<std::int64_t>(workStart + done) * capture::kBufferBytes,
+            static_cast<std::int64_t>(count) * capture::kBufferBytes)) {
+      return error;
+    }
+    for (std::uint32_t i = 0; i < count; ++i, ++done) {
+      const BufferPeaks peaks =
+          done < document.ClipPeaks.size() ? document.ClipPeaks[done] : BufferPeaks{};
+      StoreWorkPeaks(document, workStart + done + 1, peaks);
+      document.OperationProgress = Percent(done + 1, buffers);
+      context.Pump();
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+EditResult Copy(EditContext& context) {
+  EditDocument& document = context.Document;
+  if (document.EditBusy) return EditResult::Busy;
+  if (!HasSelection(document)) return EditResult::Unchanged;
+  BusyScope busy(document, true);
+  return CopySelection(context);
+}
+
+EditResult Delete(EditContext& context) {
+  EditDocument& document = context.Document;
+  if (document.EditBusy) return EditResult::Busy;
+  if (!HasSelection(document)) return EditResult::Unchanged;
+  BusyScope busy(document, false);
+  return DeleteSelection(context);
+}
+
+EditResult Cut(EditContext& context) {
+  EditDocument& document = context.Document;
+  if (document.EditBusy) return EditResult::Busy;
+  if (!HasSelection(document)) return EditResult::Unchanged;
+  BusyScope busy(document, true);
+  const EditResult copied = CopySelection(context);
+  // Never delete what did not reach the clipboard.
+  if (copied != EditResult::Done) return copied;
+  return DeleteSelection(context);
+}
+
+EditResult Insert(EditContext& context, std::string_view kind) {
+  EditDocument& document = context.Document;
+  if (document.EditBusy) return EditResult::Busy;
+  const bool paste = kind.size() == 5 && ::strncasecmp(kind.data(), "PASTE", 5) == 0;
+  const bool silence = kind.size() == 7 && ::strncasecmp(kind.data(), "SILENCE", 7) == 0;
+  if (!paste && !silence) return EditResult::Unchanged;
+  if (silence && document.SilenceLength < 0) return EditResult::Unchanged;
+  const std::uint32_t inserted =
+      paste ? document.ClipLength : static_cast<std::uint32_t>(document.SilenceLength);
+  const std::uint32_t length = context.State.TakeLength;
+  if (std::uint64_t{length} + inserted > capture::kTenHoursBuffers) {
+    context.Show(kTooLongMessage);
+    return EditResult::Refused;
+  }
+  BusyScope busy(document, true);
+  document.InsertLength = inserted;
+  WorkFileAppend append(document);
+  const std::uint32_t workStart = append.Start();
+  // The audio follows the cursor's buffer; a cursor past the end puts it after the last one.
+  const std::uint32_t after = std::min(document.CursorPos, length);
+
+  std::vector<Segment> rows;
+  bool placed = false;
+  for (const RowPiece& piece :
+       CutRows(document, after + 1, std::numeric_limits<std::uint32_t>::max() - 1)) {
+    if (piece.Inside && !placed) {
+      rows.push_back({0, inserted, workStart + 1, false});
+      placed = true;
+    }
+    rows.push_back(piece.Row);
+  }
+  if (!placed) rows.push_back({0, inserted, workStart + 1, false});
+  rows = Tidy(std::move(rows));
+  if (!FitsInALevel(context, rows)) return EditResult::Refused;
+
+  GrowWorkPeaks(document, std::size_t{workStart} + inserted + 2);
+  const int error = paste ? AppendClipboard(context, workStart, inserted)
+                          : AppendSilence(context, workStart, inserted);
+  if (error != 0) {
+    append.Rollback();
+    return Fail(context, error);
+  }
+  const std::uint32_t at = std::max<std::uint32_t>(after, 1);
+  CommitLevel(context, rows, {at, at, after + 1, after + 1 + inserted});
+  document.SelStart = after + 1;
+  document.SelEnd = after + 1 + inserted;
+  return EditResult::Done;
+}
+
+}  // namespace tavrin::editor

@@ -1,0 +1,61 @@
+#include "editor/editor_session.h"
+
+#include <filesystem>
+
+#include "capture/work_files.h"
+
+namespace tavrin::editor {
+
+bool OpenEditDocument(EditContext& context) {
+  EditDocument& document = context.Document;
+  capture::RecorderState& state = context.State;
+  document.ViewOffset = 0;
+  document.SelStart = document.SelEnd = 1;
+  document.CursorPos = 1;
+  document.LevelSelStart.fill(1);
+  document.LevelSelEnd.fill(1);
+  document.LevelLeftSelStart.fill(1);
+  document.LevelLeftSelEnd.fill(1);
+  document.SegmentCount.fill(0);
+  BuildLevelZero(document, state);
+  document.ClipLength = 0;
+  document.ClipPeaks.clear();
+  document.InsertLength = 0;
+  document.OperationProgress = 0.0f;
+  document.EditBusy = document.ProgressShown = false;
+  for (auto* table : {&document.WorkPeakMaxLeft, &document.WorkPeakMinLeft,
+                      &document.WorkPeakMaxRight, &document.WorkPeakMinRight}) {
+    table->assign(1, 0);  // entry 0: work-file buffers count from 1
+  }
+  int error = document.EditStream.Create(state.EditPath);
+  if (error == 0) error = document.ClipStream.Create(state.ClipPath);
+  if (error != 0) {
+    document.EditStream.Close();
+    document.ClipStream.Close();
+    context.Show(capture::FileErrorText(state, error));
+    return false;
+  }
+  return true;
+}
+
+void CloseEditDocument(EditContext& context) {
+  EditDocument& document = context.Document;
+  capture::RecorderState& state = context.State;
+  document.EditStream.Close();
+  document.ClipStream.Close();
+  std::error_code ignored;  // a file that is already gone is what we want
+  for (const std::string& path : {state.EditPath, state.ClipPath}) {
+    if (!path.empty()) std::filesystem::remove(path, ignored);
+  }
+  state.RecordedBuffers = 0;
+  state.LoopWrapped = false;
+  // The recorder describes its take again, not the edited document.
+  if (state.RawStream.IsOpen()) {
+    state.TakeLength = static_cast<std::uint32_t>(state.RawStream.Size() / capture::kBufferBytes);
+  } else {
+    state.TakeLength = document.LevelLength[0];
+  }
+  document.CurrentLevel = document.TopLevel = 0;
+}
+
+}  // namespace tavrin::editor
