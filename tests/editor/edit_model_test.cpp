@@ -1,0 +1,300 @@
+// Seeded random editing sessions checked after every step against a plain
+// model: the document as a flat array of samples, plus where each buffer's
+// audio lives, from which the rows a tidy edit list needs follow.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "editor/clipboard.h"
+#include "editor/effects.h"
+#include "editor/levels.h"
+#include "editor_test_support.h"
+
+namespace tavrin::editor {
+namespace {
+
+using testing::kSamplesPerBuffer;
+
+struct Where {
+  bool FromTake;
+  std::uint32_t Buffer;
+  bool operator==(const Where&) const = default;
+};
+
+struct ModelDocument {
+  std::vector<std::int16_t> Samples;
+  std::vector<Where> Sources;  // one per document buffer
+  std::uint32_t SelStart = 1;
+  std::uint32_t SelEnd = 1;
+  std::uint32_t Length() const { return static_cast<std::uint32_t>(Sources.size()); }
+  // Rows of a list in which neighbours that continue each other are one row.
+  int Rows() const {
+    int rows = 0;
+    for (std::size_t i = 0; i < Sources.size(); ++i) {
+      const bool continues = i > 0 && Sources[i].FromTake == Sources[i - 1].FromTake &&
+                             Sources[i].Buffer == Sources[i - 1].Buffer + 1;
+      rows += continues ? 0 : 1;
+    }
+    return rows;
+  }
+};
+
+struct Step {
+  ModelDocument Before;  // selection: the range acted on
+  ModelDocument After;   // selection: what the operation left
+};
+
+std::int16_t Scaled(std::int16_t sample, double gain) {
+  const auto value = static_cast<std::int64_t>(std::nearbyint(sample * gain));
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
+}
+
+class Model {
+public:
+  explicit Model(const std::vector<std::int16_t>& take) {
+    Current.Samples = take;
+    for (std::uint32_t b = 1; b <= take.size() / kSamplesPerBuffer; ++b)
+      Current.Sources.push_back({true, b});
+  }
+
+  // Applies `next` as one operation, or reports that it needs more rows than a level has.
+  bool Commit(ModelDocument next, std::uint32_t actedStart, std::uint32_t actedEnd,
+              std::uint32_t appended) {
+    if (next.Rows() > kRowCount) return false;
+    WorkBuffers += appended;
+    Step step{Current, next};
+    step.Before.SelStart = actedStart;
+    step.Before.SelEnd = actedEnd;
+    Undos.push_back(step);
+    if (Undos.size() > kLevelCount - 1) Undos.erase(Undos.begin());
+    Redos.clear();
+    Current = std::move(next);
+    return true;
+  }
+
+  void Undo() {
+    if (Undos.empty()) return;
+    Redos.push_back(Undos.back());
+    Current = Undos.back().Before;
+    Undos.pop_back();
+    Clamp();
+  }
+  void Redo() {
+    if (Redos.empty()) return;
+    Undos.push_back(Redos.back());
+    Current = Redos.back().After;
+    Redos.pop_back();
+    Clamp();
+  }
+
+  // Buffers first..last replaced: by processed copies appended to the work file.
+  ModelDocument Processed(std::uint32_t first, std::uint32_t last,
+                          const std::vector<double>& frameGains) const {
+    ModelDocument next = Current;
+    std::size_t frame = 0;
+    for (std::uint32_t p = first; p <= last; ++p) {
+      next.Sources[p - 1] = {false, WorkBuffers + p - first + 1};
+      for (std::size_t i = (p - 1) * kSamplesPerBuffer; i < p * kSamplesPerBuffer; i += 2, ++frame) {
+        next.Samples[i] = Scaled(next.Samples[i], frameGains[frame]);
+        next.Samples[i + 1] = Scaled(next.Samples[i + 1], frameGains[frame]);
+      }
+    }
+    return next;
+  }
+
+  // `samples` inserted after buffer `after`, appended to the work file.
+  ModelDocument Inserted(std::uint32_t after, const std::vector<std::int16_t>& samples) const {
+    ModelDocument next = Current;
+    const std::uint32_t buffers = static_cast<std::uint32_t>(samples.size() / kSamplesPerBuffer);
+    next.Samples.insert(next.Samples.begin() + after * kSamplesPerBuffer, samples.begin(),
+                        samples.end());
+    std::vector<Where> sources;
+    for (std::uint32_t k = 1; k <= buffers; ++k) sources.push_back({false, WorkBuffers + k});
+    next.Sources.insert(next.Sources.begin() + after, sources.begin(), sources.end());
+    return next;
+  }
+
+  ModelDocument Current;
+  std::vector<std::int16_t> Clip;
+  std::uint32_t WorkBuffers = 0;
+  std::vector<Step> Undos;
+  std::vector<Step> Redos;
+
+private:
+  void Clamp() {
+    const std::uint32_t last = std::max<std::uint32_t>(Current.Length(), 1);
+    Current.SelStart = std::clamp<std::uint32_t>(Current.SelStart, 1, last);
+    Current.SelEnd = std::clamp<std::uint32_t>(Current.SelEnd, Current.SelStart, last);
+  }
+};
+
+class EditSession {
+public:
+  explicit EditSession(std::uint32_t seed)
+      : m_random(seed), m_rig("model" + std::to_string(seed), testing::GeneratedTake(60, seed)),
+        m_model(testing::GeneratedTake(60, seed)) {}
+
+  // Any operation; or, to reach the row bound, short effects and pastes only.
+  void RunSteps(int steps, bool fragment = false) {
+    for (int step = 0; step < steps; ++step) {
+      const int operation = fragment ? (Pick(0, 4) == 0 ? 32 : 50) : Pick(0, 99);
+      SCOPED_TRACE("step " + std::to_string(step) + ", operation " + std::to_string(operation));
+      Apply(operation);
+      ASSERT_NO_FATAL_FAILURE(Check());
+    }
+  }
+
+  int Refusals = 0;
+  int Dropped = 0;  // operations made at level 50
+
+private:
+  int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
+
+  // A random selection of 2..maxBuffers buffers (or none) and a cursor, as the mouse sets them.
+  void Select(std::uint32_t maxBuffers) {
+    const std::uint32_t length = m_model.Current.Length();
+    if (length < 2) {
+      m_rig.Select(1, 1);
+      return;
+    }
+    const std::uint32_t buffers = std::min<std::uint32_t>(Pick(2, maxBuffers), length);
+    const std::uint32_t first = Pick(1, length - buffers + 1);
+    m_rig.Select(first, first + buffers - 1);
+    m_model.Current.SelStart = first;
+    m_model.Current.SelEnd = first + buffers - 1;
+    m_rig.Document.CursorPos = Pick(1, length + 2);
+  }
+
+  void Apply(int operation) {
+    ModelDocument& doc = m_model.Current;
+    const std::size_t messages = m_rig.Messages.size();
+    bool expectRefused = false;
+    if (operation < 10) {
+      EXPECT_EQ(Undo(m_rig.Context), m_model.Undos.empty() ? EditResult::Unchanged : EditResult::Done);
+      m_model.Undo();
+    } else if (operation < 18) {
+      EXPECT_EQ(Redo(m_rig.Context), m_model.Redos.empty() ? EditResult::Unchanged : EditResult::Done);
+      m_model.Redo();
+    } else if (operation < 32) {
+      Select(doc.Length() > 150 ? 40 : 8);
+      const bool selected = doc.SelStart < doc.SelEnd;
+      if (selected) {
+        m_model.Clip.assign(doc.Samples.begin() + (doc.SelStart - 1) * kSamplesPerBuffer,
+                            doc.Samples.begin() + doc.SelEnd * kSamplesPerBuffer);
+      }
+      const bool cut = operation >= 25;
+      const EditResult result = cut ? Cut(m_rig.Context) : Copy(m_rig.Context);
+      if (cut && selected) {
+        ModelDocument next = doc;
+        next.Samples.erase(next.Samples.begin() + (doc.SelStart - 1) * kSamplesPerBuffer,
+                           next.Samples.begin() + doc.SelEnd * kSamplesPerBuffer);
+        next.Sources.erase(next.Sources.begin() + doc.SelStart - 1,
+                           next.Sources.begin() + doc.SelEnd);
+        next.SelStart = next.SelEnd = 1;
+        expectRefused = !m_model.Commit(next, doc.SelStart, doc.SelEnd, 0);
+      }
+      EXPECT_EQ(result, !selected ? EditResult::Unchanged
+                        : expectRefused ? EditResult::Refused
+                                        : EditResult::Done);
+    } else if (operation < 50) {
+      Select(doc.Length() > 200 ? 2 : 6);
+      const bool silence = operation >= 44;
+      std::vector<std::int16_t> audio = m_model.Clip;
+      if (silence) {
+        m_rig.Document.SilenceLength = Pick(0, 4);
+        audio.assign(m_rig.Document.SilenceLength * kSamplesPerBuffer, 0);
+      }
+      const std::uint32_t after = std::min(m_rig.Document.CursorPos, doc.Length());
+      ModelDocument next = m_model.Inserted(after, audio);
+      next.SelStart = after + 1;
+      next.SelEnd = after + 1 + static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer);
+      const std::uint32_t at = std::max<std::uint32_t>(after, 1);
+      expectRefused =
+          !m_model.Commit(next, at, at, static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer));
+      EXPECT_EQ(Insert(m_rig.Context, silence ? "silence" : "PASTE"),
+                expectRefused ? EditResult::Refused : EditResult::Done);
+    } else {
+      Select(operation < 90 ? 3 : 20);
+      const std::uint32_t first = doc.SelStart;
+      const std::uint32_t last = doc.SelEnd;
+      const std::size_t frames = std::size_t{last - first + 1} * capture::kFramesPerBuffer;
+      std::vector<double> gains(frames);
+      EditResult result;
+      if (operation < 62) {
+        const double factors[] = {2.0, -1.0, 0.37, 3.01, -2.5, 1.5};
+        const double factor = factors[Pick(0, 5)];
+        std::fill(gains.begin(), gains.end(), factor);
+        result = Amplify(m_rig.Context, factor);
+      } else if (operation < 74) {
+        const bool in = operation < 68;
+        const double step = 1.0 / static_cast<double>(frames);
+        double gain = in ? 0.0 : 1.0;
+        for (double& frameGain : gains) frameGain = gain += in ? step : -step;
+        result = in ? FadeIn(m_rig.Context) : FadeOut(m_rig.Context);
+      } else {
+        std::int32_t peak = 0;
+        for (std::size_t i = (first - 1) * kSamplesPerBuffer; i < last * kSamplesPerBuffer; ++i)
+          peak = std::max(peak, std::abs(static_cast<std::int32_t>(doc.Samples[i])));
+        peak = std::clamp(peak, 1, 32767);
+        std::fill(gains.begin(), gains.end(), static_cast<double>(32767.0f / peak));
+        result = Normalize(m_rig.Context);
+      }
+      if (first < last) {
+        ModelDocument next = m_model.Processed(first, last, gains);
+        expectRefused = !m_model.Commit(next, first, last, last - first + 1);
+      }
+      EXPECT_EQ(result, first >= last  ? EditResult::Unchanged
+                        : expectRefused ? EditResult::Refused
+                                        : EditResult::Done);
+    }
+    Refusals += expectRefused ? 1 : 0;
+    EXPECT_EQ(m_rig.Messages.size(), messages + (expectRefused ? 1 : 0));
+  }
+
+  void Check() {
+    const ModelDocument& doc = m_model.Current;
+    ASSERT_EQ(m_rig.State.TakeLength, doc.Length());
+    ASSERT_EQ(m_rig.Document.SegmentCount[m_rig.Document.CurrentLevel], doc.Rows());
+    const std::vector<std::int16_t> samples = m_rig.ReadAll();
+    ASSERT_EQ(m_rig.ReadError, 0);
+    ASSERT_TRUE(samples == doc.Samples) << "the document differs from the model";
+    for (std::uint32_t p = 1; p <= doc.Length(); ++p) {
+      const BufferPeaks want = testing::ReferencePeaks(doc.Samples.data() + (p - 1) * kSamplesPerBuffer);
+      const BufferPeaks got = PeaksAt(m_rig.Document, m_rig.State, p);
+      ASSERT_EQ(std::tie(got.MaxLeft, got.MinLeft, got.MaxRight, got.MinRight),
+                std::tie(want.MaxLeft, want.MinLeft, want.MaxRight, want.MinRight))
+          << "peaks of buffer " << p;
+    }
+    EXPECT_EQ(m_rig.Document.SelStart, doc.SelStart);
+    EXPECT_EQ(m_rig.Document.SelEnd, doc.SelEnd);
+    EXPECT_EQ(m_rig.Document.CurrentLevel, m_model.Undos.size());
+    EXPECT_FALSE(m_rig.Document.EditBusy);
+    if (m_model.Undos.size() == kLevelCount - 1) ++Dropped;
+  }
+
+  std::mt19937 m_random;
+  testing::EditorRig m_rig;
+  Model m_model;
+};
+
+TEST(EditModel, RandomSessionsMatchAFlatModelBitForBit) {
+  int refusals = 0;
+  int atTopLevel = 0;
+  for (std::uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    EditSession session(seed);
+    session.RunSteps(250);
+    if (::testing::Test::HasFatalFailure()) return;
+    session.RunSteps(150, true);
+    if (::testing::Test::HasFatalFailure()) return;
+    refusals += session.Refusals;
+    atTopLevel += session.Dropped;
+  }
+  EXPECT_GT(refusals, 0) << "no session reached the 100-row bound";
+  EXPECT_GT(atTopLevel, 0) << "no session reached the 50-level bound";
+}
+
+}  // namespace
+}  // namespace tavrin::editor
