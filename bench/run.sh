@@ -9,4 +9,5 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/build-release/bin/capture_bench"
 "$root/bench/wav_bench.sh"
 "$root/bench/mp3_bench.sh"
+"$root/bench/edit_bench.sh"
 "$root/bench/recorder_bench.sh"

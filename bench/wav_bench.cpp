@@ -3,23 +3,18 @@
 // (sample picking). Best of 3 after one warm-up run each; the output file is
 // removed and dirty pages flushed before every run, outside the timing.
 // Usage: wav_bench <scratch folder>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench_run.h"
 #include "bench_take.h"
 #include "editor/edit_document.h"
 #include "export/wav_writer.h"
-
-extern char** environ;
 
 namespace {
 
@@ -30,30 +25,14 @@ std::int64_t FileBytes(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
 }
 
-// Seconds of the fastest timed run, or a negative value when a run failed.
-double BestOfThree(const std::string& output, const std::function<bool()>& run) {
-  double best = 1e30;
-  for (int round = 0; round < 4; ++round) {
-    ::unlink(output.c_str());
-    ::sync();
-    const auto start = std::chrono::steady_clock::now();
-    if (!run()) return -1;
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (round > 0) best = std::min(best, elapsed.count());  // round 0 warms up
-  }
-  return best;
-}
-
 bool RunSox(std::vector<std::string> args) {
   args.insert(args.begin(), {"sox", "-V1"});  // failures only: no clipping warnings
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t child = 0;
-  if (::posix_spawnp(&child, "sox", nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return bench::RunProgram(std::move(args));
+}
+
+double BestOfThree(const std::string& output, const std::function<bool()>& run) {
+  return bench::BestOf(
+      3, [&] { ::unlink(output.c_str()); }, run);
 }
 
 struct Comparison {

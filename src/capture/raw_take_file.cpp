@@ -95,13 +95,6 @@ int RawTakeFile::CopyFrom(const RawTakeFile& source, std::int64_t sourcePosition
   return 0;
 }
 
-int RawTakeFile::Reserve(std::int64_t position, std::int64_t bytes) {
-  if (m_fd < 0) return EBADF;
-  if (bytes <= 0) return 0;
-  const int error = ::posix_fallocate(m_fd, position, bytes);
-  return error == ENOSPC || error == EDQUOT ? error : 0;
-}
-
 int RawTakeFile::Seek(std::int64_t position) {
   if (m_fd < 0) return EBADF;
   return ::lseek(m_fd, position, SEEK_SET) < 0 ? errno : 0;

@@ -33,10 +33,6 @@ public:
   // inside the kernel where it can. Returns 0, errno, or EIO when the source ends first.
   int CopyFrom(const RawTakeFile& source, std::int64_t sourcePosition, std::int64_t position,
                std::int64_t bytes);
-  // Allocates disk space for position..position+bytes so that writes there
-  // cannot run out of it. Returns 0 (also where the file system cannot
-  // reserve space) or the errno of a full disk or quota.
-  int Reserve(std::int64_t position, std::int64_t bytes);
   int Seek(std::int64_t position);
   std::int64_t Position() const;
   std::int64_t Size() const;

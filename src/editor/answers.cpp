@@ -22,6 +22,13 @@ std::string_view WithoutPlus(std::string_view text) {
   return !text.empty() && text.front() == '+' ? text.substr(1) : text;
 }
 
+// "'<text>' is not a valid <kind> value", the number conversion's own words.
+std::string NotValid(std::string_view text, std::string_view kind) {
+  std::string message = "'";
+  message.append(text).append("' is not a valid ").append(kind).append(" value");
+  return message;
+}
+
 }  // namespace
 
 AmplifyAnswer ParseAmplifyAnswer(std::string_view raw) {
@@ -34,7 +41,7 @@ AmplifyAnswer ParseAmplifyAnswer(std::string_view raw) {
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
       (digits.size() != text.size() && digits.front() == '-')) {
     answer.Action = AnswerAction::Invalid;
-    answer.Message = "'" + std::string(raw) + "' is not a valid integer value";
+    answer.Message = NotValid(raw, "integer");
     return answer;
   }
   if (percent == 0 || percent == 100) return answer;
@@ -62,7 +69,7 @@ SilenceAnswer ParseSilenceAnswer(std::string_view raw, std::uint32_t documentLen
   const double single = static_cast<double>(static_cast<float>(seconds));
   if (!whole || !std::isfinite(single)) {
     answer.Action = AnswerAction::Invalid;
-    answer.Message = "'" + std::string(raw) + "' is not a valid floating point value";
+    answer.Message = NotValid(raw, "floating point");
     return answer;
   }
   if (single < 0) {

@@ -18,8 +18,6 @@ constexpr std::size_t kLanes = 8;  // even lanes carry left samples, odd lanes r
 }  // namespace
 
 BufferPeaks MeasurePeaks(const std::uint8_t* buffer) {
-  std::int16_t samples[kSamplesPerBuffer];
-  std::memcpy(samples, buffer, sizeof samples);
   // Lane-wise extremes first (the compiler turns this into vector min/max),
   // then the lanes of each channel.
   std::int16_t high[kLanes];
@@ -28,16 +26,20 @@ BufferPeaks MeasurePeaks(const std::uint8_t* buffer) {
     high[lane] = lane % 2 == 0 ? -32767 : -32768;
     low[lane] = 32767;
   }
+  std::int16_t group[kLanes];
   std::size_t i = 0;
   for (; i + kLanes <= kSamplesPerBuffer; i += kLanes) {
+    std::memcpy(group, buffer + 2 * i, sizeof group);
     for (std::size_t lane = 0; lane < kLanes; ++lane) {
-      high[lane] = std::max(high[lane], samples[i + lane]);
-      low[lane] = std::min(low[lane], samples[i + lane]);
+      high[lane] = std::max(high[lane], group[lane]);
+      low[lane] = std::min(low[lane], group[lane]);
     }
   }
-  for (std::size_t lane = 0; i + lane < kSamplesPerBuffer; ++lane) {
-    high[lane] = std::max(high[lane], samples[i + lane]);
-    low[lane] = std::min(low[lane], samples[i + lane]);
+  const std::size_t rest = kSamplesPerBuffer - i;  // a whole number of frames
+  std::memcpy(group, buffer + 2 * i, rest * 2);
+  for (std::size_t lane = 0; lane < rest; ++lane) {
+    high[lane] = std::max(high[lane], group[lane]);
+    low[lane] = std::min(low[lane], group[lane]);
   }
   BufferPeaks peaks{high[0], low[0], high[1], low[1]};
   for (std::size_t lane = 2; lane < kLanes; lane += 2) {

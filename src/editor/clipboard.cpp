@@ -22,47 +22,38 @@ float Percent(std::uint64_t done, std::uint64_t span) {
              : 0.0f;
 }
 
-std::uint32_t HeldBuffers(const EditDocument& document, std::uint32_t first, std::uint32_t last) {
-  std::uint32_t buffers = 0;
-  for (const DocumentRun& run : DocumentRuns(document, first, last)) buffers += run.Buffers;
-  return buffers;
-}
-
+// The audio goes to the clipboard file by in-kernel copies; its peaks come
+// from the tables the view draws them from, the same values as measuring the
+// audio, which is bit for bit its source's.
 EditResult CopySelection(EditContext& context) {
   EditDocument& document = context.Document;
   const std::uint32_t first = document.SelStart;
   const std::uint32_t last = document.SelEnd;
-  const std::uint32_t buffers = HeldBuffers(document, first, last);
-  // Space for the whole copy first, so that a full disk leaves the clipboard as it was.
-  if (const int error = document.ClipStream.Reserve(
-          0, static_cast<std::int64_t>(buffers) * capture::kBufferBytes)) {
-    return Fail(context, error);
-  }
+  constexpr std::uint32_t kChunk = capture::kRingBuffers;
   std::vector<BufferPeaks> peaks;
-  peaks.reserve(buffers);
-  DocumentReader reader(context, first, last);
-  const std::uint8_t* chunk = nullptr;
-  std::uint32_t position = 0;
-  std::uint32_t count = 0;
   int error = 0;
-  while (error == 0 && reader.NextChunk(chunk, position, count)) {
-    error =
-        document.ClipStream.WriteAt(static_cast<std::int64_t>(peaks.size()) * capture::kBufferBytes,
-                                    chunk, std::size_t{count} * capture::kBufferBytes);
-    for (std::uint32_t i = 0; i < count && error == 0; ++i) {
-      peaks.push_back(MeasurePeaks(chunk + std::size_t{i} * capture::kBufferBytes));
-      document.OperationProgress = Percent(position + i - first, last - first);
-      context.Pump();
+  for (const DocumentRun& run : DocumentRuns(document, first, last)) {
+    const capture::RawTakeFile& source = SourceStream(document, context.State, run.FromTake);
+    for (std::uint32_t done = 0; done < run.Buffers && error == 0;) {
+      const std::uint32_t count = std::min(kChunk, run.Buffers - done);
+      error = document.ClipStream.CopyFrom(
+          source, run.ByteOffset() + std::int64_t{done} * capture::kBufferBytes,
+          static_cast<std::int64_t>(peaks.size()) * capture::kBufferBytes,
+          std::int64_t{count} * capture::kBufferBytes);
+      for (std::uint32_t i = 0; i < count && error == 0; ++i, ++done) {
+        peaks.push_back(RunPeaks(document, context.State, run, done));
+        document.OperationProgress = Percent(run.First + done - first, last - first);
+        context.Pump();
+      }
     }
   }
-  if (error == 0) error = reader.Error();
   if (error != 0) {
     // The clipboard may hold part of this copy over the last one: it is empty now.
     document.ClipLength = 0;
     document.ClipPeaks.clear();
     return Fail(context, error);
   }
-  document.ClipLength = buffers;
+  document.ClipLength = static_cast<std::uint32_t>(peaks.size());
   document.ClipPeaks = std::move(peaks);
   return EditResult::Done;
 }

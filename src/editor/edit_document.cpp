@@ -111,19 +111,21 @@ int ReadBuffer(const EditDocument& document, const capture::RecorderState& state
 BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,
                     std::uint32_t position) {
   const SourceLocation location = Locate(document, position);
-  BufferPeaks peaks;
-  if (!location.Found) return peaks;
-  const std::size_t index = location.SourceBuffer;
-  if (location.FromTake) {
-    if (index < state.PeakMaxLeft.size()) {
-      peaks = {state.PeakMaxLeft[index], state.PeakMinLeft[index], state.PeakMaxRight[index],
-               state.PeakMinRight[index]};
-    }
-  } else if (index < document.WorkPeakMaxLeft.size()) {
-    peaks = {document.WorkPeakMaxLeft[index], document.WorkPeakMinLeft[index],
-             document.WorkPeakMaxRight[index], document.WorkPeakMinRight[index]};
+  if (!location.Found) return {};
+  return RunPeaks(document, state, {position, 1, location.FromTake, location.SourceBuffer}, 0);
+}
+
+BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState& state,
+                     const DocumentRun& run, std::uint32_t index) {
+  const std::size_t buffer = std::size_t{run.SourceBuffer} + index;
+  if (run.FromTake) {
+    if (buffer >= state.PeakMaxLeft.size()) return {};
+    return {state.PeakMaxLeft[buffer], state.PeakMinLeft[buffer], state.PeakMaxRight[buffer],
+            state.PeakMinRight[buffer]};
   }
-  return peaks;
+  if (buffer >= document.WorkPeakMaxLeft.size()) return {};
+  return {document.WorkPeakMaxLeft[buffer], document.WorkPeakMinLeft[buffer],
+          document.WorkPeakMaxRight[buffer], document.WorkPeakMinRight[buffer]};
 }
 
 std::string PositionText(std::uint32_t buffers) {

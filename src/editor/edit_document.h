@@ -134,6 +134,9 @@ int ReadBuffer(const EditDocument& document, const capture::RecorderState& state
                std::uint32_t position, std::uint8_t* out);
 BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,
                     std::uint32_t position);
+// The peaks of buffer `index` (0-based) of a run, from its source's table.
+BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState& state,
+                     const DocumentRun& run, std::uint32_t index);
 
 // hh:mm:ss.t for a count of buffers (tenths of a second).
 std::string PositionText(std::uint32_t buffers);

@@ -69,18 +69,6 @@ void ScaleBuffer(EditDocument& document, Kind kind, const std::int16_t* in, std:
   ScaleFrames(in, out, capture::kFramesPerBuffer, gain);
 }
 
-void PeaksOf(const EditDocument& document, const capture::RecorderState& state,
-             const DocumentRun& run, std::uint32_t i, BufferPeaks& peaks) {
-  const std::size_t index = std::size_t{run.SourceBuffer} + i;
-  if (run.FromTake && index < state.PeakMaxLeft.size()) {
-    peaks = {state.PeakMaxLeft[index], state.PeakMinLeft[index], state.PeakMaxRight[index],
-             state.PeakMinRight[index]};
-  } else if (!run.FromTake && index < document.WorkPeakMaxLeft.size()) {
-    peaks = {document.WorkPeakMaxLeft[index], document.WorkPeakMinLeft[index],
-             document.WorkPeakMaxRight[index], document.WorkPeakMinRight[index]};
-  }
-}
-
 }  // namespace
 
 std::int16_t ScaleSample(std::int16_t sample, double gain) {
@@ -122,8 +110,7 @@ float SelectionPeakFactor(EditDocument& document, const capture::RecorderState& 
   // peaks before them, so the runs are all there is to scan.
   for (const DocumentRun& run : DocumentRuns(document, document.SelStart, document.SelEnd)) {
     for (std::uint32_t i = 0; i < run.Buffers; ++i) {
-      BufferPeaks peaks;
-      PeaksOf(document, state, run, i, peaks);
+      const BufferPeaks peaks = RunPeaks(document, state, run, i);
       maxLeft = std::max<std::int32_t>(maxLeft, peaks.MaxLeft);
       minLeft = std::min<std::int32_t>(minLeft, peaks.MinLeft);
       maxRight = std::max<std::int32_t>(maxRight, peaks.MaxRight);

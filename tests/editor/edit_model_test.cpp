@@ -96,7 +96,8 @@ public:
     std::size_t frame = 0;
     for (std::uint32_t p = first; p <= last; ++p) {
       next.Sources[p - 1] = {false, WorkBuffers + p - first + 1};
-      for (std::size_t i = (p - 1) * kSamplesPerBuffer; i < p * kSamplesPerBuffer; i += 2, ++frame) {
+      for (std::size_t i = (p - 1) * kSamplesPerBuffer; i < p * kSamplesPerBuffer;
+           i += 2, ++frame) {
         next.Samples[i] = Scaled(next.Samples[i], frameGains[frame]);
         next.Samples[i + 1] = Scaled(next.Samples[i + 1], frameGains[frame]);
       }
@@ -133,7 +134,8 @@ private:
 class EditSession {
 public:
   explicit EditSession(std::uint32_t seed)
-      : m_random(seed), m_rig("model" + std::to_string(seed), testing::GeneratedTake(60, seed)),
+      : m_random(seed),
+        m_rig("model" + std::to_string(seed), testing::GeneratedTake(60, seed)),
         m_model(testing::GeneratedTake(60, seed)) {}
 
   // Any operation; or, to reach the row bound, short effects and pastes only.
@@ -172,10 +174,12 @@ private:
     const std::size_t messages = m_rig.Messages.size();
     bool expectRefused = false;
     if (operation < 10) {
-      EXPECT_EQ(Undo(m_rig.Context), m_model.Undos.empty() ? EditResult::Unchanged : EditResult::Done);
+      EXPECT_EQ(Undo(m_rig.Context),
+                m_model.Undos.empty() ? EditResult::Unchanged : EditResult::Done);
       m_model.Undo();
     } else if (operation < 18) {
-      EXPECT_EQ(Redo(m_rig.Context), m_model.Redos.empty() ? EditResult::Unchanged : EditResult::Done);
+      EXPECT_EQ(Redo(m_rig.Context),
+                m_model.Redos.empty() ? EditResult::Unchanged : EditResult::Done);
       m_model.Redo();
     } else if (operation < 32) {
       Select(doc.Length() > 150 ? 40 : 8);
@@ -195,7 +199,7 @@ private:
         next.SelStart = next.SelEnd = 1;
         expectRefused = !m_model.Commit(next, doc.SelStart, doc.SelEnd, 0);
       }
-      EXPECT_EQ(result, !selected ? EditResult::Unchanged
+      EXPECT_EQ(result, !selected       ? EditResult::Unchanged
                         : expectRefused ? EditResult::Refused
                                         : EditResult::Done);
     } else if (operation < 50) {
@@ -211,8 +215,8 @@ private:
       next.SelStart = after + 1;
       next.SelEnd = after + 1 + static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer);
       const std::uint32_t at = std::max<std::uint32_t>(after, 1);
-      expectRefused =
-          !m_model.Commit(next, at, at, static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer));
+      expectRefused = !m_model.Commit(next, at, at,
+                                      static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer));
       EXPECT_EQ(Insert(m_rig.Context, silence ? "silence" : "PASTE"),
                 expectRefused ? EditResult::Refused : EditResult::Done);
     } else {
@@ -245,7 +249,7 @@ private:
         ModelDocument next = m_model.Processed(first, last, gains);
         expectRefused = !m_model.Commit(next, first, last, last - first + 1);
       }
-      EXPECT_EQ(result, first >= last  ? EditResult::Unchanged
+      EXPECT_EQ(result, first >= last   ? EditResult::Unchanged
                         : expectRefused ? EditResult::Refused
                                         : EditResult::Done);
     }
@@ -261,7 +265,8 @@ private:
     ASSERT_EQ(m_rig.ReadError, 0);
     ASSERT_TRUE(samples == doc.Samples) << "the document differs from the model";
     for (std::uint32_t p = 1; p <= doc.Length(); ++p) {
-      const BufferPeaks want = testing::ReferencePeaks(doc.Samples.data() + (p - 1) * kSamplesPerBuffer);
+      const BufferPeaks want =
+          testing::ReferencePeaks(doc.Samples.data() + (p - 1) * kSamplesPerBuffer);
       const BufferPeaks got = PeaksAt(m_rig.Document, m_rig.State, p);
       ASSERT_EQ(std::tie(got.MaxLeft, got.MinLeft, got.MaxRight, got.MinRight),
                 std::tie(want.MaxLeft, want.MinLeft, want.MaxRight, want.MinRight))

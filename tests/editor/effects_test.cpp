@@ -108,7 +108,8 @@ TEST(Answers, SilenceIsReadInSinglePrecisionAndRoundedToBuffers) {
   EXPECT_EQ(ParseSilenceAnswer("1.5", 0).Buffers, 15);
   EXPECT_EQ(ParseSilenceAnswer("0.35", 0).Buffers, 3);  // 0.35 is a little less in single precision
   EXPECT_EQ(ParseSilenceAnswer("36000", 0).Buffers, 360000);
-  EXPECT_EQ(ParseSilenceAnswer("36000", 1).Message, "The sound can not be made longer than 10 hours.");
+  EXPECT_EQ(ParseSilenceAnswer("36000", 1).Message,
+            "The sound can not be made longer than 10 hours.");
   EXPECT_EQ(ParseSilenceAnswer("-1", 0).Message, "The length of silence can not be negative.");
   for (const char* bad : {"nan", "inf", "1e40", "two", "1,5"}) {
     const SilenceAnswer answer = ParseSilenceAnswer(bad, 0);
