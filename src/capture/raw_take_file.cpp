@@ -31,11 +31,11 @@ void RawTakeFile::Close() {
   m_fd = -1;
 }
 
-int RawTakeFile::Write(const void* data, std::size_t bytes) {
-  if (m_fd < 0) return EBADF;
+int WriteAll(int fd, const void* data, std::size_t bytes, std::int64_t position) {
   const char* cursor = static_cast<const char*>(data);
   while (bytes > 0) {
-    ssize_t written = ::write(m_fd, cursor, bytes);
+    const ssize_t written =
+        position < 0 ? ::write(fd, cursor, bytes) : ::pwrite(fd, cursor, bytes, position);
     if (written < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -43,25 +43,17 @@ int RawTakeFile::Write(const void* data, std::size_t bytes) {
     if (written == 0) return ENOSPC;
     cursor += written;
     bytes -= static_cast<std::size_t>(written);
+    if (position >= 0) position += written;
   }
   return 0;
 }
 
+int RawTakeFile::Write(const void* data, std::size_t bytes) {
+  return m_fd < 0 ? EBADF : WriteAll(m_fd, data, bytes);
+}
+
 int RawTakeFile::WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
-  if (m_fd < 0) return EBADF;
-  const char* cursor = static_cast<const char*>(data);
-  while (bytes > 0) {
-    const ssize_t written = ::pwrite(m_fd, cursor, bytes, position);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return ENOSPC;
-    cursor += written;
-    bytes -= static_cast<std::size_t>(written);
-    position += written;
-  }
-  return 0;
+  return m_fd < 0 ? EBADF : WriteAll(m_fd, data, bytes, position);
 }
 
 int RawTakeFile::CopyFrom(const RawTakeFile& source, std::int64_t sourcePosition,

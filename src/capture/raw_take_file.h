@@ -8,6 +8,11 @@
 
 namespace tavrin::capture {
 
+// Writes all of `bytes` to `fd`, at `position`, or at the file's current
+// position when `position` is negative. Returns 0 or errno (ENOSPC when the
+// file takes nothing more).
+int WriteAll(int fd, const void* data, std::size_t bytes, std::int64_t position = -1);
+
 class RawTakeFile {
 public:
   RawTakeFile() = default;

@@ -182,22 +182,26 @@ EditResult Process(EditContext& context, std::string_view kindText) {
   return EditResult::Done;
 }
 
-EditResult FadeIn(EditContext& context) {
+namespace {
+
+// A linear ramp over every frame of the selection, from `startGain`.
+EditResult Fade(EditContext& context, std::string_view kind, double startGain) {
   EditDocument& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   document.FadeStep = 1.0 / (static_cast<double>(document.SelEnd - document.SelStart + 1) *
                              capture::kFramesPerBuffer);
-  document.FadeGain = 0.0;
-  return Process(context, "FadeIn");
+  document.FadeGain = startGain;
+  return Process(context, kind);
+}
+
+}  // namespace
+
+EditResult FadeIn(EditContext& context) {
+  return Fade(context, "FadeIn", 0.0);
 }
 
 EditResult FadeOut(EditContext& context) {
-  EditDocument& document = context.Document;
-  if (document.EditBusy) return EditResult::Busy;
-  document.FadeStep = 1.0 / (static_cast<double>(document.SelEnd - document.SelStart + 1) *
-                             capture::kFramesPerBuffer);
-  document.FadeGain = 1.0;
-  return Process(context, "FadeOut");
+  return Fade(context, "FadeOut", 1.0);
 }
 
 EditResult Normalize(EditContext& context) {

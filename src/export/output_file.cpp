@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "capture/raw_take_file.h"
+
 namespace tavrin::exporter {
 
 namespace {
@@ -37,35 +39,13 @@ int OutputFile::Create(const std::string& path, const ExportContext& context) {
 }
 
 int OutputFile::Append(const void* data, std::size_t bytes) {
-  const auto* cursor = static_cast<const std::uint8_t*>(data);
-  while (bytes > 0) {
-    const ssize_t written = ::write(m_fd, cursor, bytes);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return ENOSPC;
-    cursor += written;
-    bytes -= static_cast<std::size_t>(written);
-    m_length += static_cast<std::uint64_t>(written);
-  }
-  return 0;
+  const int error = capture::WriteAll(m_fd, data, bytes);
+  if (error == 0) m_length += bytes;
+  return error;
 }
 
 int OutputFile::WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
-  const auto* cursor = static_cast<const std::uint8_t*>(data);
-  while (bytes > 0) {
-    const ssize_t written = ::pwrite(m_fd, cursor, bytes, static_cast<off_t>(position));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return ENOSPC;
-    cursor += written;
-    bytes -= static_cast<std::size_t>(written);
-    position += written;
-  }
-  return 0;
+  return capture::WriteAll(m_fd, data, bytes, position);
 }
 
 int OutputFile::Close() {
