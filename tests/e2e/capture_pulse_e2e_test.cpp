@@ -2,6 +2,8 @@
 // 1 kHz tone into a null sink whose monitor is the default source; the engine
 // records about 3 s polled from a 100 ms timer, and the take must hold the
 // tone whole, at its level, with no gap.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,7 +21,7 @@ namespace {
 TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   RecorderState state;
   state.AllocateCaptureMemory();
-  const std::string folder = ::testing::TempDir() + "tavrin-pulse-capture";
+  const std::string folder = ::testing::TempDir() + "tavrin-pulse-capture-" + std::to_string(::getpid());
   std::filesystem::create_directories(folder);
   state.RawPath = folder + "/Tavrin.raw";
   platform::PulseWaveIn device;

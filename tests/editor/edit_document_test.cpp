@@ -1,6 +1,7 @@
 #include "editor/edit_document.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -60,7 +61,8 @@ TEST(SegmentTable, RefusesMoreRowsOrLevelsThanItHolds) {
 }
 
 TEST(Reading, BuffersComeFromTheTakeOrTheWorkFileByRow) {
-  const fs::path folder = fs::temp_directory_path() / "tavrin-edit-document";
+  const fs::path folder =
+      fs::temp_directory_path() / ("tavrin-edit-document-" + std::to_string(::getpid()));
   fs::create_directories(folder);
   auto writeFile = [&](const fs::path& path, int buffers, std::uint8_t base) {
     std::ofstream out(path, std::ios::binary);

@@ -23,8 +23,9 @@ struct Where {
   bool operator==(const Where&) const = default;
 };
 
+// A document is where each of its buffers lives; the audio is in the two
+// sources, the take and the append-only work file, as in the real thing.
 struct ModelDocument {
-  std::vector<std::int16_t> Samples;
   std::vector<Where> Sources;  // one per document buffer
   std::uint32_t SelStart = 1;
   std::uint32_t SelEnd = 1;
@@ -53,17 +54,29 @@ std::int16_t Scaled(std::int16_t sample, double gain) {
 
 class Model {
 public:
-  explicit Model(const std::vector<std::int16_t>& take) {
-    Current.Samples = take;
-    for (std::uint32_t b = 1; b <= take.size() / kSamplesPerBuffer; ++b)
+  explicit Model(std::vector<std::int16_t> take) : m_take(std::move(take)) {
+    for (std::uint32_t b = 1; b <= m_take.size() / kSamplesPerBuffer; ++b)
       Current.Sources.push_back({true, b});
   }
 
-  // Applies `next` as one operation, or reports that it needs more rows than a level has.
+  const std::int16_t* Buffer(std::uint32_t position) const {
+    const Where& where = Current.Sources[position - 1];
+    return (where.FromTake ? m_take : m_work).data() + (where.Buffer - 1) * kSamplesPerBuffer;
+  }
+  // The samples of document buffers first..last.
+  std::vector<std::int16_t> Samples(std::uint32_t first, std::uint32_t last) const {
+    std::vector<std::int16_t> samples;
+    for (std::uint32_t p = first; p <= last; ++p)
+      samples.insert(samples.end(), Buffer(p), Buffer(p) + kSamplesPerBuffer);
+    return samples;
+  }
+
+  // Applies `next`, whose new buffers are `appended` at the end of the work
+  // file, as one operation; or reports that it needs more rows than a level has.
   bool Commit(ModelDocument next, std::uint32_t actedStart, std::uint32_t actedEnd,
-              std::uint32_t appended) {
+              const std::vector<std::int16_t>& appended) {
     if (next.Rows() > kRowCount) return false;
-    WorkBuffers += appended;
+    m_work.insert(m_work.end(), appended.begin(), appended.end());
     Step step{Current, next};
     step.Before.SelStart = actedStart;
     step.Before.SelEnd = actedEnd;
@@ -89,37 +102,34 @@ public:
     Clamp();
   }
 
-  // Buffers first..last replaced: by processed copies appended to the work file.
+  // Buffers first..last pointed at their processed copies, which `processed` receives.
   ModelDocument Processed(std::uint32_t first, std::uint32_t last,
-                          const std::vector<double>& frameGains) const {
+                          const std::vector<double>& frameGains,
+                          std::vector<std::int16_t>& processed) const {
     ModelDocument next = Current;
-    std::size_t frame = 0;
-    for (std::uint32_t p = first; p <= last; ++p) {
-      next.Sources[p - 1] = {false, WorkBuffers + p - first + 1};
-      for (std::size_t i = (p - 1) * kSamplesPerBuffer; i < p * kSamplesPerBuffer;
-           i += 2, ++frame) {
-        next.Samples[i] = Scaled(next.Samples[i], frameGains[frame]);
-        next.Samples[i + 1] = Scaled(next.Samples[i + 1], frameGains[frame]);
-      }
-    }
+    processed = Samples(first, last);
+    for (std::size_t i = 0; i < processed.size(); ++i)
+      processed[i] = Scaled(processed[i], frameGains[i / 2]);
+    for (std::uint32_t p = first; p <= last; ++p)
+      next.Sources[p - 1] = {false, WorkBuffers() + p - first + 1};
     return next;
   }
 
-  // `samples` inserted after buffer `after`, appended to the work file.
-  ModelDocument Inserted(std::uint32_t after, const std::vector<std::int16_t>& samples) const {
+  // `buffers` new work-file buffers inserted after buffer `after`.
+  ModelDocument Inserted(std::uint32_t after, std::uint32_t buffers) const {
     ModelDocument next = Current;
-    const std::uint32_t buffers = static_cast<std::uint32_t>(samples.size() / kSamplesPerBuffer);
-    next.Samples.insert(next.Samples.begin() + after * kSamplesPerBuffer, samples.begin(),
-                        samples.end());
     std::vector<Where> sources;
-    for (std::uint32_t k = 1; k <= buffers; ++k) sources.push_back({false, WorkBuffers + k});
+    for (std::uint32_t k = 1; k <= buffers; ++k) sources.push_back({false, WorkBuffers() + k});
     next.Sources.insert(next.Sources.begin() + after, sources.begin(), sources.end());
     return next;
   }
 
+  std::uint32_t WorkBuffers() const {
+    return static_cast<std::uint32_t>(m_work.size() / kSamplesPerBuffer);
+  }
+
   ModelDocument Current;
   std::vector<std::int16_t> Clip;
-  std::uint32_t WorkBuffers = 0;
   std::vector<Step> Undos;
   std::vector<Step> Redos;
 
@@ -129,6 +139,9 @@ private:
     Current.SelStart = std::clamp<std::uint32_t>(Current.SelStart, 1, last);
     Current.SelEnd = std::clamp<std::uint32_t>(Current.SelEnd, Current.SelStart, last);
   }
+
+  std::vector<std::int16_t> m_take;
+  std::vector<std::int16_t> m_work;
 };
 
 class EditSession {
@@ -184,20 +197,15 @@ private:
     } else if (operation < 32) {
       Select(doc.Length() > 150 ? 40 : 8);
       const bool selected = doc.SelStart < doc.SelEnd;
-      if (selected) {
-        m_model.Clip.assign(doc.Samples.begin() + (doc.SelStart - 1) * kSamplesPerBuffer,
-                            doc.Samples.begin() + doc.SelEnd * kSamplesPerBuffer);
-      }
+      if (selected) m_model.Clip = m_model.Samples(doc.SelStart, doc.SelEnd);
       const bool cut = operation >= 25;
       const EditResult result = cut ? Cut(m_rig.Context) : Copy(m_rig.Context);
       if (cut && selected) {
         ModelDocument next = doc;
-        next.Samples.erase(next.Samples.begin() + (doc.SelStart - 1) * kSamplesPerBuffer,
-                           next.Samples.begin() + doc.SelEnd * kSamplesPerBuffer);
         next.Sources.erase(next.Sources.begin() + doc.SelStart - 1,
                            next.Sources.begin() + doc.SelEnd);
         next.SelStart = next.SelEnd = 1;
-        expectRefused = !m_model.Commit(next, doc.SelStart, doc.SelEnd, 0);
+        expectRefused = !m_model.Commit(next, doc.SelStart, doc.SelEnd, {});
       }
       EXPECT_EQ(result, !selected       ? EditResult::Unchanged
                         : expectRefused ? EditResult::Refused
@@ -211,12 +219,12 @@ private:
         audio.assign(m_rig.Document.SilenceLength * kSamplesPerBuffer, 0);
       }
       const std::uint32_t after = std::min(m_rig.Document.CursorPos, doc.Length());
-      ModelDocument next = m_model.Inserted(after, audio);
+      ModelDocument next =
+          m_model.Inserted(after, static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer));
       next.SelStart = after + 1;
       next.SelEnd = after + 1 + static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer);
       const std::uint32_t at = std::max<std::uint32_t>(after, 1);
-      expectRefused = !m_model.Commit(next, at, at,
-                                      static_cast<std::uint32_t>(audio.size() / kSamplesPerBuffer));
+      expectRefused = !m_model.Commit(next, at, at, audio);
       EXPECT_EQ(Insert(m_rig.Context, silence ? "silence" : "PASTE"),
                 expectRefused ? EditResult::Refused : EditResult::Done);
     } else {
@@ -239,15 +247,16 @@ private:
         result = in ? FadeIn(m_rig.Context) : FadeOut(m_rig.Context);
       } else {
         std::int32_t peak = 0;
-        for (std::size_t i = (first - 1) * kSamplesPerBuffer; i < last * kSamplesPerBuffer; ++i)
-          peak = std::max(peak, std::abs(static_cast<std::int32_t>(doc.Samples[i])));
+        for (const std::int16_t sample : m_model.Samples(first, last))
+          peak = std::max(peak, std::abs(static_cast<std::int32_t>(sample)));
         peak = std::clamp(peak, 1, 32767);
         std::fill(gains.begin(), gains.end(), static_cast<double>(32767.0f / peak));
         result = Normalize(m_rig.Context);
       }
       if (first < last) {
-        ModelDocument next = m_model.Processed(first, last, gains);
-        expectRefused = !m_model.Commit(next, first, last, last - first + 1);
+        std::vector<std::int16_t> processed;
+        ModelDocument next = m_model.Processed(first, last, gains, processed);
+        expectRefused = !m_model.Commit(next, first, last, processed);
       }
       EXPECT_EQ(result, first >= last   ? EditResult::Unchanged
                         : expectRefused ? EditResult::Refused
@@ -263,10 +272,12 @@ private:
     ASSERT_EQ(m_rig.Document.SegmentCount[m_rig.Document.CurrentLevel], doc.Rows());
     const std::vector<std::int16_t> samples = m_rig.ReadAll();
     ASSERT_EQ(m_rig.ReadError, 0);
-    ASSERT_TRUE(samples == doc.Samples) << "the document differs from the model";
+    ASSERT_EQ(samples.size(), doc.Length() * kSamplesPerBuffer);
     for (std::uint32_t p = 1; p <= doc.Length(); ++p) {
-      const BufferPeaks want =
-          testing::ReferencePeaks(doc.Samples.data() + (p - 1) * kSamplesPerBuffer);
+      ASSERT_TRUE(std::equal(m_model.Buffer(p), m_model.Buffer(p) + kSamplesPerBuffer,
+                             samples.begin() + (p - 1) * kSamplesPerBuffer))
+          << "buffer " << p << " differs from the model";
+      const BufferPeaks want = testing::ReferencePeaks(m_model.Buffer(p));
       const BufferPeaks got = PeaksAt(m_rig.Document, m_rig.State, p);
       ASSERT_EQ(std::tie(got.MaxLeft, got.MinLeft, got.MaxRight, got.MinRight),
                 std::tie(want.MaxLeft, want.MinLeft, want.MaxRight, want.MinRight))

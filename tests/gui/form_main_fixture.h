@@ -2,6 +2,8 @@
 // A recorder window on simulated devices in a private folder, with its
 // message boxes answered by the test and its timers driven by hand.
 
+#include <unistd.h>
+
 #include <QFileDialog>
 #include <QtTest/QtTest>
 #include <filesystem>
@@ -31,7 +33,8 @@ public:
 
 struct MainWindowRig {
   explicit MainWindowRig(const std::string& name) {
-    Root = std::filesystem::temp_directory_path() / ("tavrin-gui-" + name);
+    Root = std::filesystem::temp_directory_path() /
+           ("tavrin-gui-" + std::to_string(::getpid()) + "-" + name);
     std::filesystem::remove_all(Root);
     std::filesystem::create_directories(Root / "bin");
     std::filesystem::create_directories(Root / "appdata");

@@ -1,5 +1,7 @@
 // The real recorder window on a private PulseAudio daemon playing a 1 kHz
 // tone: Record, about 3 s, Stop; the raw take must hold the tone.
+#include <unistd.h>
+
 #include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
@@ -36,7 +38,7 @@ private slots:
 };
 
 void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
-  const fs::path root = fs::temp_directory_path() / "tavrin-gui-pulse";
+  const fs::path root = fs::temp_directory_path() / ("tavrin-gui-pulse-" + std::to_string(::getpid()));
   fs::remove_all(root);
   fs::create_directories(root / "bin");
   capture::RecorderState state;
