@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "export/form_progress.h"
@@ -73,12 +74,56 @@ void SaveFlow::SaveTake(bool& saveRequested) {
   editor::BuildLevelZero(document, takeLength, state.FinishedRecordedBuffers,
                          state.FinishedLoopWrapped);
   if (!ChooseFile(saveRequested)) return;
+  if (WavTooLarge()) return;
+  RunSave();
+}
+
+bool SaveFlow::WavTooLarge() {
   const settings::Settings& stored = *m_services.Settings;
-  if (stored.SaveWav && EstimateWavSize(m_job, stored) >= kWavSizeLimit) {
-    m_services.ShowMessage("File size is more 4GB!");
+  if (!stored.SaveWav || EstimateWavSize(m_job, stored) < kWavSizeLimit) return false;
+  m_services.ShowMessage("File size is more 4GB!");
+  return true;
+}
+
+void SaveFlow::SaveAllAs() {
+  SaveDocument(true);
+}
+
+void SaveFlow::SaveSelectionAs() {
+  SaveDocument(false);
+}
+
+void SaveFlow::SaveDocument(bool all) {
+  editor::EditDocument& document = *m_services.Document;
+  const std::uint32_t length = m_services.State->TakeLength;
+  if (m_saving || document.EditBusy) return;
+  m_savingAll = all;
+  if (all) {
+    m_job.SaveFirst = 1;
+    m_job.SaveLast = length;
+  } else {
+    if (document.SelStart == document.SelEnd) {
+      m_services.ShowMessage("Please Select Waveform!");
+      return;
+    }
+    m_job.SaveFirst = document.SelStart;
+    // A selection left one past the end by a paste at the end saves what exists.
+    m_job.SaveLast = std::min(document.SelEnd, length);
+  }
+  if (WavTooLarge()) return;
+  bool changeRequested = false;
+  if (!ChooseFile(changeRequested)) {
+    if (changeRequested) {
+      SaveAllPending = all;
+      SaveSelectionPending = !all;
+    }
     return;
   }
+  if (m_services.StopPlayback) m_services.StopPlayback();
+  // No edit may change the document while the writer reads it.
+  document.EditBusy = true;
   RunSave();
+  document.EditBusy = false;
 }
 
 bool SaveFlow::ChooseFile(bool& saveRequested) {

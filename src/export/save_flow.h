@@ -45,6 +45,8 @@ public:
     std::function<void()> ProcessMessages;
     // Shows the file dialog modally; tests answer it instead. True = accepted.
     std::function<bool(QFileDialog&)> ExecFileDialog;
+    // The editor's: stops playback before a save starts writing.
+    std::function<void()> StopPlayback;
   };
 
   explicit SaveFlow(Services services);
@@ -52,17 +54,27 @@ public:
   // The recorder's save of the whole take, oldest audio first. Sets
   // `saveRequested` when the user changed the settings from the file dialog.
   void SaveTake(bool& saveRequested);
+  // The editor's saves of the whole document and of its selection. A change of
+  // the save settings from the file dialog sets SaveAllPending or
+  // SaveSelectionPending, for the editor's status timer to start it again.
+  void SaveAllAs();
+  void SaveSelectionAs();
+  bool SaveAllPending = false;
+  bool SaveSelectionPending = false;
   bool Saving() const { return m_saving; }
   SaveJob& Job() { return m_job; }
   const editor::EditDocument& Document() const { return *m_services.Document; }
 
 private:
   bool ChooseFile(bool& saveRequested);
+  void SaveDocument(bool all);
+  bool WavTooLarge();
   WriteResult RunSave();
 
   Services m_services;
   SaveJob m_job;
   bool m_saving = false;
+  bool m_savingAll = false;
 };
 
 }  // namespace tavrin::exporter

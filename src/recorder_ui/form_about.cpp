@@ -26,4 +26,12 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
   setFixedSize(260, 130);
 }
 
+void ShowAboutOver(QWidget* window) {
+  TFormAbout about(window);
+  const QRect over = window->geometry();
+  about.move(over.left() + over.width() / 2 - about.width() / 2,
+             over.top() + over.height() / 2 - about.height() / 2);
+  about.exec();
+}
+
 }  // namespace tavrin::recorder_ui

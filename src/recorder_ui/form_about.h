@@ -11,4 +11,7 @@ public:
   explicit TFormAbout(QWidget* parent = nullptr);
 };
 
+// Shows the About box modally, centred over `window`.
+void ShowAboutOver(QWidget* window);
+
 }  // namespace tavrin::recorder_ui

@@ -4,11 +4,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QUrl>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -20,8 +22,10 @@
 
 #include "capture/raw_take.h"
 #include "capture/work_files.h"
+#include "editor/window/form_edit.h"
 #include "export/form_progress.h"
 #include "export/save_flow.h"
+#include "recorder_ui/form_about.h"
 #include "recorder_ui/form_main_surface.h"
 #include "settings/artwork.h"
 #include "settings/form_save_settings.h"
@@ -173,7 +177,23 @@ void TFormMain::FormCreate() {
   };
   saving.ProcessMessages = [] { QCoreApplication::processEvents(); };
   saving.ExecFileDialog = m_services.ExecFileDialog;
+  editor::EditorWindowServices editing;
+  editing.State = &state;
+  editing.Document = m_services.Document;
+  editing.Settings = &stored;
+  editing.SaveSettingsDialog = m_saveSettings;
+  editing.Progress = m_progress;
+  editing.EncoderLibraries = saving.EncoderLibraries;
+  editing.ShowMessage = [this](const QString& text) { ShowMessage(text); };
+  editing.ExecFileDialog = m_services.ExecFileDialog;
+  editing.ShowHelp = [this] { TavrinRecorderHelpClick(); };
+  editing.ShowAbout = [](QWidget* over) { ShowAboutOver(over); };
+  editing.OpenFolder = [](const QString& folder) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  };
+  editing.StartTimers = m_services.StartTimers;
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
+  m_editor = new editor::TFormEdit(std::move(editing), this);
 
   if (m_services.WaveIn->GetNumDevs() == 0) {
     ShowMessage(QStringLiteral("Please, select and enable an audio source!"));

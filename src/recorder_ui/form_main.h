@@ -38,11 +38,14 @@ namespace tavrin::settings {
 class TFormSaveSettings;
 }
 
+namespace tavrin::editor {
+class TFormEdit;
+}
+
 namespace tavrin::recorder_ui {
 
 class MainSurface;
 class KnobWidget;
-class TFormEdit;
 
 // Everything the window reaches outside itself; tests pass simulated devices
 // and answer the message boxes.
@@ -60,7 +63,7 @@ struct MainWindowServices {
   std::function<void(const QString&)> ShowMessage;
   std::function<bool(const QString&)> Confirm;  // Yes = true
   std::function<void()> RestartProgram;
-  std::function<void()> ShowEditor;  // modal editor; empty = the built-in placeholder
+  std::function<void()> ShowEditor;  // tests' stand-in for the modal editor; empty = TFormEdit
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
   std::vector<std::string> EncoderLibraries;         // empty = beside the program, then by name
   bool StartTimers = true;
@@ -188,6 +191,7 @@ private:
   settings::TFormSaveSettings* m_saveSettings = nullptr;
   exporter::TFormProgress* m_progress = nullptr;
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
+  editor::TFormEdit* m_editor = nullptr;  // created once, shown by Edit
   QTimer TimerRec;
   QTimer TimerStatus;
 };

@@ -13,9 +13,9 @@
 
 #include "capture/raw_take.h"
 #include "capture/signal_processing.h"
+#include "editor/window/form_edit.h"
 #include "export/save_flow.h"
 #include "recorder_ui/form_about.h"
-#include "recorder_ui/form_edit_placeholder.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/recording_controls.h"
@@ -64,8 +64,7 @@ void TFormMain::BtnEditClick() {
   if (m_services.ShowEditor) {
     m_services.ShowEditor();
   } else {
-    TFormEdit editor(this);
-    editor.exec();
+    m_editor->Execute();
   }
   capture::OpenCapture(state, m_context);
 }
@@ -170,9 +169,7 @@ void TFormMain::menuSkinClick() {
 }
 
 void TFormMain::menuAboutClick() {
-  TFormAbout about(this);
-  about.move(geometry().center() - about.rect().center());
-  about.exec();
+  ShowAboutOver(this);
 }
 
 void TFormMain::TavrinRecorderHelpClick() {

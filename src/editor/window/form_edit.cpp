@@ -1,0 +1,178 @@
+#include "editor/window/form_edit.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "editor/editor_session.h"
+#include "export/save_flow.h"
+
+namespace tavrin::editor {
+
+TFormEdit::TFormEdit(EditorWindowServices services, QWidget* parent)
+    : QMainWindow(parent),
+      m_services(std::move(services)),
+      m_context{*m_services.Document, *m_services.State, [] { QCoreApplication::processEvents(); },
+                [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); }} {
+  FormCreate();
+}
+
+TFormEdit::~TFormEdit() = default;
+
+void TFormEdit::FormCreate() {
+  setWindowTitle(QStringLiteral("声音编辑器"));
+  setObjectName(QStringLiteral("TFormEdit"));
+  resize(892, 575);
+  setMinimumSize(780, 450);
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setWindowModality(Qt::ApplicationModal);
+  BuildMenus();
+  BuildToolBars();
+  BuildStatusBar();
+  // The desktop stands in for the system's playback device settings.
+  menuPlayBack->setText(QStringLiteral("Playback Devices"));
+
+  exporter::SaveFlow::Services saving;
+  saving.Owner = this;
+  saving.Settings = m_services.Settings;
+  saving.SaveSettingsDialog = m_services.SaveSettingsDialog;
+  saving.Progress = m_services.Progress;
+  saving.State = m_services.State;
+  saving.Document = m_services.Document;
+  saving.EncoderLibraries = m_services.EncoderLibraries;
+  saving.ShowMessage = [this](const std::string& text) {
+    ShowMessage(QString::fromStdString(text));
+  };
+  saving.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  saving.ExecFileDialog = m_services.ExecFileDialog;
+  saving.StopPlayback = [this] { SBtnStopClick(); };
+  m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
+
+  TimerPlay.setInterval(100);
+  connect(&TimerPlay, &QTimer::timeout, this, &TFormEdit::TimerPlayTimer);
+  TimerStatus.setInterval(200);
+  connect(&TimerStatus, &QTimer::timeout, this, &TFormEdit::TimerStatusTimer);
+}
+
+void TFormEdit::Execute() {
+  if (QScreen* screen = this->screen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  FormShow();
+  if (!m_open) return;
+  show();
+  QEventLoop loop;
+  m_loop = &loop;
+  loop.exec();
+  m_loop = nullptr;
+}
+
+void TFormEdit::FormShow() {
+  m_open = OpenEditDocument(m_context);
+  if (!m_open) return;
+  PlaceProgressBar();
+  ResizeView();
+  ShowPositions();
+  if (m_services.StartTimers) {
+    TimerPlay.start();
+    TimerStatus.start();
+  }
+}
+
+void TFormEdit::FormClose() {
+  if (!m_open) return;
+  SBtnStopClick();
+  QCoreApplication::processEvents();
+  TimerPlay.stop();
+  TimerStatus.stop();
+  CloseEditDocument(m_context);
+  m_open = false;
+  hide();
+  if (m_loop) m_loop->quit();
+}
+
+void TFormEdit::closeEvent(QCloseEvent* event) {
+  // A long operation lets messages run: the window stays until it ends.
+  if (Document().EditBusy) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+void TFormEdit::TimerPlayTimer() {
+  ShowPositions();
+  if (Document().ProgressShown) {
+    StatusProgressBar->setValue(static_cast<int>(std::nearbyint(Document().OperationProgress)));
+  }
+}
+
+void TFormEdit::TimerStatusTimer() {
+  if (m_saveFlow->SaveAllPending) {
+    m_saveFlow->SaveAllPending = false;
+    menuSaveAllClick();
+  }
+  if (m_saveFlow->SaveSelectionPending) {
+    m_saveFlow->SaveSelectionPending = false;
+    menuSaveSelectionClick();
+  }
+}
+
+void TFormEdit::ShowPositions() {
+  const EditDocument& document = Document();
+  const bool selected = document.SelStart != document.SelEnd;
+  m_panels[0]->setText(QStringLiteral("Start - ") +
+                       QString::fromStdString(PositionText(document.SelStart - 1)));
+  m_panels[1]->setText(
+      QStringLiteral("End - ") +
+      (selected ? QString::fromStdString(PositionText(document.SelEnd)) : QString()));
+  m_panels[2]->setText(
+      QStringLiteral("Length - ") +
+      (selected ? QString::fromStdString(PositionText(document.SelEnd - document.SelStart + 1))
+                : QString()));
+}
+
+QString TFormEdit::StatusPanelText(int panel) const {
+  return panel >= 0 && panel < static_cast<int>(m_panels.size()) ? m_panels[panel]->text()
+                                                                 : QString();
+}
+
+bool TFormEdit::ProgressBarVisible() const {
+  return !StatusProgressBar->isHidden();
+}
+
+int TFormEdit::ProgressBarValue() const {
+  return StatusProgressBar->value();
+}
+
+QAction* TFormEdit::Action(const QString& name) const {
+  for (QAction* action : m_actions) {
+    if (action->objectName() == name) return action;
+  }
+  return nullptr;
+}
+
+void TFormEdit::ShowMessage(const QString& text) {
+  if (m_services.ShowMessage) {
+    m_services.ShowMessage(text);
+  } else {
+    QMessageBox::information(this, QStringLiteral("Tavrin Recorder"), text);
+  }
+}
+
+QString TFormEdit::AskText(const QString& caption, const QString& prompt, const QString& text) {
+  if (m_services.InputBox) return m_services.InputBox(caption, prompt, text);
+  bool accepted = false;
+  const QString answer =
+      QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, text, &accepted);
+  return accepted ? answer : text;
+}
+
+}  // namespace tavrin::editor

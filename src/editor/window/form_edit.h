@@ -1,0 +1,144 @@
+#pragma once
+// The sound editor window: the document of the editor engine under one menu
+// bar and five tool bars, the waveform view, playback controls and the
+// editor's saves. Thin: commands go to the engines, drawing to the view.
+// User-interface thread only.
+
+#include <QEventLoop>
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "editor/edit_context.h"
+#include "editor/edit_document.h"
+#include "settings/settings.h"
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QProgressBar;
+class QScrollBar;
+class QPushButton;
+class QToolBar;
+
+namespace tavrin::settings {
+class TFormSaveSettings;
+}
+namespace tavrin::exporter {
+class SaveFlow;
+class TFormProgress;
+}  // namespace tavrin::exporter
+
+namespace tavrin::editor {
+
+// Everything the editor reaches outside itself; tests answer the boxes.
+struct EditorWindowServices {
+  capture::RecorderState* State = nullptr;
+  EditDocument* Document = nullptr;
+  settings::Settings* Settings = nullptr;
+  settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
+  exporter::TFormProgress* Progress = nullptr;
+  std::vector<std::string> EncoderLibraries;
+  std::function<void(const QString&)> ShowMessage;
+  std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
+  // The input box: the answer, or `text` when cancelled.
+  std::function<QString(const QString& caption, const QString& prompt, const QString& text)>
+      InputBox;
+  std::function<void()> ShowHelp;
+  std::function<void(QWidget* over)> ShowAbout;
+  std::function<void(const QString& folder)> OpenFolder;
+  bool StartTimers = true;
+};
+
+class TFormEdit : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TFormEdit(EditorWindowServices services, QWidget* parent = nullptr);
+  ~TFormEdit() override;
+
+  // Shows the editor modally on the recorder's take and returns when it closes.
+  void Execute();
+
+  // Handlers, public so that tests drive them as the user and the timers do.
+  void FormShow();
+  void FormClose();
+  void TimerPlayTimer();
+  void TimerStatusTimer();
+  void menuSaveAllClick();
+  void menuSaveSelectionClick();
+  void menuExplorerClick();
+  void menuExitClick();
+  void menuUndoClick();
+  void menuRedoClick();
+  void menuCutClick();
+  void menuCopyClick();
+  void menuPasteClick();
+  void menuDeleteClick();
+  void menuSelectAllClick();
+  void menuFadeInClick();
+  void menuFadeOutClick();
+  void menuAmplifyClick();
+  void menuNormalizeClick();
+  void menuSilenceClick();
+  void menuSaveSettingsClick();
+  void menuTavrinHelpClick();
+  void menuAboutClick();
+  void menuPlayBackClick();
+  void SBtnPlayAllClick();
+  void SBtnPlaySelectionClick();
+  void SBtnStopClick();
+
+  // What the window shows, for tests.
+  EditDocument& Document() { return *m_services.Document; }
+  capture::RecorderState& State() { return *m_services.State; }
+  QString StatusPanelText(int panel) const;
+  bool ProgressBarVisible() const;
+  int ProgressBarValue() const;
+  QAction* Action(const QString& name) const;
+  exporter::SaveFlow& Saver() { return *m_saveFlow; }
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void FormCreate();
+  void BuildMenus();
+  void BuildToolBars();
+  void BuildStatusBar();
+  void PlaceProgressBar();
+  // Positions texts of the status bar.
+  void ShowPositions();
+  // Runs an engine command the way every editor command runs: stop playback
+  // and let messages run first; the progress bar while it runs when
+  // `withProgress`; then the resize procedure.
+  void RunCommand(bool withProgress, const std::function<EditResult()>& command);
+  void ResizeView();
+  void RedrawView();
+  void ShowMessage(const QString& text);
+  QString AskText(const QString& caption, const QString& prompt, const QString& text);
+
+  EditorWindowServices m_services;
+  EditContext m_context;
+  std::unique_ptr<exporter::SaveFlow> m_saveFlow;
+  QEventLoop* m_loop = nullptr;
+  bool m_open = false;
+
+  std::vector<QAction*> m_actions;
+  QToolBar* CoolBarFile = nullptr;
+  QToolBar* CoolBarEdit = nullptr;
+  QToolBar* CoolBarTransfom = nullptr;
+  QToolBar* CoolBarPlay = nullptr;
+  QToolBar* CoolBarVolume = nullptr;
+  std::array<QLabel*, 4> m_panels{};
+  QProgressBar* StatusProgressBar = nullptr;
+  QAction* menuPlayBack = nullptr;
+  QTimer TimerPlay;
+  QTimer TimerStatus;
+};
+
+}  // namespace tavrin::editor

@@ -1,0 +1,181 @@
+// The editor window's menus, tool bars and status bar.
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <vector>
+
+#include "editor/window/form_edit.h"
+#include "editor/window/tool_icons.h"
+
+namespace tavrin::editor {
+
+namespace {
+
+constexpr int kPanelWidth = 150;
+constexpr int kPanels = 4;
+
+}  // namespace
+
+void TFormEdit::BuildMenus() {
+  using Handler = void (TFormEdit::*)();
+  auto item = [this](QMenu* menu, const char* name, const QString& caption, Handler handler,
+                     const QKeySequence& shortcut = {}) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, handler);
+    m_actions.push_back(action);
+    return action;
+  };
+  QMenuBar* bar = menuBar();
+  QMenu* file = bar->addMenu(QStringLiteral("文件"));
+  file->setObjectName(QStringLiteral("menuFile"));
+  item(file, "menuSaveAll", QStringLiteral("保存所有为..."), &TFormEdit::menuSaveAllClick);
+  item(file, "menuSaveSelection", QStringLiteral("保存选定部分为..."),
+       &TFormEdit::menuSaveSelectionClick);
+  file->addSeparator();
+  item(file, "menuExplorer", QStringLiteral("打开资源管理器"), &TFormEdit::menuExplorerClick);
+  file->addSeparator();
+  item(file, "menuExit", QStringLiteral("退出"), &TFormEdit::menuExitClick);
+
+  QMenu* edit = bar->addMenu(QStringLiteral("编辑"));
+  edit->setObjectName(QStringLiteral("menuEdit"));
+  item(edit, "menuUndo", QStringLiteral("撤消"), &TFormEdit::menuUndoClick, QKeySequence("Ctrl+Z"));
+  item(edit, "menuRedo", QStringLiteral("恢复"), &TFormEdit::menuRedoClick, QKeySequence("Ctrl+Y"));
+  edit->addSeparator();
+  item(edit, "menuCut", QStringLiteral("剪切"), &TFormEdit::menuCutClick, QKeySequence("Ctrl+X"));
+  item(edit, "menuCopy", QStringLiteral("复制"), &TFormEdit::menuCopyClick, QKeySequence("Ctrl+C"));
+  item(edit, "menuPaste", QStringLiteral("粘贴"), &TFormEdit::menuPasteClick,
+       QKeySequence("Ctrl+V"));
+  item(edit, "menuDelete", QStringLiteral("删除"), &TFormEdit::menuDeleteClick,
+       QKeySequence(Qt::Key_Delete));
+  edit->addSeparator();
+  item(edit, "menuSelectAll", QStringLiteral("全选"), &TFormEdit::menuSelectAllClick,
+       QKeySequence("Ctrl+A"));
+
+  QMenu* effects = bar->addMenu(QStringLiteral("效果"));
+  effects->setObjectName(QStringLiteral("menuEffects"));
+  item(effects, "menuFadeIn", QStringLiteral("淡入"), &TFormEdit::menuFadeInClick);
+  item(effects, "menuFadeOut", QStringLiteral("淡出"), &TFormEdit::menuFadeOutClick);
+  effects->addSeparator();
+  item(effects, "menuAmplify", QStringLiteral("放大 +/- ..."), &TFormEdit::menuAmplifyClick);
+  item(effects, "menuNormalize", QStringLiteral("标准化"), &TFormEdit::menuNormalizeClick);
+  effects->addSeparator();
+  item(effects, "menuSilence", QStringLiteral("插入静音"), &TFormEdit::menuSilenceClick);
+
+  QMenu* options = bar->addMenu(QStringLiteral("选项"));
+  options->setObjectName(QStringLiteral("menuOptions"));
+  item(options, "menuSaveSettings", QStringLiteral("保存设置..."),
+       &TFormEdit::menuSaveSettingsClick);
+  options->addSeparator();
+  menuPlayBack =
+      item(options, "menuPlayBack", QStringLiteral("播放设备"), &TFormEdit::menuPlayBackClick);
+
+  QMenu* help = bar->addMenu(QStringLiteral("帮助"));
+  help->setObjectName(QStringLiteral("menuHelp"));
+  item(help, "menuTavrinHelp", QStringLiteral("帮助内容"), &TFormEdit::menuTavrinHelpClick);
+  item(help, "menuAbout", QStringLiteral("关于"), &TFormEdit::menuAboutClick);
+}
+
+namespace {
+
+struct ToolButton {
+  const char* Name;
+  const char* Hint;
+  const char* ThemeIcon;
+  Glyph Picture;
+  void (TFormEdit::*Handler)();
+};
+
+struct ToolBarButtons {
+  const char* Name;
+  std::vector<ToolButton> Buttons;
+};
+
+}  // namespace
+
+void TFormEdit::BuildToolBars() {
+  const ToolBarButtons bars[] = {
+      {"CoolBarFile",
+       {{"SBtnSaveAll", "保存所有为", "document-save", Glyph::SaveAll,
+         &TFormEdit::menuSaveAllClick},
+        {"SBtnSaveSel", "另存当前所选为...", "document-save-as", Glyph::SaveSelection,
+         &TFormEdit::menuSaveSelectionClick},
+        {"SBtnSettings", "保存设置", "preferences-system", Glyph::Settings,
+         &TFormEdit::menuSaveSettingsClick},
+        {"SBtnExplorer", "打开资源管理器", "folder-open", Glyph::Folder,
+         &TFormEdit::menuExplorerClick}}},
+      {"CoolBarEdit",
+       {{"SBtnUndo", "撤消", "edit-undo", Glyph::Undo, &TFormEdit::menuUndoClick},
+        {"SBtnRedo", "重做", "edit-redo", Glyph::Redo, &TFormEdit::menuRedoClick},
+        {"SBtnCut", "剪切", "edit-cut", Glyph::Cut, &TFormEdit::menuCutClick},
+        {"SBtnCopy", "复制", "edit-copy", Glyph::Copy, &TFormEdit::menuCopyClick},
+        {"SBtnPaste", "粘贴", "edit-paste", Glyph::Paste, &TFormEdit::menuPasteClick},
+        {"SBtnDelete", "删除", "edit-delete", Glyph::Delete, &TFormEdit::menuDeleteClick}}},
+      {"CoolBarTransfom",
+       {{"SBtnFadeIn", "淡入", "", Glyph::FadeIn, &TFormEdit::menuFadeInClick},
+        {"SBtnFadeOut", "淡出", "", Glyph::FadeOut, &TFormEdit::menuFadeOutClick},
+        {"SBtnAmplify", "放大 +/- ...", "", Glyph::Amplify, &TFormEdit::menuAmplifyClick},
+        {"SBtnNormalize", "标准化", "", Glyph::Normalize, &TFormEdit::menuNormalizeClick},
+        {"SBtnSilence", "插入静音", "", Glyph::Silence, &TFormEdit::menuSilenceClick}}},
+      {"CoolBarPlay",
+       {{"SBtnPlayAll", "播放全部", "media-playback-start", Glyph::PlayAll,
+         &TFormEdit::SBtnPlayAllClick},
+        {"SBtnPlaySelection", "播放选区", "media-seek-forward", Glyph::PlaySelection,
+         &TFormEdit::SBtnPlaySelectionClick},
+        {"SBtnStop", "停止", "media-playback-stop", Glyph::Stop, &TFormEdit::SBtnStopClick}}},
+      {"CoolBarVolume", {}},
+  };
+  std::vector<QToolBar*> made;
+  for (const ToolBarButtons& bar : bars) {
+    QToolBar* toolBar = addToolBar(QString::fromLatin1(bar.Name));
+    toolBar->setObjectName(QString::fromLatin1(bar.Name));
+    toolBar->setMovable(false);
+    toolBar->setIconSize(QSize(20, 20));
+    for (const ToolButton& button : bar.Buttons) {
+      const QString hint = QString::fromUtf8(button.Hint);
+      QAction* action =
+          toolBar->addAction(ToolIcon(QString::fromLatin1(button.ThemeIcon), button.Picture), hint);
+      action->setObjectName(QString::fromLatin1(button.Name));
+      action->setToolTip(hint);
+      connect(action, &QAction::triggered, this, button.Handler);
+      m_actions.push_back(action);
+    }
+    made.push_back(toolBar);
+  }
+  CoolBarFile = made[0];
+  CoolBarEdit = made[1];
+  CoolBarTransfom = made[2];
+  CoolBarPlay = made[3];
+  CoolBarVolume = made[4];
+}
+
+void TFormEdit::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("StBar"));
+  bar->setSizeGripEnabled(false);
+  for (int i = 0; i < kPanels; ++i) {
+    m_panels[i] = new QLabel(bar);
+    m_panels[i]->setFixedWidth(kPanelWidth);
+    bar->addWidget(m_panels[i]);
+  }
+  StatusProgressBar = new QProgressBar(bar);
+  StatusProgressBar->setObjectName(QStringLiteral("StatusProgressBar"));
+  StatusProgressBar->setRange(0, 100);
+  StatusProgressBar->setValue(0);
+  StatusProgressBar->setTextVisible(false);
+  StatusProgressBar->hide();
+}
+
+void TFormEdit::PlaceProgressBar() {
+  // It fills the fourth panel: left of it, the three position panels.
+  const int left = 3 * kPanelWidth;
+  const int height = statusBar()->height() - 4 - 2;
+  StatusProgressBar->setGeometry(left, 4, std::max(statusBar()->width() - left - 2, 0),
+                                 std::max(height, 1));
+}
+
+}  // namespace tavrin::editor

@@ -1,0 +1,186 @@
+// The editor window offscreen on a generated take: status texts, commands and
+// shortcuts, the input boxes, saving the selection, and closing.
+#include <unistd.h>
+#include <QAction>
+#include <QFileDialog>
+#include <QtTest/QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "editor/window/form_edit.h"
+#include "export/form_progress.h"
+#include "settings/form_save_settings.h"
+
+using namespace tavrin;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kBufferBytes = 17640;
+
+struct EditorWindowRig {
+  explicit EditorWindowRig(std::uint32_t buffers)
+      : Root(fs::temp_directory_path() / ("tavrin-editwin-" + std::to_string(::getpid()))) {
+    fs::remove_all(Root);
+    fs::create_directories(Root);
+    State.AllocateCaptureMemory();
+    State.EditPath = (Root / "Edit.raw").string();
+    State.ClipPath = (Root / "Clp.raw").string();
+    State.OutputFolder = Root.string();
+    Take.resize(buffers * kBufferBytes);
+    for (std::size_t i = 0; i < Take.size(); ++i)
+      Take[i] = static_cast<std::uint8_t>(i * 7 + i / 4410);
+    State.RawStream.Create((Root / "Tavrin.raw").string());
+    State.RawStream.Write(Take.data(), Take.size());
+    State.TakeLength = State.FinishedRecordedBuffers = buffers;
+    Settings.SaveWav = true;
+    Settings.SaveMp3 = false;
+    editor::EditorWindowServices services;
+    services.State = &State;
+    services.Document = &Document;
+    services.Settings = &Settings;
+    services.Progress = &Progress;
+    services.ShowMessage = [this](const QString& text) { Messages << text; };
+    services.ExecFileDialog = [this](QFileDialog& dialog) {
+      if (SavePath.empty()) return false;
+      dialog.selectFile(QString::fromStdString(SavePath));
+      return true;
+    };
+    services.InputBox = [this](const QString& caption, const QString& prompt, const QString&) {
+      Prompts << caption + "|" + prompt;
+      return Answer;
+    };
+    services.StartTimers = false;
+    Form = std::make_unique<editor::TFormEdit>(std::move(services));
+    Form->FormShow();
+  }
+  ~EditorWindowRig() {
+    Form.reset();
+    State.RawStream.Close();
+    fs::remove_all(Root);
+  }
+
+  fs::path Root;
+  capture::RecorderState State;
+  editor::EditDocument Document;
+  settings::Settings Settings;
+  exporter::TFormProgress Progress;
+  std::vector<std::uint8_t> Take;
+  QStringList Messages;
+  QStringList Prompts;
+  QString Answer;
+  std::string SavePath;
+  std::unique_ptr<editor::TFormEdit> Form;
+};
+
+}  // namespace
+
+class FormEditTest : public QObject {
+  Q_OBJECT
+private slots:
+  void statusBarShowsTheSelection();
+  void selectAllThenDeleteEmptiesTheDocument();
+  void aShortcutDuringAnEffectDoesNothing();
+  void inputBoxesAskAndReportBadAnswers();
+  void saveSelectionWritesExactlyTheSelectedBuffers();
+  void closingKeepsTheTakeAndRemovesTheWorkFiles();
+};
+
+void FormEditTest::statusBarShowsTheSelection() {
+  EditorWindowRig rig(700);
+  QCOMPARE(rig.Form->StatusPanelText(1), QStringLiteral("End - "));
+  QCOMPARE(rig.Form->StatusPanelText(2), QStringLiteral("Length - "));
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 600;
+  rig.Form->TimerPlayTimer();
+  QCOMPARE(rig.Form->StatusPanelText(0), QStringLiteral("Start - 00:00:00.0"));
+  QCOMPARE(rig.Form->StatusPanelText(1), QStringLiteral("End - 00:01:00.0"));
+  QCOMPARE(rig.Form->StatusPanelText(2), QStringLiteral("Length - 00:01:00.0"));
+}
+
+void FormEditTest::selectAllThenDeleteEmptiesTheDocument() {
+  EditorWindowRig rig(30);
+  QCOMPARE(rig.Form->Action("menuDelete")->shortcut(), QKeySequence(Qt::Key_Delete));
+  QCOMPARE(rig.Form->Action("menuSelectAll")->shortcut(), QKeySequence("Ctrl+A"));
+  rig.Form->Action("menuDelete")->trigger();
+  QCOMPARE(rig.State.TakeLength, 30u);  // nothing selected: nothing deleted
+  rig.Form->Action("menuSelectAll")->trigger();
+  rig.Form->Action("menuDelete")->trigger();
+  QCOMPARE(rig.State.TakeLength, 0u);
+  rig.Form->Action("SBtnUndo")->trigger();
+  QCOMPARE(rig.State.TakeLength, 30u);
+}
+
+void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
+  EditorWindowRig rig(40);
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 40;
+  bool barShown = false;
+  QTimer during;
+  QObject::connect(&during, &QTimer::timeout, [&] {
+    if (!rig.Document.ProgressShown) return;  // the effect has not started yet
+    during.stop();
+    barShown = rig.Form->ProgressBarVisible();
+    rig.Form->Action("menuDelete")->trigger();
+    rig.Form->Action("menuUndo")->trigger();
+  });
+  during.start(0);
+  rig.Form->Action("menuFadeOut")->trigger();
+  QVERIFY(barShown);
+  QVERIFY(!rig.Form->ProgressBarVisible());
+  QCOMPARE(rig.Document.CurrentLevel, 1);  // the fade alone
+  QCOMPARE(rig.State.TakeLength, 40u);
+}
+
+void FormEditTest::inputBoxesAskAndReportBadAnswers() {
+  EditorWindowRig rig(20);
+  rig.Document.SelStart = 2;
+  rig.Document.SelEnd = 5;
+  rig.Answer = QStringLiteral("abc");
+  rig.Form->menuAmplifyClick();
+  QVERIFY(rig.Prompts.front().startsWith(
+      QStringLiteral("Amplify|Input Amplification Factor (1-1000%)\nOriginal Level - 100%\n"
+                     "Sound Clipping Level - ")));
+  QCOMPARE(rig.Messages, QStringList{QStringLiteral("'abc' is not a valid integer value")});
+  QCOMPARE(rig.Document.CurrentLevel, 0);
+  rig.Answer = QStringLiteral("100");
+  rig.Form->menuAmplifyClick();
+  QCOMPARE(rig.Document.CurrentLevel, 0);  // no level for 100 %
+  rig.Answer = QStringLiteral("0.25");
+  rig.Form->menuSilenceClick();
+  QCOMPARE(rig.Prompts.back(), QStringLiteral("Insert Silence|Insert Silence in seconds:"));
+  QCOMPARE(rig.State.TakeLength, 22u);
+}
+
+void FormEditTest::saveSelectionWritesExactlyTheSelectedBuffers() {
+  EditorWindowRig rig(20);
+  rig.SavePath = (rig.Root / "part.wav").string();
+  rig.Form->menuSaveSelectionClick();
+  QCOMPARE(rig.Messages, QStringList{QStringLiteral("Please Select Waveform!")});
+  QVERIFY(!fs::exists(rig.SavePath));
+  rig.Document.SelStart = 4;
+  rig.Document.SelEnd = 9;
+  rig.Form->menuSaveSelectionClick();
+  std::ifstream in(rig.SavePath, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  QCOMPARE(bytes.size(), 44 + 6 * kBufferBytes);
+  QVERIFY(std::equal(bytes.begin() + 44, bytes.end(), rig.Take.begin() + 3 * kBufferBytes));
+  QVERIFY(!rig.Document.EditBusy);
+}
+
+void FormEditTest::closingKeepsTheTakeAndRemovesTheWorkFiles() {
+  EditorWindowRig rig(25);
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 10;
+  rig.Form->menuCutClick();
+  QCOMPARE(rig.State.TakeLength, 15u);
+  QVERIFY(fs::exists(rig.State.EditPath));
+  rig.Form->close();
+  QVERIFY(!fs::exists(rig.State.EditPath));
+  QVERIFY(!fs::exists(rig.State.ClipPath));
+  QCOMPARE(rig.State.TakeLength, 25u);
+  QCOMPARE(rig.State.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
+}
+
+QTEST_MAIN(FormEditTest)
+#include "form_edit_test.moc"
