@@ -294,7 +294,7 @@ void TFormMain::ApplyColorScheme(int scheme) {
   m_knobPicture = settings::KnobPicture(scheme);
   RefreshKnob();
   QPalette textPalette = LabReduce->palette();
-  textPalette.setColor(QPalette::WindowText, ToQColor(m_colors.TextColor));
+  textPalette.setColor(QPalette::WindowText, drawing::ToQColor(m_colors.TextColor));
   for (QLabel* label : {LabReduce, LabAudioDeviceControl, LabRecordingControl})
     label->setPalette(textPalette);
   ApplySeriesColors(m_colors, Series1, Series2, Series3);

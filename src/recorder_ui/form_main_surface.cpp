@@ -15,7 +15,7 @@ MainSurface::MainSurface(TFormMain& form) : QWidget(&form), m_form(form) {
 void MainSurface::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   const MainLayout& layout = m_form.Layout();
-  painter.fillRect(rect(), ToQColor(m_form.Colors().BaseColor));
+  painter.fillRect(rect(), drawing::ToQColor(m_form.Colors().BaseColor));
   DrawFrames(painter, m_form.Colors(), layout);
   DrawTimeBarFrame(painter, m_form.Colors(), layout, m_form.State().TimeScaleMinutes,
                    m_form.RecordingModeText());

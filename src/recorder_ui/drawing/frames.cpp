@@ -1,9 +1,11 @@
 #include "recorder_ui/drawing/frames.h"
 
 #include "capture/signal_processing.h"
-#include "recorder_ui/drawing/raster.h"
+#include "drawing/raster.h"
 
 namespace tavrin::recorder_ui {
+
+using namespace drawing;
 
 namespace {
 
@@ -71,22 +73,7 @@ void DrawFrames(QPainter& painter, const settings::WindowColors& colors, const M
 }
 
 void DrawKnobOutline(QImage& knob, bool highlighted) {
-  if (knob.isNull()) return;
-  if (knob.format() == QImage::Format_Indexed8 || knob.format() == QImage::Format_Mono ||
-      knob.format() == QImage::Format_MonoLSB) {
-    knob =
-        knob.convertToFormat(knob.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-  }
-  const QColor pen = highlighted ? QColor(0xC0, 0xC0, 0xC0) : QColor(0x80, 0x80, 0x80);
-  QPainter painter(&knob);
-  AliasedPainting aliased(painter);
-  // Rounded rectangle (1, 1)-(9, 18) with 2 x 2 corners: the outline of
-  // x 1..8, y 1..17 without its four corner pixels.
-  constexpr int kLeft = 1, kTop = 1, kRight = 8, kBottom = 17;
-  DrawLine(painter, pen, kLeft + 1, kTop, kRight, kTop);
-  DrawLine(painter, pen, kLeft + 1, kBottom, kRight, kBottom);
-  DrawLine(painter, pen, kLeft, kTop + 1, kLeft, kBottom);
-  DrawLine(painter, pen, kRight, kTop + 1, kRight, kBottom);
+  DrawHandleOutline(knob, highlighted);
 }
 
 }  // namespace tavrin::recorder_ui

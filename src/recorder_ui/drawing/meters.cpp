@@ -5,9 +5,11 @@
 #include <cstdlib>
 
 #include "capture/signal_processing.h"
-#include "recorder_ui/drawing/raster.h"
+#include "drawing/raster.h"
 
 namespace tavrin::recorder_ui {
+
+using namespace drawing;
 
 namespace {
 

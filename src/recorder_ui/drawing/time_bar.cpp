@@ -4,10 +4,12 @@
 #include <array>
 
 #include "capture/signal_processing.h"
+#include "drawing/raster.h"
 #include "recorder_ui/drawing/frames.h"
-#include "recorder_ui/drawing/raster.h"
 
 namespace tavrin::recorder_ui {
+
+using namespace drawing;
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "recorder_ui/drawing/raster.h"
+#include "drawing/raster.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <cstdlib>
 
-namespace tavrin::recorder_ui {
+namespace tavrin::drawing {
 
 namespace {
 
@@ -89,4 +89,23 @@ void DrawTextAt(QPainter& painter, const QColor& color, int x, int y, const QStr
   painter.drawText(x, y + QFontMetrics(font).ascent(), text);
 }
 
-}  // namespace tavrin::recorder_ui
+void DrawHandleOutline(QImage& handle, bool highlighted) {
+  if (handle.isNull()) return;
+  if (handle.format() == QImage::Format_Indexed8 || handle.format() == QImage::Format_Mono ||
+      handle.format() == QImage::Format_MonoLSB) {
+    handle = handle.convertToFormat(handle.hasAlphaChannel() ? QImage::Format_ARGB32
+                                                             : QImage::Format_RGB32);
+  }
+  const QColor pen = highlighted ? QColor(0xC0, 0xC0, 0xC0) : QColor(0x80, 0x80, 0x80);
+  QPainter painter(&handle);
+  AliasedPainting aliased(painter);
+  // Rounded rectangle (1, 1)-(9, 18) with 2 x 2 corners: the outline of
+  // x 1..8, y 1..17 without its four corner pixels.
+  constexpr int kLeft = 1, kTop = 1, kRight = 8, kBottom = 17;
+  DrawLine(painter, pen, kLeft + 1, kTop, kRight, kTop);
+  DrawLine(painter, pen, kLeft + 1, kBottom, kRight, kBottom);
+  DrawLine(painter, pen, kLeft, kTop + 1, kLeft, kBottom);
+  DrawLine(painter, pen, kRight, kTop + 1, kRight, kBottom);
+}
+
+}  // namespace tavrin::drawing
