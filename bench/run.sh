@@ -11,3 +11,4 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/bench/mp3_bench.sh"
 "$root/bench/edit_bench.sh"
 "$root/bench/recorder_bench.sh"
+"$root/build-release/bin/waveform_bench"

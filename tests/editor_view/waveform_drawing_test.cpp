@@ -50,6 +50,10 @@ TEST(WaveformColumns, KnownPeaksAtZoomOne) {
   EXPECT_EQ(PixelAt(wave, 300, 4), kUnselectedBackground);
   EXPECT_EQ(PixelAt(wave, 300, 7), kCursor);
 
+  // A paint event lays out again and shows the picture it has.
+  rig.Layout(700);
+  EXPECT_EQ(PixelAt(rig.View.WaveBitmap(), 50, 57), kWave);
+
   rig.Select(40, 60);
   const OverviewMarks marks = rig.View.DrawWaveform();
   EXPECT_EQ(PixelAt(wave, 50, 0), kSelectedBackground);

@@ -84,12 +84,19 @@ const ViewGeometry& WaveformView::Layout(int clientWidth, int clientHeight, int 
   g.Columns = std::max(0, g.R - g.L);
   g.WaveBitmapHeight = std::max(0, (g.ScrollBarTop - 10) - g.T);
   g.Meter = QRect(clientWidth - kMeterRightMargin, g.T, kMeterWidth, g.h);
-  m_waveBitmap =
-      QImage(std::max(1, g.Columns), std::max(1, g.WaveBitmapHeight), QImage::Format_RGB32);
-  m_waveBitmap.fill(view_paint::ToRgb(m_colors.BaseColor));
-  m_meterBitmap = QImage(kMeterWidth, std::max(1, g.h), QImage::Format_RGB32);
-  m_meterBitmap.fill(
-      view_paint::ToRgb(settings::Shift(m_colors.BaseColor, view_paint::kMeterDarken)));
+  // The paint event lays out and then shows the picture it has: a picture
+  // is made anew only when its size changes.
+  const QSize waveSize(std::max(1, g.Columns), std::max(1, g.WaveBitmapHeight));
+  if (m_waveBitmap.size() != waveSize) {
+    m_waveBitmap = QImage(waveSize, QImage::Format_RGB32);
+    m_waveBitmap.fill(view_paint::ToRgb(m_colors.BaseColor));
+  }
+  const QSize meterSize(kMeterWidth, std::max(1, g.h));
+  if (m_meterBitmap.size() != meterSize) {
+    m_meterBitmap = QImage(meterSize, QImage::Format_RGB32);
+    m_meterBitmap.fill(
+        view_paint::ToRgb(settings::Shift(m_colors.BaseColor, view_paint::kMeterDarken)));
+  }
   // The flags grow with the view and keep what they know.
   if (m_columnSelected.size() < static_cast<std::size_t>(g.Columns)) {
     m_columnSelected.resize(static_cast<std::size_t>(g.Columns), 0);

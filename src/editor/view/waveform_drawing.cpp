@@ -18,15 +18,6 @@ std::string RulerText(std::uint64_t buffers) {
   return PositionText(clamped).substr(0, 8);  // hh:mm:ss, without the tenths
 }
 
-// The largest maxima and smallest minima of a column's buffers.
-struct WaveformView::ColumnPeaks {
-  bool Found = false;  // false: no buffer of the column has a source
-  int MaxLeft = -32767;
-  int MinLeft = 32767;
-  int MaxRight = -32768;
-  int MinRight = 32767;
-};
-
 namespace {
 
 constexpr int kShortTick = 4;
@@ -99,52 +90,54 @@ WaveformView::ColumnPeaks WaveformView::ScanColumn(const std::vector<DocumentRun
   return peaks;
 }
 
-void WaveformView::PaintColumn(int column, bool selected, const ColumnPeaks& peaks) {
+WaveformView::ColumnPaint WaveformView::DescribeColumn(bool selected,
+                                                       const ColumnPeaks& peaks) const {
   const ViewGeometry& g = m_geometry;
-  const int rows = std::min(g.h, m_waveBitmap.height());
-  uchar* const bits = m_waveBitmap.bits();
-  const auto stride = static_cast<std::size_t>(m_waveBitmap.bytesPerLine());
-  auto set = [&](int row, QRgb color) {
-    if (row >= 0 && row < rows) {
-      reinterpret_cast<QRgb*>(bits + static_cast<std::size_t>(row) * stride)[column] = color;
-    }
-  };
-
+  ColumnPaint paint;
   // Selected columns fill rows 0..h - 1; unselected ones leave the first and
   // last row in the window's colour.
-  const QRgb base = view_paint::ToRgb(m_colors.BaseColor);
-  const QRgb background =
+  paint.Background =
       selected
           ? view_paint::kSelectedBackground
           : view_paint::ToRgb(settings::Shift(m_colors.BaseColor, view_paint::kBackgroundLift));
+  paint.EdgeBackground = selected ? paint.Background : view_paint::ToRgb(m_colors.BaseColor);
+  paint.Wave = selected ? view_paint::kSelectedWave : view_paint::kWave;
+  if (!peaks.Found) return paint;
+  // A line from y1 towards y2 without its last pixel; one pixel when equal.
+  auto span = [&](int centre, int maximum, int minimum, int& top, int& end) {
+    const int y1 = centre - Nearest(maximum * g.AmplitudeScale);
+    const int y2 = centre - Nearest(minimum * g.AmplitudeScale);
+    top = y1 <= y2 ? y1 : y2 + 1;
+    end = y1 < y2 ? y2 : y1 + 1;
+  };
+  span(g.CentreLeft, peaks.MaxLeft, peaks.MinLeft, paint.LeftTop, paint.LeftEnd);
+  span(g.CentreRight, peaks.MaxRight, peaks.MinRight, paint.RightTop, paint.RightEnd);
+  return paint;
+}
+
+void WaveformView::PaintColumn(int column, const ColumnPaint& paint) {
+  const int h = m_geometry.h;
+  const int rows = std::min(h, m_waveBitmap.height());
   for (int row = 0; row < rows; ++row) {
-    const bool edge = row == 0 || row == g.h - 1;
-    set(row, selected || !edge ? background : base);
+    reinterpret_cast<QRgb*>(m_waveBitmap.scanLine(row))[column] = paint.At(row, h);
   }
+  PaintGreyRows(column, column + 1);
+}
 
-  if (peaks.Found) {
-    const QRgb wave = selected ? view_paint::kSelectedWave : view_paint::kWave;
-    auto channel = [&](int centre, int maximum, int minimum) {
-      const int y1 = centre - Nearest(maximum * g.AmplitudeScale);
-      const int y2 = centre - Nearest(minimum * g.AmplitudeScale);
-      // A line from y1 towards y2 without its last pixel; one pixel when equal.
-      if (y1 == y2) {
-        set(y1, wave);
-      } else if (y1 < y2) {
-        for (int row = std::max(y1, 0); row < std::min(y2, rows); ++row) set(row, wave);
-      } else {
-        for (int row = std::max(y2 + 1, 0); row <= std::min(y1, rows - 1); ++row) set(row, wave);
-      }
-    };
-    channel(g.CentreLeft, peaks.MaxLeft, peaks.MinLeft);
-    channel(g.CentreRight, peaks.MaxRight, peaks.MinRight);
+// The zero lines, then the divider with a darker row either side.
+void WaveformView::PaintGreyRows(int firstColumn, int endColumn) {
+  const ViewGeometry& g = m_geometry;
+  const int rows = std::min(g.h, m_waveBitmap.height());
+  const std::pair<int, QRgb> greys[] = {{g.CentreLeft, view_paint::kZeroLine},
+                                        {g.CentreRight, view_paint::kZeroLine},
+                                        {g.Divider - 1, view_paint::kZeroLine},
+                                        {g.Divider + 1, view_paint::kZeroLine},
+                                        {g.Divider, view_paint::kDivider}};
+  for (const auto& [row, color] : greys) {
+    if (row < 0 || row >= rows) continue;
+    QRgb* line = reinterpret_cast<QRgb*>(m_waveBitmap.scanLine(row));
+    std::fill(line + firstColumn, line + endColumn, color);
   }
-
-  set(g.CentreLeft, view_paint::kZeroLine);
-  set(g.CentreRight, view_paint::kZeroLine);
-  set(g.Divider - 1, view_paint::kZeroLine);
-  set(g.Divider + 1, view_paint::kZeroLine);
-  set(g.Divider, view_paint::kDivider);
 }
 
 void WaveformView::ClearColumn(int column) {
@@ -205,13 +198,28 @@ OverviewMarks WaveformView::DrawWaveform() {
                         static_cast<std::uint32_t>(lastPosition));
   }
   std::size_t runIndex = 0;
+  int endColumn = 1;  // one past the last column the document reaches
+  m_paints.assign(static_cast<std::size_t>(std::max(g.Columns, 1)), ColumnPaint{});
   for (int column = 1; column < g.Columns; ++column) {
     const std::int64_t position = ColumnPosition(column);
     const bool drawn = position <= length;
     const bool selected = drawn && InSelection(position);
-    if (drawn) PaintColumn(column, selected, ScanColumn(runs, runIndex, position));
     m_columnSelected[static_cast<std::size_t>(column)] = selected ? 1 : 0;
+    if (!drawn) continue;
+    m_paints[static_cast<std::size_t>(column)] =
+        DescribeColumn(selected, ScanColumn(runs, runIndex, position));
+    endColumn = column + 1;
   }
+  // Row by row: a scan line is written in one sweep instead of one pixel per
+  // column and row.
+  const int rows = std::min(g.h, m_waveBitmap.height());
+  for (int row = 0; row < rows; ++row) {
+    QRgb* line = reinterpret_cast<QRgb*>(m_waveBitmap.scanLine(row));
+    for (int column = 1; column < endColumn; ++column) {
+      line[column] = m_paints[static_cast<std::size_t>(column)].At(row, g.h);
+    }
+  }
+  if (endColumn > 1) PaintGreyRows(1, endColumn);
   DrawCursorLine();
   return Overview();
 }
@@ -232,7 +240,7 @@ OverviewMarks WaveformView::RedrawChangedColumns() {
     const std::vector<DocumentRun> runs = DocumentRuns(
         m_document, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(position));
     std::size_t runIndex = 0;
-    PaintColumn(column, selected, ScanColumn(runs, runIndex, position));
+    PaintColumn(column, DescribeColumn(selected, ScanColumn(runs, runIndex, position)));
   }
   return Overview();
 }

@@ -181,7 +181,32 @@ public:
   void DrawPlayLine(QPainter& painter, const PlayCursor& cursor) const;
 
 private:
-  struct ColumnPeaks;
+  // The largest maxima and smallest minima of a column's buffers.
+  struct ColumnPeaks {
+    bool Found = false;  // false: no buffer of the column has a source
+    int MaxLeft = -32767;
+    int MinLeft = 32767;
+    int MaxRight = -32768;
+    int MinRight = 32767;
+  };
+  // How one column is painted: its background, and the rows of each
+  // channel's waveform line, [Top, End).
+  struct ColumnPaint {
+    QRgb Background = 0;      // rows 1..h - 2
+    QRgb EdgeBackground = 0;  // rows 0 and h - 1
+    QRgb Wave = 0;
+    int LeftTop = 0;
+    int LeftEnd = 0;
+    int RightTop = 0;
+    int RightEnd = 0;
+    // Row `row` of a column h rows high, before the grey rows go over it.
+    QRgb At(int row, int h) const {
+      const bool wave =
+          static_cast<unsigned>(row - LeftTop) < static_cast<unsigned>(LeftEnd - LeftTop) ||
+          static_cast<unsigned>(row - RightTop) < static_cast<unsigned>(RightEnd - RightTop);
+      return wave ? Wave : (row == 0 || row == h - 1 ? EdgeBackground : Background);
+    }
+  };
 
   // ZoomIndex kept within 1..10, whatever the document holds.
   int ZoomIndex() const;
@@ -195,7 +220,9 @@ private:
   std::int64_t ColumnPosition(int column) const;
   ColumnPeaks ScanColumn(const std::vector<DocumentRun>& runs, std::size_t& runIndex,
                          std::int64_t position) const;
-  void PaintColumn(int column, bool selected, const ColumnPeaks& peaks);
+  ColumnPaint DescribeColumn(bool selected, const ColumnPeaks& peaks) const;
+  void PaintColumn(int column, const ColumnPaint& paint);
+  void PaintGreyRows(int firstColumn, int endColumn);
   void ClearColumn(int column);
   void DrawRuler();
   void DrawCursorLine();
@@ -207,6 +234,7 @@ private:
   QImage m_waveBitmap;
   QImage m_meterBitmap;
   std::vector<std::uint8_t> m_columnSelected;
+  std::vector<ColumnPaint> m_paints;  // per column, reused by every full redraw
   int m_holdLeft = 0;
   int m_holdRight = 0;
   int m_pressColumn = 0;

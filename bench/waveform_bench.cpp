@@ -1,0 +1,87 @@
+// One full redraw of the editor's waveform picture, 1920 columns wide, on a
+// 10-hour document of 100 segments from the take and the work file: at zoom
+// 512 (the whole document in view) and at zoom 1. Only generated peak tables
+// are read, as the view never reads audio. Prints the slower of the two
+// median redraws.
+#include <QGuiApplication>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "editor/edit_document.h"
+#include "editor/view/waveform_view.h"
+
+using namespace tavrin;
+
+namespace {
+
+constexpr std::uint32_t kLength = capture::kTenHoursBuffers;
+constexpr int kColumns = 1920;
+constexpr int kRounds = 31;
+
+void FillPeaks(std::vector<std::int16_t>& maxima, std::vector<std::int16_t>& minima,
+               std::size_t entries, double rate) {
+  maxima.resize(entries);
+  minima.resize(entries);
+  for (std::size_t i = 1; i < entries; ++i) {
+    const double level = 30000.0 * std::abs(std::sin(static_cast<double>(i) * rate));
+    maxima[i] = static_cast<std::int16_t>(level);
+    minima[i] = static_cast<std::int16_t>(-level * 0.9);
+  }
+}
+
+double MedianRedrawMs(editor::WaveformView& view) {
+  std::vector<double> times;
+  for (int round = 0; round <= kRounds; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    view.DrawWaveform();
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    if (round > 0) times.push_back(elapsed.count());  // the first warms the caches
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+
+  capture::RecorderState state;
+  state.TakeLength = kLength;
+  FillPeaks(state.PeakMaxLeft, state.PeakMinLeft, kLength + 1, 0.0013);
+  FillPeaks(state.PeakMaxRight, state.PeakMinRight, kLength + 1, 0.0007);
+  auto document = std::make_unique<editor::EditDocument>();
+  FillPeaks(document->WorkPeakMaxLeft, document->WorkPeakMinLeft, kLength + 1, 0.0021);
+  FillPeaks(document->WorkPeakMaxRight, document->WorkPeakMinRight, kLength + 1, 0.0017);
+  // 100 rows of 3600 buffers, every other one from the work file.
+  std::vector<editor::Segment> rows;
+  constexpr std::uint32_t kRowBuffers = kLength / editor::kRowCount;
+  for (std::uint32_t row = 0; row < editor::kRowCount; ++row) {
+    rows.push_back({1 + row * kRowBuffers, kRowBuffers, 1 + row * kRowBuffers, row % 2 == 0});
+  }
+  editor::SetLevelRows(*document, 0, rows);
+  document->SelStart = 1000;
+  document->SelEnd = 200000;
+  document->CursorPos = 500;
+
+  editor::WaveformView view(*document, state);
+  view.SetColors(settings::ColorsForScheme(1));
+  view.Layout(kColumns + 95, 1000, 26, 20, 17);
+
+  document->ZoomIndex = 10;
+  document->ViewOffset = 0;
+  const double coarse = MedianRedrawMs(view);
+  document->ZoomIndex = 1;
+  document->ViewOffset = 150000;
+  document->SelEnd = 150900;
+  const double fine = MedianRedrawMs(view);
+  std::printf("waveform_redraw_ms: %.2f ms\n", std::max(coarse, fine));
+  return 0;
+}
