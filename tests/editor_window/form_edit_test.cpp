@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "editor/window/edit_surface.h"
 #include "editor/window/form_edit.h"
 #include "export/form_progress.h"
 #include "settings/form_save_settings.h"
@@ -52,6 +53,7 @@ struct EditorWindowRig {
     };
     services.StartTimers = false;
     Form = std::make_unique<editor::TFormEdit>(std::move(services));
+    Form->show();
     Form->FormShow();
   }
   ~EditorWindowRig() {
@@ -84,6 +86,7 @@ private slots:
   void inputBoxesAskAndReportBadAnswers();
   void saveSelectionWritesExactlyTheSelectedBuffers();
   void closingKeepsTheTakeAndRemovesTheWorkFiles();
+  void theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom();
 };
 
 void FormEditTest::statusBarShowsTheSelection() {
@@ -180,6 +183,28 @@ void FormEditTest::closingKeepsTheTakeAndRemovesTheWorkFiles() {
   QVERIFY(!fs::exists(rig.State.ClipPath));
   QCOMPARE(rig.State.TakeLength, 25u);
   QCOMPARE(rig.State.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
+}
+
+void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
+  EditorWindowRig rig(400);
+  QWidget& surface = rig.Form->Surface();
+  const editor::ViewGeometry& g = rig.Form->View().Geometry();
+  QCOMPARE(rig.Document.ZoomIndex, 1);  // 400 buffers fit the view at one per column
+  const int y = (g.T + g.B) / 2;
+  QTest::mousePress(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 10, y));
+  QTest::mouseMove(&surface, QPoint(g.L + 50, y));
+  QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 50, y));
+  QCOMPARE(rig.Document.SelStart, 10u);
+  QCOMPARE(rig.Document.SelEnd, 50u);
+  QCOMPARE(rig.Form->StatusPanelText(1), QStringLiteral("End - 00:00:05.0"));
+  QTest::mouseClick(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 30, y));
+  QCOMPARE(rig.Document.SelStart, rig.Document.SelEnd);
+  QCOMPARE(rig.Document.CursorPos, 30u);
+
+  rig.Form->BtnIncClick();
+  QCOMPARE(rig.Document.ZoomIndex, 1);  // already the finest
+  rig.Form->BtnDecClick();
+  QCOMPARE(rig.Document.ZoomIndex, 1);  // the view already reaches the end
 }
 
 QTEST_MAIN(FormEditTest)

@@ -19,7 +19,8 @@ TFormEdit::TFormEdit(EditorWindowServices services, QWidget* parent)
     : QMainWindow(parent),
       m_services(std::move(services)),
       m_context{*m_services.Document, *m_services.State, [] { QCoreApplication::processEvents(); },
-                [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); }} {
+                [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); }},
+      m_view(*m_services.Document, *m_services.State) {
   FormCreate();
 }
 
@@ -35,6 +36,7 @@ void TFormEdit::FormCreate() {
   BuildMenus();
   BuildToolBars();
   BuildStatusBar();
+  BuildSurface();
   // The desktop stands in for the system's playback device settings.
   menuPlayBack->setText(QStringLiteral("Playback Devices"));
 
@@ -64,9 +66,13 @@ void TFormEdit::Execute() {
   if (QScreen* screen = this->screen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
-  FormShow();
-  if (!m_open) return;
+  // Shown first, so that the view lays out on the window's real size.
   show();
+  FormShow();
+  if (!m_open) {
+    hide();
+    return;
+  }
   QEventLoop loop;
   m_loop = &loop;
   loop.exec();
@@ -76,8 +82,17 @@ void TFormEdit::Execute() {
 void TFormEdit::FormShow() {
   m_open = OpenEditDocument(m_context);
   if (!m_open) return;
-  PlaceProgressBar();
-  ResizeView();
+  const settings::WindowColors colors = settings::ColorsForScheme(m_services.Settings->WindowColor);
+  m_view.SetColors(colors);
+  QPalette windowPalette = palette();
+  windowPalette.setColor(QPalette::Window, QColor(settings::RedOf(colors.BaseColor),
+                                                  settings::GreenOf(colors.BaseColor),
+                                                  settings::BlueOf(colors.BaseColor)));
+  setPalette(windowPalette);
+  LayOut();
+  m_view.ChooseInitialZoom();
+  SyncScrollBar();
+  RedrawView();
   ShowPositions();
   if (m_services.StartTimers) {
     TimerPlay.start();

@@ -16,11 +16,14 @@
 #include "capture/recorder_state.h"
 #include "editor/edit_context.h"
 #include "editor/edit_document.h"
+#include "editor/view/waveform_view.h"
 #include "settings/settings.h"
 
 class QAction;
 class QFileDialog;
 class QLabel;
+class QPainter;
+class QPoint;
 class QProgressBar;
 class QScrollBar;
 class QPushButton;
@@ -35,6 +38,8 @@ class TFormProgress;
 }  // namespace tavrin::exporter
 
 namespace tavrin::editor {
+
+class EditSurface;
 
 // Everything the editor reaches outside itself; tests answer the boxes.
 struct EditorWindowServices {
@@ -89,6 +94,13 @@ public:
   void menuTavrinHelpClick();
   void menuAboutClick();
   void menuPlayBackClick();
+  void FormResize();
+  void FormMouseDown(QPoint at, bool leftButton, bool leftAlone);
+  void FormMouseMove(QPoint at, bool leftButton, bool leftAlone);
+  void FormMouseUp(QPoint at);
+  void BtnIncClick();
+  void BtnDecClick();
+  void ScrollBarChange(int position);
   void SBtnPlayAllClick();
   void SBtnPlaySelectionClick();
   void SBtnStopClick();
@@ -101,6 +113,10 @@ public:
   int ProgressBarValue() const;
   QAction* Action(const QString& name) const;
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
+  WaveformView& View() { return m_view; }
+  EditSurface& Surface() { return *m_surface; }
+  // Paints the central area (the surface's paint event).
+  void PaintSurface(QPainter& painter);
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -117,6 +133,13 @@ private:
   // and let messages run first; the progress bar while it runs when
   // `withProgress`; then the resize procedure.
   void RunCommand(bool withProgress, const std::function<EditResult()>& command);
+  void BuildSurface();
+  void LayOut();
+  void SyncScrollBar();
+  void PlaceOverview(const OverviewMarks& marks);
+  void ApplyMouseResult(const MouseResult& result);
+  void VolumeHandleIdle();
+  // The resize procedure: layout, zoom step, scroll bar, full redraw.
   void ResizeView();
   void RedrawView();
   void ShowMessage(const QString& text);
@@ -124,6 +147,9 @@ private:
 
   EditorWindowServices m_services;
   EditContext m_context;
+  WaveformView m_view;
+  EditSurface* m_surface = nullptr;
+  PlayCursor m_playCursor;
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
   QEventLoop* m_loop = nullptr;
   bool m_open = false;

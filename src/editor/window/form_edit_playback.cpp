@@ -8,5 +8,6 @@ void TFormEdit::SBtnPlayAllClick() {}
 void TFormEdit::SBtnPlaySelectionClick() {}
 void TFormEdit::SBtnStopClick() {}
 void TFormEdit::menuPlayBackClick() {}
+void TFormEdit::VolumeHandleIdle() {}
 
 }  // namespace tavrin::editor

@@ -111,8 +111,9 @@ void Draw(QPainter& p, Glyph glyph) {
     const bool in = glyph == Glyph::FadeIn;
     p.setPen(Qt::NoPen);
     p.setBrush(kAccent);
-    p.drawPolygon(in ? QPolygonF({QPointF(3, 12), QPointF(21, 3), QPointF(21, 21)})
-                     : QPolygonF({QPointF(3, 3), QPointF(21, 12), QPointF(3, 21)}));
+    // A ramp on its baseline: rising for a fade in, falling for a fade out.
+    p.drawPolygon(in ? QPolygonF({QPointF(3, 20), QPointF(21, 20), QPointF(21, 4)})
+                     : QPolygonF({QPointF(3, 4), QPointF(3, 20), QPointF(21, 20)}));
     break;
   }
   case Glyph::Amplify:
@@ -168,7 +169,8 @@ QIcon DrawnIcon(Glyph glyph) {
 }
 
 QIcon ToolIcon(const QString& themeName, Glyph glyph) {
-  return QIcon::hasThemeIcon(themeName) ? QIcon::fromTheme(themeName) : DrawnIcon(glyph);
+  return !themeName.isEmpty() && QIcon::hasThemeIcon(themeName) ? QIcon::fromTheme(themeName)
+                                                                : DrawnIcon(glyph);
 }
 
 }  // namespace tavrin::editor
