@@ -55,6 +55,28 @@ TEST_F(WorkFolder, AFolderThatCannotBeCreatedFailsWithItsPath) {
   EXPECT_TRUE(State.WorkFolder.empty());
 }
 
+// An installed program may not write beside itself: the per-user folder is
+// made instead, parents and all.
+TEST_F(WorkFolder, WhenTempCannotBeCreatedThePerUserFolderIsCreatedAndUsed) {
+  Touch(Root / "program" / "Temp");
+  const fs::path appData = Root / "fresh-user" / ".local" / "share";
+  ASSERT_TRUE(ChooseWorkFolder(State, appData.string(), (Root / "program").string(), Error));
+  EXPECT_EQ(State.WorkFolder, (appData / "Tavrin Recorder").string());
+  EXPECT_TRUE(fs::is_directory(appData / "Tavrin Recorder"));
+  EXPECT_EQ(State.RawPath, (appData / "Tavrin Recorder" / "Tavrin.raw").string());
+  EXPECT_TRUE(Error.empty());
+}
+
+TEST_F(WorkFolder, WhenNeitherFolderCanBeCreatedTheErrorNamesThePerUserOne) {
+  Touch(Root / "program" / "Temp");
+  Touch(Root / "appdata" / "Tavrin Recorder");
+  EXPECT_FALSE(
+      ChooseWorkFolder(State, (Root / "appdata").string(), (Root / "program").string(), Error));
+  EXPECT_EQ(Error, "Can not create " + (Root / "appdata" / "Tavrin Recorder").string());
+  EXPECT_TRUE(State.WorkFolder.empty());
+  EXPECT_TRUE(State.RawPath.empty());
+}
+
 TEST_F(WorkFolder, DeletingWorkFilesKeepsThePeakFileAndTheRecoveryTake) {
   ASSERT_TRUE(ChooseWorkFolder(State, "", (Root / "program").string(), Error));
   for (const char* name : {"Tavrin.raw", "Edit.raw", "Clp.raw", "Tavrin.spv", "test"}) {

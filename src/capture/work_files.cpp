@@ -20,21 +20,33 @@ std::string AppDataFolder() {
   return {};
 }
 
+namespace {
+
+bool MakeFolder(const std::string& folder) {
+  std::error_code code;
+  if (fs::is_directory(folder, code)) return true;
+  fs::create_directories(folder, code);
+  return !code && fs::is_directory(folder, code);
+}
+
+}  // namespace
+
 bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
                       const std::string& programDir, std::string& error) {
   std::error_code code;
+  const std::string personal =
+      appData.empty() ? std::string() : (fs::path(appData) / kWorkFolderName).string();
   std::string folder;
-  if (!appData.empty() && fs::is_directory(fs::path(appData) / kWorkFolderName, code)) {
-    folder = (fs::path(appData) / kWorkFolderName).string();
+  if (!personal.empty() && fs::is_directory(personal, code)) {
+    folder = personal;
   } else {
     folder = (fs::path(programDir) / "Temp").string();
+    // An installed program's folder is not the user's to write in.
+    if (!MakeFolder(folder) && !personal.empty()) folder = personal;
   }
-  if (!fs::is_directory(folder, code)) {
-    fs::create_directories(folder, code);
-    if (code || !fs::is_directory(folder, code)) {
-      error = "Can not create " + folder;
-      return false;
-    }
+  if (!MakeFolder(folder)) {
+    error = "Can not create " + folder;
+    return false;
   }
   state.WorkFolder = folder;
   state.RawPath = folder + "/Tavrin.raw";

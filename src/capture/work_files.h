@@ -14,8 +14,10 @@ inline constexpr const char* kWorkFolderName = "Tavrin Recorder";
 std::string AppDataFolder();
 
 // Picks the work folder: "<appData>/Tavrin Recorder" when something made it,
-// else "<programDir>/Temp", created when missing; sets WorkFolder and the work
-// file paths. Returns false with "Can not create <folder>" in `error`.
+// else "<programDir>/Temp", created when missing; when that cannot be created
+// (an installed program), "<appData>/Tavrin Recorder" is created and used.
+// Sets WorkFolder and the work file paths. Returns false with "Can not create
+// <folder>" (the last folder tried) in `error`.
 bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
                       const std::string& programDir, std::string& error);
 

@@ -29,6 +29,7 @@
 #include "recorder_ui/form_main_surface.h"
 #include "settings/artwork.h"
 #include "settings/form_save_settings.h"
+#include "settings/program_files.h"
 
 namespace tavrin::recorder_ui {
 
@@ -170,7 +171,7 @@ void TFormMain::FormCreate() {
   saving.Document = m_services.Document;
   saving.EncoderLibraries = m_services.EncoderLibraries;
   if (saving.EncoderLibraries.empty()) {
-    saving.EncoderLibraries = {programDir + "/lame_enc.so", "lame_enc.so"};
+    saving.EncoderLibraries = settings::EncoderLibraryCandidates(m_services.ProgramPath);
   }
   saving.ShowMessage = [this](const std::string& text) {
     ShowMessage(QString::fromStdString(text));

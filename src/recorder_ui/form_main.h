@@ -65,7 +65,7 @@ struct MainWindowServices {
   std::function<void()> RestartProgram;
   std::function<void()> ShowEditor;  // tests' stand-in for the modal editor; empty = TFormEdit
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
-  std::vector<std::string> EncoderLibraries;         // empty = beside the program, then by name
+  std::vector<std::string> EncoderLibraries;         // empty = EncoderLibraryCandidates
   bool StartTimers = true;
 };
 

@@ -21,6 +21,7 @@
 #include "recorder_ui/recording_controls.h"
 #include "settings/form_colors.h"
 #include "settings/form_save_settings.h"
+#include "settings/help_page.h"
 
 namespace tavrin::recorder_ui {
 
@@ -173,15 +174,8 @@ void TFormMain::menuAboutClick() {
 }
 
 void TFormMain::TavrinRecorderHelpClick() {
-  const std::filesystem::path help =
-      std::filesystem::path(m_services.ProgramPath).replace_extension(".chm");
-  std::error_code code;
-  if (!std::filesystem::exists(help, code)) {
-    ShowMessage(QStringLiteral("The help file %1 was not found.")
-                    .arg(QString::fromStdString(help.string())));
-    return;
-  }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(help.string())));
+  settings::OpenHelpPage(m_services.ProgramPath,
+                         [this](const QString& text) { ShowMessage(text); });
 }
 
 void TFormMain::ImageVolMouseDown(bool leftButton, int x) {

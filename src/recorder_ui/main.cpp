@@ -15,6 +15,7 @@
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
 #include "recorder_ui/form_main.h"
+#include "settings/program_files.h"
 #include "settings/settings.h"
 
 using namespace tavrin;
@@ -48,10 +49,13 @@ private:
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tavrin Recorder"));
+  // Lets the desktop match the window to the installed launcher and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(TAVRIN_APP_ID));
   const std::string programPath = QCoreApplication::applicationFilePath().toStdString();
 
   settings::Settings settings;
-  const std::string settingsPath = settings::SettingsFilePath(programPath);
+  const std::string settingsPath =
+      settings::ChooseSettingsFile(programPath, settings::ConfigHomeFolder());
   settings::LoadSettings(settings, settingsPath);
 
   capture::RecorderState state;

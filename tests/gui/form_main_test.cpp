@@ -1,6 +1,7 @@
 // The recorder window on simulated devices: buttons, timers, limits, slider,
-// device changes, start-up and closing.
+// device changes, start-up, the Help menu and closing.
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QtTest/QtTest>
 #include <fstream>
 
@@ -10,6 +11,16 @@
 
 using tavrin::testing::MainWindowRig;
 namespace fs = std::filesystem;
+
+// Stands in for the desktop's browser: keeps the URLs it is asked to open.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+public slots:
+  void Open(const QUrl& url) { Opened.append(url); }
+
+public:
+  QList<QUrl> Opened;
+};
 
 class FormMainTest : public QObject {
   Q_OBJECT
@@ -26,6 +37,7 @@ private slots:
   void unwritableSettingsStillCloseAndSaySoOnce();
   void startUpCleansWorkFilesAndAppliesSettings();
   void startUpFailsWhenTheWorkFolderCannotBeMade();
+  void helpOpensTheGuideOrSaysItIsMissing();
   void noDeviceAtStartUpOpensTheSoundSettings();
   void colourSchemeFiveGivesBlackText();
 };
@@ -242,14 +254,40 @@ void FormMainTest::startUpCleansWorkFilesAndAppliesSettings() {
 
 void FormMainTest::startUpFailsWhenTheWorkFolderCannotBeMade() {
   MainWindowRig rig("nofolder");
+  // Files where both the folder beside the program and the per-user one should be.
   std::ofstream(rig.Root / "bin" / "Temp") << "a file where the folder should be";
+  std::ofstream(rig.Root / "appdata" / "Tavrin Recorder") << "and here";
   try {
     rig.Create();
     QFAIL("start-up should fail");
   } catch (const std::runtime_error& error) {
     QCOMPARE(QString::fromStdString(error.what()),
-             QString::fromStdString("Can not create " + (rig.Root / "bin" / "Temp").string()));
+             QString::fromStdString("Can not create " +
+                                    (rig.Root / "appdata" / "Tavrin Recorder").string()));
   }
+}
+
+void FormMainTest::helpOpensTheGuideOrSaysItIsMissing() {
+  MainWindowRig rig("help");
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+  auto& form = rig.Create();
+  form.TavrinRecorderHelpClick();
+  QCOMPARE(rig.Messages.size(), std::size_t{1});
+  QCOMPARE(rig.Messages[0],
+           QStringLiteral("The help file %1 was not found.")
+               .arg(QString::fromStdString((rig.Root / "bin" / "tavrin-recorder.html").string())));
+  QVERIFY(catcher.Opened.isEmpty());
+
+  // Installed: the guide lies in the package's data folder, not beside the program.
+  fs::create_directories(rig.Root / "share" / "tavrin-recorder");
+  std::ofstream(rig.Root / "share" / "tavrin-recorder" / "tavrin-recorder.html") << "<html>";
+  form.TavrinRecorderHelpClick();
+  QCOMPARE(rig.Messages.size(), std::size_t{1});
+  QCOMPARE(catcher.Opened,
+           QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(
+               (rig.Root / "share" / "tavrin-recorder" / "tavrin-recorder.html").string()))});
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
 }
 
 void FormMainTest::noDeviceAtStartUpOpensTheSoundSettings() {
