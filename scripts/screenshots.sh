@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
 # Saves screenshots of the recorder window in colour schemes 1 and 5 while it
 # records a 1 kHz tone, on a virtual display with a private PulseAudio daemon.
-#   scripts/screenshots.sh [output folder]   (default: screenshots/)
+#   scripts/screenshots.sh [output folder] [build folder]
+# The output folder defaults to screenshots/; the user guide's pictures are
+# made with packaging/help/tavrin-recorder-help. Without a build folder the
+# script configures and builds build-release.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/screenshots}"
+build="${2:-}"
 mkdir -p "$out"
 
 "$root/scripts/install-deps"
-cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF \
-  -DTAVRIN_BUILD_BENCH=OFF >/dev/null
-cmake --build "$root/build-release" -j"$(nproc)" --target tavrin-recorder >/dev/null
+if [[ -z "$build" ]]; then
+  build="$root/build-release"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF \
+    -DTAVRIN_BUILD_BENCH=OFF >/dev/null
+fi
+cmake --build "$build" -j"$(nproc)" --target tavrin-recorder >/dev/null
 
 source "$root/scripts/desktop-session.sh"
 export XDG_DATA_HOME="$work/data"
 
 for scheme in 1 5; do
   mkdir -p "$work/$scheme"
-  cp "$root/build-release/bin/tavrin-recorder" "$work/$scheme/"
+  cp "$build/bin/tavrin-recorder" "$work/$scheme/"
   printf '[Window Colors]\nColor=%s\n' "$scheme" >"$work/$scheme/tavrin-recorder.INI"
   "$work/$scheme/tavrin-recorder" 2>/dev/null &
   app=$!

@@ -60,6 +60,11 @@ QImage MakeApplicationIconImage(int size) {
   QImage image(size, size, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter painter(&image);
+  PaintApplicationIcon(painter, size);
+  return image;
+}
+
+void PaintApplicationIcon(QPainter& painter, int size) {
   DrawFace(painter, size);
   painter.setRenderHint(QPainter::Antialiasing, true);
   // A record dot with a short level bar beside it.
@@ -72,7 +77,6 @@ QImage MakeApplicationIconImage(int size) {
   const int barTop = size / 4;
   painter.fillRect(QRect(barLeft, barTop, barWidth, size / 2), kUnlit);
   painter.fillRect(QRect(barLeft, size / 2, barWidth, size / 4), kGreen);
-  return image;
 }
 
 std::array<QIcon, kLevelIconCount> MakeLevelIcons() {

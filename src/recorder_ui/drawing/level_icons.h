@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+class QPainter;
+
 namespace tavrin::recorder_ui {
 
 inline constexpr int kLevelIconCount = 18;
@@ -15,6 +17,8 @@ inline constexpr int kApplicationIcon = 17;
 std::array<QIcon, kLevelIconCount> MakeLevelIcons();
 QImage MakeLevelIconImage(int level, int size);
 QImage MakeApplicationIconImage(int size);
+// The application icon on any paint device of size x size units (also SVG).
+void PaintApplicationIcon(QPainter& painter, int size);
 
 // |larger of the two| / 2048 rounded halves to even; a left channel above 600
 // shows at least 1; at most 16.
