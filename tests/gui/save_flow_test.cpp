@@ -57,19 +57,24 @@ void SaveFlowTest::typeChangeReopensTheDialogWithTheNewFirstEntry() {
   form.BtnStopClick();
 
   QStringList firstEntries;
+  // Waits for the save-format dialog however long a loaded machine takes to show it.
+  QTimer answerSettings;
+  answerSettings.setInterval(10);
+  QObject::connect(&answerSettings, &QTimer::timeout, [&answerSettings] {
+    auto* settingsDialog =
+        qobject_cast<tavrin::settings::TFormSaveSettings*>(QApplication::activeModalWidget());
+    if (!settingsDialog) return;
+    answerSettings.stop();
+    settingsDialog->findChild<QTabWidget*>(QStringLiteral("PControlFormat"))->setCurrentIndex(0);
+    settingsDialog->findChild<QPushButton*>(QStringLiteral("BitBtnOK"))->click();
+  });
   rig.FileDialog = [&](QFileDialog& dialog) {
     firstEntries << dialog.nameFilters().front();
     if (firstEntries.size() > 1) return false;
     // The user picks the second type; in the save-format dialog, the WAV page, then OK.
     QTimer::singleShot(0, &dialog,
                        [&dialog] { emit dialog.filterSelected(dialog.nameFilters().back()); });
-    QTimer::singleShot(50, [] {
-      auto* settingsDialog =
-          qobject_cast<tavrin::settings::TFormSaveSettings*>(QApplication::activeModalWidget());
-      QVERIFY(settingsDialog);
-      settingsDialog->findChild<QTabWidget*>(QStringLiteral("PControlFormat"))->setCurrentIndex(0);
-      settingsDialog->findChild<QPushButton*>(QStringLiteral("BitBtnOK"))->click();
-    });
+    answerSettings.start();
     return dialog.exec() == QDialog::Accepted;
   };
   form.menuSaveAsClick();
