@@ -24,9 +24,10 @@ fail() {
 }
 # Gone, or a zombie waiting to be reaped.
 program_ended() {
-  local state
-  state="$(ps -o stat= -p "$app" 2>/dev/null || true)"
-  [[ -z "$state" || "$state" == Z* ]]
+  local stat
+  stat="$(cat "/proc/$app/stat" 2>/dev/null)" || return 0
+  stat="${stat##*) }"
+  [[ "${stat%% *}" == Z ]]
 }
 # wait_for <seconds> <what> <command...>: polls the command every 0.1 s.
 wait_for() {

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <string>
 
 namespace tavrin::settings {
@@ -70,22 +68,6 @@ TEST_F(ProgramFiles, AShippedDefaultBesideTheProgramSeedsThePersonalFileOnce) {
   std::ofstream(personal) << "[Window Colors]\nColor=5\n";
   ASSERT_EQ(ChooseSettingsFile(Program, (Root / "config").string()), personal.string());
   EXPECT_EQ(ReadFile(personal), "[Window Colors]\nColor=5\n") << "the user's own choices stay";
-}
-
-TEST_F(ProgramFiles, TheConfigHomeIsXdgConfigHomeElseDotConfigInTheHomeFolder) {
-  std::optional<std::string> savedConfig, savedHome;
-  if (const char* value = std::getenv("XDG_CONFIG_HOME")) savedConfig = value;
-  if (const char* value = std::getenv("HOME")) savedHome = value;
-  ::setenv("XDG_CONFIG_HOME", "/xdg/config", 1);
-  ::setenv("HOME", "/home/tester", 1);
-  EXPECT_EQ(ConfigHomeFolder(), "/xdg/config");
-  ::setenv("XDG_CONFIG_HOME", "", 1);
-  EXPECT_EQ(ConfigHomeFolder(), "/home/tester/.config");
-  ::unsetenv("XDG_CONFIG_HOME");
-  EXPECT_EQ(ConfigHomeFolder(), "/home/tester/.config");
-  savedConfig ? ::setenv("XDG_CONFIG_HOME", savedConfig->c_str(), 1)
-              : ::unsetenv("XDG_CONFIG_HOME");
-  savedHome ? ::setenv("HOME", savedHome->c_str(), 1) : ::unsetenv("HOME");
 }
 
 TEST_F(ProgramFiles, TheGuideBesideTheProgramComesBeforeTheInstalledOne) {
