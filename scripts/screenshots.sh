@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Saves screenshots of the recorder window in colour schemes 1 and 5 while it
-# records a 1 kHz tone, on a virtual display with a private PulseAudio daemon.
+# records a 1 kHz tone, and of the editor with that take, on a virtual display
+# with a private PulseAudio daemon.
 #   scripts/screenshots.sh [output folder] [build folder]
 # The output folder defaults to screenshots/; the user guide's pictures are
 # made with packaging/help/tavrin-recorder-help. Without a build folder the
@@ -34,6 +35,19 @@ for scheme in 1 5; do
   sleep 5
   import -window "$window" "$out/recorder-scheme-$scheme.png"
   echo "saved $out/recorder-scheme-$scheme.png"
+  if [[ $scheme == 1 ]]; then
+    xdotool mousemove --window "$window" $((record_button_x + 53)) "$record_button_y" click 1  # Stop
+    xdotool mousemove --window "$window" $((record_button_x + 106)) "$record_button_y" click 1  # Edit
+    editor=""
+    for ((tries = 0; tries < 100; tries++)); do
+      editor="$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | head -1 || true)"
+      [[ -n "$editor" ]] && break
+      sleep 0.1
+    done
+    sleep 1
+    import -window "$editor" "$out/editor.png"
+    echo "saved $out/editor.png"
+  fi
   kill "$app"
   wait "$app" 2>/dev/null || true
   app=""
