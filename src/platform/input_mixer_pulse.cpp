@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
+#include <utility>
 #include <vector>
+
+#include "platform/pulse_connection.h"
 
 namespace tavrin::platform {
 
@@ -59,189 +61,84 @@ std::uint32_t LevelPercent(const pa_cvolume& volume) {
 }  // namespace
 
 struct PulseInputMixer::Impl {
-  // One round trip to the server. The callbacks fill it on libpulse's thread;
-  // it is the caller's again once Finished is seen or the operation is cancelled.
+  // One round trip to the server; the callbacks fill it on the main loop's
+  // thread while the owner waits with the lock released.
   struct Request {
-    Impl* Owner = nullptr;
-    bool Finished = false;  // guarded by Owner->WaitMutex, like Succeeded
     bool Succeeded = false;
-    std::string DefaultSource;
     std::vector<SourceSnapshot> Sources;
   };
   using Starter = std::function<pa_operation*(pa_context*, Request*)>;
 
-  Impl(std::string applicationName, std::chrono::milliseconds timeout)
-      : ApplicationName(std::move(applicationName)), Timeout(timeout) {}
-  ~Impl() { StopMainloop(); }
+  Impl(std::shared_ptr<PulseConnection> connection, std::chrono::milliseconds timeout)
+      : Connection(std::move(connection)), Timeout(timeout) {}
 
-  const std::string ApplicationName;
+  std::shared_ptr<PulseConnection> Connection;
   const Clock::duration Timeout;
-  pa_threaded_mainloop* Mainloop = nullptr;
-  pa_context* Context = nullptr;
-  // Lock order: the main loop's lock, then WaitMutex; never the other way.
-  std::mutex WaitMutex;
-  std::condition_variable WaitDone;
-  pa_context_state_t ContextState = PA_CONTEXT_UNCONNECTED;  // guarded by WaitMutex
   // After a failed or hung connection, calls fail at once until then.
   Clock::time_point NoConnectBefore{};
   bool Initialised = false;
   std::string SourceName;
 
-  Clock::time_point Deadline() const { return Clock::now() + Timeout; }
-
-  static void Finish(Request* request, bool succeeded) {
-    std::lock_guard lock(request->Owner->WaitMutex);
-    request->Finished = true;
-    request->Succeeded = succeeded;
-    request->Owner->WaitDone.notify_all();
-  }
-
-  static void OnContextState(pa_context* context, void* userdata) {
-    auto* impl = static_cast<Impl*>(userdata);
-    std::lock_guard lock(impl->WaitMutex);
-    impl->ContextState = pa_context_get_state(context);
-    impl->WaitDone.notify_all();
-  }
-
-  static void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata) {
-    auto* request = static_cast<Request*>(userdata);
-    if (info != nullptr) request->DefaultSource = Text(info->default_source_name);
-    Finish(request, info != nullptr);
-  }
-
   static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {
     auto* request = static_cast<Request*>(userdata);
     if (eol != 0) {
-      Finish(request, eol > 0);
+      request->Succeeded = eol > 0;
     } else if (info != nullptr) {
       request->Sources.push_back(Snapshot(*info));
     }
   }
 
   static void OnSuccess(pa_context*, int success, void* userdata) {
-    Finish(static_cast<Request*>(userdata), success != 0);
+    static_cast<Request*>(userdata)->Succeeded = success != 0;
   }
 
-  void DropContext() {
-    if (Context == nullptr) return;
-    pa_threaded_mainloop_lock(Mainloop);
-    pa_context_set_state_callback(Context, nullptr, nullptr);
-    pa_context_disconnect(Context);
-    pa_context_unref(Context);
-    pa_threaded_mainloop_unlock(Mainloop);
-    Context = nullptr;
-    std::lock_guard lock(WaitMutex);
-    ContextState = PA_CONTEXT_UNCONNECTED;
+  // The server died or stopped answering: start afresh, but not at once.
+  void GiveUpForAWhile() {
+    Connection->DropIfIdle();
+    NoConnectBefore = Clock::now() + Timeout;
   }
 
-  void StopMainloop() {
-    DropContext();
-    if (Mainloop == nullptr) return;
-    pa_threaded_mainloop_stop(Mainloop);
-    pa_threaded_mainloop_free(Mainloop);
-    Mainloop = nullptr;
-  }
-
-  bool Connect(Clock::time_point deadline) {
-    if (Context != nullptr) {
-      std::unique_lock lock(WaitMutex);
-      if (ContextState == PA_CONTEXT_READY) return true;
-      lock.unlock();
-      DropContext();
-    }
+  bool Connect() {
     if (Clock::now() < NoConnectBefore) return false;
-    if (Mainloop == nullptr) {
-      Mainloop = pa_threaded_mainloop_new();
-      if (Mainloop == nullptr) return false;
-      if (pa_threaded_mainloop_start(Mainloop) < 0) {
-        pa_threaded_mainloop_free(Mainloop);
-        Mainloop = nullptr;
-        return false;
-      }
-    }
-    int result = -1;
-    pa_threaded_mainloop_lock(Mainloop);
-    Context = pa_context_new(pa_threaded_mainloop_get_api(Mainloop), ApplicationName.c_str());
-    if (Context != nullptr) {
-      {
-        std::lock_guard lock(WaitMutex);
-        ContextState = PA_CONTEXT_CONNECTING;
-      }
-      pa_context_set_state_callback(Context, &Impl::OnContextState, this);
-      result = pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr);
-    }
-    pa_threaded_mainloop_unlock(Mainloop);
-    bool ready = false;
-    if (result >= 0) {
-      std::unique_lock lock(WaitMutex);
-      WaitDone.wait_until(lock, deadline, [this] {
-        return ContextState == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(ContextState);
-      });
-      ready = ContextState == PA_CONTEXT_READY;
-    }
-    if (!ready) {
-      DropContext();
-      NoConnectBefore = Clock::now() + Timeout;
-    }
-    return ready;
+    if (Connection->Connect() == kMmNoError) return true;
+    GiveUpForAWhile();
+    return false;
   }
 
-  bool Run(Request& request, Clock::time_point deadline, const Starter& start) {
-    if (!Connect(deadline)) return false;
-    request.Owner = this;
-    pa_threaded_mainloop_lock(Mainloop);
-    pa_operation* operation = start(Context, &request);
-    pa_threaded_mainloop_unlock(Mainloop);
-    if (operation == nullptr) return false;
-    {
-      std::unique_lock lock(WaitMutex);
-      WaitDone.wait_until(lock, deadline, [this, &request] {
-        return request.Finished || !PA_CONTEXT_IS_GOOD(ContextState);
-      });
-    }
-    // With the loop locked no callback is running, and after the cancel none will.
-    pa_threaded_mainloop_lock(Mainloop);
-    if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) pa_operation_cancel(operation);
-    pa_operation_unref(operation);
-    pa_threaded_mainloop_unlock(Mainloop);
+  bool Run(Request& request, const Starter& start) {
+    if (!Connect()) return false;
     bool finished = false;
-    bool succeeded = false;
     {
-      std::lock_guard lock(WaitMutex);
-      finished = request.Finished;
-      succeeded = request.Succeeded;
+      PulseConnection::Guard lock(*Connection);
+      finished = Connection->Complete(start(Connection->Context(), &request));
     }
-    if (!finished) {
-      // The server died or stopped answering: start afresh, but not at once.
-      DropContext();
-      NoConnectBefore = Clock::now() + Timeout;
-    }
-    return finished && succeeded;
+    if (!finished) GiveUpForAWhile();
+    return finished && request.Succeeded;
   }
 
-  std::optional<std::vector<SourceSnapshot>> SourcesInDeviceOrder(Clock::time_point deadline) {
-    Request server;
-    if (!Run(server, deadline, [](pa_context* context, Request* request) {
-          return pa_context_get_server_info(context, &Impl::OnServerInfo, request);
-        })) {
+  std::optional<std::vector<SourceSnapshot>> SourcesInDeviceOrder() {
+    if (!Connect()) return std::nullopt;
+    const std::optional<std::string> defaultSource = Connection->DefaultSourceName();
+    if (!defaultSource) {
+      GiveUpForAWhile();
       return std::nullopt;
     }
     Request list;
-    if (!Run(list, deadline, [](pa_context* context, Request* request) {
+    if (!Run(list, [](pa_context* context, Request* request) {
           return pa_context_get_source_info_list(context, &Impl::OnSourceInfo, request);
         })) {
       return std::nullopt;
     }
     std::stable_partition(
         list.Sources.begin(), list.Sources.end(),
-        [&server](const SourceSnapshot& source) { return source.Name == server.DefaultSource; });
+        [&](const SourceSnapshot& source) { return source.Name == *defaultSource; });
     return std::move(list.Sources);
   }
 
-  std::optional<SourceSnapshot> CurrentSource(Clock::time_point deadline) {
+  std::optional<SourceSnapshot> CurrentSource() {
     if (!Initialised) return std::nullopt;
     Request request;
-    if (!Run(request, deadline, [this](pa_context* context, Request* r) {
+    if (!Run(request, [this](pa_context* context, Request* r) {
           return pa_context_get_source_info_by_name(context, SourceName.c_str(),
                                                     &Impl::OnSourceInfo, r);
         })) {
@@ -252,20 +149,29 @@ struct PulseInputMixer::Impl {
   }
 
   bool SelectDevice(int device) {
-    const auto sources = SourcesInDeviceOrder(Deadline());
+    const auto sources = SourcesInDeviceOrder();
     if (!sources || device < 0 || static_cast<std::size_t>(device) >= sources->size()) return false;
     SourceName = (*sources)[static_cast<std::size_t>(device)].Name;
     return true;
   }
 
-  bool RunChange(Clock::time_point deadline, const Starter& start) {
+  bool RunChange(const Starter& start) {
     Request request;
-    return Run(request, deadline, start);
+    return Run(request, start);
   }
 };
 
 PulseInputMixer::PulseInputMixer(std::string applicationName, std::chrono::milliseconds timeout)
-    : m_impl(std::make_unique<Impl>(std::move(applicationName), timeout)) {}
+    : PulseInputMixer(
+          std::make_shared<PulseConnection>(
+              std::move(applicationName),
+              static_cast<pa_usec_t>(
+                  std::chrono::duration_cast<std::chrono::microseconds>(timeout).count())),
+          timeout) {}
+
+PulseInputMixer::PulseInputMixer(std::shared_ptr<PulseConnection> connection,
+                                 std::chrono::milliseconds timeout)
+    : m_impl(std::make_unique<Impl>(std::move(connection), timeout)) {}
 
 PulseInputMixer::~PulseInputMixer() = default;
 
@@ -282,11 +188,11 @@ bool PulseInputMixer::SetDevice(int device) {
 void PulseInputMixer::Free() {
   m_impl->Initialised = false;
   m_impl->SourceName.clear();
-  m_impl->StopMainloop();
+  m_impl->Connection->DropIfIdle();
 }
 
 std::uint32_t PulseInputMixer::GetInput(int input) {
-  const auto source = m_impl->CurrentSource(m_impl->Deadline());
+  const auto source = m_impl->CurrentSource();
   if (!source || input < kMasterInput || input >= source->InputCount()) return kInputMissing;
   const std::uint32_t level = LevelPercent(source->Volume);
   const bool on =
@@ -295,20 +201,19 @@ std::uint32_t PulseInputMixer::GetInput(int input) {
 }
 
 bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
-  const Clock::time_point deadline = m_impl->Deadline();
-  const auto source = m_impl->CurrentSource(deadline);
+  const auto source = m_impl->CurrentSource();
   if (!source || input < kMasterInput || input >= source->InputCount()) return false;
   if ((setting & (kInputOn | kInputLevel)) == 0) return false;
   const char* name = source->Name.c_str();
   bool succeeded = true;
   if ((setting & kInputOn) != 0) {
     if (input == kMasterInput && source->Muted) {
-      succeeded = m_impl->RunChange(deadline, [name](pa_context* context, Impl::Request* r) {
+      succeeded = m_impl->RunChange([name](pa_context* context, Impl::Request* r) {
         return pa_context_set_source_mute_by_name(context, name, 0, &Impl::OnSuccess, r);
       });
     } else if (input != kMasterInput && !source->Ports.empty() && input != source->ActivePort) {
       const char* port = source->Ports[static_cast<std::size_t>(input)].Name.c_str();
-      succeeded = m_impl->RunChange(deadline, [name, port](pa_context* context, Impl::Request* r) {
+      succeeded = m_impl->RunChange([name, port](pa_context* context, Impl::Request* r) {
         return pa_context_set_source_port_by_name(context, name, port, &Impl::OnSuccess, r);
       });
     }
@@ -319,7 +224,7 @@ bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
     pa_cvolume volume{};
     pa_cvolume_set(&volume, source->Volume.channels,
                    static_cast<pa_volume_t>(std::lround(percent * PA_VOLUME_NORM / 100.0)));
-    succeeded = m_impl->RunChange(deadline, [name, &volume](pa_context* context, Impl::Request* r) {
+    succeeded = m_impl->RunChange([name, &volume](pa_context* context, Impl::Request* r) {
       return pa_context_set_source_volume_by_name(context, name, &volume, &Impl::OnSuccess, r);
     });
   }
@@ -327,7 +232,7 @@ bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
 }
 
 std::optional<std::string> PulseInputMixer::GetInputName(int input) {
-  const auto source = m_impl->CurrentSource(m_impl->Deadline());
+  const auto source = m_impl->CurrentSource();
   if (!source || input < kMasterInput || input >= source->InputCount()) return std::nullopt;
   if (input == kMasterInput || source->Ports.empty()) return source->Description;
   const Port& port = source->Ports[static_cast<std::size_t>(input)];

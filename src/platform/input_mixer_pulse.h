@@ -6,8 +6,9 @@
 // muted). Devices are numbered like PulseWaveIn: 0 is the server's default
 // source, then the other sources in the server's order.
 //
-// Connects lazily on a libpulse thread of its own. Every call waits for the
-// server at most `timeout` in all, so a server that dies or hangs cannot
+// Connects lazily through a PulseConnection (its own unless one is shared).
+// Each wait for the server lasts at most `timeout`, and after one has run out
+// calls fail at once for as long again, so a server that dies or hangs cannot
 // freeze the caller; a call that fails that way reports a missing input.
 
 #include <chrono>
@@ -18,10 +19,15 @@
 
 namespace tavrin::platform {
 
+class PulseConnection;
+
 class PulseInputMixer final : public InputMixer {
 public:
   explicit PulseInputMixer(std::string applicationName = "Tavrin Recorder",
                            std::chrono::milliseconds timeout = std::chrono::seconds(1));
+  // On a connection shared with the program's other PulseAudio users; each
+  // wait for the server is bounded by that connection's time limit.
+  PulseInputMixer(std::shared_ptr<PulseConnection> connection, std::chrono::milliseconds timeout);
   ~PulseInputMixer() override;
   PulseInputMixer(const PulseInputMixer&) = delete;
   PulseInputMixer& operator=(const PulseInputMixer&) = delete;

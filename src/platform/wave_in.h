@@ -12,46 +12,17 @@
 // AddBuffer and its completion or Reset; `User` is the caller's alone and may
 // be changed at any time.
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "platform/wave_common.h"
+
 namespace tavrin::platform {
-
-using MmResult = std::uint32_t;
-
-inline constexpr MmResult kMmNoError = 0;
-inline constexpr MmResult kMmError = 1;
-inline constexpr MmResult kMmBadDeviceId = 2;
-inline constexpr MmResult kMmAllocated = 4;
-inline constexpr MmResult kMmInvalidHandle = 5;
-inline constexpr MmResult kMmNoDriver = 6;
-inline constexpr MmResult kMmNoMem = 7;
-inline constexpr MmResult kMmInvalidParam = 11;
-inline constexpr MmResult kWaveBadFormat = 32;
-inline constexpr MmResult kWaveStillPlaying = 33;
-inline constexpr MmResult kWaveUnprepared = 34;
-// Results at and above this value carry a backend's own error code
-// (kMmBackendBase + code); the backend's GetErrorText explains them.
-inline constexpr MmResult kMmBackendBase = 0x10000;
 
 // Supported-format flags: 44.1 kHz 16-bit stereo is the one the recorder needs.
 inline constexpr std::uint32_t kWaveFormat4S16 = 0x00000800;
 inline constexpr std::uint32_t kWaveFormatAll = 0x000FFFFF;
-
-inline constexpr std::uint16_t kWaveFormatPcm = 1;
-
-// The 18-byte wave format record.
-struct WaveFormat {
-  std::uint16_t FormatTag = kWaveFormatPcm;
-  std::uint16_t Channels = 2;
-  std::uint32_t SamplesPerSec = 44100;
-  std::uint32_t AvgBytesPerSec = 176400;
-  std::uint16_t BlockAlign = 4;
-  std::uint16_t BitsPerSample = 16;
-  std::uint16_t ExtraSize = 0;
-};
 
 inline constexpr std::size_t kDeviceNameBytes = 32;  // including the terminating 0
 
@@ -66,18 +37,6 @@ struct WaveInCaps {
   std::uint16_t Reserved = 0;
 };
 static_assert(sizeof(WaveInCaps) == 48);
-
-inline constexpr std::uint32_t kWhdrDone = 0x01;
-inline constexpr std::uint32_t kWhdrPrepared = 0x02;
-inline constexpr std::uint32_t kWhdrInQueue = 0x10;
-
-struct WaveHeader {
-  char* Data = nullptr;
-  std::uint32_t BufferLength = 0;
-  std::atomic<std::uint32_t> BytesRecorded{0};
-  std::uintptr_t User = 0;
-  std::atomic<std::uint32_t> Flags{0};
-};
 
 class WaveIn {
 public:
@@ -105,8 +64,5 @@ public:
 // Copies a device name into a capability record: at most 31 bytes, cut at a
 // UTF-8 character boundary, always terminated.
 void CopyDeviceName(WaveInCaps& caps, std::string_view name);
-
-// Text of the results every backend shares (kMmNoError .. kWaveUnprepared).
-std::string CommonErrorText(MmResult result);
 
 }  // namespace tavrin::platform

@@ -2,7 +2,6 @@
 
 #include <pulse/pulseaudio.h>
 
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,37 +14,29 @@ namespace tavrin::platform {
 
 namespace {
 
-constexpr std::uint32_t kSampleRate = 44100;
-constexpr std::uint8_t kChannels = 2;
-constexpr std::uint32_t kBytesPerFrame = 4;
 // About 20 ms: larger fragments arrive in bursts, and what is still in flight
 // when the stream stops is lost.
 constexpr std::uint32_t kFragmentBytes = 3528;
-
-bool IsSupportedFormat(const WaveFormat& format) {
-  return format.FormatTag == kWaveFormatPcm && format.Channels == kChannels &&
-         format.SamplesPerSec == kSampleRate && format.BitsPerSample == 16 &&
-         format.BlockAlign == kBytesPerFrame &&
-         format.AvgBytesPerSec == kSampleRate * kBytesPerFrame;
-}
+constexpr std::uint32_t kBytesPerFrame = 4;
 
 }  // namespace
 
 PulseWaveIn::PulseWaveIn(std::string applicationName)
-    : m_impl(std::make_unique<Impl>(std::move(applicationName))) {}
+    : PulseWaveIn(std::make_shared<PulseConnection>(std::move(applicationName))) {}
+
+PulseWaveIn::PulseWaveIn(std::shared_ptr<PulseConnection> connection)
+    : m_impl(std::make_unique<Impl>(std::move(connection))) {}
 
 PulseWaveIn::~PulseWaveIn() {
-  if (m_impl->Mainloop == nullptr) {
-    return;
-  }
-  pa_threaded_mainloop_lock(m_impl->Mainloop);
   if (m_impl->Stream != nullptr) {
+    PulseConnection::Guard lock(*m_impl->Connection);
     m_impl->CloseLocked();
   }
-  m_impl->DropContext();
-  pa_threaded_mainloop_unlock(m_impl->Mainloop);
-  pa_threaded_mainloop_stop(m_impl->Mainloop);
-  pa_threaded_mainloop_free(m_impl->Mainloop);
+}
+
+void PulseWaveIn::Impl::Enumerate() {
+  Devices = Connection->ListSources().value_or(std::vector<PulseDevice>{});
+  Enumerated = true;
 }
 
 std::uint32_t PulseWaveIn::GetNumDevs() {
@@ -60,7 +51,7 @@ MmResult PulseWaveIn::GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) {
   if (deviceId >= m_impl->Devices.size()) {
     return kMmBadDeviceId;
   }
-  const Source& source = m_impl->Devices[deviceId];
+  const PulseDevice& source = m_impl->Devices[deviceId];
   caps = WaveInCaps{};
   CopyDeviceName(caps, source.Description);
   caps.Formats = kWaveFormatAll;  // the server converts to the stream's format
@@ -73,10 +64,10 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (impl.Stream != nullptr) {
     return kMmAllocated;
   }
-  if (!IsSupportedFormat(format)) {
+  if (!IsFixedFormat(format)) {
     return kWaveBadFormat;
   }
-  if (const MmResult result = impl.EnsureContext(); result != kMmNoError) {
+  if (const MmResult result = impl.Connection->Connect(); result != kMmNoError) {
     return result;
   }
   if (impl.Devices.empty()) {
@@ -88,14 +79,13 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   // Device 0 follows the server's default source, wherever it moves.
   const std::string sourceName = deviceId == 0 ? std::string() : impl.Devices[deviceId].Name;
 
-  pa_threaded_mainloop_lock(impl.Mainloop);
-  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kSampleRate, kChannels};
-  impl.Stream = pa_stream_new(impl.Context, "Recording", &sampleFormat, nullptr);
+  PulseConnection::Guard lock(*impl.Connection);
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 44100, 2};
+  impl.Stream = pa_stream_new(impl.Connection->Context(), "Recording", &sampleFormat, nullptr);
   if (impl.Stream == nullptr) {
-    const MmResult error = impl.StreamError();
-    pa_threaded_mainloop_unlock(impl.Mainloop);
-    return error;
+    return impl.StreamError();
   }
+  impl.Connection->AddStream();
   pa_stream_set_state_callback(impl.Stream, &Impl::OnStreamState, &impl);
   pa_stream_set_read_callback(impl.Stream, &Impl::OnRead, &impl);
   pa_buffer_attr attr{};
@@ -111,7 +101,7 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
                                &attr, flags) < 0) {
     result = impl.StreamError();
   } else {
-    const bool settled = impl.WaitFor([&] {
+    const bool settled = impl.Connection->WaitFor([&] {
       const pa_stream_state_t state = pa_stream_get_state(impl.Stream);
       return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
     });
@@ -124,7 +114,6 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (result != kMmNoError) {
     impl.CloseLocked();
   }
-  pa_threaded_mainloop_unlock(impl.Mainloop);
   return result;
 }
 
@@ -163,19 +152,16 @@ MmResult PulseWaveIn::Start() {
   if (impl.Stream == nullptr) {
     return kMmInvalidHandle;
   }
-  pa_threaded_mainloop_lock(impl.Mainloop);
-  MmResult result = kMmNoError;
+  PulseConnection::Guard lock(*impl.Connection);
   if (pa_stream_get_state(impl.Stream) != PA_STREAM_READY) {
-    result = impl.StreamError();
-  } else {
-    impl.Started = true;
-    if (!impl.Complete(pa_stream_cork(impl.Stream, 0, nullptr, nullptr))) {
-      impl.Started = false;
-      result = impl.StreamError();
-    }
+    return impl.StreamError();
   }
-  pa_threaded_mainloop_unlock(impl.Mainloop);
-  return result;
+  impl.Started = true;
+  if (!impl.Connection->Complete(pa_stream_cork(impl.Stream, 0, nullptr, nullptr))) {
+    impl.Started = false;
+    return impl.StreamError();
+  }
+  return kMmNoError;
 }
 
 MmResult PulseWaveIn::Reset() {
@@ -183,9 +169,8 @@ MmResult PulseWaveIn::Reset() {
   if (impl.Stream == nullptr) {
     return kMmInvalidHandle;
   }
-  pa_threaded_mainloop_lock(impl.Mainloop);
+  PulseConnection::Guard lock(*impl.Connection);
   impl.ResetLocked();
-  pa_threaded_mainloop_unlock(impl.Mainloop);
   return kMmNoError;
 }
 
@@ -202,22 +187,13 @@ MmResult PulseWaveIn::Close() {
   if (impl.Stream == nullptr) {
     return kMmInvalidHandle;
   }
-  pa_threaded_mainloop_lock(impl.Mainloop);
+  PulseConnection::Guard lock(*impl.Connection);
   impl.CloseLocked();
-  pa_threaded_mainloop_unlock(impl.Mainloop);
   return kMmNoError;
 }
 
 std::string PulseWaveIn::GetErrorText(MmResult result) {
-  if (result >= kMmBackendBase) {
-    const MmResult code = result - kMmBackendBase;
-    const char* text = code <= INT_MAX ? pa_strerror(static_cast<int>(code)) : nullptr;
-    if (text != nullptr) {
-      return text;
-    }
-    return "Unknown sound server error " + std::to_string(code) + ".";
-  }
-  return CommonErrorText(result);
+  return PulseErrorText(result);
 }
 
 std::uint64_t PulseWaveIn::DroppedFrames() const {

@@ -11,9 +11,13 @@
 
 namespace tavrin::platform {
 
+class PulseConnection;
+
 class PulseWaveIn final : public WaveIn {
 public:
   explicit PulseWaveIn(std::string applicationName = "Tavrin Recorder");
+  // On a connection shared with the program's other PulseAudio users.
+  explicit PulseWaveIn(std::shared_ptr<PulseConnection> connection);
   ~PulseWaveIn() override;
   PulseWaveIn(const PulseWaveIn&) = delete;
   PulseWaveIn& operator=(const PulseWaveIn&) = delete;

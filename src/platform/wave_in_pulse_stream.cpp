@@ -16,21 +16,15 @@ namespace tavrin::platform {
 
 namespace {
 
-// Marks a queued header as handed back; one atomic step, so a reader that sees
-// kWhdrDone also sees kWhdrInQueue cleared and, through the release, the data.
 void MarkDone(WaveHeader& header, std::uint32_t bytesRecorded) {
   header.BytesRecorded.store(bytesRecorded, std::memory_order_release);
-  std::uint32_t flags = header.Flags.load(std::memory_order_relaxed);
-  while (!header.Flags.compare_exchange_weak(flags, (flags & ~kWhdrInQueue) | kWhdrDone,
-                                             std::memory_order_acq_rel,
-                                             std::memory_order_relaxed)) {
-  }
+  MarkHeaderDone(header);
 }
 
 }  // namespace
 
 void PulseWaveIn::Impl::OnStreamState(pa_stream*, void* userdata) {
-  pa_threaded_mainloop_signal(static_cast<Impl*>(userdata)->Mainloop, 0);
+  static_cast<Impl*>(userdata)->Connection->Signal();
 }
 
 void PulseWaveIn::Impl::OnRead(pa_stream* stream, std::size_t, void* userdata) {
@@ -77,8 +71,8 @@ void PulseWaveIn::Impl::Deliver(const char* data, std::size_t bytes) {
 void PulseWaveIn::Impl::ResetLocked() {
   Started = false;
   if (Stream != nullptr && pa_stream_get_state(Stream) == PA_STREAM_READY) {
-    Complete(pa_stream_cork(Stream, 1, nullptr, nullptr));
-    Complete(pa_stream_flush(Stream, nullptr, nullptr));
+    Connection->Complete(pa_stream_cork(Stream, 1, nullptr, nullptr));
+    Connection->Complete(pa_stream_flush(Stream, nullptr, nullptr));
     // Whatever already reached this side belongs to the time before Reset.
     const void* data = nullptr;
     std::size_t bytes = 0;
@@ -105,10 +99,11 @@ void PulseWaveIn::Impl::CloseLocked() {
   }
   pa_stream_unref(Stream);
   Stream = nullptr;
+  Connection->RemoveStream();
 }
 
 MmResult PulseWaveIn::Impl::StreamError() const {
-  return BackendError(Context != nullptr ? pa_context_errno(Context) : PA_ERR_UNKNOWN);
+  return Connection->LastError();
 }
 
 }  // namespace tavrin::platform
