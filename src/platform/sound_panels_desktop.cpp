@@ -21,6 +21,14 @@ std::vector<PanelCommand> DefaultPanelCommands() {
   };
 }
 
+std::vector<PanelCommand> PlaybackPanelCommands() {
+  return {
+      {"pavucontrol", {"--tab=1"}},
+      {"gnome-control-center", {"sound"}},
+      {"systemsettings", {"kcm_pulseaudio"}},
+  };
+}
+
 namespace {
 
 // Full path of an executable `program` in PATH, or empty.
@@ -51,13 +59,22 @@ std::string FindInPath(const std::string& program) {
 
 }  // namespace
 
-DesktopSoundPanels::DesktopSoundPanels(std::vector<PanelCommand> candidates)
-    : m_candidates(std::move(candidates)) {}
+DesktopSoundPanels::DesktopSoundPanels(std::vector<PanelCommand> candidates,
+                                       std::vector<PanelCommand> playbackCandidates)
+    : m_candidates(std::move(candidates)), m_playbackCandidates(std::move(playbackCandidates)) {}
 
 bool DesktopSoundPanels::OpenRecordingSettings(std::string& error) {
+  return Start(m_candidates, error);
+}
+
+bool DesktopSoundPanels::OpenPlaybackSettings(std::string& error) {
+  return Start(m_playbackCandidates, error);
+}
+
+bool DesktopSoundPanels::Start(const std::vector<PanelCommand>& candidates, std::string& error) {
   // One panel at a time: the running one is where the user already is.
   if (IsOpen()) return true;
-  for (const PanelCommand& command : m_candidates) {
+  for (const PanelCommand& command : candidates) {
     const std::string path = FindInPath(command.Program);
     if (path.empty()) continue;
     std::vector<std::string> words{command.Program};

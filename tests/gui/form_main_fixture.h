@@ -26,6 +26,7 @@ public:
     ++Opened;
     return true;
   }
+  bool OpenPlaybackSettings(std::string& /*error*/) override { return false; }
   bool IsOpen() override { return PanelOpen; }
   int Opened = 0;
   bool PanelOpen = false;

@@ -25,6 +25,7 @@ const std::string kRestartText = "You must restart the program for the changes t
 class FakePanels : public platform::SoundPanels {
 public:
   bool OpenRecordingSettings(std::string&) override { return Open = true; }
+  bool OpenPlaybackSettings(std::string&) override { return false; }
   bool IsOpen() override { return Open; }
   bool Open = false;
 };

@@ -1,0 +1,102 @@
+#pragma once
+// Documents for playback tests: a take and a work file filled with a pattern
+// that names each sample's source, buffer and frame, an edit list over them,
+// and the bytes the document should sound as, worked out from the rows alone.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "editor/edit_document.h"
+
+namespace tavrin::playback::testing {
+
+inline constexpr int kTakeTag = 1;
+inline constexpr int kWorkTag = 2;
+
+// Sample `channel` (0 left, 1 right) of frame `frame` of source buffer
+// `buffer`: different in every source, buffer and frame within a block.
+inline std::int16_t PatternSample(int tag, std::uint32_t buffer, int frame, int channel) {
+  const std::uint32_t value = channel == 0
+                                  ? buffer * 977u + static_cast<std::uint32_t>(frame) * 7u +
+                                        static_cast<std::uint32_t>(tag) * 20011u
+                                  : buffer * 131u - static_cast<std::uint32_t>(frame) * 5u +
+                                        static_cast<std::uint32_t>(tag) * 3001u;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
+}
+
+inline void AppendPatternBlock(std::vector<char>& bytes, int tag, std::uint32_t buffer) {
+  for (int frame = 0; frame < capture::kFramesPerBuffer; ++frame) {
+    for (int channel = 0; channel < 2; ++channel) {
+      const std::int16_t sample = PatternSample(tag, buffer, frame, channel);
+      char pair[2];
+      std::memcpy(pair, &sample, 2);
+      bytes.insert(bytes.end(), pair, pair + 2);
+    }
+  }
+}
+
+// Creates `path` holding source buffers 1..buffers of the pattern.
+inline void WritePatternFile(capture::RawTakeFile& file, const std::string& path, int tag,
+                             std::uint32_t buffers) {
+  ASSERT_EQ(file.Create(path), 0);
+  std::vector<char> bytes;
+  for (std::uint32_t buffer = 1; buffer <= buffers; ++buffer)
+    AppendPatternBlock(bytes, tag, buffer);
+  ASSERT_EQ(file.Write(bytes.data(), bytes.size()), 0);
+}
+
+// Document blocks first..last as they should sound, from the rows.
+inline std::vector<char> ExpectedBytes(const std::vector<editor::Segment>& rows,
+                                       std::uint32_t first, std::uint32_t last) {
+  std::vector<char> bytes;
+  for (const editor::Segment& row : rows) {
+    for (std::uint32_t i = 0; i < row.Length; ++i) {
+      const std::uint32_t position = row.Start + i;
+      if (position < first || position > last) continue;
+      AppendPatternBlock(bytes, row.FromTake ? kTakeTag : kWorkTag, row.Offset + i);
+    }
+  }
+  return bytes;
+}
+
+// A recorder state and an edit document over a pattern take and work file in
+// a folder of the test's own.
+class PatternDocument {
+public:
+  explicit PatternDocument(const std::string& name, std::uint32_t takeBuffers = 60,
+                           std::uint32_t workBuffers = 40)
+      : Folder(std::filesystem::path(::testing::TempDir()) / ("tavrin-playback-" + name)) {
+    std::filesystem::create_directories(Folder);
+    State.AllocateCaptureMemory();
+    WritePatternFile(State.RawStream, (Folder / "Tavrin.raw").string(), kTakeTag, takeBuffers);
+    WritePatternFile(Document.EditStream, (Folder / "Edit.raw").string(), kWorkTag, workBuffers);
+  }
+  ~PatternDocument() {
+    State.RawStream.Close();
+    Document.EditStream.Close();
+    std::error_code ignored;
+    std::filesystem::remove_all(Folder, ignored);
+  }
+
+  // Makes `rows` the current level and the document length theirs.
+  void SetRows(std::vector<editor::Segment> rows) {
+    Rows = std::move(rows);
+    ASSERT_TRUE(editor::SetLevelRows(Document, 1, Rows));
+    Document.CurrentLevel = 1;
+    State.TakeLength = 0;
+    for (const editor::Segment& row : Rows) State.TakeLength += row.Length;
+  }
+
+  std::filesystem::path Folder;
+  capture::RecorderState State;
+  editor::EditDocument Document;
+  std::vector<editor::Segment> Rows;
+};
+
+}  // namespace tavrin::playback::testing
