@@ -59,9 +59,8 @@ std::string FindInPath(const std::string& program) {
 
 }  // namespace
 
-DesktopSoundPanels::DesktopSoundPanels(std::vector<PanelCommand> candidates,
-                                       std::vector<PanelCommand> playbackCandidates)
-    : m_candidates(std::move(candidates)), m_playbackCandidates(std::move(playbackCandidates)) {}
+DesktopSoundPanels::DesktopSoundPanels(std::vector<PanelCommand> candidates)
+    : m_candidates(std::move(candidates)) {}
 
 bool DesktopSoundPanels::OpenRecordingSettings(std::string& error) {
   return Start(m_candidates, error);

@@ -27,9 +27,11 @@ inline constexpr const char* kNoSoundPanelMessage =
 
 class DesktopSoundPanels final : public SoundPanels {
 public:
-  explicit DesktopSoundPanels(
-      std::vector<PanelCommand> candidates = DefaultPanelCommands(),
-      std::vector<PanelCommand> playbackCandidates = PlaybackPanelCommands());
+  explicit DesktopSoundPanels(std::vector<PanelCommand> candidates = DefaultPanelCommands());
+  // The panels tried for playback, PlaybackPanelCommands() unless set.
+  void SetPlaybackCandidates(std::vector<PanelCommand> candidates) {
+    m_playbackCandidates = std::move(candidates);
+  }
   DesktopSoundPanels(const DesktopSoundPanels&) = delete;
   DesktopSoundPanels& operator=(const DesktopSoundPanels&) = delete;
 
@@ -41,7 +43,7 @@ private:
   bool Start(const std::vector<PanelCommand>& candidates, std::string& error);
 
   std::vector<PanelCommand> m_candidates;
-  std::vector<PanelCommand> m_playbackCandidates;
+  std::vector<PanelCommand> m_playbackCandidates = PlaybackPanelCommands();
   pid_t m_child = 0;  // 0 when no panel of ours is running
 };
 

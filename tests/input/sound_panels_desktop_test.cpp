@@ -51,5 +51,18 @@ TEST(DesktopSoundPanels, StartsTheFirstPanelFoundOnceAndSeesItEnd) {
   std::filesystem::remove(log);
 }
 
+TEST(DesktopSoundPanels, PlaybackSettingsHaveTheirOwnPanelsAndShareTheOneChild) {
+  DesktopSoundPanels panels(std::vector<PanelCommand>{{"tavrin-no-such-panel", {}}});
+  panels.SetPlaybackCandidates({{"tavrin-nor-this-one", {}}, {"sh", {"-c", "sleep 0.3"}}});
+  std::string error;
+  ASSERT_TRUE(panels.OpenPlaybackSettings(error));
+  EXPECT_TRUE(panels.IsOpen());
+  // While it runs, asking for the recording page starts nothing else.
+  EXPECT_TRUE(panels.OpenRecordingSettings(error));
+  EXPECT_TRUE(EndsWithin(panels, std::chrono::seconds(10)));
+  EXPECT_FALSE(panels.OpenRecordingSettings(error));
+  EXPECT_EQ(error, kNoSoundPanelMessage);
+}
+
 }  // namespace
 }  // namespace tavrin::platform
