@@ -13,3 +13,4 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/bench/recorder_bench.sh"
 "$root/build-release/bin/waveform_bench"
 "$root/build-release/bin/editor_window_bench"
+"$root/bench/playback_bench.sh"

@@ -12,7 +12,7 @@ namespace tavrin::platform {
 namespace {
 
 // How often queued headers are checked against the play position.
-constexpr pa_usec_t kDoneCheckUsec = 10 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kDoneCheckUsec = 25 * PA_USEC_PER_MSEC;
 // Timing older than this is refreshed while audio is queued.
 constexpr pa_usec_t kTimingMaxAgeUsec = 100 * PA_USEC_PER_MSEC;
 

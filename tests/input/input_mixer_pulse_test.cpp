@@ -18,23 +18,17 @@
 #include <string>
 #include <thread>
 
+#include "../e2e/command_output.h"
+
 namespace tavrin::platform {
 namespace {
+
+using tavrin::testing::CommandOutput;
 
 using Clock = std::chrono::steady_clock;
 
 const std::string kMonitor = "tavrin_null.monitor";
 const std::string kMonitorDescription = "Monitor of Tavrin Null Sink";
-
-std::string Output(const std::string& command) {
-  std::string text;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return text;
-  std::array<char, 256> chunk{};
-  while (std::fgets(chunk.data(), chunk.size(), pipe) != nullptr) text += chunk.data();
-  ::pclose(pipe);
-  return text;
-}
 
 // The daemon's process id, from the peer credentials of its socket.
 pid_t DaemonPid() {
@@ -87,8 +81,9 @@ TEST(InputMixerPulse, LevelIsTheSourceVolumeInPercent) {
   ASSERT_TRUE(mixer.Init(0));
   ASSERT_TRUE(mixer.SetInput(0, kInputLevel | 50));
   EXPECT_EQ(mixer.GetInput(0) & kInputLevelMask, 50u);
-  EXPECT_NE(Output("pactl get-source-volume " + kMonitor).find("32768 /  50%"), std::string::npos)
-      << Output("pactl get-source-volume " + kMonitor);
+  EXPECT_NE(CommandOutput("pactl get-source-volume " + kMonitor).find("32768 /  50%"),
+            std::string::npos)
+      << CommandOutput("pactl get-source-volume " + kMonitor);
 
   ASSERT_TRUE(mixer.SetInput(0, kInputLevel | 100));
   EXPECT_EQ(mixer.GetInput(0) & kInputLevelMask, 100u);
@@ -109,7 +104,7 @@ TEST(InputMixerPulse, MasterIsTheSourceAndSwitchingItOnUnmutes) {
   EXPECT_NE(mixer.GetInput(-1) & kInputOff, 0u);
   ASSERT_TRUE(mixer.SetInput(-1, kInputOn));
   EXPECT_EQ(mixer.GetInput(-1) & kInputOff, 0u);
-  EXPECT_NE(Output("pactl get-source-mute " + kMonitor).find("Mute: no"), std::string::npos);
+  EXPECT_NE(CommandOutput("pactl get-source-mute " + kMonitor).find("Mute: no"), std::string::npos);
 }
 
 TEST(InputMixerPulse, HungServerCostsAboutOneTimeoutPerCallAndIsRecovered) {

@@ -41,6 +41,7 @@ protected:
 
   void SetUp() override {
     Doc.SetRows(kMixedRows);
+    ASSERT_EQ(Doc.SetupError, 0);
     ASSERT_TRUE(OpenPlayback(State, Context));
   }
 

@@ -3,8 +3,9 @@
 // that names each sample's source, buffer and frame, an edit list over them,
 // and the bytes the document should sound as, worked out from the rows alone.
 
-#include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -41,14 +42,15 @@ inline void AppendPatternBlock(std::vector<char>& bytes, int tag, std::uint32_t 
   }
 }
 
-// Creates `path` holding source buffers 1..buffers of the pattern.
-inline void WritePatternFile(capture::RawTakeFile& file, const std::string& path, int tag,
-                             std::uint32_t buffers) {
-  ASSERT_EQ(file.Create(path), 0);
+// Creates `path` holding source buffers 1..buffers of the pattern. Returns 0 or errno.
+inline int WritePatternFile(capture::RawTakeFile& file, const std::string& path, int tag,
+                            std::uint32_t buffers) {
+  if (const int error = file.Create(path); error != 0) return error;
   std::vector<char> bytes;
-  for (std::uint32_t buffer = 1; buffer <= buffers; ++buffer)
+  for (std::uint32_t buffer = 1; buffer <= buffers; ++buffer) {
     AppendPatternBlock(bytes, tag, buffer);
-  ASSERT_EQ(file.Write(bytes.data(), bytes.size()), 0);
+  }
+  return file.Write(bytes.data(), bytes.size());
 }
 
 // Document blocks first..last as they should sound, from the rows.
@@ -66,16 +68,23 @@ inline std::vector<char> ExpectedBytes(const std::vector<editor::Segment>& rows,
 }
 
 // A recorder state and an edit document over a pattern take and work file in
-// a folder of the test's own.
+// a folder of its own; SetupError is 0 or the errno that kept the files out.
 class PatternDocument {
 public:
   explicit PatternDocument(const std::string& name, std::uint32_t takeBuffers = 60,
                            std::uint32_t workBuffers = 40)
-      : Folder(std::filesystem::path(::testing::TempDir()) / ("tavrin-playback-" + name)) {
-    std::filesystem::create_directories(Folder);
+      : Folder(std::filesystem::temp_directory_path() /
+               ("tavrin-playback-" + name + "-" + std::to_string(::getpid()))) {
+    std::error_code error;
+    std::filesystem::create_directories(Folder, error);
     State.AllocateCaptureMemory();
-    WritePatternFile(State.RawStream, (Folder / "Tavrin.raw").string(), kTakeTag, takeBuffers);
-    WritePatternFile(Document.EditStream, (Folder / "Edit.raw").string(), kWorkTag, workBuffers);
+    SetupError = error ? error.value()
+                       : WritePatternFile(State.RawStream, (Folder / "Tavrin.raw").string(),
+                                          kTakeTag, takeBuffers);
+    if (SetupError == 0) {
+      SetupError = WritePatternFile(Document.EditStream, (Folder / "Edit.raw").string(), kWorkTag,
+                                    workBuffers);
+    }
   }
   ~PatternDocument() {
     State.RawStream.Close();
@@ -87,13 +96,14 @@ public:
   // Makes `rows` the current level and the document length theirs.
   void SetRows(std::vector<editor::Segment> rows) {
     Rows = std::move(rows);
-    ASSERT_TRUE(editor::SetLevelRows(Document, 1, Rows));
+    if (!editor::SetLevelRows(Document, 1, Rows)) SetupError = EINVAL;
     Document.CurrentLevel = 1;
     State.TakeLength = 0;
     for (const editor::Segment& row : Rows) State.TakeLength += row.Length;
   }
 
   std::filesystem::path Folder;
+  int SetupError = 0;
   capture::RecorderState State;
   editor::EditDocument Document;
   std::vector<editor::Segment> Rows;

@@ -1,0 +1,128 @@
+// The playback engine on a real PulseAudio server: a private daemon with one
+// null sink and no tone; the test records the sink's monitor while the engine
+// plays, and reads the stream's volume with pactl.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <regex>
+
+#include "platform/wave_out_pulse.h"
+#include "play_session.h"
+#include "playback/playback.h"
+#include "playback_test_support.h"
+
+#include "../e2e/command_output.h"
+
+namespace tavrin::playback {
+namespace {
+
+using tavrin::testing::CommandOutput;
+
+using std::chrono::milliseconds;
+using testing::MonitorRecorder;
+using testing::PollWhilePlaying;
+
+// 50 blocks over both sources: one refill of the first half.
+const std::vector<editor::Segment> kRows = {
+    {1, 20, 11, true}, {21, 15, 3, false}, {36, 15, 1, true}};
+
+// The raw volumes pactl shows for sink input `index`: {left, right}, or {-1, -1}.
+std::pair<long, long> PactlVolume(std::int64_t index) {
+  const std::string all = CommandOutput("pactl list sink-inputs");
+  const std::size_t at = all.find("Sink Input #" + std::to_string(index) + "\n");
+  if (at == std::string::npos) return {-1, -1};
+  const std::string block = all.substr(at, all.find("Sink Input #", at + 1) - at);
+  std::smatch match;
+  if (!std::regex_search(block, match, std::regex(R"(front-left: (\d+) .*front-right: (\d+) )"))) {
+    return {-1, -1};
+  }
+  return {std::stol(match[1]), std::stol(match[2])};
+}
+
+class PlaybackPulse : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Doc.SetRows(kRows);
+    ASSERT_EQ(Doc.SetupError, 0);
+    ASSERT_TRUE(OpenPlayback(State, Context)) << Messages.front();
+    SetPlaybackVolume(State, Context, platform::VolumeWord(65535, 65535));
+    ASSERT_TRUE(Messages.empty()) << Messages.front();
+  }
+  void TearDown() override {
+    StopPlayback(State, Context);
+    ClosePlayback(State, Context);
+  }
+
+  testing::PatternDocument Doc{"pulse"};
+  platform::PulseWaveOut Device;
+  std::vector<std::string> Messages;
+  PlaybackContext Context{Device, Doc.State, Doc.Document,
+                          [this](const std::string& text) { Messages.push_back(text); }, [] {}};
+  PlaybackState State;
+};
+
+TEST_F(PlaybackPulse, TheMonitorHearsTheDocumentBitExactAndTheCursorNeverLeadsIt) {
+  MonitorRecorder monitor;
+  ASSERT_TRUE(monitor.Error().empty()) << monitor.Error();
+  StartPlayAll(State, Context);
+  const std::vector<testing::CursorMark> marks =
+      PollWhilePlaying(State, Context, milliseconds(15000));
+  EXPECT_FALSE(State.Playing) << "the range must end by itself";
+  std::this_thread::sleep_for(milliseconds(200));
+  monitor.Stop();
+  ASSERT_TRUE(monitor.Error().empty()) << monitor.Error();
+  EXPECT_TRUE(Messages.empty()) << Messages.front();
+  EXPECT_EQ(State.PlaybackGaps, 0u);
+
+  const std::vector<char> expected = testing::ExpectedBytes(kRows, 1, 50);
+  const std::size_t offset =
+      monitor.Find(std::vector<char>(expected.begin(), expected.begin() + capture::kBufferBytes));
+  ASSERT_NE(offset, std::string::npos) << "the first block never reached the monitor whole";
+  ASSERT_GE(monitor.Bytes().size(), offset + expected.size());
+  EXPECT_EQ(std::memcmp(monitor.Bytes().data() + offset, expected.data(), expected.size()), 0)
+      << "the monitor differs from the document";
+  EXPECT_EQ(monitor.FirstSound(offset + expected.size()), std::string::npos)
+      << "nothing may follow the document";
+
+  ASSERT_FALSE(marks.empty());
+  EXPECT_EQ(marks.back().Block, 50u);
+  EXPECT_LE(LargestCursorLeadMs(monitor, offset, marks), 100.0);
+}
+
+TEST_F(PlaybackPulse, AfterStopTheMonitorFallsSilentWithin100ms) {
+  MonitorRecorder monitor;
+  ASSERT_TRUE(monitor.Error().empty()) << monitor.Error();
+  StartPlayAll(State, Context);
+  PollWhilePlaying(State, Context, milliseconds(1000));
+  const auto stopped = MonitorRecorder::Clock::now();
+  StopPlayback(State, Context);
+  std::this_thread::sleep_for(milliseconds(500));
+  monitor.Stop();
+  const std::size_t end = monitor.EndOfSound();
+  ASSERT_GT(end, 0u) << "nothing was heard at all";
+  const double tailMs =
+      std::chrono::duration<double, std::milli>(monitor.ArrivalOfByte(end - 1) - stopped).count();
+  EXPECT_LE(tailMs, 100.0);
+}
+
+TEST_F(PlaybackPulse, TheVolumeWordIsTheStreamsVolumeBothWays) {
+  const std::int64_t index = Device.StreamIndex();
+  ASSERT_GE(index, 0);
+  SetPlaybackVolume(State, Context, platform::VolumeWord(65535, 32768));
+  ASSERT_TRUE(Messages.empty()) << Messages.front();
+  // 65535 is 100 % (65536 on the server's scale), linearly.
+  EXPECT_EQ(PactlVolume(index), std::make_pair(65536L, std::lround(32768 * 65536.0 / 65535.0)));
+
+  ASSERT_EQ(std::system(
+                ("pactl set-sink-input-volume " + std::to_string(index) + " 26214 13107").c_str()),
+            0);
+  const auto left = static_cast<std::uint32_t>(std::lround(26214 * 65535.0 / 65536.0));
+  const auto right = static_cast<std::uint32_t>(std::lround(13107 * 65535.0 / 65536.0));
+  EXPECT_EQ(GetPlaybackVolume(State, Context), left | right << 16);
+}
+
+}  // namespace
+}  // namespace tavrin::playback
