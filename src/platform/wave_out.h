@@ -44,8 +44,8 @@ public:
   // kMmNoError while the open device works; otherwise the failure that broke
   // it (the sound server went away), after which nothing more will play.
   virtual MmResult DeviceError() = 0;
-  // Times the device ran out of queued audio since it was opened. Running dry
-  // after the last header is the normal end; the caller tells them apart.
+  // Times the device ran out of queued audio since it was opened (running dry
+  // after the last header, the normal end, counts too).
   virtual std::uint64_t Underruns() const = 0;
 };
 

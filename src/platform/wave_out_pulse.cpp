@@ -112,7 +112,8 @@ MmResult PulseWaveOut::PrepareHeader(WaveHeader& header) {
 MmResult PulseWaveOut::Write(WaveHeader& header) {
   Impl& impl = *m_impl;
   if (impl.Stream == nullptr) return kMmInvalidHandle;
-  if (header.Data == nullptr || header.BufferLength % kOutBytesPerFrame != 0) {
+  if (header.Data == nullptr || header.BufferLength == 0 ||
+      header.BufferLength % kOutBytesPerFrame != 0) {
     return kMmInvalidParam;
   }
   PulseConnection::Guard lock(*impl.Connection);

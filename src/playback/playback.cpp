@@ -98,7 +98,6 @@ void Begin(PlaybackState& state, PlaybackContext& context, std::uint32_t first,
   state.PlayedSlot = -1;
   state.PlayLast = last;
   state.PlaybackGaps = 0;
-  state.UnderrunsSeen = context.Device.Underruns();
   for (platform::WaveHeader& header : state.PlayHeaders) {
     header.Flags.fetch_and(~platform::kWhdrDone, std::memory_order_relaxed);
   }
@@ -209,13 +208,12 @@ void PollPlayback(PlaybackState& state, PlaybackContext& context) {
       return;
     }
   }
-  const std::uint64_t underruns = context.Device.Underruns();
-  if (underruns > state.UnderrunsSeen) {
-    // Running dry after the last block is the normal end, not a gap.
-    if (state.NextBlock <= state.PlayLast) state.PlaybackGaps += underruns - state.UnderrunsSeen;
-    state.UnderrunsSeen = underruns;
-  }
-  if (HalfHeard(state, 0) && !FillHalf(state, context, 0, kSlotsPerHalf - 1)) return;
+  // Every queued block heard and more to come: the device ran dry before this
+  // refill, and the listener heard a gap.
+  const bool firstHalfHeard = HalfHeard(state, 0);
+  const bool secondHalfHeard = HalfHeard(state, kSlotsPerHalf);
+  if (firstHalfHeard && secondHalfHeard && state.NextBlock <= state.PlayLast) ++state.PlaybackGaps;
+  if (firstHalfHeard && !FillHalf(state, context, 0, kSlotsPerHalf - 1)) return;
   if (HalfHeard(state, kSlotsPerHalf)) FillHalf(state, context, kSlotsPerHalf, kPlaySlots - 1);
 }
 

@@ -37,10 +37,10 @@ struct PlaybackState {
   std::int32_t PlayedSlot = -1;
   // Volume word: left in the low 16 bits, right in the high 16 bits.
   std::uint32_t PlaybackVolume = 0;
-  // Times this playback's device ran dry while more of the range was still
-  // to come (a refill came too late): the listener heard a gap.
+  // Polls of this playback that found every queued block heard while more of
+  // the range was still to come (a refill came too late): the listener heard
+  // a gap. For the editor to show; nothing is lost, the rest still plays.
   std::uint64_t PlaybackGaps = 0;
-  std::uint64_t UnderrunsSeen = 0;
   bool VolumeErrorShown = false;
 };
 

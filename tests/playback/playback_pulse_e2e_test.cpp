@@ -76,6 +76,7 @@ TEST_F(PlaybackPulse, TheMonitorHearsTheDocumentBitExactAndTheCursorNeverLeadsIt
   ASSERT_TRUE(monitor.Error().empty()) << monitor.Error();
   EXPECT_TRUE(Messages.empty()) << Messages.front();
   EXPECT_EQ(State.PlaybackGaps, 0u);
+  EXPECT_GE(Device.Underruns(), 1u) << "running dry at the end is reported";
 
   const std::vector<char> expected = testing::ExpectedBytes(kRows, 1, 50);
   const std::size_t offset =
