@@ -10,8 +10,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <vector>
+
+#include "platform/pulse_connection.h"
+#include "platform/wave_in_pulse.h"
 
 namespace tavrin::platform {
 namespace {
@@ -104,6 +108,28 @@ TEST(PulseWaveOut, ResetHandsEveryQueuedHeaderBackAtOnce) {
     EXPECT_EQ(device.UnprepareHeader(blocks.Headers[i]), kMmNoError);
   }
   EXPECT_EQ(device.Close(), kMmNoError);
+}
+
+TEST(PulseWaveOut, SharesOneConnectionWithWaveInput) {
+  auto connection = std::make_shared<PulseConnection>("Tavrin Recorder");
+  PulseWaveOut output(connection);
+  PulseWaveIn input(connection);
+  ASSERT_EQ(output.Open(0, WaveFormat{}), kMmNoError);
+  ASSERT_EQ(input.Open(0, WaveFormat{}), kMmNoError);
+  Blocks played(2);
+  Blocks recorded(1);
+  ASSERT_EQ(input.PrepareHeader(recorded.Headers[0]), kMmNoError);
+  ASSERT_EQ(input.AddBuffer(recorded.Headers[0]), kMmNoError);
+  ASSERT_EQ(input.Start(), kMmNoError);
+  for (WaveHeader& header : played.Headers) {
+    ASSERT_EQ(output.PrepareHeader(header), kMmNoError);
+    ASSERT_EQ(output.Write(header), kMmNoError);
+  }
+  EXPECT_TRUE(
+      WaitUntil([&] { return played.Done(1) && recorded.Done(0); }, std::chrono::seconds(5)));
+  EXPECT_EQ(output.Close(), kMmNoError);
+  EXPECT_EQ(input.Reset(), kMmNoError);
+  EXPECT_EQ(input.Close(), kMmNoError);
 }
 
 // Last: it ends the daemon.
