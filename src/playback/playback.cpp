@@ -1,5 +1,6 @@
 #include "playback/playback.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -86,6 +87,7 @@ void FillBothHalves(PlaybackState& state, PlaybackContext& context) {
 void Begin(PlaybackState& state, PlaybackContext& context, std::uint32_t first,
            std::uint32_t last) {
   if (!state.PlaybackOpen) return;
+  first = std::max(first, std::uint32_t{1});  // blocks count from 1
   // Reset hands every queued buffer back; clearing the done marks below keeps
   // the block numbers they carry out of the new playback.
   if (!Check(context, context.Device.Reset())) {
