@@ -185,6 +185,8 @@ void TFormMain::FormCreate() {
   editing.SaveSettingsDialog = m_saveSettings;
   editing.Progress = m_progress;
   editing.EncoderLibraries = saving.EncoderLibraries;
+  editing.WaveOut = m_services.WaveOut;
+  editing.Panels = m_services.Panels;
   editing.ShowMessage = [this](const QString& text) { ShowMessage(text); };
   editing.ExecFileDialog = m_services.ExecFileDialog;
   editing.ShowHelp = [this] { TavrinRecorderHelpClick(); };

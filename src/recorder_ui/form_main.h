@@ -15,6 +15,7 @@
 #include "editor/edit_document.h"
 #include "platform/input_mixer.h"
 #include "platform/sound_panels.h"
+#include "platform/wave_out.h"
 #include "recorder_ui/device_check.h"
 #include "recorder_ui/drawing/drawing.h"
 #include "settings/color_schemes.h"
@@ -55,6 +56,7 @@ struct MainWindowServices {
   settings::Settings* Settings = nullptr;
   std::string SettingsPath;
   platform::WaveIn* WaveIn = nullptr;
+  platform::WaveOut* WaveOut = nullptr;  // the editor's playback; none: it plays nothing
   platform::InputMixer* Mixer = nullptr;
   platform::SoundPanels* Panels = nullptr;
   std::string ProgramPath;  // the executable

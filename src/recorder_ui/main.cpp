@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -12,8 +13,10 @@
 #include "capture/work_files.h"
 #include "editor/edit_document.h"
 #include "platform/input_mixer_pulse.h"
+#include "platform/pulse_connection.h"
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
+#include "platform/wave_out_pulse.h"
 #include "recorder_ui/form_main.h"
 #include "settings/program_files.h"
 #include "settings/settings.h"
@@ -60,8 +63,11 @@ int main(int argc, char** argv) {
 
   capture::RecorderState state;
   editor::EditDocument document;
-  platform::PulseWaveIn waveIn;
-  platform::PulseInputMixer mixer;
+  // One connection to the sound server for capture, playback and the input mixer.
+  const auto connection = std::make_shared<platform::PulseConnection>("Tavrin Recorder");
+  platform::PulseWaveIn waveIn(connection);
+  platform::PulseWaveOut waveOut(connection);
+  platform::PulseInputMixer mixer(connection, std::chrono::seconds(1));
   platform::DesktopSoundPanels panels;
   QWidget* messageParent = nullptr;
 
@@ -71,6 +77,7 @@ int main(int argc, char** argv) {
   services.Settings = &settings;
   services.SettingsPath = settingsPath;
   services.WaveIn = &waveIn;
+  services.WaveOut = &waveOut;
   services.Mixer = &mixer;
   services.Panels = &panels;
   services.ProgramPath = programPath;

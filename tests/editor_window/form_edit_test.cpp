@@ -4,12 +4,15 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QtTest/QtTest>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "editor/window/edit_surface.h"
 #include "editor/window/form_edit.h"
+#include "editor/window/volume_slider.h"
 #include "export/form_progress.h"
+#include "platform/wave_out_simulated.h"
 #include "settings/form_save_settings.h"
 
 using namespace tavrin;
@@ -51,6 +54,7 @@ struct EditorWindowRig {
       Prompts << caption + "|" + prompt;
       return Answer;
     };
+    services.WaveOut = &Device;
     services.StartTimers = false;
     Form = std::make_unique<editor::TFormEdit>(std::move(services));
     Form->show();
@@ -63,6 +67,7 @@ struct EditorWindowRig {
   }
 
   fs::path Root;
+  platform::SimulatedWaveOut Device;
   capture::RecorderState State;
   editor::EditDocument Document;
   settings::Settings Settings;
@@ -87,6 +92,7 @@ private slots:
   void saveSelectionWritesExactlyTheSelectedBuffers();
   void closingKeepsTheTakeAndRemovesTheWorkFiles();
   void theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom();
+  void playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume();
 };
 
 void FormEditTest::statusBarShowsTheSelection() {
@@ -205,6 +211,37 @@ void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
   QCOMPARE(rig.Document.ZoomIndex, 1);  // already the finest
   rig.Form->BtnDecClick();
   QCOMPARE(rig.Document.ZoomIndex, 1);  // the view already reaches the end
+}
+
+void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
+  EditorWindowRig rig(30);
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 10;
+  rig.Form->menuDeleteClick();
+  rig.Form->Action("SBtnPlayAll")->trigger();
+  QVERIFY(rig.Form->Playback().Playing);
+  for (int tick = 0; tick < 40 && rig.Form->Playback().Playing; ++tick) {
+    rig.Device.Advance(4410);
+    rig.Form->TimerPlayTimer();
+  }
+  QVERIFY(!rig.Form->Playback().Playing);
+  const std::vector<char>& played = rig.Device.Played();
+  QCOMPARE(played.size(), 20 * kBufferBytes);  // the 20 buffers left, in order
+  QVERIFY(std::memcmp(played.data(), rig.Take.data() + 10 * kBufferBytes, played.size()) == 0);
+
+  editor::VolumeSlider& volume = rig.Form->Volume();
+  const int start = volume.HandleLeft();
+  volume.ImageHandleMouseDown(start + 3, true);
+  volume.ImageHandleMouseMove(
+      start + 3 - start + editor::VolumeSlider::kTrackWidth - editor::VolumeSlider::kHandleWidth,
+      true);
+  std::uint32_t word = 0;
+  rig.Device.GetVolume(word);
+  QCOMPARE(word, 0xFFFFFFFFu);  // the right end: both channels at 65535
+  volume.ImageHandleMouseDown(volume.HandleLeft(), true);
+  volume.ImageHandleMouseMove(0, true);
+  rig.Device.GetVolume(word);
+  QCOMPARE(word, 0u);
 }
 
 QTEST_MAIN(FormEditTest)

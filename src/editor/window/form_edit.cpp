@@ -9,8 +9,10 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include "editor/editor_session.h"
+#include "editor/window/volume_slider.h"
 #include "export/save_flow.h"
 
 namespace tavrin::editor {
@@ -37,6 +39,18 @@ void TFormEdit::FormCreate() {
   BuildToolBars();
   BuildStatusBar();
   BuildSurface();
+  ImageVolume = new VolumeSlider(CoolBarVolume);
+  CoolBarVolume->addWidget(ImageVolume);
+  ImageVolume->VolumeChanged = [this](std::uint32_t volume) {
+    m_playback.PlaybackVolume = volume;
+    if (m_playbackContext) playback::SetPlaybackVolume(m_playback, *m_playbackContext, volume);
+  };
+  if (m_services.WaveOut) {
+    m_playbackContext = std::make_unique<playback::PlaybackContext>(playback::PlaybackContext{
+        *m_services.WaveOut, *m_services.State, *m_services.Document,
+        [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); },
+        [] { QCoreApplication::processEvents(); }, m_services.Panels});
+  }
   // The desktop stands in for the system's playback device settings.
   menuPlayBack->setText(QStringLiteral("Playback Devices"));
 
@@ -53,7 +67,7 @@ void TFormEdit::FormCreate() {
   };
   saving.ProcessMessages = [] { QCoreApplication::processEvents(); };
   saving.ExecFileDialog = m_services.ExecFileDialog;
-  saving.StopPlayback = [this] { SBtnStopClick(); };
+  saving.StopPlayback = [this] { StopPlaying(); };
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
 
   TimerPlay.setInterval(100);
@@ -94,6 +108,7 @@ void TFormEdit::FormShow() {
   SyncScrollBar();
   RedrawView();
   ShowPositions();
+  OpenPlaybackDevice();
   if (m_services.StartTimers) {
     TimerPlay.start();
     TimerStatus.start();
@@ -102,11 +117,12 @@ void TFormEdit::FormShow() {
 
 void TFormEdit::FormClose() {
   if (!m_open) return;
-  SBtnStopClick();
+  StopPlaying();
   QCoreApplication::processEvents();
   TimerPlay.stop();
   TimerStatus.stop();
   CloseEditDocument(m_context);
+  ClosePlaybackDevice();
   m_open = false;
   hide();
   if (m_loop) m_loop->quit();
@@ -120,13 +136,6 @@ void TFormEdit::closeEvent(QCloseEvent* event) {
   }
   FormClose();
   event->accept();
-}
-
-void TFormEdit::TimerPlayTimer() {
-  ShowPositions();
-  if (Document().ProgressShown) {
-    StatusProgressBar->setValue(static_cast<int>(std::nearbyint(Document().OperationProgress)));
-  }
 }
 
 void TFormEdit::TimerStatusTimer() {

@@ -17,6 +17,9 @@
 #include "editor/edit_context.h"
 #include "editor/edit_document.h"
 #include "editor/view/waveform_view.h"
+#include "platform/sound_panels.h"
+#include "platform/wave_out.h"
+#include "playback/playback.h"
 #include "settings/settings.h"
 
 class QAction;
@@ -40,6 +43,7 @@ class TFormProgress;
 namespace tavrin::editor {
 
 class EditSurface;
+class VolumeSlider;
 
 // Everything the editor reaches outside itself; tests answer the boxes.
 struct EditorWindowServices {
@@ -49,6 +53,8 @@ struct EditorWindowServices {
   settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
   exporter::TFormProgress* Progress = nullptr;
   std::vector<std::string> EncoderLibraries;
+  platform::WaveOut* WaveOut = nullptr;     // none: the editor works without playback
+  platform::SoundPanels* Panels = nullptr;  // the desktop's playback settings
   std::function<void(const QString&)> ShowMessage;
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
   // The input box: the answer, or `text` when cancelled.
@@ -114,6 +120,8 @@ public:
   QAction* Action(const QString& name) const;
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
   WaveformView& View() { return m_view; }
+  const playback::PlaybackState& Playback() const { return m_playback; }
+  VolumeSlider& Volume() { return *ImageVolume; }
   EditSurface& Surface() { return *m_surface; }
   // Paints the central area (the surface's paint event).
   void PaintSurface(QPainter& painter);
@@ -139,6 +147,10 @@ private:
   void PlaceOverview(const OverviewMarks& marks);
   void ApplyMouseResult(const MouseResult& result);
   void VolumeHandleIdle();
+  void OpenPlaybackDevice();
+  void ClosePlaybackDevice();
+  // Stops playback whatever runs (SBtnStop does nothing during an operation).
+  void StopPlaying();
   // The resize procedure: layout, zoom step, scroll bar, full redraw.
   void ResizeView();
   void RedrawView();
@@ -150,6 +162,9 @@ private:
   WaveformView m_view;
   EditSurface* m_surface = nullptr;
   PlayCursor m_playCursor;
+  playback::PlaybackState m_playback;
+  std::unique_ptr<playback::PlaybackContext> m_playbackContext;  // when there is a device
+  VolumeSlider* ImageVolume = nullptr;
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
   QEventLoop* m_loop = nullptr;
   bool m_open = false;

@@ -15,7 +15,7 @@ namespace tavrin::editor {
 
 void TFormEdit::RunCommand(bool withProgress, const std::function<EditResult()>& command) {
   if (Document().EditBusy) return;
-  SBtnStopClick();
+  StopPlaying();
   QCoreApplication::processEvents();
   if (withProgress) {
     StatusProgressBar->setValue(0);

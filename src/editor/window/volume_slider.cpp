@@ -1,0 +1,106 @@
+#include "editor/window/volume_slider.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+
+namespace tavrin::editor {
+
+namespace {
+
+constexpr int kTrackLeft = 0;
+constexpr int kTravel = VolumeSlider::kTrackWidth - VolumeSlider::kHandleWidth;
+
+}  // namespace
+
+VolumeSlider::VolumeSlider(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("ImageVolume"));
+  setToolTip(QStringLiteral("回放音量"));
+  setFixedSize(kTrackWidth, kHandleHeight);
+  setMouseTracking(true);
+}
+
+float VolumeSlider::PlaybackVolumePerPixel() const {
+  return 65535.0f / static_cast<float>(kTravel);
+}
+
+void VolumeSlider::ShowVolume(std::uint32_t volume) {
+  const double pixels = static_cast<double>(volume >> 16) / PlaybackVolumePerPixel();
+  m_handleLeft = kTrackLeft + static_cast<int>(std::nearbyint(pixels));
+  update();
+}
+
+void VolumeSlider::HandleIdle() {
+  if (!m_highlighted) return;
+  m_highlighted = false;
+  update();
+}
+
+bool VolumeSlider::OverHandle(int x) const {
+  return x >= m_handleLeft && x < m_handleLeft + kHandleWidth;
+}
+
+void VolumeSlider::ImageHandleMouseDown(int x, bool leftOnly) {
+  if (!leftOnly) return;
+  m_dragOriginX = x;
+  m_dragStartLeft = m_handleLeft;
+}
+
+void VolumeSlider::ImageHandleMouseMove(int x, bool leftOnly) {
+  if (!m_highlighted) {
+    m_highlighted = true;
+    update();
+  }
+  if (!leftOnly) return;
+  const int left = m_dragStartLeft + x - m_dragOriginX;
+  // A move that would take the handle off the track leaves it where it is.
+  if (left < kTrackLeft || left > kTrackLeft + kTravel) return;
+  m_handleLeft = left;
+  update();
+  const auto v = static_cast<std::uint32_t>(
+      std::nearbyint(static_cast<double>(left - kTrackLeft) * PlaybackVolumePerPixel()));
+  if (VolumeChanged) VolumeChanged(v + v * 65536u);
+}
+
+void VolumeSlider::ImageVolumeMouseMove() {
+  HandleIdle();
+}
+
+void VolumeSlider::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const int middle = height() / 2;
+  painter.fillRect(QRect(0, middle - 2, kTrackWidth, 4), QColor(120, 120, 120));
+  painter.fillRect(QRect(0, middle - 2, kTrackWidth, 1), QColor(80, 80, 80));
+  painter.fillRect(QRect(m_handleLeft, 0, kHandleWidth, kHandleHeight), QColor(212, 208, 200));
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(m_highlighted ? QColor(0xC0, 0xC0, 0xC0) : QColor(0x80, 0x80, 0x80));
+  painter.drawRoundedRect(QRect(m_handleLeft + 1, 1, 8, 17), 2, 2);
+}
+
+void VolumeSlider::mousePressEvent(QMouseEvent* event) {
+  const int x = event->position().toPoint().x();
+  m_dragging = OverHandle(x) && event->buttons() == Qt::LeftButton;
+  if (m_dragging) ImageHandleMouseDown(x, true);
+}
+
+void VolumeSlider::mouseReleaseEvent(QMouseEvent*) {
+  m_dragging = false;
+}
+
+void VolumeSlider::mouseMoveEvent(QMouseEvent* event) {
+  const int x = event->position().toPoint().x();
+  const bool leftOnly = event->buttons() == Qt::LeftButton;
+  // A drag keeps the handle even when the pointer runs ahead of it.
+  if (OverHandle(x) || (m_dragging && leftOnly)) {
+    ImageHandleMouseMove(x, leftOnly);
+  } else {
+    ImageVolumeMouseMove();
+  }
+}
+
+void VolumeSlider::leaveEvent(QEvent*) {
+  HandleIdle();
+}
+
+}  // namespace tavrin::editor

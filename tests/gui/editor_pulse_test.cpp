@@ -1,0 +1,125 @@
+// The recorder and its editor on a private PulseAudio daemon playing a 1 kHz
+// tone: record about 3 s, Edit, Delete the first second, Fade Out the last,
+// Play all to the end on the null sink, save WAV; sox reads the file.
+#include <unistd.h>
+
+#include <QFileDialog>
+#include <QProcess>
+#include <QtTest/QtTest>
+#include <cmath>
+#include <filesystem>
+
+#include "capture/recorder_state.h"
+#include "editor/window/form_edit.h"
+#include "platform/input_mixer_pulse.h"
+#include "platform/sound_panels_desktop.h"
+#include "platform/wave_in_pulse.h"
+#include "platform/wave_out_pulse.h"
+#include "recorder_ui/form_main.h"
+#include "settings/settings.h"
+
+namespace fs = std::filesystem;
+using namespace tavrin;
+
+namespace {
+
+// RMS amplitude of a stretch of a sound file, by sox.
+double SoxRms(const QString& file, const QStringList& trim) {
+  QProcess sox;
+  sox.start(QStringLiteral("sox"), QStringList{file, QStringLiteral("-n"), QStringLiteral("trim")}
+                                       << trim << QStringLiteral("stat"));
+  if (!sox.waitForFinished(60000)) return -1;
+  const QString report = QString::fromLocal8Bit(sox.readAllStandardError());
+  for (const QString& line : report.split(QLatin1Char('\n'))) {
+    if (line.startsWith(QStringLiteral("RMS     amplitude:")))
+      return line.mid(18).trimmed().toDouble();
+  }
+  return -1;
+}
+
+}  // namespace
+
+class EditorPulseTest : public QObject {
+  Q_OBJECT
+private slots:
+  void recordEditPlayAndSave();
+};
+
+void EditorPulseTest::recordEditPlayAndSave() {
+  const fs::path root =
+      fs::temp_directory_path() / ("tavrin-editor-pulse-" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root / "bin");
+  capture::RecorderState state;
+  editor::EditDocument document;
+  settings::Settings stored;
+  stored.SaveWav = true;
+  stored.SaveMp3 = false;
+  platform::PulseWaveIn waveIn;
+  platform::PulseWaveOut waveOut;
+  platform::PulseInputMixer mixer;
+  platform::DesktopSoundPanels panels;
+  QStringList messages;
+  const fs::path target = root / "edited.wav";
+  recorder_ui::MainWindowServices services;
+  services.State = &state;
+  services.Document = &document;
+  services.Settings = &stored;
+  services.SettingsPath = (root / "bin" / "tavrin-recorder.INI").string();
+  services.WaveIn = &waveIn;
+  services.WaveOut = &waveOut;
+  services.Mixer = &mixer;
+  services.Panels = &panels;
+  services.ProgramPath = (root / "bin" / "tavrin-recorder").string();
+  services.ShowMessage = [&messages](const QString& text) { messages << text; };
+  services.Confirm = [](const QString&) { return true; };
+  services.ExecFileDialog = [&target](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(target.string()));
+    return true;
+  };
+  recorder_ui::TFormMain form(services);
+  form.show();
+  QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
+  form.BtnRecordClick();
+  QTest::qWait(3000);
+  form.BtnStopClick();
+  const std::uint32_t recorded = state.TakeLength;
+  QVERIFY(recorded >= 27);
+
+  bool edited = false;
+  QTimer::singleShot(0, [&] {
+    auto* editor = form.findChild<editor::TFormEdit*>();
+    QVERIFY(editor && editor->isVisible());
+    document.SelStart = 1;
+    document.SelEnd = 10;
+    editor->menuDeleteClick();
+    QCOMPARE(state.TakeLength, recorded - 10);
+    document.SelStart = state.TakeLength - 9;
+    document.SelEnd = state.TakeLength;
+    editor->menuFadeOutClick();
+    editor->SBtnPlayAllClick();
+    QVERIFY(editor->Playback().Playing);
+    // The server plays the document to its end; the done marks say so.
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->Playback().Playing, 10000);
+    QCOMPARE(editor->Playback().PlayedBlock, state.TakeLength);
+    editor->menuSaveAllClick();
+    edited = true;
+    editor->close();
+  });
+  form.BtnEditClick();
+  QVERIFY(edited);
+  QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+  QCOMPARE(state.TakeLength, recorded);  // the recorder's take is whole again
+  QVERIFY(form.close());
+
+  const QString wav = QString::fromStdString(target.string());
+  QCOMPARE(fs::file_size(target), 44 + std::uintmax_t{recorded - 10} * 17640);
+  const double body = SoxRms(wav, {QStringLiteral("0.2"), QStringLiteral("0.5")});
+  const double end = SoxRms(wav, {QStringLiteral("-0.05")});
+  QVERIFY2(std::abs(20 * std::log10(body / 0.3536)) < 0.6, qPrintable(QString::number(body)));
+  QVERIFY2(end < body / 10, qPrintable(QStringLiteral("the end does not fade: %1").arg(end)));
+  fs::remove_all(root);
+}
+
+QTEST_MAIN(EditorPulseTest)
+#include "editor_pulse_test.moc"
