@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Saves screenshots of the recorder window in colour schemes 1 and 5 while it
-# records a 1 kHz tone, and of the editor with that take, on a virtual display
+# records a 1 kHz tone, and of the editor with that take and a selection, on a virtual display
 # with a private PulseAudio daemon.
 #   scripts/screenshots.sh [output folder] [build folder]
 # The output folder defaults to screenshots/; the user guide's pictures are
@@ -35,19 +35,25 @@ for scheme in 1 5; do
   sleep 5
   import -window "$window" "$out/recorder-scheme-$scheme.png"
   echo "saved $out/recorder-scheme-$scheme.png"
+  xdotool mousemove --window "$window" $((record_button_x + 53)) "$record_button_y" click 1  # Stop
+  xdotool mousemove --window "$window" $((record_button_x + 106)) "$record_button_y" click 1  # Edit
+  editor=""
+  for ((tries = 0; tries < 100; tries++)); do
+    editor="$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | head -1 || true)"
+    [[ -n "$editor" ]] && break
+    sleep 0.1
+  done
+  sleep 1
   if [[ $scheme == 1 ]]; then
-    xdotool mousemove --window "$window" $((record_button_x + 53)) "$record_button_y" click 1  # Stop
-    xdotool mousemove --window "$window" $((record_button_x + 106)) "$record_button_y" click 1  # Edit
-    editor=""
-    for ((tries = 0; tries < 100; tries++)); do
-      editor="$(xdotool search --onlyvisible --pid "$app" 2>/dev/null | grep -vx "$window" | head -1 || true)"
-      [[ -n "$editor" ]] && break
-      sleep 0.1
-    done
-    sleep 1
     import -window "$editor" "$out/editor.png"
     echo "saved $out/editor.png"
   fi
+  # A selection dragged across the middle of the waveform.
+  xdotool mousemove --window "$editor" 160 260 mousedown 1 mousemove --window "$editor" 260 260 \
+    mousemove --window "$editor" 360 260 mouseup 1
+  sleep 0.5
+  import -window "$editor" "$out/editor-scheme-$scheme.png"
+  echo "saved $out/editor-scheme-$scheme.png"
   kill "$app"
   wait "$app" 2>/dev/null || true
   app=""
