@@ -43,6 +43,17 @@ inline std::int16_t ScaleFast(std::int16_t sample, double gain) {
   return Low16(static_cast<std::int32_t>(rounded));
 }
 
+// Sample i of raw buffer bytes; the compiler makes these plain 16-bit moves.
+inline std::int16_t Load(const std::uint8_t* bytes, std::size_t i) {
+  std::int16_t sample;
+  std::memcpy(&sample, bytes + 2 * i, sizeof sample);
+  return sample;
+}
+
+inline void Store(std::uint8_t* bytes, std::size_t i, std::int16_t sample) {
+  std::memcpy(bytes + 2 * i, &sample, sizeof sample);
+}
+
 bool FastGains(const double* gains, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     if (!(std::fabs(gains[i]) < kFastGainLimit)) return false;
@@ -51,7 +62,7 @@ bool FastGains(const double* gains, std::size_t count) {
 }
 
 // Scales one buffer's frames; a fade carries FadeGain on from frame to frame.
-void ScaleBuffer(EditDocument& document, Kind kind, const std::int16_t* in, std::int16_t* out) {
+void ScaleBuffer(EditDocument& document, Kind kind, const std::uint8_t* in, std::uint8_t* out) {
   if (kind == Kind::FadeIn || kind == Kind::FadeOut) {
     double gains[capture::kFramesPerBuffer];
     const double step = kind == Kind::FadeIn ? document.FadeStep : -document.FadeStep;
@@ -81,24 +92,25 @@ std::int16_t ScaleSample(std::int16_t sample, double gain) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(low));
 }
 
-void ScaleFrames(const std::int16_t* in, std::int16_t* out, std::size_t frames,
+void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames,
                  const double* gains) {
   if (!FastGains(gains, frames)) {
-    for (std::size_t i = 0; i < 2 * frames; ++i) out[i] = ScaleSample(in[i], gains[i / 2]);
+    for (std::size_t i = 0; i < 2 * frames; ++i)
+      Store(out, i, ScaleSample(Load(in, i), gains[i / 2]));
     return;
   }
   for (std::size_t i = 0; i < frames; ++i) {
-    out[2 * i] = ScaleFast(in[2 * i], gains[i]);
-    out[2 * i + 1] = ScaleFast(in[2 * i + 1], gains[i]);
+    Store(out, 2 * i, ScaleFast(Load(in, 2 * i), gains[i]));
+    Store(out, 2 * i + 1, ScaleFast(Load(in, 2 * i + 1), gains[i]));
   }
 }
 
-void ScaleFrames(const std::int16_t* in, std::int16_t* out, std::size_t frames, double gain) {
+void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames, double gain) {
   if (!(std::fabs(gain) < kFastGainLimit)) {
-    for (std::size_t i = 0; i < 2 * frames; ++i) out[i] = ScaleSample(in[i], gain);
+    for (std::size_t i = 0; i < 2 * frames; ++i) Store(out, i, ScaleSample(Load(in, i), gain));
     return;
   }
-  for (std::size_t i = 0; i < 2 * frames; ++i) out[i] = ScaleFast(in[i], gain);
+  for (std::size_t i = 0; i < 2 * frames; ++i) Store(out, i, ScaleFast(Load(in, i), gain));
 }
 
 float SelectionPeakFactor(EditDocument& document, const capture::RecorderState& state) {
@@ -157,16 +169,12 @@ EditResult Process(EditContext& context, std::string_view kindText) {
 
   DocumentReader reader(context, first, last);
   ChunkWriter writer(document.EditStream, append.StartByte());
-  std::int16_t in[2 * capture::kFramesPerBuffer];
-  std::int16_t out[2 * capture::kFramesPerBuffer];
   const std::uint8_t* buffer = nullptr;
   std::uint32_t position = 0;
   std::uint32_t written = 0;
   bool writing = true;
   while (writing && reader.Next(buffer, position)) {
-    std::memcpy(in, buffer, sizeof in);
-    ScaleBuffer(document, kind, in, out);
-    std::memcpy(writer.Slot(), out, sizeof out);
+    ScaleBuffer(document, kind, buffer, writer.Slot());
     StoreWorkPeaks(document, workStart + ++written, MeasurePeaks(writer.Slot()));
     writing = writer.Add();
     document.OperationProgress = static_cast<float>(static_cast<double>(position - first) * 100.0 /

@@ -14,10 +14,11 @@ namespace tavrin::editor {
 // The sample rule: s x gain in floating point, rounded to the nearest integer
 // with halves to even, kept as its low 16 bits (out-of-range results wrap).
 std::int16_t ScaleSample(std::int16_t sample, double gain);
-// The same over interleaved stereo frames, both channels of frame i by gains[i].
-void ScaleFrames(const std::int16_t* in, std::int16_t* out, std::size_t frames,
+// The same over interleaved stereo frames of 16-bit little-endian samples
+// (raw buffer bytes), both channels of frame i by gains[i].
+void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames,
                  const double* gains);
-void ScaleFrames(const std::int16_t* in, std::int16_t* out, std::size_t frames, double gain);
+void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames, double gain);
 
 // 32767 / the largest absolute peak of SelStart..SelEnd, from the peak tables
 // (a peak of 0 counts as 1, one of 32768 as 32767); also stored in the document.

@@ -29,7 +29,8 @@ TEST(SampleRule, TheFrameLoopAgreesWithTheRuleForEverySample) {
   for (std::size_t i = 0; i < in.size(); ++i) in[i] = static_cast<std::int16_t>(i - 32768);
   std::vector<std::int16_t> out(in.size());
   for (const double gain : {0.5, 1.99993896484375, -1.0, 2.0, 3.01, 1.0 / 44100, 70000.0}) {
-    ScaleFrames(in.data(), out.data(), in.size() / 2, gain);
+    ScaleFrames(reinterpret_cast<const std::uint8_t*>(in.data()),
+                reinterpret_cast<std::uint8_t*>(out.data()), in.size() / 2, gain);
     for (std::size_t i = 0; i < in.size(); ++i) {
       const auto want = static_cast<std::int16_t>(
           static_cast<std::uint16_t>(static_cast<std::int64_t>(std::nearbyint(in[i] * gain))));
