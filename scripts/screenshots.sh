@@ -48,9 +48,9 @@ for scheme in 1 5; do
     import -window "$editor" "$out/editor.png"
     echo "saved $out/editor.png"
   fi
-  # A selection dragged across the middle of the waveform.
-  xdotool mousemove --window "$editor" 160 260 mousedown 1 mousemove --window "$editor" 260 260 \
-    mousemove --window "$editor" 360 260 mouseup 1
+  # A selection dragged over the take (about 50 columns of waveform from x = 30).
+  xdotool mousemove --window "$editor" 40 260 mousedown 1 mousemove --window "$editor" 55 260 \
+    mousemove --window "$editor" 72 260 mouseup 1
   sleep 0.5
   import -window "$editor" "$out/editor-scheme-$scheme.png"
   echo "saved $out/editor-scheme-$scheme.png"
