@@ -16,6 +16,12 @@ extern char** environ;
 
 namespace tavrin::bench {
 
+// The middle value (the upper one of an even count).
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
 // Runs a program found on PATH; true when it exits with status 0.
 inline bool RunProgram(std::vector<std::string> args) {
   std::vector<char*> argv;

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_run.h"
 #include "editor/window/edit_surface.h"
 #include "editor/window/form_edit.h"
 #include "export/form_progress.h"
@@ -35,11 +36,6 @@ public:
 double Milliseconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since)
       .count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 }  // namespace
@@ -109,7 +105,7 @@ int main(int argc, char** argv) {
   }
   state.RawStream.Close();
   std::filesystem::remove_all(folder);
-  std::printf("editor_open_ms: %.1f ms\n", Median(opens));
-  std::printf("delete_redraw_ms: %.1f ms\n", Median(deletes));
+  std::printf("editor_open_ms: %.1f ms\n", bench::Median(opens));
+  std::printf("delete_redraw_ms: %.1f ms\n", bench::Median(deletes));
   return 0;
 }

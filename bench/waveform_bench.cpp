@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_run.h"
 #include "capture/recorder_state.h"
 #include "editor/edit_document.h"
 #include "editor/view/waveform_view.h"
@@ -43,8 +44,7 @@ double MedianRedrawMs(editor::WaveformView& view) {
         std::chrono::steady_clock::now() - start;
     if (round > 0) times.push_back(elapsed.count());  // the first warms the caches
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  return bench::Median(times);
 }
 
 }  // namespace

@@ -10,8 +10,6 @@ namespace tavrin::editor {
 
 namespace {
 
-// Buffers moved per read or write call: file calls of 0.7 MB, not 17 KB.
-constexpr std::uint32_t kChunkBuffers = 40;
 constexpr std::size_t kSamplesPerBuffer = 2 * capture::kFramesPerBuffer;
 constexpr std::size_t kLanes = 8;  // even lanes carry left samples, odd lanes right ones
 
@@ -76,21 +74,15 @@ DocumentReader::DocumentReader(const EditContext& context, std::uint32_t first, 
       m_chunk(std::size_t{kChunkBuffers} * capture::kBufferBytes) {}
 
 bool DocumentReader::Next(const std::uint8_t*& buffer, std::uint32_t& position) {
-  if (m_inRun >= m_chunkAt + m_chunkLen) {
-    std::uint32_t count = 0;
-    if (!NextChunk(buffer, position, count)) return false;
-    m_inRun = m_chunkAt;  // hand the chunk out a buffer at a time
-  }
+  if (m_inRun >= m_chunkAt + m_chunkLen && !LoadChunk()) return false;
   buffer = m_chunk.data() + std::size_t{m_inRun - m_chunkAt} * capture::kBufferBytes;
   position = m_runs[m_run].First + m_inRun;
   ++m_inRun;
   return true;
 }
 
-bool DocumentReader::NextChunk(const std::uint8_t*& buffers, std::uint32_t& position,
-                               std::uint32_t& count) {
+bool DocumentReader::LoadChunk() {
   if (m_error != 0) return false;
-  m_inRun = m_chunkAt + m_chunkLen;
   while (m_run < m_runs.size() && m_inRun >= m_runs[m_run].Buffers) {
     ++m_run;
     m_inRun = m_chunkAt = m_chunkLen = 0;
@@ -102,12 +94,7 @@ bool DocumentReader::NextChunk(const std::uint8_t*& buffers, std::uint32_t& posi
   m_error = ReadRun(m_context.Document, m_context.State, run,
                     static_cast<std::int64_t>(m_chunkAt) * capture::kBufferBytes, m_chunk.data(),
                     std::size_t{m_chunkLen} * capture::kBufferBytes);
-  if (m_error != 0) return false;
-  m_inRun = m_chunkAt + m_chunkLen;
-  buffers = m_chunk.data();
-  position = run.First + m_chunkAt;
-  count = m_chunkLen;
-  return true;
+  return m_error == 0;
 }
 
 ChunkWriter::ChunkWriter(capture::RawTakeFile& file, std::int64_t position)

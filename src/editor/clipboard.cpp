@@ -29,13 +29,12 @@ EditResult CopySelection(EditContext& context) {
   EditDocument& document = context.Document;
   const std::uint32_t first = document.SelStart;
   const std::uint32_t last = document.SelEnd;
-  constexpr std::uint32_t kChunk = capture::kRingBuffers;
   std::vector<BufferPeaks> peaks;
   int error = 0;
   for (const DocumentRun& run : DocumentRuns(document, first, last)) {
     const capture::RawTakeFile& source = SourceStream(document, context.State, run.FromTake);
     for (std::uint32_t done = 0; done < run.Buffers && error == 0;) {
-      const std::uint32_t count = std::min(kChunk, run.Buffers - done);
+      const std::uint32_t count = std::min(kChunkBuffers, run.Buffers - done);
       error = document.ClipStream.CopyFrom(
           source, run.ByteOffset() + std::int64_t{done} * capture::kBufferBytes,
           static_cast<std::int64_t>(peaks.size()) * capture::kBufferBytes,
@@ -90,9 +89,8 @@ int AppendSilence(EditContext& context, std::uint32_t workStart, std::uint32_t b
 // Appends the clipboard's first `buffers` buffers to Edit.raw, with their peaks.
 int AppendClipboard(EditContext& context, std::uint32_t workStart, std::uint32_t buffers) {
   EditDocument& document = context.Document;
-  constexpr std::uint32_t kChunk = capture::kRingBuffers;
   for (std::uint32_t done = 0; done < buffers;) {
-    const std::uint32_t count = std::min(kChunk, buffers - done);
+    const std::uint32_t count = std::min(kChunkBuffers, buffers - done);
     if (const int error = document.EditStream.CopyFrom(
             document.ClipStream, static_cast<std::int64_t>(done) * capture::kBufferBytes,
             static_cast<std::int64_t>(workStart + done) * capture::kBufferBytes,

@@ -76,6 +76,11 @@ struct EditDocument {
   capture::RawTakeFile ClipStream;  // Clp.raw
 };
 
+// Byte offset of buffer `buffer` (1-based) of a source file.
+inline std::int64_t BufferByteOffset(std::uint32_t buffer) {
+  return static_cast<std::int64_t>(buffer - 1) * capture::kBufferBytes;
+}
+
 // One run of document buffers taken from one source.
 struct Segment {
   std::uint32_t Start = 1;   // first document buffer
@@ -90,9 +95,7 @@ struct SourceLocation {
   int Row = 0;
   bool FromTake = true;
   std::uint32_t SourceBuffer = 0;  // 1-based
-  std::int64_t ByteOffset() const {
-    return static_cast<std::int64_t>(SourceBuffer - 1) * capture::kBufferBytes;
-  }
+  std::int64_t ByteOffset() const { return BufferByteOffset(SourceBuffer); }
 };
 
 // Consecutive document buffers held by consecutive buffers of one source.
@@ -101,9 +104,7 @@ struct DocumentRun {
   std::uint32_t Buffers = 0;
   bool FromTake = true;
   std::uint32_t SourceBuffer = 0;  // source buffer of First, 1-based
-  std::int64_t ByteOffset() const {
-    return static_cast<std::int64_t>(SourceBuffer - 1) * capture::kBufferBytes;
-  }
+  std::int64_t ByteOffset() const { return BufferByteOffset(SourceBuffer); }
 };
 
 // Rows of `level` in document order. Returns false, writing nothing, when

@@ -26,13 +26,13 @@ public:
 
   // Starts recording; Error() says why when it could not.
   explicit MonitorRecorder(const char* source = "tavrin_null.monitor") {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, 44100, 2};
     pa_buffer_attr attr{};
     attr.maxlength = UINT32_MAX;
     attr.fragsize = kChunkBytes;
     int error = 0;
     m_stream = pa_simple_new(nullptr, "Tavrin monitor recorder", PA_STREAM_RECORD, source,
-                             "monitor", &spec, nullptr, &attr, &error);
+                             "monitor", &format, nullptr, &attr, &error);
     if (m_stream == nullptr) {
       m_error = pa_strerror(error);
       return;

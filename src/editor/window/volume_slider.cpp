@@ -1,8 +1,11 @@
 #include "editor/window/volume_slider.h"
 
+#include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <cmath>
+
+#include "drawing/raster.h"
 
 namespace tavrin::editor {
 
@@ -71,11 +74,11 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
   const int middle = height() / 2;
   painter.fillRect(QRect(0, middle - 2, kTrackWidth, 4), QColor(120, 120, 120));
   painter.fillRect(QRect(0, middle - 2, kTrackWidth, 1), QColor(80, 80, 80));
-  painter.fillRect(QRect(m_handleLeft, 0, kHandleWidth, kHandleHeight), QColor(212, 208, 200));
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(m_highlighted ? QColor(0xC0, 0xC0, 0xC0) : QColor(0x80, 0x80, 0x80));
-  painter.drawRoundedRect(QRect(m_handleLeft + 1, 1, 8, 17), 2, 2);
+  // The handle with the outline every slider handle of the program has.
+  QImage handle(kHandleWidth, kHandleHeight, QImage::Format_RGB32);
+  handle.fill(QColor(212, 208, 200));
+  drawing::DrawHandleOutline(handle, m_highlighted);
+  painter.drawImage(m_handleLeft, 0, handle);
 }
 
 void VolumeSlider::mousePressEvent(QMouseEvent* event) {
