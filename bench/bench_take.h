@@ -1,5 +1,5 @@
 #pragma once
-// The benchmarks' take: 10 minutes of deterministic stereo audio (two tones
+// The benchmarks' take: 10 minutes (unless asked for more) of deterministic stereo audio (two tones
 // and a little noise), written once as a raw file that sox and lame read too.
 
 #include <cmath>
@@ -12,9 +12,9 @@ namespace tavrin::bench {
 
 inline constexpr std::uint32_t kBenchTakeBuffers = 6000;  // 10 minutes of 0.1 s buffers
 
-// Writes the take to `path` unless a file of the right size is already there.
-inline bool MakeBenchTake(const std::string& path) {
-  const std::uint64_t frames = std::uint64_t{kBenchTakeBuffers} * 4410;
+// Writes the take (`buffers` long) to `path` unless a file of the right size is already there.
+inline bool MakeBenchTake(const std::string& path, std::uint32_t buffers = kBenchTakeBuffers) {
+  const std::uint64_t frames = std::uint64_t{buffers} * 4410;
   if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
     std::fseek(existing, 0, SEEK_END);
     const long size = std::ftell(existing);

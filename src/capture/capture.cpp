@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "capture/raw_take.h"
+#include "capture/run_marker.h"
 #include "capture/signal_processing.h"
 
 namespace tavrin::capture {
@@ -186,10 +187,17 @@ bool StartTake(RecorderState& state, CaptureContext& context) {
   state.FinishedRecordedBuffers = 0;
   state.FinishedLoopWrapped = false;
   state.LostFrames = 0;
-  if (const int error = state.RawStream.Create(state.RawPath); error != 0) {
+  int error = state.RawStream.Create(state.RawPath);
+  if (error == 0) error = NoteTakeOrder(state);
+  if (error != 0) {
     Show(context, std::string(std::strerror(error)));
     OpenCapture(state, context);
     return false;
+  }
+  // The peaks kept beside the take are a copy the audio can always give
+  // again: without them the take still records.
+  if (state.TakePeaksPath.empty() || state.TakePeaksStream.Create(state.TakePeaksPath) != 0) {
+    state.TakePeaksStream.Close();
   }
   if (!OpenCapture(state, context)) return false;
   state.Recording = true;

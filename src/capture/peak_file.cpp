@@ -26,6 +26,21 @@ std::int16_t GetLe16(const std::uint8_t* in) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
 }
 
+// The file's bytes for buffers first..first+count-1 (within the tables).
+std::vector<std::uint8_t> PeakBytes(const RecorderState& state, std::uint32_t first,
+                                    std::uint32_t count) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * 8);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t k = first + i;
+    std::uint8_t* out = bytes.data() + static_cast<std::size_t>(i) * 8;
+    PutLe16(out, state.PeakMaxLeft[k]);
+    PutLe16(out + 2, state.PeakMinLeft[k]);
+    PutLe16(out + 4, state.PeakMaxRight[k]);
+    PutLe16(out + 6, state.PeakMinRight[k]);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 bool PeakFileFits(std::int64_t fileBytes, std::uint32_t takeLength) {
@@ -36,18 +51,19 @@ int WritePeakFile(const RecorderState& state, const std::string& path, std::uint
   const std::uint32_t buffers = std::min(takeLength, kPeakTableEntries - 1);
   File file(std::fopen(path.c_str(), "wb"));
   if (!file) return errno;
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(buffers) * 8);
-  for (std::uint32_t k = 1; k <= buffers; ++k) {
-    std::uint8_t* out = bytes.data() + static_cast<std::size_t>(k - 1) * 8;
-    PutLe16(out, state.PeakMaxLeft[k]);
-    PutLe16(out + 2, state.PeakMinLeft[k]);
-    PutLe16(out + 4, state.PeakMaxRight[k]);
-    PutLe16(out + 6, state.PeakMinRight[k]);
-  }
+  const std::vector<std::uint8_t> bytes = PeakBytes(state, 1, buffers);
   if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
     return errno ? errno : EIO;
   if (std::fflush(file.get()) != 0) return errno;
   return 0;
+}
+
+int WritePeakRange(RawTakeFile& file, const RecorderState& state, std::uint32_t first,
+                   std::uint32_t count) {
+  if (first == 0 || first >= kPeakTableEntries) return EINVAL;
+  count = std::min(count, kPeakTableEntries - first);
+  const std::vector<std::uint8_t> bytes = PeakBytes(state, first, count);
+  return file.WriteAt(static_cast<std::int64_t>(first - 1) * 8, bytes.data(), bytes.size());
 }
 
 bool ReadPeakFile(RecorderState& state, const std::string& path, std::uint32_t takeLength) {

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
+#include "capture/peak_file.h"
+#include "capture/run_marker.h"
 #include "capture/signal_processing.h"
 #include "capture/work_files.h"
 
@@ -55,6 +58,23 @@ void ProcessUnprocessed(RecorderState& state, int firstRing, int count) {
   }
 }
 
+// After `buffers` buffers reached the take ending at its stream position: their
+// peaks go beside it and the marker learns the take's order. The peaks on disk
+// are a copy the audio can always give again, so a failure there only drops
+// the copy (a stale one could pass for the take's); a marker that cannot be
+// written ends the take like a failed write, since a wrapped loop take could
+// not be put back in order after a crash.
+void NoteWritten(RecorderState& state, CaptureContext& context, std::uint32_t buffers) {
+  const auto end = static_cast<std::uint32_t>(state.RawStream.Position() / kBufferBytes);
+  if (state.TakePeaksStream.IsOpen() && end >= buffers &&
+      WritePeakRange(state.TakePeaksStream, state, end - buffers + 1, buffers) != 0) {
+    state.TakePeaksStream.Close();
+    std::error_code ignored;
+    std::filesystem::remove(state.TakePeaksPath, ignored);
+  }
+  if (const int error = NoteTakeOrder(state); error != 0) AbortTake(state, context, error);
+}
+
 }  // namespace
 
 const std::array<RecordingMode, kRecordingModeCount>& RecordingModes() {
@@ -94,12 +114,19 @@ void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half) {
       }
     } else if (state.HalvesWritten == state.LoopHalves + 1) {
       state.HalvesWritten = 1;
-      state.RawStream.Seek(0);
+      if (const int error = state.RawStream.Seek(0); error != 0) {
+        AbortTake(state, context, error);
+        return;
+      }
     }
   }
   const int error = state.RawStream.Write(
       state.CaptureMemory.data() + static_cast<std::size_t>(half) * kHalfRingBytes, kHalfRingBytes);
-  if (error != 0) AbortTake(state, context, error);
+  if (error != 0) {
+    AbortTake(state, context, error);
+    return;
+  }
+  NoteWritten(state, context, kBuffersPerHalf);
 }
 
 void WriteHalfRing(RecorderState& state, CaptureContext& context, int half) {
@@ -123,15 +150,20 @@ void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIn
   // Loop mode: the buffer's number is its place in the ring. Right after the
   // half that fills the ring the stream stands at the end while these buffers
   // are numbered from 1, so seek rather than append.
-  if (state.LoopMode) state.RawStream.Seek(static_cast<std::int64_t>(number - 1) * kBufferBytes);
-  const int error = state.RawStream.Write(
-      state.CaptureMemory.data() + static_cast<std::size_t>(ringIndex) * kBufferBytes,
-      kBufferBytes);
+  int error = 0;
+  if (state.LoopMode)
+    error = state.RawStream.Seek(static_cast<std::int64_t>(number - 1) * kBufferBytes);
+  if (error == 0) {
+    error = state.RawStream.Write(
+        state.CaptureMemory.data() + static_cast<std::size_t>(ringIndex) * kBufferBytes,
+        kBufferBytes);
+  }
   if (error != 0) {
     AbortTake(state, context, error);
     return;
   }
   if (state.LastBufferIndex < number) state.LastBufferIndex = number;
+  NoteWritten(state, context, 1);
 }
 
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {

@@ -26,6 +26,12 @@ public:
   int OpenExisting(const std::string& path);
   // Takes over an already open descriptor (tests use it for special files).
   void Adopt(int fd);
+  // Gives up the descriptor without closing it (another stream adopts it).
+  int Release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+  }
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
 

@@ -115,12 +115,19 @@ struct RecorderState {
   std::string EditPath;
   std::string ClipPath;
   std::string PeaksPath;
+  // The take's peaks, written beside it as each half reaches the disk
+  // (Tavrin.raw.spv), so that a take that outlives the program keeps them.
+  std::string TakePeaksPath;
+  // Held locked while the program runs (Tavrin.run); see run_marker.h.
+  std::string MarkerPath;
   std::string OutputFolder;
   std::string ProgramDrive;
   std::string TimeText = "00:00:00";
   std::int64_t FreeSeconds = 0;
 
   RawTakeFile RawStream;
+  RawTakeFile TakePeaksStream;
+  RawTakeFile Marker;
 
   // Sizes every memory block once; called at start-up.
   void AllocateCaptureMemory();

@@ -53,12 +53,15 @@ bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
   state.EditPath = folder + "/Edit.raw";
   state.ClipPath = folder + "/Clp.raw";
   state.PeaksPath = folder + "/Tavrin.spv";
+  state.TakePeaksPath = folder + "/Tavrin.raw.spv";
+  state.MarkerPath = folder + "/Tavrin.run";
   return true;
 }
 
 void DeleteWorkFiles(const RecorderState& state) {
   std::error_code ignored;
-  for (const std::string& path : {state.RawPath, state.EditPath, state.ClipPath}) {
+  for (const std::string& path :
+       {state.RawPath, state.TakePeaksPath, state.EditPath, state.ClipPath}) {
     if (!path.empty()) fs::remove(path, ignored);
   }
 }

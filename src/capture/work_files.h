@@ -21,7 +21,8 @@ std::string AppDataFolder();
 bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
                       const std::string& programDir, std::string& error);
 
-// Deletes Tavrin.raw, Edit.raw and Clp.raw; the peak file and "test" stay.
+// Deletes Tavrin.raw with its peaks, Edit.raw and Clp.raw; the peak file
+// Tavrin.spv and "test" stay.
 void DeleteWorkFiles(const RecorderState& state);
 
 // The message for a full work file system, naming its mount point.

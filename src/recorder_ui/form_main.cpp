@@ -21,6 +21,8 @@
 #include <stdexcept>
 
 #include "capture/raw_take.h"
+#include "capture/run_marker.h"
+#include "capture/take_rescue.h"
 #include "capture/work_files.h"
 #include "editor/window/form_edit.h"
 #include "export/form_progress.h"
@@ -112,6 +114,8 @@ TFormMain::~TFormMain() {
   TimerRec.stop();
   TimerStatus.stop();
   capture::CloseCapture(State(), m_context);
+  // Without a close the marker stays: the next start keeps what is left.
+  State().Marker.Close();
 }
 
 void TFormMain::FormCreate() {
@@ -129,6 +133,24 @@ void TFormMain::FormCreate() {
     throw std::runtime_error(error);
   }
   state.ProgramDrive = capture::MountPointOf(state.WorkFolder);
+  capture::TakeOrder leftOrder;
+  int markerError = 0;
+  QString rescueMessage;
+  switch (capture::ClaimRunMarker(state, leftOrder, markerError)) {
+  case capture::MarkerClaim::HeldElsewhere: throw AlreadyRunning(capture::kAlreadyRunningText);
+  case capture::MarkerClaim::LeftByOpenRun:
+    rescueMessage = QString::fromStdString(capture::RescueLeftTake(state, leftOrder).Message);
+    break;
+  case capture::MarkerClaim::Failed:
+    // Recording works without it; what is lost is said.
+    rescueMessage = QStringLiteral(
+                        "%1 could not be made (%2): a second start of the program "
+                        "is not refused, and a take is not kept after a crash.")
+                        .arg(QString::fromStdString(state.MarkerPath),
+                             QString::fromLocal8Bit(std::strerror(markerError)));
+    break;
+  case capture::MarkerClaim::Claimed: break;
+  }
   state.NewWindows = true;
 
   settings::Settings& stored = *m_services.Settings;
@@ -146,6 +168,7 @@ void TFormMain::FormCreate() {
   capture::DeleteWorkFiles(state);
   QCoreApplication::processEvents();
   state.AllocateCaptureMemory();
+  if (!rescueMessage.isEmpty()) ShowMessage(rescueMessage);
 
   m_colors = settings::ColorsForScheme(stored.WindowColor);
   m_levelBitmap = MakeLevelMeterBitmap(m_layout);
@@ -247,6 +270,7 @@ bool TFormMain::FormCloseQuery() {
   QCoreApplication::processEvents();
   state.RawPath = state.WorkFolder + "/Tavrin.raw";
   capture::DeleteWorkFiles(state);
+  capture::ReleaseRunMarker(state);
   return true;
 }
 
@@ -284,7 +308,13 @@ void TFormMain::ApplicationRestored() {
 }
 
 void TFormMain::RestartProgram() {
-  capture::CloseCapture(State(), m_context);
+  capture::RecorderState& state = State();
+  capture::CloseCapture(state, m_context);
+  // The new program claims the work folder at once: this one lets it go first.
+  state.RawStream.Close();
+  state.RawPath = state.WorkFolder + "/Tavrin.raw";
+  capture::DeleteWorkFiles(state);
+  capture::ReleaseRunMarker(state);
   if (m_services.RestartProgram) m_services.RestartProgram();
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,12 @@ class KnobWidget;
 
 // Everything the window reaches outside itself; tests pass simulated devices
 // and answer the message boxes.
+// Another program runs on the same work folder.
+class AlreadyRunning : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 struct MainWindowServices {
   capture::RecorderState* State = nullptr;
   editor::EditDocument* Document = nullptr;  // the program's one document, beside State
@@ -74,6 +81,8 @@ struct MainWindowServices {
 class TFormMain : public QMainWindow {
   Q_OBJECT
 public:
+  // Throws AlreadyRunning, and touches no work file, when another program
+  // holds the work folder.
   // Throws std::runtime_error("Can not create <folder>") when the work folder
   // cannot be made.
   explicit TFormMain(MainWindowServices services, QWidget* parent = nullptr);

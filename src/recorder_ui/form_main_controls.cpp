@@ -19,6 +19,7 @@
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/recording_controls.h"
+#include "recovery/test_take.h"
 #include "settings/form_colors.h"
 #include "settings/form_save_settings.h"
 #include "settings/help_page.h"
@@ -57,7 +58,8 @@ void TFormMain::BtnEditClick() {
   capture::RecorderState& state = State();
   if (state.Recording || m_saveFlow->Saving()) return;
   std::error_code code;
-  if (!std::filesystem::exists(state.RawPath, code)) {
+  // A take kept from an earlier run is offered by the editor even before this run records.
+  if (!std::filesystem::exists(state.RawPath, code) && !recovery::TestTakeOffered(state)) {
     ShowMessage(QStringLiteral("No sound recorded."));
     return;
   }

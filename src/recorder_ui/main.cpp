@@ -97,6 +97,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<recorder_ui::TFormMain> form;
   try {
     form = std::make_unique<recorder_ui::TFormMain>(services);
+  } catch (const recorder_ui::AlreadyRunning& error) {
+    QMessageBox::information(nullptr, QStringLiteral("Tavrin Recorder"),
+                             QString::fromStdString(error.what()));
+    return 0;
   } catch (const std::runtime_error& error) {
     QMessageBox::critical(nullptr, QStringLiteral("Tavrin Recorder"),
                           QString::fromStdString(error.what()));

@@ -3,6 +3,9 @@
 #include <unistd.h>
 #include <QAction>
 #include <QFileDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QtTest/QtTest>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +16,7 @@
 #include "editor/window/volume_slider.h"
 #include "export/form_progress.h"
 #include "platform/wave_out_simulated.h"
+#include "recovery/window/form_info.h"
 #include "settings/form_save_settings.h"
 
 using namespace tavrin;
@@ -22,8 +26,11 @@ namespace {
 
 constexpr std::size_t kBufferBytes = 17640;
 
+struct EditorWindowRig;
+using PrepareRig = std::function<void(EditorWindowRig&, editor::EditorWindowServices&)>;
+
 struct EditorWindowRig {
-  explicit EditorWindowRig(std::uint32_t buffers)
+  explicit EditorWindowRig(std::uint32_t buffers, const PrepareRig& prepare = {})
       : Root(fs::temp_directory_path() / ("tavrin-editwin-" + std::to_string(::getpid()))) {
     fs::remove_all(Root);
     fs::create_directories(Root);
@@ -56,6 +63,7 @@ struct EditorWindowRig {
     };
     services.WaveOut = &Device;
     services.StartTimers = false;
+    if (prepare) prepare(*this, services);
     Form = std::make_unique<editor::TFormEdit>(std::move(services));
     Form->show();
     Form->FormShow();
@@ -93,6 +101,8 @@ private slots:
   void closingKeepsTheTakeAndRemovesTheWorkFiles();
   void theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom();
   void playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume();
+  void loadingTestEditsItAndClosingGivesTheTakeBack();
+  void ignoreAndLoopModeKeepTheTake();
 };
 
 void FormEditTest::statusBarShowsTheSelection() {
@@ -245,4 +255,68 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
 }
 
 QTEST_MAIN(FormEditTest)
+// A work folder holding "test": 10 buffers and a partial one.
+void OfferTest(EditorWindowRig& rig) {
+  rig.State.WorkFolder = rig.Root.string();
+  rig.State.PeaksPath = (rig.Root / "Tavrin.spv").string();
+  rig.State.RawPath = (rig.Root / "Tavrin.raw").string();
+  std::ofstream(rig.Root / "test", std::ios::binary)
+      << std::string(10 * kBufferBytes + 100, '\x05');
+}
+
+void FormEditTest::loadingTestEditsItAndClosingGivesTheTakeBack() {
+  QStringList seen;
+  EditorWindowRig rig(25, [&seen](EditorWindowRig& r, editor::EditorWindowServices& services) {
+    OfferTest(r);
+    services.ExecRecoveryDialog = [&seen, &r](recovery::TFormInfo& info) {
+      seen << info.windowTitle() << (info.ProgressBar1->isVisibleTo(&info) ? "bar" : "no bar");
+      info.BtnLoad->click();  // no peak file: measured, with the bar
+      seen << (info.ProgressBar1->isVisibleTo(&info) ? "bar" : "no bar")
+           << info.LabProgress->text();
+      r.Document.OperationProgress = 45.3f;
+      info.Timer1Timer();
+      seen << info.LabProgress->text() << QString::number(info.ProgressBar1->value());
+    };
+  });
+  QCOMPARE(seen, QStringList({"Tavrin Recorder", "no bar", "bar", "Loading...100.0%",
+                              "Loading...45.3%", "45"}));
+  QCOMPARE(rig.Document.LevelLength[0], 10u);
+  QCOMPARE(fs::file_size(rig.Root / "Tavrin.spv"), std::uintmax_t{10 * 8});
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 4;
+  rig.Form->menuDeleteClick();
+  QCOMPARE(rig.State.TakeLength, 6u);
+  rig.Form->close();
+  // The recorder's take is its own again, whole; "test" stays for the next opening.
+  QCOMPARE(rig.State.TakeLength, 25u);
+  QCOMPARE(rig.State.RawPath, (rig.Root / "Tavrin.raw").string());
+  QCOMPARE(rig.State.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
+  QVERIFY(fs::exists(rig.Root / "test"));
+  QVERIFY(rig.Messages.isEmpty());
+}
+
+void FormEditTest::ignoreAndLoopModeKeepTheTake() {
+  int shown = 0;
+  {
+    EditorWindowRig rig(25, [&shown](EditorWindowRig& r, editor::EditorWindowServices& services) {
+      OfferTest(r);
+      services.ExecRecoveryDialog = [&shown](recovery::TFormInfo& info) {
+        ++shown;
+        info.BtnDiscard->click();
+      };
+    });
+    QCOMPARE(shown, 1);
+    QCOMPARE(rig.Document.LevelLength[0], 25u);
+    QCOMPARE(rig.State.RawPath, (rig.Root / "Tavrin.raw").string());
+    QVERIFY(!fs::exists(rig.Root / "Tavrin.spv"));
+  }
+  EditorWindowRig loop(25, [&shown](EditorWindowRig& r, editor::EditorWindowServices& services) {
+    OfferTest(r);
+    r.State.LoopMode = true;
+    services.ExecRecoveryDialog = [&shown](recovery::TFormInfo&) { ++shown; };
+  });
+  QCOMPARE(shown, 1);
+  QCOMPARE(loop.Document.LevelLength[0], 25u);
+}
+
 #include "form_edit_test.moc"

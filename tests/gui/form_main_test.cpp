@@ -37,6 +37,7 @@ private slots:
   void unwritableSettingsStillCloseAndSaySoOnce();
   void startUpCleansWorkFilesAndAppliesSettings();
   void startUpFailsWhenTheWorkFolderCannotBeMade();
+  void aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept();
   void helpOpensTheGuideOrSaysItIsMissing();
   void noDeviceAtStartUpOpensTheSoundSettings();
   void colourSchemeFiveGivesBlackText();
@@ -315,4 +316,35 @@ void FormMainTest::colourSchemeFiveGivesBlackText() {
 }
 
 QTEST_MAIN(FormMainTest)
+void FormMainTest::aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept() {
+  MainWindowRig rig("second");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(45);  // two halves written
+  const auto takeBytes = fs::file_size(rig.State.RawPath);
+  QCOMPARE(takeBytes, std::uintmax_t{40 * 17640});
+
+  // A second start on the same work folder says so and touches nothing.
+  tavrin::capture::RecorderState secondState;
+  auto services = rig.Services();
+  services.State = &secondState;
+  QVERIFY_THROWS_EXCEPTION(tavrin::recorder_ui::AlreadyRunning,
+                           tavrin::recorder_ui::TFormMain{services});
+  QVERIFY(rig.State.Recording);
+  QCOMPARE(fs::file_size(rig.State.RawPath), takeBytes);
+
+  // The program goes without closing its window (as in a crash): the next
+  // start keeps the take as "test" and says so.
+  rig.Form.reset();
+  rig.Create();
+  QVERIFY(!fs::exists(rig.WorkFolder() / "Tavrin.raw"));
+  QVERIFY(fs::file_size(rig.WorkFolder() / "test") >= takeBytes);
+  QVERIFY(!rig.Messages.empty());
+  QVERIFY(rig.Messages.back().contains(QStringLiteral("Open the sound editor")));
+  // A normal close leaves nothing for the next start to keep.
+  QVERIFY(rig.Form->close());
+  QVERIFY(!fs::exists(rig.WorkFolder() / "Tavrin.run"));
+}
+
 #include "form_main_test.moc"

@@ -18,33 +18,7 @@ debs=("$1"/tavrin-recorder_*.deb)
 
 source "$root/scripts/desktop-session.sh"
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-# Gone, or a zombie waiting to be reaped.
-program_ended() {
-  local stat
-  stat="$(cat "/proc/$app/stat" 2>/dev/null)" || return 0
-  stat="${stat##*) }"
-  [[ "${stat%% *}" == Z ]]
-}
-# wait_for <seconds> <what> <command...>: polls the command every 0.1 s.
-wait_for() {
-  local seconds="$1" what="$2"
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    ((SECONDS < deadline)) || fail "timed out waiting for $what"
-    if [[ "$1" != program_ended ]] && program_ended; then fail "the program ended while waiting for $what"; fi
-    sleep 0.1
-  done
-}
-size_at_least() { [[ -f "$1" ]] && (($(stat -c %s "$1") >= $2)); }
-visible_windows() { xdotool search --onlyvisible --pid "$app" 2>/dev/null | wc -l; }
-only_main_window() { [[ "$(visible_windows)" -eq 1 ]]; }
-more_windows() { (($(visible_windows) > 1)); }
-window_named() { xdotool search --onlyvisible --pid "$app" --name "$1" >/dev/null 2>&1; }
+source "$root/tests/e2e/drive-program.sh"
 
 # The user and everything it may reach.
 user=nobody

@@ -14,6 +14,7 @@
 #include "editor/editor_session.h"
 #include "editor/window/volume_slider.h"
 #include "export/save_flow.h"
+#include "recovery/window/form_info.h"
 
 namespace tavrin::editor {
 
@@ -93,9 +94,25 @@ void TFormEdit::Execute() {
   m_loop = nullptr;
 }
 
+void TFormEdit::OfferTestTake() {
+  if (!recovery::TestTakeOffered(*m_services.State)) return;
+  recovery::TFormInfo info(
+      *m_services.State, m_testTake, Document().OperationProgress,
+      [this](const QString& text) { ShowMessage(text); }, this);
+  if (m_services.ExecRecoveryDialog) {
+    m_services.ExecRecoveryDialog(info);
+  } else {
+    info.exec();
+  }
+}
+
 void TFormEdit::FormShow() {
+  OfferTestTake();
   m_open = OpenEditDocument(m_context);
-  if (!m_open) return;
+  if (!m_open) {
+    m_testTake.RestoreRecorderTake(*m_services.State);
+    return;
+  }
   const settings::WindowColors colors = settings::ColorsForScheme(m_services.Settings->WindowColor);
   m_view.SetColors(colors);
   QPalette windowPalette = palette();
@@ -122,6 +139,8 @@ void TFormEdit::FormClose() {
   TimerPlay.stop();
   TimerStatus.stop();
   CloseEditDocument(m_context);
+  // After "test": the recorder's own take, as it was (its length too).
+  m_testTake.RestoreRecorderTake(*m_services.State);
   ClosePlaybackDevice();
   m_open = false;
   hide();

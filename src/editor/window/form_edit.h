@@ -20,6 +20,7 @@
 #include "platform/sound_panels.h"
 #include "platform/wave_out.h"
 #include "playback/playback.h"
+#include "recovery/test_take.h"
 #include "settings/settings.h"
 
 class QAction;
@@ -40,6 +41,10 @@ class SaveFlow;
 class TFormProgress;
 }  // namespace tavrin::exporter
 
+namespace tavrin::recovery {
+class TFormInfo;
+}
+
 namespace tavrin::editor {
 
 class EditSurface;
@@ -57,6 +62,8 @@ struct EditorWindowServices {
   platform::SoundPanels* Panels = nullptr;  // the desktop's playback settings
   std::function<void(const QString&)> ShowMessage;
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
+  // The recovery dialog offering "test"; empty = shown modally.
+  std::function<void(recovery::TFormInfo&)> ExecRecoveryDialog;
   // The input box: the answer, or `text` when cancelled.
   std::function<QString(const QString& caption, const QString& prompt, const QString& text)>
       InputBox;
@@ -155,6 +162,8 @@ private:
   void ResizeView();
   void RedrawView();
   void ShowMessage(const QString& text);
+  // Before the document is set up: "test" offered in place of the take.
+  void OfferTestTake();
   QString AskText(const QString& caption, const QString& prompt, const QString& text);
 
   EditorWindowServices m_services;
@@ -168,6 +177,7 @@ private:
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
   QEventLoop* m_loop = nullptr;
   bool m_open = false;
+  recovery::TestTakeLoader m_testTake;
 
   std::vector<QAction*> m_actions;
   QToolBar* CoolBarFile = nullptr;

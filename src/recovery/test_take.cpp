@@ -1,0 +1,133 @@
+#include "recovery/test_take.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "capture/peak_file.h"
+#include "editor/buffer_io.h"
+
+namespace tavrin::recovery {
+
+namespace {
+
+using capture::kBufferBytes;
+
+template <typename State>
+auto PeakTables(State& state) {
+  return std::array{&state.PeakMaxLeft, &state.PeakMinLeft, &state.PeakMaxRight,
+                    &state.PeakMinRight};
+}
+
+// Measures buffers 1..length of `take` into the peak tables. Returns 0 or errno.
+int MeasureTake(capture::RecorderState& state, const capture::RawTakeFile& take,
+                std::uint32_t length, float& progress, const TestTakeLoader::Hooks& hooks) {
+  ::posix_fadvise(take.Descriptor(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  std::vector<std::uint8_t> chunk(static_cast<std::size_t>(editor::kChunkBuffers) * kBufferBytes);
+  for (std::uint32_t first = 1; first <= length; first += editor::kChunkBuffers) {
+    const std::uint32_t count = std::min(editor::kChunkBuffers, length - first + 1);
+    const int error = take.ReadAt(static_cast<std::int64_t>(first - 1) * kBufferBytes, chunk.data(),
+                                  static_cast<std::size_t>(count) * kBufferBytes);
+    if (error != 0) return error;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      const std::uint32_t k = first + i;
+      const editor::BufferPeaks peaks =
+          editor::MeasurePeaks(chunk.data() + static_cast<std::size_t>(i) * kBufferBytes);
+      state.PeakMaxLeft[k] = peaks.MaxLeft;
+      state.PeakMinLeft[k] = peaks.MinLeft;
+      state.PeakMaxRight[k] = peaks.MaxRight;
+      state.PeakMinRight[k] = peaks.MinRight;
+      progress = static_cast<float>(static_cast<double>(k) / length * 100.0);
+      if (hooks.ProcessMessages) hooks.ProcessMessages();
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string TestTakePath(const capture::RecorderState& state) {
+  return state.WorkFolder + "/test";
+}
+
+bool TestTakeOffered(const capture::RecorderState& state) {
+  std::error_code ignored;
+  return !state.LoopMode && !state.WorkFolder.empty() &&
+         std::filesystem::exists(TestTakePath(state), ignored);
+}
+
+bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress,
+                                  const Hooks& hooks, std::string& error) {
+  capture::RawTakeFile test;
+  if (const int code = test.OpenExisting(TestTakePath(state)); code != 0) {
+    error = std::strerror(code);
+    return false;
+  }
+  const std::int64_t bytes = test.Size();
+  if (bytes < 0) {
+    error = std::strerror(errno);
+    return false;
+  }
+  const auto length = static_cast<std::uint64_t>(bytes) / kBufferBytes;
+  if (length >= capture::kPeakTableEntries) {
+    error = "The recorded wave file is longer than 10 hours, so it can not be loaded.";
+    return false;
+  }
+  const auto takeLength = static_cast<std::uint32_t>(length);
+  if (!m_loaded) SaveRecorderTake(state);
+  if (!capture::ReadPeakFile(state, state.PeaksPath, takeLength)) {
+    if (hooks.RebuildStarting) hooks.RebuildStarting();
+    int code = MeasureTake(state, test, takeLength, progress, hooks);
+    if (code == 0) code = capture::WritePeakFile(state, state.PeaksPath, takeLength);
+    if (code != 0) {
+      RestorePeaks(state);
+      error = std::strerror(code);
+      return false;
+    }
+  }
+  if (!m_loaded) m_stream.Adopt(state.RawStream.Release());
+  state.RawStream.Adopt(test.Release());
+  state.RawPath = TestTakePath(state);
+  // One run in file order; the capture's own counters are not the take's to change.
+  state.TakeLength = state.LastBufferIndex = state.FinishedRecordedBuffers = takeLength;
+  state.FinishedLoopWrapped = false;
+  m_loaded = true;
+  return true;
+}
+
+void TestTakeLoader::SaveRecorderTake(const capture::RecorderState& state) {
+  m_rawPath = state.RawPath;
+  m_takeLength = std::min(state.TakeLength, capture::kPeakTableEntries - 1);
+  m_lastBufferIndex = state.LastBufferIndex;
+  m_finishedRecordedBuffers = state.FinishedRecordedBuffers;
+  m_finishedLoopWrapped = state.FinishedLoopWrapped;
+  const auto tables = PeakTables(state);
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    const auto& table = *tables[t];
+    const std::size_t entries = std::min<std::size_t>(m_takeLength + 1, table.size());
+    m_peaks[t].assign(table.begin(), table.begin() + static_cast<std::ptrdiff_t>(entries));
+  }
+}
+
+void TestTakeLoader::RestorePeaks(capture::RecorderState& state) const {
+  const auto tables = PeakTables(state);
+  for (std::size_t t = 0; t < tables.size(); ++t) {
+    std::copy(m_peaks[t].begin(), m_peaks[t].end(), tables[t]->begin());
+  }
+}
+
+void TestTakeLoader::RestoreRecorderTake(capture::RecorderState& state) {
+  if (!m_loaded) return;
+  state.RawStream.Adopt(m_stream.Release());
+  state.RawPath = m_rawPath;
+  state.TakeLength = m_takeLength;
+  state.LastBufferIndex = m_lastBufferIndex;
+  state.FinishedRecordedBuffers = m_finishedRecordedBuffers;
+  state.FinishedLoopWrapped = m_finishedLoopWrapped;
+  RestorePeaks(state);
+  m_loaded = false;
+}
+
+}  // namespace tavrin::recovery

@@ -1,0 +1,56 @@
+#pragma once
+// "test": a take file in the work folder that the editor offers to open in
+// place of the recorder's take (a take kept after a crash lands there). While
+// it is loaded, the recorder's own take (its stream, length, order and peaks)
+// waits here, and comes back unchanged when the editor closes. The capture's
+// counters (RecordedBuffers, LoopWrapped) are left to the capture and the editor.
+// User-interface thread only.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+
+namespace tavrin::recovery {
+
+std::string TestTakePath(const capture::RecorderState& state);
+// Offered when the editor opens in continuous mode and "test" exists.
+bool TestTakeOffered(const capture::RecorderState& state);
+
+class TestTakeLoader {
+public:
+  struct Hooks {
+    std::function<void()> RebuildStarting;  // the peaks are measured from the audio
+    std::function<void()> ProcessMessages;  // after every buffer measured
+  };
+
+  // Makes "test" the take: its length in whole buffers, its peaks from
+  // Tavrin.spv when that fits it, else measured buffer by buffer (`progress`
+  // 0..100) and written to Tavrin.spv. False with the system's text in
+  // `error`, and the recorder's take left as it was, when a file fails.
+  bool LoadTestTake(capture::RecorderState& state, float& progress, const Hooks& hooks,
+                    std::string& error);
+  bool Loaded() const { return m_loaded; }
+  // The recorder's take again, as it was before the load; nothing when no
+  // load happened.
+  void RestoreRecorderTake(capture::RecorderState& state);
+
+private:
+  void SaveRecorderTake(const capture::RecorderState& state);
+  void RestorePeaks(capture::RecorderState& state) const;
+
+  bool m_loaded = false;
+  capture::RawTakeFile m_stream;
+  std::string m_rawPath;
+  std::uint32_t m_takeLength = 0;
+  std::uint32_t m_lastBufferIndex = 0;
+  std::uint32_t m_finishedRecordedBuffers = 0;
+  bool m_finishedLoopWrapped = false;
+  // Max left, min left, max right, min right of buffers 0..m_takeLength.
+  std::array<std::vector<std::int16_t>, 4> m_peaks;
+};
+
+}  // namespace tavrin::recovery
