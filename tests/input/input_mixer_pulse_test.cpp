@@ -19,11 +19,13 @@
 #include <thread>
 
 #include "../e2e/command_output.h"
+#include "../e2e/wait_until.h"
 
 namespace tavrin::platform {
 namespace {
 
 using tavrin::testing::CommandOutput;
+using tavrin::testing::WaitUntil;
 
 using Clock = std::chrono::steady_clock;
 
@@ -126,13 +128,8 @@ TEST(InputMixerPulse, HungServerCostsAboutOneTimeoutPerCallAndIsRecovered) {
   EXPECT_LT(SecondsSince(start), 2.0);
 
   ::kill(daemon, SIGCONT);
-  const Clock::time_point end = Clock::now() + std::chrono::seconds(10);
-  std::uint32_t value = kInputMissing;
-  while (value == kInputMissing && Clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    value = mixer.GetInput(0);
-  }
-  EXPECT_NE(value, kInputMissing);
+  EXPECT_TRUE(
+      WaitUntil([&] { return mixer.GetInput(0) != kInputMissing; }, std::chrono::seconds(10)));
 }
 
 // Last: it ends the daemon.
@@ -140,7 +137,9 @@ TEST(InputMixerPulse, ServerGoneAnswersMissingAtOnce) {
   PulseInputMixer mixer;
   ASSERT_TRUE(mixer.Init(0));
   ASSERT_EQ(std::system("pactl exit"), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The connection sees the server go; from then on every call answers at once.
+  ASSERT_TRUE(
+      WaitUntil([&] { return mixer.GetInput(0) == kInputMissing; }, std::chrono::seconds(10)));
   const Clock::time_point start = Clock::now();
   EXPECT_EQ(mixer.GetInput(0), kInputMissing);
   EXPECT_EQ(mixer.GetInputName(0), std::nullopt);

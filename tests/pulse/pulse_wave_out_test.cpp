@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "../e2e/wait_until.h"
 #include "platform/pulse_connection.h"
 #include "platform/wave_in_pulse.h"
 
@@ -21,6 +22,7 @@ namespace tavrin::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using tavrin::testing::WaitUntil;
 
 constexpr std::uint32_t kBlockBytes = 17640;  // 0.1 s
 
@@ -35,15 +37,6 @@ struct Blocks {
   std::vector<char> Memory;
   std::vector<WaveHeader> Headers;
 };
-
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  while (!condition()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
 
 TEST(PulseWaveOut, RefusesWhatItCannotDo) {
   PulseWaveOut device;

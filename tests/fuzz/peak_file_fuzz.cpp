@@ -1,0 +1,76 @@
+// The peak-file reader on any file and any take length: it loads exactly the
+// take's buffers 1..N when the file fits the take, and otherwise leaves the
+// tables as they were.
+
+#include <cstdint>
+#include <cstring>
+
+#include "capture/peak_file.h"
+#include "capture/recorder_state.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using tavrin::capture::kPeakTableEntries;
+using tavrin::capture::RecorderState;
+
+constexpr std::int16_t kUntouched = 0x5A5A;
+
+// The tables are 2.8 MB; they are filled once, and after each input only the
+// entries it may have written are set back.
+RecorderState& State() {
+  static RecorderState* state = [] {
+    auto* made = new RecorderState;
+    made->AllocateCaptureMemory();
+    for (auto* table :
+         {&made->PeakMaxLeft, &made->PeakMinLeft, &made->PeakMaxRight, &made->PeakMinRight}) {
+      table->assign(table->size(), kUntouched);
+    }
+    return made;
+  }();
+  return *state;
+}
+
+std::int16_t Le16(const std::uint8_t* in) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  // The first four bytes are the take's length in buffers, the rest the file.
+  std::uint32_t takeLength = 0;
+  std::memcpy(&takeLength, data, 4);
+  const std::string path = tavrin::fuzz::Scratch().File("fuzz.peaks");
+  const std::uint8_t* file = data + 4;
+  const std::size_t fileBytes = size - 4;
+  tavrin::fuzz::WriteFile(path, file, fileBytes);
+
+  RecorderState& state = State();
+  const bool loaded = tavrin::capture::ReadPeakFile(state, path, takeLength);
+  // What a file this short can have written: entries 1 .. fileBytes / 8.
+  const std::size_t reach = std::min<std::size_t>(fileBytes / 8 + 2, kPeakTableEntries);
+  if (loaded) {
+    FUZZ_CHECK(takeLength < kPeakTableEntries && fileBytes / 8 == takeLength);
+    FUZZ_CHECK(state.PeakMaxLeft[0] == kUntouched);
+    for (std::uint32_t k = 1; k <= takeLength; ++k) {
+      const std::uint8_t* in = file + std::size_t{k - 1} * 8;
+      FUZZ_CHECK(state.PeakMaxLeft[k] == Le16(in) && state.PeakMinLeft[k] == Le16(in + 2) &&
+                 state.PeakMaxRight[k] == Le16(in + 4) && state.PeakMinRight[k] == Le16(in + 6));
+    }
+    if (std::size_t{takeLength} + 1 < kPeakTableEntries) {
+      FUZZ_CHECK(state.PeakMaxLeft[takeLength + 1] == kUntouched);
+    }
+  } else {
+    for (std::size_t k = 0; k < reach; ++k) {
+      FUZZ_CHECK(state.PeakMaxLeft[k] == kUntouched && state.PeakMinLeft[k] == kUntouched &&
+                 state.PeakMaxRight[k] == kUntouched && state.PeakMinRight[k] == kUntouched);
+    }
+  }
+  for (auto* table :
+       {&state.PeakMaxLeft, &state.PeakMinLeft, &state.PeakMaxRight, &state.PeakMinRight}) {
+    std::fill(table->begin(), table->begin() + static_cast<std::ptrdiff_t>(reach), kUntouched);
+  }
+  return 0;
+}
