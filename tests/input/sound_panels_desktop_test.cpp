@@ -10,16 +10,24 @@
 #include <fstream>
 #include <thread>
 
+#include "../e2e/wait_until.h"
+
 namespace tavrin::platform {
 namespace {
 
 bool EndsWithin(DesktopSoundPanels& panels, std::chrono::seconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (!panels.IsOpen()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return false;
+  return tavrin::testing::WaitUntil([&] { return !panels.IsOpen(); }, limit);
+}
+
+// A panel that runs until the test creates `stop`, so that it cannot end
+// before the test has looked at it, however slow the machine.
+std::vector<std::string> PanelUntil(const std::filesystem::path& stop, const std::string& log) {
+  return {"-c", "echo started >> \"$0\"; while [ ! -e \"$1\" ]; do sleep 0.02; done", log,
+          stop.string()};
+}
+
+void Touch(const std::filesystem::path& path) {
+  std::ofstream{path};
 }
 
 TEST(DesktopSoundPanels, WithoutAnyPanelSaysWhatToInstall) {
@@ -31,16 +39,19 @@ TEST(DesktopSoundPanels, WithoutAnyPanelSaysWhatToInstall) {
 }
 
 TEST(DesktopSoundPanels, StartsTheFirstPanelFoundOnceAndSeesItEnd) {
-  const std::filesystem::path log = std::filesystem::temp_directory_path() /
-                                    ("tavrin-panel-" + std::to_string(::getpid()) + ".log");
-  std::filesystem::remove(log);
-  DesktopSoundPanels panels({{"tavrin-no-such-panel", {}},
-                             {"sh", {"-c", "echo started >> \"$0\"; sleep 0.4", log.string()}}});
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("tavrin-panel-" + std::to_string(::getpid()) + "-first");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path log = folder / "started.log";
+  DesktopSoundPanels panels(
+      {{"tavrin-no-such-panel", {}}, {"sh", PanelUntil(folder / "stop", log.string())}});
   std::string error;
   ASSERT_TRUE(panels.OpenRecordingSettings(error));
   EXPECT_TRUE(panels.IsOpen());
   // Asked again while it runs: the running panel stays the only one.
   ASSERT_TRUE(panels.OpenRecordingSettings(error));
+  Touch(folder / "stop");
   EXPECT_TRUE(EndsWithin(panels, std::chrono::seconds(10)));
 
   std::ifstream in(log);
@@ -48,18 +59,25 @@ TEST(DesktopSoundPanels, StartsTheFirstPanelFoundOnceAndSeesItEnd) {
   int starts = 0;
   while (std::getline(in, line)) starts += line == "started" ? 1 : 0;
   EXPECT_EQ(starts, 1);
-  std::filesystem::remove(log);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(DesktopSoundPanels, PlaybackSettingsHaveTheirOwnPanelsAndShareTheOneChild) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("tavrin-panel-" + std::to_string(::getpid()) + "-shared");
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
   DesktopSoundPanels panels(std::vector<PanelCommand>{{"tavrin-no-such-panel", {}}});
-  panels.SetPlaybackCandidates({{"tavrin-nor-this-one", {}}, {"sh", {"-c", "sleep 0.3"}}});
+  panels.SetPlaybackCandidates({{"tavrin-nor-this-one", {}},
+                                {"sh", PanelUntil(folder / "stop", (folder / "log").string())}});
   std::string error;
   ASSERT_TRUE(panels.OpenPlaybackSettings(error));
   EXPECT_TRUE(panels.IsOpen());
   // While it runs, asking for the recording page starts nothing else.
   EXPECT_TRUE(panels.OpenRecordingSettings(error));
+  Touch(folder / "stop");
   EXPECT_TRUE(EndsWithin(panels, std::chrono::seconds(10)));
+  std::filesystem::remove_all(folder);
   EXPECT_FALSE(panels.OpenRecordingSettings(error));
   EXPECT_EQ(error, kNoSoundPanelMessage);
 }

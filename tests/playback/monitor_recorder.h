@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "../e2e/wait_until.h"
+
 namespace tavrin::playback::testing {
 
 class MonitorRecorder {
@@ -50,6 +52,13 @@ public:
     if (m_thread.joinable()) m_thread.join();
     if (m_stream != nullptr) pa_simple_free(m_stream);
     m_stream = nullptr;
+  }
+
+  // Waits until a piece has arrived at or after `time`, so that what was played
+  // before it has been heard; false when none has after `limit`.
+  bool HeardUntil(Clock::time_point time, std::chrono::milliseconds limit) const {
+    return tavrin::testing::WaitUntil(
+        [&] { return m_lastArrival.load() >= time.time_since_epoch().count(); }, limit);
   }
 
   // After Stop: every byte received, and when each 10 ms piece arrived.
@@ -93,6 +102,7 @@ private:
         return;
       }
       m_arrivals.push_back(Clock::now());
+      m_lastArrival.store(m_arrivals.back().time_since_epoch().count());
       m_bytes.insert(m_bytes.end(), chunk.begin(), chunk.end());
     }
   }
@@ -104,6 +114,7 @@ private:
   // Written by the recording thread only, read after it has been joined.
   std::vector<char> m_bytes;
   std::vector<Clock::time_point> m_arrivals;
+  std::atomic<Clock::rep> m_lastArrival{0};  // of the last piece, for waits during recording
 };
 
 }  // namespace tavrin::playback::testing

@@ -22,6 +22,7 @@ namespace {
 using tavrin::testing::CommandOutput;
 
 using std::chrono::milliseconds;
+using std::chrono::seconds;
 using testing::MonitorRecorder;
 using testing::PollWhilePlaying;
 
@@ -71,7 +72,7 @@ TEST_F(PlaybackPulse, TheMonitorHearsTheDocumentBitExactAndTheCursorNeverLeadsIt
   const std::vector<testing::CursorMark> marks =
       PollWhilePlaying(State, Context, milliseconds(15000));
   EXPECT_FALSE(State.Playing) << "the range must end by itself";
-  std::this_thread::sleep_for(milliseconds(200));
+  ASSERT_TRUE(monitor.HeardUntil(MonitorRecorder::Clock::now() + milliseconds(200), seconds(10)));
   monitor.Stop();
   ASSERT_TRUE(monitor.Error().empty()) << monitor.Error();
   EXPECT_TRUE(Messages.empty()) << Messages.front();
@@ -100,7 +101,7 @@ TEST_F(PlaybackPulse, AfterStopTheMonitorFallsSilentWithin100ms) {
   PollWhilePlaying(State, Context, milliseconds(1000));
   const auto stopped = MonitorRecorder::Clock::now();
   StopPlayback(State, Context);
-  std::this_thread::sleep_for(milliseconds(500));
+  ASSERT_TRUE(monitor.HeardUntil(stopped + milliseconds(500), seconds(10)));
   monitor.Stop();
   const std::size_t end = monitor.EndOfSound();
   ASSERT_GT(end, 0u) << "nothing was heard at all";
