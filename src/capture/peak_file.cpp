@@ -49,13 +49,10 @@ bool PeakFileFits(std::int64_t fileBytes, std::uint32_t takeLength) {
 
 int WritePeakFile(const RecorderState& state, const std::string& path, std::uint32_t takeLength) {
   const std::uint32_t buffers = std::min(takeLength, kPeakTableEntries - 1);
-  File file(std::fopen(path.c_str(), "wb"));
-  if (!file) return errno;
+  RawTakeFile file;
+  if (const int error = file.Create(path); error != 0) return error;
   const std::vector<std::uint8_t> bytes = PeakBytes(state, 1, buffers);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
-    return errno ? errno : EIO;
-  if (std::fflush(file.get()) != 0) return errno;
-  return 0;
+  return file.Write(bytes.data(), bytes.size());
 }
 
 int WritePeakRange(RawTakeFile& file, const RecorderState& state, std::uint32_t first,

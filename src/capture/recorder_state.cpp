@@ -1,5 +1,7 @@
 #include "capture/recorder_state.h"
 
+#include <cstdio>
+
 namespace tavrin::capture {
 
 void RecorderState::AllocateCaptureMemory() {
@@ -13,6 +15,16 @@ void RecorderState::AllocateCaptureMemory() {
   PeakMinLeft.assign(kPeakTableEntries, 0);
   PeakMaxRight.assign(kPeakTableEntries, 0);
   PeakMinRight.assign(kPeakTableEntries, 0);
+}
+
+std::string PositionText(std::uint32_t buffers) {
+  const std::uint32_t hours = buffers / 36000;
+  const std::uint32_t minutes = (buffers % 36000) / 600;
+  const std::uint32_t seconds = (buffers % 600) / 10;
+  const std::uint32_t tenths = buffers % 10;
+  char text[32];
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u.%u", hours % 100, minutes, seconds, tenths);
+  return text;
 }
 
 }  // namespace tavrin::capture

@@ -15,14 +15,14 @@
 
 namespace tavrin::capture {
 
-inline constexpr std::int32_t kSampleRate = 44100;
-inline constexpr std::uint16_t kFramesPerBuffer = 4410;
-inline constexpr std::int32_t kBufferBytes = 17640;
+inline constexpr std::int32_t kSampleRate = platform::kFormatRate;
+inline constexpr std::uint16_t kFramesPerBuffer = kSampleRate / 10;  // a buffer is 0.1 s
+inline constexpr std::int32_t kBufferBytes = kFramesPerBuffer * platform::kFormatBlockAlign;
 inline constexpr std::int32_t kBuffersPerHalf = 20;
 inline constexpr std::int32_t kRingBuffers = 40;
 inline constexpr std::int32_t kHalfRingBytes = kBufferBytes * kBuffersPerHalf;
 inline constexpr std::int32_t kCaptureMemoryBytes = kBufferBytes * kRingBuffers;
-inline constexpr std::int32_t kBytesPerSecond = kSampleRate * 4;
+inline constexpr std::int32_t kBytesPerSecond = platform::kFormatBytesPerSecond;
 // Ten hours of buffers: the longest take, and the longest document the editor makes.
 inline constexpr std::uint32_t kTenHoursBuffers = 360000;
 // Peak tables are indexed by buffer number; entry 0 is never written.
@@ -132,5 +132,8 @@ struct RecorderState {
   // Sizes every memory block once; called at start-up.
   void AllocateCaptureMemory();
 };
+
+// hh:mm:ss.t for a count of buffers (tenths of a second); the hours wrap at 100.
+std::string PositionText(std::uint32_t buffers);
 
 }  // namespace tavrin::capture

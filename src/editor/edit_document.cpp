@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "capture/raw_take.h"
 
@@ -126,16 +125,6 @@ BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState&
   if (buffer >= document.WorkPeakMaxLeft.size()) return {};
   return {document.WorkPeakMaxLeft[buffer], document.WorkPeakMinLeft[buffer],
           document.WorkPeakMaxRight[buffer], document.WorkPeakMinRight[buffer]};
-}
-
-std::string PositionText(std::uint32_t buffers) {
-  const std::uint32_t hours = buffers / 36000;
-  const std::uint32_t minutes = (buffers % 36000) / 600;
-  const std::uint32_t seconds = (buffers % 600) / 10;
-  const std::uint32_t tenths = buffers % 10;
-  char text[32];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u.%u", hours % 100, minutes, seconds, tenths);
-  return text;
 }
 
 }  // namespace tavrin::editor

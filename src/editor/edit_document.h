@@ -139,7 +139,6 @@ BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& 
 BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState& state,
                      const DocumentRun& run, std::uint32_t index);
 
-// hh:mm:ss.t for a count of buffers (tenths of a second).
-std::string PositionText(std::uint32_t buffers);
+using capture::PositionText;
 
 }  // namespace tavrin::editor

@@ -31,7 +31,6 @@ public:
 
   // Inputs 0..n-1 of every device.
   void SetInputs(std::vector<Input> inputs) { m_inputs = std::move(inputs); }
-  void SetMaster(Input master) { m_master = std::move(master); }
   void SetInitFails(bool fails) { m_initFails = fails; }
   void SetDeviceCount(int count) { m_deviceCount = count; }
   // Switching an input on switches the others off, like a recording multiplexer.

@@ -3,9 +3,11 @@
 namespace tavrin::platform {
 
 bool IsFixedFormat(const WaveFormat& format) {
-  return format.FormatTag == kWaveFormatPcm && format.Channels == 2 &&
-         format.SamplesPerSec == 44100 && format.BitsPerSample == 16 && format.BlockAlign == 4 &&
-         format.AvgBytesPerSec == 176400;
+  const WaveFormat fixed;
+  return format.FormatTag == fixed.FormatTag && format.Channels == fixed.Channels &&
+         format.SamplesPerSec == fixed.SamplesPerSec &&
+         format.BitsPerSample == fixed.BitsPerSample && format.BlockAlign == fixed.BlockAlign &&
+         format.AvgBytesPerSec == fixed.AvgBytesPerSec;
 }
 
 void MarkHeaderDone(WaveHeader& header) {

@@ -34,19 +34,26 @@ inline constexpr MmResult kMmBackendBase = 0x10000;
 
 inline constexpr std::uint16_t kWaveFormatPcm = 1;
 
+// The program's one capture and playback format: 16-bit stereo PCM at 44100 Hz.
+inline constexpr std::uint32_t kFormatRate = 44100;  // Hz
+inline constexpr std::uint16_t kFormatChannels = 2;
+inline constexpr std::uint16_t kFormatBits = 16;
+inline constexpr std::uint16_t kFormatBlockAlign =
+    kFormatChannels * kFormatBits / 8;  // bytes a frame
+inline constexpr std::uint32_t kFormatBytesPerSecond = kFormatRate * kFormatBlockAlign;
+
 // The 18-byte wave format record; the defaults are the program's one format.
 struct WaveFormat {
   std::uint16_t FormatTag = kWaveFormatPcm;
-  std::uint16_t Channels = 2;
-  std::uint32_t SamplesPerSec = 44100;
-  std::uint32_t AvgBytesPerSec = 176400;
-  std::uint16_t BlockAlign = 4;
-  std::uint16_t BitsPerSample = 16;
+  std::uint16_t Channels = kFormatChannels;
+  std::uint32_t SamplesPerSec = kFormatRate;
+  std::uint32_t AvgBytesPerSec = kFormatBytesPerSecond;
+  std::uint16_t BlockAlign = kFormatBlockAlign;
+  std::uint16_t BitsPerSample = kFormatBits;
   std::uint16_t ExtraSize = 0;
 };
 
-// PCM, 2 channels, 44100 Hz, 16 bit, block align 4: the only format our
-// backends open.
+// The program's one format (the defaults above): the only one our backends open.
 bool IsFixedFormat(const WaveFormat& format);
 
 inline constexpr std::uint32_t kWhdrDone = 0x01;

@@ -80,7 +80,7 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   const std::string sourceName = deviceId == 0 ? std::string() : impl.Devices[deviceId].Name;
 
   PulseConnection::Guard lock(*impl.Connection);
-  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 44100, 2};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kFormatRate, kFormatChannels};
   impl.Stream = pa_stream_new(impl.Connection->Context(), "Recording", &sampleFormat, nullptr);
   if (impl.Stream == nullptr) {
     return impl.StreamError();

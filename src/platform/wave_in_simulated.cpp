@@ -55,8 +55,8 @@ MmResult SimulatedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format)
   if (m_openError != kMmNoError) return m_openError;
   if (deviceId >= m_devices.size()) return kMmBadDeviceId;
   if (m_open) return kMmAllocated;
-  if (format.FormatTag != kWaveFormatPcm || format.Channels != 2 || format.BitsPerSample != 16 ||
-      format.SamplesPerSec != 44100) {
+  if (format.FormatTag != kWaveFormatPcm || format.Channels != kFormatChannels ||
+      format.BitsPerSample != kFormatBits || format.SamplesPerSec != kFormatRate) {
     return kWaveBadFormat;
   }
   m_open = true;

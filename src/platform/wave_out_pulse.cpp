@@ -15,9 +15,9 @@ namespace {
 
 // What the sink holds ahead of the speaker: after Reset, no more than this
 // is still heard.
-constexpr std::uint32_t kTargetLatencyBytes = kOutBytesPerSecond / 20;  // 50 ms
+constexpr std::uint32_t kTargetLatencyBytes = kFormatBytesPerSecond / 20;  // 50 ms
 // Playback starts as soon as 10 ms are queued, so even a single block plays.
-constexpr std::uint32_t kStartBytes = kOutBytesPerSecond / 100;
+constexpr std::uint32_t kStartBytes = kFormatBytesPerSecond / 100;
 
 pa_volume_t ToPulseVolume(std::uint32_t channel) {
   return static_cast<pa_volume_t>(std::lround(channel * double{PA_VOLUME_NORM} / 65535.0));
@@ -68,7 +68,7 @@ MmResult PulseWaveOut::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (const MmResult result = impl.Connection->Connect(); result != kMmNoError) return result;
 
   PulseConnection::Guard lock(*impl.Connection);
-  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 44100, 2};
+  const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kFormatRate, kFormatChannels};
   impl.Stream = pa_stream_new(impl.Connection->Context(), "Playback", &sampleFormat, nullptr);
   if (impl.Stream == nullptr) return impl.Connection->LastError();
   impl.Connection->AddStream();
@@ -113,7 +113,7 @@ MmResult PulseWaveOut::Write(WaveHeader& header) {
   Impl& impl = *m_impl;
   if (impl.Stream == nullptr) return kMmInvalidHandle;
   if (header.Data == nullptr || header.BufferLength == 0 ||
-      header.BufferLength % kOutBytesPerFrame != 0) {
+      header.BufferLength % kFormatBlockAlign != 0) {
     return kMmInvalidParam;
   }
   PulseConnection::Guard lock(*impl.Connection);

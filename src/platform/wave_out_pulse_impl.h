@@ -15,9 +15,6 @@
 
 namespace tavrin::platform {
 
-inline constexpr std::uint32_t kOutBytesPerSecond = 176400;
-inline constexpr std::uint32_t kOutBytesPerFrame = 4;
-
 struct PulseWaveOut::Impl {
   explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}
 

@@ -17,9 +17,8 @@ constexpr pa_usec_t kDoneCheckUsec = 25 * PA_USEC_PER_MSEC;
 constexpr pa_usec_t kTimingMaxAgeUsec = 100 * PA_USEC_PER_MSEC;
 
 std::int64_t UsecToBytes(pa_usec_t usec) {
-  const auto frames =
-      static_cast<std::int64_t>(usec * (kOutBytesPerSecond / kOutBytesPerFrame) / PA_USEC_PER_SEC);
-  return frames * kOutBytesPerFrame;
+  const auto frames = static_cast<std::int64_t>(usec * kFormatRate / PA_USEC_PER_SEC);
+  return frames * kFormatBlockAlign;
 }
 
 }  // namespace

@@ -65,7 +65,6 @@ MmResult SimulatedWaveOut::Write(WaveHeader& header) {
 
 MmResult SimulatedWaveOut::Reset() {
   if (!m_open) return kMmInvalidHandle;
-  ++m_resets;
   for (WaveHeader* header : m_queue) MarkHeaderDone(*header);
   m_queue.clear();
   m_frontPlayed = 0;

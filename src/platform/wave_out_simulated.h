@@ -30,7 +30,6 @@ public:
   void ClearPlayed() { m_played.clear(); }
   bool IsOpen() const { return m_open; }
   std::size_t QueuedHeaders() const { return m_queue.size(); }
-  int ResetCount() const { return m_resets; }
 
   MmResult Open(std::uint32_t deviceId, const WaveFormat& format) override;
   MmResult PrepareHeader(WaveHeader& header) override;
@@ -54,7 +53,6 @@ private:
   std::uint64_t m_underruns = 0;
   bool m_dry = true;  // nothing to play since the last underrun (or since Open)
   bool m_open = false;
-  int m_resets = 0;
 };
 
 }  // namespace tavrin::platform

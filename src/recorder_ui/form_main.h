@@ -119,7 +119,6 @@ public:
   const QImage& DcMeterBitmap() const { return m_dcBitmap; }
   const QImage& TimeBarImage() const { return m_timeBar; }
   const QImage& KnobImage() const { return m_knobImage; }
-  const LevelHistory& History() const { return m_history; }
   const DeviceCheckState& DeviceCheck() const { return m_deviceCheck; }
   QString StatusPanelText(int panel) const;
   QString TimeLabelText() const;
@@ -127,8 +126,6 @@ public:
   bool RecordingModeEnabled() const;
   bool SaveAsEnabled() const;
   bool DcReductionChecked() const;
-  QLineSeries* ChartSeries1() const { return Series1; }
-  QScatterSeries* ChartSeries3() const { return Series3; }
   int LevelIcon() const { return m_levelIcon; }
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
   exporter::TFormProgress& Progress() { return *m_progress; }
@@ -154,7 +151,6 @@ private:
   void RestartProgram();
   void SaveSettingsReportingFailure();
   void RepaintMeters();
-  void RedrawTimeBar();
   void RefreshKnob();
   QString TimeOfDay(int minutesAgo = 0) const;
 

@@ -1,7 +1,6 @@
 #include "recorder_ui/recording_controls.h"
 
 #include <array>
-#include <cstdio>
 
 #include "capture/work_files.h"
 
@@ -9,13 +8,9 @@ namespace tavrin::recorder_ui {
 
 void FormatTimeRecorded(capture::RecorderState& state) {
   const std::uint32_t buffers =
-      state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves) * 20 : state.LastBufferIndex;
-  const std::uint32_t hours = buffers / 36000;
-  const std::uint32_t minutes = (buffers % 36000) / 600;
-  const std::uint32_t seconds = (buffers % 600) / 10;
-  char text[32];
-  std::snprintf(text, sizeof text, "%02u:%02u:%02u", hours, minutes, seconds);
-  state.TimeText = text;
+      state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves * capture::kBuffersPerHalf)
+                        : state.LastBufferIndex;
+  state.TimeText = capture::PositionText(buffers).substr(0, 8);  // hh:mm:ss, no tenths
 }
 
 void FormatFreeTime(capture::RecorderState& state, std::int64_t freeBytes) {

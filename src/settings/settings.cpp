@@ -15,6 +15,7 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include "capture/raw_take.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::settings {
@@ -25,8 +26,6 @@ constexpr const char* kSaveFormat = "Save Format";
 constexpr const char* kOutputFolder = "Output Folder";
 constexpr const char* kRecordingMode = "Recording Mode";
 constexpr const char* kWindowColors = "Window Colors";
-
-constexpr std::int32_t kRecordingModeCount = 8;
 
 // Optional blanks and sign, then the leading decimal digits ("12abc" is 12),
 // as a private-profile integer read takes them. No digit, or more than fits in
@@ -181,7 +180,7 @@ void LoadSettings(Settings& settings, const std::string& path) {
   s.RecordingModeIndex = read.Integer(kRecordingMode, "Index", defaults.RecordingModeIndex);
   s.WindowColor = read.Integer(kWindowColors, "Color", defaults.WindowColor);
 
-  if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= kRecordingModeCount) {
+  if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= capture::kRecordingModeCount) {
     s.RecordingModeIndex = defaults.RecordingModeIndex;
   }
   s.WindowColor = ValidSchemeNumber(s.WindowColor);

@@ -132,7 +132,7 @@ TEST(InputMixerPulse, HungServerCostsAboutOneTimeoutPerCallAndIsRecovered) {
       WaitUntil([&] { return mixer.GetInput(0) != kInputMissing; }, std::chrono::seconds(10)));
 }
 
-// Last: it ends the daemon.
+// It ends the daemon: ctest runs it on a daemon of its own.
 TEST(InputMixerPulse, ServerGoneAnswersMissingAtOnce) {
   PulseInputMixer mixer;
   ASSERT_TRUE(mixer.Init(0));

@@ -1,7 +1,7 @@
 // PulseWaveOut on the private daemon of tests/e2e/with-pulse.sh (no tone):
 // what it refuses, how Reset and Close treat queued headers, done marks in
 // order and no sooner than the audio can have been heard, and the server
-// going away (last: it ends the daemon).
+// going away (on a daemon of its own, as it ends the daemon).
 #include "platform/wave_out_pulse.h"
 
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ TEST(PulseWaveOut, SharesOneConnectionWithWaveInput) {
   EXPECT_EQ(input.Close(), kMmNoError);
 }
 
-// Last: it ends the daemon.
+// It ends the daemon: ctest runs it on a daemon of its own.
 TEST(PulseWaveOut, TheServerGoingAwayIsReported) {
   PulseWaveOut device;
   ASSERT_EQ(device.Open(0, WaveFormat{}), kMmNoError);
