@@ -96,7 +96,10 @@ std::int32_t OutputBlockBytes(const WavFormat& format) {
 std::size_t ConvertBlock(const WavFormat& format, const std::uint8_t* in17640, std::uint8_t* out) {
   const std::int32_t outputBytes = OutputBlockBytes(format);
   if (outputBytes <= 0) return 0;
-  if (format.SamplePerSecond == 44100 && format.Channels == 2 && format.BitPerSample == 16) {
+  // The take's own format is copied as it stands.
+  if (format.SamplePerSecond == capture::kSampleRate &&
+      format.Channels == platform::kFormatChannels &&
+      format.BitPerSample == platform::kFormatBits) {
     std::memcpy(out, in17640, kSourceBlockBytes);
     return kSourceBlockBytes;
   }

@@ -17,8 +17,9 @@
 
 namespace tavrin::playback {
 
-inline constexpr int kPlaySlots = 40;
-inline constexpr int kSlotsPerHalf = 20;
+// Playback plays from TransferMemory, the capture engine's second ring.
+inline constexpr int kPlaySlots = capture::kRingBuffers;
+inline constexpr int kSlotsPerHalf = capture::kBuffersPerHalf;
 // Error texts are cut to this many bytes before they are shown.
 inline constexpr std::size_t kErrorTextBytes = 128;
 
