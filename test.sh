@@ -21,11 +21,11 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 600
 
 if command -v clang++ >/dev/null 2>&1; then
-  echo "== fuzzers (libFuzzer + ASan + UBSan, 5 s each)"
+  echo "== fuzzers (libFuzzer + ASan + UBSan, 3 s each)"
   cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DTAVRIN_FUZZ=ON -DTAVRIN_BUILD_BENCH=OFF >/dev/null
   cmake --build build-fuzz --target fuzzers -j"$jobs"
-  tests/fuzz/run-fuzzers.sh build-fuzz 5
+  tests/fuzz/run-fuzzers.sh build-fuzz 3
 else
   echo "== fuzzers skipped: no clang++"
 fi

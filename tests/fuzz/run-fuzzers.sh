@@ -5,7 +5,7 @@
 # by hand; a failing input is kept in the build folder and named in the output.
 set -euo pipefail
 build="$1"
-seconds="${2:-5}"
+seconds="${2:-3}"
 here="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d "${TMPDIR:-/tmp}/tavrin-fuzz-corpus.$$.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
