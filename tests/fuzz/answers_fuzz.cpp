@@ -1,9 +1,9 @@
 // The Amplify and Insert Silence answers on any text: a result is either no
 // change, a value the command can run with, or a message; never a crash.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
 #include "capture/recorder_state.h"
@@ -15,8 +15,7 @@ using tavrin::editor::AnswerAction;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
   // The first four bytes are the document's length in buffers, the rest the answer.
-  std::uint32_t documentLength = 0;
-  std::memcpy(&documentLength, data, 4);
+  const std::uint32_t documentLength = tavrin::fuzz::Le32(data);
   const std::string_view text(reinterpret_cast<const char*>(data + 4), size - 4);
 
   const auto amplify = tavrin::editor::ParseAmplifyAnswer(text);

@@ -32,6 +32,7 @@ public:
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
+  std::string Path() const { return m_path.string(); }
   std::string File(const char* name) const { return (m_path / name).string(); }
 
 private:
@@ -50,6 +51,15 @@ inline void WriteFile(const std::string& path, const std::uint8_t* data, std::si
     std::fprintf(stderr, "fuzz: cannot write %s\n", path.c_str());
     std::abort();
   }
+}
+
+// Little-endian numbers as the program's files and the harnesses' parameters hold them.
+inline std::int16_t Le16(const std::uint8_t* in) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
+}
+inline std::uint32_t Le32(const std::uint8_t* in) {
+  return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
+         std::uint32_t{in[3]} << 24;
 }
 
 #define FUZZ_CHECK(condition)                                                               \

@@ -2,8 +2,8 @@
 // take's buffers 1..N when the file fits the take, and otherwise leaves the
 // tables as they were.
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "capture/peak_file.h"
 #include "capture/recorder_state.h"
@@ -13,6 +13,7 @@ namespace {
 
 using tavrin::capture::kPeakTableEntries;
 using tavrin::capture::RecorderState;
+using tavrin::fuzz::Le16;
 
 constexpr std::int16_t kUntouched = 0x5A5A;
 
@@ -31,17 +32,12 @@ RecorderState& State() {
   return *state;
 }
 
-std::int16_t Le16(const std::uint8_t* in) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
   // The first four bytes are the take's length in buffers, the rest the file.
-  std::uint32_t takeLength = 0;
-  std::memcpy(&takeLength, data, 4);
+  const std::uint32_t takeLength = tavrin::fuzz::Le32(data);
   const std::string path = tavrin::fuzz::Scratch().File("fuzz.peaks");
   const std::uint8_t* file = data + 4;
   const std::size_t fileBytes = size - 4;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t markerBytes = std::min<std::size_t>(data[0], size - at);
   const std::string_view marker(reinterpret_cast<const char*>(data + at), markerBytes);
   at += markerBytes;
-  std::uint32_t peaksLength = 0;
-  std::memcpy(&peaksLength, data + 1, 4);
+  const std::uint32_t peaksLength = tavrin::fuzz::Le32(data + 1);
   const std::size_t peakBytes = std::min<std::size_t>(peaksLength, size - at);
   const std::uint8_t* peaks = data + at;
   at += peakBytes;
@@ -66,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   state.RawPath = scratch.File("Tavrin.raw");
   state.TakePeaksPath = scratch.File("Tavrin.pk");
   state.PeaksPath = scratch.File("Tavrin.spv");
-  state.WorkFolder = std::filesystem::path(state.RawPath).parent_path().string();
+  state.WorkFolder = scratch.Path();
   const std::string testPath = state.WorkFolder + "/test";
   std::error_code ignored;
   for (const std::string& path : {testPath, state.PeaksPath})

@@ -3,7 +3,6 @@
 // same file (unknown sections and keys kept) and a second load unchanged.
 
 #include <cstdint>
-#include <cstring>
 
 #include "capture/raw_take.h"
 #include "fuzz_support.h"

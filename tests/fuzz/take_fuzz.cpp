@@ -37,8 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Byte 0: the take wrapped round a loop; bytes 1..4: where the last write
   // ended, taken modulo the take's length + 1; the rest: the take file.
   const bool wrapped = (data[0] & 1) != 0;
-  std::uint32_t stoppedAt = 0;
-  std::memcpy(&stoppedAt, data + 1, 4);
+  const std::uint32_t stoppedAt = tavrin::fuzz::Le32(data + 1);
   const std::uint8_t* take = data + 5;
   const std::size_t takeBytes = size - 5;
 

@@ -3,6 +3,7 @@
 // or says why not and leaves the recorder's take alone; either way the
 // recorder's take comes back unchanged.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@ namespace {
 
 using tavrin::capture::kBufferBytes;
 using tavrin::capture::RecorderState;
+using tavrin::fuzz::Le16;
 
 constexpr std::uint8_t kRecorderByte = 0x11;
 constexpr std::int16_t kRecorderPeak = 0x3C3C;
@@ -28,16 +30,12 @@ RecorderState& State() {
     auto* made = new RecorderState;
     made->AllocateCaptureMemory();
     const auto& scratch = tavrin::fuzz::Scratch();
-    made->WorkFolder = std::filesystem::path(scratch.File("test")).parent_path().string();
+    made->WorkFolder = scratch.Path();
     made->RawPath = scratch.File("Tavrin.raw");
     made->PeaksPath = scratch.File("Tavrin.spv");
     return made;
   }();
   return *state;
-}
-
-std::int16_t Le16(const std::uint8_t* in) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(in[0] | (in[1] << 8)));
 }
 
 }  // namespace
@@ -47,8 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Byte 0: a peak file is there; bytes 1..4: its length, cut to what follows;
   // then the peak file and the take file "test".
   const bool peakFile = (data[0] & 1) != 0;
-  std::uint32_t peakBytes = 0;
-  std::memcpy(&peakBytes, data + 1, 4);
+  std::uint32_t peakBytes = tavrin::fuzz::Le32(data + 1);
   const std::uint8_t* rest = data + 5;
   const std::size_t restBytes = size - 5;
   peakBytes =
