@@ -195,6 +195,48 @@ TEST_F(CaptureTake, OtherWriteErrorsShowTheSystemText) {
   EXPECT_EQ(State.TakeLength, 20u);
 }
 
+TEST_F(CaptureTake, DeviceRefusingTheRingMidTakeEndsItWithEveryCompleteBufferKept) {
+  using Call = platform::SimulatedWaveIn::Call;
+  for (const Call call : {Call::AddBuffer, Call::Start}) {
+    SCOPED_TRACE(static_cast<int>(call));
+    Messages.clear();
+    Observer.TakeEndedCalls = 0;
+    ASSERT_TRUE(StartTake(State, Context));
+    const std::uint64_t firstFrame = Device.FramesProduced();
+    // Half 0 goes to the take; handing it back fails part-way (or at Start).
+    Device.FailCall(call, platform::kMmNoMem, call == Call::AddBuffer ? 5 : 0);
+    RunAndPoll(kFramesPerHalf + 3 * kFramesPerBuffer);
+
+    EXPECT_FALSE(State.Recording);
+    EXPECT_FALSE(State.DeviceOpen);
+    EXPECT_FALSE(Device.IsOpen());
+    EXPECT_EQ(State.TakeLength, 23u) << "the three complete buffers of the other half too";
+    EXPECT_EQ(State.RecordedBuffers, 23u);
+    EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(firstFrame, 23 * kFramesPerBuffer)), -1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_NE(Messages[0].find(Device.GetErrorText(platform::kMmNoMem)), std::string::npos);
+    EXPECT_EQ(Observer.TakeEndedCalls, 1);
+
+    ASSERT_TRUE(OpenCapture(State, Context)) << "the meters come back on the next open";
+    EXPECT_EQ(Device.QueuedHeaders(), static_cast<std::size_t>(kRingBuffers));
+  }
+}
+
+TEST_F(CaptureTake, ARingThatCannotBeQueuedWholeIsGivenUpAndNoTakeStarts) {
+  using Call = platform::SimulatedWaveIn::Call;
+  for (const Call call : {Call::PrepareHeader, Call::AddBuffer, Call::Start}) {
+    SCOPED_TRACE(static_cast<int>(call));
+    CloseCapture(State, Context);
+    Messages.clear();
+    Device.FailCall(call, platform::kMmNoMem, call == Call::Start ? 0 : 17);
+    EXPECT_FALSE(StartTake(State, Context));
+    EXPECT_FALSE(State.Recording);
+    EXPECT_FALSE(State.DeviceOpen);
+    EXPECT_FALSE(Device.IsOpen()) << "given up, so the next open can succeed";
+    EXPECT_EQ(Messages, std::vector<std::string>{Device.GetErrorText(platform::kMmNoMem)});
+  }
+}
+
 TEST_F(CaptureTake, RecordWithoutADeviceNameAsksForOne) {
   State.DeviceName.clear();
   EXPECT_FALSE(StartTake(State, Context));

@@ -53,6 +53,29 @@ void NoteDroppedFrames(RecorderState& state, CaptureContext& context) {
   if (context.Observer) context.Observer->FramesLost(state.LostFrames);
 }
 
+// After Reset: every header back from the device, the device closed. Their
+// results are not acted on: the device is given up either way.
+void ReleaseDevice(RecorderState& state, CaptureContext& context) {
+  for (platform::WaveHeader& header : state.WaveHeaders) {
+    static_cast<void>(context.Device.UnprepareHeader(header));
+  }
+  static_cast<void>(context.Device.Close());
+  state.DeviceOpen = false;
+}
+
+// The device refused a buffer of the ring or to run on: a take ends as at Stop,
+// with every complete buffer kept, and the user is told. The device check opens
+// the device again for the meters.
+void DeviceFailed(RecorderState& state, CaptureContext& context, platform::MmResult result) {
+  const bool wasRecording = state.Recording;
+  CloseCapture(state, context);
+  if (!wasRecording) return;
+  Show(context, "Recording stopped: the recording device failed (" +
+                    context.Device.GetErrorText(result) +
+                    ").\nEverything recorded until then is kept.");
+  if (context.Observer) context.Observer->TakeEnded();
+}
+
 }  // namespace
 
 std::string RefusedDeviceMessage(const std::string& deviceName) {
@@ -91,7 +114,8 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
   }
   state.DeviceOpen = true;
   state.DeviceDroppedSeen = context.Device.DroppedFrames();
-  for (int i = 0; i < kRingBuffers; ++i) {
+  platform::MmResult queued = platform::kMmNoError;
+  for (int i = 0; i < kRingBuffers && queued == platform::kMmNoError; ++i) {
     platform::WaveHeader& header = state.WaveHeaders[i];
     const std::uint32_t number = ++state.BufferSequence;
     header.Data = reinterpret_cast<char*>(state.CaptureMemory.data()) +
@@ -101,10 +125,17 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
     header.User = number;
     header.Flags = 0;
     state.BufferNumbers[i] = number;
-    context.Device.PrepareHeader(header);
-    context.Device.AddBuffer(header);
+    queued = context.Device.PrepareHeader(header);
+    if (queued == platform::kMmNoError) queued = context.Device.AddBuffer(header);
   }
-  context.Device.Start();
+  if (queued == platform::kMmNoError) queued = context.Device.Start();
+  if (queued != platform::kMmNoError) {
+    // A ring with a gap would fill its buffers out of order: no capture rather than that.
+    static_cast<void>(context.Device.Reset());
+    ReleaseDevice(state, context);
+    Show(context, context.Device.GetErrorText(queued));
+    return false;
+  }
   platform::WaveInCaps caps{};
   if (context.Device.GetDevCaps(0, caps) == platform::kMmNoError) state.DeviceCaps[0] = caps;
   return true;
@@ -140,7 +171,13 @@ void PollCapture(RecorderState& state, CaptureContext& context) {
     }
   }
   NoteDroppedFrames(state, context);
-  for (int half : CompleteHalvesOldestFirst(state)) WriteHalfRing(state, context, half);
+  for (int half : CompleteHalvesOldestFirst(state)) {
+    const platform::MmResult result = WriteHalfRing(state, context, half);
+    if (result != platform::kMmNoError) {
+      DeviceFailed(state, context, result);
+      return;
+    }
+  }
 }
 
 void CloseCapture(RecorderState& state, CaptureContext& context) {
@@ -164,11 +201,9 @@ void CloseCapture(RecorderState& state, CaptureContext& context) {
   for (int i = 0; i < kRingBuffers; ++i) {
     if (!written[i] && state.BufferDone[i] == 1) WriteBufferToTake(state, context, i);
   }
-  for (platform::WaveHeader& header : state.WaveHeaders) context.Device.UnprepareHeader(header);
-  context.Device.Close();
+  ReleaseDevice(state, context);
   const bool takeEndedHere = wasRecording && state.Recording;
   state.Recording = false;
-  state.DeviceOpen = false;
   if (takeEndedHere) FinishTake(state, state.LastBufferIndex);
 }
 

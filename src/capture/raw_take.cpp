@@ -129,18 +129,26 @@ void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half) {
   NoteWritten(state, context, kBuffersPerHalf);
 }
 
-void WriteHalfRing(RecorderState& state, CaptureContext& context, int half) {
+platform::MmResult WriteHalfRing(RecorderState& state, CaptureContext& context, int half) {
   WriteHalfToTake(state, context, half);
   const int first = half * kBuffersPerHalf;
+  // The whole half is emptied first, so that after a refusal below none of its
+  // buffers still looks complete and reaches the take a second time.
   for (int i = first; i < first + kBuffersPerHalf; ++i) {
     platform::WaveHeader& header = state.WaveHeaders[i];
     const std::uint32_t number = ++state.BufferSequence;
     header.BytesRecorded.store(0, std::memory_order_relaxed);
     header.User = number;
     state.BufferNumbers[i] = number;
-    context.Device.AddBuffer(header);
   }
-  context.Device.Start();
+  for (int i = first; i < first + kBuffersPerHalf; ++i) {
+    // A buffer left out would put the audio after it at the wrong place in the take.
+    if (const platform::MmResult result = context.Device.AddBuffer(state.WaveHeaders[i]);
+        result != platform::kMmNoError) {
+      return result;
+    }
+  }
+  return context.Device.Start();
 }
 
 void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIndex) {

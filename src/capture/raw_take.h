@@ -26,8 +26,9 @@ const std::array<RecordingMode, kRecordingModeCount>& RecordingModes();
 void ApplyLoopMode(RecorderState& state, int modeIndex);
 
 // Writes ring half 0 (buffers 0..19) or 1 (20..39) to the raw take while
-// recording, then hands it back to the device.
-void WriteHalfRing(RecorderState& state, CaptureContext& context, int half);
+// recording, then hands it back to the device. Returns the device's result:
+// on a failure the half is not all queued and the caller must give the device up.
+platform::MmResult WriteHalfRing(RecorderState& state, CaptureContext& context, int half);
 
 // The take part of WriteHalfRing, without handing the half back (used at close).
 void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half);

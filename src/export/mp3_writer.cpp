@@ -216,14 +216,21 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   const std::uint32_t appendResult = AppendOutput(session, produced, fileError);
   if (flushResult == kBeErrSuccessful) flushResult = appendResult;
   if (fileError != 0) return Fail(context, session, std::strerror(fileError));
-  if (flushResult != kBeErrSuccessful) Show(context, EncoderErrorText(flushResult));
-
-  session.Release();
+  // Without its last frames the file is not the audio asked for.
+  if (flushResult != kBeErrSuccessful) {
+    return Fail(context, session, EncoderErrorText(flushResult));
+  }
   if (outcome.Cancelled) {
+    session.Release();
     session.File.Remove();
     return WriteResult::Cancelled;
   }
-  return flushResult == kBeErrSuccessful ? WriteResult::Written : WriteResult::Failed;
+  // Some file systems report a failed write only here.
+  if (const int closeError = session.File.Close(); closeError != 0) {
+    return Fail(context, session, std::strerror(closeError));
+  }
+  session.Release();
+  return WriteResult::Written;
 }
 
 }  // namespace tavrin::exporter

@@ -17,8 +17,8 @@ namespace tavrin::exporter {
 encoder::EncoderConfig FillEncoderConfig(const settings::Settings& settings);
 
 // Tries each library path in order (dlopen) and writes context.Job.OutputPath.
-// Messages go through context.ShowMessage; a cancelled or failed save leaves
-// no file, except after a failed flush, which keeps what was encoded.
+// Messages go through context.ShowMessage; a cancelled or failed save (a failed
+// flush or close too) leaves no file.
 WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& libraryCandidates);
 
 }  // namespace tavrin::exporter

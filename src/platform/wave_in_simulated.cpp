@@ -1,6 +1,7 @@
 #include "platform/wave_in_simulated.h"
 
 #include <cstring>
+#include <utility>
 
 namespace tavrin::platform {
 
@@ -38,6 +39,12 @@ void SimulatedWaveIn::Advance(std::uint64_t frames) {
   }
 }
 
+bool SimulatedWaveIn::FailsNow(Call call) {
+  if (m_failResult == kMmNoError || call != m_failCall) return false;
+  if (m_failAfter-- > 0) return false;
+  return true;
+}
+
 std::uint32_t SimulatedWaveIn::GetNumDevs() {
   return static_cast<std::uint32_t>(m_devices.size());
 }
@@ -67,6 +74,7 @@ MmResult SimulatedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format)
 
 MmResult SimulatedWaveIn::PrepareHeader(WaveHeader& header) {
   if (!m_open) return kMmInvalidHandle;
+  if (FailsNow(Call::PrepareHeader)) return std::exchange(m_failResult, kMmNoError);
   header.Flags |= kWhdrPrepared;
   return kMmNoError;
 }
@@ -74,6 +82,7 @@ MmResult SimulatedWaveIn::PrepareHeader(WaveHeader& header) {
 MmResult SimulatedWaveIn::AddBuffer(WaveHeader& header) {
   if (!m_open) return kMmInvalidHandle;
   if ((header.Flags & kWhdrPrepared) == 0) return kWaveUnprepared;
+  if (FailsNow(Call::AddBuffer)) return std::exchange(m_failResult, kMmNoError);
   header.Flags = (header.Flags & ~kWhdrDone) | kWhdrInQueue;
   m_queue.push_back(&header);
   return kMmNoError;
@@ -81,6 +90,7 @@ MmResult SimulatedWaveIn::AddBuffer(WaveHeader& header) {
 
 MmResult SimulatedWaveIn::Start() {
   if (!m_open) return kMmInvalidHandle;
+  if (FailsNow(Call::Start)) return std::exchange(m_failResult, kMmNoError);
   m_started = true;
   return kMmNoError;
 }

@@ -38,6 +38,14 @@ public:
   // Every following Open fails with this result (kMmNoError to stop failing).
   void SetOpenError(MmResult result) { m_openError = result; }
 
+  enum class Call { PrepareHeader, AddBuffer, Start };
+  // The call fails with `result`, once, after `successes` more successful calls of its kind.
+  void FailCall(Call call, MmResult result, int successes = 0) {
+    m_failCall = call;
+    m_failResult = result;
+    m_failAfter = successes;
+  }
+
   // Runs the device's clock on by `frames`; does nothing while stopped.
   void Advance(std::uint64_t frames);
 
@@ -60,9 +68,15 @@ public:
   std::uint64_t DroppedFrames() const override { return m_droppedFrames; }
 
 private:
+  // Whether the injected failure hits this call now (it then fails with m_failResult).
+  bool FailsNow(Call call);
+
   std::vector<Device> m_devices;
   SignalSource m_source;
   MmResult m_openError = kMmNoError;
+  Call m_failCall = Call::Start;
+  MmResult m_failResult = kMmNoError;
+  int m_failAfter = 0;
   std::deque<WaveHeader*> m_queue;
   std::uint32_t m_fillBytes = 0;  // bytes already in the front header
   std::uint64_t m_framesProduced = 0;

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string_view>
@@ -103,11 +105,8 @@ int ReadWholeFile(const std::string& path, std::string& text) {
   return error;
 }
 
-// Replaces the file's contents with `text`; 0, or the errno of the failure.
-int WriteWholeFile(const std::string& path, const std::string& text) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return errno;
-  int error = 0;
+// All of `text` to `fd`; 0, or the errno of the failure.
+int WriteText(int fd, const std::string& text) {
   std::size_t written = 0;
   while (written < text.size()) {
     const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
@@ -116,13 +115,58 @@ int WriteWholeFile(const std::string& path, const std::string& text) {
     } else if (count < 0 && errno == EINTR) {
       continue;
     } else {
-      error = count < 0 ? errno : EIO;
-      break;
+      return count < 0 ? errno : EIO;
     }
   }
+  return 0;
+}
+
+// Where the text goes: through a symbolic link to the file it names, so that
+// the replacement does not turn the link into a plain file.
+std::string ReplacedPath(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(path, error)) return path;
+  const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+  return error ? path : target.string();
+}
+
+// Replaces the file with `text` as one step: the text is written to a new file
+// beside it, flushed to the disk, and renamed over the old one, so a crash or a
+// full disk leaves either the old file or the new one, never a cut one.
+// Returns 0, or the errno of the failure; the old file is then untouched.
+int WriteWholeFile(const std::string& path, const std::string& text) {
+  const std::string target = ReplacedPath(path);
+  const std::string temporary = target + "." + std::to_string(::getpid()) + ".new";
+  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    // Left by an earlier process of the same id that did not finish.
+    ::unlink(temporary.c_str());
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  }
+  if (fd < 0) return errno;
+  int error = WriteText(fd, text);
+  // The file keeps the permissions it was given.
+  struct stat old {};
+  if (error == 0 && ::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    error = errno;
+  }
   // A full disk may only show when the data leaves the cache.
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;
-  return error;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return error;
+  }
+  // The rename itself reaches the disk with the folder; failing that is not a
+  // lost file (it stays old or new), so it is not reported.
+  const std::size_t slash = target.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    static_cast<void>(::fsync(dir));
+    static_cast<void>(::close(dir));
+  }
+  return 0;
 }
 
 void SetNumber(CSimpleIniA& ini, const char* section, const char* key, std::int64_t value) {

@@ -4,13 +4,16 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <vector>
 
+#include "../small_file_system.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::settings {
@@ -284,6 +287,47 @@ TEST_F(SettingsFile, AnUnwritablePathReportsTheErrorAndWritesNothing) {
   EXPECT_EQ(SaveSettings(Settings{}, (Root / "missing" / "x.INI").string()), ENOENT);
   EXPECT_FALSE(fs::exists(Root / "missing"));
   EXPECT_NE(SaveSettings(Settings{}, Root.string()), 0) << "a folder is not a settings file";
+}
+
+TEST_F(SettingsFile, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
+  const testing::SmallFileSystem disk(Root / "disk", 64);
+  if (!disk.Mounted()) GTEST_SKIP() << "no small file system can be mounted here";
+  const std::string path = (disk.Path() / "tavrin-recorder.INI").string();
+  Settings s;
+  s.OutputFolder = "/music/takes";
+  ASSERT_EQ(SaveSettings(s, path), 0);
+  std::ifstream in(path, std::ios::binary);
+  const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(disk.Fill(), ENOSPC);
+
+  s.OutputFolder = "/music/" + std::string(6000, 'x');
+  s.WindowColor = 4;
+  EXPECT_EQ(SaveSettings(s, path), ENOSPC);
+  in.close();
+  in.open(path, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
+            before);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(disk.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"filler", "tavrin-recorder.INI"}))
+      << "no half-written file is left beside it";
+}
+
+TEST_F(SettingsFile, TheReplacedFileKeepsItsPermissionsAndItsLink) {
+  Write("[Mine]\nKey=1\n");
+  fs::permissions(Path, fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path link = Root / "link.INI";
+  fs::create_symlink(Path, link);
+  Settings s;
+  s.WindowColor = 3;
+  ASSERT_EQ(SaveSettings(s, link.string()), 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(Load().WindowColor, 3) << "written through the link";
+  EXPECT_NE(Read().find("[Mine]\nKey=1\n"), std::string::npos);
+  EXPECT_EQ(fs::status(Path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST(SettingsFilePath, ReplacesOrAppendsTheExtension) {
