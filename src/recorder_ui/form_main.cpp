@@ -114,6 +114,7 @@ TFormMain::~TFormMain() {
   TimerRec.stop();
   TimerStatus.stop();
   capture::CloseCapture(State(), m_context);
+  HoldAwakeWhileRecording();
   // Without a close the marker stays: the next start keeps what is left.
   State().Marker.Close();
 }

@@ -15,6 +15,7 @@
 #include "capture/capture.h"
 #include "editor/edit_document.h"
 #include "platform/input_mixer.h"
+#include "platform/sleep_inhibitor.h"
 #include "platform/sound_panels.h"
 #include "platform/wave_out.h"
 #include "recorder_ui/device_check.h"
@@ -66,7 +67,8 @@ struct MainWindowServices {
   platform::WaveOut* WaveOut = nullptr;  // the editor's playback; none: it plays nothing
   platform::InputMixer* Mixer = nullptr;
   platform::SoundPanels* Panels = nullptr;
-  std::string ProgramPath;  // the executable
+  platform::SleepInhibitor* Inhibitor = nullptr;  // none: the machine may sleep as it likes
+  std::string ProgramPath;                        // the executable
   std::string AppDataDir;
   std::function<std::int64_t(const std::string&)> FreeBytes;
   std::function<void(const QString&)> ShowMessage;
@@ -150,6 +152,8 @@ private:
   void ShowMessage(const QString& text);
   void RestartProgram();
   void SaveSettingsReportingFailure();
+  // Keeps the machine awake exactly while a take records.
+  void HoldAwakeWhileRecording();
   void RepaintMeters();
   void RefreshKnob();
   QString TimeOfDay(int minutesAgo = 0) const;

@@ -38,6 +38,7 @@ void TFormMain::BtnRecordClick() {
   // A save in progress reads the take: it must not be replaced under it.
   if (state.Recording || m_saveFlow->Saving()) return;
   if (!capture::StartTake(state, m_context)) return;
+  HoldAwakeWhileRecording();
   DrawTimeBar(m_timeBar, state, m_colors);
   ClearLevelHistory(m_history);
   Series1->clear();
@@ -51,6 +52,7 @@ void TFormMain::BtnRecordClick() {
 void TFormMain::BtnStopClick() {
   if (!State().Recording) return;
   capture::StopTake(State(), m_context);
+  HoldAwakeWhileRecording();
   m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
 }
 
@@ -96,6 +98,8 @@ void TFormMain::ChBoxDCClick() {
 
 void TFormMain::TimerRecTimer() {
   capture::RecorderState& state = State();
+  // A take may have ended on its own since the last tick (disk, device, limits).
+  HoldAwakeWhileRecording();
   if (m_firstTick) {
     DrawTimeBarBackground(m_timeBar, state, m_colors);
     m_firstTick = false;
@@ -135,6 +139,10 @@ void TFormMain::TimerStatusTimer() {
     DrawTimeBar(m_timeBar, state, m_colors);
     m_surface->update();
   }
+}
+
+void TFormMain::HoldAwakeWhileRecording() {
+  if (m_services.Inhibitor) m_services.Inhibitor->SetRecording(State().Recording);
 }
 
 void TFormMain::ShowTimes() {

@@ -14,6 +14,7 @@
 #include "editor/edit_document.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/pulse_connection.h"
+#include "platform/sleep_inhibitor_logind.h"
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
 #include "platform/wave_out_pulse.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
   platform::PulseWaveOut waveOut(connection);
   platform::PulseInputMixer mixer(connection, std::chrono::seconds(1));
   platform::DesktopSoundPanels panels;
+  platform::LogindSleepInhibitor inhibitor;
   QWidget* messageParent = nullptr;
 
   recorder_ui::MainWindowServices services;
@@ -80,6 +82,7 @@ int main(int argc, char** argv) {
   services.WaveOut = &waveOut;
   services.Mixer = &mixer;
   services.Panels = &panels;
+  services.Inhibitor = &inhibitor;
   services.ProgramPath = programPath;
   services.AppDataDir = capture::AppDataFolder();
   services.ShowMessage = [&messageParent](const QString& text) {

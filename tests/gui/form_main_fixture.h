@@ -32,6 +32,17 @@ public:
   bool PanelOpen = false;
 };
 
+// Counts the changes the window asks for, as the login manager would see them.
+class FakeInhibitor : public platform::SleepInhibitor {
+public:
+  void SetRecording(bool recording) override {
+    if (recording != Held) ++Changes;
+    Held = recording;
+  }
+  bool Held = false;
+  int Changes = 0;
+};
+
 struct MainWindowRig {
   explicit MainWindowRig(const std::string& name) {
     Root = std::filesystem::temp_directory_path() /
@@ -54,6 +65,7 @@ struct MainWindowRig {
     services.WaveIn = &Device;
     services.Mixer = &Mixer;
     services.Panels = &Panels;
+    services.Inhibitor = &Inhibitor;
     services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
     services.AppDataDir = (Root / "appdata").string();
     services.FreeBytes = [this](const std::string&) { return FreeBytes; };
@@ -95,6 +107,7 @@ struct MainWindowRig {
   platform::SimulatedWaveIn Device;
   platform::SimulatedInputMixer Mixer;
   FakePanels Panels;
+  FakeInhibitor Inhibitor;
   std::int64_t FreeBytes = std::int64_t{1} << 40;
   std::vector<QString> Messages;
   std::vector<QString> Questions;

@@ -29,6 +29,7 @@ private slots:
   void timersStepTheDcHistoryMetersAndTimeScale();
   void lowDiskEndsTheTakeAndKeepsIt();
   void lengthLimitStopsTheTake();
+  void theMachineStaysAwakeExactlyWhileATakeRecords();
   void dcBoxEstimatesAndClearsTheOffset();
   void sliderSendsZeroAndNinetyNineAtItsEnds();
   void defaultDeviceChangeWaitsForTheTakeToStop();
@@ -129,6 +130,36 @@ void FormMainTest::lengthLimitStopsTheTake() {
   form.TimerStatusTimer();
   QVERIFY(!rig.State.Recording);
   QCOMPARE(rig.Messages.back(), QStringLiteral("Recording was stopped"));
+}
+
+void FormMainTest::theMachineStaysAwakeExactlyWhileATakeRecords() {
+  MainWindowRig rig("awake");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  rig.Run(2);
+  QVERIFY(!rig.Inhibitor.Held);
+
+  form.BtnRecordClick();
+  QVERIFY(rig.Inhibitor.Held);
+  form.BtnStopClick();
+  QVERIFY(!rig.Inhibitor.Held);
+
+  // A take that ends on its own: the device refuses the ring mid-take.
+  form.BtnRecordClick();
+  QVERIFY(rig.Inhibitor.Held);
+  rig.Device.FailCall(tavrin::platform::SimulatedWaveIn::Call::Start, tavrin::platform::kMmNoMem);
+  rig.Run(21);
+  QVERIFY(!rig.State.Recording);
+  QVERIFY(!rig.Inhibitor.Held);
+  QCOMPARE(rig.State.TakeLength, 20u);
+
+  // And one that is running when the window goes.
+  form.TimerStatusTimer();  // the device check opens the device again
+  form.BtnRecordClick();
+  QVERIFY(rig.Inhibitor.Held);
+  rig.Form.reset();
+  QVERIFY(!rig.Inhibitor.Held);
+  QCOMPARE(rig.Inhibitor.Changes, 6);
 }
 
 void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {
