@@ -43,20 +43,27 @@ public:
     recorder_ui::PushLevelHistory(m_form.m_history, m_form.State(), m_form.m_layout);
   }
   void DrawTimeBarColumn() override {
-    recorder_ui::DrawTimeBarColumn(m_form.m_timeBar, m_form.State());
+    if (!recorder_ui::DrawTimeBarColumn(m_form.m_timeBar, m_form.State(),
+                                        m_form.m_timeBarColumnShown)) {
+      return;
+    }
     m_form.m_surface->update(m_form.m_layout.TimeBarLeft, m_form.m_layout.TimeBarTop,
                              m_form.m_timeBar.width(), m_form.m_timeBar.height());
   }
   void DrawLevelMeter() override {
     if (!m_form.State().DeviceOpen) return;
-    recorder_ui::DrawLevelMeter(m_form.m_levelBitmap, m_form.State(), m_form.m_peakHold,
-                                m_form.m_colors, m_form.m_layout);
+    if (!recorder_ui::DrawLevelMeter(m_form.m_levelBitmap, m_form.State(), m_form.m_peakHold,
+                                     m_form.m_levelMeterCache, m_form.m_colors, m_form.m_layout)) {
+      return;
+    }
     m_form.m_surface->update(m_form.m_layout.LevelX0, m_form.m_layout.LevelY0,
                              m_form.m_levelBitmap.width(), m_form.m_levelBitmap.height());
   }
   void DrawDcMeter() override {
-    recorder_ui::DrawDcMeter(m_form.m_dcBitmap, m_form.State(), m_form.DcReductionChecked(),
-                             m_form.m_colors, m_form.m_layout);
+    if (!recorder_ui::DrawDcMeter(m_form.m_dcBitmap, m_form.State(), m_form.DcReductionChecked(),
+                                  m_form.m_dcMeterCache, m_form.m_colors, m_form.m_layout)) {
+      return;
+    }
     m_form.m_surface->update(m_form.m_layout.DcX0, m_form.m_layout.DcY0, m_form.m_dcBitmap.width(),
                              m_form.m_dcBitmap.height());
   }

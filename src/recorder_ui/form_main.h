@@ -167,6 +167,9 @@ private:
   settings::WindowColors m_colors;
   LevelHistory m_history;
   PeakHold m_peakHold;
+  MeterCache m_levelMeterCache;
+  MeterCache m_dcMeterCache;
+  TimeBarColumnShown m_timeBarColumnShown;
   QImage m_levelBitmap;
   QImage m_dcBitmap;
   QImage m_timeBar;

@@ -27,10 +27,13 @@
 namespace tavrin::recorder_ui {
 
 QString TFormMain::TimeOfDay(int minutesAgo) const {
-  QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-  format.remove(QStringLiteral(" t")).remove(QLatin1Char('t'));  // no time zone
-  return QLocale::system().toString(QTime::currentTime().addSecs(-60 * minutesAgo),
-                                    format.trimmed());
+  // Asked for five times a second while recording: the format is made once.
+  static const QString format = [] {
+    QString text = QLocale::system().timeFormat(QLocale::LongFormat);
+    text.remove(QStringLiteral(" t")).remove(QLatin1Char('t'));  // no time zone
+    return text.trimmed();
+  }();
+  return QLocale::system().toString(QTime::currentTime().addSecs(-60 * minutesAgo), format);
 }
 
 void TFormMain::BtnRecordClick() {

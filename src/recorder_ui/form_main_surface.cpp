@@ -12,13 +12,32 @@ MainSurface::MainSurface(TFormMain& form) : QWidget(&form), m_form(form) {
   setMouseTracking(true);
 }
 
+const QImage& MainSurface::Background() {
+  const settings::WindowColors& colors = m_form.Colors();
+  const int scale = m_form.State().TimeScaleMinutes;
+  const QString mode = m_form.RecordingModeText();
+  const qreal ratio = devicePixelRatioF();
+  if (!m_background.isNull() && m_background.devicePixelRatio() == ratio &&
+      m_backgroundColors == colors && m_backgroundScale == scale && m_backgroundMode == mode) {
+    return m_background;
+  }
+  m_backgroundColors = colors;
+  m_backgroundScale = scale;
+  m_backgroundMode = mode;
+  m_background = QImage(size() * ratio, QImage::Format_RGB32);
+  m_background.setDevicePixelRatio(ratio);
+  QPainter painter(&m_background);
+  painter.fillRect(rect(), drawing::ToQColor(colors.BaseColor));
+  DrawFrames(painter, colors, m_form.Layout());
+  DrawTimeBarFrame(painter, colors, m_form.Layout(), scale, mode);
+  return m_background;
+}
+
 void MainSurface::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   const MainLayout& layout = m_form.Layout();
-  painter.fillRect(rect(), drawing::ToQColor(m_form.Colors().BaseColor));
-  DrawFrames(painter, m_form.Colors(), layout);
-  DrawTimeBarFrame(painter, m_form.Colors(), layout, m_form.State().TimeScaleMinutes,
-                   m_form.RecordingModeText());
+  // Only the region being painted is copied: the painter clips to it.
+  painter.drawImage(0, 0, Background());
   // The meters and the time bar are composed off-screen; here they are copied whole.
   painter.drawImage(layout.LevelX0, layout.LevelY0, m_form.LevelMeterBitmap());
   painter.drawImage(layout.DcX0, layout.DcY0, m_form.DcMeterBitmap());

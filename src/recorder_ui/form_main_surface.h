@@ -2,7 +2,11 @@
 // The recorder window's own drawing surface (frames, meters, time bar) and the
 // recording-volume knob. Both only forward to TFormMain and paint its pictures.
 
+#include <QImage>
+#include <QString>
 #include <QWidget>
+
+#include "settings/color_schemes.h"
 
 namespace tavrin::recorder_ui {
 
@@ -24,7 +28,15 @@ protected:
   void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+  // The background, frames and time-bar frame change only with the colours,
+  // the time scale and the recording mode: drawn once, then copied.
+  const QImage& Background();
+
   TFormMain& m_form;
+  QImage m_background;
+  settings::WindowColors m_backgroundColors;
+  int m_backgroundScale = -1;
+  QString m_backgroundMode;
 };
 
 class KnobWidget : public QWidget {

@@ -41,6 +41,7 @@ struct WindowColors {
   ColorRef GridColor = 0;
   ColorRef Series1Color = 0;  // left channel trace
   ColorRef Series2Color = 0;  // right channel trace
+  bool operator==(const WindowColors&) const = default;
 };
 
 WindowColors ColorsForScheme(int number);

@@ -14,7 +14,7 @@ constexpr Rgb kDcEven{205, 135, 20};
 class LevelMeterTest : public ::testing::Test {
 protected:
   void SetUp() override { state.DeviceOpen = true; }
-  void Draw() { DrawLevelMeter(bitmap, state, peak, colors, layout); }
+  void Draw() { DrawLevelMeter(bitmap, state, peak, cache, colors, layout); }
   bool IsGreen(int x, int y) const {
     const Rgb pixel = PixelAt(bitmap, x, y);
     return pixel == kBright || pixel == kDark;
@@ -22,6 +22,7 @@ protected:
 
   capture::RecorderState state;
   PeakHold peak;
+  MeterCache cache;
   settings::WindowColors colors = settings::ColorsForScheme(1);
   MainLayout layout = LayoutMainWindow();
   QImage bitmap = MakeLevelMeterBitmap(layout);
@@ -91,6 +92,22 @@ TEST_F(LevelMeterTest, ClipBoxFadesWithTheHold) {
   EXPECT_EQ(PixelAt(bitmap, 422, 11), kScheme1Background);
 }
 
+TEST_F(LevelMeterTest, TheSamePictureIsNotDrawnTwiceUnlessSomethingElseDrewOnIt) {
+  state.MaxLeft = 8000;
+  EXPECT_TRUE(DrawLevelMeter(bitmap, state, peak, cache, colors, layout));
+  const QImage first = bitmap.copy();
+  EXPECT_FALSE(DrawLevelMeter(bitmap, state, peak, cache, colors, layout)) << "nothing changed";
+  EXPECT_EQ(peak.Left, 93) << "the marker still falls while nothing is drawn";
+  ClearMeterBitmap(bitmap, colors);
+  EXPECT_TRUE(DrawLevelMeter(bitmap, state, peak, cache, colors, layout)) << "cleared meanwhile";
+  EXPECT_TRUE(bitmap == first);
+  const settings::WindowColors silver = settings::ColorsForScheme(5);
+  EXPECT_TRUE(DrawLevelMeter(bitmap, state, peak, cache, silver, layout)) << "new colours";
+  EXPECT_NE(PixelAt(bitmap, 423, 3), kScheme1Background);
+  state.MaxRight = 100;
+  EXPECT_TRUE(DrawLevelMeter(bitmap, state, peak, cache, silver, layout));
+}
+
 TEST_F(LevelMeterTest, ClosedDeviceLeavesBitmapAndPeakAlone) {
   state.DeviceOpen = false;
   state.MaxLeft = 32767;
@@ -105,7 +122,8 @@ TEST_F(LevelMeterTest, ClosedDeviceLeavesBitmapAndPeakAlone) {
 
 class DcMeterTest : public ::testing::Test {
 protected:
-  void Draw(bool checked) { DrawDcMeter(bitmap, state, checked, colors, layout); }
+  MeterCache cache;
+  void Draw(bool checked) { DrawDcMeter(bitmap, state, checked, cache, colors, layout); }
   bool IsBar(int x, int y) const {
     const Rgb pixel = PixelAt(bitmap, x, y);
     return pixel == kDcOdd || pixel == kDcEven;

@@ -101,7 +101,8 @@ TEST_F(TimeBarImageTest, ColumnsColouredByParity) {
   state.TimeScaleMinutes = 3;
   bar.fill(Qt::magenta);
   state.RecordedBuffers = 13;  // 13 x 422 / 180 / 10 = 3.05
-  DrawTimeBarColumn(bar, state);
+  TimeBarColumnShown shown;
+  EXPECT_TRUE(DrawTimeBarColumn(bar, state, shown));
   EXPECT_EQ(PixelAt(bar, 3, 1), kColumnOdd);
   EXPECT_EQ(PixelAt(bar, 3, 15), kColumnOdd);
   EXPECT_EQ(PixelAt(bar, 3, 16), kUntouched);

@@ -61,10 +61,11 @@ void DrawLevelChart(const LevelHistory& history, const MainLayout& layout, QLine
       clips.append(QPointF(i + 1, layout.ChartHeight));
     }
   }
-  // One replace per series instead of clear and append, so the chart redraws once.
-  if (series1) series1->replace(left);
-  if (series2) series2->replace(right);
-  if (series3) series3->replace(clips);
+  // One replace per series instead of clear and append, so the chart redraws
+  // once; a series that would show the same points is left alone (silence, no clips).
+  if (series1 && series1->points() != left) series1->replace(left);
+  if (series2 && series2->points() != right) series2->replace(right);
+  if (series3 && series3->points() != clips) series3->replace(clips);
 }
 
 void ApplySeriesColors(const settings::WindowColors& colors, QLineSeries* series1,

@@ -44,22 +44,69 @@ void DrawColumns(QPainter& painter, int width, int length, Band band, const QCol
     DrawLine(painter, x % 2 ? odd : even, x, band.Top, x, band.Bottom);
 }
 
-void DrawLevelChannel(QPainter& painter, int width, int count, std::int32_t& peakHold,
-                      std::int32_t clipHold, Band band) {
-  if (count > peakHold) peakHold = count;
-  if (peakHold > kPeakMarkerFloor) {
-    FillBox(painter, kBarOdd, peakHold - 4, band.Top, peakHold, band.Bottom);
-  }
-  DrawColumns(painter, width, count, band, kBarOdd, kBarEven);
-  if (clipHold > 0) {
-    // Full red right after a clip (hold 30), darker as the hold counts down.
-    const QColor clipColor((2 * clipHold + 195) % 256, 0, 0);
-    FillBox(painter, clipColor, width - 5, band.Top, width, band.Bottom);
-  }
+// The columns 1..length of a band, copied from the cached band with every column lit.
+void CopyColumns(QPainter& painter, const MeterCache& cache, int width, int length, Band band) {
+  const int last = std::min(length, width - 1);
+  if (last < 1) return;
+  painter.drawImage(QPoint(1, band.Top), cache.Bars,
+                    QRect(1, kLeftBand.Top, last, band.Bottom - band.Top));
 }
 
 void DecayPeak(std::int32_t& peakHold) {
   if (peakHold > kPeakMarkerFloor) peakHold -= 10;
+}
+
+void DrawLevelScale(QPainter& painter, const QColor& grid, int span) {
+  for (int i = 1; i <= 99; ++i) DrawTicks(painter, grid, i * span / 100, {2, 7}, {9, 14});
+  for (int i = 0; i <= 10; ++i) {
+    const int x = i * span / 10;
+    DrawLine(painter, grid, x, 1, x, 14);
+  }
+  DrawLine(painter, grid, 0, 8, span, 8);
+}
+
+void DrawDcScale(QPainter& painter, const QColor& grid, int span) {
+  DrawLine(painter, grid, 0, 8, span, 8);
+  for (int i = 1; i <= 9; ++i) DrawTicks(painter, grid, i * span / 10, {2, 7}, {9, 14});
+  for (int i = 0; i <= 5; ++i) DrawTicks(painter, grid, i * span / 5, {1, 7}, {9, 14});
+}
+
+// Makes the cached parts again when the colours or the bitmap's size changed.
+// Returns whether it did (the bitmap must then be drawn whole).
+template <typename DrawScale>
+bool PrepareCache(MeterCache& cache, const QImage& bitmap, const settings::WindowColors& colors,
+                  int span, DrawScale drawScale, const QColor& odd, const QColor& even) {
+  if (cache.Background.size() == bitmap.size() && cache.Span == span &&
+      cache.BaseColor == colors.BaseColor && cache.GridColor == colors.GridColor) {
+    return false;
+  }
+  cache.Span = span;
+  cache.BaseColor = colors.BaseColor;
+  cache.GridColor = colors.GridColor;
+  cache.Background = QImage(bitmap.size(), bitmap.format());
+  cache.Bars = QImage(bitmap.size(), bitmap.format());
+  {
+    QPainter painter(&cache.Background);
+    AliasedPainting aliased(painter);
+    FillBox(painter, MeterBackground(colors), 0, 0, bitmap.width(), bitmap.height());
+    drawScale(painter, ToQColor(colors.GridColor), span);
+  }
+  cache.Bars.fill(MeterBackground(colors));
+  QPainter painter(&cache.Bars);
+  AliasedPainting aliased(painter);
+  DrawColumns(painter, bitmap.width(), bitmap.width(), kLeftBand, odd, even);
+  return true;
+}
+
+// Whether the bitmap shows `shown` already, untouched since.
+bool AlreadyShown(const MeterCache& cache, const QImage& bitmap,
+                  const std::array<std::int32_t, 6>& shown) {
+  return cache.ShownImage == bitmap.cacheKey() && cache.Shown == shown;
+}
+
+void Remember(MeterCache& cache, const QImage& bitmap, const std::array<std::int32_t, 6>& shown) {
+  cache.Shown = shown;
+  cache.ShownImage = bitmap.cacheKey();
 }
 
 }  // namespace
@@ -81,31 +128,43 @@ int LevelBarLength(std::int16_t max, double mean, float levelScale) {
   return capture::RoundHalfEven(static_cast<double>(peak) * static_cast<double>(levelScale));
 }
 
-void DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
-                    const settings::WindowColors& colors, const MainLayout& layout) {
-  if (!state.DeviceOpen) return;
-  const int span = layout.LevelX1 - layout.LevelX0;
+bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
+                    MeterCache& cache, const settings::WindowColors& colors,
+                    const MainLayout& layout) {
+  if (!state.DeviceOpen) return false;
   const int width = bitmap.width();
-  QPainter painter(&bitmap);
-  AliasedPainting aliased(painter);
-  FillBox(painter, MeterBackground(colors), 0, 0, width, bitmap.height());
-
-  const QColor grid = ToQColor(colors.GridColor);
-  for (int i = 1; i <= 99; ++i) DrawTicks(painter, grid, i * span / 100, {2, 7}, {9, 14});
-  for (int i = 0; i <= 10; ++i) {
-    const int x = i * span / 10;
-    DrawLine(painter, grid, x, 1, x, 14);
+  const int left = LevelBarLength(state.MaxLeft, state.MeanLeft, layout.LevelScale);
+  const int right = LevelBarLength(state.MaxRight, state.MeanRight, layout.LevelScale);
+  peakHold.Left = std::max(peakHold.Left, left);
+  peakHold.Right = std::max(peakHold.Right, right);
+  const std::array<std::int32_t, 6> shown{
+      left, right, peakHold.Left, peakHold.Right, state.ClipHoldLeft, state.ClipHoldRight};
+  const bool rebuilt = PrepareCache(cache, bitmap, colors, layout.LevelX1 - layout.LevelX0,
+                                    DrawLevelScale, kBarOdd, kBarEven);
+  const bool draw = rebuilt || !AlreadyShown(cache, bitmap, shown);
+  if (draw) {
+    QPainter painter(&bitmap);
+    AliasedPainting aliased(painter);
+    painter.drawImage(0, 0, cache.Background);
+    const std::array<Band, 2> bands{kLeftBand, kRightBand};
+    for (int channel = 0; channel < 2; ++channel) {
+      const std::int32_t peak = shown[2 + channel];
+      const std::int32_t clipHold = shown[4 + channel];
+      const Band band = bands[channel];
+      if (peak > kPeakMarkerFloor) FillBox(painter, kBarOdd, peak - 4, band.Top, peak, band.Bottom);
+      CopyColumns(painter, cache, width, shown[channel], band);
+      if (clipHold > 0) {
+        // Full red right after a clip (hold 30), darker as the hold counts down.
+        const QColor clipColor((2 * clipHold + 195) % 256, 0, 0);
+        FillBox(painter, clipColor, width - 5, band.Top, width, band.Bottom);
+      }
+    }
+    painter.end();
+    Remember(cache, bitmap, shown);
   }
-  DrawLine(painter, grid, 0, 8, span, 8);
-
-  DrawLevelChannel(painter, width, LevelBarLength(state.MaxLeft, state.MeanLeft, layout.LevelScale),
-                   peakHold.Left, state.ClipHoldLeft, kLeftBand);
-  DrawLevelChannel(painter, width,
-                   LevelBarLength(state.MaxRight, state.MeanRight, layout.LevelScale),
-                   peakHold.Right, state.ClipHoldRight, kRightBand);
-
   DecayPeak(peakHold.Left);
   DecayPeak(peakHold.Right);
+  return draw;
 }
 
 int DcBarLength(double value, float dcScale, int maxLength) {
@@ -113,24 +172,24 @@ int DcBarLength(double value, float dcScale, int maxLength) {
   return std::min(length, maxLength);
 }
 
-void DrawDcMeter(QImage& bitmap, const capture::RecorderState& state, bool dcReductionChecked,
-                 const settings::WindowColors& colors, const MainLayout& layout) {
-  const int span = layout.DcX1 - layout.DcX0;
+bool DrawDcMeter(QImage& bitmap, const capture::RecorderState& state, bool dcReductionChecked,
+                 MeterCache& cache, const settings::WindowColors& colors,
+                 const MainLayout& layout) {
   const int width = bitmap.width();
-  QPainter painter(&bitmap);
-  AliasedPainting aliased(painter);
-  FillBox(painter, MeterBackground(colors), 0, 0, width, bitmap.height());
-
-  const QColor grid = ToQColor(colors.GridColor);
-  DrawLine(painter, grid, 0, 8, span, 8);
-  for (int i = 1; i <= 9; ++i) DrawTicks(painter, grid, i * span / 10, {2, 7}, {9, 14});
-  for (int i = 0; i <= 5; ++i) DrawTicks(painter, grid, i * span / 5, {1, 7}, {9, 14});
-
   const double left = dcReductionChecked ? state.DcMeterLeft : state.MeanLeft;
   const double right = dcReductionChecked ? state.DcMeterRight : state.MeanRight;
-  DrawColumns(painter, width, DcBarLength(left, layout.DcScale, width), kLeftBand, kDcOdd, kDcEven);
-  DrawColumns(painter, width, DcBarLength(right, layout.DcScale, width), kRightBand, kDcOdd,
-              kDcEven);
+  const std::array<std::int32_t, 6> shown{DcBarLength(left, layout.DcScale, width),
+                                          DcBarLength(right, layout.DcScale, width)};
+  const bool rebuilt =
+      PrepareCache(cache, bitmap, colors, layout.DcX1 - layout.DcX0, DrawDcScale, kDcOdd, kDcEven);
+  if (!rebuilt && AlreadyShown(cache, bitmap, shown)) return false;
+  QPainter painter(&bitmap);
+  painter.drawImage(0, 0, cache.Background);
+  CopyColumns(painter, cache, width, shown[0], kLeftBand);
+  CopyColumns(painter, cache, width, shown[1], kRightBand);
+  painter.end();
+  Remember(cache, bitmap, shown);
+  return true;
 }
 
 }  // namespace tavrin::recorder_ui

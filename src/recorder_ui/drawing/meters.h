@@ -3,6 +3,7 @@
 // the window copies to (LevelX0, LevelY0) and (DcX0, DcY0) in one operation.
 
 #include <QImage>
+#include <array>
 #include <cstdint>
 
 #include "capture/recorder_state.h"
@@ -16,6 +17,20 @@ struct PeakHold {
   std::int32_t Left = 0, Right = 0;
 };
 
+// One meter's parts that do not follow the level (its background with the
+// scale, and a band with every column lit, made again when the colours or the
+// size change) and what its bitmap shows now, so the same picture is not drawn
+// twice. The bitmap's cache key tells whether anything else drew on it since.
+struct MeterCache {
+  QImage Background;
+  QImage Bars;
+  settings::ColorRef BaseColor = 0;
+  settings::ColorRef GridColor = 0;
+  int Span = -1;
+  std::array<std::int32_t, 6> Shown{};
+  qint64 ShownImage = 0;
+};
+
 QImage MakeLevelMeterBitmap(const MainLayout& layout);                    // 425 x 16
 QImage MakeDcMeterBitmap(const MainLayout& layout = LayoutMainWindow());  // 91 x 16
 
@@ -25,13 +40,16 @@ void ClearMeterBitmap(QImage& bitmap, const settings::WindowColors& colors);
 // Bar length in pixels of a channel: round((max - round(mean)) x level scale).
 int LevelBarLength(std::int16_t max, double mean, float levelScale);
 // Draws nothing unless DeviceOpen; otherwise ends with the peak markers' decay.
-void DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
-                    const settings::WindowColors& colors, const MainLayout& layout);
+// Returns whether the bitmap changed.
+bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
+                    MeterCache& cache, const settings::WindowColors& colors,
+                    const MainLayout& layout);
 
 // |round(value x DC scale)|, at most maxLength.
 int DcBarLength(double value, float dcScale, int maxLength);
-// Shows DcMeterLeft/Right while the DC reduction box is checked, the means otherwise.
-void DrawDcMeter(QImage& bitmap, const capture::RecorderState& state, bool dcReductionChecked,
-                 const settings::WindowColors& colors, const MainLayout& layout);
+// Shows DcMeterLeft/Right while the DC reduction box is checked, the means
+// otherwise. Returns whether the bitmap changed.
+bool DrawDcMeter(QImage& bitmap, const capture::RecorderState& state, bool dcReductionChecked,
+                 MeterCache& cache, const settings::WindowColors& colors, const MainLayout& layout);
 
 }  // namespace tavrin::recorder_ui

@@ -134,10 +134,16 @@ void DrawTimeBarBackground(QImage& timeBar, const capture::RecorderState& state,
   }
 }
 
-void DrawTimeBarColumn(QImage& timeBar, const capture::RecorderState& state) {
+bool DrawTimeBarColumn(QImage& timeBar, const capture::RecorderState& state,
+                       TimeBarColumnShown& shown) {
+  const int column = ColumnFor(state.RecordedBuffers, state.TimeScaleMinutes);
+  if (column == shown.Column && timeBar.cacheKey() == shown.Image) return false;
   QPainter painter(&timeBar);
   AliasedPainting aliased(painter);
-  DrawColumn(painter, ColumnFor(state.RecordedBuffers, state.TimeScaleMinutes), timeBar.height());
+  DrawColumn(painter, column, timeBar.height());
+  painter.end();
+  shown = {column, timeBar.cacheKey()};
+  return true;
 }
 
 void DrawTimeBar(QImage& timeBar, const capture::RecorderState& state,

@@ -30,8 +30,15 @@ QImage MakeTimeBarImage(const MainLayout& layout);  // 425 x 17
 // Green when a loop take has wrapped, base - 50 otherwise; minute and scale ticks.
 void DrawTimeBarBackground(QImage& timeBar, const capture::RecorderState& state,
                            const settings::WindowColors& colors);
-// The column of the buffer last recorded.
-void DrawTimeBarColumn(QImage& timeBar, const capture::RecorderState& state);
+// The column last drawn, and the picture's cache key right after, so that a
+// buffer that falls in the same column draws nothing.
+struct TimeBarColumnShown {
+  int Column = -1;
+  qint64 Image = 0;
+};
+// The column of the buffer last recorded. Returns whether the picture changed.
+bool DrawTimeBarColumn(QImage& timeBar, const capture::RecorderState& state,
+                       TimeBarColumnShown& shown);
 void DrawTimeBar(QImage& timeBar, const capture::RecorderState& state,
                  const settings::WindowColors& colors);
 
