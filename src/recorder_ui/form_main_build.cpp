@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -90,6 +91,11 @@ void TFormMain::BuildControls() {
   ChartWave->setGeometry(m_layout.ChartLeft, m_layout.ChartTop, m_layout.ChartWidth,
                          m_layout.ChartHeight);
   ChartWave->setFrameShape(QFrame::NoFrame);
+  // Every point moves at each buffer and the lines span the whole chart: the
+  // scene keeps no item index and the view repaints whole, without working
+  // out the changed region first.
+  ChartWave->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
+  ChartWave->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
 
   LabTime0 = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(19, 274, 120, 26), 22);
   LabTime0->setStyleSheet(QStringLiteral("color: silver;"));

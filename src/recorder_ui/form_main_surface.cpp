@@ -10,6 +10,8 @@ namespace tavrin::recorder_ui {
 MainSurface::MainSurface(TFormMain& form) : QWidget(&form), m_form(form) {
   setFixedSize(kClientWidth, kClientHeight);
   setMouseTracking(true);
+  // The background image covers every pixel: what lies below need not be painted first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 const QImage& MainSurface::Background() {
