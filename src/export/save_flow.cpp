@@ -57,25 +57,24 @@ SaveFlow::SaveFlow(Services services) : m_services(std::move(services)) {
   }
 }
 
-void SaveFlow::SaveTake(bool& saveRequested) {
+bool SaveFlow::SaveTake(bool& saveRequested) {
   capture::RecorderState& state = *m_services.State;
   editor::EditDocument& document = *m_services.Document;
   // While the editor is open the document is the editor's, not the take.
   if (m_saving || state.Recording || !state.RawStream.IsOpen() || document.EditStream.IsOpen()) {
-    return;
+    return false;
   }
   // The take itself, as the capture engine finished it: its length comes from
   // the file and its order from the take's own wrap, whatever the editor left.
   const auto takeLength =
       static_cast<std::uint32_t>(state.RawStream.Size() / capture::kBufferBytes);
-  if (takeLength <= 1) return;
+  if (takeLength <= 1) return false;
   m_job.SaveFirst = 1;
   m_job.SaveLast = takeLength;
   editor::BuildLevelZero(document, takeLength, state.FinishedRecordedBuffers,
                          state.FinishedLoopWrapped);
-  if (!ChooseFile(saveRequested)) return;
-  if (WavTooLarge()) return;
-  RunSave();
+  if (!ChooseFile(saveRequested) || WavTooLarge()) return false;
+  return RunSave() == WriteResult::Written;
 }
 
 bool SaveFlow::WavTooLarge() {

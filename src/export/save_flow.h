@@ -53,7 +53,8 @@ public:
 
   // The recorder's save of the whole take, oldest audio first. Sets
   // `saveRequested` when the user changed the settings from the file dialog.
-  void SaveTake(bool& saveRequested);
+  // True when the take was written to a file.
+  bool SaveTake(bool& saveRequested);
   // The editor's saves of the whole document and of its selection. A change of
   // the save settings from the file dialog sets SaveAllPending or
   // SaveSelectionPending, for the editor's status timer to start it again.

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -15,41 +14,12 @@ namespace tavrin::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Port {
-  std::string Name;
-  std::string Description;
-};
-
-struct SourceSnapshot {
-  std::string Name;
-  std::string Description;
-  pa_cvolume Volume{};
-  bool Muted = false;
-  std::vector<Port> Ports;
-  int ActivePort = -1;
-
-  int InputCount() const { return Ports.empty() ? 1 : static_cast<int>(Ports.size()); }
-};
-
-std::string Text(const char* text) {
-  return text != nullptr ? text : "";
+int InputCount(const PulseDevice& source) {
+  return source.Ports.empty() ? 1 : static_cast<int>(source.Ports.size());
 }
 
-SourceSnapshot Snapshot(const pa_source_info& info) {
-  SourceSnapshot source;
-  source.Name = Text(info.name);
-  source.Description = Text(info.description);
-  source.Volume = info.volume;
-  source.Muted = info.mute != 0;
-  for (std::uint32_t i = 0; info.ports != nullptr && i < info.n_ports; ++i) {
-    const pa_source_port_info* port = info.ports[i];
-    if (port == nullptr) break;
-    source.Ports.push_back({Text(port->name), Text(port->description)});
-    if (port == info.active_port) source.ActivePort = static_cast<int>(i);
-  }
-  return source;
+bool HasInput(const PulseDevice& source, int input) {
+  return input >= kMasterInput && input < InputCount(source);
 }
 
 // Volumes above normal still read as 100.
@@ -58,120 +28,54 @@ std::uint32_t LevelPercent(const pa_cvolume& volume) {
   return static_cast<std::uint32_t>(std::min(percent, 100.0));
 }
 
+void OnSuccess(pa_context*, int success, void* userdata) {
+  *static_cast<bool*>(userdata) = success != 0;
+}
+
 }  // namespace
 
 struct PulseInputMixer::Impl {
-  // One round trip to the server; the callbacks fill it on the main loop's
-  // thread while the owner waits with the lock released.
-  struct Request {
-    bool Succeeded = false;
-    std::vector<SourceSnapshot> Sources;
-  };
-  using Starter = std::function<pa_operation*(pa_context*, Request*)>;
-
-  Impl(std::shared_ptr<PulseConnection> connection, std::chrono::milliseconds timeout)
-      : Connection(std::move(connection)), Timeout(timeout) {}
+  explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}
 
   std::shared_ptr<PulseConnection> Connection;
-  const Clock::duration Timeout;
-  // After a failed or hung connection, calls fail at once until then.
-  Clock::time_point NoConnectBefore{};
   bool Initialised = false;
   std::string SourceName;
 
-  static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {
-    auto* request = static_cast<Request*>(userdata);
-    if (eol != 0) {
-      request->Succeeded = eol > 0;
-    } else if (info != nullptr) {
-      request->Sources.push_back(Snapshot(*info));
-    }
-  }
-
-  static void OnSuccess(pa_context*, int success, void* userdata) {
-    static_cast<Request*>(userdata)->Succeeded = success != 0;
-  }
-
-  // The server died or stopped answering: start afresh, but not at once.
-  void GiveUpForAWhile() {
-    Connection->DropIfIdle();
-    NoConnectBefore = Clock::now() + Timeout;
-  }
-
-  bool Connect() {
-    if (Clock::now() < NoConnectBefore) return false;
-    if (Connection->Connect() == kMmNoError) return true;
-    GiveUpForAWhile();
-    return false;
-  }
-
-  bool Run(Request& request, const Starter& start) {
-    if (!Connect()) return false;
-    bool finished = false;
-    {
-      PulseConnection::Guard lock(*Connection);
-      finished = Connection->Complete(start(Connection->Context(), &request));
-    }
-    if (!finished) GiveUpForAWhile();
-    return finished && request.Succeeded;
-  }
-
-  std::optional<std::vector<SourceSnapshot>> SourcesInDeviceOrder() {
-    if (!Connect()) return std::nullopt;
-    const std::optional<std::string> defaultSource = Connection->DefaultSourceName();
-    if (!defaultSource) {
-      GiveUpForAWhile();
-      return std::nullopt;
-    }
-    Request list;
-    if (!Run(list, [](pa_context* context, Request* request) {
-          return pa_context_get_source_info_list(context, &Impl::OnSourceInfo, request);
-        })) {
-      return std::nullopt;
-    }
-    std::stable_partition(
-        list.Sources.begin(), list.Sources.end(),
-        [&](const SourceSnapshot& source) { return source.Name == *defaultSource; });
-    return std::move(list.Sources);
-  }
-
-  std::optional<SourceSnapshot> CurrentSource() {
+  std::optional<PulseDevice> CurrentSource() {
     if (!Initialised) return std::nullopt;
-    Request request;
-    if (!Run(request, [this](pa_context* context, Request* r) {
-          return pa_context_get_source_info_by_name(context, SourceName.c_str(),
-                                                    &Impl::OnSourceInfo, r);
-        })) {
-      return std::nullopt;
+    const auto sources = Connection->ListSources();
+    if (!sources) return std::nullopt;
+    for (const PulseDevice& source : *sources) {
+      if (source.Name == SourceName) return source;
     }
-    if (request.Sources.size() != 1) return std::nullopt;
-    return std::move(request.Sources.front());
+    return std::nullopt;
   }
 
   bool SelectDevice(int device) {
-    const auto sources = SourcesInDeviceOrder();
+    const auto sources = Connection->ListSources();
     if (!sources || device < 0 || static_cast<std::size_t>(device) >= sources->size()) return false;
     SourceName = (*sources)[static_cast<std::size_t>(device)].Name;
     return true;
   }
 
-  bool RunChange(const Starter& start) {
-    Request request;
-    return Run(request, start);
+  // Sends a change, waits briefly for the server's answer, and on success
+  // shows it in the view at once.
+  template <typename Start, typename Edit>
+  bool Change(Start start, Edit edit) {
+    if (Connection->Connect() != kMmNoError) return false;
+    PulseConnection::Guard lock(*Connection);
+    bool succeeded = false;
+    if (!Connection->Complete(start(Connection->Context(), &succeeded)) || !succeeded) return false;
+    Connection->EditSource(SourceName, edit);
+    return true;
   }
 };
 
-PulseInputMixer::PulseInputMixer(std::string applicationName, std::chrono::milliseconds timeout)
-    : PulseInputMixer(
-          std::make_shared<PulseConnection>(
-              std::move(applicationName),
-              static_cast<pa_usec_t>(
-                  std::chrono::duration_cast<std::chrono::microseconds>(timeout).count())),
-          timeout) {}
+PulseInputMixer::PulseInputMixer(std::string applicationName)
+    : PulseInputMixer(std::make_shared<PulseConnection>(std::move(applicationName))) {}
 
-PulseInputMixer::PulseInputMixer(std::shared_ptr<PulseConnection> connection,
-                                 std::chrono::milliseconds timeout)
-    : m_impl(std::make_unique<Impl>(std::move(connection), timeout)) {}
+PulseInputMixer::PulseInputMixer(std::shared_ptr<PulseConnection> connection)
+    : m_impl(std::make_unique<Impl>(std::move(connection))) {}
 
 PulseInputMixer::~PulseInputMixer() = default;
 
@@ -188,12 +92,11 @@ bool PulseInputMixer::SetDevice(int device) {
 void PulseInputMixer::Free() {
   m_impl->Initialised = false;
   m_impl->SourceName.clear();
-  m_impl->Connection->DropIfIdle();
 }
 
 std::uint32_t PulseInputMixer::GetInput(int input) {
   const auto source = m_impl->CurrentSource();
-  if (!source || input < kMasterInput || input >= source->InputCount()) return kInputMissing;
+  if (!source || !HasInput(*source, input)) return kInputMissing;
   const std::uint32_t level = LevelPercent(source->Volume);
   const bool on =
       input == kMasterInput ? !source->Muted : source->Ports.empty() || input == source->ActivePort;
@@ -202,20 +105,24 @@ std::uint32_t PulseInputMixer::GetInput(int input) {
 
 bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
   const auto source = m_impl->CurrentSource();
-  if (!source || input < kMasterInput || input >= source->InputCount()) return false;
+  if (!source || !HasInput(*source, input)) return false;
   if ((setting & (kInputOn | kInputLevel)) == 0) return false;
   const char* name = source->Name.c_str();
   bool succeeded = true;
   if ((setting & kInputOn) != 0) {
     if (input == kMasterInput && source->Muted) {
-      succeeded = m_impl->RunChange([name](pa_context* context, Impl::Request* r) {
-        return pa_context_set_source_mute_by_name(context, name, 0, &Impl::OnSuccess, r);
-      });
+      succeeded = m_impl->Change(
+          [name](pa_context* context, bool* ok) {
+            return pa_context_set_source_mute_by_name(context, name, 0, &OnSuccess, ok);
+          },
+          [](PulseDevice& changed) { changed.Muted = false; });
     } else if (input != kMasterInput && !source->Ports.empty() && input != source->ActivePort) {
       const char* port = source->Ports[static_cast<std::size_t>(input)].Name.c_str();
-      succeeded = m_impl->RunChange([name, port](pa_context* context, Impl::Request* r) {
-        return pa_context_set_source_port_by_name(context, name, port, &Impl::OnSuccess, r);
-      });
+      succeeded = m_impl->Change(
+          [name, port](pa_context* context, bool* ok) {
+            return pa_context_set_source_port_by_name(context, name, port, &OnSuccess, ok);
+          },
+          [input](PulseDevice& changed) { changed.ActivePort = input; });
     }
   }
   if (succeeded && (setting & kInputLevel) != 0) {
@@ -224,18 +131,20 @@ bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
     pa_cvolume volume{};
     pa_cvolume_set(&volume, source->Volume.channels,
                    static_cast<pa_volume_t>(std::lround(percent * PA_VOLUME_NORM / 100.0)));
-    succeeded = m_impl->RunChange([name, &volume](pa_context* context, Impl::Request* r) {
-      return pa_context_set_source_volume_by_name(context, name, &volume, &Impl::OnSuccess, r);
-    });
+    succeeded = m_impl->Change(
+        [name, &volume](pa_context* context, bool* ok) {
+          return pa_context_set_source_volume_by_name(context, name, &volume, &OnSuccess, ok);
+        },
+        [&volume](PulseDevice& changed) { changed.Volume = volume; });
   }
   return succeeded;
 }
 
 std::optional<std::string> PulseInputMixer::GetInputName(int input) {
   const auto source = m_impl->CurrentSource();
-  if (!source || input < kMasterInput || input >= source->InputCount()) return std::nullopt;
+  if (!source || !HasInput(*source, input)) return std::nullopt;
   if (input == kMasterInput || source->Ports.empty()) return source->Description;
-  const Port& port = source->Ports[static_cast<std::size_t>(input)];
+  const PulsePort& port = source->Ports[static_cast<std::size_t>(input)];
   return port.Description.empty() ? port.Name : port.Description;
 }
 

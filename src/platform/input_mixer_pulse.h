@@ -6,12 +6,11 @@
 // muted). Devices are numbered like PulseWaveIn: 0 is the server's default
 // source, then the other sources in the server's order.
 //
-// Connects lazily through a PulseConnection (its own unless one is shared).
-// Each wait for the server lasts at most `timeout`, and after one has run out
-// calls fail at once for as long again, so a server that dies or hangs cannot
-// freeze the caller; a call that fails that way reports a missing input.
+// Reads come from the connection's view of the sources, which the server's
+// change events keep current, so they never wait for the server; a change
+// waits for the server's answer only briefly (kShortWaitUsec once the server
+// has answered before). While the server cannot be asked every input is missing.
 
-#include <chrono>
 #include <memory>
 #include <string>
 
@@ -23,11 +22,9 @@ class PulseConnection;
 
 class PulseInputMixer final : public InputMixer {
 public:
-  explicit PulseInputMixer(std::string applicationName = "Tavrin Recorder",
-                           std::chrono::milliseconds timeout = std::chrono::seconds(1));
-  // On a connection shared with the program's other PulseAudio users; each
-  // wait for the server is bounded by that connection's time limit.
-  PulseInputMixer(std::shared_ptr<PulseConnection> connection, std::chrono::milliseconds timeout);
+  explicit PulseInputMixer(std::string applicationName = "Tavrin Recorder");
+  // On a connection shared with the program's other PulseAudio users.
+  explicit PulseInputMixer(std::shared_ptr<PulseConnection> connection);
   ~PulseInputMixer() override;
   PulseInputMixer(const PulseInputMixer&) = delete;
   PulseInputMixer& operator=(const PulseInputMixer&) = delete;

@@ -1,5 +1,5 @@
 // The shared PulseAudio connection: main loop, context, bounded waits, and the
-// lists of sources and sinks.
+// view of sources and sinks that the server's change events keep current.
 
 #include "platform/pulse_connection.h"
 
@@ -11,40 +11,23 @@ namespace tavrin::platform {
 
 namespace {
 
-struct Listing {
-  std::string DefaultSource;
-  std::string DefaultSink;
-  std::vector<PulseDevice> Devices;
-};
-
-void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata) {
-  auto* listing = static_cast<Listing*>(userdata);
-  if (info != nullptr && info->default_source_name != nullptr) {
-    listing->DefaultSource = info->default_source_name;
-  }
-  if (info != nullptr && info->default_sink_name != nullptr) {
-    listing->DefaultSink = info->default_sink_name;
-  }
+std::string Text(const char* text) {
+  return text != nullptr ? text : "";
 }
 
 PulseDevice Describe(const char* name, const char* description, std::uint32_t channels) {
   PulseDevice device;
-  device.Name = name != nullptr ? name : "";
+  device.Name = Text(name);
   device.Description = description != nullptr && description[0] != '\0' ? description : device.Name;
   device.Channels = channels;
   return device;
 }
 
-void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {
-  if (eol != 0 || info == nullptr) return;
-  static_cast<Listing*>(userdata)->Devices.push_back(
-      Describe(info->name, info->description, info->channel_map.channels));
-}
-
-void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
-  if (eol != 0 || info == nullptr) return;
-  static_cast<Listing*>(userdata)->Devices.push_back(
-      Describe(info->name, info->description, info->channel_map.channels));
+// The default first; without one (or when it vanished between the answers)
+// the server would pick one itself, and the first device stands for it.
+void DefaultFirst(std::vector<PulseDevice>& devices, const std::string& defaultName) {
+  std::stable_partition(devices.begin(), devices.end(),
+                        [&](const PulseDevice& device) { return device.Name == defaultName; });
 }
 
 }  // namespace
@@ -79,8 +62,90 @@ PulseConnection::Guard::~Guard() {
   pa_threaded_mainloop_unlock(m_mainloop);
 }
 
-void PulseConnection::OnContextState(pa_context*, void* userdata) {
-  pa_threaded_mainloop_signal(static_cast<PulseConnection*>(userdata)->m_mainloop, 0);
+void PulseConnection::OnContextState(pa_context* context, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  const pa_context_state_t state = pa_context_get_state(context);
+  if (state == PA_CONTEXT_READY) {
+    self->m_everReady = true;
+    pa_context_set_subscribe_callback(context, &PulseConnection::OnEvent, self);
+    const auto mask = static_cast<pa_subscription_mask_t>(
+        PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
+    Send(pa_context_subscribe(context, mask, nullptr, nullptr));
+    self->Refresh();
+  } else if (!PA_CONTEXT_IS_GOOD(state)) {
+    self->m_view = View{};
+    self->m_refreshing = false;
+    self->m_refreshAgain = false;
+  }
+  self->Signal();
+}
+
+void PulseConnection::OnEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t,
+                              void* userdata) {
+  static_cast<PulseConnection*>(userdata)->Refresh();
+}
+
+void PulseConnection::Refresh() {
+  if (m_refreshing) {
+    m_refreshAgain = true;
+    return;
+  }
+  m_pending = View{};
+  // Answered in the order asked: the sink list ends the refresh.
+  m_refreshing = Send(pa_context_get_server_info(m_context, &OnServerInfo, this)) &&
+                 Send(pa_context_get_source_info_list(m_context, &OnSourceInfo, this)) &&
+                 Send(pa_context_get_sink_info_list(m_context, &OnSinkInfo, this));
+}
+
+void PulseConnection::OnServerInfo(pa_context* context, const pa_server_info* info,
+                                   void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (context != self->m_context || info == nullptr) return;
+  self->m_pending.DefaultSource = Text(info->default_source_name);
+  self->m_pending.DefaultSink = Text(info->default_sink_name);
+}
+
+void PulseConnection::OnSourceInfo(pa_context* context, const pa_source_info* info, int eol,
+                                   void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (context != self->m_context || eol != 0 || info == nullptr) return;
+  PulseDevice source = Describe(info->name, info->description, info->channel_map.channels);
+  source.Volume = info->volume;
+  source.Muted = info->mute != 0;
+  for (std::uint32_t i = 0; info->ports != nullptr && i < info->n_ports; ++i) {
+    const pa_source_port_info* port = info->ports[i];
+    if (port == nullptr) break;
+    source.Ports.push_back({Text(port->name), Text(port->description)});
+    if (port == info->active_port) source.ActivePort = static_cast<int>(i);
+  }
+  self->m_pending.Sources.push_back(std::move(source));
+}
+
+void PulseConnection::OnSinkInfo(pa_context* context, const pa_sink_info* info, int eol,
+                                 void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (context != self->m_context) return;
+  if (eol == 0) {
+    if (info != nullptr) {
+      self->m_pending.Sinks.push_back(
+          Describe(info->name, info->description, info->channel_map.channels));
+    }
+    return;
+  }
+  // A failed list (the server is going away) keeps what was known before.
+  if (eol > 0) {
+    View& view = self->m_pending;
+    DefaultFirst(view.Sources, view.DefaultSource);
+    DefaultFirst(view.Sinks, view.DefaultSink);
+    view.Known = true;
+    self->m_view = std::move(view);
+  }
+  self->m_refreshing = false;
+  if (self->m_refreshAgain) {
+    self->m_refreshAgain = false;
+    self->Refresh();
+  }
+  self->Signal();
 }
 
 void PulseConnection::OnOperationState(pa_operation*, void* userdata) {
@@ -97,16 +162,22 @@ bool PulseConnection::IsReady() const {
   return m_context != nullptr && pa_context_get_state(m_context) == PA_CONTEXT_READY;
 }
 
-bool PulseConnection::Complete(pa_operation* operation) {
+bool PulseConnection::Complete(pa_operation* operation, pa_usec_t limitUsec) {
   if (operation == nullptr) return false;
   pa_operation_set_state_callback(operation, &PulseConnection::OnOperationState, m_mainloop);
   const bool finished =
-      WaitFor([&] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; });
+      WaitFor([&] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; }, limitUsec);
   if (!finished) pa_operation_cancel(operation);
   pa_operation_set_state_callback(operation, nullptr, nullptr);
   const bool done = pa_operation_get_state(operation) == PA_OPERATION_DONE;
   pa_operation_unref(operation);
   return done;
+}
+
+bool PulseConnection::Send(pa_operation* operation) {
+  if (operation == nullptr) return false;
+  pa_operation_unref(operation);
+  return true;
 }
 
 MmResult PulseConnection::LastError() const {
@@ -116,60 +187,31 @@ MmResult PulseConnection::LastError() const {
 void PulseConnection::DropContext() {
   if (m_context == nullptr) return;
   pa_context_set_state_callback(m_context, nullptr, nullptr);
+  pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
   pa_context_disconnect(m_context);
   pa_context_unref(m_context);
   m_context = nullptr;
+  m_view = View{};
+  m_refreshing = false;
+  m_refreshAgain = false;
 }
 
-void PulseConnection::DropIfIdle() {
-  if (m_mainloop == nullptr) return;
-  Guard lock(*this);
-  if (m_streams == 0) DropContext();
-}
-
-MmResult PulseConnection::Connect() {
-  if (m_mainloop == nullptr) {
-    m_mainloop = pa_threaded_mainloop_new();
-    if (m_mainloop == nullptr) return kMmNoMem;
-    pa_threaded_mainloop_set_name(m_mainloop, "tavrin-pulse");
-    if (pa_threaded_mainloop_start(m_mainloop) < 0) {
-      pa_threaded_mainloop_free(m_mainloop);
-      m_mainloop = nullptr;
-      return kMmError;
-    }
-  }
-  Guard lock(*this);
-  return ConnectLocked();
-}
-
-MmResult PulseConnection::ConnectLocked() {
+MmResult PulseConnection::EnsureContextLocked() {
   if (m_context != nullptr) {
     const pa_context_state_t state = pa_context_get_state(m_context);
-    if (state == PA_CONTEXT_READY) return kMmNoError;
-    if (PA_CONTEXT_IS_GOOD(state) || m_streams > 0) {
-      // Still connecting after an earlier timeout, or a stream still belongs
-      // to this context: report its error instead of replacing it.
-      return LastError();
-    }
+    // Ready, or still connecting: a server that hangs keeps it waiting, and
+    // it carries on by itself once the server answers.
+    if (PA_CONTEXT_IS_GOOD(state)) return kMmNoError;
+    // A stream still belongs to the failed context: its owner must see the
+    // failure and close it first.
+    if (m_streams > 0) return LastError();
     DropContext();
   }
   m_context = pa_context_new(pa_threaded_mainloop_get_api(m_mainloop), m_applicationName.c_str());
   if (m_context == nullptr) return kMmNoMem;
+  m_contextWaited = false;
   pa_context_set_state_callback(m_context, &PulseConnection::OnContextState, this);
   if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-    const MmResult error = LastError();
-    DropContext();
-    return error;
-  }
-  const bool settled = WaitFor([&] {
-    const pa_context_state_t state = pa_context_get_state(m_context);
-    return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-  });
-  if (!settled) {
-    DropContext();
-    return BackendError(PA_ERR_TIMEOUT);
-  }
-  if (pa_context_get_state(m_context) != PA_CONTEXT_READY) {
     const MmResult error = LastError();
     DropContext();
     return error;
@@ -177,23 +219,42 @@ MmResult PulseConnection::ConnectLocked() {
   return kMmNoError;
 }
 
-std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks) {
-  if (Connect() != kMmNoError) return std::nullopt;
-  Listing listing;
-  bool ok = false;
-  {
-    Guard lock(*this);
-    ok = Complete(pa_context_get_server_info(m_context, &OnServerInfo, &listing)) &&
-         Complete(sinks ? pa_context_get_sink_info_list(m_context, &OnSinkInfo, &listing)
-                        : pa_context_get_source_info_list(m_context, &OnSourceInfo, &listing));
+MmResult PulseConnection::StartMainloop() {
+  if (m_mainloop != nullptr) return kMmNoError;
+  m_mainloop = pa_threaded_mainloop_new();
+  if (m_mainloop == nullptr) return kMmNoMem;
+  pa_threaded_mainloop_set_name(m_mainloop, "tavrin-pulse");
+  if (pa_threaded_mainloop_start(m_mainloop) < 0) {
+    pa_threaded_mainloop_free(m_mainloop);
+    m_mainloop = nullptr;
+    return kMmError;
   }
-  if (!ok) return std::nullopt;
-  const std::string& defaultName = sinks ? listing.DefaultSink : listing.DefaultSource;
-  // Without a default (or when it vanished between the two questions) the
-  // server would pick one itself; the first device stands for it.
-  std::stable_partition(listing.Devices.begin(), listing.Devices.end(),
-                        [&](const PulseDevice& device) { return device.Name == defaultName; });
-  return std::move(listing.Devices);
+  return kMmNoError;
+}
+
+MmResult PulseConnection::Connect() {
+  if (const MmResult result = StartMainloop(); result != kMmNoError) return result;
+  Guard lock(*this);
+  if (const MmResult result = EnsureContextLocked(); result != kMmNoError) return result;
+  if (!m_contextWaited) {
+    m_contextWaited = true;
+    WaitFor([&] { return IsReady(); });
+  }
+  if (IsReady()) return kMmNoError;
+  return PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ? BackendError(PA_ERR_TIMEOUT)
+                                                             : LastError();
+}
+
+std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks) {
+  if (StartMainloop() != kMmNoError) return std::nullopt;
+  Guard lock(*this);
+  if (EnsureContextLocked() != kMmNoError) return std::nullopt;
+  if (!m_view.Known && !m_contextWaited) {
+    m_contextWaited = true;
+    WaitFor([&] { return m_view.Known; });
+  }
+  if (!m_view.Known) return std::nullopt;
+  return sinks ? m_view.Sinks : m_view.Sources;
 }
 
 std::optional<std::vector<PulseDevice>> PulseConnection::ListSources() {
@@ -202,16 +263,6 @@ std::optional<std::vector<PulseDevice>> PulseConnection::ListSources() {
 
 std::optional<std::vector<PulseDevice>> PulseConnection::ListSinks() {
   return List(true);
-}
-
-std::optional<std::string> PulseConnection::DefaultSourceName() {
-  if (Connect() != kMmNoError) return std::nullopt;
-  Listing listing;
-  Guard lock(*this);
-  if (!Complete(pa_context_get_server_info(m_context, &OnServerInfo, &listing))) {
-    return std::nullopt;
-  }
-  return listing.DefaultSource;
 }
 
 }  // namespace tavrin::platform

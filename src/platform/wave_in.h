@@ -56,9 +56,16 @@ public:
   virtual MmResult UnprepareHeader(WaveHeader& header) = 0;
   virtual MmResult Close() = 0;
   virtual std::string GetErrorText(MmResult result) = 0;
-  // Frames the device captured while no header was queued, since it was
-  // created. They are gone, like with a real driver; the count says how many.
+  // Frames the device captured while no header was queued, or that the
+  // system dropped because they were read too late, since it was created.
+  // They are gone, like with a real driver; the count says how many.
   virtual std::uint64_t DroppedFrames() const = 0;
+  // Why the last GetNumDevs could not ask the system (its 0 then means "not
+  // known", not "no devices"); kMmNoError when it could.
+  virtual MmResult ListError() = 0;
+  // Why the open device stopped delivering (the sound server or the device
+  // went away); kMmNoError while it works or when none is open.
+  virtual MmResult DeviceError() = 0;
 };
 
 // Copies a device name into a capability record: at most 31 bytes, cut at a

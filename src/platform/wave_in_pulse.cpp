@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -35,7 +36,13 @@ PulseWaveIn::~PulseWaveIn() {
 }
 
 void PulseWaveIn::Impl::Enumerate() {
-  Devices = Connection->ListSources().value_or(std::vector<PulseDevice>{});
+  std::optional<std::vector<PulseDevice>> sources = Connection->ListSources();
+  ListError = kMmNoError;
+  if (!sources) {
+    ListError = Connection->Connect();
+    if (ListError == kMmNoError) ListError = BackendError(PA_ERR_TIMEOUT);
+  }
+  Devices = std::move(sources).value_or(std::vector<PulseDevice>{});
   Enumerated = true;
 }
 
@@ -94,22 +101,23 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   attr.prebuf = UINT32_MAX;
   attr.minreq = UINT32_MAX;
   attr.fragsize = kFragmentBytes;
+  // Not corked: audio before Start is dropped on arrival (Started is false),
+  // so Start needs no answer from the server.
   const auto flags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED);
+      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+  pa_stream_set_latency_update_callback(impl.Stream, &Impl::OnTiming, &impl);
   MmResult result = kMmNoError;
   if (pa_stream_connect_record(impl.Stream, sourceName.empty() ? nullptr : sourceName.c_str(),
                                &attr, flags) < 0) {
     result = impl.StreamError();
   } else {
-    const bool settled = impl.Connection->WaitFor([&] {
+    // A refusal comes at once; a server that hangs leaves the stream being
+    // created, and DeviceError tells if it fails later.
+    impl.Connection->WaitFor([&] {
       const pa_stream_state_t state = pa_stream_get_state(impl.Stream);
       return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
     });
-    if (!settled) {
-      result = BackendError(PA_ERR_TIMEOUT);
-    } else if (pa_stream_get_state(impl.Stream) != PA_STREAM_READY) {
-      result = impl.StreamError();
-    }
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream))) result = impl.StreamError();
   }
   if (result != kMmNoError) {
     impl.CloseLocked();
@@ -153,14 +161,11 @@ MmResult PulseWaveIn::Start() {
     return kMmInvalidHandle;
   }
   PulseConnection::Guard lock(*impl.Connection);
-  if (pa_stream_get_state(impl.Stream) != PA_STREAM_READY) {
+  if (!PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream))) {
     return impl.StreamError();
   }
   impl.Started = true;
-  if (!impl.Connection->Complete(pa_stream_cork(impl.Stream, 0, nullptr, nullptr))) {
-    impl.Started = false;
-    return impl.StreamError();
-  }
+  impl.ClockBaseSet = false;
   return kMmNoError;
 }
 
@@ -197,7 +202,19 @@ std::string PulseWaveIn::GetErrorText(MmResult result) {
 }
 
 std::uint64_t PulseWaveIn::DroppedFrames() const {
-  return m_impl->DroppedBytes.load(std::memory_order_relaxed) / kBytesPerFrame;
+  return m_impl->DroppedBytes.load(std::memory_order_relaxed) / kBytesPerFrame +
+         m_impl->ServerDroppedFrames.load(std::memory_order_relaxed);
+}
+
+MmResult PulseWaveIn::ListError() {
+  return m_impl->ListError;
+}
+
+MmResult PulseWaveIn::DeviceError() {
+  Impl& impl = *m_impl;
+  if (impl.Stream == nullptr) return kMmNoError;
+  PulseConnection::Guard lock(*impl.Connection);
+  return PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream)) ? kMmNoError : impl.StreamError();
 }
 
 }  // namespace tavrin::platform

@@ -33,6 +33,8 @@ public:
   MmResult Close() override;
   std::string GetErrorText(MmResult result) override;
   std::uint64_t DroppedFrames() const override;
+  MmResult ListError() override;
+  MmResult DeviceError() override;
 
 private:
   struct Impl;

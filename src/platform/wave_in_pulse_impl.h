@@ -27,13 +27,25 @@ struct PulseWaveIn::Impl {
   // callbacks run on the main loop's thread.
   pa_stream* Stream = nullptr;
 
-  // The sources of the last enumeration, device 0 first.
+  // The sources of the last enumeration, device 0 first, and why it could not
+  // ask the server (kMmNoError when it could).
   std::vector<PulseDevice> Devices;
   bool Enumerated = false;
+  MmResult ListError = kMmNoError;
 
   // Guarded by the mainloop lock: false while nothing should be recorded, so
-  // audio still in flight after Reset is discarded instead of counted.
+  // audio still in flight after Reset is discarded instead of counted; and
+  // Flushing until the server has dropped what it held at Reset.
   bool Started = false;
+  bool Flushing = false;
+
+  // Mainloop thread: the stream's clock against the audio the server queued
+  // for it, since Start. A stall of this process longer than the server's
+  // buffer makes the server drop audio; the queue then falls behind the clock.
+  bool ClockBaseSet = false;
+  pa_usec_t ClockBaseUsec = 0;
+  std::int64_t QueuedBaseFrames = 0;
+  std::int64_t BehindFrames = 0;  // how far the queue trails the clock, drift included
 
   // Shared by the owner (AddBuffer, Reset) and the read callback.
   std::mutex QueueMutex;
@@ -42,11 +54,15 @@ struct PulseWaveIn::Impl {
 
   // Bytes, not frames, so that a hole or a chunk ending mid-frame adds up right.
   std::atomic<std::uint64_t> DroppedBytes{0};
+  // Frames the server dropped because this side read too late.
+  std::atomic<std::uint64_t> ServerDroppedFrames{0};
 
   // ---- mainloop-thread callbacks ----
 
   static void OnStreamState(pa_stream*, void* userdata);
   static void OnRead(pa_stream* stream, std::size_t, void* userdata);
+  static void OnFlushed(pa_stream*, int, void* userdata);
+  static void OnTiming(pa_stream* stream, void* userdata);
 
   // Mainloop thread: copies captured bytes into the queued headers in order.
   void Deliver(const char* data, std::size_t bytes);

@@ -16,6 +16,12 @@ namespace tavrin::platform {
 
 namespace {
 
+constexpr WaveFormat kFormat{};
+constexpr std::int64_t kFramesPerSecond = kFormat.SamplesPerSec;
+constexpr std::int64_t kBytesPerFrame = kFormat.BlockAlign;
+// The smallest step of the clock ahead of the queue counted as dropped audio.
+constexpr std::int64_t kDropStepFrames = kFramesPerSecond / 10;
+
 void MarkDone(WaveHeader& header, std::uint32_t bytesRecorded) {
   header.BytesRecorded.store(bytesRecorded, std::memory_order_release);
   MarkHeaderDone(header);
@@ -35,7 +41,7 @@ void PulseWaveIn::Impl::OnRead(pa_stream* stream, std::size_t, void* userdata) {
     if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) {
       return;
     }
-    if (self->Started) {
+    if (self->Started && !self->Flushing) {
       if (data == nullptr) {
         self->DroppedBytes.fetch_add(bytes, std::memory_order_relaxed);
       } else {
@@ -68,11 +74,45 @@ void PulseWaveIn::Impl::Deliver(const char* data, std::size_t bytes) {
   }
 }
 
+void PulseWaveIn::Impl::OnFlushed(pa_stream*, int, void* userdata) {
+  static_cast<Impl*>(userdata)->Flushing = false;
+}
+
+void PulseWaveIn::Impl::OnTiming(pa_stream* stream, void* userdata) {
+  auto* self = static_cast<Impl*>(userdata);
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream);
+  if (!self->Started || self->Flushing || timing == nullptr || timing->write_index_corrupt) return;
+  const pa_usec_t now = pa_rtclock_now();
+  // Everything the source has produced for this stream: what the server
+  // queued, and what is still in the source.
+  const std::int64_t queued =
+      timing->write_index / kBytesPerFrame +
+      static_cast<std::int64_t>(timing->source_usec * kFramesPerSecond / PA_USEC_PER_SEC);
+  if (!self->ClockBaseSet) {
+    self->ClockBaseSet = true;
+    self->ClockBaseUsec = now;
+    self->QueuedBaseFrames = queued;
+    self->BehindFrames = 0;
+    return;
+  }
+  const auto clock =
+      static_cast<std::int64_t>((now - self->ClockBaseUsec) * kFramesPerSecond / PA_USEC_PER_SEC);
+  const std::int64_t behind = clock - (queued - self->QueuedBaseFrames);
+  // A sudden step is audio the server dropped; a slow creep is the source's
+  // clock running apart from this machine's, and is only followed.
+  if (behind - self->BehindFrames >= kDropStepFrames) {
+    self->ServerDroppedFrames.fetch_add(static_cast<std::uint64_t>(behind - self->BehindFrames),
+                                        std::memory_order_relaxed);
+  }
+  self->BehindFrames = behind;
+}
+
 void PulseWaveIn::Impl::ResetLocked() {
   Started = false;
   if (Stream != nullptr && pa_stream_get_state(Stream) == PA_STREAM_READY) {
-    Connection->Complete(pa_stream_cork(Stream, 1, nullptr, nullptr));
-    Connection->Complete(pa_stream_flush(Stream, nullptr, nullptr));
+    // What the server still holds belongs to the time before Reset: it is
+    // dropped there, and on arrival until the server confirms.
+    Flushing = PulseConnection::Send(pa_stream_flush(Stream, &Impl::OnFlushed, this));
     // Whatever already reached this side belongs to the time before Reset.
     const void* data = nullptr;
     std::size_t bytes = 0;
@@ -94,6 +134,7 @@ void PulseWaveIn::Impl::CloseLocked() {
   ResetLocked();
   pa_stream_set_read_callback(Stream, nullptr, nullptr);
   pa_stream_set_state_callback(Stream, nullptr, nullptr);
+  pa_stream_set_latency_update_callback(Stream, nullptr, nullptr);
   if (PA_STREAM_IS_GOOD(pa_stream_get_state(Stream))) {
     pa_stream_disconnect(Stream);
   }
@@ -103,7 +144,8 @@ void PulseWaveIn::Impl::CloseLocked() {
 }
 
 MmResult PulseWaveIn::Impl::StreamError() const {
-  return Connection->LastError();
+  const int code = Connection->Context() != nullptr ? pa_context_errno(Connection->Context()) : 0;
+  return BackendError(code != PA_OK ? code : PA_ERR_CONNECTIONTERMINATED);
 }
 
 }  // namespace tavrin::platform

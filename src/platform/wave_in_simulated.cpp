@@ -14,7 +14,7 @@ void SimulatedWaveIn::IndexPattern(std::uint64_t frame, std::int16_t& left, std:
 }
 
 void SimulatedWaveIn::Advance(std::uint64_t frames) {
-  if (!m_open || !m_started) return;
+  if (!m_open || !m_started || m_deviceError != kMmNoError) return;
   for (std::uint64_t i = 0; i < frames; ++i) {
     std::int16_t left = 0;
     std::int16_t right = 0;
@@ -46,11 +46,12 @@ bool SimulatedWaveIn::FailsNow(Call call) {
 }
 
 std::uint32_t SimulatedWaveIn::GetNumDevs() {
+  if (m_listError != kMmNoError) return 0;
   return static_cast<std::uint32_t>(m_devices.size());
 }
 
 MmResult SimulatedWaveIn::GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) {
-  if (deviceId >= m_devices.size()) return kMmBadDeviceId;
+  if (m_listError != kMmNoError || deviceId >= m_devices.size()) return kMmBadDeviceId;
   caps = WaveInCaps{};
   CopyDeviceName(caps, m_devices[deviceId].Name);
   caps.Formats = m_devices[deviceId].Formats;
@@ -120,6 +121,7 @@ MmResult SimulatedWaveIn::Close() {
   if (!m_queue.empty()) return kWaveStillPlaying;
   m_open = false;
   m_started = false;
+  m_deviceError = kMmNoError;
   return kMmNoError;
 }
 

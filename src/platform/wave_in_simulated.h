@@ -37,6 +37,13 @@ public:
   void SetSignal(SignalSource source) { m_source = std::move(source); }
   // Every following Open fails with this result (kMmNoError to stop failing).
   void SetOpenError(MmResult result) { m_openError = result; }
+  // The system cannot be asked: GetNumDevs answers 0 and ListError this.
+  void SetListError(MmResult result) { m_listError = result; }
+  // The open device breaks (the server went away): it stops filling headers
+  // and DeviceError answers this until it is closed.
+  void Break(MmResult result) { m_deviceError = result; }
+  // Frames the system dropped while the reader was late, counted in DroppedFrames.
+  void DropFrames(std::uint64_t frames) { m_droppedFrames += frames; }
 
   enum class Call { PrepareHeader, AddBuffer, Start };
   // The call fails with `result`, once, after `successes` more successful calls of its kind.
@@ -66,6 +73,8 @@ public:
   MmResult Close() override;
   std::string GetErrorText(MmResult result) override;
   std::uint64_t DroppedFrames() const override { return m_droppedFrames; }
+  MmResult ListError() override { return m_listError; }
+  MmResult DeviceError() override { return m_open ? m_deviceError : kMmNoError; }
 
 private:
   // Whether the injected failure hits this call now (it then fails with m_failResult).
@@ -77,6 +86,8 @@ private:
   Call m_failCall = Call::Start;
   MmResult m_failResult = kMmNoError;
   int m_failAfter = 0;
+  MmResult m_listError = kMmNoError;
+  MmResult m_deviceError = kMmNoError;
   std::deque<WaveHeader*> m_queue;
   std::uint32_t m_fillBytes = 0;  // bytes already in the front header
   std::uint64_t m_framesProduced = 0;

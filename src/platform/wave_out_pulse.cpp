@@ -85,13 +85,16 @@ MmResult PulseWaveOut::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (pa_stream_connect_playback(impl.Stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
                                  nullptr) < 0) {
     result = impl.StreamError();
-  } else if (!impl.Connection->WaitFor([&] {
-               const pa_stream_state_t state = pa_stream_get_state(impl.Stream);
-               return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
-             })) {
+  } else if (!impl.Connection->WaitFor(
+                 [&] {
+                   const pa_stream_state_t state = pa_stream_get_state(impl.Stream);
+                   return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+                 },
+                 kPlayWaitUsec)) {
     result = BackendError(PA_ERR_TIMEOUT);
-  } else if (!impl.IsReady() || !impl.Connection->Complete(
-                                    pa_stream_update_timing_info(impl.Stream, nullptr, nullptr))) {
+  } else if (!impl.IsReady() ||
+             !impl.Connection->Complete(pa_stream_update_timing_info(impl.Stream, nullptr, nullptr),
+                                        kPlayWaitUsec)) {
     result = impl.StreamError();
   } else {
     const pa_timing_info* timing = pa_stream_get_timing_info(impl.Stream);

@@ -15,6 +15,10 @@
 
 namespace tavrin::platform {
 
+// Opening and stopping playback are the user's own actions, worth a longer
+// wait than the window's periodic checks get; the volume gets the short one.
+inline constexpr pa_usec_t kPlayWaitUsec = PA_USEC_PER_SEC;
+
 struct PulseWaveOut::Impl {
   explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}
 

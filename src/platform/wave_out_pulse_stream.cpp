@@ -93,8 +93,9 @@ void PulseWaveOut::Impl::ResetLocked() {
   if (IsReady()) {
     // The write position after the flush is the server's; ask for it. If
     // either step fails the stream is broken, which DeviceError reports.
-    if (Connection->Complete(pa_stream_flush(Stream, nullptr, nullptr)) &&
-        Connection->Complete(pa_stream_update_timing_info(Stream, nullptr, nullptr))) {
+    if (Connection->Complete(pa_stream_flush(Stream, nullptr, nullptr), kPlayWaitUsec) &&
+        Connection->Complete(pa_stream_update_timing_info(Stream, nullptr, nullptr),
+                             kPlayWaitUsec)) {
       const pa_timing_info* timing = pa_stream_get_timing_info(Stream);
       if (timing != nullptr && timing->write_index_corrupt == 0) {
         WriteIndex = timing->write_index;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "capture/signal_processing.h"
+#include "recorder_ui/recording_controls.h"
 
 namespace tavrin::recorder_ui {
 
@@ -95,6 +96,40 @@ void RestartProgram(capture::RecorderState& state, DeviceCheckState& check,
   Call(hooks.RestartProgram);
 }
 
+// A new default device set up without a restart: the capture reopened on it
+// and its mixer set up again.
+void FollowNewDefaultInPlace(capture::RecorderState& state, DeviceCheckState& check,
+                             capture::CaptureContext& context, platform::InputMixer& mixer,
+                             DeviceCheckHooks& hooks) {
+  state.PreviousDeviceName = state.DeviceName;
+  check.RestartDeferred = false;
+  capture::CloseCapture(state, context);
+  Call(hooks.ClearMeters);
+  mixer.Free();
+  SetUpMixer(check, mixer);
+  OpenCaptureReportingOnce(state, check, context);
+  capture::EnumerateDevices(state, context);
+}
+
+// The open device stopped delivering (its source or the server went away):
+// the capture closes, a take ends with everything received, and the user is
+// told once. Returns true when it did.
+bool EndBrokenCapture(capture::RecorderState& state, capture::CaptureContext& context,
+                      DeviceCheckHooks& hooks) {
+  const platform::MmResult broken = context.Device.DeviceError();
+  if (broken == platform::kMmNoError) return false;
+  const bool wasRecording = state.Recording;
+  capture::CloseCapture(state, context);
+  Call(hooks.ClearMeters);
+  if (!wasRecording) return true;
+  FormatTimeRecorded(state);
+  if (context.Observer) context.Observer->TakeEnded();
+  if (context.ShowMessage) {
+    context.ShowMessage(DeviceLostMessage(context.Device.GetErrorText(broken), state.TimeText));
+  }
+  return true;
+}
+
 // The device is chosen in the desktop's sound settings; a new default device
 // takes a restart. Returns the level of input 0 when it could be read.
 std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderState& state,
@@ -127,6 +162,8 @@ std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderSta
     check.RestartDeferred = true;
   } else if (panelOpen) {
     check.RestartDeferred = false;
+  } else if (hooks.RestartLosesWork && hooks.RestartLosesWork()) {
+    FollowNewDefaultInPlace(state, check, context, mixer, hooks);
   } else {
     RestartProgram(state, check, hooks);
   }
@@ -198,10 +235,23 @@ void InitInputMixer(capture::RecorderState& state, DeviceCheckState& check,
   capture::EnumerateDevices(state, context);
 }
 
+std::string DeviceLostMessage(const std::string& reason, const std::string& timeRecorded) {
+  return "The recording stopped: the sound device or the sound server is no longer available (" +
+         reason + ").\nEverything recorded until then is kept (" + timeRecorded + ").";
+}
+
 void CheckDevice(capture::RecorderState& state, DeviceCheckState& check,
                  capture::CaptureContext& context, platform::InputMixer& mixer,
                  platform::SoundPanels& panels, DeviceCheckHooks& hooks) {
   const std::uint32_t count = context.Device.GetNumDevs();
+  EndBrokenCapture(state, context, hooks);
+  if (context.Device.ListError() != platform::kMmNoError) {
+    // Not "no devices": the server cannot be asked now. Everything stays as
+    // it is, and the next tick that reaches it carries on.
+    state.SourceCaption = kServerUnavailableCaption;
+    if (hooks.ShowSourceCaption) hooks.ShowSourceCaption(state.SourceCaption);
+    return;
+  }
   if (count > 0 && state.PreviousDeviceName.empty() && state.DeviceName.empty()) {
     InitInputMixer(state, check, context, mixer);
   }

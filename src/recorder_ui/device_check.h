@@ -1,8 +1,9 @@
 #pragma once
 // Keeps the recorder in step with wave-input device 0: the first set-up of the
-// device and its input mixer, reopening a closed capture, following a change of
-// the default device (by restarting the program), and the recording-volume
-// slider turned into input levels and back. Talks to the device, the mixer and
+// device and its input mixer, reopening a closed capture, ending a take whose
+// device or sound server went away, following a change of the default device
+// (by restarting the program when that loses nothing, else in place), and the
+// recording-volume slider turned into input levels and back. Talks to the device, the mixer and
 // the desktop's panels through their interfaces only; the window supplies the
 // hooks. User-interface thread only: the status timer's tick and mouse events.
 
@@ -25,6 +26,11 @@ inline constexpr int kKnobWidth = 11;
 
 inline constexpr const char* kRestartMessage =
     "You must restart the program for the changes to take effect.";
+// The caption while the sound server cannot be asked for its devices.
+inline constexpr const char* kServerUnavailableCaption = "Sound server not available";
+
+// Told once when a take ends because its device or the sound server went away.
+std::string DeviceLostMessage(const std::string& reason, const std::string& timeRecorded);
 
 struct DeviceCheckState {
   std::int32_t SelectedInput = 0;
@@ -47,6 +53,9 @@ struct DeviceCheckHooks {
   std::function<void(const std::string&)> ShowMessage;
   // Starts the executable again and ends this instance.
   std::function<void()> RestartProgram;
+  // True while a restart would lose something: a take not saved, a save
+  // running, the editor or a dialog open. Empty = nothing to lose.
+  std::function<bool()> RestartLosesWork;
   // Title "Tavrin Recorder - " + caption; status-bar panel 0 = caption.
   std::function<void(const std::string& caption)> ShowSourceCaption;
 };

@@ -35,6 +35,15 @@
 
 namespace tavrin::recorder_ui {
 
+namespace {
+
+QString LostText(std::uint64_t frames) {
+  return QStringLiteral("Lost %1 s | ")
+      .arg(static_cast<double>(frames) / capture::kSampleRate, 0, 'f', 1);
+}
+
+}  // namespace
+
 // Forwards the capture engine's drawing calls to the window.
 class TFormMain::Observer : public capture::CaptureObserver {
 public:
@@ -71,11 +80,7 @@ public:
     recorder_ui::DrawLevelChart(m_form.m_history, m_form.m_layout, m_form.Series1, m_form.Series2,
                                 m_form.Series3);
   }
-  void FramesLost(std::uint64_t totalFrames) override {
-    m_form.m_panels[2]->setText(
-        QStringLiteral("Lost %1 s")
-            .arg(static_cast<double>(totalFrames) / capture::kSampleRate, 0, 'f', 1));
-  }
+  void FramesLost(std::uint64_t) override { m_form.ShowSourceCaption(); }
   void TakeEnded() override {
     m_form.m_panels[2]->setText(QStringLiteral("End - ") + m_form.TimeOfDay());
   }
@@ -103,13 +108,8 @@ TFormMain::TFormMain(MainWindowServices services, QWidget* parent)
     ShowMessage(QString::fromStdString(text));
   };
   m_hooks.RestartProgram = [this] { RestartProgram(); };
-  m_hooks.ShowSourceCaption = [this](const std::string& caption) {
-    // While a take records minimized, the taskbar shows the time instead.
-    if (!(State().Minimized && State().Recording)) {
-      setWindowTitle(QStringLiteral("Tavrin Recorder - ") + QString::fromStdString(caption));
-    }
-    m_panels[0]->setText(QString::fromStdString(caption));
-  };
+  m_hooks.RestartLosesWork = [this] { return RestartLosesWork(); };
+  m_hooks.ShowSourceCaption = [this](const std::string&) { ShowSourceCaption(); };
   FormCreate();
   connect(&TimerRec, &QTimer::timeout, this, &TFormMain::TimerRecTimer);
   connect(&TimerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
@@ -229,7 +229,14 @@ void TFormMain::FormCreate() {
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
   m_editor = new editor::TFormEdit(std::move(editing), this);
 
-  if (m_services.WaveIn->GetNumDevs() == 0) {
+  if (m_services.WaveIn->GetNumDevs() == 0 &&
+      m_services.WaveIn->ListError() != platform::kMmNoError) {
+    // The server may come back; the device check follows it then.
+    ShowMessage(QStringLiteral("The sound server is not available (%1). Recording can start "
+                               "once it is.")
+                    .arg(QString::fromStdString(
+                        m_services.WaveIn->GetErrorText(m_services.WaveIn->ListError()))));
+  } else if (m_services.WaveIn->GetNumDevs() == 0) {
     ShowMessage(QStringLiteral("Please, select and enable an audio source!"));
     std::string panelError;
     if (!m_services.Panels->OpenRecordingSettings(panelError))
@@ -313,6 +320,25 @@ void TFormMain::ApplicationRestored() {
                  QString::fromStdString(State().SourceCaption));
   setWindowIcon(m_levelIcons[17]);
   RepaintMeters();
+}
+
+void TFormMain::ShowSourceCaption() {
+  const capture::RecorderState& state = State();
+  const QString caption = QString::fromStdString(state.SourceCaption);
+  // While a take records minimized, the taskbar shows the time instead.
+  if (!(state.Minimized && state.Recording)) {
+    setWindowTitle(QStringLiteral("Tavrin Recorder - ") + caption);
+  }
+  // Audio lost in this take stays in view, in the widest panel, until the next Record.
+  m_panels[0]->setText(state.LostFrames == 0 ? caption : LostText(state.LostFrames) + caption);
+}
+
+bool TFormMain::RestartLosesWork() const {
+  const capture::RecorderState& state = *m_services.State;
+  const bool unsavedTake = !m_takeSaved && state.RawStream.IsOpen() &&
+                           state.RawStream.Size() > std::int64_t{capture::kBufferBytes};
+  return unsavedTake || m_saveFlow->Saving() || m_editor->isVisible() ||
+         QApplication::activeModalWidget() != nullptr;
 }
 
 void TFormMain::RestartProgram() {

@@ -151,6 +151,9 @@ private:
   void ShowTimes();
   void ShowMessage(const QString& text);
   void RestartProgram();
+  bool RestartLosesWork() const;
+  // Title and panel 0: the source caption, after the audio lost in this take.
+  void ShowSourceCaption();
   void SaveSettingsReportingFailure();
   // Keeps the machine awake exactly while a take records.
   void HoldAwakeWhileRecording();
@@ -180,6 +183,7 @@ private:
   bool m_firstTick = false;
   bool m_settingsFailureShown = false;
   bool m_closing = false;
+  bool m_takeSaved = false;  // the take was written by Save as since it was recorded
 
   MainSurface* m_surface = nullptr;
   KnobWidget* ImageVol = nullptr;

@@ -47,8 +47,10 @@ void TFormMain::BtnRecordClick() {
   Series1->clear();
   Series2->clear();
   Series3->clear();
+  m_takeSaved = false;
   m_panels[1]->setText(QStringLiteral("Start-") + TimeOfDay());
   m_panels[2]->clear();
+  ShowSourceCaption();
   m_surface->update();
 }
 
@@ -118,7 +120,7 @@ void TFormMain::TimerStatusTimer() {
   capture::RecorderState& state = State();
   if (state.SaveRequested) {
     state.SaveRequested = false;
-    m_saveFlow->SaveTake(state.SaveRequested);
+    if (m_saveFlow->SaveTake(state.SaveRequested)) m_takeSaved = true;
   }
   CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
   if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
@@ -164,7 +166,7 @@ void TFormMain::menuFileClick() {
 }
 
 void TFormMain::menuSaveAsClick() {
-  m_saveFlow->SaveTake(State().SaveRequested);
+  if (m_saveFlow->SaveTake(State().SaveRequested)) m_takeSaved = true;
 }
 
 void TFormMain::menuSaveSettingsClick() {

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   const auto connection = std::make_shared<platform::PulseConnection>("Tavrin Recorder");
   platform::PulseWaveIn waveIn(connection);
   platform::PulseWaveOut waveOut(connection);
-  platform::PulseInputMixer mixer(connection, std::chrono::seconds(1));
+  platform::PulseInputMixer mixer(connection);
   platform::DesktopSoundPanels panels;
   platform::LogindSleepInhibitor inhibitor;
   QWidget* messageParent = nullptr;

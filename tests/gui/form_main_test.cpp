@@ -32,7 +32,9 @@ private slots:
   void theMachineStaysAwakeExactlyWhileATakeRecords();
   void dcBoxEstimatesAndClearsTheOffset();
   void sliderSendsZeroAndNinetyNineAtItsEnds();
-  void defaultDeviceChangeWaitsForTheTakeToStop();
+  void defaultDeviceChangeRestartsOnlyWhenNothingIsLost();
+  void serverLossEndsTheTakeOnceAndMonitoringReturns();
+  void lostAudioStaysInViewUntilTheNextRecord();
   void refusedDeviceIsReportedOnceAndRecordDoesNotStart();
   void closingWhileRecordingAsksFirst();
   void unwritableSettingsStillCloseAndSaySoOnce();
@@ -202,8 +204,10 @@ void FormMainTest::sliderSendsZeroAndNinetyNineAtItsEnds() {
   QCOMPARE(rig.Mixer.CallsOf(Kind::SetInput).size(), sent);  // no drag, no change
 }
 
-void FormMainTest::defaultDeviceChangeWaitsForTheTakeToStop() {
+void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
   MainWindowRig rig("restart");
+  rig.Settings.SaveWav = true;
+  rig.Settings.SaveMp3 = false;
   auto& form = rig.Create();
   form.TimerStatusTimer();
   form.BtnRecordClick();
@@ -214,10 +218,77 @@ void FormMainTest::defaultDeviceChangeWaitsForTheTakeToStop() {
   QVERIFY(rig.State.Recording);
   form.BtnStopClick();
   QCOMPARE(rig.State.TakeLength, 14u);
+
+  // The take is not saved: the new device is followed in place, the take kept.
+  const int opens = rig.Device.OpenCount();
+  form.TimerStatusTimer();
+  form.TimerStatusTimer();
+  QCOMPARE(rig.Restarts, 0);
+  QVERIFY(rig.Messages.empty());
+  QVERIFY(rig.State.DeviceOpen);
+  QCOMPARE(rig.Device.OpenCount(), opens + 1);
+  QCOMPARE(form.windowTitle(), QStringLiteral("Tavrin Recorder - USB Headset"));
+  QCOMPARE(fs::file_size(rig.State.RawPath), std::uintmax_t{14} * tavrin::capture::kBufferBytes);
+
+  // Saved, the take is safe: the next change restarts as the program always did.
+  const fs::path target = rig.Root / "take.wav";
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(target.string()));
+    return true;
+  };
+  form.menuSaveAsClick();
+  QVERIFY(fs::exists(target));
+  rig.Device.SetDevices({{"Line Card"}});
   form.TimerStatusTimer();
   QCOMPARE(rig.Restarts, 1);
   QCOMPARE(rig.Messages.back(),
            QStringLiteral("You must restart the program for the changes to take effect."));
+}
+
+void FormMainTest::serverLossEndsTheTakeOnceAndMonitoringReturns() {
+  MainWindowRig rig("server-lost");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(25);
+  rig.Device.Break(tavrin::platform::kMmBackendBase + 7);
+  rig.Device.SetListError(tavrin::platform::kMmBackendBase + 7);
+  rig.Run(10);
+  QVERIFY(!rig.State.Recording);
+  QVERIFY(!rig.State.DeviceOpen);
+  QCOMPARE(rig.State.TakeLength, 25u);  // every buffer received is in the take
+  QCOMPARE(fs::file_size(rig.State.RawPath), std::uintmax_t{25} * tavrin::capture::kBufferBytes);
+  QCOMPARE(rig.Messages.size(), std::size_t{1});
+  QVERIFY(rig.Messages[0].startsWith(QStringLiteral("The recording stopped")));
+  QVERIFY(rig.Messages[0].contains(QStringLiteral("00:00:02")));
+  // Not "no devices": the sound settings are not opened and the mixer is kept.
+  QCOMPARE(rig.Panels.Opened, 0);
+  QCOMPARE(form.StatusPanelText(0), QStringLiteral("Sound server not available"));
+  QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("End - ")));
+
+  rig.Device.SetListError(tavrin::platform::kMmNoError);
+  form.TimerStatusTimer();
+  QVERIFY(rig.State.DeviceOpen);
+  QCOMPARE(form.StatusPanelText(0), QStringLiteral("Simulated Microphone"));
+  QCOMPARE(rig.Messages.size(), std::size_t{1});
+}
+
+void FormMainTest::lostAudioStaysInViewUntilTheNextRecord() {
+  MainWindowRig rig("lost");
+  auto& form = rig.Create();
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(4);
+  rig.Device.DropFrames(44100 * 5 + 4410 * 3);
+  rig.Run(6);
+  const QString lost = QStringLiteral("Lost 5.3 s | Simulated Microphone");
+  QCOMPARE(form.StatusPanelText(0), lost);
+  form.BtnStopClick();
+  form.TimerStatusTimer();
+  QCOMPARE(form.StatusPanelText(0), lost);
+  QVERIFY(form.windowTitle().endsWith(QStringLiteral("- Simulated Microphone")));
+  form.BtnRecordClick();
+  QCOMPARE(form.StatusPanelText(0), QStringLiteral("Simulated Microphone"));
 }
 
 void FormMainTest::refusedDeviceIsReportedOnceAndRecordDoesNotStart() {
