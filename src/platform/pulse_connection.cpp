@@ -238,7 +238,7 @@ MmResult PulseConnection::Connect() {
   if (const MmResult result = EnsureContextLocked(); result != kMmNoError) return result;
   if (!m_contextWaited) {
     m_contextWaited = true;
-    WaitFor([&] { return IsReady(); });
+    WaitFor([&] { return m_view.Known; });
   }
   if (IsReady()) return kMmNoError;
   return PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ? BackendError(PA_ERR_TIMEOUT)

@@ -73,9 +73,10 @@ public:
   // ---- lock not held ----
 
   // Starts the main loop if needed and connects (or reconnects) the context.
-  // Each new context is waited for once: up to the time limit until the
-  // server has once answered, then kShortWaitUsec; a server that hangs while
-  // being connected to costs no further waits.
+  // Each new context is waited for once, until the server has sent its device
+  // lists: up to the time limit until the server has once answered, then
+  // kShortWaitUsec; a server that hangs while being connected to costs no
+  // further waits.
   MmResult Connect();
   // Sources or sinks, the server's default first, then the others in the
   // server's order, as the server last told them; nothing while the server

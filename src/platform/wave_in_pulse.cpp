@@ -19,6 +19,10 @@ namespace {
 // when the stream stops is lost.
 constexpr std::uint32_t kFragmentBytes = 3528;
 constexpr std::uint32_t kBytesPerFrame = 4;
+// What the server keeps for a reader that is late. More than the capture ring
+// (4 s) can take after a stall would be dropped on arrival anyway; what the
+// server drops is found from the stream's clock (see OnTiming).
+constexpr std::uint32_t kServerBufferBytes = 2 * 176400;
 
 }  // namespace
 
@@ -96,7 +100,7 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   pa_stream_set_state_callback(impl.Stream, &Impl::OnStreamState, &impl);
   pa_stream_set_read_callback(impl.Stream, &Impl::OnRead, &impl);
   pa_buffer_attr attr{};
-  attr.maxlength = UINT32_MAX;
+  attr.maxlength = kServerBufferBytes;
   attr.tlength = UINT32_MAX;
   attr.prebuf = UINT32_MAX;
   attr.minreq = UINT32_MAX;

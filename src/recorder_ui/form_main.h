@@ -130,6 +130,8 @@ public:
   bool DcReductionChecked() const;
   int LevelIcon() const { return m_levelIcon; }
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
+  // The 100 ms capture timer, whose ticks tests and benchmarks time.
+  const QTimer& RecTimer() const { return TimerRec; }
   exporter::TFormProgress& Progress() { return *m_progress; }
   settings::TFormSaveSettings& SaveSettingsDialog() { return *m_saveSettings; }
 

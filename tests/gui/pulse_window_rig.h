@@ -1,0 +1,82 @@
+#pragma once
+// The real recorder window on the private PulseAudio daemon of
+// tests/e2e/with-pulse.sh, over one shared connection as in the program, with
+// its timers running, in a private folder; and the times of its 100 ms ticks.
+
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "editor/edit_document.h"
+#include "platform/input_mixer_pulse.h"
+#include "platform/pulse_connection.h"
+#include "platform/sound_panels_desktop.h"
+#include "platform/wave_in_pulse.h"
+#include "recorder_ui/form_main.h"
+#include "settings/settings.h"
+
+namespace tavrin::testing {
+
+struct PulseWindowRig {
+  explicit PulseWindowRig(const std::string& name)
+      : Root(std::filesystem::temp_directory_path() /
+             ("tavrin-" + name + "-" + std::to_string(::getpid()))) {
+    std::filesystem::remove_all(Root);
+    std::filesystem::create_directories(Root / "bin");
+    Clock.start();
+  }
+  ~PulseWindowRig() {
+    Form.reset();
+    std::filesystem::remove_all(Root);
+  }
+
+  recorder_ui::TFormMain& Create() {
+    recorder_ui::MainWindowServices services;
+    services.State = &State;
+    services.Document = &Document;
+    services.Settings = &Settings;
+    services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
+    services.WaveIn = &WaveIn;
+    services.Mixer = &Mixer;
+    services.Panels = &Panels;
+    services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
+    services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
+    services.Confirm = [](const QString&) { return true; };
+    Form = std::make_unique<recorder_ui::TFormMain>(services);
+    QObject::connect(&Form->RecTimer(), &QTimer::timeout, Form.get(),
+                     [this] { Ticks.push_back(Clock.elapsed()); });
+    Form->show();
+    return *Form;
+  }
+
+  // The longest time between two ticks from `sinceMs` on (ms on Clock).
+  qint64 LongestTickGapMs(qint64 sinceMs = 0) const {
+    qint64 longest = 0;
+    for (std::size_t i = 1; i < Ticks.size(); ++i) {
+      if (Ticks[i] >= sinceMs) longest = std::max(longest, Ticks[i] - Ticks[i - 1]);
+    }
+    return longest;
+  }
+
+  std::filesystem::path Root;
+  QElapsedTimer Clock;
+  std::vector<qint64> Ticks;  // ms on Clock
+  capture::RecorderState State;
+  editor::EditDocument Document;
+  settings::Settings Settings;
+  std::shared_ptr<platform::PulseConnection> Connection =
+      std::make_shared<platform::PulseConnection>("Tavrin Recorder");
+  platform::PulseWaveIn WaveIn{Connection};
+  platform::PulseInputMixer Mixer{Connection};
+  platform::DesktopSoundPanels Panels;
+  std::vector<QString> Messages;
+  std::unique_ptr<recorder_ui::TFormMain> Form;
+};
+
+}  // namespace tavrin::testing
