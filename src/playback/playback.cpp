@@ -86,6 +86,9 @@ void FillBothHalves(PlaybackState& state, PlaybackContext& context) {
 
 void Begin(PlaybackState& state, PlaybackContext& context, std::uint32_t first,
            std::uint32_t last) {
+  if (!state.PlaybackOpen && state.DeviceLost && OpenPlayback(state, context)) {
+    state.DeviceLost = false;
+  }
   if (!state.PlaybackOpen) return;
   first = std::max(first, std::uint32_t{1});  // blocks count from 1
   // Reset hands every queued buffer back; clearing the done marks below keeps
@@ -189,6 +192,8 @@ void PollPlayback(PlaybackState& state, PlaybackContext& context) {
   if (const MmResult broken = context.Device.DeviceError(); broken != kMmNoError) {
     EndPlayback(state, context);
     Show(context, DeviceErrorText(context, broken));
+    ClosePlayback(state, context);
+    state.DeviceLost = !state.PlaybackOpen;
     return;
   }
   if (state.NextBlock == state.PlayFirst) {

@@ -43,6 +43,9 @@ struct PlaybackState {
   // a gap. For the editor to show; nothing is lost, the rest still plays.
   std::uint64_t PlaybackGaps = 0;
   bool VolumeErrorShown = false;
+  // The device broke (the sound server went away) and was let go, so the
+  // server can be reached afresh: the next Play opens it again.
+  bool DeviceLost = false;
 };
 
 using ShowMessageFn = std::function<void(const std::string&)>;

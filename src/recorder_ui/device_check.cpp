@@ -157,12 +157,12 @@ std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderSta
       !state.PreviousDeviceName.empty() && state.PreviousDeviceName != state.DeviceName;
   if (!changed) {
     check.RestartDeferred = false;
-  } else if (state.Recording) {
-    // A restart now would lose the take.
+  } else if (state.Recording || (hooks.Busy && hooks.Busy())) {
+    // A restart now would lose the take, the save or the edit.
     check.RestartDeferred = true;
   } else if (panelOpen) {
     check.RestartDeferred = false;
-  } else if (hooks.RestartLosesWork && hooks.RestartLosesWork()) {
+  } else if (hooks.TakeUnsaved && hooks.TakeUnsaved()) {
     FollowNewDefaultInPlace(state, check, context, mixer, hooks);
   } else {
     RestartProgram(state, check, hooks);

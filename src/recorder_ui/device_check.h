@@ -53,9 +53,12 @@ struct DeviceCheckHooks {
   std::function<void(const std::string&)> ShowMessage;
   // Starts the executable again and ends this instance.
   std::function<void()> RestartProgram;
-  // True while a restart would lose something: a take not saved, a save
-  // running, the editor or a dialog open. Empty = nothing to lose.
-  std::function<bool()> RestartLosesWork;
+  // True while a save runs or the editor or a dialog is open: a device
+  // change waits until it ends.
+  std::function<bool()> Busy;
+  // True while a restart would delete a take that was not saved: a new
+  // device is then followed in place.
+  std::function<bool()> TakeUnsaved;
   // Title "Tavrin Recorder - " + caption; status-bar panel 0 = caption.
   std::function<void(const std::string& caption)> ShowSourceCaption;
 };

@@ -108,7 +108,11 @@ TFormMain::TFormMain(MainWindowServices services, QWidget* parent)
     ShowMessage(QString::fromStdString(text));
   };
   m_hooks.RestartProgram = [this] { RestartProgram(); };
-  m_hooks.RestartLosesWork = [this] { return RestartLosesWork(); };
+  m_hooks.Busy = [this] {
+    return m_saveFlow->Saving() || m_editor->isVisible() ||
+           QApplication::activeModalWidget() != nullptr;
+  };
+  m_hooks.TakeUnsaved = [this] { return TakeUnsaved(); };
   m_hooks.ShowSourceCaption = [this](const std::string&) { ShowSourceCaption(); };
   FormCreate();
   connect(&TimerRec, &QTimer::timeout, this, &TFormMain::TimerRecTimer);
@@ -333,12 +337,10 @@ void TFormMain::ShowSourceCaption() {
   m_panels[0]->setText(state.LostFrames == 0 ? caption : LostText(state.LostFrames) + caption);
 }
 
-bool TFormMain::RestartLosesWork() const {
+bool TFormMain::TakeUnsaved() const {
   const capture::RecorderState& state = *m_services.State;
-  const bool unsavedTake = !m_takeSaved && state.RawStream.IsOpen() &&
-                           state.RawStream.Size() > std::int64_t{capture::kBufferBytes};
-  return unsavedTake || m_saveFlow->Saving() || m_editor->isVisible() ||
-         QApplication::activeModalWidget() != nullptr;
+  return !m_takeSaved && state.RawStream.IsOpen() &&
+         state.RawStream.Size() > std::int64_t{capture::kBufferBytes};
 }
 
 void TFormMain::RestartProgram() {

@@ -153,7 +153,8 @@ private:
   void ShowTimes();
   void ShowMessage(const QString& text);
   void RestartProgram();
-  bool RestartLosesWork() const;
+  // A take with audio that Save as has not written since it was recorded.
+  bool TakeUnsaved() const;
   // Title and panel 0: the source caption, after the audio lost in this take.
   void ShowSourceCaption();
   void SaveSettingsReportingFailure();

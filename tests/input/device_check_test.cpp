@@ -157,6 +157,30 @@ TEST_F(DeviceCheckTest, DefaultDeviceChangedWhileRecordingRestartsOnceAfterTheTa
   EXPECT_EQ(Count("RestartProgram"), 1);
 }
 
+TEST_F(DeviceCheckTest, DefaultDeviceChangeWaitsWhileBusyAndIsFollowedInPlaceOverAnUnsavedTake) {
+  bool busy = true;
+  Hooks.Busy = [&busy] { return busy; };
+  Hooks.TakeUnsaved = [] { return true; };
+  Tick();
+  Events.clear();
+  Device.SetDevices({{"Headset"}, {"Mic A"}});
+  Tick(3);
+  EXPECT_TRUE(Events.empty());
+  EXPECT_TRUE(Check.RestartDeferred);
+  EXPECT_EQ(Device.OpenCount(), 1);
+
+  busy = false;
+  Tick(3);
+  EXPECT_EQ(Count("RestartProgram"), 0);
+  EXPECT_EQ(Count("ClearMeters"), 1);
+  EXPECT_FALSE(Check.RestartDeferred);
+  EXPECT_EQ(State.PreviousDeviceName, "Headset");
+  EXPECT_TRUE(State.DeviceOpen);
+  EXPECT_EQ(Device.OpenCount(), 2);
+  EXPECT_EQ(Mixer.CallsOf(CallKind::Init).size(), 2u);
+  EXPECT_EQ(State.DeviceNames[0], "Headset");
+}
+
 TEST_F(DeviceCheckTest, DefaultDeviceChangedWhileOurPanelIsOpenWaitsForItToClose) {
   Tick();
   std::string error;

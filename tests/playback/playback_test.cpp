@@ -210,7 +210,7 @@ TEST_F(PlaybackTest, AnUnreadableBlockStopsPlaybackWithTheSystemsText) {
   EXPECT_TRUE(Device.Played().empty()) << "stopped at once, the readable blocks dropped too";
 }
 
-TEST_F(PlaybackTest, ALostDeviceStopsPlaybackWithItsText) {
+TEST_F(PlaybackTest, ALostDeviceStopsPlaybackWithItsTextAndTheNextPlayOpensItAgain) {
   StartPlayAll(State, Context);
   Tick(3);
   Device.Break(platform::kMmNoDriver);
@@ -218,6 +218,17 @@ TEST_F(PlaybackTest, ALostDeviceStopsPlaybackWithItsText) {
   EXPECT_FALSE(State.Playing);
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0], platform::CommonErrorText(platform::kMmNoDriver));
+  // The broken device is let go, so the server can be reached afresh.
+  EXPECT_FALSE(Device.IsOpen());
+  Tick(3);
+  EXPECT_EQ(Messages.size(), 1u);
+
+  Device.ClearPlayed();
+  StartPlayAll(State, Context);
+  EXPECT_TRUE(State.Playing);
+  EXPECT_TRUE(PlayToEnd());
+  EXPECT_EQ(Device.Played(), ExpectedBytes(kMixedRows, 1, 95));
+  EXPECT_EQ(Messages.size(), 1u);
 }
 
 TEST_F(PlaybackTest, CloseHandsEverythingBackAndClosesTheDevice) {
