@@ -245,24 +245,31 @@ MmResult PulseConnection::Connect() {
                                                              : LastError();
 }
 
-std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks) {
-  if (StartMainloop() != kMmNoError) return std::nullopt;
-  Guard lock(*this);
-  if (EnsureContextLocked() != kMmNoError) return std::nullopt;
-  if (!m_view.Known && !m_contextWaited) {
-    m_contextWaited = true;
-    WaitFor([&] { return m_view.Known; });
+std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks, MmResult* error) {
+  MmResult result = StartMainloop();
+  if (result == kMmNoError) {
+    Guard lock(*this);
+    result = EnsureContextLocked();
+    if (result == kMmNoError && !m_view.Known && !m_contextWaited) {
+      m_contextWaited = true;
+      WaitFor([&] { return m_view.Known; });
+    }
+    if (result == kMmNoError && m_view.Known) return sinks ? m_view.Sinks : m_view.Sources;
+    if (result == kMmNoError) {
+      result = PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ? BackendError(PA_ERR_TIMEOUT)
+                                                                   : LastError();
+    }
   }
-  if (!m_view.Known) return std::nullopt;
-  return sinks ? m_view.Sinks : m_view.Sources;
+  if (error != nullptr) *error = result;
+  return std::nullopt;
 }
 
-std::optional<std::vector<PulseDevice>> PulseConnection::ListSources() {
-  return List(false);
+std::optional<std::vector<PulseDevice>> PulseConnection::ListSources(MmResult* error) {
+  return List(false, error);
 }
 
-std::optional<std::vector<PulseDevice>> PulseConnection::ListSinks() {
-  return List(true);
+std::optional<std::vector<PulseDevice>> PulseConnection::ListSinks(MmResult* error) {
+  return List(true, error);
 }
 
 }  // namespace tavrin::platform

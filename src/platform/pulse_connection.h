@@ -80,9 +80,10 @@ public:
   MmResult Connect();
   // Sources or sinks, the server's default first, then the others in the
   // server's order, as the server last told them; nothing while the server
-  // cannot be asked (gone, hung since connecting, or not answered yet).
-  std::optional<std::vector<PulseDevice>> ListSources();
-  std::optional<std::vector<PulseDevice>> ListSinks();
+  // cannot be asked (gone, hung since connecting, or not answered yet), and
+  // then the reason in `error` when given.
+  std::optional<std::vector<PulseDevice>> ListSources(MmResult* error = nullptr);
+  std::optional<std::vector<PulseDevice>> ListSinks(MmResult* error = nullptr);
 
   // ---- lock held ----
 
@@ -147,7 +148,7 @@ private:
   void DropContext();
   // Main-loop thread: asks the server for its defaults, sources and sinks.
   void Refresh();
-  std::optional<std::vector<PulseDevice>> List(bool sinks);
+  std::optional<std::vector<PulseDevice>> List(bool sinks, MmResult* error);
 
   const std::string m_applicationName;
   const pa_usec_t m_timeoutUsec;

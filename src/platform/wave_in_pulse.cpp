@@ -40,12 +40,8 @@ PulseWaveIn::~PulseWaveIn() {
 }
 
 void PulseWaveIn::Impl::Enumerate() {
-  std::optional<std::vector<PulseDevice>> sources = Connection->ListSources();
   ListError = kMmNoError;
-  if (!sources) {
-    ListError = Connection->Connect();
-    if (ListError == kMmNoError) ListError = BackendError(PA_ERR_TIMEOUT);
-  }
+  std::optional<std::vector<PulseDevice>> sources = Connection->ListSources(&ListError);
   Devices = std::move(sources).value_or(std::vector<PulseDevice>{});
   Enumerated = true;
 }
