@@ -28,10 +28,6 @@ std::uint32_t LevelPercent(const pa_cvolume& volume) {
   return static_cast<std::uint32_t>(std::min(percent, 100.0));
 }
 
-void OnSuccess(pa_context*, int success, void* userdata) {
-  *static_cast<bool*>(userdata) = success != 0;
-}
-
 }  // namespace
 
 struct PulseInputMixer::Impl {
@@ -58,14 +54,13 @@ struct PulseInputMixer::Impl {
     return true;
   }
 
-  // Sends a change, waits briefly for the server's answer, and on success
-  // shows it in the view at once.
+  // Sends a change without waiting for the server, and shows it in the view
+  // at once; the server's change event then brings what it really did.
   template <typename Start, typename Edit>
   bool Change(Start start, Edit edit) {
     if (Connection->Connect() != kMmNoError) return false;
     PulseConnection::Guard lock(*Connection);
-    bool succeeded = false;
-    if (!Connection->Complete(start(Connection->Context(), &succeeded)) || !succeeded) return false;
+    if (!PulseConnection::Send(start(Connection->Context()))) return false;
     Connection->EditSource(SourceName, edit);
     return true;
   }
@@ -112,15 +107,15 @@ bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
   if ((setting & kInputOn) != 0) {
     if (input == kMasterInput && source->Muted) {
       succeeded = m_impl->Change(
-          [name](pa_context* context, bool* ok) {
-            return pa_context_set_source_mute_by_name(context, name, 0, &OnSuccess, ok);
+          [name](pa_context* context) {
+            return pa_context_set_source_mute_by_name(context, name, 0, nullptr, nullptr);
           },
           [](PulseDevice& changed) { changed.Muted = false; });
     } else if (input != kMasterInput && !source->Ports.empty() && input != source->ActivePort) {
       const char* port = source->Ports[static_cast<std::size_t>(input)].Name.c_str();
       succeeded = m_impl->Change(
-          [name, port](pa_context* context, bool* ok) {
-            return pa_context_set_source_port_by_name(context, name, port, &OnSuccess, ok);
+          [name, port](pa_context* context) {
+            return pa_context_set_source_port_by_name(context, name, port, nullptr, nullptr);
           },
           [input](PulseDevice& changed) { changed.ActivePort = input; });
     }
@@ -132,8 +127,8 @@ bool PulseInputMixer::SetInput(int input, std::uint32_t setting) {
     pa_cvolume_set(&volume, source->Volume.channels,
                    static_cast<pa_volume_t>(std::lround(percent * PA_VOLUME_NORM / 100.0)));
     succeeded = m_impl->Change(
-        [name, &volume](pa_context* context, bool* ok) {
-          return pa_context_set_source_volume_by_name(context, name, &volume, &OnSuccess, ok);
+        [name, &volume](pa_context* context) {
+          return pa_context_set_source_volume_by_name(context, name, &volume, nullptr, nullptr);
         },
         [&volume](PulseDevice& changed) { changed.Volume = volume; });
   }

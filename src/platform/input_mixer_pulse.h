@@ -7,9 +7,9 @@
 // source, then the other sources in the server's order.
 //
 // Reads come from the connection's view of the sources, which the server's
-// change events keep current, so they never wait for the server; a change
-// waits for the server's answer only briefly (kShortWaitUsec once the server
-// has answered before). While the server cannot be asked every input is missing.
+// change events keep current, and changes are sent without waiting for the
+// server's answer (SetInput is true once sent), so a server that hangs never
+// holds the caller. While the server cannot be asked every input is missing.
 
 #include <memory>
 #include <string>

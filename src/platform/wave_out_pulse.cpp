@@ -171,7 +171,8 @@ MmResult PulseWaveOut::GetVolume(std::uint32_t& volume) {
   VolumeReply reply;
   if (!impl.Connection->Complete(pa_context_get_sink_input_info(impl.Connection->Context(),
                                                                 pa_stream_get_index(impl.Stream),
-                                                                &OnSinkInputInfo, &reply))) {
+                                                                &OnSinkInputInfo, &reply),
+                                 kPlayWaitUsec)) {
     return impl.StreamError();
   }
   if (!reply.Found || reply.Volume.channels == 0) return BackendError(PA_ERR_NOENTITY);
@@ -193,8 +194,9 @@ MmResult PulseWaveOut::SetVolume(std::uint32_t volume) {
   channels.values[1] = ToPulseVolume(volume >> 16);
   bool succeeded = false;
   if (!impl.Connection->Complete(pa_context_set_sink_input_volume(
-          impl.Connection->Context(), pa_stream_get_index(impl.Stream), &channels, &OnSuccess,
-          &succeeded))) {
+                                     impl.Connection->Context(), pa_stream_get_index(impl.Stream),
+                                     &channels, &OnSuccess, &succeeded),
+                                 kPlayWaitUsec)) {
     return impl.StreamError();
   }
   return succeeded ? kMmNoError : impl.Connection->LastError();

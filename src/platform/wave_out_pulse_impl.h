@@ -15,8 +15,8 @@
 
 namespace tavrin::platform {
 
-// Opening and stopping playback are the user's own actions, worth a longer
-// wait than the window's periodic checks get; the volume gets the short one.
+// Opening and stopping playback and its volume are the user's own actions,
+// worth a longer wait than the recorder's periodic checks get.
 inline constexpr pa_usec_t kPlayWaitUsec = PA_USEC_PER_SEC;
 
 struct PulseWaveOut::Impl {

@@ -104,17 +104,18 @@ TEST(InputMixerPulse, HungServerNeverHoldsTheCallerAndChangesLandWhenItContinues
   ASSERT_EQ(::kill(daemon, SIGSTOP), 0);
   const ContinueAtExit resume{daemon};
 
-  // Reads answer from what the server said last; a change waits only briefly.
-  Clock::time_point start = Clock::now();
+  // Reads answer from what the server said last; a change is sent, not waited for.
+  const Clock::time_point start = Clock::now();
   EXPECT_EQ(mixer.GetInput(0), 70u);
   EXPECT_EQ(mixer.GetInputName(0), kMonitorDescription);
+  EXPECT_TRUE(mixer.SetInput(0, kInputLevel | 40));
+  EXPECT_EQ(mixer.GetInput(0), 40u);
   EXPECT_LT(SecondsSince(start), 0.05);
-  start = Clock::now();
-  EXPECT_FALSE(mixer.SetInput(0, kInputLevel | 40));
-  EXPECT_LT(SecondsSince(start), 0.1);
 
   ::kill(daemon, SIGCONT);
-  EXPECT_TRUE(Eventually([&] { return mixer.GetInput(0) == 40u; })) << mixer.GetInput(0);
+  EXPECT_NE(CommandOutput("pactl get-source-volume " + kMonitor).find("/  40%"), std::string::npos)
+      << CommandOutput("pactl get-source-volume " + kMonitor);
+  EXPECT_EQ(mixer.GetInput(0), 40u);
 }
 
 // It ends the daemon: ctest runs it on a daemon of its own.
