@@ -22,7 +22,7 @@ constexpr std::uint32_t kBytesPerFrame = 4;
 // What the server keeps for a reader that is late. More than the capture ring
 // (4 s) can take after a stall would be dropped on arrival anyway; what the
 // server drops is found from the stream's clock (see OnTiming).
-constexpr std::uint32_t kServerBufferBytes = 2 * 176400;
+constexpr std::uint32_t kServerBufferBytes = 2 * WaveFormat{}.AvgBytesPerSec;
 
 }  // namespace
 

@@ -113,21 +113,20 @@ void FollowNewDefaultInPlace(capture::RecorderState& state, DeviceCheckState& ch
 
 // The open device stopped delivering (its source or the server went away):
 // the capture closes, a take ends with everything received, and the user is
-// told once. Returns true when it did.
-bool EndBrokenCapture(capture::RecorderState& state, capture::CaptureContext& context,
+// told once.
+void EndBrokenCapture(capture::RecorderState& state, capture::CaptureContext& context,
                       DeviceCheckHooks& hooks) {
   const platform::MmResult broken = context.Device.DeviceError();
-  if (broken == platform::kMmNoError) return false;
+  if (broken == platform::kMmNoError) return;
   const bool wasRecording = state.Recording;
   capture::CloseCapture(state, context);
   Call(hooks.ClearMeters);
-  if (!wasRecording) return true;
+  if (!wasRecording) return;
   FormatTimeRecorded(state);
   if (context.Observer) context.Observer->TakeEnded();
   if (context.ShowMessage) {
     context.ShowMessage(DeviceLostMessage(context.Device.GetErrorText(broken), state.TimeText));
   }
-  return true;
 }
 
 // The device is chosen in the desktop's sound settings; a new default device
