@@ -14,9 +14,15 @@ using ColorRef = std::uint32_t;  // 0x00BBGGRR
 constexpr ColorRef Rgb(int red, int green, int blue) {
   return static_cast<ColorRef>((red & 0xFF) | ((green & 0xFF) << 8) | ((blue & 0xFF) << 16));
 }
-constexpr int RedOf(ColorRef color) { return static_cast<int>(color & 0xFF); }
-constexpr int GreenOf(ColorRef color) { return static_cast<int>((color >> 8) & 0xFF); }
-constexpr int BlueOf(ColorRef color) { return static_cast<int>((color >> 16) & 0xFF); }
+constexpr int RedOf(ColorRef color) {
+  return static_cast<int>(color & 0xFF);
+}
+constexpr int GreenOf(ColorRef color) {
+  return static_cast<int>((color >> 8) & 0xFF);
+}
+constexpr int BlueOf(ColorRef color) {
+  return static_cast<int>((color >> 16) & 0xFF);
+}
 
 struct ColorScheme {
   std::uint8_t Red = 0;
