@@ -1,4 +1,5 @@
 #include "recorder_ui/form_main.h"
+#include "recorder_ui/form_main_chart.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,11 +12,6 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUrl>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
-#include <QtCharts/QValueAxis>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -77,8 +73,10 @@ public:
                              m_form.m_dcBitmap.height());
   }
   void DrawLevelChart() override {
-    recorder_ui::DrawLevelChart(m_form.m_history, m_form.m_layout, m_form.Series1, m_form.Series2,
-                                m_form.Series3);
+    if (recorder_ui::DrawLevelChart(m_form.m_history, m_form.m_layout, &m_form.Series1,
+                                    &m_form.Series2, &m_form.Series3)) {
+      m_form.ChartWave->update();
+    }
   }
   void FramesLost(std::uint64_t) override { m_form.ShowSourceCaption(); }
   void TakeEnded() override {
@@ -366,9 +364,9 @@ void TFormMain::ApplyColorScheme(int scheme) {
   textPalette.setColor(QPalette::WindowText, drawing::ToQColor(m_colors.TextColor));
   for (QLabel* label : {LabReduce, LabAudioDeviceControl, LabRecordingControl})
     label->setPalette(textPalette);
-  ApplySeriesColors(m_colors, Series1, Series2, Series3);
-  ChartWave->chart()->setBackgroundBrush(ChartBackgroundColor(m_colors));
-  ChartWave->setBackgroundBrush(ChartBackgroundColor(m_colors));
+  ApplySeriesColors(m_colors, &Series1, &Series2, &Series3);
+  ChartWave->SetBackground(ChartBackgroundColor(m_colors));
+  ChartWave->update();
   DrawTimeBar(m_timeBar, State(), m_colors);
   RepaintMeters();
 }

@@ -23,14 +23,11 @@
 #include "settings/color_schemes.h"
 #include "settings/settings.h"
 
-class QChartView;
 class QCheckBox;
 class QFileDialog;
 class QComboBox;
 class QLabel;
-class QLineSeries;
 class QPushButton;
-class QScatterSeries;
 class QStatusBar;
 
 namespace tavrin::exporter {
@@ -49,15 +46,16 @@ namespace tavrin::recorder_ui {
 
 class MainSurface;
 class KnobWidget;
+class LevelChartView;
 
-// Everything the window reaches outside itself; tests pass simulated devices
-// and answer the message boxes.
 // Another program runs on the same work folder.
 class AlreadyRunning : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
 
+// Everything the window reaches outside itself; tests pass simulated devices
+// and answer the message boxes.
 struct MainWindowServices {
   capture::RecorderState* State = nullptr;
   editor::EditDocument* Document = nullptr;  // the program's one document, beside State
@@ -202,10 +200,10 @@ private:
   QLabel* LabTime0 = nullptr;
   QLabel* LabAudioDeviceControl = nullptr;
   QLabel* LabRecordingControl = nullptr;
-  QChartView* ChartWave = nullptr;
-  QLineSeries* Series1 = nullptr;
-  QLineSeries* Series2 = nullptr;
-  QScatterSeries* Series3 = nullptr;
+  ChartSeries Series1;
+  ChartSeries Series2;
+  ChartSeries Series3;
+  LevelChartView* ChartWave = nullptr;
   std::array<QLabel*, 3> m_panels{};
   QAction* menuSaveAs = nullptr;
   QAction* menuSaveSettings = nullptr;

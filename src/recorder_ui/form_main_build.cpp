@@ -2,20 +2,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QGraphicsLayout>
-#include <QGraphicsScene>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
-#include <QtCharts/QValueAxis>
 
 #include "capture/raw_take.h"
 #include "recorder_ui/form_main.h"
+#include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
 
 namespace tavrin::recorder_ui {
@@ -62,40 +56,9 @@ void TFormMain::BuildControls() {
   connect(ChBoxDC, &QCheckBox::clicked, this, &TFormMain::ChBoxDCClick);
   LabReduce = MakeLabel(m_surface, QStringLiteral("减少"), QRect(374, 80, 40, 18), 12);
 
-  Series1 = new QLineSeries;
-  Series2 = new QLineSeries;
-  Series3 = new QScatterSeries;
-  auto* chart = new QChart;
-  for (QAbstractSeries* series :
-       {static_cast<QAbstractSeries*>(Series1), static_cast<QAbstractSeries*>(Series2),
-        static_cast<QAbstractSeries*>(Series3)}) {
-    chart->addSeries(series);
-  }
-  auto* axisX = new QValueAxis;
-  auto* axisY = new QValueAxis;
-  axisX->setRange(0, m_layout.ChartWidth);
-  axisY->setRange(0, m_layout.ChartHeight);
-  chart->addAxis(axisX, Qt::AlignBottom);
-  chart->addAxis(axisY, Qt::AlignLeft);
-  for (QAbstractSeries* series : chart->series()) {
-    series->attachAxis(axisX);
-    series->attachAxis(axisY);
-  }
-  axisX->setVisible(false);
-  axisY->setVisible(false);
-  chart->legend()->hide();
-  chart->setMargins(QMargins(0, 0, 0, 0));
-  chart->layout()->setContentsMargins(0, 0, 0, 0);
-  chart->setBackgroundRoundness(0);
-  ChartWave = new QChartView(chart, m_surface);
+  ChartWave = new LevelChartView(m_surface, Series1, Series2, Series3);
   ChartWave->setGeometry(m_layout.ChartLeft, m_layout.ChartTop, m_layout.ChartWidth,
                          m_layout.ChartHeight);
-  ChartWave->setFrameShape(QFrame::NoFrame);
-  // Every point moves at each buffer and the lines span the whole chart: the
-  // scene keeps no item index and the view repaints whole, without working
-  // out the changed region first.
-  ChartWave->scene()->setItemIndexMethod(QGraphicsScene::NoIndex);
-  ChartWave->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
 
   LabTime0 = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(19, 274, 120, 26), 22);
   LabTime0->setStyleSheet(QStringLiteral("color: silver;"));

@@ -7,8 +7,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QUrl>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
 #include <filesystem>
 
 #include "capture/raw_take.h"
@@ -17,6 +15,7 @@
 #include "export/save_flow.h"
 #include "recorder_ui/form_about.h"
 #include "recorder_ui/form_main.h"
+#include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/recording_controls.h"
 #include "recovery/test_take.h"
@@ -44,9 +43,8 @@ void TFormMain::BtnRecordClick() {
   HoldAwakeWhileRecording();
   DrawTimeBar(m_timeBar, state, m_colors);
   ClearLevelHistory(m_history);
-  Series1->clear();
-  Series2->clear();
-  Series3->clear();
+  for (ChartSeries* series : {&Series1, &Series2, &Series3}) series->Points.clear();
+  ChartWave->update();
   m_takeSaved = false;
   m_panels[1]->setText(QStringLiteral("Start-") + TimeOfDay());
   m_panels[2]->clear();

@@ -1,8 +1,5 @@
-#include <QLineSeries>
-#include <QScatterSeries>
-
-#include "drawing_test_support.h"
 #include "recorder_ui/drawing/level_history.h"
+#include "drawing_test_support.h"
 
 namespace tavrin::recorder_ui::testing {
 namespace {
@@ -41,30 +38,29 @@ TEST_F(LevelHistoryTest, ChartShowsEveryShownSlotAndClipPointsOnlyForHoldThirty)
   history.ClipLeft[4] = 29;
   history.ClipRight[5] = 30;
   history.ClipLeft[426] = 30;  // beyond the chart
-  QLineSeries series1, series2;
-  QScatterSeries series3;
-  series3.append(1, 1);
-  for (int pass = 0; pass < 2; ++pass)
-    DrawLevelChart(history, layout, &series1, &series2, &series3);
-  ASSERT_EQ(series1.count(), 425);
-  ASSERT_EQ(series2.count(), 425);
-  EXPECT_EQ(series1.at(0), QPointF(1, 5));
-  EXPECT_EQ(series1.at(424), QPointF(425, 7));
-  EXPECT_EQ(series2.at(1), QPointF(2, 9));
-  ASSERT_EQ(series3.count(), 1);
-  EXPECT_EQ(series3.at(0), QPointF(4, 75));
+  ChartSeries series1, series2, series3;
+  series3.Points.append(QPoint(1, 1));
+  EXPECT_TRUE(DrawLevelChart(history, layout, &series1, &series2, &series3));
+  EXPECT_FALSE(DrawLevelChart(history, layout, &series1, &series2, &series3))
+      << "the same picture is not drawn again";
+  ASSERT_EQ(series1.Points.size(), 425);
+  ASSERT_EQ(series2.Points.size(), 425);
+  EXPECT_EQ(series1.Points[0], QPoint(1, 5));
+  EXPECT_EQ(series1.Points[424], QPoint(425, 7));
+  EXPECT_EQ(series2.Points[1], QPoint(2, 9));
+  ASSERT_EQ(series3.Points.size(), 1);
+  EXPECT_EQ(series3.Points[0], QPoint(4, 75));
 }
 
 TEST(ChartColorsTest, SilverSchemeGivesDarkTracesOthersLight) {
-  QLineSeries series1, series2;
-  QScatterSeries series3;
+  ChartSeries series1, series2, series3;
   ApplySeriesColors(settings::ColorsForScheme(5), &series1, &series2, &series3);
-  EXPECT_EQ(series1.color(), QColor(150, 0, 0));
-  EXPECT_EQ(series2.color(), QColor(0, 0, 150));
-  EXPECT_EQ(series3.color(), QColor(255, 0, 0));
+  EXPECT_EQ(series1.Color, QColor(150, 0, 0));
+  EXPECT_EQ(series2.Color, QColor(0, 0, 150));
+  EXPECT_EQ(series3.Color, QColor(255, 0, 0));
   ApplySeriesColors(settings::ColorsForScheme(1), &series1, &series2, nullptr);
-  EXPECT_EQ(series1.color(), QColor(255, 255, 0));
-  EXPECT_EQ(series2.color(), QColor(235, 235, 235));
+  EXPECT_EQ(series1.Color, QColor(255, 255, 0));
+  EXPECT_EQ(series2.Color, QColor(235, 235, 235));
   EXPECT_EQ(ChartBackgroundColor(settings::ColorsForScheme(1)), QColor(80, 100, 140));
 }
 

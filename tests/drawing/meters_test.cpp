@@ -94,7 +94,11 @@ TEST_F(LevelMeterTest, ClipBoxFadesWithTheHold) {
 
 TEST_F(LevelMeterTest, TheSamePictureIsNotDrawnTwiceUnlessSomethingElseDrewOnIt) {
   state.MaxLeft = 8000;
-  EXPECT_TRUE(DrawLevelMeter(bitmap, state, peak, cache, colors, layout));
+  {
+    const QtWarnings warnings;
+    EXPECT_TRUE(DrawLevelMeter(bitmap, state, peak, cache, colors, layout));
+    EXPECT_EQ(warnings.Count(), 0) << "the painter's states are left balanced";
+  }
   const QImage first = bitmap.copy();
   EXPECT_FALSE(DrawLevelMeter(bitmap, state, peak, cache, colors, layout)) << "nothing changed";
   EXPECT_EQ(peak.Left, 93) << "the marker still falls while nothing is drawn";

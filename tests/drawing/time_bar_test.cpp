@@ -102,7 +102,11 @@ TEST_F(TimeBarImageTest, ColumnsColouredByParity) {
   bar.fill(Qt::magenta);
   state.RecordedBuffers = 13;  // 13 x 422 / 180 / 10 = 3.05
   TimeBarColumnShown shown;
-  EXPECT_TRUE(DrawTimeBarColumn(bar, state, shown));
+  {
+    const QtWarnings warnings;
+    EXPECT_TRUE(DrawTimeBarColumn(bar, state, shown));
+    EXPECT_EQ(warnings.Count(), 0) << "the painter's states are left balanced";
+  }
   EXPECT_EQ(PixelAt(bar, 3, 1), kColumnOdd);
   EXPECT_EQ(PixelAt(bar, 3, 15), kColumnOdd);
   EXPECT_EQ(PixelAt(bar, 3, 16), kUntouched);

@@ -8,6 +8,7 @@
 #include "capture/raw_take.h"
 #include "form_main_fixture.h"
 #include "platform/input_mixer.h"
+#include "recorder_ui/form_main_chart.h"
 
 using tavrin::testing::MainWindowRig;
 namespace fs = std::filesystem;
@@ -27,6 +28,7 @@ class FormMainTest : public QObject {
 private slots:
   void recordStopAndEditSetTheirTextsAndState();
   void timersStepTheDcHistoryMetersAndTimeScale();
+  void levelChartSpansItsAxesAndMarksClipsAtTheTop();
   void lowDiskEndsTheTakeAndKeepsIt();
   void lengthLimitStopsTheTake();
   void theMachineStaysAwakeExactlyWhileATakeRecords();
@@ -103,6 +105,25 @@ void FormMainTest::timersStepTheDcHistoryMetersAndTimeScale() {
   rig.State.RecordedBuffers = 1620;  // 2.7 minutes: 90 % of the 3-minute scale
   form.TimerStatusTimer();
   QCOMPARE(rig.State.TimeScaleMinutes, 5);
+}
+
+void FormMainTest::levelChartSpansItsAxesAndMarksClipsAtTheTop() {
+  using tavrin::recorder_ui::ChartSeries;
+  ChartSeries left{{}, QColor(255, 255, 0)}, right{{}, QColor(235, 235, 235)}, clips{{}, Qt::red};
+  tavrin::recorder_ui::LevelChartView chart(nullptr, left, right, clips);
+  chart.resize(425, 75);
+  chart.SetBackground(QColor(80, 100, 140));
+  // Left: full scale at the newest slot falling to silence; right: silence; a clip at slot 9.
+  for (int i = 1; i <= 425; ++i) {
+    left.Points.append(QPoint(i, i == 1 ? 75 : 0));
+    right.Points.append(QPoint(i, 0));
+  }
+  clips.Points.append(QPoint(10, 75));
+  const QImage image = chart.grab().toImage();
+  QCOMPARE(image.pixelColor(0, 0), left.Color);      // axis maximum: the top row
+  QCOMPARE(image.pixelColor(424, 74), right.Color);  // silence: the bottom row, to the end
+  QCOMPARE(image.pixelColor(200, 40), QColor(80, 100, 140));
+  QCOMPARE(image.pixelColor(qRound(10 * 424 / 425.0), 1), QColor(Qt::red));
 }
 
 void FormMainTest::lowDiskEndsTheTakeAndKeepsIt() {

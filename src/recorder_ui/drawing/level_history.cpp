@@ -1,10 +1,7 @@
 #include "recorder_ui/drawing/level_history.h"
 
-#include <QLineSeries>
-#include <QList>
-#include <QPointF>
-#include <QScatterSeries>
 #include <algorithm>
+#include <utility>
 
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
@@ -48,36 +45,35 @@ void PushLevelHistory(LevelHistory& history, const capture::RecorderState& state
   history.ClipRight[1] = state.ClipHoldRight;
 }
 
-void DrawLevelChart(const LevelHistory& history, const MainLayout& layout, QLineSeries* series1,
-                    QLineSeries* series2, QScatterSeries* series3) {
+bool DrawLevelChart(const LevelHistory& history, const MainLayout& layout, ChartSeries* series1,
+                    ChartSeries* series2, ChartSeries* series3) {
   const int shown = ShownSlots(layout);
-  QList<QPointF> left, right, clips;
+  QList<QPoint> left, right, clips;
   left.reserve(shown);
   right.reserve(shown);
   for (int i = 1; i <= shown; ++i) {
-    left.append(QPointF(i, history.Left[i]));
-    right.append(QPointF(i, history.Right[i]));
+    left.append(QPoint(i, history.Left[i]));
+    right.append(QPoint(i, history.Right[i]));
     if (history.ClipLeft[i] == capture::kClipHoldBuffers) {
-      clips.append(QPointF(i + 1, layout.ChartHeight));
+      clips.append(QPoint(i + 1, layout.ChartHeight));
     }
   }
-  // One replace per series instead of clear and append, so the chart redraws
-  // once; a series that would show the same points is left alone (silence, no clips).
-  if (series1 && series1->points() != left) series1->replace(left);
-  if (series2 && series2->points() != right) series2->replace(right);
-  if (series3 && series3->points() != clips) series3->replace(clips);
+  // A series that would show the same points is left alone (silence, no clips).
+  bool changed = false;
+  for (auto [series, points] :
+       {std::pair{series1, &left}, std::pair{series2, &right}, std::pair{series3, &clips}}) {
+    if (series == nullptr || series->Points == *points) continue;
+    series->Points = std::move(*points);
+    changed = true;
+  }
+  return changed;
 }
 
-void ApplySeriesColors(const settings::WindowColors& colors, QLineSeries* series1,
-                       QLineSeries* series2, QScatterSeries* series3) {
-  if (series1) series1->setColor(ToQColor(colors.Series1Color));
-  if (series2) series2->setColor(ToQColor(colors.Series2Color));
-  if (series3) {
-    series3->setMarkerShape(QScatterSeries::MarkerShapeCircle);
-    series3->setMarkerSize(2.0);
-    series3->setColor(Qt::red);
-    series3->setBorderColor(Qt::red);
-  }
+void ApplySeriesColors(const settings::WindowColors& colors, ChartSeries* series1,
+                       ChartSeries* series2, ChartSeries* series3) {
+  if (series1) series1->Color = ToQColor(colors.Series1Color);
+  if (series2) series2->Color = ToQColor(colors.Series2Color);
+  if (series3) series3->Color = Qt::red;
 }
 
 QColor ChartBackgroundColor(const settings::WindowColors& colors) {

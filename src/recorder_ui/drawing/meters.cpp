@@ -143,23 +143,25 @@ bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHol
                                     DrawLevelScale, kBarOdd, kBarEven);
   const bool draw = rebuilt || !AlreadyShown(cache, bitmap, shown);
   if (draw) {
-    QPainter painter(&bitmap);
-    AliasedPainting aliased(painter);
-    painter.drawImage(0, 0, cache.Background);
-    const std::array<Band, 2> bands{kLeftBand, kRightBand};
-    for (int channel = 0; channel < 2; ++channel) {
-      const std::int32_t peak = shown[2 + channel];
-      const std::int32_t clipHold = shown[4 + channel];
-      const Band band = bands[channel];
-      if (peak > kPeakMarkerFloor) FillBox(painter, kBarOdd, peak - 4, band.Top, peak, band.Bottom);
-      CopyColumns(painter, cache, width, shown[channel], band);
-      if (clipHold > 0) {
-        // Full red right after a clip (hold 30), darker as the hold counts down.
-        const QColor clipColor((2 * clipHold + 195) % 256, 0, 0);
-        FillBox(painter, clipColor, width - 5, band.Top, width, band.Bottom);
+    {
+      QPainter painter(&bitmap);
+      AliasedPainting aliased(painter);
+      painter.drawImage(0, 0, cache.Background);
+      const std::array<Band, 2> bands{kLeftBand, kRightBand};
+      for (int channel = 0; channel < 2; ++channel) {
+        const std::int32_t peak = shown[2 + channel];
+        const std::int32_t clipHold = shown[4 + channel];
+        const Band band = bands[channel];
+        if (peak > kPeakMarkerFloor)
+          FillBox(painter, kBarOdd, peak - 4, band.Top, peak, band.Bottom);
+        CopyColumns(painter, cache, width, shown[channel], band);
+        if (clipHold > 0) {
+          // Full red right after a clip (hold 30), darker as the hold counts down.
+          const QColor clipColor((2 * clipHold + 195) % 256, 0, 0);
+          FillBox(painter, clipColor, width - 5, band.Top, width, band.Bottom);
+        }
       }
-    }
-    painter.end();
+    }  // the image's key changes once the painter has ended
     Remember(cache, bitmap, shown);
   }
   DecayPeak(peakHold.Left);

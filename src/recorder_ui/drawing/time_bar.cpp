@@ -138,10 +138,11 @@ bool DrawTimeBarColumn(QImage& timeBar, const capture::RecorderState& state,
                        TimeBarColumnShown& shown) {
   const int column = ColumnFor(state.RecordedBuffers, state.TimeScaleMinutes);
   if (column == shown.Column && timeBar.cacheKey() == shown.Image) return false;
-  QPainter painter(&timeBar);
-  AliasedPainting aliased(painter);
-  DrawColumn(painter, column, timeBar.height());
-  painter.end();
+  {
+    QPainter painter(&timeBar);
+    AliasedPainting aliased(painter);
+    DrawColumn(painter, column, timeBar.height());
+  }  // the image's key changes once the painter has ended
   shown = {column, timeBar.cacheKey()};
   return true;
 }
