@@ -88,7 +88,9 @@ void TFormMain::BuildControls() {
   const std::array<int, 3> widths{254, 100, 100};
   for (std::size_t i = 0; i < m_panels.size(); ++i) {
     m_panels[i] = new QLabel(this);
-    m_panels[i]->setFixedWidth(widths[i]);
+    // Fixed both ways, so a new text (five times a second while recording)
+    // does not lay the status bar out again.
+    m_panels[i]->setFixedSize(widths[i], kStatusPanelHeight);
     statusBar()->addWidget(m_panels[i]);
   }
   statusBar()->setSizeGripEnabled(false);

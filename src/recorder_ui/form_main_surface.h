@@ -16,6 +16,7 @@ inline constexpr int kClientWidth = 464;
 inline constexpr int kClientHeight = 312;
 inline constexpr int kMenuBarHeight = 24;
 inline constexpr int kStatusBarHeight = 22;
+inline constexpr int kStatusPanelHeight = 17;  // a panel inside the status bar
 inline constexpr int kUpperFrameBottom = 112;  // Shape1, the audio device control panel
 
 class MainSurface : public QWidget {
