@@ -14,9 +14,7 @@ LevelChartView::LevelChartView(QWidget* parent, const ChartSeries& series1,
 }
 
 void LevelChartView::SetBackground(const QColor& color) {
-  if (color == m_background) return;
   m_background = color;
-  update();
 }
 
 QPointF LevelChartView::ToPixel(QPoint point) const {

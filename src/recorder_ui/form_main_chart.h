@@ -15,7 +15,7 @@ class LevelChartView : public QWidget {
 public:
   LevelChartView(QWidget* parent, const ChartSeries& series1, const ChartSeries& series2,
                  const ChartSeries& series3);
-  void SetBackground(const QColor& color);
+  void SetBackground(const QColor& color);  // shown from the next paint
 
 protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,22 +1,14 @@
 // The recorder and its editor on a private PulseAudio daemon playing a 1 kHz
 // tone: record about 3 s, Edit, Delete the first second, Fade Out the last,
 // Play all to the end on the null sink, save WAV; sox reads the file.
-#include <unistd.h>
-
 #include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
 #include <cmath>
 #include <filesystem>
 
-#include "capture/recorder_state.h"
 #include "editor/window/form_edit.h"
-#include "platform/input_mixer_pulse.h"
-#include "platform/sound_panels_desktop.h"
-#include "platform/wave_in_pulse.h"
-#include "platform/wave_out_pulse.h"
-#include "recorder_ui/form_main.h"
-#include "settings/settings.h"
+#include "pulse_window_rig.h"
 
 namespace fs = std::filesystem;
 using namespace tavrin;
@@ -46,39 +38,18 @@ private slots:
 };
 
 void EditorPulseTest::recordEditPlayAndSave() {
-  const fs::path root =
-      fs::temp_directory_path() / ("tavrin-editor-pulse-" + std::to_string(::getpid()));
-  fs::remove_all(root);
-  fs::create_directories(root / "bin");
-  capture::RecorderState state;
-  editor::EditDocument document;
-  settings::Settings stored;
-  stored.SaveWav = true;
-  stored.SaveMp3 = false;
-  platform::PulseWaveIn waveIn;
-  platform::PulseWaveOut waveOut;
-  platform::PulseInputMixer mixer;
-  platform::DesktopSoundPanels panels;
-  QStringList messages;
-  const fs::path target = root / "edited.wav";
-  recorder_ui::MainWindowServices services;
-  services.State = &state;
-  services.Document = &document;
-  services.Settings = &stored;
-  services.SettingsPath = (root / "bin" / "tavrin-recorder.INI").string();
-  services.WaveIn = &waveIn;
-  services.WaveOut = &waveOut;
-  services.Mixer = &mixer;
-  services.Panels = &panels;
-  services.ProgramPath = (root / "bin" / "tavrin-recorder").string();
-  services.ShowMessage = [&messages](const QString& text) { messages << text; };
-  services.Confirm = [](const QString&) { return true; };
+  testing::PulseWindowRig rig("editor-pulse");
+  capture::RecorderState& state = rig.State;
+  editor::EditDocument& document = rig.Document;
+  rig.Settings.SaveWav = true;
+  rig.Settings.SaveMp3 = false;
+  const fs::path target = rig.Root / "edited.wav";
+  recorder_ui::MainWindowServices services = rig.Services();
   services.ExecFileDialog = [&target](QFileDialog& dialog) {
     dialog.selectFile(QString::fromStdString(target.string()));
     return true;
   };
-  recorder_ui::TFormMain form(services);
-  form.show();
+  recorder_ui::TFormMain& form = rig.Create(services);
   QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
   form.BtnRecordClick();
   // Three seconds of audio, however late a busy machine lets it arrive.
@@ -109,7 +80,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
   });
   form.BtnEditClick();
   QVERIFY(edited);
-  QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+  QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
   QCOMPARE(state.TakeLength, recorded);  // the recorder's take is whole again
   QVERIFY(form.close());
 
@@ -119,7 +90,6 @@ void EditorPulseTest::recordEditPlayAndSave() {
   const double end = SoxRms(wav, {QStringLiteral("-0.05")});
   QVERIFY2(std::abs(20 * std::log10(body / 0.3536)) < 0.6, qPrintable(QString::number(body)));
   QVERIFY2(end < body / 10, qPrintable(QStringLiteral("the end does not fade: %1").arg(end)));
-  fs::remove_all(root);
 }
 
 QTEST_MAIN(EditorPulseTest)

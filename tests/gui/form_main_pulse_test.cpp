@@ -1,7 +1,5 @@
 // The real recorder window on a private PulseAudio daemon playing a 1 kHz
 // tone: Record, about 3 s, Stop; the raw take must hold the tone.
-#include <unistd.h>
-
 #include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
@@ -9,12 +7,7 @@
 #include <filesystem>
 
 #include "../e2e/tone_check.h"
-#include "capture/recorder_state.h"
-#include "platform/input_mixer_pulse.h"
-#include "platform/sound_panels_desktop.h"
-#include "platform/wave_in_pulse.h"
-#include "recorder_ui/form_main.h"
-#include "settings/settings.h"
+#include "pulse_window_rig.h"
 
 namespace fs = std::filesystem;
 using namespace tavrin;
@@ -38,79 +31,59 @@ private slots:
 };
 
 void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
-  const fs::path root =
-      fs::temp_directory_path() / ("tavrin-gui-pulse-" + std::to_string(::getpid()));
-  fs::remove_all(root);
-  fs::create_directories(root / "bin");
-  capture::RecorderState state;
-  tavrin::editor::EditDocument document;
-  settings::Settings stored;
-  platform::PulseWaveIn waveIn;
-  platform::PulseInputMixer mixer;
-  platform::DesktopSoundPanels panels;
-  QStringList messages;
-  recorder_ui::MainWindowServices services;
-  services.State = &state;
-  services.Document = &document;
-  services.Settings = &stored;
-  services.SettingsPath = (root / "bin" / "tavrin-recorder.INI").string();
-  services.WaveIn = &waveIn;
-  services.Mixer = &mixer;
-  services.Panels = &panels;
-  services.ProgramPath = (root / "bin" / "tavrin-recorder").string();
-  services.ShowMessage = [&messages](const QString& text) { messages << text; };
-  services.Confirm = [](const QString&) { return true; };
+  testing::PulseWindowRig rig("gui-pulse");
+  const fs::path& root = rig.Root;
+  capture::RecorderState& state = rig.State;
+  settings::Settings& stored = rig.Settings;
+  recorder_ui::MainWindowServices services = rig.Services();
   fs::path target;
   services.ExecFileDialog = [&target](QFileDialog& dialog) {
     dialog.selectFile(QString::fromStdString(target.string()));
     return true;
   };
   services.EncoderLibraries = {TAVRIN_ENCODER_LIBRARY};
-  {
-    recorder_ui::TFormMain form(services);
-    form.show();
-    QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(form.windowTitle().startsWith(QStringLiteral("Tavrin Recorder - ")),
-                             2000);
-    QCOMPARE(form.windowTitle(),
-             QStringLiteral("Tavrin Recorder - ") + QString::fromStdString(state.DeviceName));
-    QVERIFY(!state.DeviceName.empty());
+  recorder_ui::TFormMain& form = rig.Create(services);
+  QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
+  QTRY_VERIFY_WITH_TIMEOUT(form.windowTitle().startsWith(QStringLiteral("Tavrin Recorder - ")),
+                           2000);
+  QCOMPARE(form.windowTitle(),
+           QStringLiteral("Tavrin Recorder - ") + QString::fromStdString(state.DeviceName));
+  QVERIFY(!state.DeviceName.empty());
 
-    form.BtnRecordClick();
-    QVERIFY(state.Recording);
-    // Three seconds of audio, however late a busy machine lets it arrive.
-    QElapsedTimer ran;
-    ran.start();
-    QTRY_VERIFY_WITH_TIMEOUT(state.LastBufferIndex >= 30, 20000);
-    form.BtnStopClick();
-    QVERIFY(!state.Recording);
-    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
-    // Never more audio than the time the take ran, give or take the buffer in flight.
-    QVERIFY(state.TakeLength >= 30 && state.TakeLength <= ran.elapsed() / 100 + 2);
-    QCOMPARE(state.LostFrames, std::uint64_t{0});
+  form.BtnRecordClick();
+  QVERIFY(state.Recording);
+  // Three seconds of audio, however late a busy machine lets it arrive.
+  QElapsedTimer ran;
+  ran.start();
+  QTRY_VERIFY_WITH_TIMEOUT(state.LastBufferIndex >= 30, 20000);
+  form.BtnStopClick();
+  QVERIFY(!state.Recording);
+  QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
+  // Never more audio than the time the take ran, give or take the buffer in flight.
+  QVERIFY(state.TakeLength >= 30 && state.TakeLength <= ran.elapsed() / 100 + 2);
+  QCOMPARE(state.LostFrames, std::uint64_t{0});
 
-    const testing::StereoSamples take = testing::ReadRawTake(state.RawPath);
-    QCOMPARE(take.Left.size(), std::size_t{state.TakeLength} * capture::kFramesPerBuffer);
-    for (const auto* channel : {&take.Left, &take.Right}) {
-      QVERIFY2(std::abs(testing::ToneLevelDb(*channel)) < 0.5, "the tone's level");
-      QVERIFY2(testing::WorstToneResidual(*channel) < 40.0, "the tone is broken somewhere");
-    }
-
-    // Save the take as WAV and as MP3 through the window's own save flow.
-    stored.SaveWav = true;
-    stored.SaveMp3 = false;
-    for (const char* name : {"tone.wav", "tone.mp3"}) {
-      target = root / name;
-      if (target.extension() == ".mp3") {
-        stored.SaveWav = false;
-        stored.SaveMp3 = true;
-      }
-      form.menuSaveAsClick();
-      QVERIFY2(fs::exists(target), name);
-    }
-    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
-    QVERIFY(form.close());
+  const testing::StereoSamples take = testing::ReadRawTake(state.RawPath);
+  QCOMPARE(take.Left.size(), std::size_t{state.TakeLength} * capture::kFramesPerBuffer);
+  for (const auto* channel : {&take.Left, &take.Right}) {
+    QVERIFY2(std::abs(testing::ToneLevelDb(*channel)) < 0.5, "the tone's level");
+    QVERIFY2(testing::WorstToneResidual(*channel) < 40.0, "the tone is broken somewhere");
   }
+
+  // Save the take as WAV and as MP3 through the window's own save flow.
+  stored.SaveWav = true;
+  stored.SaveMp3 = false;
+  for (const char* name : {"tone.wav", "tone.mp3"}) {
+    target = root / name;
+    if (target.extension() == ".mp3") {
+      stored.SaveWav = false;
+      stored.SaveMp3 = true;
+    }
+    form.menuSaveAsClick();
+    QVERIFY2(fs::exists(target), name);
+  }
+  QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
+  QVERIFY(form.close());
   // Independent readers find the tone in both files: sox reads the WAV, lame decodes the MP3.
   const QString wav = QString::fromStdString((root / "tone.wav").string());
   const QString decoded = QString::fromStdString((root / "tone-decoded.wav").string());
@@ -133,7 +106,6 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
              qPrintable(file + QLatin1Char(' ') + report));
     QVERIFY2(std::abs(frequency - 1000) < 20, qPrintable(file + QLatin1Char(' ') + report));
   }
-  fs::remove_all(root);
 }
 
 QTEST_MAIN(FormMainPulseTest)

@@ -27,10 +27,6 @@ double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-QString Joined(const std::vector<QString>& messages) {
-  return QStringList(messages.begin(), messages.end()).join(QLatin1Char('\n'));
-}
-
 double Seconds(std::uint64_t frames) {
   return static_cast<double>(frames) / capture::kSampleRate;
 }
@@ -68,7 +64,7 @@ void FormMainServerTest::stoppedServerNeverStallsTheWindowAndTheTakeGoesOn() {
            qPrintable(QStringLiteral("longest gap %1 ms").arg(rig.LongestTickGapMs(stoppedAt))));
   QVERIFY(rig.State.Recording);
   form.BtnStopClick();
-  QVERIFY2(rig.Messages.empty(), qPrintable(Joined(rig.Messages)));
+  QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
 }
 
 void FormMainServerTest::stalledProgramReportsTheAudioTheServerDropped() {
@@ -106,7 +102,7 @@ void FormMainServerTest::stalledProgramReportsTheAudioTheServerDropped() {
            qPrintable(form.StatusPanelText(0)));
   QTest::qWait(500);  // a few status ticks later it is still there
   QVERIFY(form.StatusPanelText(0).startsWith(QStringLiteral("Lost ")));
-  QVERIFY2(rig.Messages.empty(), qPrintable(Joined(rig.Messages)));
+  QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
 }
 
 void FormMainServerTest::serverGoneEndsTheTakeOnceAndMonitoringReturnsWithIt() {
@@ -120,7 +116,7 @@ void FormMainServerTest::serverGoneEndsTheTakeOnceAndMonitoringReturnsWithIt() {
   QTest::qWait(1000);
   QCOMPARE(rig.Messages.size(), std::size_t{1});
   QVERIFY2(rig.Messages.front().startsWith(QStringLiteral("The recording stopped")),
-           qPrintable(Joined(rig.Messages)));
+           qPrintable(rig.MessageText()));
   QVERIFY(rig.State.TakeLength >= 12);
   QCOMPARE(fs::file_size(rig.State.RawPath),
            std::uintmax_t{rig.State.TakeLength} * capture::kBufferBytes);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QTimer>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "platform/pulse_connection.h"
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
+#include "platform/wave_out_pulse.h"
 #include "recorder_ui/form_main.h"
 #include "settings/settings.h"
 
@@ -36,23 +38,36 @@ struct PulseWindowRig {
     std::filesystem::remove_all(Root);
   }
 
-  recorder_ui::TFormMain& Create() {
+  // What the program passes the window, on this rig's devices and folder;
+  // a test adds what it needs (file dialogs, encoder) before Create.
+  recorder_ui::MainWindowServices Services() {
     recorder_ui::MainWindowServices services;
     services.State = &State;
     services.Document = &Document;
     services.Settings = &Settings;
     services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
     services.WaveIn = &WaveIn;
+    services.WaveOut = &WaveOut;
     services.Mixer = &Mixer;
     services.Panels = &Panels;
     services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
     services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
     services.Confirm = [](const QString&) { return true; };
+    return services;
+  }
+
+  recorder_ui::TFormMain& Create() { return Create(Services()); }
+  recorder_ui::TFormMain& Create(const recorder_ui::MainWindowServices& services) {
     Form = std::make_unique<recorder_ui::TFormMain>(services);
     QObject::connect(&Form->RecTimer(), &QTimer::timeout, Form.get(),
                      [this] { Ticks.push_back(Clock.elapsed()); });
     Form->show();
     return *Form;
+  }
+
+  // The messages shown so far, one a line.
+  QString MessageText() const {
+    return QStringList(Messages.begin(), Messages.end()).join(QLatin1Char('\n'));
   }
 
   // The longest time between two ticks from `sinceMs` on (ms on Clock).
@@ -73,6 +88,7 @@ struct PulseWindowRig {
   std::shared_ptr<platform::PulseConnection> Connection =
       std::make_shared<platform::PulseConnection>("Tavrin Recorder");
   platform::PulseWaveIn WaveIn{Connection};
+  platform::PulseWaveOut WaveOut{Connection};
   platform::PulseInputMixer Mixer{Connection};
   platform::DesktopSoundPanels Panels;
   std::vector<QString> Messages;
