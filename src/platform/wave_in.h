@@ -49,6 +49,7 @@ public:
   virtual MmResult PrepareHeader(WaveHeader& header) = 0;
   // Queues the header; headers are filled strictly in the order added.
   virtual MmResult AddBuffer(WaveHeader& header) = 0;
+  // Starts filling; on a device already started it changes nothing.
   virtual MmResult Start() = 0;
   // Stops filling and hands back every queued header (done, with the bytes it
   // holds). Audio arriving afterwards is not kept.

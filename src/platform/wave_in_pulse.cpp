@@ -15,9 +15,6 @@ namespace tavrin::platform {
 
 namespace {
 
-// About 20 ms: larger fragments arrive in bursts, and what is still in flight
-// when the stream stops is lost.
-constexpr std::uint32_t kFragmentBytes = 3528;
 constexpr std::uint32_t kBytesPerFrame = 4;
 // What the server keeps for a reader that is late. More than the capture ring
 // (4 s) can take after a stall would be dropped on arrival anyway; what the
@@ -164,8 +161,11 @@ MmResult PulseWaveIn::Start() {
   if (!PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream))) {
     return impl.StreamError();
   }
+  // Started again while running (the capture does so after every half it
+  // queues again): the stream's clock runs on, so a stall before it is still
+  // counted.
+  if (!impl.Started) impl.ClockBaseSet = false;
   impl.Started = true;
-  impl.ClockBaseSet = false;
   return kMmNoError;
 }
 

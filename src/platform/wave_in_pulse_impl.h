@@ -19,6 +19,12 @@
 
 namespace tavrin::platform {
 
+// The source hands its audio over a fragment at a time: 50 ms, half of a
+// capture buffer, so the server and this process wake 20 times a second. What
+// the source captured up to a Reset arrives with the next fragment, which
+// Reset waits for.
+inline constexpr std::uint32_t kFragmentBytes = WaveFormat{}.AvgBytesPerSec / 20;
+
 struct PulseWaveIn::Impl {
   explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}
 
@@ -38,6 +44,9 @@ struct PulseWaveIn::Impl {
   // Flushing until the server has dropped what it held at Reset.
   bool Started = false;
   bool Flushing = false;
+  // Set by Reset while it waits for the fragment holding the audio up to its
+  // call; cleared by the read callback when that fragment has been delivered.
+  bool AwaitingFragment = false;
 
   // Mainloop thread: the stream's clock against the audio the server queued
   // for it, since Start. A stall of this process longer than the server's
@@ -69,8 +78,10 @@ struct PulseWaveIn::Impl {
 
   // ---- owner thread, mainloop lock held ----
 
-  // Stops the flow and hands back every queued header with what it holds.
+  // Stops the flow and hands back every queued header with what it holds,
+  // including the audio captured up to the call.
   void ResetLocked();
+  void AwaitFragmentLocked();
   void CloseLocked();
   MmResult StreamError() const;
 

@@ -21,6 +21,10 @@ constexpr std::int64_t kFramesPerSecond = kFormat.SamplesPerSec;
 constexpr std::int64_t kBytesPerFrame = kFormat.BlockAlign;
 // The smallest step of the clock ahead of the queue counted as dropped audio.
 constexpr std::int64_t kDropStepFrames = kFramesPerSecond / 10;
+// How long Reset waits for the fragment in flight: one fragment and half as
+// much again for a busy machine. A server that hangs costs no more than this.
+constexpr pa_usec_t kFragmentWaitUsec =
+    PA_USEC_PER_SEC * kFragmentBytes * 3 / 2 / kFormat.AvgBytesPerSec;
 
 void MarkDone(WaveHeader& header, std::uint32_t bytesRecorded) {
   header.BytesRecorded.store(bytesRecorded, std::memory_order_release);
@@ -49,6 +53,10 @@ void PulseWaveIn::Impl::OnRead(pa_stream* stream, std::size_t, void* userdata) {
       }
     }
     pa_stream_drop(stream);
+    if (self->AwaitingFragment) {
+      self->AwaitingFragment = false;
+      self->Connection->Signal();
+    }
   }
 }
 
@@ -107,9 +115,23 @@ void PulseWaveIn::Impl::OnTiming(pa_stream* stream, void* userdata) {
   self->BehindFrames = behind;
 }
 
+void PulseWaveIn::Impl::AwaitFragmentLocked() {
+  AwaitingFragment = true;
+  // A fragment that does not come in time (a hung server, a stalled machine)
+  // is dropped with the rest of what the server holds, as the stream's clock
+  // would not miss it: the take ends where its audio ends.
+  static_cast<void>(Connection->WaitFor(
+      [&] { return !AwaitingFragment || !PA_STREAM_IS_GOOD(pa_stream_get_state(Stream)); },
+      kFragmentWaitUsec));
+  AwaitingFragment = false;
+}
+
 void PulseWaveIn::Impl::ResetLocked() {
+  auto ready = [&] { return Stream != nullptr && pa_stream_get_state(Stream) == PA_STREAM_READY; };
+  // The audio up to now is still in the source or on its way: a Stop keeps it.
+  if (Started && !Flushing && ready()) AwaitFragmentLocked();
   Started = false;
-  if (Stream != nullptr && pa_stream_get_state(Stream) == PA_STREAM_READY) {
+  if (ready()) {
     // What the server still holds belongs to the time before Reset: it is
     // dropped there, and on arrival until the server confirms.
     Flushing = PulseConnection::Send(pa_stream_flush(Stream, &Impl::OnFlushed, this));

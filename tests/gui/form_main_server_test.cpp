@@ -94,6 +94,7 @@ void FormMainServerTest::stalledProgramReportsTheAudioTheServerDropped() {
 
   const double kept = rig.State.TakeLength / 10.0;
   const double lost = Seconds(rig.State.LostFrames);
+  qInfo("kept %.2f s + lost %.2f s, ran %.2f s", kept, lost, ran);
   QVERIFY2(lost > 1.0, qPrintable(QStringLiteral("lost %1 s").arg(lost)));
   QVERIFY2(
       std::abs(kept + lost - ran) < 0.2,
