@@ -117,9 +117,8 @@ void PulseWaveIn::Impl::OnTiming(pa_stream* stream, void* userdata) {
 
 void PulseWaveIn::Impl::AwaitFragmentLocked() {
   AwaitingFragment = true;
-  // A fragment that does not come in time (a hung server, a stalled machine)
-  // is dropped with the rest of what the server holds, as the stream's clock
-  // would not miss it: the take ends where its audio ends.
+  // A fragment that does not come in time (a hung server) is dropped with the
+  // rest of what the server still holds: the take ends with what arrived.
   static_cast<void>(Connection->WaitFor(
       [&] { return !AwaitingFragment || !PA_STREAM_IS_GOOD(pa_stream_get_state(Stream)); },
       kFragmentWaitUsec));
