@@ -9,6 +9,7 @@
 
 #include "capture/raw_take_file.h"
 #include "export/output_file.h"
+#include "platform/wave_common.h"
 
 namespace tavrin::exporter {
 
@@ -147,7 +148,7 @@ EncoderConfig FillEncoderConfig(const settings::Settings& settings) {
   config.ConfigFormat = kConfigFormatExtended;
   config.RecordVersion = 1;
   config.RecordSize = kConfigRecordSize;
-  config.SampleRate = 44100;
+  config.SampleRate = platform::kFormatRate;
   config.ReSampleRate = 0;
   config.Mode = settings.Mode;
   config.BitRate =

@@ -18,6 +18,7 @@
 #include <SimpleIni.h>
 
 #include "capture/raw_take.h"
+#include "capture/raw_take_file.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::settings {
@@ -105,22 +106,6 @@ int ReadWholeFile(const std::string& path, std::string& text) {
   return error;
 }
 
-// All of `text` to `fd`; 0, or the errno of the failure.
-int WriteText(int fd, const std::string& text) {
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t count = ::write(fd, text.data() + written, text.size() - written);
-    if (count > 0) {
-      written += static_cast<std::size_t>(count);
-    } else if (count < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return count < 0 ? errno : EIO;
-    }
-  }
-  return 0;
-}
-
 // Where the text goes: through a symbolic link to the file it names, so that
 // the replacement does not turn the link into a plain file.
 std::string ReplacedPath(const std::string& path) {
@@ -144,7 +129,7 @@ int WriteWholeFile(const std::string& path, const std::string& text) {
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   }
   if (fd < 0) return errno;
-  int error = WriteText(fd, text);
+  int error = capture::WriteAll(fd, text.data(), text.size());
   // The file keeps the permissions it was given.
   struct stat old {};
   if (error == 0 && ::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
