@@ -26,13 +26,15 @@
 namespace tavrin::recorder_ui {
 
 QString TFormMain::TimeOfDay(int minutesAgo) const {
-  // Asked for five times a second while recording: the format is made once.
+  // Asked for five times a second while recording: the locale (which asks the
+  // system for its settings when made) and the format are made once.
+  static const QLocale locale = QLocale::system();
   static const QString format = [] {
-    QString text = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString text = locale.timeFormat(QLocale::LongFormat);
     text.remove(QStringLiteral(" t")).remove(QLatin1Char('t'));  // no time zone
     return text.trimmed();
   }();
-  return QLocale::system().toString(QTime::currentTime().addSecs(-60 * minutesAgo), format);
+  return locale.toString(QTime::currentTime().addSecs(-60 * minutesAgo), format);
 }
 
 void TFormMain::BtnRecordClick() {
