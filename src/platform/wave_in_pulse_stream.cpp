@@ -21,10 +21,10 @@ constexpr std::int64_t kFramesPerSecond = kFormat.SamplesPerSec;
 constexpr std::int64_t kBytesPerFrame = kFormat.BlockAlign;
 // The smallest step of the clock ahead of the queue counted as dropped audio.
 constexpr std::int64_t kDropStepFrames = kFramesPerSecond / 10;
-// How long Reset waits for the fragment in flight: one fragment and half as
-// much again for a busy machine. A server that hangs costs no more than this.
+// How long Reset waits for the fragment in flight: two fragments, for a busy
+// machine. A server that hangs costs no more than this.
 constexpr pa_usec_t kFragmentWaitUsec =
-    PA_USEC_PER_SEC * kFragmentBytes * 3 / 2 / kFormat.AvgBytesPerSec;
+    PA_USEC_PER_SEC * kFragmentBytes * 2 / kFormat.AvgBytesPerSec;
 
 void MarkDone(WaveHeader& header, std::uint32_t bytesRecorded) {
   header.BytesRecorded.store(bytesRecorded, std::memory_order_release);
