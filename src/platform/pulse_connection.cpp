@@ -15,12 +15,21 @@ std::string Text(const char* text) {
   return text != nullptr ? text : "";
 }
 
-PulseDevice Describe(const char* name, const char* description, std::uint32_t channels) {
-  PulseDevice device;
-  device.Name = Text(name);
-  device.Description = description != nullptr && description[0] != '\0' ? description : device.Name;
-  device.Channels = channels;
-  return device;
+PulseDevice Describe(const pa_source_info& info) {
+  PulseDevice source;
+  source.Name = Text(info.name);
+  source.Description =
+      info.description != nullptr && info.description[0] != '\0' ? info.description : source.Name;
+  source.Channels = info.channel_map.channels;
+  source.Volume = info.volume;
+  source.Muted = info.mute != 0;
+  for (std::uint32_t i = 0; info.ports != nullptr && i < info.n_ports; ++i) {
+    const pa_source_port_info* port = info.ports[i];
+    if (port == nullptr) break;
+    source.Ports.push_back({Text(port->name), Text(port->description)});
+    if (port == info.active_port) source.ActivePort = static_cast<int>(i);
+  }
+  return source;
 }
 
 // The default first; without one (or when it vanished between the answers)
@@ -68,8 +77,8 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
   if (state == PA_CONTEXT_READY) {
     self->m_everReady = true;
     pa_context_set_subscribe_callback(context, &PulseConnection::OnEvent, self);
-    const auto mask = static_cast<pa_subscription_mask_t>(
-        PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
+    const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE |
+                                                          PA_SUBSCRIPTION_MASK_SERVER);
     Send(pa_context_subscribe(context, mask, nullptr, nullptr));
     self->Refresh();
   } else if (!PA_CONTEXT_IS_GOOD(state)) {
@@ -91,10 +100,9 @@ void PulseConnection::Refresh() {
     return;
   }
   m_pending = View{};
-  // Answered in the order asked: the sink list ends the refresh.
+  // Answered in the order asked: the source list ends the refresh.
   m_refreshing = Send(pa_context_get_server_info(m_context, &OnServerInfo, this)) &&
-                 Send(pa_context_get_source_info_list(m_context, &OnSourceInfo, this)) &&
-                 Send(pa_context_get_sink_info_list(m_context, &OnSinkInfo, this));
+                 Send(pa_context_get_source_info_list(m_context, &OnSourceInfo, this));
 }
 
 void PulseConnection::OnServerInfo(pa_context* context, const pa_server_info* info,
@@ -102,41 +110,20 @@ void PulseConnection::OnServerInfo(pa_context* context, const pa_server_info* in
   auto* self = static_cast<PulseConnection*>(userdata);
   if (context != self->m_context || info == nullptr) return;
   self->m_pending.DefaultSource = Text(info->default_source_name);
-  self->m_pending.DefaultSink = Text(info->default_sink_name);
 }
 
 void PulseConnection::OnSourceInfo(pa_context* context, const pa_source_info* info, int eol,
                                    void* userdata) {
   auto* self = static_cast<PulseConnection*>(userdata);
-  if (context != self->m_context || eol != 0 || info == nullptr) return;
-  PulseDevice source = Describe(info->name, info->description, info->channel_map.channels);
-  source.Volume = info->volume;
-  source.Muted = info->mute != 0;
-  for (std::uint32_t i = 0; info->ports != nullptr && i < info->n_ports; ++i) {
-    const pa_source_port_info* port = info->ports[i];
-    if (port == nullptr) break;
-    source.Ports.push_back({Text(port->name), Text(port->description)});
-    if (port == info->active_port) source.ActivePort = static_cast<int>(i);
-  }
-  self->m_pending.Sources.push_back(std::move(source));
-}
-
-void PulseConnection::OnSinkInfo(pa_context* context, const pa_sink_info* info, int eol,
-                                 void* userdata) {
-  auto* self = static_cast<PulseConnection*>(userdata);
   if (context != self->m_context) return;
   if (eol == 0) {
-    if (info != nullptr) {
-      self->m_pending.Sinks.push_back(
-          Describe(info->name, info->description, info->channel_map.channels));
-    }
+    if (info != nullptr) self->m_pending.Sources.push_back(Describe(*info));
     return;
   }
   // A failed list (the server is going away) keeps what was known before.
   if (eol > 0) {
     View& view = self->m_pending;
     DefaultFirst(view.Sources, view.DefaultSource);
-    DefaultFirst(view.Sinks, view.DefaultSink);
     view.Known = true;
     self->m_view = std::move(view);
   }
@@ -245,7 +232,7 @@ MmResult PulseConnection::Connect() {
                                                              : LastError();
 }
 
-std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks, MmResult* error) {
+std::optional<std::vector<PulseDevice>> PulseConnection::ListSources(MmResult* error) {
   MmResult result = StartMainloop();
   if (result == kMmNoError) {
     Guard lock(*this);
@@ -254,7 +241,7 @@ std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks, MmResu
       m_contextWaited = true;
       WaitFor([&] { return m_view.Known; });
     }
-    if (result == kMmNoError && m_view.Known) return sinks ? m_view.Sinks : m_view.Sources;
+    if (result == kMmNoError && m_view.Known) return m_view.Sources;
     if (result == kMmNoError) {
       result = PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ? BackendError(PA_ERR_TIMEOUT)
                                                                    : LastError();
@@ -262,14 +249,6 @@ std::optional<std::vector<PulseDevice>> PulseConnection::List(bool sinks, MmResu
   }
   if (error != nullptr) *error = result;
   return std::nullopt;
-}
-
-std::optional<std::vector<PulseDevice>> PulseConnection::ListSources(MmResult* error) {
-  return List(false, error);
-}
-
-std::optional<std::vector<PulseDevice>> PulseConnection::ListSinks(MmResult* error) {
-  return List(true, error);
 }
 
 }  // namespace tavrin::platform

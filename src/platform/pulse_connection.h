@@ -1,7 +1,7 @@
 #pragma once
 // One connection to a PulseAudio server (or PipeWire's PulseAudio server): a
 // threaded main loop and its context, bounded waits on the server, and a view
-// of its sources and sinks kept current by the server's change events. Wave
+// of its sources kept current by the server's change events. Wave
 // input, wave output and the input mixer all talk to the server through it,
 // and may share one instance.
 //
@@ -78,12 +78,11 @@ public:
   // kShortWaitUsec; a server that hangs while being connected to costs no
   // further waits.
   MmResult Connect();
-  // Sources or sinks, the server's default first, then the others in the
+  // Sources, the server's default first, then the others in the
   // server's order, as the server last told them; nothing while the server
   // cannot be asked (gone, hung since connecting, or not answered yet), and
   // then the reason in `error` when given.
   std::optional<std::vector<PulseDevice>> ListSources(MmResult* error = nullptr);
-  std::optional<std::vector<PulseDevice>> ListSinks(MmResult* error = nullptr);
 
   // ---- lock held ----
 
@@ -130,9 +129,7 @@ private:
   struct View {
     bool Known = false;
     std::string DefaultSource;
-    std::string DefaultSink;
     std::vector<PulseDevice> Sources;
-    std::vector<PulseDevice> Sinks;
   };
   static void OnContextState(pa_context*, void* userdata);
   static void OnOperationState(pa_operation*, void* userdata);
@@ -140,15 +137,13 @@ private:
   static void OnEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t, void* userdata);
   static void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata);
   static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata);
-  static void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata);
 
   MmResult StartMainloop();
   // Lock held: a fresh context unless the current one is usable or still in use.
   MmResult EnsureContextLocked();
   void DropContext();
-  // Main-loop thread: asks the server for its defaults, sources and sinks.
+  // Main-loop thread: asks the server for its default source and its sources.
   void Refresh();
-  std::optional<std::vector<PulseDevice>> List(bool sinks, MmResult* error);
 
   const std::string m_applicationName;
   const pa_usec_t m_timeoutUsec;
