@@ -15,7 +15,6 @@ namespace tavrin::platform {
 
 namespace {
 
-constexpr std::uint32_t kBytesPerFrame = 4;
 // What the server keeps for a reader that is late. More than the capture ring
 // (4 s) can take after a stall would be dropped on arrival anyway; what the
 // server drops is found from the stream's clock (see OnTiming).

@@ -24,6 +24,7 @@ namespace tavrin::platform {
 // the source captured up to a Reset arrives with the next fragment, which
 // Reset waits for.
 inline constexpr std::uint32_t kFragmentBytes = WaveFormat{}.AvgBytesPerSec / 20;
+inline constexpr std::uint32_t kBytesPerFrame = WaveFormat{}.BlockAlign;
 
 struct PulseWaveIn::Impl {
   explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}

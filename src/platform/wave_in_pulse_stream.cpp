@@ -18,7 +18,6 @@ namespace {
 
 constexpr WaveFormat kFormat{};
 constexpr std::int64_t kFramesPerSecond = kFormat.SamplesPerSec;
-constexpr std::int64_t kBytesPerFrame = kFormat.BlockAlign;
 // The smallest step of the clock ahead of the queue counted as dropped audio.
 constexpr std::int64_t kDropStepFrames = kFramesPerSecond / 10;
 // How long Reset waits for the fragment in flight: two fragments, for a busy

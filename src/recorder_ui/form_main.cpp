@@ -1,5 +1,4 @@
 #include "recorder_ui/form_main.h"
-#include "recorder_ui/form_main_chart.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,6 +23,7 @@
 #include "export/form_progress.h"
 #include "export/save_flow.h"
 #include "recorder_ui/form_about.h"
+#include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
 #include "settings/artwork.h"
 #include "settings/form_save_settings.h"

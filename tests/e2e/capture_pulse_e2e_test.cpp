@@ -34,7 +34,6 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   state.DeviceName = state.DeviceNames[0];
   ASSERT_TRUE(OpenCapture(state, context));
   ASSERT_TRUE(StartTake(state, context));
-  const auto started = std::chrono::steady_clock::now();
   // Three seconds of audio, however late a busy machine lets it arrive, polled
   // every 100 ms as the window's timer polls.
   const auto start = std::chrono::steady_clock::now();
@@ -46,7 +45,7 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
     PollCapture(state, context);
   }
   const double stoppedAfter =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   StopTake(state, context);
   const double ranSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
