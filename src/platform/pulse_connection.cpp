@@ -167,6 +167,13 @@ bool PulseConnection::Send(pa_operation* operation) {
   return true;
 }
 
+void PulseConnection::Cancel(pa_operation*& operation) {
+  if (operation == nullptr) return;
+  if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) pa_operation_cancel(operation);
+  pa_operation_unref(operation);
+  operation = nullptr;
+}
+
 MmResult PulseConnection::LastError() const {
   return BackendError(m_context != nullptr ? pa_context_errno(m_context) : PA_ERR_UNKNOWN);
 }

@@ -105,6 +105,9 @@ public:
   bool Complete(pa_operation* operation) { return Complete(operation, WaitLimit()); }
   // Starts an operation whose answer nobody waits for; false if it could not be sent.
   static bool Send(pa_operation* operation);
+  // Lets go of an operation kept for its callback: cancelled if still running,
+  // so the callback never runs after this (its user may be gone); null after.
+  static void Cancel(pa_operation*& operation);
   MmResult LastError() const;
   // Streams made on the context: while one exists, a failed context is
   // reported instead of replaced, so the stream's owner sees the failure.

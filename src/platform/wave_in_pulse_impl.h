@@ -45,6 +45,7 @@ struct PulseWaveIn::Impl {
   // Flushing until the server has dropped what it held at Reset.
   bool Started = false;
   bool Flushing = false;
+  pa_operation* FlushOperation = nullptr;  // the last flush, let go at the next or at Close
   // Set by Reset while it waits for the fragment holding the audio up to its
   // call; cleared by the read callback when that fragment has been delivered.
   bool AwaitingFragment = false;

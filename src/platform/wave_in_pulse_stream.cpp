@@ -132,7 +132,9 @@ void PulseWaveIn::Impl::ResetLocked() {
   if (ready()) {
     // What the server still holds belongs to the time before Reset: it is
     // dropped there, and on arrival until the server confirms.
-    Flushing = PulseConnection::Send(pa_stream_flush(Stream, &Impl::OnFlushed, this));
+    PulseConnection::Cancel(FlushOperation);
+    FlushOperation = pa_stream_flush(Stream, &Impl::OnFlushed, this);
+    Flushing = FlushOperation != nullptr;
     // Whatever already reached this side belongs to the time before Reset.
     const void* data = nullptr;
     std::size_t bytes = 0;
@@ -152,6 +154,9 @@ void PulseWaveIn::Impl::ResetLocked() {
 
 void PulseWaveIn::Impl::CloseLocked() {
   ResetLocked();
+  // Its answer would reach this object after it is gone.
+  PulseConnection::Cancel(FlushOperation);
+  Flushing = false;
   pa_stream_set_read_callback(Stream, nullptr, nullptr);
   pa_stream_set_state_callback(Stream, nullptr, nullptr);
   pa_stream_set_latency_update_callback(Stream, nullptr, nullptr);

@@ -30,6 +30,7 @@ struct PulseWaveOut::Impl {
   pa_time_event* DoneTimer = nullptr;
   bool DoneTimerArmed = false;
   bool TimingRequested = false;
+  pa_operation* TimingOperation = nullptr;  // the last request, let go at the next or at Close
 
   struct Queued {
     WaveHeader* Header;

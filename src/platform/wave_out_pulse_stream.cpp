@@ -51,11 +51,9 @@ void PulseWaveOut::Impl::OnDoneTimer(pa_mainloop_api*, pa_time_event*, const tim
 
 void PulseWaveOut::Impl::RequestTiming() {
   if (TimingRequested || !IsReady()) return;
-  pa_operation* operation = pa_stream_update_timing_info(Stream, &Impl::OnTimingUpdate, this);
-  if (operation != nullptr) {
-    TimingRequested = true;
-    pa_operation_unref(operation);
-  }
+  PulseConnection::Cancel(TimingOperation);
+  TimingOperation = pa_stream_update_timing_info(Stream, &Impl::OnTimingUpdate, this);
+  TimingRequested = TimingOperation != nullptr;
 }
 
 void PulseWaveOut::Impl::MarkPlayed() {
@@ -118,6 +116,8 @@ void PulseWaveOut::Impl::CloseLocked() {
   if (PA_STREAM_IS_GOOD(pa_stream_get_state(Stream))) pa_stream_disconnect(Stream);
   pa_stream_unref(Stream);
   Stream = nullptr;
+  // Its answer would reach this object after it is gone.
+  PulseConnection::Cancel(TimingOperation);
   TimingRequested = false;
   Connection->RemoveStream();
 }
