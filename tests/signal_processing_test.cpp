@@ -13,6 +13,7 @@ protected:
     State.AllocateCaptureMemory();
     State.CurrentBuffer = 3;
     State.WaveHeaders[3].User = 77;
+    State.Recording = true;
   }
   void Fill(std::int16_t left, std::int16_t right) {
     for (int j = 0; j < kFramesPerBuffer; ++j) SetFrame(j, left, right);
@@ -89,10 +90,16 @@ TEST_F(BufferProcessing, ExtremesAndMeansOfAKnownBuffer) {
   EXPECT_DOUBLE_EQ(State.MeanLeft, (100.0 * 4408 + 3000 - 2000) / 4410);
   EXPECT_DOUBLE_EQ(State.MeanRight, (-50.0 * 4408 - 7000 + 6000) / 4410);
 
-  // Measuring alone leaves the peak tables as they were.
+  // Measuring alone, and monitoring between takes, leave the take's peaks as they were.
   State.WaveHeaders[3].User = 78;
   MeasureBufferPeaks(State);
   EXPECT_EQ(State.PeakMaxLeft[78], 0);
+  State.Recording = false;
+  State.WaveHeaders[3].User = 77;
+  Fill(5, 5);
+  Process();
+  EXPECT_EQ(State.MaxLeft, 5);
+  EXPECT_EQ(State.PeakMaxLeft[77], 3000);
 }
 
 TEST_F(BufferProcessing, PeakTableIsNeverWrittenPastItsLastEntry) {

@@ -92,9 +92,10 @@ void SplitBuffer(RecorderState& state) {
 
 void StoreBufferPeaks(RecorderState& state) {
   ExtremesOf(state);
+  // The tables are the take's, which the editor draws: monitoring numbers its
+  // buffers from 1 again and must not write over them.
+  if (!state.Recording) return;
   const std::uintptr_t number = state.WaveHeaders[state.CurrentBuffer].User;
-  // Monitoring for hours runs the numbers past the table: those buffers are
-  // never part of a take (the length limit stops a take first), so skip them.
   if (number == 0 || number >= kPeakTableEntries) return;
   state.PeakMaxLeft[number] = state.MaxLeft;
   state.PeakMinLeft[number] = state.MinLeft;

@@ -13,7 +13,8 @@ inline constexpr std::int32_t kClipHoldBuffers = 30;
 // it in place with the DC offsets subtracted (16-bit wrap). Clip detection looks
 // at the raw samples.
 void SplitBuffer(RecorderState& state);
-// Extremes of the split buffer, stored in the peak tables at the buffer's number.
+// Extremes of the split buffer, stored in the peak tables at the buffer's number
+// while a take records.
 void StoreBufferPeaks(RecorderState& state);
 // The extremes alone, without touching the peak tables.
 void MeasureBufferPeaks(RecorderState& state);

@@ -45,6 +45,7 @@ bool ReadDeviceZero(capture::RecorderState& state, capture::CaptureContext& cont
 // name instead of every 200 ms.
 void OpenCaptureReportingOnce(capture::RecorderState& state, DeviceCheckState& check,
                               capture::CaptureContext& context) {
+  if (check.CaptureHolds > 0) return;
   auto showOnce = [&state, &check, &context](const std::string& text) {
     if (!check.ReportedOpenFailure.empty() && check.ReportedOpenFailure == state.DeviceName) {
       return;

@@ -56,6 +56,7 @@ void TFormMain::BtnRecordClick() {
 
 void TFormMain::BtnStopClick() {
   if (!State().Recording) return;
+  const CaptureHold hold(m_deviceCheck);  // StopTake lets events run between close and open
   capture::StopTake(State(), m_context);
   HoldAwakeWhileRecording();
   m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
@@ -70,6 +71,9 @@ void TFormMain::BtnEditClick() {
     ShowMessage(QStringLiteral("No sound recorded."));
     return;
   }
+  // The device step ticks on under the modal editor; the capture stays closed
+  // until the editor has closed.
+  const CaptureHold hold(m_deviceCheck);
   capture::CloseCapture(state, m_context);
   if (m_services.ShowEditor) {
     m_services.ShowEditor();

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "capture/raw_take.h"
+#include "editor/window/form_edit.h"
 #include "form_main_fixture.h"
 #include "platform/input_mixer.h"
 #include "recorder_ui/form_main_chart.h"
@@ -27,6 +28,7 @@ class FormMainTest : public QObject {
   Q_OBJECT
 private slots:
   void recordStopAndEditSetTheirTextsAndState();
+  void theEditorKeepsTheTakesWaveformWhileTheInputRunsOn();
   void timersStepTheDcHistoryMetersAndTimeScale();
   void levelChartSpansItsAxesAndMarksClipsAtTheTop();
   void lowDiskEndsTheTakeAndKeepsIt();
@@ -81,6 +83,42 @@ void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
   QCOMPARE(rig.EditorShown, 1);
   QVERIFY(!rig.DeviceOpenInEditor);  // the editor runs with the device closed
   QVERIFY(rig.State.DeviceOpen);
+}
+
+void FormMainTest::theEditorKeepsTheTakesWaveformWhileTheInputRunsOn() {
+  MainWindowRig rig("editor-open");
+  tavrin::recorder_ui::MainWindowServices services = rig.Services();
+  services.ShowEditor = nullptr;  // the real, modal editor
+  rig.Form = std::make_unique<tavrin::recorder_ui::TFormMain>(services);
+  rig.Form->show();
+  tavrin::recorder_ui::TFormMain& form = *rig.Form;
+  form.TimerStatusTimer();
+  form.BtnRecordClick();
+  rig.Run(40);
+  form.BtnStopClick();
+  const std::vector<std::int16_t> peaks = rig.State.PeakMaxLeft;
+  QVERIFY(peaks[20] != 0);
+  // The source falls silent: monitoring between takes and under the editor
+  // must not reach the take's peaks.
+  rig.Device.SetSignal(
+      [](std::uint64_t, std::int16_t& left, std::int16_t& right) { left = right = 0; });
+  rig.Run(30);
+  bool closedWhileOpen = false;
+  bool sameColumns = false;
+  QTimer::singleShot(0, [&] {
+    auto* editor = form.findChild<tavrin::editor::TFormEdit*>();
+    const QImage drawn = editor->View().WaveBitmap().copy();
+    rig.Run(60);
+    closedWhileOpen = !rig.State.DeviceOpen && !rig.Device.IsOpen();
+    editor->FormResize();
+    sameColumns = editor->View().WaveBitmap() == drawn;
+    editor->close();
+  });
+  form.BtnEditClick();
+  QVERIFY(closedWhileOpen);
+  QVERIFY(sameColumns);
+  QVERIFY(rig.State.PeakMaxLeft == peaks);
+  QVERIFY(rig.State.DeviceOpen);  // open again once the editor has closed
 }
 
 void FormMainTest::timersStepTheDcHistoryMetersAndTimeScale() {
