@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QtTest/QtTest>
 #include <cstring>
 #include <filesystem>
@@ -100,6 +101,7 @@ private slots:
   void saveSelectionWritesExactlyTheSelectedBuffers();
   void closingKeepsTheTakeAndRemovesTheWorkFiles();
   void theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom();
+  void theViewStaysLiveWhenTheDocumentShrinksUnderIt();
   void playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume();
   void loadingTestEditsItAndClosingGivesTheTakeBack();
   void ignoreAndLoopModeKeepTheTake();
@@ -131,7 +133,12 @@ void FormEditTest::selectAllThenDeleteEmptiesTheDocument() {
 }
 
 void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
-  EditorWindowRig rig(40);
+  QStringList outside;  // help, About and the folder, asked for from outside the editor
+  EditorWindowRig rig(40, [&outside](EditorWindowRig&, editor::EditorWindowServices& services) {
+    services.ShowHelp = [&outside] { outside << "help"; };
+    services.ShowAbout = [&outside](QWidget*) { outside << "about"; };
+    services.OpenFolder = [&outside](const QString&) { outside << "folder"; };
+  });
   rig.Document.SelStart = 1;
   rig.Document.SelEnd = 40;
   bool barShown = false;
@@ -140,8 +147,10 @@ void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
     if (!rig.Document.ProgressShown) return;  // the effect has not started yet
     during.stop();
     barShown = rig.Form->ProgressBarVisible();
-    rig.Form->Action("menuDelete")->trigger();
-    rig.Form->Action("menuUndo")->trigger();
+    for (const char* name : {"menuDelete", "menuUndo", "menuSaveSettings", "menuExplorer",
+                             "menuTavrinHelp", "menuAbout", "menuPlayBack"}) {
+      rig.Form->Action(QString::fromLatin1(name))->trigger();
+    }
   });
   during.start(0);
   rig.Form->Action("menuFadeOut")->trigger();
@@ -149,6 +158,9 @@ void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
   QVERIFY(!rig.Form->ProgressBarVisible());
   QCOMPARE(rig.Document.CurrentLevel, 1);  // the fade alone
   QCOMPARE(rig.State.TakeLength, 40u);
+  QVERIFY(outside.isEmpty());
+  rig.Form->Action("menuAbout")->trigger();
+  QCOMPARE(outside, QStringList{"about"});
 }
 
 void FormEditTest::inputBoxesAskAndReportBadAnswers() {
@@ -223,21 +235,66 @@ void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
   QCOMPARE(rig.Document.ZoomIndex, 1);  // the view already reaches the end
 }
 
+void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
+  EditorWindowRig rig(30);
+  rig.Answer = QStringLiteral("900");
+  rig.Form->menuSilenceClick();
+  QCOMPARE(rig.State.TakeLength, 9030u);
+  QScrollBar& bar = *rig.Form->Surface().ScrollBar;
+  const int page = bar.pageStep();
+  bar.setValue(bar.maximum());
+  QVERIFY(rig.Document.ViewOffset > 8000u);
+  // A click in the trough moves by the large step, 10 units at one buffer per column.
+  QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, QPoint(30, bar.height() / 2));
+  QCOMPARE(bar.value(), bar.maximum() - 10);
+  QCOMPARE(bar.pageStep(), page);  // the thumb keeps its length
+
+  rig.Form->Action("SBtnUndo")->trigger();
+  QCOMPARE(rig.State.TakeLength, 30u);
+  QCOMPARE(rig.Document.ViewOffset, 0u);
+  const editor::ViewGeometry& g = rig.Form->View().Geometry();
+  const QImage& drawn = rig.Form->View().WaveBitmap();
+  QVERIFY(drawn.pixel(10, g.h / 4) != drawn.pixel(100, g.h / 4));  // the take's columns
+  QWidget& surface = rig.Form->Surface();
+  const int y = (g.T + g.B) / 2;
+  QTest::mousePress(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 1, y));
+  QTest::mouseMove(&surface, QPoint(g.L + 5, y));
+  QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 5, y));
+  QCOMPARE(rig.Document.SelStart, 1u);
+  QCOMPARE(rig.Document.SelEnd, 5u);
+}
+
 void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   EditorWindowRig rig(30);
   rig.Document.SelStart = 1;
   rig.Document.SelEnd = 10;
   rig.Form->menuDeleteClick();
-  rig.Form->Action("SBtnPlayAll")->trigger();
+  QAction* playAll = rig.Form->Action("SBtnPlayAll");
+  playAll->trigger();
   QVERIFY(rig.Form->Playback().Playing);
+  QVERIFY(playAll->isChecked());  // pressed while it plays
   for (int tick = 0; tick < 40 && rig.Form->Playback().Playing; ++tick) {
     rig.Device.Advance(4410);
     rig.Form->TimerPlayTimer();
   }
   QVERIFY(!rig.Form->Playback().Playing);
+  QVERIFY(!playAll->isChecked());  // released at the end
   const std::vector<char>& played = rig.Device.Played();
   QCOMPARE(played.size(), 20 * kBufferBytes);  // the 20 buffers left, in order
   QVERIFY(std::memcmp(played.data(), rig.Take.data() + 10 * kBufferBytes, played.size()) == 0);
+
+  playAll->trigger();
+  playAll->trigger();  // a second press releases it and stops
+  QVERIFY(!rig.Form->Playback().Playing);
+  QVERIFY(!playAll->isChecked());
+  // Insert Silence stops playback before its box opens, whatever the answer.
+  for (const QString& answer : {QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("1")}) {
+    playAll->trigger();
+    rig.Answer = answer;
+    rig.Form->menuSilenceClick();
+    QVERIFY(!rig.Form->Playback().Playing);
+    QVERIFY(!playAll->isChecked());
+  }
 
   editor::VolumeSlider& volume = rig.Form->Volume();
   const int start = volume.HandleLeft();

@@ -216,6 +216,14 @@ void WaveformView::ScrollChanged(int position) {
       zoom * Nearest(m_state.TakeLength * clamped / (zoom * kScrollUnits)));
 }
 
+void WaveformView::KeepOffsetInDocument() {
+  const std::int64_t zoom = Zoom();
+  const std::int64_t viewBuffers = zoom * std::max(m_geometry.R - m_geometry.L - 1, 0);
+  const std::int64_t excess = std::int64_t{m_state.TakeLength} - viewBuffers;
+  const std::int64_t last = excess > 0 ? (excess + zoom - 1) / zoom * zoom : 0;
+  if (m_document.ViewOffset > last) m_document.ViewOffset = static_cast<std::uint32_t>(last);
+}
+
 std::int64_t WaveformView::PositionOf(int x) const {
   return std::int64_t{Zoom()} * (x - m_geometry.L) + m_document.ViewOffset;
 }

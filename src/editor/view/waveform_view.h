@@ -162,6 +162,10 @@ public:
   ScrollBarSettings SyncScrollBar() const;
   // The scroll bar moved: ViewOffset follows, a multiple of the zoom.
   void ScrollChanged(int position);
+  // After the document or the view changed size: a ViewOffset past the view
+  // that ends at the document's end comes back to it (the smallest multiple
+  // of the zoom that still shows the end; 0 when the document fits).
+  void KeepOffsetInDocument();
 
   MouseResult MousePress(const MouseInput& input);
   MouseResult MouseMove(const MouseInput& input);

@@ -158,6 +158,11 @@ private:
   void ClosePlaybackDevice();
   // Stops playback whatever runs (SBtnStop does nothing during an operation).
   void StopPlaying();
+  // The Play All button shows m_playAllDown.
+  void ShowPlayAllState();
+  // What every command does first: nothing while an operation runs (false),
+  // else playback stops and pending messages run.
+  bool BeginCommand();
   // The resize procedure: layout, zoom step, scroll bar, full redraw.
   void ResizeView();
   void RedrawView();
@@ -177,6 +182,9 @@ private:
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
   QEventLoop* m_loop = nullptr;
   bool m_open = false;
+  int m_scrollLargeStep = 10;  // scroll units a click in the bar's trough moves
+  // Play All stays pressed while the whole document plays; a second press stops it.
+  bool m_playAllDown = false;
   recovery::TestTakeLoader m_testTake;
 
   std::vector<QAction*> m_actions;
@@ -188,6 +196,7 @@ private:
   std::array<QLabel*, 4> m_panels{};
   QProgressBar* StatusProgressBar = nullptr;
   QAction* menuPlayBack = nullptr;
+  QAction* SBtnPlayAll = nullptr;
   QTimer TimerPlay;
   QTimer TimerStatus;
 };

@@ -151,6 +151,8 @@ void TFormEdit::BuildToolBars() {
   CoolBarTransfom = made[2];
   CoolBarPlay = made[3];
   CoolBarVolume = made[4];
+  SBtnPlayAll = Action(QStringLiteral("SBtnPlayAll"));
+  SBtnPlayAll->setCheckable(true);
 }
 
 void TFormEdit::BuildStatusBar() {

@@ -13,10 +13,15 @@
 
 namespace tavrin::editor {
 
-void TFormEdit::RunCommand(bool withProgress, const std::function<EditResult()>& command) {
-  if (Document().EditBusy) return;
+bool TFormEdit::BeginCommand() {
+  if (Document().EditBusy) return false;
   StopPlaying();
   QCoreApplication::processEvents();
+  return true;
+}
+
+void TFormEdit::RunCommand(bool withProgress, const std::function<EditResult()>& command) {
+  if (!BeginCommand()) return;
   if (withProgress) {
     StatusProgressBar->setValue(0);
     StatusProgressBar->show();
@@ -84,7 +89,8 @@ void TFormEdit::menuAmplifyClick() {
 }
 
 void TFormEdit::menuSilenceClick() {
-  if (Document().EditBusy) return;
+  // Playback stops before the box opens, whatever the answer.
+  if (!BeginCommand()) return;
   const SilenceAnswer answer =
       ParseSilenceAnswer(AskText(QStringLiteral("Insert Silence"),
                                  QStringLiteral("Insert Silence in seconds:"), QStringLiteral("0"))
@@ -107,11 +113,13 @@ void TFormEdit::menuSaveSelectionClick() {
 }
 
 void TFormEdit::menuSaveSettingsClick() {
+  if (Document().EditBusy) return;
   // The file dialog's type list is built from these settings at every save.
   if (m_services.SaveSettingsDialog) m_services.SaveSettingsDialog->Execute();
 }
 
 void TFormEdit::menuExplorerClick() {
+  if (Document().EditBusy) return;
   if (m_services.OpenFolder) {
     m_services.OpenFolder(QString::fromStdString(State().OutputFolder));
   }
@@ -122,10 +130,12 @@ void TFormEdit::menuExitClick() {
 }
 
 void TFormEdit::menuTavrinHelpClick() {
+  if (Document().EditBusy) return;
   if (m_services.ShowHelp) m_services.ShowHelp();
 }
 
 void TFormEdit::menuAboutClick() {
+  if (Document().EditBusy) return;
   if (m_services.ShowAbout) m_services.ShowAbout(this);
 }
 

@@ -1,6 +1,7 @@
 // The editor's playback controls: Play all, Play selection, Stop, the play
 // timer's tick (cursor, meter, progress) and the volume slider, on the
 // playback engine.
+#include <QAction>
 #include <QLabel>
 #include <QProgressBar>
 #include <cmath>
@@ -28,18 +29,35 @@ void TFormEdit::ClosePlaybackDevice() {
 
 void TFormEdit::StopPlaying() {
   if (m_playbackContext) playback::StopPlayback(m_playback, *m_playbackContext);
+  m_playAllDown = false;
+  ShowPlayAllState();
+}
+
+void TFormEdit::ShowPlayAllState() {
+  SBtnPlayAll->setChecked(m_playAllDown);
 }
 
 void TFormEdit::SBtnPlayAllClick() {
-  if (!m_open || !m_playbackContext || Document().EditBusy) return;
+  if (!m_open || !m_playbackContext || Document().EditBusy) {
+    ShowPlayAllState();  // the press toggled the button: it shows what plays
+    return;
+  }
+  if (m_playAllDown) {
+    StopPlaying();
+    return;
+  }
   m_playback.PlayFirst = 1;
   m_playback.PlayLast = State().TakeLength;
   playback::StartPlayAll(m_playback, *m_playbackContext);
+  m_playAllDown = m_playback.Playing;
+  ShowPlayAllState();
 }
 
 void TFormEdit::SBtnPlaySelectionClick() {
   if (!m_open || !m_playbackContext || Document().EditBusy) return;
   playback::StartPlaySelection(m_playback, *m_playbackContext);
+  m_playAllDown = false;
+  ShowPlayAllState();
 }
 
 void TFormEdit::SBtnStopClick() {
@@ -48,12 +66,17 @@ void TFormEdit::SBtnStopClick() {
 }
 
 void TFormEdit::menuPlayBackClick() {
+  if (Document().EditBusy) return;
   if (m_playbackContext) playback::OpenPlaybackSettings(*m_playbackContext);
 }
 
 void TFormEdit::TimerPlayTimer() {
   if (!m_open) return;
   if (m_playbackContext) playback::PollPlayback(m_playback, *m_playbackContext);
+  if (m_playAllDown && !m_playback.Playing) {
+    m_playAllDown = false;  // played to the end
+    ShowPlayAllState();
+  }
   ShowPositions();
   if (!m_playback.Playing) State().MaxLeft = State().MaxRight = 0;
   m_view.DrawMeter();

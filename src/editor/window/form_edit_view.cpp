@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "editor/window/edit_surface.h"
 #include "editor/window/form_edit.h"
@@ -22,6 +23,16 @@ void TFormEdit::BuildSurface() {
   m_surface = new EditSurface(*this);
   setCentralWidget(m_surface);
   connect(m_surface->ScrollBar, &QScrollBar::valueChanged, this, &TFormEdit::ScrollBarChange);
+  // Qt steps a trough click by the page, which also sizes the thumb: the
+  // thumb keeps the page and the click moves by the large step instead.
+  connect(m_surface->ScrollBar, &QScrollBar::actionTriggered, this, [this](int action) {
+    QScrollBar* bar = m_surface->ScrollBar;
+    if (action == QAbstractSlider::SliderPageStepAdd) {
+      bar->setSliderPosition(std::min(bar->value() + m_scrollLargeStep, bar->maximum()));
+    } else if (action == QAbstractSlider::SliderPageStepSub) {
+      bar->setSliderPosition(std::max(bar->value() - m_scrollLargeStep, bar->minimum()));
+    }
+  });
   connect(m_surface->BtnInc, &QPushButton::clicked, this, &TFormEdit::BtnIncClick);
   connect(m_surface->BtnDec, &QPushButton::clicked, this, &TFormEdit::BtnDecClick);
 }
@@ -45,6 +56,7 @@ void TFormEdit::SyncScrollBar() {
   m_surface->ScrollBar->setRange(0, settings.Maximum);
   m_surface->ScrollBar->setPageStep(settings.Page);
   m_surface->ScrollBar->setSingleStep(settings.SmallStep);
+  m_scrollLargeStep = settings.LargeStep;
   m_surface->ScrollBar->setValue(settings.Position);
   m_surface->ScrollBar->setEnabled(settings.Enabled);
 }
@@ -61,6 +73,9 @@ void TFormEdit::PlaceOverview(const OverviewMarks& marks) {
 void TFormEdit::ResizeView() {
   if (!m_open) return;
   LayOut();
+  // The document may have shrunk under the view (Delete, Undo): a view past
+  // its end would draw nothing and take no press.
+  m_view.KeepOffsetInDocument();
   SyncScrollBar();
   if (m_view.ResizeZoomStep()) SyncScrollBar();
   RedrawView();
