@@ -57,6 +57,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
   form.BtnStopClick();
   const std::uint32_t recorded = state.TakeLength;
   QVERIFY(recorded >= 30);
+  const std::vector<std::int16_t> peaks = state.PeakMaxLeft;
 
   bool edited = false;
   QTimer::singleShot(0, [&] {
@@ -74,6 +75,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
     // The server plays the document to its end; the done marks say so.
     QTRY_VERIFY_WITH_TIMEOUT(!editor->Playback().Playing, 10000);
     QCOMPARE(editor->Playback().PlayedBlock, state.TakeLength);
+    QVERIFY(!state.DeviceOpen);  // seconds of status ticks under the editor left it closed
     editor->menuSaveAllClick();
     edited = true;
     editor->close();
@@ -82,6 +84,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
   QVERIFY(edited);
   QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
   QCOMPARE(state.TakeLength, recorded);  // the recorder's take is whole again
+  QVERIFY(state.PeakMaxLeft == peaks);   // and so are its peaks: the live input never reached them
   QVERIFY(form.close());
 
   const QString wav = QString::fromStdString(target.string());
