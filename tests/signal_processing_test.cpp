@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "base/samples.h"
+
 namespace tavrin::capture {
 namespace {
 
@@ -161,10 +163,10 @@ TEST_F(DcHistory, SlotsCycleOneToFiftyAndTheMeterKeepsItsValueWhenEmpty) {
 }
 
 TEST(Rounding, HalvesGoToEven) {
-  EXPECT_EQ(RoundHalfEven(0.5), 0);
-  EXPECT_EQ(RoundHalfEven(1.5), 2);
-  EXPECT_EQ(RoundHalfEven(-2.5), -2);
-  EXPECT_EQ(RoundHalfEven(-2.6), -3);
+  EXPECT_EQ(base::RoundHalfEven(0.5), 0);
+  EXPECT_EQ(base::RoundHalfEven(1.5), 2);
+  EXPECT_EQ(base::RoundHalfEven(-2.5), -2);
+  EXPECT_EQ(base::RoundHalfEven(-2.6), -3);
 }
 
 }  // namespace

@@ -49,13 +49,13 @@ bool PeakFileFits(std::int64_t fileBytes, std::uint32_t takeLength) {
 
 int WritePeakFile(const RecorderState& state, const std::string& path, std::uint32_t takeLength) {
   const std::uint32_t buffers = std::min(takeLength, kPeakTableEntries - 1);
-  RawTakeFile file;
+  base::File file;
   if (const int error = file.Create(path); error != 0) return error;
   const std::vector<std::uint8_t> bytes = PeakBytes(state, 1, buffers);
   return file.Write(bytes.data(), bytes.size());
 }
 
-int WritePeakRange(RawTakeFile& file, const RecorderState& state, std::uint32_t first,
+int WritePeakRange(base::File& file, const RecorderState& state, std::uint32_t first,
                    std::uint32_t count) {
   if (first == 0 || first >= kPeakTableEntries) return EINVAL;
   count = std::min(count, kPeakTableEntries - first);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "capture/raw_take_file.h"
+#include "base/file.h"
 #include "capture/recorder_state.h"
 
 namespace tavrin::capture {
@@ -19,7 +19,7 @@ int WritePeakFile(const RecorderState& state, const std::string& path, std::uint
 
 // Writes the peaks of buffers first..first+count-1 at their own place in an
 // open peak file (a take's peaks kept on disk while it records). Returns 0 or errno.
-int WritePeakRange(RawTakeFile& file, const RecorderState& state, std::uint32_t first,
+int WritePeakRange(base::File& file, const RecorderState& state, std::uint32_t first,
                    std::uint32_t count);
 
 // Loads the peaks of buffers 1..takeLength when the file fits the take.

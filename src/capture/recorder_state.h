@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/raw_take_file.h"
+#include "base/file.h"
 #include "platform/wave_in.h"
 
 namespace tavrin::capture {
@@ -125,9 +125,9 @@ struct RecorderState {
   std::string TimeText = "00:00:00";
   std::int64_t FreeSeconds = 0;
 
-  RawTakeFile RawStream;
-  RawTakeFile TakePeaksStream;
-  RawTakeFile Marker;
+  base::File RawStream;
+  base::File TakePeaksStream;
+  base::File Marker;
 
   // Sizes every memory block once; called at start-up.
   void AllocateCaptureMemory();

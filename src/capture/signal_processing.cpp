@@ -1,4 +1,5 @@
 #include "capture/signal_processing.h"
+#include "base/samples.h"
 
 #include <cmath>
 #include <cstring>
@@ -6,10 +7,6 @@
 namespace tavrin::capture {
 
 namespace {
-
-std::int16_t Wrap16(std::int32_t value) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value)));
-}
 
 void ExtremesOf(RecorderState& state) {
   const std::int16_t* left = state.LeftSamples.data();
@@ -46,11 +43,6 @@ double MeanOfNonZero(const std::array<std::int32_t, kDcHistorySlots + 1>& histor
 
 }  // namespace
 
-std::int32_t RoundHalfEven(double value) {
-  // The default floating-point rounding mode rounds halves to even.
-  return static_cast<std::int32_t>(std::nearbyint(value));
-}
-
 void SplitBuffer(RecorderState& state) {
   if (state.ClipHoldLeft > 0) --state.ClipHoldLeft;
   if (state.ClipHoldRight > 0) --state.ClipHoldRight;
@@ -60,8 +52,8 @@ void SplitBuffer(RecorderState& state) {
   std::int16_t frames[2 * kFramesPerBuffer];
   std::memcpy(frames, bytes, kBufferBytes);
 
-  const std::int16_t dcLeft = Wrap16(state.DcOffsetLeft);
-  const std::int16_t dcRight = Wrap16(state.DcOffsetRight);
+  const std::int16_t dcLeft = base::Low16(state.DcOffsetLeft);
+  const std::int16_t dcRight = base::Low16(state.DcOffsetRight);
   std::int16_t* left = state.LeftSamples.data();
   std::int16_t* right = state.RightSamples.data();
   std::int16_t rawMaxLeft = -32767;
@@ -120,16 +112,16 @@ void ComputeChannelMeans(RecorderState& state) {
 
 void RecordDcHistory(RecorderState& state) {
   state.DcHistorySlot = state.DcHistorySlot >= kDcHistorySlots ? 1 : state.DcHistorySlot + 1;
-  state.DcHistoryLeft[state.DcHistorySlot] = RoundHalfEven(state.MeanLeft);
-  state.DcHistoryRight[state.DcHistorySlot] = RoundHalfEven(state.MeanRight);
+  state.DcHistoryLeft[state.DcHistorySlot] = base::RoundHalfEven(state.MeanLeft);
+  state.DcHistoryRight[state.DcHistorySlot] = base::RoundHalfEven(state.MeanRight);
 }
 
 void EstimateDcOffset(RecorderState& state) {
   int count = 0;
   double mean = MeanOfNonZero(state.DcHistoryLeft, count);
-  if (count > 0) state.DcOffsetLeft = RoundHalfEven(mean);
+  if (count > 0) state.DcOffsetLeft = base::RoundHalfEven(mean);
   mean = MeanOfNonZero(state.DcHistoryRight, count);
-  if (count > 0) state.DcOffsetRight = RoundHalfEven(mean);
+  if (count > 0) state.DcOffsetRight = base::RoundHalfEven(mean);
   state.DcHistoryLeft.fill(0);
   state.DcHistoryRight.fill(0);
 }

@@ -27,7 +27,4 @@ void EstimateDcOffset(RecorderState& state);
 // Mean of the non-empty history slots of each channel, for the DC meter.
 void ComputeDcMeter(RecorderState& state);
 
-// Nearest integer, halves to even.
-std::int32_t RoundHalfEven(double value);
-
 }  // namespace tavrin::capture

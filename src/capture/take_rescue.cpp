@@ -29,9 +29,9 @@ std::string DatedTakePath(const RecorderState& state) {
 }
 
 // Writes the take's runs, oldest first, into `path`. Returns 0 or errno.
-int WriteInOrder(const RawTakeFile& take, const std::vector<TakeRun>& runs,
+int WriteInOrder(const base::File& take, const std::vector<TakeRun>& runs,
                  const std::string& path) {
-  RawTakeFile out;
+  base::File out;
   int error = out.Create(path);
   std::int64_t position = 0;
   for (const TakeRun& run : runs) {
@@ -49,7 +49,7 @@ int WriteInOrder(const RawTakeFile& take, const std::vector<TakeRun>& runs,
 void KeepPeaks(const RecorderState& state, std::uint32_t length, std::uint32_t rotateBy) {
   std::error_code code;
   const auto size = fs::file_size(state.TakePeaksPath, code);
-  RawTakeFile peaks;
+  base::File peaks;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length) * 8);
   bool kept = !code && PeakFileFits(static_cast<std::int64_t>(size), length) &&
               peaks.OpenExisting(state.TakePeaksPath) == 0 &&
@@ -57,7 +57,7 @@ void KeepPeaks(const RecorderState& state, std::uint32_t length, std::uint32_t r
   if (kept) {
     std::rotate(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(rotateBy) * 8,
                 bytes.end());
-    RawTakeFile out;
+    base::File out;
     kept = out.Create(state.PeaksPath) == 0 && out.Write(bytes.data(), bytes.size()) == 0;
   }
   if (!kept) fs::remove(state.PeaksPath, code);
@@ -77,7 +77,7 @@ RescuedTake RescueLeftTake(const RecorderState& state, const TakeOrder& order) {
       order.LoopMode && order.LoopWrapped && order.LastWritten > 0 && order.LastWritten < length;
   std::string trouble;
   if (wrapped) {
-    RawTakeFile take;
+    base::File take;
     const std::string part = keptAs + ".part";
     int error = take.OpenExisting(state.RawPath);
     if (error == 0) error = WriteInOrder(take, TakeRuns(length, order.LastWritten, true), part);

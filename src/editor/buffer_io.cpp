@@ -97,7 +97,7 @@ bool DocumentReader::LoadChunk() {
   return m_error == 0;
 }
 
-ChunkWriter::ChunkWriter(capture::RawTakeFile& file, std::int64_t position)
+ChunkWriter::ChunkWriter(base::File& file, std::int64_t position)
     : m_file(file),
       m_position(position),
       m_chunk(std::size_t{kChunkBuffers} * capture::kBufferBytes) {}

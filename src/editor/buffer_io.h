@@ -53,7 +53,7 @@ private:
 // a time. Commit() writes what is left; a failure is kept for Error().
 class ChunkWriter {
 public:
-  ChunkWriter(capture::RawTakeFile& file, std::int64_t position);
+  ChunkWriter(base::File& file, std::int64_t position);
   // Room for the next buffer; Add() it once filled.
   std::uint8_t* Slot();
   bool Add();
@@ -62,7 +62,7 @@ public:
 
 private:
   bool Flush();
-  capture::RawTakeFile& m_file;
+  base::File& m_file;
   std::int64_t m_position;
   std::vector<std::uint8_t> m_chunk;
   std::size_t m_filled = 0;  // buffers

@@ -32,7 +32,7 @@ EditResult CopySelection(EditContext& context) {
   std::vector<BufferPeaks> peaks;
   int error = 0;
   for (const DocumentRun& run : DocumentRuns(document, first, last)) {
-    const capture::RawTakeFile& source = SourceStream(document, context.State, run.FromTake);
+    const base::File& source = SourceStream(document, context.State, run.FromTake);
     for (std::uint32_t done = 0; done < run.Buffers && error == 0;) {
       const std::uint32_t count = std::min(kChunkBuffers, run.Buffers - done);
       error = document.ClipStream.CopyFrom(

@@ -88,8 +88,8 @@ std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_
   return runs;
 }
 
-const capture::RawTakeFile& SourceStream(const EditDocument& document,
-                                         const capture::RecorderState& state, bool fromTake) {
+const base::File& SourceStream(const EditDocument& document, const capture::RecorderState& state,
+                               bool fromTake) {
   return fromTake ? state.RawStream : document.EditStream;
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/raw_take_file.h"
+#include "base/file.h"
 #include "capture/recorder_state.h"
 
 namespace tavrin::editor {
@@ -72,8 +72,8 @@ struct EditDocument {
   std::vector<std::int16_t> WorkPeakMaxRight;
   std::vector<std::int16_t> WorkPeakMinRight;
 
-  capture::RawTakeFile EditStream;  // Edit.raw, append-only
-  capture::RawTakeFile ClipStream;  // Clp.raw
+  base::File EditStream;  // Edit.raw, append-only
+  base::File ClipStream;  // Clp.raw
 };
 
 // Byte offset of buffer `buffer` (1-based) of a source file.
@@ -124,8 +124,8 @@ SourceLocation Locate(const EditDocument& document, std::uint32_t position);
 // positions that no row holds are left out.
 std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_t first,
                                       std::uint32_t last);
-const capture::RawTakeFile& SourceStream(const EditDocument& document,
-                                         const capture::RecorderState& state, bool fromTake);
+const base::File& SourceStream(const EditDocument& document, const capture::RecorderState& state,
+                               bool fromTake);
 // Reads `bytes` of a run, starting `skipBytes` into it. Returns 0 or errno.
 int ReadRun(const EditDocument& document, const capture::RecorderState& state,
             const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/samples.h"
 #include "editor/buffer_io.h"
 #include "editor/levels.h"
 
@@ -34,13 +35,9 @@ constexpr double kRoundingMagic = 6755399441055744.0;
 // Below this gain every product of a 16-bit sample fits in 32 bits.
 constexpr double kFastGainLimit = 65536.0;
 
-inline std::int16_t Low16(std::int32_t value) {
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<std::uint32_t>(value)));
-}
-
 inline std::int16_t ScaleFast(std::int16_t sample, double gain) {
   const double rounded = (static_cast<double>(sample) * gain + kRoundingMagic) - kRoundingMagic;
-  return Low16(static_cast<std::int32_t>(rounded));
+  return base::Low16(static_cast<std::int32_t>(rounded));
 }
 
 // Sample i of raw buffer bytes; the compiler makes these plain 16-bit moves.
@@ -84,7 +81,7 @@ void ScaleBuffer(EditDocument& document, Kind kind, const std::uint8_t* in, std:
 
 std::int16_t ScaleSample(std::int16_t sample, double gain) {
   const double rounded = std::nearbyint(static_cast<double>(sample) * gain);
-  if (std::fabs(rounded) < 2147483648.0) return Low16(static_cast<std::int32_t>(rounded));
+  if (std::fabs(rounded) < 2147483648.0) return base::Low16(static_cast<std::int32_t>(rounded));
   if (!std::isfinite(rounded)) return 0;
   // fmod is exact, so the low 16 bits of any integer-valued double survive.
   double low = std::fmod(rounded, 65536.0);

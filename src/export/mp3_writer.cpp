@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "capture/raw_take_file.h"
+#include "base/file.h"
 #include "export/output_file.h"
 #include "platform/wave_common.h"
 

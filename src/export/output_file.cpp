@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "capture/raw_take_file.h"
+#include "base/file.h"
 
 namespace tavrin::exporter {
 
@@ -39,13 +39,13 @@ int OutputFile::Create(const std::string& path, const ExportContext& context) {
 }
 
 int OutputFile::Append(const void* data, std::size_t bytes) {
-  const int error = capture::WriteAll(m_fd, data, bytes);
+  const int error = base::WriteAll(m_fd, data, bytes);
   if (error == 0) m_length += bytes;
   return error;
 }
 
 int OutputFile::WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
-  return capture::WriteAll(m_fd, data, bytes, position);
+  return base::WriteAll(m_fd, data, bytes, position);
 }
 
 int OutputFile::Close() {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/text.h"
 #include "capture/signal_processing.h"
 
 namespace tavrin::playback {
@@ -20,11 +21,7 @@ void Show(PlaybackContext& context, const std::string& text) {
 // The device's text for a result, cut to kErrorTextBytes at a character boundary.
 std::string DeviceErrorText(PlaybackContext& context, MmResult result) {
   std::string text = context.Device.GetErrorText(result);
-  if (text.size() > kErrorTextBytes) {
-    std::size_t length = kErrorTextBytes;
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
-    text.resize(length);
-  }
+  text.resize(base::Utf8CutLength(text, kErrorTextBytes));
   return text;
 }
 

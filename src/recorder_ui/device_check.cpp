@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "recorder_ui/recording_controls.h"
 
@@ -207,13 +208,12 @@ float VolumePerPixel(int knobWidth) {
 
 int KnobLeftForLevel(int level, int knobWidth) {
   const double pixels = level / static_cast<double>(VolumePerPixel(knobWidth));
-  return ClampKnobLeft(std::int64_t{capture::RoundHalfEven(pixels)} + kVolumeSliderMinLeft,
-                       knobWidth);
+  return ClampKnobLeft(std::int64_t{base::RoundHalfEven(pixels)} + kVolumeSliderMinLeft, knobWidth);
 }
 
 int LevelForKnobLeft(int knobLeft, int knobWidth) {
-  return capture::RoundHalfEven((knobLeft - kVolumeSliderMinLeft) *
-                                static_cast<double>(VolumePerPixel(knobWidth)));
+  return base::RoundHalfEven((knobLeft - kVolumeSliderMinLeft) *
+                             static_cast<double>(VolumePerPixel(knobWidth)));
 }
 
 int FindDeviceIndex(const capture::RecorderState& state, const std::string& name,

@@ -22,8 +22,8 @@ auto PeakTables(State& state) {
 }
 
 // Measures buffers 1..length of `take` into the peak tables. Returns 0 or errno.
-int MeasureTake(capture::RecorderState& state, const capture::RawTakeFile& take,
-                std::uint32_t length, float& progress, const TestTakeLoader::Hooks& hooks) {
+int MeasureTake(capture::RecorderState& state, const base::File& take, std::uint32_t length,
+                float& progress, const TestTakeLoader::Hooks& hooks) {
   ::posix_fadvise(take.Descriptor(), 0, 0, POSIX_FADV_SEQUENTIAL);
   std::vector<std::uint8_t> chunk(static_cast<std::size_t>(editor::kChunkBuffers) * kBufferBytes);
   for (std::uint32_t first = 1; first <= length; first += editor::kChunkBuffers) {
@@ -60,7 +60,7 @@ bool TestTakeOffered(const capture::RecorderState& state) {
 
 bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress,
                                   const Hooks& hooks, std::string& error) {
-  capture::RawTakeFile test;
+  base::File test;
   if (const int code = test.OpenExisting(TestTakePath(state)); code != 0) {
     error = std::strerror(code);
     return false;

@@ -43,7 +43,7 @@ private:
   void RestorePeaks(capture::RecorderState& state) const;
 
   bool m_loaded = false;
-  capture::RawTakeFile m_stream;
+  base::File m_stream;
   std::string m_rawPath;
   std::uint32_t m_takeLength = 0;
   std::uint32_t m_lastBufferIndex = 0;

@@ -17,8 +17,8 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include "base/file.h"
 #include "capture/raw_take.h"
-#include "capture/raw_take_file.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::settings {
@@ -129,7 +129,7 @@ int WriteWholeFile(const std::string& path, const std::string& text) {
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   }
   if (fd < 0) return errno;
-  int error = capture::WriteAll(fd, text.data(), text.size());
+  int error = base::WriteAll(fd, text.data(), text.size());
   // The file keeps the permissions it was given.
   struct stat old {};
   if (error == 0 && ::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {

@@ -38,7 +38,7 @@ protected:
   void TearDown() override { std::filesystem::remove_all(m_folder); }
 
   // Fills `file` (a new file in the folder) with the given bytes.
-  void MakeSource(capture::RawTakeFile& file, const std::string& name,
+  void MakeSource(base::File& file, const std::string& name,
                   const std::vector<std::uint8_t>& bytes) {
     ASSERT_EQ(file.Create(m_folder + "/" + name), 0);
     ASSERT_EQ(file.Write(bytes.data(), bytes.size()), 0);

@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "capture/raw_take_file.h"
+#include "base/file.h"
 
 namespace tavrin::fuzz {
 
@@ -46,7 +46,7 @@ inline const ScratchFolder& Scratch() {
 
 // Replaces the file at `path` with `bytes`.
 inline void WriteFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-  capture::RawTakeFile file;
+  base::File file;
   if (file.Create(path) != 0 || file.Write(data, size) != 0) {
     std::fprintf(stderr, "fuzz: cannot write %s\n", path.c_str());
     std::abort();

@@ -43,7 +43,7 @@ inline void AppendPatternBlock(std::vector<char>& bytes, int tag, std::uint32_t 
 }
 
 // Creates `path` holding source buffers 1..buffers of the pattern. Returns 0 or errno.
-inline int WritePatternFile(capture::RawTakeFile& file, const std::string& path, int tag,
+inline int WritePatternFile(base::File& file, const std::string& path, int tag,
                             std::uint32_t buffers) {
   if (const int error = file.Create(path); error != 0) return error;
   std::vector<char> bytes;

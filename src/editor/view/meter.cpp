@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 #include "editor/view/view_paint.h"
@@ -49,17 +50,17 @@ void WaveformView::DrawMeter() {
   QPainter painter(&m_meterBitmap);
   drawing::AliasedPainting aliased(painter);
   for (int i = 1; i <= 99; ++i) {
-    const int row = capture::RoundHalfEven(i * height / 100.0);
+    const int row = base::RoundHalfEven(i * height / 100.0);
     drawing::FillBox(painter, kMinorGrid, kLeftChannel.Left, row, kLeftChannel.Right, row + 1);
     drawing::FillBox(painter, kMinorGrid, kRightChannel.Left, row, kRightChannel.Right, row + 1);
   }
   for (int i = 1; i <= 9; ++i) {
-    const int row = capture::RoundHalfEven(i * height / 10.0);
+    const int row = base::RoundHalfEven(i * height / 10.0);
     drawing::FillBox(painter, kMajorGrid, 1, row, width - 2, row + 1);
   }
 
-  const int barLeft = capture::RoundHalfEven(m_state.MaxLeft * m_geometry.MeterScale);
-  const int barRight = capture::RoundHalfEven(m_state.MaxRight * m_geometry.MeterScale);
+  const int barLeft = base::RoundHalfEven(m_state.MaxLeft * m_geometry.MeterScale);
+  const int barRight = base::RoundHalfEven(m_state.MaxRight * m_geometry.MeterScale);
   m_holdLeft = std::max(m_holdLeft, barLeft);
   m_holdRight = std::max(m_holdRight, barRight);
   DrawChannel(painter, kLeftChannel, height, barLeft, m_holdLeft);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 #include "editor/view/view_paint.h"
@@ -24,7 +25,7 @@ constexpr int kMeterWidth = 21;
 
 int Nearest(double value) {
   // Far outside any window; keeps the conversion defined.
-  return capture::RoundHalfEven(std::clamp(value, -1.0e9, 1.0e9));
+  return base::RoundHalfEven(std::clamp(value, -1.0e9, 1.0e9));
 }
 
 // The outline of the rectangle `ring` pixels outside columns x0..x1 - 1 and

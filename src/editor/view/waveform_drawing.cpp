@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 #include "editor/view/view_paint.h"
@@ -43,7 +44,7 @@ PeakTables TablesOf(const EditDocument& document, const capture::RecorderState& 
 }
 
 int Nearest(double value) {
-  return capture::RoundHalfEven(value);
+  return base::RoundHalfEven(value);
 }
 
 }  // namespace

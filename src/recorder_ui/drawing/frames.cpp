@@ -1,5 +1,6 @@
 #include "recorder_ui/drawing/frames.h"
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 
@@ -23,8 +24,8 @@ void DrawRing(QPainter& painter, const QColor& color, int ring, int x0, int y0, 
 
 // Ring i of the volume track: a wedge widening towards the right.
 void DrawVolumeWedge(QPainter& painter, const QColor& color, int ring) {
-  const int innerRise = capture::RoundHalfEven(ring / 3.0);
-  const int outerRise = capture::RoundHalfEven(2.0 * ring / 3.0);
+  const int innerRise = base::RoundHalfEven(ring / 3.0);
+  const int outerRise = base::RoundHalfEven(2.0 * ring / 3.0);
   DrawLine(painter, color, kVolumeTrackLeft, kVolumeTrackMidY - innerRise,
            kVolumeTrackEnd + ring / 3, kVolumeTrackMidY - outerRise + 1);
   DrawLine(painter, color, kVolumeTrackLeft, kVolumeTrackMidY + innerRise,

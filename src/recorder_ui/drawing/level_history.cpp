@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 
@@ -23,7 +24,7 @@ void ShiftUp(std::array<std::int32_t, kLevelHistorySlots + 1>& entries, int show
 }
 
 std::int32_t ChartLevel(std::int16_t max, double mean, float chartScale) {
-  return capture::RoundHalfEven((max - mean) * static_cast<double>(chartScale));
+  return base::RoundHalfEven((max - mean) * static_cast<double>(chartScale));
 }
 
 }  // namespace

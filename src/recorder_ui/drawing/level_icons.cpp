@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 
 namespace tavrin::recorder_ui {
@@ -47,8 +48,8 @@ QImage MakeLevelIconImage(int level, int size) {
   QPainter painter(&image);
   DrawFace(painter, size);
   const QRect bar = BarRect(size);
-  const int lit = capture::RoundHalfEven(static_cast<double>(std::clamp(level, 0, kLevelSteps)) *
-                                         bar.height() / kLevelSteps);
+  const int lit = base::RoundHalfEven(static_cast<double>(std::clamp(level, 0, kLevelSteps)) *
+                                      bar.height() / kLevelSteps);
   for (int row = 0; row < bar.height(); ++row) {
     const QColor color = row < lit ? LitColor(row, bar.height()) : kUnlit;
     painter.fillRect(QRect(bar.left(), bar.bottom() - row, bar.width(), 1), color);
@@ -93,7 +94,7 @@ std::array<QIcon, kLevelIconCount> MakeLevelIcons() {
 
 int LevelIconFor(std::int16_t maxLeft, std::int16_t maxRight) {
   const int larger = std::max<int>(maxLeft, maxRight);
-  int icon = capture::RoundHalfEven(std::abs(larger) / 2048.0);
+  int icon = base::RoundHalfEven(std::abs(larger) / 2048.0);
   if (icon == 0 && maxLeft > 600) icon = 1;
   return std::min(icon, kLevelSteps);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 
@@ -124,8 +125,8 @@ void ClearMeterBitmap(QImage& bitmap, const settings::WindowColors& colors) {
 }
 
 int LevelBarLength(std::int16_t max, double mean, float levelScale) {
-  const std::int32_t peak = max - capture::RoundHalfEven(mean);
-  return capture::RoundHalfEven(static_cast<double>(peak) * static_cast<double>(levelScale));
+  const std::int32_t peak = max - base::RoundHalfEven(mean);
+  return base::RoundHalfEven(static_cast<double>(peak) * static_cast<double>(levelScale));
 }
 
 bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
@@ -170,7 +171,7 @@ bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHol
 }
 
 int DcBarLength(double value, float dcScale, int maxLength) {
-  const int length = std::abs(capture::RoundHalfEven(value * static_cast<double>(dcScale)));
+  const int length = std::abs(base::RoundHalfEven(value * static_cast<double>(dcScale)));
   return std::min(length, maxLength);
 }
 

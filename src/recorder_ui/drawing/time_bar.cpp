@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/samples.h"
 #include "capture/signal_processing.h"
 #include "drawing/raster.h"
 #include "recorder_ui/drawing/frames.h"
@@ -35,13 +36,13 @@ const QColor kColumnOdd(80, 250, 80);
 const QColor kColumnEven(0, 170, 0);
 
 int RoundedFraction(int span, int part, int whole) {
-  return capture::RoundHalfEven(static_cast<double>(span) * part / whole);
+  return base::RoundHalfEven(static_cast<double>(span) * part / whole);
 }
 
 // The bar's column for a count of recorded buffers (tenths of a second).
 int ColumnFor(std::uint32_t recordedBuffers, int timeScaleMinutes) {
   const double pixelsPerSecond = PixelsPerSecond(timeScaleMinutes);
-  return capture::RoundHalfEven(static_cast<double>(recordedBuffers) * pixelsPerSecond / 10.0);
+  return base::RoundHalfEven(static_cast<double>(recordedBuffers) * pixelsPerSecond / 10.0);
 }
 
 void DrawColumn(QPainter& painter, int x, int height) {

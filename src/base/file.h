@@ -1,0 +1,60 @@
+#pragma once
+// The raw take's file stream: a plain file descriptor so that every write
+// failure comes back with its errno instead of being swallowed by a buffer.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tavrin::base {
+
+// Writes all of `bytes` to `fd`, at `position`, or at the file's current
+// position when `position` is negative. Returns 0 or errno (ENOSPC when the
+// file takes nothing more).
+int WriteAll(int fd, const void* data, std::size_t bytes, std::int64_t position = -1);
+
+class File {
+public:
+  File() = default;
+  ~File() { Close(); }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Creates (or truncates) the file for reading and writing. Returns 0 or errno.
+  int Create(const std::string& path);
+  // Opens an existing file for reading and writing. Returns 0 or errno.
+  int OpenExisting(const std::string& path);
+  // Takes over an already open descriptor (tests use it for special files).
+  void Adopt(int fd);
+  // Gives up the descriptor without closing it (another stream adopts it).
+  int Release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
+  }
+  void Close();
+  bool IsOpen() const { return m_fd >= 0; }
+
+  // Writes all of `bytes` at the current position. Returns 0 or errno; after a
+  // failure the bytes that did reach the file stay there.
+  int Write(const void* data, std::size_t bytes);
+  // Writes all of `bytes` at `position` without moving the stream.
+  int WriteAt(std::int64_t position, const void* data, std::size_t bytes);
+  // Copies `bytes` of `source` at `sourcePosition` to `position` of this file,
+  // inside the kernel where it can. Returns 0, errno, or EIO when the source ends first.
+  int CopyFrom(const File& source, std::int64_t sourcePosition, std::int64_t position,
+               std::int64_t bytes);
+  int Seek(std::int64_t position);
+  std::int64_t Position() const;
+  std::int64_t Size() const;
+  int Truncate(std::int64_t size);
+  // Reads `bytes` at `position` without moving the stream. Returns 0, errno, or
+  // EIO when the file ends first.
+  int ReadAt(std::int64_t position, void* data, std::size_t bytes) const;
+  int Descriptor() const { return m_fd; }
+
+private:
+  int m_fd = -1;
+};
+
+}  // namespace tavrin::base
