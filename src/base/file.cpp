@@ -15,6 +15,12 @@ int File::Create(const std::string& path) {
   return m_fd < 0 ? errno : 0;
 }
 
+int File::CreateForWriting(const std::string& path) {
+  Close();
+  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return m_fd < 0 ? errno : 0;
+}
+
 int File::OpenExisting(const std::string& path) {
   Close();
   m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -26,9 +32,11 @@ void File::Adopt(int fd) {
   m_fd = fd;
 }
 
-void File::Close() {
-  if (m_fd >= 0) ::close(m_fd);
+int File::Close() {
+  if (m_fd < 0) return 0;
+  const int result = ::close(m_fd);
   m_fd = -1;
+  return result != 0 ? errno : 0;
 }
 
 int WriteAll(int fd, const void* data, std::size_t bytes, std::int64_t position) {

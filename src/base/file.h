@@ -1,6 +1,7 @@
 #pragma once
-// The raw take's file stream: a plain file descriptor so that every write
-// failure comes back with its errno instead of being swallowed by a buffer.
+// A file on a plain descriptor, so that every write failure comes back with
+// its errno instead of being swallowed by a buffer: the raw take, the work
+// files, the peak files, the settings file and every file a writer saves.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,9 @@ public:
 
   // Creates (or truncates) the file for reading and writing. Returns 0 or errno.
   int Create(const std::string& path);
+  // Creates (or truncates) a file that is only written, such as a saved file
+  // (which may be a write-only special file). Returns 0 or errno.
+  int CreateForWriting(const std::string& path);
   // Opens an existing file for reading and writing. Returns 0 or errno.
   int OpenExisting(const std::string& path);
   // Takes over an already open descriptor (tests use it for special files).
@@ -32,7 +36,8 @@ public:
     m_fd = -1;
     return fd;
   }
-  void Close();
+  // Returns 0 or the errno of a failed close (data the system could not write).
+  int Close();
   bool IsOpen() const { return m_fd >= 0; }
 
   // Writes all of `bytes` at the current position. Returns 0 or errno; after a

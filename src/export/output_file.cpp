@@ -1,6 +1,5 @@
 #include "export/output_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,10 +27,9 @@ int OutputFile::Create(const std::string& path, const ExportContext& context) {
     return EBUSY;
   }
   m_path = path;
-  m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (m_fd < 0) return errno;
+  if (const int error = m_file.CreateForWriting(path); error != 0) return error;
   struct stat info {};
-  if (::fstat(m_fd, &info) != 0) return errno;
+  if (::fstat(m_file.Descriptor(), &info) != 0) return errno;
   m_regular = S_ISREG(info.st_mode);
   m_device = info.st_dev;
   m_inode = info.st_ino;
@@ -39,20 +37,13 @@ int OutputFile::Create(const std::string& path, const ExportContext& context) {
 }
 
 int OutputFile::Append(const void* data, std::size_t bytes) {
-  const int error = base::WriteAll(m_fd, data, bytes);
+  const int error = m_file.Write(data, bytes);
   if (error == 0) m_length += bytes;
   return error;
 }
 
 int OutputFile::WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
-  return base::WriteAll(m_fd, data, bytes, position);
-}
-
-int OutputFile::Close() {
-  if (m_fd < 0) return 0;
-  const int result = ::close(m_fd);
-  m_fd = -1;
-  return result != 0 ? errno : 0;
+  return m_file.WriteAt(position, data, bytes);
 }
 
 void OutputFile::Remove() {

@@ -10,17 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "base/file.h"
 #include "export/save_job.h"
 
 namespace tavrin::exporter {
 
 class OutputFile {
 public:
-  OutputFile() = default;
-  ~OutputFile() { Close(); }
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
   // Creates or replaces `path`. Returns 0, errno, or EBUSY when the path names
   // the take or the work file of `context`.
   int Create(const std::string& path, const ExportContext& context);
@@ -30,13 +26,13 @@ public:
   int WriteAt(std::int64_t position, const void* data, std::size_t bytes);
   // Bytes appended since Create, which for the truncated file is its length.
   std::uint64_t Length() const { return m_length; }
-  int Close();
+  int Close() { return m_file.Close(); }
   // Deletes the file if it is still the regular file Create made.
   void Remove();
 
 private:
   std::string m_path;
-  int m_fd = -1;
+  base::File m_file;
   bool m_regular = false;
   dev_t m_device = 0;
   ino_t m_inode = 0;
