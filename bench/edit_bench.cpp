@@ -14,6 +14,7 @@
 
 #include "bench_run.h"
 #include "bench_take.h"
+#include "document/peaks.h"
 #include "editor/buffer_io.h"
 #include "editor/clipboard.h"
 #include "editor/editor_session.h"
@@ -32,7 +33,8 @@ bool MeasureTakePeaks(capture::RecorderState& state) {
                                buffer.size()) != 0) {
       return false;
     }
-    const editor::BufferPeaks peaks = editor::MeasurePeaks(buffer.data());
+    const document::BufferPeaks peaks =
+        document::MeasurePeaks(buffer.data(), capture::kFramesPerBuffer);
     state.PeakMaxLeft[b] = peaks.MaxLeft;
     state.PeakMinLeft[b] = peaks.MinLeft;
     state.PeakMaxRight[b] = peaks.MaxRight;

@@ -4,29 +4,14 @@
 #include <cmath>
 #include <cstring>
 
+#include "document/peaks.h"
+
 namespace tavrin::capture {
 
 namespace {
 
-void ExtremesOf(RecorderState& state) {
-  const std::int16_t* left = state.LeftSamples.data();
-  const std::int16_t* right = state.RightSamples.data();
-  // The starting values differ between channels on purpose: a left channel
-  // pinned at -32768 reports a maximum of -32767, the right one -32768.
-  std::int16_t maxLeft = -32767;
-  std::int16_t minLeft = 32767;
-  std::int16_t maxRight = -32768;
-  std::int16_t minRight = 32767;
-  for (int j = 0; j < kFramesPerBuffer; ++j) {
-    maxLeft = left[j] > maxLeft ? left[j] : maxLeft;
-    minLeft = left[j] < minLeft ? left[j] : minLeft;
-    maxRight = right[j] > maxRight ? right[j] : maxRight;
-    minRight = right[j] < minRight ? right[j] : minRight;
-  }
-  state.MaxLeft = maxLeft;
-  state.MinLeft = minLeft;
-  state.MaxRight = maxRight;
-  state.MinRight = minRight;
+std::uint8_t* CurrentBufferBytes(RecorderState& state) {
+  return state.CaptureMemory.data() + static_cast<std::size_t>(state.CurrentBuffer) * kBufferBytes;
 }
 
 double MeanOfNonZero(const std::array<std::int32_t, kDcHistorySlots + 1>& history, int& count) {
@@ -47,8 +32,9 @@ void SplitBuffer(RecorderState& state) {
   if (state.ClipHoldLeft > 0) --state.ClipHoldLeft;
   if (state.ClipHoldRight > 0) --state.ClipHoldRight;
 
-  std::uint8_t* bytes =
-      state.CaptureMemory.data() + static_cast<std::size_t>(state.CurrentBuffer) * kBufferBytes;
+  std::uint8_t* bytes = CurrentBufferBytes(state);
+  // Clipping is judged on the samples as they came, before any correction.
+  const document::BufferPeaks raw = document::MeasurePeaks(bytes, kFramesPerBuffer);
   std::int16_t frames[2 * kFramesPerBuffer];
   std::memcpy(frames, bytes, kBufferBytes);
 
@@ -56,17 +42,9 @@ void SplitBuffer(RecorderState& state) {
   const std::int16_t dcRight = base::Low16(state.DcOffsetRight);
   std::int16_t* left = state.LeftSamples.data();
   std::int16_t* right = state.RightSamples.data();
-  std::int16_t rawMaxLeft = -32767;
-  std::int16_t rawMinLeft = 32767;
-  std::int16_t rawMaxRight = -32768;
-  std::int16_t rawMinRight = 32767;
   for (int j = 0; j < kFramesPerBuffer; ++j) {
     const std::int16_t rawLeft = frames[2 * j];
     const std::int16_t rawRight = frames[2 * j + 1];
-    rawMaxLeft = rawLeft > rawMaxLeft ? rawLeft : rawMaxLeft;
-    rawMinLeft = rawLeft < rawMinLeft ? rawLeft : rawMinLeft;
-    rawMaxRight = rawRight > rawMaxRight ? rawRight : rawMaxRight;
-    rawMinRight = rawRight < rawMinRight ? rawRight : rawMinRight;
     const auto correctedLeft = static_cast<std::int16_t>(static_cast<std::uint16_t>(rawLeft) -
                                                          static_cast<std::uint16_t>(dcLeft));
     const auto correctedRight = static_cast<std::int16_t>(static_cast<std::uint16_t>(rawRight) -
@@ -78,12 +56,19 @@ void SplitBuffer(RecorderState& state) {
   }
   std::memcpy(bytes, frames, kBufferBytes);
 
-  if (rawMaxLeft >= 32767 || rawMinLeft <= -32768) state.ClipHoldLeft = kClipHoldBuffers;
-  if (rawMaxRight >= 32767 || rawMinRight <= -32768) state.ClipHoldRight = kClipHoldBuffers;
+  if (raw.MaxLeft >= 32767 || raw.MinLeft <= -32768) state.ClipHoldLeft = kClipHoldBuffers;
+  if (raw.MaxRight >= 32767 || raw.MinRight <= -32768) state.ClipHoldRight = kClipHoldBuffers;
+}
+
+void SetLevels(RecorderState& state, const document::BufferPeaks& peaks) {
+  state.MaxLeft = peaks.MaxLeft;
+  state.MinLeft = peaks.MinLeft;
+  state.MaxRight = peaks.MaxRight;
+  state.MinRight = peaks.MinRight;
 }
 
 void StoreBufferPeaks(RecorderState& state) {
-  ExtremesOf(state);
+  SetLevels(state, document::MeasurePeaks(CurrentBufferBytes(state), kFramesPerBuffer));
   // The tables are the take's, which the editor draws: monitoring numbers its
   // buffers from 1 again and must not write over them.
   if (!state.Recording) return;
@@ -93,10 +78,6 @@ void StoreBufferPeaks(RecorderState& state) {
   state.PeakMinLeft[number] = state.MinLeft;
   state.PeakMaxRight[number] = state.MaxRight;
   state.PeakMinRight[number] = state.MinRight;
-}
-
-void MeasureBufferPeaks(RecorderState& state) {
-  ExtremesOf(state);
 }
 
 void ComputeChannelMeans(RecorderState& state) {

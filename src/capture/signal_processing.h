@@ -4,6 +4,7 @@
 // offset estimate and meter from the history of buffer means.
 
 #include "capture/recorder_state.h"
+#include "document/peaks.h"
 
 namespace tavrin::capture {
 
@@ -16,8 +17,8 @@ void SplitBuffer(RecorderState& state);
 // Extremes of the split buffer, stored in the peak tables at the buffer's number
 // while a take records.
 void StoreBufferPeaks(RecorderState& state);
-// The extremes alone, without touching the peak tables.
-void MeasureBufferPeaks(RecorderState& state);
+// The level meters' values (MaxLeft ... MinRight) from one buffer's peaks.
+void SetLevels(RecorderState& state, const document::BufferPeaks& peaks);
 void ComputeChannelMeans(RecorderState& state);
 
 // Stores the rounded means of the buffer last processed in the next history slot.

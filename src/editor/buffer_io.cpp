@@ -8,47 +8,6 @@
 
 namespace tavrin::editor {
 
-namespace {
-
-constexpr std::size_t kSamplesPerBuffer = 2 * capture::kFramesPerBuffer;
-constexpr std::size_t kLanes = 8;  // even lanes carry left samples, odd lanes right ones
-
-}  // namespace
-
-BufferPeaks MeasurePeaks(const std::uint8_t* buffer) {
-  // Lane-wise extremes first (the compiler turns this into vector min/max),
-  // then the lanes of each channel.
-  std::int16_t high[kLanes];
-  std::int16_t low[kLanes];
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    high[lane] = lane % 2 == 0 ? -32767 : -32768;
-    low[lane] = 32767;
-  }
-  std::int16_t group[kLanes];
-  std::size_t i = 0;
-  for (; i + kLanes <= kSamplesPerBuffer; i += kLanes) {
-    std::memcpy(group, buffer + 2 * i, sizeof group);
-    for (std::size_t lane = 0; lane < kLanes; ++lane) {
-      high[lane] = std::max(high[lane], group[lane]);
-      low[lane] = std::min(low[lane], group[lane]);
-    }
-  }
-  const std::size_t rest = kSamplesPerBuffer - i;  // a whole number of frames
-  std::memcpy(group, buffer + 2 * i, rest * 2);
-  for (std::size_t lane = 0; lane < rest; ++lane) {
-    high[lane] = std::max(high[lane], group[lane]);
-    low[lane] = std::min(low[lane], group[lane]);
-  }
-  BufferPeaks peaks{high[0], low[0], high[1], low[1]};
-  for (std::size_t lane = 2; lane < kLanes; lane += 2) {
-    peaks.MaxLeft = std::max(peaks.MaxLeft, high[lane]);
-    peaks.MinLeft = std::min(peaks.MinLeft, low[lane]);
-    peaks.MaxRight = std::max(peaks.MaxRight, high[lane + 1]);
-    peaks.MinRight = std::min(peaks.MinRight, low[lane + 1]);
-  }
-  return peaks;
-}
-
 void GrowWorkPeaks(EditDocument& document, std::size_t entries) {
   for (auto* table : {&document.WorkPeakMaxLeft, &document.WorkPeakMinLeft,
                       &document.WorkPeakMaxRight, &document.WorkPeakMinRight}) {

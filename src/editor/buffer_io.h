@@ -14,10 +14,6 @@ namespace tavrin::editor {
 // Buffers moved per read or write call: file calls of 0.7 MB, not 17 KB.
 inline constexpr std::uint32_t kChunkBuffers = capture::kRingBuffers;
 
-// Left maximum, left minimum, right maximum, right minimum of one buffer.
-// The maxima start at -32767 (left) and -32768 (right), the minima at 32767.
-BufferPeaks MeasurePeaks(const std::uint8_t* buffer);
-
 // Grows the work file's peak tables, keeping their contents, to `entries`.
 void GrowWorkPeaks(EditDocument& document, std::size_t entries);
 void StoreWorkPeaks(EditDocument& document, std::uint32_t workBuffer, const BufferPeaks& peaks);

@@ -11,6 +11,7 @@
 
 #include "base/file.h"
 #include "capture/recorder_state.h"
+#include "document/peaks.h"
 
 namespace tavrin::editor {
 
@@ -20,12 +21,7 @@ inline constexpr int kRowCount = 100;   // rows 1..100 (index 0 unused)
 template <typename T>
 using SegmentColumn = std::array<std::array<T, kLevelCount>, kRowCount + 1>;  // [row][level]
 
-struct BufferPeaks {
-  std::int16_t MaxLeft = 0;
-  std::int16_t MinLeft = 0;
-  std::int16_t MaxRight = 0;
-  std::int16_t MinRight = 0;
-};
+using document::BufferPeaks;
 
 struct EditDocument {
   SegmentColumn<std::uint32_t> SegmentStart{};

@@ -111,23 +111,18 @@ void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames, 
 }
 
 float SelectionPeakFactor(EditDocument& document, const capture::RecorderState& state) {
-  std::int32_t maxLeft = -32767;
-  std::int32_t minLeft = 32767;
-  std::int32_t maxRight = -32768;
-  std::int32_t minRight = 32767;
+  BufferPeaks selection = document::kStartPeaks;
   // Positions that no row holds lie past the end and would only repeat the
   // peaks before them, so the runs are all there is to scan.
   for (const DocumentRun& run : DocumentRuns(document, document.SelStart, document.SelEnd)) {
     for (std::uint32_t i = 0; i < run.Buffers; ++i) {
-      const BufferPeaks peaks = RunPeaks(document, state, run, i);
-      maxLeft = std::max<std::int32_t>(maxLeft, peaks.MaxLeft);
-      minLeft = std::min<std::int32_t>(minLeft, peaks.MinLeft);
-      maxRight = std::max<std::int32_t>(maxRight, peaks.MaxRight);
-      minRight = std::min<std::int32_t>(minRight, peaks.MinRight);
+      selection.Include(RunPeaks(document, state, run, i));
     }
   }
   std::int32_t peak = 0;
-  for (const std::int32_t value : {maxLeft, maxRight, std::abs(minLeft), std::abs(minRight)}) {
+  for (const std::int32_t value :
+       {std::int32_t{selection.MaxLeft}, std::int32_t{selection.MaxRight},
+        std::abs(std::int32_t{selection.MinLeft}), std::abs(std::int32_t{selection.MinRight})}) {
     peak = std::max(peak, value);
   }
   if (peak >= 32768) peak = 32767;
@@ -172,7 +167,8 @@ EditResult Process(EditContext& context, std::string_view kindText) {
   bool writing = true;
   while (writing && reader.Next(buffer, position)) {
     ScaleBuffer(document, kind, buffer, writer.Slot());
-    StoreWorkPeaks(document, workStart + ++written, MeasurePeaks(writer.Slot()));
+    StoreWorkPeaks(document, workStart + ++written,
+                   document::MeasurePeaks(writer.Slot(), capture::kFramesPerBuffer));
     writing = writer.Add();
     document.OperationProgress = static_cast<float>(static_cast<double>(position - first) * 100.0 /
                                                     static_cast<double>(last - first));

@@ -6,6 +6,7 @@
 
 #include "base/text.h"
 #include "capture/signal_processing.h"
+#include "document/peaks.h"
 
 namespace tavrin::playback {
 
@@ -56,12 +57,8 @@ void EndPlayback(PlaybackState& state, PlaybackContext& context) {
 // The slot's block, just heard, goes to the level meter.
 void MeasureSlot(PlaybackContext& context, int slot) {
   capture::RecorderState& recorder = context.Recorder;
-  const char* bytes = SlotMemory(context, slot);
-  for (int frame = 0; frame < capture::kFramesPerBuffer; ++frame) {
-    std::memcpy(&recorder.LeftSamples[frame], bytes + 4 * frame, 2);
-    std::memcpy(&recorder.RightSamples[frame], bytes + 4 * frame + 2, 2);
-  }
-  capture::MeasureBufferPeaks(recorder);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(SlotMemory(context, slot));
+  capture::SetLevels(recorder, document::MeasurePeaks(bytes, capture::kFramesPerBuffer));
 }
 
 bool HalfHeard(const PlaybackState& state, int firstSlot) {

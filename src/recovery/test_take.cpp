@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "capture/peak_file.h"
+#include "document/peaks.h"
 #include "editor/buffer_io.h"
 
 namespace tavrin::recovery {
@@ -33,8 +34,8 @@ int MeasureTake(capture::RecorderState& state, const base::File& take, std::uint
     if (error != 0) return error;
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::uint32_t k = first + i;
-      const editor::BufferPeaks peaks =
-          editor::MeasurePeaks(chunk.data() + static_cast<std::size_t>(i) * kBufferBytes);
+      const editor::BufferPeaks peaks = document::MeasurePeaks(
+          chunk.data() + static_cast<std::size_t>(i) * kBufferBytes, capture::kFramesPerBuffer);
       state.PeakMaxLeft[k] = peaks.MaxLeft;
       state.PeakMinLeft[k] = peaks.MinLeft;
       state.PeakMaxRight[k] = peaks.MaxRight;

@@ -9,6 +9,7 @@
 
 #include "capture/raw_take.h"
 #include "capture/recorder_state.h"
+#include "document/peaks.h"
 #include "editor/buffer_io.h"
 #include "editor/edit_context.h"
 #include "editor/edit_document.h"
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(handed < order.size() && position == handed + 1);
     const std::size_t at = std::size_t{order[handed] - 1} * kBufferBytes;
     FUZZ_CHECK(std::memcmp(buffer, take + at, kBufferBytes) == 0);
-    tavrin::editor::MeasurePeaks(buffer);
+    tavrin::document::MeasurePeaks(buffer, tavrin::capture::kFramesPerBuffer);
     ++handed;
   }
   FUZZ_CHECK(reader.Error() == 0 && handed == length);

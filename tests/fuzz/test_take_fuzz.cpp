@@ -12,6 +12,7 @@
 
 #include "capture/peak_file.h"
 #include "capture/recorder_state.h"
+#include "document/peaks.h"
 #include "editor/buffer_io.h"
 #include "fuzz_support.h"
 #include "recovery/test_take.h"
@@ -87,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::uint8_t* in = peaks + std::size_t{k - 1} * 8;
         expected = {Le16(in), Le16(in + 2), Le16(in + 4), Le16(in + 6)};
       } else {
-        expected = tavrin::editor::MeasurePeaks(take + std::size_t{k - 1} * kBufferBytes);
+        expected = tavrin::document::MeasurePeaks(take + std::size_t{k - 1} * kBufferBytes,
+                                                  tavrin::capture::kFramesPerBuffer);
       }
       FUZZ_CHECK(
           state.PeakMaxLeft[k] == expected.MaxLeft && state.PeakMinLeft[k] == expected.MinLeft &&
