@@ -38,6 +38,7 @@ void TFormProgress::Start(SaveJob& job, QWidget* over) {
   setWindowTitle(QStringLiteral("Saving...") + QString::fromStdString(job.OutputName));
   ProgressBar1->setValue(0);
   Timer1Timer();
+  m_shownOver.emplace(*this, over);
   if (over) move(over->geometry().center() - rect().center());
   show();
   Timer1.start();
@@ -47,6 +48,7 @@ void TFormProgress::Finish() {
   Timer1.stop();
   m_job = nullptr;
   hide();
+  m_shownOver.reset();
 }
 
 void TFormProgress::Timer1Timer() {

@@ -4,8 +4,10 @@
 
 #include <QDialog>
 #include <QTimer>
+#include <optional>
 
 #include "export/save_job.h"
+#include "settings/dialog_owner.h"
 
 class QLabel;
 class QProgressBar;
@@ -18,7 +20,8 @@ class TFormProgress : public QDialog {
 public:
   explicit TFormProgress(QWidget* parent = nullptr);
 
-  // Shows the dialog (not modal) for `job`, centred on `over`.
+  // Shows the dialog (not modal) for `job`, centred on `over`, which owns it
+  // until Finish.
   void Start(SaveJob& job, QWidget* over);
   void Finish();
 
@@ -32,6 +35,7 @@ protected:
 
 private:
   SaveJob* m_job = nullptr;
+  std::optional<settings::OwnedBy> m_shownOver;
   QLabel* Label1 = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QPushButton* BtnCancel = nullptr;

@@ -28,9 +28,11 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
 
 void ShowAboutOver(QWidget* window) {
   TFormAbout about(window);
-  const QRect over = window->geometry();
-  about.move(over.left() + over.width() / 2 - about.width() / 2,
-             over.top() + over.height() / 2 - about.height() / 2);
+  if (window) {
+    const QRect over = window->geometry();
+    about.move(over.left() + over.width() / 2 - about.width() / 2,
+               over.top() + over.height() / 2 - about.height() / 2);
+  }
   about.exec();
 }
 

@@ -11,7 +11,8 @@ public:
   explicit TFormAbout(QWidget* parent = nullptr);
 };
 
-// Shows the About box modally, centred over `window`.
+// Shows the About box modally, owned by and centred over `window` (none: where
+// the platform puts it).
 void ShowAboutOver(QWidget* window);
 
 }  // namespace tavrin::recorder_ui

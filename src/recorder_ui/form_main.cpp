@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -193,7 +194,8 @@ void TFormMain::FormCreate() {
   ApplyColorScheme(stored.WindowColor);
 
   // The dialogs that live as long as the window, in the program's creation order.
-  m_saveSettings = new settings::TFormSaveSettings(stored, this);
+  m_saveSettings =
+      new settings::TFormSaveSettings(stored, this, [this] { return WorkingWindow(); });
   m_progress = new exporter::TFormProgress(this);
   exporter::SaveFlow::Services saving;
   saving.Owner = this;
@@ -273,8 +275,7 @@ bool TFormMain::FormCloseQuery() {
   // The writer runs inside this window's event loop; the window stays until it ends.
   if (m_saveFlow && m_saveFlow->Saving()) return false;
   if (state.Recording &&
-      !(m_services.Confirm &&
-        m_services.Confirm(QStringLiteral("Are you sure you want to interrupt recording?")))) {
+      !Confirm(QStringLiteral("Are you sure you want to interrupt recording?"))) {
     return false;
   }
   TimerRec.stop();
@@ -352,8 +353,23 @@ void TFormMain::RestartProgram() {
   if (m_services.RestartProgram) m_services.RestartProgram();
 }
 
+QWidget* TFormMain::WorkingWindow() {
+  if (m_editor && m_editor->isVisible()) return m_editor;
+  return isVisible() ? this : nullptr;
+}
+
 void TFormMain::ShowMessage(const QString& text) {
-  if (m_services.ShowMessage) m_services.ShowMessage(text);
+  if (m_services.ShowMessage) {
+    m_services.ShowMessage(text);
+  } else {
+    QMessageBox::information(WorkingWindow(), QStringLiteral("Tavrin Recorder"), text);
+  }
+}
+
+bool TFormMain::Confirm(const QString& text) {
+  if (m_services.Confirm) return m_services.Confirm(text);
+  return QMessageBox::question(WorkingWindow(), QStringLiteral("Tavrin Recorder"), text,
+                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TFormMain::ApplyColorScheme(int scheme) {

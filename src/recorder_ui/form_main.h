@@ -69,6 +69,7 @@ struct MainWindowServices {
   std::string ProgramPath;                        // the executable
   std::string AppDataDir;
   std::function<std::int64_t(const std::string&)> FreeBytes;
+  // Empty: a message box, or a Yes/No box, over the window in use.
   std::function<void(const QString&)> ShowMessage;
   std::function<bool(const QString&)> Confirm;  // Yes = true
   std::function<void()> RestartProgram;
@@ -132,6 +133,10 @@ public:
   const QTimer& RecTimer() const { return TimerRec; }
   exporter::TFormProgress& Progress() { return *m_progress; }
   settings::TFormSaveSettings& SaveSettingsDialog() { return *m_saveSettings; }
+  // The window the user is working in, which owns every dialog and message
+  // box raised: the editor while it is open, else this window once shown
+  // (none before, so start-up messages stand on their own).
+  QWidget* WorkingWindow();
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -150,6 +155,7 @@ private:
   void ApplicationRestored();
   void ShowTimes();
   void ShowMessage(const QString& text);
+  bool Confirm(const QString& text);
   void RestartProgram();
   // A take with audio that Save as has not written since it was recorded.
   bool TakeUnsaved() const;

@@ -183,13 +183,13 @@ void TFormMain::menuExplorerClick() {
 }
 
 void TFormMain::menuSkinClick() {
-  settings::TFormColors dialog(this);
+  settings::TFormColors dialog(WorkingWindow());
   m_services.Settings->WindowColor = dialog.Choose(m_services.Settings->WindowColor);
   ApplyColorScheme(m_services.Settings->WindowColor);
 }
 
 void TFormMain::menuAboutClick() {
-  ShowAboutOver(this);
+  ShowAboutOver(WorkingWindow());
 }
 
 void TFormMain::TavrinRecorderHelpClick() {

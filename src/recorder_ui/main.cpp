@@ -71,7 +71,6 @@ int main(int argc, char** argv) {
   platform::PulseInputMixer mixer(connection);
   platform::DesktopSoundPanels panels;
   platform::LogindSleepInhibitor inhibitor;
-  QWidget* messageParent = nullptr;
 
   recorder_ui::MainWindowServices services;
   services.State = &state;
@@ -85,13 +84,6 @@ int main(int argc, char** argv) {
   services.Inhibitor = &inhibitor;
   services.ProgramPath = programPath;
   services.AppDataDir = capture::AppDataFolder();
-  services.ShowMessage = [&messageParent](const QString& text) {
-    QMessageBox::information(messageParent, QStringLiteral("Tavrin Recorder"), text);
-  };
-  services.Confirm = [&messageParent](const QString& text) {
-    return QMessageBox::question(messageParent, QStringLiteral("Tavrin Recorder"), text,
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
-  };
   services.RestartProgram = [] {
     QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
     QCoreApplication::exit(0);
@@ -109,7 +101,6 @@ int main(int argc, char** argv) {
                           QString::fromStdString(error.what()));
     return 1;
   }
-  messageParent = form.get();
   std::unique_ptr<FirstPaintReporter> reporter;
   if (const char* launch = std::getenv("TAVRIN_LAUNCH_NS")) {
     reporter = std::make_unique<FirstPaintReporter>(std::atoll(launch));

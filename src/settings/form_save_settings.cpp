@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <array>
+#include <utility>
 
 namespace tavrin::settings {
 
@@ -79,8 +80,8 @@ QStringList BitRateItems() {
 
 }  // namespace
 
-TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings) {
+TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, DialogOwner owner)
+    : QDialog(parent), m_settings(settings), m_owner(std::move(owner)) {
   setWindowTitle(QStringLiteral("保存设置"));
   setFixedSize(kClientWidth, kClientHeight);
 
@@ -164,6 +165,7 @@ void TFormSaveSettings::BuildMp3Sheet() {
 }
 
 void TFormSaveSettings::Execute() {
+  const OwnedBy shownOver(*this, m_owner ? m_owner() : nullptr);
   FormShow();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     setGeometry(

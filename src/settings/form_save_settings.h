@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "settings/dialog_owner.h"
 #include "settings/settings.h"
 
 class QCheckBox;
@@ -19,8 +20,9 @@ class TFormSaveSettings : public QDialog {
 
 public:
   // Created once at start-up; `settings` must outlive the dialog. The lists
-  // keep their selections from one showing to the next.
-  explicit TFormSaveSettings(Settings& settings, QWidget* parent = nullptr);
+  // keep their selections from one showing to the next. Each showing belongs
+  // to the window `owner` gives then (none: to `parent`).
+  explicit TFormSaveSettings(Settings& settings, QWidget* parent = nullptr, DialogOwner owner = {});
 
   // Sets the controls from the settings, shows the dialog modally, and stores
   // every control into the settings when it closes (OK, Escape or close box).
@@ -37,6 +39,7 @@ private:
   bool WavSheetActive() const;
 
   Settings& m_settings;
+  DialogOwner m_owner;
   QTabWidget* m_pages = nullptr;
   QWidget* m_sheetWav = nullptr;
   QWidget* m_sheetMp3 = nullptr;

@@ -1,0 +1,224 @@
+// Every dialog and message box the program raises belongs to the window the
+// user is working in: the editor while it is open, else the recorder window.
+// Each is raised in turn, for real, and checked to be that window's child and
+// transient. Where a window manager answers (tests/gui/on-desktop.sh openbox)
+// it must also stack the dialog above that window and give it the keyboard
+// focus; on Wayland (on-desktop.sh weston) the compositor keeps its stacking
+// to itself, so only the ownership is checked there.
+#include <QApplication>
+#include <QDialog>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QWindow>
+#include <QtTest/QtTest>
+#include <fstream>
+#include <functional>
+
+#include "editor/window/form_edit.h"
+#include "form_main_fixture.h"
+#include "recovery/test_take.h"
+
+using tavrin::testing::MainWindowRig;
+using namespace tavrin;
+
+namespace {
+
+// What the window manager says: its stacking of the client windows (bottom
+// first) and the window it gave the focus to. Empty without one.
+struct Stacking {
+  std::vector<WId> Order;
+  WId Active = 0;
+};
+
+bool UnderWindowManager() {
+  return QGuiApplication::platformName() == QStringLiteral("xcb");
+}
+
+Stacking ReadStacking() {
+  Stacking stacking;
+  QProcess xprop;
+  xprop.start(QStringLiteral("xprop"),
+              {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING"),
+               QStringLiteral("_NET_ACTIVE_WINDOW")});
+  if (!xprop.waitForFinished(5000)) return stacking;
+  static const QRegularExpression id(QStringLiteral("0x[0-9a-fA-F]+"));
+  for (const QString& line : QString::fromLocal8Bit(xprop.readAllStandardOutput()).split('\n')) {
+    auto ids = id.globalMatch(line);
+    while (ids.hasNext()) {
+      const WId window = ids.next().captured().toULongLong(nullptr, 16);
+      if (line.startsWith(QStringLiteral("_NET_CLIENT_LIST_STACKING"))) {
+        stacking.Order.push_back(window);
+      } else {
+        stacking.Active = window;
+      }
+    }
+  }
+  return stacking;
+}
+
+QString Hex(WId window) {
+  return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+// Why `dialog` does not stand as a window of `owner` should; empty when it does.
+QString OwnershipFault(QWidget& dialog, QWidget& owner) {
+  QStringList faults;
+  if (dialog.parentWidget() != &owner) {
+    faults << QStringLiteral("its parent is %1")
+                  .arg(dialog.parentWidget() ? dialog.parentWidget()->metaObject()->className()
+                                             : "none");
+  }
+  const QWindow* window = dialog.windowHandle();
+  if (!window || window->transientParent() != owner.windowHandle()) {
+    faults << QStringLiteral("not transient for its owner");
+  }
+  if (UnderWindowManager()) {
+    const Stacking stacking = ReadStacking();
+    const auto at = [&](WId id) {
+      return std::find(stacking.Order.begin(), stacking.Order.end(), id);
+    };
+    const auto dialogAt = at(dialog.winId());
+    const auto ownerAt = at(owner.winId());
+    if (dialogAt == stacking.Order.end() || ownerAt == stacking.Order.end() || dialogAt < ownerAt) {
+      QStringList listed;
+      for (const WId id : stacking.Order) listed << Hex(id);
+      faults << QStringLiteral("stacked below its owner (dialog %1, owner %2, bottom first: %3)")
+                    .arg(Hex(dialog.winId()), Hex(owner.winId()), listed.join(QLatin1Char(' ')));
+    }
+    if (stacking.Active != dialog.winId() || QGuiApplication::focusWindow() != window) {
+      faults << QStringLiteral("not focused (the window manager's active window is %1)")
+                    .arg(Hex(stacking.Active));
+    }
+  }
+  return faults.join(QStringLiteral("; "));
+}
+
+// One dialog raised by the program: how it is raised and the window that must own it.
+struct Raised {
+  QString Name;
+  std::function<QWidget*()> Owner;
+  std::function<void()> Raise;  // returns when the dialog closes
+};
+
+// Checks the dialog `raised` brings up, and closes it: empty when it stood as
+// it should, else what was wrong. A handler may let events run before its
+// dialog comes up, so the check starts when a new modal window shows.
+QString CheckWhenUp(const Raised& raised) {
+  QWidget* owner = raised.Owner();
+  QString fault = QStringLiteral("no dialog came up");
+  bool checked = false;
+  QTimer watch;
+  watch.setInterval(20);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog || dialog == owner || !dialog->isVisible()) return;
+    watch.stop();
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+          fault = OwnershipFault(*dialog, *owner);
+          return fault.isEmpty();
+        },
+        5000));
+    if (auto* box = qobject_cast<QDialog*>(dialog)) {
+      box->reject();
+    } else {
+      dialog->close();
+    }
+    checked = true;
+  });
+  watch.start();
+  raised.Raise();
+  static_cast<void>(QTest::qWaitFor([&] { return checked; }, 10000));
+  return fault.isEmpty() ? QString() : raised.Name + QStringLiteral(": ") + fault;
+}
+
+// Raises each in turn; the faults found.
+QStringList CheckEach(const std::vector<Raised>& dialogs) {
+  QStringList faults;
+  for (const Raised& raised : dialogs) {
+    if (QString fault = CheckWhenUp(raised); !fault.isEmpty()) faults << fault;
+  }
+  return faults;
+}
+
+}  // namespace
+
+class DialogOwnerTest : public QObject {
+  Q_OBJECT
+private slots:
+  void everyDialogBelongsToTheWindowInUse();
+};
+
+void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
+  MainWindowRig rig("dialog-owner");
+  recorder_ui::MainWindowServices services = rig.Services();
+  // The program's own boxes, file dialogs and editor, not the test's answers.
+  services.ShowMessage = {};
+  services.Confirm = {};
+  services.ExecFileDialog = {};
+  services.ShowEditor = {};
+  rig.Form = std::make_unique<recorder_ui::TFormMain>(services);
+  recorder_ui::TFormMain& form = *rig.Form;
+  form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&form));
+  form.TimerStatusTimer();
+  QVERIFY(rig.State.DeviceOpen);
+  const auto recorder = [&form]() -> QWidget* { return &form; };
+
+  form.BtnRecordClick();
+  rig.Run(30);
+  QStringList faults = CheckEach({
+      {QStringLiteral("closing while recording"), recorder, [&] { form.close(); }},
+  });
+  QVERIFY(form.isVisible());
+  form.BtnStopClick();
+  faults += CheckEach({
+      {QStringLiteral("recorder: save as"), recorder, [&] { form.menuSaveAsClick(); }},
+      {QStringLiteral("recorder: save settings"), recorder, [&] { form.menuSaveSettingsClick(); }},
+      {QStringLiteral("recorder: colours"), recorder, [&] { form.menuSkinClick(); }},
+      {QStringLiteral("recorder: about"), recorder, [&] { form.menuAboutClick(); }},
+      {QStringLiteral("recorder: help missing"), recorder, [&] { form.TavrinRecorderHelpClick(); }},
+  });
+
+  // A take left by an earlier run makes the editor open with the recovery dialog.
+  std::ofstream(recovery::TestTakePath(rig.State)).put('\0');
+  auto* editor = form.findChild<editor::TFormEdit*>();
+  QVERIFY(editor);
+  const auto editing = [editor]() -> QWidget* { return editor; };
+  bool editorChecked = false;
+  QTimer::singleShot(0, [&] {
+    faults += CheckEach({{QStringLiteral("editor: recovery dialog"), editing, [] {}}});
+    // Once the editor is up, the rest of its dialogs.
+    QTimer::singleShot(0, [&] {
+      const bool shown = editor->isVisible();
+      if (!shown) faults << QStringLiteral("the editor did not open");
+      if (shown) {
+        rig.Document.SelEnd = rig.Document.SelStart;
+        faults += CheckEach({
+            {QStringLiteral("editor: save selection without one"), editing,
+             [&] { editor->menuSaveSelectionClick(); }},
+            {QStringLiteral("editor: save settings"), editing,
+             [&] { editor->menuSaveSettingsClick(); }},
+            {QStringLiteral("editor: save all"), editing, [&] { editor->menuSaveAllClick(); }},
+            {QStringLiteral("editor: amplify"), editing, [&] { editor->menuAmplifyClick(); }},
+            {QStringLiteral("editor: about"), editing, [&] { editor->menuAboutClick(); }},
+            {QStringLiteral("editor: help missing"), editing,
+             [&] { editor->menuTavrinHelpClick(); }},
+        });
+      }
+      editorChecked = true;
+      editor->close();
+    });
+  });
+  form.BtnEditClick();
+  QVERIFY(editorChecked);
+  // With the editor closed the shared dialog is the recorder's again, and
+  // still lives as long as the recorder window.
+  faults += CheckEach({{QStringLiteral("recorder after the editor: save settings"), recorder,
+                        [&] { form.menuSaveSettingsClick(); }}});
+  QCOMPARE(form.SaveSettingsDialog().parentWidget(), &form);
+  QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+}
+
+QTEST_MAIN(DialogOwnerTest)
+#include "dialog_owner_test.moc"
