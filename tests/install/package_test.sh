@@ -44,6 +44,9 @@ echo "depends: $depends"
 for package in libqt6widgets6 libpulse0 libmp3lame0 qt6-qpa-plugins; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package"
 done
+# Native Wayland where the session is Wayland.
+recommends="$(dpkg-deb -f "$deb" Recommends)"
+grep -qE "(^|, )qt6-wayland( |,|$)" <<<"$recommends" || fail "Recommends lacks qt6-wayland"
 
 tree="$out/tree"
 dpkg-deb -x "$deb" "$tree"
