@@ -41,7 +41,6 @@ struct RecorderState {
   // Memory blocks, sized by AllocateCaptureMemory().
   std::vector<std::uint8_t> CaptureMemory;
   std::vector<std::uint8_t> TransferMemory;
-  std::vector<std::uint8_t> EffectBuffer;
   std::vector<std::int16_t> LeftSamples;
   std::vector<std::int16_t> RightSamples;
   std::vector<std::int16_t> PeakMaxLeft;

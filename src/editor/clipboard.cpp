@@ -152,7 +152,6 @@ EditResult Insert(EditContext& context, std::string_view kind) {
     return EditResult::Refused;
   }
   BusyScope busy(document, true);
-  document.InsertLength = inserted;
   WorkFileAppend append(document);
   const std::uint32_t workStart = append.Start();
   // The audio follows the cursor's buffer; a cursor past the end puts it after the last one.

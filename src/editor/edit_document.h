@@ -50,7 +50,6 @@ struct EditDocument {
   float OperationProgress = 0.0f;  // percent, 0..100
 
   std::uint32_t ClipLength = 0;    // buffers in Clp.raw; bytes past them are stale
-  std::uint32_t InsertLength = 0;  // buffers the running Paste or Insert Silence adds
   // Peaks of the clipboard's buffers (index 0 = its first buffer), measured as
   // the audio went in, so that Paste need not read the audio back.
   std::vector<BufferPeaks> ClipPeaks;

@@ -20,7 +20,6 @@ bool OpenEditDocument(EditContext& context) {
   BuildLevelZero(document, state);
   document.ClipLength = 0;
   document.ClipPeaks.clear();
-  document.InsertLength = 0;
   document.OperationProgress = 0.0f;
   document.EditBusy = document.ProgressShown = false;
   for (auto* table : {&document.WorkPeakMaxLeft, &document.WorkPeakMinLeft,
