@@ -17,6 +17,7 @@
 #include "editor/window/form_edit.h"
 #include "form_main_fixture.h"
 #include "recovery/test_take.h"
+#include "settings/form_save_settings.h"
 
 using tavrin::testing::MainWindowRig;
 using namespace tavrin;
