@@ -14,17 +14,6 @@ namespace tavrin::capture {
 
 namespace {
 
-constexpr std::array<RecordingMode, kRecordingModeCount> kRecordingModes{{
-    {"连续", 0},
-    {"Loop 3 min", 3},
-    {"Loop 5 min", 5},
-    {"Loop10 min", 10},
-    {"Loop15 min", 15},
-    {"Loop 20 min", 20},
-    {"Loop 30 min", 30},
-    {"Loop 60 min", 60},
-}};
-
 // A write to the take failed: the take ends with what reached the disk, in
 // whole buffers, and the user is told why.
 void AbortTake(RecorderState& state, CaptureContext& context, int error) {
@@ -77,13 +66,9 @@ void NoteWritten(RecorderState& state, CaptureContext& context, std::uint32_t bu
 
 }  // namespace
 
-const std::array<RecordingMode, kRecordingModeCount>& RecordingModes() {
-  return kRecordingModes;
-}
-
 void ApplyLoopMode(RecorderState& state, int modeIndex) {
   if (modeIndex < 0 || modeIndex >= kRecordingModeCount) modeIndex = 0;
-  const RecordingMode& mode = kRecordingModes[modeIndex];
+  const RecordingMode& mode = base::kRecordingModes[modeIndex];
   state.LoopMode = mode.LoopMinutes > 0;
   if (state.LoopMode) state.LoopMinutes = mode.LoopMinutes;
   state.LoopHalves = static_cast<std::int32_t>(std::lround(state.LoopMinutes * 60 / 2.0));

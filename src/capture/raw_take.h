@@ -7,19 +7,18 @@
 #include <string_view>
 #include <vector>
 
+#include "base/recording_modes.h"
 #include "capture/capture.h"
 
 namespace tavrin::capture {
 
-inline constexpr int kRecordingModeCount = 8;
-
-struct RecordingMode {
-  std::string_view ItemText;
-  std::int32_t LoopMinutes;  // 0 for continuous
-};
+using base::kRecordingModeCount;
+using base::RecordingMode;
 
 // The items of the recording-mode list, continuous first.
-const std::array<RecordingMode, kRecordingModeCount>& RecordingModes();
+inline const std::array<RecordingMode, kRecordingModeCount>& RecordingModes() {
+  return base::kRecordingModes;
+}
 
 // Sets the loop fields from the recording-mode list's index; an index outside
 // the list counts as continuous.

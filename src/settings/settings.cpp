@@ -18,7 +18,7 @@
 #include <SimpleIni.h>
 
 #include "base/file.h"
-#include "capture/raw_take.h"
+#include "base/recording_modes.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::settings {
@@ -209,7 +209,7 @@ void LoadSettings(Settings& settings, const std::string& path) {
   s.RecordingModeIndex = read.Integer(kRecordingMode, "Index", defaults.RecordingModeIndex);
   s.WindowColor = read.Integer(kWindowColors, "Color", defaults.WindowColor);
 
-  if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= capture::kRecordingModeCount) {
+  if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= base::kRecordingModeCount) {
     s.RecordingModeIndex = defaults.RecordingModeIndex;
   }
   s.WindowColor = ValidSchemeNumber(s.WindowColor);

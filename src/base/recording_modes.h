@@ -1,0 +1,30 @@
+#pragma once
+// The recording modes of the recorder's list, continuous first: the one list
+// that the settings file's index, the capture engine's loop length and the
+// recorder window's items are all read from.
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace tavrin::base {
+
+inline constexpr int kRecordingModeCount = 8;
+
+struct RecordingMode {
+  std::string_view ItemText;
+  std::int32_t LoopMinutes;  // 0 for continuous
+};
+
+inline constexpr std::array<RecordingMode, kRecordingModeCount> kRecordingModes{{
+    {"连续", 0},
+    {"Loop 3 min", 3},
+    {"Loop 5 min", 5},
+    {"Loop10 min", 10},
+    {"Loop15 min", 15},
+    {"Loop 20 min", 20},
+    {"Loop 30 min", 30},
+    {"Loop 60 min", 60},
+}};
+
+}  // namespace tavrin::base
