@@ -64,11 +64,20 @@ void PulseWaveOut::Impl::MarkPlayed() {
     return;
   }
   const pa_usec_t age = pa_timeval_age(&timing->timestamp);
-  // What is heard now: the server's read position less what the sink still
-  // holds, moved on by the time since. Without playing, the read position
-  // stands, and no more than it can ever have been heard.
-  std::int64_t heard = timing->read_index - UsecToBytes(timing->sink_usec) + UsecToBytes(age);
-  if (timing->playing == 0) heard = std::min(heard, timing->read_index);
+  std::int64_t read = timing->read_index;
+  // A server stopped for want of data plays what it still holds only once
+  // more arrives, if that is less than its start threshold; PipeWire's keeps
+  // back the few frames its resampler cannot use yet. When nothing follows,
+  // they are never heard, so they count as read.
+  const pa_buffer_attr* attr = pa_stream_get_buffer_attr(Stream);
+  if (timing->playing == 0 && attr != nullptr && WriteIndex - read < std::int64_t{attr->prebuf}) {
+    read = std::max(read, WriteIndex);
+  }
+  // What is heard now: the read position less what the sink still holds,
+  // moved on by the time since. Without playing, the read position stands, and
+  // no more than it can ever have been heard.
+  std::int64_t heard = read - UsecToBytes(timing->sink_usec) + UsecToBytes(age);
+  if (timing->playing == 0) heard = std::min(heard, read);
   while (!Queue.empty() && Queue.front().EndIndex <= heard) {
     MarkHeaderDone(*Queue.front().Header);
     Queue.pop_front();
