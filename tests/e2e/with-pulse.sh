@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs a command against a private PulseAudio daemon and returns its status:
 #   with-pulse.sh <command> [args...]
-# The daemon is stopped however the command or this script ends.
+# The daemon is stopped however the command or this script ends. With
+# TAVRIN_SERVER=pipewire (with-pipewire.sh) the server is PipeWire's instead.
 set -u
 
 if [[ $# -lt 1 ]]; then
