@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "case_scratch.h"
+
 #include "capture/capture.h"
 #include "capture/raw_take.h"
 #include "platform/wave_in_simulated.h"
@@ -36,21 +38,13 @@ public:
 class CaptureFixture : public ::testing::Test {
 protected:
   void SetUp() override {
-    Folder = std::filesystem::temp_directory_path() /
-             ("tavrin-capture-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(Folder);
-    std::filesystem::create_directories(Folder);
     State.AllocateCaptureMemory();
     State.RawPath = (Folder / "Tavrin.raw").string();
     State.ProgramDrive = "/";
     EnumerateDevices(State, Context);
     State.DeviceName = State.DeviceNames[0];
   }
-  void TearDown() override {
-    State.RawStream.Close();
-    std::filesystem::remove_all(Folder);
-  }
+  void TearDown() override { State.RawStream.Close(); }
 
   // Runs the device for `frames` and polls once.
   void RunAndPoll(std::uint64_t frames) {
@@ -118,7 +112,8 @@ protected:
     return pair.first - a.begin();
   }
 
-  std::filesystem::path Folder;
+  tavrin::testing::ScratchFolder Scratch{"capture-" + tavrin::testing::CaseName()};
+  std::filesystem::path Folder = Scratch.Path();
   RecorderState State;
   platform::SimulatedWaveIn Device;
   std::vector<std::string> Messages;

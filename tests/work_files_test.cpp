@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "capture/peak_file.h"
+#include "case_scratch.h"
 
 namespace tavrin::capture {
 namespace {
@@ -15,18 +16,14 @@ namespace fs = std::filesystem;
 class WorkFolder : public ::testing::Test {
 protected:
   void SetUp() override {
-    Root = fs::temp_directory_path() /
-           ("tavrin-work-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Root);
     fs::create_directories(Root / "appdata");
     fs::create_directories(Root / "program");
   }
-  void TearDown() override { fs::remove_all(Root); }
   static void Touch(const fs::path& path, std::size_t bytes = 0) {
     std::ofstream(path, std::ios::binary) << std::string(bytes, '\0');
   }
-  fs::path Root;
+  tavrin::testing::ScratchFolder Scratch{"work-" + tavrin::testing::CaseName()};
+  fs::path Root = Scratch.Path();
   RecorderState State;
   std::string Error;
 };

@@ -1,4 +1,5 @@
 #include "editor/edit_document.h"
+#include "scratch_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -61,9 +62,8 @@ TEST(SegmentTable, RefusesMoreRowsOrLevelsThanItHolds) {
 }
 
 TEST(Reading, BuffersComeFromTheTakeOrTheWorkFileByRow) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("tavrin-edit-document-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  const tavrin::testing::ScratchFolder scratch("edit-document");
+  const fs::path& folder = scratch.Path();
   auto writeFile = [&](const fs::path& path, int buffers, std::uint8_t base) {
     std::ofstream out(path, std::ios::binary);
     for (int b = 0; b < buffers; ++b)
@@ -86,7 +86,6 @@ TEST(Reading, BuffersComeFromTheTakeOrTheWorkFileByRow) {
   EXPECT_EQ(ReadBuffer(document, state, 6, buffer.data()), ENOENT);
   state.RawStream.Close();
   document.EditStream.Close();
-  fs::remove_all(folder);
 }
 
 TEST(Peaks, ComeFromTheTableOfTheLocatedSource) {

@@ -13,6 +13,7 @@
 #include "editor/edit_context.h"
 #include "editor/edit_document.h"
 #include "editor/editor_session.h"
+#include "scratch_folder.h"
 
 namespace tavrin::editor::testing {
 
@@ -35,11 +36,10 @@ class EditorRig {
 public:
   // `takeSamples` holds whole buffers of interleaved stereo.
   EditorRig(const std::string& name, const std::vector<std::int16_t>& takeSamples)
-      : Folder(std::filesystem::temp_directory_path() /
-               ("tavrin-editor-" + name + "-" + std::to_string(::getpid()))),
+      : Scratch("editor-" + name),
+        Folder(Scratch.Path()),
         Context{Document, State, [this] { Pump(); },
                 [this](const std::string& text) { Messages.push_back(text); }} {
-    std::filesystem::create_directories(Folder);
     State.AllocateCaptureMemory();
     State.EditPath = (Folder / "Edit.raw").string();
     State.ClipPath = (Folder / "Clp.raw").string();
@@ -60,7 +60,6 @@ public:
   ~EditorRig() {
     CloseEditDocument(Context);
     State.RawStream.Close();
-    std::filesystem::remove_all(Folder);
   }
 
   // The whole document as the one reader gives it.
@@ -81,6 +80,7 @@ public:
     Document.SelEnd = last;
   }
 
+  tavrin::testing::ScratchFolder Scratch;
   std::filesystem::path Folder;
   capture::RecorderState State;
   EditDocument Document;

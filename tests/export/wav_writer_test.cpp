@@ -1,4 +1,5 @@
 #include "export/wav_writer.h"
+#include "case_scratch.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -81,11 +82,6 @@ Bytes Head(const Bytes& file) {
 class WavWriter : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');  // parameterised names have one
-    Root = fs::temp_directory_path() / ("tavrin-wav-" + std::to_string(::getpid()) + "-" + name);
-    fs::remove_all(Root);
-    fs::create_directories(Root);
     State.AllocateCaptureMemory();
     Job.OutputPath = (Root / "out.wav").string();
     Job.SaveActive = true;
@@ -93,7 +89,6 @@ protected:
   void TearDown() override {
     State.RawStream.Close();
     Document.EditStream.Close();
-    fs::remove_all(Root);
   }
 
   // Take blocks 1..count (source 1) as level 0, one segment.
@@ -127,7 +122,8 @@ protected:
     Settings.Channels = channels;
   }
 
-  fs::path Root;
+  tavrin::testing::ScratchFolder Scratch{"wav-" + tavrin::testing::CaseName()};
+  fs::path Root = Scratch.Path();
   settings::Settings Settings;
   editor::EditDocument Document;
   capture::RecorderState State;

@@ -14,6 +14,7 @@
 
 #include "capture/recorder_state.h"
 #include "editor/edit_document.h"
+#include "scratch_folder.h"
 
 namespace tavrin::playback::testing {
 
@@ -73,14 +74,10 @@ class PatternDocument {
 public:
   explicit PatternDocument(const std::string& name, std::uint32_t takeBuffers = 60,
                            std::uint32_t workBuffers = 40)
-      : Folder(std::filesystem::temp_directory_path() /
-               ("tavrin-playback-" + name + "-" + std::to_string(::getpid()))) {
-    std::error_code error;
-    std::filesystem::create_directories(Folder, error);
+      : Scratch("playback-" + name), Folder(Scratch.Path()) {
     State.AllocateCaptureMemory();
-    SetupError = error ? error.value()
-                       : WritePatternFile(State.RawStream, (Folder / "Tavrin.raw").string(),
-                                          kTakeTag, takeBuffers);
+    SetupError =
+        WritePatternFile(State.RawStream, (Folder / "Tavrin.raw").string(), kTakeTag, takeBuffers);
     if (SetupError == 0) {
       SetupError = WritePatternFile(Document.EditStream, (Folder / "Edit.raw").string(), kWorkTag,
                                     workBuffers);
@@ -89,8 +86,6 @@ public:
   ~PatternDocument() {
     State.RawStream.Close();
     Document.EditStream.Close();
-    std::error_code ignored;
-    std::filesystem::remove_all(Folder, ignored);
   }
 
   // Makes `rows` the current level and the document length theirs.
@@ -102,6 +97,7 @@ public:
     for (const editor::Segment& row : Rows) State.TakeLength += row.Length;
   }
 
+  tavrin::testing::ScratchFolder Scratch;
   std::filesystem::path Folder;
   int SetupError = 0;
   capture::RecorderState State;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "capture/peak_file.h"
+#include "case_scratch.h"
 #include "recovery/test_take.h"
 
 namespace tavrin::recovery {
@@ -23,11 +24,6 @@ using capture::kBufferBytes;
 class TestTake : public ::testing::Test {
 protected:
   void SetUp() override {
-    Folder = fs::temp_directory_path() /
-             ("tavrin-testtake-" + std::to_string(::getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Folder);
-    fs::create_directories(Folder);
     State.AllocateCaptureMemory();
     State.WorkFolder = Folder.string();
     State.RawPath = (Folder / "Tavrin.raw").string();
@@ -42,7 +38,6 @@ protected:
     for (std::uint32_t k = 1; k <= 3; ++k)
       State.PeakMaxLeft[k] = static_cast<std::int16_t>(100 + k);
   }
-  void TearDown() override { fs::remove_all(Folder); }
 
   // "test": `buffers` buffers where frame f of buffer b is (b*10 + f%7, -(b*10) - f%5),
   // plus `extraBytes` of a partial buffer.
@@ -70,7 +65,8 @@ protected:
     EXPECT_EQ(read, RecorderTake);
   }
 
-  fs::path Folder;
+  tavrin::testing::ScratchFolder Scratch{"testtake-" + tavrin::testing::CaseName()};
+  fs::path Folder = Scratch.Path();
   capture::RecorderState State;
   std::vector<std::uint8_t> RecorderTake;
   TestTakeLoader Loader;

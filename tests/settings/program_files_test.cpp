@@ -1,4 +1,5 @@
 #include "settings/program_files.h"
+#include "case_scratch.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -22,19 +23,15 @@ std::string ReadFile(const fs::path& path) {
 class ProgramFiles : public ::testing::Test {
 protected:
   void SetUp() override {
-    Root = fs::temp_directory_path() /
-           ("tavrin-program-files-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Root);
     fs::create_directories(Root / "bin");
     fs::create_directories(Root / "config");
     Program = (Root / "bin" / "tavrin-recorder").string();
   }
   void TearDown() override {
     fs::permissions(Root / "bin", fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(Root);
   }
-  fs::path Root;
+  tavrin::testing::ScratchFolder Scratch{"program-files-" + tavrin::testing::CaseName()};
+  fs::path Root = Scratch.Path();
   std::string Program;
 };
 

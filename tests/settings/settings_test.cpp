@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../small_file_system.h"
+#include "case_scratch.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::settings {
@@ -24,11 +25,6 @@ namespace fs = std::filesystem;
 class SettingsFile : public ::testing::Test {
 protected:
   void SetUp() override {
-    Root = fs::temp_directory_path() /
-           ("tavrin-settings-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Root);
-    fs::create_directories(Root);
     Path = (Root / "tavrin-recorder.INI").string();
     if (const char* home = std::getenv("HOME")) SavedHome = home;
     ::setenv("HOME", "/home/tester", 1);
@@ -39,7 +35,6 @@ protected:
     } else {
       ::unsetenv("HOME");
     }
-    fs::remove_all(Root);
   }
   void Write(const std::string& text) const { std::ofstream(Path, std::ios::binary) << text; }
   std::string Read() const {
@@ -53,7 +48,8 @@ protected:
     return settings;
   }
 
-  fs::path Root;
+  tavrin::testing::ScratchFolder Scratch{"settings-" + tavrin::testing::CaseName()};
+  fs::path Root = Scratch.Path();
   std::string Path;
   std::optional<std::string> SavedHome;
 };
