@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/error_text.h"
 #include "capture/peak_file.h"
 #include "capture/run_marker.h"
 #include "capture/signal_processing.h"
@@ -23,7 +24,7 @@ void AbortTake(RecorderState& state, CaptureContext& context, int error) {
   const std::int64_t position = std::min(state.RawStream.Position(), wholeBuffers * kBufferBytes);
   FinishTake(state, static_cast<std::uint32_t>(position / kBufferBytes));
   if (context.ShowMessage) {
-    context.ShowMessage(FileErrorText(state, error));
+    context.ShowMessage(base::FileErrorText(state.ProgramDrive, error));
   }
   if (context.Observer) context.Observer->TakeEnded();
 }

@@ -3,9 +3,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 namespace tavrin::capture {
@@ -64,15 +62,6 @@ void DeleteWorkFiles(const RecorderState& state) {
        {state.RawPath, state.TakePeaksPath, state.EditPath, state.ClipPath}) {
     if (!path.empty()) fs::remove(path, ignored);
   }
-}
-
-std::string NoSpaceText(const RecorderState& state) {
-  return "There is no space on drive " + state.ProgramDrive;
-}
-
-std::string FileErrorText(const RecorderState& state, int error) {
-  return error == ENOSPC || error == EDQUOT ? NoSpaceText(state)
-                                            : std::string(std::strerror(error));
 }
 
 std::int64_t FreeBytesAt(const std::string& path) {

@@ -25,11 +25,6 @@ bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
 // Tavrin.spv and "test" stay.
 void DeleteWorkFiles(const RecorderState& state);
 
-// The message for a full work file system, naming its mount point.
-std::string NoSpaceText(const RecorderState& state);
-// NoSpaceText for a full disk or quota (ENOSPC, EDQUOT), else the system's text for `error`.
-std::string FileErrorText(const RecorderState& state, int error);
-
 // Free bytes of the file system that holds `path` (-1 when unknown).
 std::int64_t FreeBytesAt(const std::string& path);
 // Mount point of the file system that holds `path`.

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/error_text.h"
 #include "capture/work_files.h"
 
 namespace tavrin::editor {
@@ -95,7 +96,7 @@ void WorkFileAppend::Rollback() {
 }
 
 EditResult Fail(const EditContext& context, int error) {
-  context.Show(capture::FileErrorText(context.State, error));
+  context.Show(base::FileErrorText(context.State.ProgramDrive, error));
   return EditResult::Failed;
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "base/error_text.h"
 #include "capture/work_files.h"
 
 namespace tavrin::editor {
@@ -31,7 +32,7 @@ bool OpenEditDocument(EditContext& context) {
   if (error != 0) {
     document.EditStream.Close();
     document.ClipStream.Close();
-    context.Show(capture::FileErrorText(state, error));
+    context.Show(base::FileErrorText(state.ProgramDrive, error));
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/error_text.h"
 #include "capture/work_files.h"
 
 namespace tavrin::recorder_ui {
@@ -21,7 +22,7 @@ TakeLimit EnforceTakeLimits(capture::RecorderState& state, capture::CaptureConte
   if (!state.Recording) return TakeLimit::None;
   if (state.FreeSeconds < kMinimumFreeSeconds) {
     capture::CloseCapture(state, context);
-    if (context.ShowMessage) context.ShowMessage(capture::NoSpaceText(state));
+    if (context.ShowMessage) context.ShowMessage(base::NoSpaceText(state.ProgramDrive));
     return TakeLimit::DiskFull;
   }
   if (state.BufferSequence >= kLengthLimitBuffers) {

@@ -1,0 +1,13 @@
+#pragma once
+// What the user is told when a file cannot be written.
+
+#include <string>
+
+namespace tavrin::base {
+
+// "There is no space on drive " + the mount point of the full file system.
+std::string NoSpaceText(const std::string& mountPoint);
+// NoSpaceText for a full disk or quota (ENOSPC, EDQUOT), else the system's text for `error`.
+std::string FileErrorText(const std::string& mountPoint, int error);
+
+}  // namespace tavrin::base
