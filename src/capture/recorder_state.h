@@ -32,12 +32,6 @@ inline constexpr std::size_t kDeviceNameSlots = 101;
 inline constexpr std::int32_t kDcHistorySlots = 50;
 
 struct RecorderState {
-  // Fixed capture format.
-  std::int32_t SampleRate = kSampleRate;
-  std::uint16_t FramesPerBuffer = kFramesPerBuffer;
-  std::int32_t BufferBytes = kBufferBytes;
-  std::int32_t HalfRingBytes = kHalfRingBytes;
-
   // Memory blocks, sized by AllocateCaptureMemory().
   std::vector<std::uint8_t> CaptureMemory;
   std::vector<std::uint8_t> TransferMemory;

@@ -87,8 +87,8 @@ void ComputeChannelMeans(RecorderState& state) {
     sumLeft += state.LeftSamples[j];
     sumRight += state.RightSamples[j];
   }
-  state.MeanLeft = sumLeft / state.FramesPerBuffer;
-  state.MeanRight = sumRight / state.FramesPerBuffer;
+  state.MeanLeft = sumLeft / kFramesPerBuffer;
+  state.MeanRight = sumRight / kFramesPerBuffer;
 }
 
 void RecordDcHistory(RecorderState& state) {
