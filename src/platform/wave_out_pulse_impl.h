@@ -39,6 +39,8 @@ struct PulseWaveOut::Impl {
   std::deque<Queued> Queue;
   // Stream byte index where the next write lands.
   std::int64_t WriteIndex = 0;
+  // WriteIndex when the server last reported running dry; -1 after Reset.
+  std::int64_t DryAtIndex = -1;
 
   std::atomic<std::uint64_t> UnderrunCount{0};
 

@@ -30,6 +30,7 @@ void PulseWaveOut::Impl::OnStreamState(pa_stream*, void* userdata) {
 void PulseWaveOut::Impl::OnUnderflow(pa_stream*, void* userdata) {
   auto* self = static_cast<Impl*>(userdata);
   self->UnderrunCount.fetch_add(1, std::memory_order_relaxed);
+  self->DryAtIndex = self->WriteIndex;
   // The server has read everything: fresh timing tells when the tail is heard.
   self->RequestTiming();
 }
@@ -65,14 +66,10 @@ void PulseWaveOut::Impl::MarkPlayed() {
   }
   const pa_usec_t age = pa_timeval_age(&timing->timestamp);
   std::int64_t read = timing->read_index;
-  // A server stopped for want of data plays what it still holds only once
-  // more arrives, if that is less than its start threshold; PipeWire's keeps
-  // back the few frames its resampler cannot use yet. When nothing follows,
-  // they are never heard, so they count as read.
-  const pa_buffer_attr* attr = pa_stream_get_buffer_attr(Stream);
-  if (timing->playing == 0 && attr != nullptr && WriteIndex - read < std::int64_t{attr->prebuf}) {
-    read = std::max(read, WriteIndex);
-  }
+  // A server stopped for want of data may hold back the last bytes until more
+  // arrive: PipeWire's keeps what does not fill its next cycle. With nothing
+  // written since it ran dry they are never heard, so they count as read.
+  if (timing->playing == 0 && DryAtIndex == WriteIndex) read = std::max(read, WriteIndex);
   // What is heard now: the read position less what the sink still holds,
   // moved on by the time since. Without playing, the read position stands, and
   // no more than it can ever have been heard.
@@ -111,6 +108,7 @@ void PulseWaveOut::Impl::ResetLocked() {
   }
   for (const Queued& queued : Queue) MarkHeaderDone(*queued.Header);
   Queue.clear();
+  DryAtIndex = -1;
 }
 
 void PulseWaveOut::Impl::CloseLocked() {
