@@ -37,6 +37,11 @@ LUA
   pulse_spawn "$dir/pipewire-pulse.log" pipewire-pulse
   TAVRIN_PULSE_PID=${TAVRIN_PULSE_PIDS[-1]}
   pulse_wait_for pactl info >/dev/null 2>&1 || return 1
+  # The graph's cycle otherwise shrinks to what the lowest-latency stream asks
+  # (about 5 ms for the tests' 10 ms monitor reads), and a busy 2-core machine
+  # then lets pipewire-pulse miss cycles: silence in place of audio. 1024
+  # frames (21 ms at 48 kHz) is PipeWire's own default quantum.
+  pw-metadata -n settings 0 clock.min-quantum 1024 >/dev/null || return 1
 
   pactl load-module module-null-sink sink_name=tavrin_null \
     "sink_properties=device.description='Tavrin Null Sink'" >/dev/null || return 1
