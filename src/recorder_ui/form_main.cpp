@@ -16,9 +16,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "capture/raw_take.h"
 #include "capture/run_marker.h"
-#include "capture/take_rescue.h"
 #include "capture/work_files.h"
 #include "editor/window/form_edit.h"
 #include "export/form_progress.h"
@@ -137,49 +135,15 @@ void TFormMain::FormCreate() {
   BuildControls();
   BuildMenus();
 
-  std::string error;
-  const std::string programDir =
-      std::filesystem::path(m_services.ProgramPath).parent_path().string();
-  if (!capture::ChooseWorkFolder(state, m_services.AppDataDir, programDir, error)) {
-    throw std::runtime_error(error);
-  }
-  state.ProgramDrive = capture::MountPointOf(state.WorkFolder);
-  capture::TakeOrder leftOrder;
-  int markerError = 0;
-  QString rescueMessage;
-  switch (capture::ClaimRunMarker(state, leftOrder, markerError)) {
-  case capture::MarkerClaim::HeldElsewhere: throw AlreadyRunning(capture::kAlreadyRunningText);
-  case capture::MarkerClaim::LeftByOpenRun:
-    rescueMessage = QString::fromStdString(capture::RescueLeftTake(state, leftOrder).Message);
-    break;
-  case capture::MarkerClaim::Failed:
-    // Recording works without it; what is lost is said.
-    rescueMessage = QStringLiteral(
-                        "%1 could not be made (%2): a second start of the program "
-                        "is not refused, and a take is not kept after a crash.")
-                        .arg(QString::fromStdString(state.MarkerPath),
-                             QString::fromLocal8Bit(std::strerror(markerError)));
-    break;
-  case capture::MarkerClaim::Claimed: break;
-  }
-  state.NewWindows = true;
-
   settings::Settings& stored = *m_services.Settings;
-  const int modeIndex =
-      stored.RecordingModeIndex >= 0 && stored.RecordingModeIndex < capture::kRecordingModeCount
-          ? stored.RecordingModeIndex
-          : 0;
+  const StartUpResult started =
+      StartUp(state, stored, m_services.ProgramPath, m_services.AppDataDir,
+              [] { QCoreApplication::processEvents(); });
   {
     const QSignalBlocker quiet(CmbBoxTime);
-    CmbBoxTime->setCurrentIndex(modeIndex);
+    CmbBoxTime->setCurrentIndex(started.ModeIndex);
   }
-  capture::ApplyLoopMode(state, modeIndex);
-  if (stored.OutputFolder.empty()) stored.OutputFolder = settings::HomeFolder();
-  state.OutputFolder = stored.OutputFolder;
-  capture::DeleteWorkFiles(state);
-  QCoreApplication::processEvents();
-  state.AllocateCaptureMemory();
-  if (!rescueMessage.isEmpty()) ShowMessage(rescueMessage);
+  if (!started.Message.empty()) ShowMessage(QString::fromStdString(started.Message));
 
   m_colors = settings::ColorsForScheme(stored.WindowColor);
   m_levelBitmap = MakeLevelMeterBitmap(m_layout);

@@ -20,6 +20,7 @@
 #include "platform/wave_out.h"
 #include "recorder_ui/device_check.h"
 #include "recorder_ui/drawing/drawing.h"
+#include "recorder_ui/start_up.h"
 #include "settings/color_schemes.h"
 #include "settings/settings.h"
 
@@ -47,12 +48,6 @@ namespace tavrin::recorder_ui {
 class MainSurface;
 class KnobWidget;
 class LevelChartView;
-
-// Another program runs on the same work folder.
-class AlreadyRunning : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 // Everything the window reaches outside itself; tests pass simulated devices
 // and answer the message boxes.
