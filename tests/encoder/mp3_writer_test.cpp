@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../small_file_system.h"
 #include "encoder_test_support.h"
+#include "small_file_system.h"
 #include "test_encoder.h"
 
 namespace tavrin::exporter::testing {

@@ -13,9 +13,9 @@
 #include <sstream>
 #include <vector>
 
-#include "../small_file_system.h"
 #include "case_scratch.h"
 #include "settings/color_schemes.h"
+#include "small_file_system.h"
 
 namespace tavrin::settings {
 namespace {

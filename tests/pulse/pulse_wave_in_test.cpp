@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "e2e/wait_until.h"
+#include "../e2e/wait_until.h"
 #include "platform/pulse_connection.h"
 #include "platform/wave_in_pulse.h"
 
