@@ -2,8 +2,6 @@
 // A recorder window on simulated devices in a private folder, with its
 // message boxes answered by the test and its timers driven by hand.
 
-#include <unistd.h>
-
 #include <QFileDialog>
 #include <QtTest/QtTest>
 #include <filesystem>
@@ -11,12 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/recorder_state.h"
 #include "platform/input_mixer_simulated.h"
-#include "platform/sound_panels.h"
 #include "platform/wave_in_simulated.h"
-#include "recorder_ui/form_main.h"
-#include "settings/settings.h"
+#include "window_rig.h"
 
 namespace tavrin::testing {
 
@@ -43,33 +38,17 @@ public:
   int Changes = 0;
 };
 
-struct MainWindowRig {
-  explicit MainWindowRig(const std::string& name) {
-    Root = std::filesystem::temp_directory_path() /
-           ("tavrin-gui-" + std::to_string(::getpid()) + "-" + name);
-    std::filesystem::remove_all(Root);
-    std::filesystem::create_directories(Root / "bin");
+struct MainWindowRig : WindowRigBase {
+  explicit MainWindowRig(const std::string& name) : WindowRigBase("gui-" + name) {
     std::filesystem::create_directories(Root / "appdata");
     Mixer.SetInputs({{std::string("Line In"), true, 50}});
   }
-  ~MainWindowRig() {
-    Form.reset();
-    std::filesystem::remove_all(Root);
-  }
+  ~MainWindowRig() { Form.reset(); }
   recorder_ui::MainWindowServices Services() {
-    recorder_ui::MainWindowServices services;
-    services.State = &State;
-    services.Document = &Document;
-    services.Settings = &Settings;
-    services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
-    services.WaveIn = &Device;
-    services.Mixer = &Mixer;
-    services.Panels = &Panels;
+    recorder_ui::MainWindowServices services = BaseServices(Device, Mixer, Panels);
     services.Inhibitor = &Inhibitor;
-    services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
     services.AppDataDir = (Root / "appdata").string();
     services.FreeBytes = [this](const std::string&) { return FreeBytes; };
-    services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
     services.Confirm = [this](const QString& text) {
       Questions.push_back(text);
       return Answer;
@@ -100,16 +79,11 @@ struct MainWindowRig {
   }
   std::filesystem::path WorkFolder() const { return Root / "bin" / "Temp"; }
 
-  std::filesystem::path Root;
-  capture::RecorderState State;
-  editor::EditDocument Document;
-  settings::Settings Settings;
   platform::SimulatedWaveIn Device;
   platform::SimulatedInputMixer Mixer;
   FakePanels Panels;
   FakeInhibitor Inhibitor;
   std::int64_t FreeBytes = std::int64_t{1} << 40;
-  std::vector<QString> Messages;
   std::vector<QString> Questions;
   bool Answer = true;
   int Restarts = 0;

@@ -3,8 +3,6 @@
 // tests/e2e/with-pulse.sh, over one shared connection as in the program, with
 // its timers running, in a private folder; and the times of its 100 ms ticks.
 
-#include <unistd.h>
-
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
@@ -13,45 +11,24 @@
 #include <string>
 #include <vector>
 
-#include "capture/recorder_state.h"
-#include "editor/edit_document.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/pulse_connection.h"
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
 #include "platform/wave_out_pulse.h"
-#include "recorder_ui/form_main.h"
-#include "settings/settings.h"
+#include "window_rig.h"
 
 namespace tavrin::testing {
 
-struct PulseWindowRig {
-  explicit PulseWindowRig(const std::string& name)
-      : Root(std::filesystem::temp_directory_path() /
-             ("tavrin-" + name + "-" + std::to_string(::getpid()))) {
-    std::filesystem::remove_all(Root);
-    std::filesystem::create_directories(Root / "bin");
-    Clock.start();
-  }
-  ~PulseWindowRig() {
-    Form.reset();
-    std::filesystem::remove_all(Root);
-  }
+struct PulseWindowRig : WindowRigBase {
+  explicit PulseWindowRig(const std::string& name) : WindowRigBase(name) { Clock.start(); }
+  ~PulseWindowRig() { Form.reset(); }
 
   // What the program passes the window, on this rig's devices and folder;
   // a test adds what it needs (file dialogs, encoder) before Create.
   recorder_ui::MainWindowServices Services() {
-    recorder_ui::MainWindowServices services;
-    services.State = &State;
-    services.Document = &Document;
-    services.Settings = &Settings;
-    services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
-    services.WaveIn = &WaveIn;
+    recorder_ui::MainWindowServices services = BaseServices(WaveIn, Mixer, Panels);
     services.WaveOut = &WaveOut;
-    services.Mixer = &Mixer;
-    services.Panels = &Panels;
-    services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
-    services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
     services.Confirm = [](const QString&) { return true; };
     return services;
   }
@@ -79,19 +56,14 @@ struct PulseWindowRig {
     return longest;
   }
 
-  std::filesystem::path Root;
   QElapsedTimer Clock;
   std::vector<qint64> Ticks;  // ms on Clock
-  capture::RecorderState State;
-  editor::EditDocument Document;
-  settings::Settings Settings;
   std::shared_ptr<platform::PulseConnection> Connection =
       std::make_shared<platform::PulseConnection>("Tavrin Recorder");
   platform::PulseWaveIn WaveIn{Connection};
   platform::PulseWaveOut WaveOut{Connection};
   platform::PulseInputMixer Mixer{Connection};
   platform::DesktopSoundPanels Panels;
-  std::vector<QString> Messages;
   std::unique_ptr<recorder_ui::TFormMain> Form;
 };
 

@@ -1,0 +1,52 @@
+#pragma once
+// What both recorder-window rigs share: a private folder whose bin/ stands
+// for the program's folder, the process-wide records, and the window's
+// services pointing at them, with every message kept for the test.
+
+#include <QString>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture/recorder_state.h"
+#include "editor/edit_document.h"
+#include "platform/input_mixer.h"
+#include "platform/sound_panels.h"
+#include "platform/wave_in.h"
+#include "recorder_ui/form_main.h"
+#include "scratch_folder.h"
+#include "settings/settings.h"
+
+namespace tavrin::testing {
+
+struct WindowRigBase {
+  explicit WindowRigBase(const std::string& name) : Scratch(name), Root(Scratch.Path()) {
+    std::filesystem::create_directories(Root / "bin");
+  }
+
+  // The services every rig gives the window; a rig or test adds the rest.
+  recorder_ui::MainWindowServices BaseServices(platform::WaveIn& waveIn,
+                                               platform::InputMixer& mixer,
+                                               platform::SoundPanels& panels) {
+    recorder_ui::MainWindowServices services;
+    services.State = &State;
+    services.Document = &Document;
+    services.Settings = &Settings;
+    services.SettingsPath = (Root / "bin" / "tavrin-recorder.INI").string();
+    services.WaveIn = &waveIn;
+    services.Mixer = &mixer;
+    services.Panels = &panels;
+    services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
+    services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
+    return services;
+  }
+
+  ScratchFolder Scratch;
+  std::filesystem::path Root;
+  capture::RecorderState State;
+  editor::EditDocument Document;
+  settings::Settings Settings;
+  std::vector<QString> Messages;
+};
+
+}  // namespace tavrin::testing
