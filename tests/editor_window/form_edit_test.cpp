@@ -89,6 +89,16 @@ struct EditorWindowRig {
   std::unique_ptr<editor::TFormEdit> Form;
 };
 
+// Presses the left button at column `from` of the waveform, drags to `to` and lets go.
+void DragOverTheWaveform(EditorWindowRig& rig, int from, int to) {
+  QWidget& surface = rig.Form->Surface();
+  const editor::ViewGeometry& g = rig.Form->View().Geometry();
+  const int y = (g.T + g.B) / 2;
+  QTest::mousePress(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(from, y));
+  QTest::mouseMove(&surface, QPoint(to, y));
+  QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
+}
+
 }  // namespace
 
 class FormEditTest : public QObject {
@@ -219,9 +229,7 @@ void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
   const editor::ViewGeometry& g = rig.Form->View().Geometry();
   QCOMPARE(rig.Document.ZoomIndex, 1);  // 400 buffers fit the view at one per column
   const int y = (g.T + g.B) / 2;
-  QTest::mousePress(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 10, y));
-  QTest::mouseMove(&surface, QPoint(g.L + 50, y));
-  QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 50, y));
+  DragOverTheWaveform(rig, g.L + 10, g.L + 50);
   QCOMPARE(rig.Document.SelStart, 10u);
   QCOMPARE(rig.Document.SelEnd, 50u);
   QCOMPARE(rig.Form->StatusPanelText(1), QStringLiteral("End - 00:00:05.0"));
@@ -255,11 +263,7 @@ void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
   const editor::ViewGeometry& g = rig.Form->View().Geometry();
   const QImage& drawn = rig.Form->View().WaveBitmap();
   QVERIFY(drawn.pixel(10, g.h / 4) != drawn.pixel(100, g.h / 4));  // the take's columns
-  QWidget& surface = rig.Form->Surface();
-  const int y = (g.T + g.B) / 2;
-  QTest::mousePress(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 1, y));
-  QTest::mouseMove(&surface, QPoint(g.L + 5, y));
-  QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(g.L + 5, y));
+  DragOverTheWaveform(rig, g.L + 1, g.L + 5);
   QCOMPARE(rig.Document.SelStart, 1u);
   QCOMPARE(rig.Document.SelEnd, 5u);
 }
