@@ -35,10 +35,10 @@ bool MeasureTakePeaks(capture::RecorderState& state) {
     }
     const document::BufferPeaks peaks =
         document::MeasurePeaks(buffer.data(), capture::kFramesPerBuffer);
-    state.PeakMaxLeft[b] = peaks.MaxLeft;
-    state.PeakMinLeft[b] = peaks.MinLeft;
-    state.PeakMaxRight[b] = peaks.MaxRight;
-    state.PeakMinRight[b] = peaks.MinRight;
+    state.Peaks[b].MaxLeft = peaks.MaxLeft;
+    state.Peaks[b].MinLeft = peaks.MinLeft;
+    state.Peaks[b].MaxRight = peaks.MaxRight;
+    state.Peaks[b].MinRight = peaks.MinRight;
   }
   return true;
 }

@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "editor_window_bench: cannot make the sparse take\n");
     return 1;
   }
-  for (std::uint32_t b = 1; b < state.PeakMaxLeft.size(); ++b) {
+  for (std::uint32_t b = 1; b < state.Peaks.size(); ++b) {
     const auto level = static_cast<std::int16_t>(30000 * std::abs(std::sin(b * 0.0013)));
-    state.PeakMaxLeft[b] = state.PeakMaxRight[b] = level;
-    state.PeakMinLeft[b] = state.PeakMinRight[b] = static_cast<std::int16_t>(-level);
+    state.Peaks[b].MaxLeft = state.Peaks[b].MaxRight = level;
+    state.Peaks[b].MinLeft = state.Peaks[b].MinRight = static_cast<std::int16_t>(-level);
   }
   auto document = std::make_unique<editor::EditDocument>();
   settings::Settings settings;

@@ -24,14 +24,14 @@ constexpr std::uint32_t kLength = capture::kTenHoursBuffers;
 constexpr int kColumns = 1920;
 constexpr int kRounds = 31;
 
-void FillPeaks(std::vector<std::int16_t>& maxima, std::vector<std::int16_t>& minima,
-               std::size_t entries, double rate) {
-  maxima.resize(entries);
-  minima.resize(entries);
+// Left and right follow sines of their own rates.
+void FillPeaks(document::PeakTable& table, std::size_t entries, double leftRate, double rightRate) {
+  table.resize(entries);
   for (std::size_t i = 1; i < entries; ++i) {
-    const double level = 30000.0 * std::abs(std::sin(static_cast<double>(i) * rate));
-    maxima[i] = static_cast<std::int16_t>(level);
-    minima[i] = static_cast<std::int16_t>(-level * 0.9);
+    const double left = 30000.0 * std::abs(std::sin(static_cast<double>(i) * leftRate));
+    const double right = 30000.0 * std::abs(std::sin(static_cast<double>(i) * rightRate));
+    table[i] = {static_cast<std::int16_t>(left), static_cast<std::int16_t>(-left * 0.9),
+                static_cast<std::int16_t>(right), static_cast<std::int16_t>(-right * 0.9)};
   }
 }
 
@@ -55,11 +55,9 @@ int main(int argc, char** argv) {
 
   capture::RecorderState state;
   state.TakeLength = kLength;
-  FillPeaks(state.PeakMaxLeft, state.PeakMinLeft, kLength + 1, 0.0013);
-  FillPeaks(state.PeakMaxRight, state.PeakMinRight, kLength + 1, 0.0007);
+  FillPeaks(state.Peaks, kLength + 1, 0.0013, 0.0007);
   auto document = std::make_unique<editor::EditDocument>();
-  FillPeaks(document->WorkPeakMaxLeft, document->WorkPeakMinLeft, kLength + 1, 0.0021);
-  FillPeaks(document->WorkPeakMaxRight, document->WorkPeakMinRight, kLength + 1, 0.0017);
+  FillPeaks(document->WorkPeaks, kLength + 1, 0.0021, 0.0017);
   // 100 rows of 3600 buffers, every other one from the work file.
   std::vector<editor::Segment> rows;
   constexpr std::uint32_t kRowBuffers = kLength / editor::kRowCount;

@@ -33,10 +33,11 @@ std::vector<std::uint8_t> PeakBytes(const RecorderState& state, std::uint32_t fi
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint32_t k = first + i;
     std::uint8_t* out = bytes.data() + static_cast<std::size_t>(i) * 8;
-    PutLe16(out, state.PeakMaxLeft[k]);
-    PutLe16(out + 2, state.PeakMinLeft[k]);
-    PutLe16(out + 4, state.PeakMaxRight[k]);
-    PutLe16(out + 6, state.PeakMinRight[k]);
+    const document::BufferPeaks& peaks = state.Peaks[k];
+    PutLe16(out, peaks.MaxLeft);
+    PutLe16(out + 2, peaks.MinLeft);
+    PutLe16(out + 4, peaks.MaxRight);
+    PutLe16(out + 6, peaks.MinRight);
   }
   return bytes;
 }
@@ -74,10 +75,7 @@ bool ReadPeakFile(RecorderState& state, const std::string& path, std::uint32_t t
   if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
   for (std::uint32_t k = 1; k <= takeLength; ++k) {
     const std::uint8_t* in = bytes.data() + static_cast<std::size_t>(k - 1) * 8;
-    state.PeakMaxLeft[k] = GetLe16(in);
-    state.PeakMinLeft[k] = GetLe16(in + 2);
-    state.PeakMaxRight[k] = GetLe16(in + 4);
-    state.PeakMinRight[k] = GetLe16(in + 6);
+    state.Peaks[k] = {GetLe16(in), GetLe16(in + 2), GetLe16(in + 4), GetLe16(in + 6)};
   }
   return true;
 }

@@ -31,10 +31,7 @@ void AbortTake(RecorderState& state, CaptureContext& context, int error) {
 
 void MovePeaks(RecorderState& state, std::uint32_t from, std::uint32_t to) {
   if (from == 0 || from >= kPeakTableEntries || to == 0 || to >= kPeakTableEntries) return;
-  state.PeakMaxLeft[to] = state.PeakMaxLeft[from];
-  state.PeakMinLeft[to] = state.PeakMinLeft[from];
-  state.PeakMaxRight[to] = state.PeakMaxRight[from];
-  state.PeakMinRight[to] = state.PeakMinRight[from];
+  state.Peaks[to] = state.Peaks[from];
 }
 
 // Split and measure each buffer of the half that no poll has processed yet.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/file.h"
+#include "document/peaks.h"
 #include "platform/wave_in.h"
 
 namespace tavrin::capture {
@@ -37,10 +38,7 @@ struct RecorderState {
   std::vector<std::uint8_t> TransferMemory;
   std::vector<std::int16_t> LeftSamples;
   std::vector<std::int16_t> RightSamples;
-  std::vector<std::int16_t> PeakMaxLeft;
-  std::vector<std::int16_t> PeakMinLeft;
-  std::vector<std::int16_t> PeakMaxRight;
-  std::vector<std::int16_t> PeakMinRight;
+  document::PeakTable Peaks;  // the take's, kPeakTableEntries entries
 
   // Capture bookkeeping. A header's user word is its buffer number (its
   // 1-based position in the raw take) until a poll processes it, then 0.

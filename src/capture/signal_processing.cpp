@@ -68,16 +68,15 @@ void SetLevels(RecorderState& state, const document::BufferPeaks& peaks) {
 }
 
 void StoreBufferPeaks(RecorderState& state) {
-  SetLevels(state, document::MeasurePeaks(CurrentBufferBytes(state), kFramesPerBuffer));
+  const document::BufferPeaks peaks =
+      document::MeasurePeaks(CurrentBufferBytes(state), kFramesPerBuffer);
+  SetLevels(state, peaks);
   // The tables are the take's, which the editor draws: monitoring numbers its
   // buffers from 1 again and must not write over them.
   if (!state.Recording) return;
   const std::uintptr_t number = state.WaveHeaders[state.CurrentBuffer].User;
   if (number == 0 || number >= kPeakTableEntries) return;
-  state.PeakMaxLeft[number] = state.MaxLeft;
-  state.PeakMinLeft[number] = state.MinLeft;
-  state.PeakMaxRight[number] = state.MaxRight;
-  state.PeakMinRight[number] = state.MinRight;
+  state.Peaks[number] = peaks;
 }
 
 void ComputeChannelMeans(RecorderState& state) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace tavrin::document {
 
@@ -17,6 +18,9 @@ struct BufferPeaks {
   // Widens these peaks to take in `other`'s.
   void Include(const BufferPeaks& other);
 };
+
+// Peaks per buffer, indexed by buffer number (entry 0 is never written).
+using PeakTable = std::vector<BufferPeaks>;
 
 // Where every measure starts: the maxima at -32767 (left) and -32768 (right),
 // the minima at 32767. A left channel pinned at -32768 therefore reports a

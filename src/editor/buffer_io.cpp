@@ -10,18 +10,12 @@
 namespace tavrin::editor {
 
 void GrowWorkPeaks(EditDocument& document, std::size_t entries) {
-  for (auto* table : {&document.WorkPeakMaxLeft, &document.WorkPeakMinLeft,
-                      &document.WorkPeakMaxRight, &document.WorkPeakMinRight}) {
-    if (table->size() < entries) table->resize(entries, 0);
-  }
+  if (document.WorkPeaks.size() < entries) document.WorkPeaks.resize(entries);
 }
 
 void StoreWorkPeaks(EditDocument& document, std::uint32_t workBuffer, const BufferPeaks& peaks) {
   GrowWorkPeaks(document, std::size_t{workBuffer} + 1);
-  document.WorkPeakMaxLeft[workBuffer] = peaks.MaxLeft;
-  document.WorkPeakMinLeft[workBuffer] = peaks.MinLeft;
-  document.WorkPeakMaxRight[workBuffer] = peaks.MaxRight;
-  document.WorkPeakMinRight[workBuffer] = peaks.MinRight;
+  document.WorkPeaks[workBuffer] = peaks;
 }
 
 std::uint32_t WorkFileBuffers(const EditDocument& document) {

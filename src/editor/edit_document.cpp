@@ -118,13 +118,9 @@ BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState&
                      const DocumentRun& run, std::uint32_t index) {
   const std::size_t buffer = std::size_t{run.SourceBuffer} + index;
   if (run.FromTake) {
-    if (buffer >= state.PeakMaxLeft.size()) return {};
-    return {state.PeakMaxLeft[buffer], state.PeakMinLeft[buffer], state.PeakMaxRight[buffer],
-            state.PeakMinRight[buffer]};
+    return buffer < state.Peaks.size() ? state.Peaks[buffer] : BufferPeaks{};
   }
-  if (buffer >= document.WorkPeakMaxLeft.size()) return {};
-  return {document.WorkPeakMaxLeft[buffer], document.WorkPeakMinLeft[buffer],
-          document.WorkPeakMaxRight[buffer], document.WorkPeakMinRight[buffer]};
+  return buffer < document.WorkPeaks.size() ? document.WorkPeaks[buffer] : BufferPeaks{};
 }
 
 }  // namespace tavrin::editor

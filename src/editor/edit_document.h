@@ -49,7 +49,7 @@ struct EditDocument {
   bool ProgressShown = false;
   float OperationProgress = 0.0f;  // percent, 0..100
 
-  std::uint32_t ClipLength = 0;    // buffers in Clp.raw; bytes past them are stale
+  std::uint32_t ClipLength = 0;  // buffers in Clp.raw; bytes past them are stale
   // Peaks of the clipboard's buffers (index 0 = its first buffer), measured as
   // the audio went in, so that Paste need not read the audio back.
   std::vector<BufferPeaks> ClipPeaks;
@@ -62,10 +62,7 @@ struct EditDocument {
   std::int32_t SilenceLength = 0;
 
   // Peaks of the work file's buffers, indexed by work-file buffer number (1-based).
-  std::vector<std::int16_t> WorkPeakMaxLeft;
-  std::vector<std::int16_t> WorkPeakMinLeft;
-  std::vector<std::int16_t> WorkPeakMaxRight;
-  std::vector<std::int16_t> WorkPeakMinRight;
+  document::PeakTable WorkPeaks;
 
   base::File EditStream;  // Edit.raw, append-only
   base::File ClipStream;  // Clp.raw

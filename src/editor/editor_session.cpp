@@ -23,10 +23,7 @@ bool OpenEditDocument(EditContext& context) {
   document.ClipPeaks.clear();
   document.OperationProgress = 0.0f;
   document.EditBusy = document.ProgressShown = false;
-  for (auto* table : {&document.WorkPeakMaxLeft, &document.WorkPeakMinLeft,
-                      &document.WorkPeakMaxRight, &document.WorkPeakMinRight}) {
-    table->assign(1, 0);  // entry 0: work-file buffers count from 1
-  }
+  document.WorkPeaks.assign(1, BufferPeaks{});  // entry 0: work-file buffers count from 1
   int error = document.EditStream.Create(state.EditPath);
   if (error == 0) error = document.ClipStream.Create(state.ClipPath);
   if (error != 0) {

@@ -16,12 +16,6 @@ namespace {
 
 using capture::kBufferBytes;
 
-template <typename State>
-auto PeakTables(State& state) {
-  return std::array{&state.PeakMaxLeft, &state.PeakMinLeft, &state.PeakMaxRight,
-                    &state.PeakMinRight};
-}
-
 // Measures buffers 1..length of `take` into the peak tables. Returns 0 or errno.
 int MeasureTake(capture::RecorderState& state, const base::File& take, std::uint32_t length,
                 float& progress, const TestTakeLoader::Hooks& hooks) {
@@ -34,12 +28,8 @@ int MeasureTake(capture::RecorderState& state, const base::File& take, std::uint
     if (error != 0) return error;
     for (std::uint32_t i = 0; i < count; ++i) {
       const std::uint32_t k = first + i;
-      const editor::BufferPeaks peaks = document::MeasurePeaks(
+      state.Peaks[k] = document::MeasurePeaks(
           chunk.data() + static_cast<std::size_t>(i) * kBufferBytes, capture::kFramesPerBuffer);
-      state.PeakMaxLeft[k] = peaks.MaxLeft;
-      state.PeakMinLeft[k] = peaks.MinLeft;
-      state.PeakMaxRight[k] = peaks.MaxRight;
-      state.PeakMinRight[k] = peaks.MinRight;
       progress = static_cast<float>(static_cast<double>(k) / length * 100.0);
       if (hooks.ProcessMessages) hooks.ProcessMessages();
     }
@@ -104,19 +94,12 @@ void TestTakeLoader::SaveRecorderTake(const capture::RecorderState& state) {
   m_lastBufferIndex = state.LastBufferIndex;
   m_finishedRecordedBuffers = state.FinishedRecordedBuffers;
   m_finishedLoopWrapped = state.FinishedLoopWrapped;
-  const auto tables = PeakTables(state);
-  for (std::size_t t = 0; t < tables.size(); ++t) {
-    const auto& table = *tables[t];
-    const std::size_t entries = std::min<std::size_t>(m_takeLength + 1, table.size());
-    m_peaks[t].assign(table.begin(), table.begin() + static_cast<std::ptrdiff_t>(entries));
-  }
+  const std::size_t entries = std::min<std::size_t>(m_takeLength + 1, state.Peaks.size());
+  m_peaks.assign(state.Peaks.begin(), state.Peaks.begin() + static_cast<std::ptrdiff_t>(entries));
 }
 
 void TestTakeLoader::RestorePeaks(capture::RecorderState& state) const {
-  const auto tables = PeakTables(state);
-  for (std::size_t t = 0; t < tables.size(); ++t) {
-    std::copy(m_peaks[t].begin(), m_peaks[t].end(), tables[t]->begin());
-  }
+  std::copy(m_peaks.begin(), m_peaks.end(), state.Peaks.begin());
 }
 
 void TestTakeLoader::RestoreRecorderTake(capture::RecorderState& state) {

@@ -50,7 +50,7 @@ private:
   std::uint32_t m_finishedRecordedBuffers = 0;
   bool m_finishedLoopWrapped = false;
   // Max left, min left, max right, min right of buffers 0..m_takeLength.
-  std::array<std::vector<std::int16_t>, 4> m_peaks;
+  document::PeakTable m_peaks;
 };
 
 }  // namespace tavrin::recovery

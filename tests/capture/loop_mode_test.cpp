@@ -114,8 +114,8 @@ TEST_F(LoopTake, ABufferMeasuredJustBeforeTheWrapKeepsItsDcAndPeaks) {
   // the measured buffer is ring buffer 0, queued as number 1801.
   EXPECT_EQ(State.WaveHeaders[0].User, 0u);
   EXPECT_EQ(State.BufferNumbers[0], 1u);
-  EXPECT_EQ(State.PeakMaxLeft[1], State.PeakMaxLeft[1801]);
-  EXPECT_NE(State.PeakMaxLeft[1], 0);
+  EXPECT_EQ(State.Peaks[1].MaxLeft, State.Peaks[1801].MaxLeft);
+  EXPECT_NE(State.Peaks[1].MaxLeft, 0);
   RunAndPoll(kFramesPerHalf - kFramesPerBuffer);
   StopTake(State, Context);
   const std::uint64_t end = first + 91 * kFramesPerHalf;

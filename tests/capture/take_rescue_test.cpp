@@ -54,8 +54,8 @@ protected:
     return RescueLeftTake(Next, order);
   }
   Peaks TablePeaks(std::uint32_t buffer) const {
-    return {State.PeakMaxLeft[buffer], State.PeakMinLeft[buffer], State.PeakMaxRight[buffer],
-            State.PeakMinRight[buffer]};
+    return {State.Peaks[buffer].MaxLeft, State.Peaks[buffer].MinLeft, State.Peaks[buffer].MaxRight,
+            State.Peaks[buffer].MinRight};
   }
   RecorderState Next;
 };
@@ -102,7 +102,7 @@ TEST_F(TakeLeftByACrash, ContinuousTakeIsKeptAsTestAndALaterOneBesideIt) {
   State.RawPath = kept.KeptAs;
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(first, 3 * kFramesPerHalf)), -1);
   EXPECT_TRUE(ReadPeakFile(Next, Next.PeaksPath, 60));
-  EXPECT_EQ(Next.PeakMaxLeft[60], State.PeakMaxLeft[60]);
+  EXPECT_EQ(Next.Peaks[60].MaxLeft, State.Peaks[60].MaxLeft);
 
   // A second crash while that take still waits: the new one goes beside it.
   const auto testBytes = fs::file_size(kept.KeptAs);

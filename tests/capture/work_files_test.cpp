@@ -96,10 +96,10 @@ TEST(FileSystem, MountPointAndFreeSpaceOfTheRoot) {
 TEST_F(WorkFolder, PeakFileRoundTripsLittleEndianAndChecksItsLength) {
   State.AllocateCaptureMemory();
   for (std::uint32_t k = 1; k <= 3; ++k) {
-    State.PeakMaxLeft[k] = static_cast<std::int16_t>(k * 1000);
-    State.PeakMinLeft[k] = static_cast<std::int16_t>(-1 - static_cast<int>(k));
-    State.PeakMaxRight[k] = 0x1234;
-    State.PeakMinRight[k] = -32768;
+    State.Peaks[k].MaxLeft = static_cast<std::int16_t>(k * 1000);
+    State.Peaks[k].MinLeft = static_cast<std::int16_t>(-1 - static_cast<int>(k));
+    State.Peaks[k].MaxRight = 0x1234;
+    State.Peaks[k].MinRight = -32768;
   }
   const std::string path = (Root / "Tavrin.spv").string();
   ASSERT_EQ(WritePeakFile(State, path, 3), 0);
@@ -117,11 +117,11 @@ TEST_F(WorkFolder, PeakFileRoundTripsLittleEndianAndChecksItsLength) {
   RecorderState loaded;
   loaded.AllocateCaptureMemory();
   EXPECT_FALSE(ReadPeakFile(loaded, path, 4)) << "a file for another take";
-  EXPECT_EQ(loaded.PeakMaxLeft[1], 0) << "rejected files change nothing";
+  EXPECT_EQ(loaded.Peaks[1].MaxLeft, 0) << "rejected files change nothing";
   ASSERT_TRUE(ReadPeakFile(loaded, path, 3));
-  EXPECT_EQ(loaded.PeakMaxLeft[3], 3000);
-  EXPECT_EQ(loaded.PeakMinLeft[2], -3);
-  EXPECT_EQ(loaded.PeakMinRight[1], -32768);
+  EXPECT_EQ(loaded.Peaks[3].MaxLeft, 3000);
+  EXPECT_EQ(loaded.Peaks[2].MinLeft, -3);
+  EXPECT_EQ(loaded.Peaks[1].MinRight, -32768);
 }
 
 TEST(PeakFileLength, AcceptsUpToSixSpareBytes) {

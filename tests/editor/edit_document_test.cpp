@@ -91,13 +91,10 @@ TEST(Reading, BuffersComeFromTheTakeOrTheWorkFileByRow) {
 TEST(Peaks, ComeFromTheTableOfTheLocatedSource) {
   capture::RecorderState state;
   state.AllocateCaptureMemory();
-  state.PeakMaxLeft[7] = 1234;
+  state.Peaks[7].MaxLeft = 1234;
   EditDocument document;
-  document.WorkPeakMinRight.assign(3, 0);
-  document.WorkPeakMaxLeft.assign(3, 0);
-  document.WorkPeakMinLeft.assign(3, 0);
-  document.WorkPeakMaxRight.assign(3, 0);
-  document.WorkPeakMinRight[2] = -999;
+  document.WorkPeaks.assign(3, BufferPeaks{});
+  document.WorkPeaks[2].MinRight = -999;
   ASSERT_TRUE(SetLevelRows(document, 0, {{1, 1, 7, true}, {2, 2, 2, false}}));
   EXPECT_EQ(PeaksAt(document, state, 1).MaxLeft, 1234);
   EXPECT_EQ(PeaksAt(document, state, 2).MinRight, -999);

@@ -50,10 +50,10 @@ public:
     State.FinishedRecordedBuffers = State.TakeLength;
     for (std::uint32_t b = 0; b < State.TakeLength; ++b) {
       const BufferPeaks peaks = ReferencePeaks(takeSamples.data() + b * kSamplesPerBuffer);
-      State.PeakMaxLeft[b + 1] = peaks.MaxLeft;
-      State.PeakMinLeft[b + 1] = peaks.MinLeft;
-      State.PeakMaxRight[b + 1] = peaks.MaxRight;
-      State.PeakMinRight[b + 1] = peaks.MinRight;
+      State.Peaks[b + 1].MaxLeft = peaks.MaxLeft;
+      State.Peaks[b + 1].MinLeft = peaks.MinLeft;
+      State.Peaks[b + 1].MaxRight = peaks.MaxRight;
+      State.Peaks[b + 1].MinRight = peaks.MinRight;
     }
     OpenEditDocument(Context);
   }

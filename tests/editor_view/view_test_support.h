@@ -44,10 +44,7 @@ struct ViewRig {
   // `length` buffers of the take, all peaks 0; level 0 is one segment.
   explicit ViewRig(std::uint32_t length, int columns = 700) {
     State.TakeLength = length;
-    for (auto* table :
-         {&State.PeakMaxLeft, &State.PeakMinLeft, &State.PeakMaxRight, &State.PeakMinRight}) {
-      table->assign(std::size_t{length} + 1, 0);
-    }
+    State.Peaks.assign(std::size_t{length} + 1, BufferPeaks{});
     BuildLevelZero(Document, length, length, false);
     Document.ZoomIndex = 1;
     View.SetColors(settings::ColorsForScheme(1));
@@ -59,10 +56,10 @@ struct ViewRig {
   }
 
   void SetPeaks(std::uint32_t buffer, int maxLeft, int minLeft, int maxRight, int minRight) {
-    State.PeakMaxLeft[buffer] = static_cast<std::int16_t>(maxLeft);
-    State.PeakMinLeft[buffer] = static_cast<std::int16_t>(minLeft);
-    State.PeakMaxRight[buffer] = static_cast<std::int16_t>(maxRight);
-    State.PeakMinRight[buffer] = static_cast<std::int16_t>(minRight);
+    State.Peaks[buffer].MaxLeft = static_cast<std::int16_t>(maxLeft);
+    State.Peaks[buffer].MinLeft = static_cast<std::int16_t>(minLeft);
+    State.Peaks[buffer].MaxRight = static_cast<std::int16_t>(maxRight);
+    State.Peaks[buffer].MinRight = static_cast<std::int16_t>(minRight);
   }
 
   void Select(std::uint32_t first, std::uint32_t last) {

@@ -23,10 +23,7 @@ RecorderState& State() {
   static RecorderState* state = [] {
     auto* made = new RecorderState;
     made->AllocateCaptureMemory();
-    for (auto* table :
-         {&made->PeakMaxLeft, &made->PeakMinLeft, &made->PeakMaxRight, &made->PeakMinRight}) {
-      table->assign(table->size(), kUntouched);
-    }
+    made->Peaks.assign(made->Peaks.size(), {kUntouched, kUntouched, kUntouched, kUntouched});
     return made;
   }();
   return *state;
@@ -49,24 +46,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t reach = std::min<std::size_t>(fileBytes / 8 + 2, kPeakTableEntries);
   if (loaded) {
     FUZZ_CHECK(takeLength < kPeakTableEntries && fileBytes / 8 == takeLength);
-    FUZZ_CHECK(state.PeakMaxLeft[0] == kUntouched);
+    FUZZ_CHECK(state.Peaks[0].MaxLeft == kUntouched);
     for (std::uint32_t k = 1; k <= takeLength; ++k) {
       const std::uint8_t* in = file + std::size_t{k - 1} * 8;
-      FUZZ_CHECK(state.PeakMaxLeft[k] == Le16(in) && state.PeakMinLeft[k] == Le16(in + 2) &&
-                 state.PeakMaxRight[k] == Le16(in + 4) && state.PeakMinRight[k] == Le16(in + 6));
+      FUZZ_CHECK(state.Peaks[k].MaxLeft == Le16(in) && state.Peaks[k].MinLeft == Le16(in + 2) &&
+                 state.Peaks[k].MaxRight == Le16(in + 4) &&
+                 state.Peaks[k].MinRight == Le16(in + 6));
     }
     if (std::size_t{takeLength} + 1 < kPeakTableEntries) {
-      FUZZ_CHECK(state.PeakMaxLeft[takeLength + 1] == kUntouched);
+      FUZZ_CHECK(state.Peaks[takeLength + 1].MaxLeft == kUntouched);
     }
   } else {
     for (std::size_t k = 0; k < reach; ++k) {
-      FUZZ_CHECK(state.PeakMaxLeft[k] == kUntouched && state.PeakMinLeft[k] == kUntouched &&
-                 state.PeakMaxRight[k] == kUntouched && state.PeakMinRight[k] == kUntouched);
+      FUZZ_CHECK(state.Peaks[k].MaxLeft == kUntouched && state.Peaks[k].MinLeft == kUntouched &&
+                 state.Peaks[k].MaxRight == kUntouched && state.Peaks[k].MinRight == kUntouched);
     }
   }
-  for (auto* table :
-       {&state.PeakMaxLeft, &state.PeakMinLeft, &state.PeakMaxRight, &state.PeakMinRight}) {
-    std::fill(table->begin(), table->begin() + static_cast<std::ptrdiff_t>(reach), kUntouched);
-  }
+  std::fill(state.Peaks.begin(), state.Peaks.begin() + static_cast<std::ptrdiff_t>(reach),
+            tavrin::document::BufferPeaks{kUntouched, kUntouched, kUntouched, kUntouched});
   return 0;
 }

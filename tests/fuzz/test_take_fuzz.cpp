@@ -63,10 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(state.RawStream.Write(recorderTake.data(), recorderTake.size()) == 0);
   state.TakeLength = state.LastBufferIndex = state.FinishedRecordedBuffers = 1;
   state.FinishedLoopWrapped = false;
-  for (auto* table :
-       {&state.PeakMaxLeft, &state.PeakMinLeft, &state.PeakMaxRight, &state.PeakMinRight}) {
-    (*table)[1] = kRecorderPeak;
-  }
+  state.Peaks[1] = {kRecorderPeak, kRecorderPeak, kRecorderPeak, kRecorderPeak};
   const std::string testPath = tavrin::recovery::TestTakePath(state);
   tavrin::fuzz::WriteFile(testPath, take, takeBytes);
   std::error_code ignored;
@@ -91,9 +88,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expected = tavrin::document::MeasurePeaks(take + std::size_t{k - 1} * kBufferBytes,
                                                   tavrin::capture::kFramesPerBuffer);
       }
-      FUZZ_CHECK(
-          state.PeakMaxLeft[k] == expected.MaxLeft && state.PeakMinLeft[k] == expected.MinLeft &&
-          state.PeakMaxRight[k] == expected.MaxRight && state.PeakMinRight[k] == expected.MinRight);
+      FUZZ_CHECK(state.Peaks[k].MaxLeft == expected.MaxLeft &&
+                 state.Peaks[k].MinLeft == expected.MinLeft &&
+                 state.Peaks[k].MaxRight == expected.MaxRight &&
+                 state.Peaks[k].MinRight == expected.MinRight);
     }
     // Peaks measured afresh are kept for the next load.
     FUZZ_CHECK(tavrin::capture::PeakFileFits(
@@ -111,8 +109,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   loader.RestoreRecorderTake(state);
   FUZZ_CHECK(state.RawPath == recorderPath && state.TakeLength == 1 &&
-             state.FinishedRecordedBuffers == 1 && state.PeakMaxLeft[1] == kRecorderPeak &&
-             state.PeakMinRight[1] == kRecorderPeak);
+             state.FinishedRecordedBuffers == 1 && state.Peaks[1].MaxLeft == kRecorderPeak &&
+             state.Peaks[1].MinRight == kRecorderPeak);
   std::vector<std::uint8_t> back(kBufferBytes);
   FUZZ_CHECK(state.RawStream.ReadAt(0, back.data(), back.size()) == 0 && back == recorderTake);
   state.RawStream.Close();

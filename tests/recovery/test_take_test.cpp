@@ -36,7 +36,7 @@ protected:
     State.FinishedRecordedBuffers = State.RecordedBuffers = 1;
     State.FinishedLoopWrapped = State.LoopWrapped = true;
     for (std::uint32_t k = 1; k <= 3; ++k)
-      State.PeakMaxLeft[k] = static_cast<std::int16_t>(100 + k);
+      State.Peaks[k].MaxLeft = static_cast<std::int16_t>(100 + k);
   }
 
   // "test": `buffers` buffers where frame f of buffer b is (b*10 + f%7, -(b*10) - f%5),
@@ -59,7 +59,7 @@ protected:
     EXPECT_EQ(State.TakeLength, 3u);
     EXPECT_EQ(State.RecordedBuffers, 1u);
     EXPECT_TRUE(State.LoopWrapped && State.FinishedLoopWrapped);
-    EXPECT_EQ(State.PeakMaxLeft[2], 102);
+    EXPECT_EQ(State.Peaks[2].MaxLeft, 102);
     std::vector<std::uint8_t> read(RecorderTake.size());
     EXPECT_EQ(State.RawStream.ReadAt(0, read.data(), read.size()), 0);
     EXPECT_EQ(read, RecorderTake);
@@ -90,10 +90,10 @@ TEST_F(TestTake, WithoutAPeakFileTheAudioIsMeasuredAndThePeaksWritten) {
   EXPECT_FLOAT_EQ(ProgressSeen.back(), 100.0f);
   EXPECT_TRUE(std::is_sorted(ProgressSeen.begin(), ProgressSeen.end()));
   for (std::int16_t b = 1; b <= 10; ++b) {
-    EXPECT_EQ(State.PeakMaxLeft[b], b * 10 + 6);
-    EXPECT_EQ(State.PeakMinLeft[b], b * 10);
-    EXPECT_EQ(State.PeakMaxRight[b], -b * 10);
-    EXPECT_EQ(State.PeakMinRight[b], -b * 10 - 4);
+    EXPECT_EQ(State.Peaks[b].MaxLeft, b * 10 + 6);
+    EXPECT_EQ(State.Peaks[b].MinLeft, b * 10);
+    EXPECT_EQ(State.Peaks[b].MaxRight, -b * 10);
+    EXPECT_EQ(State.Peaks[b].MinRight, -b * 10 - 4);
   }
   EXPECT_EQ(fs::file_size(State.PeaksPath), 10u * 8);
   // The peak file now fits: a second load takes it as it stands, without measuring.
@@ -101,20 +101,20 @@ TEST_F(TestTake, WithoutAPeakFileTheAudioIsMeasuredAndThePeaksWritten) {
   capture::RecorderState fresh;
   fresh.AllocateCaptureMemory();
   EXPECT_TRUE(capture::ReadPeakFile(fresh, State.PeaksPath, 10));
-  EXPECT_EQ(fresh.PeakMinRight[7], -74);
+  EXPECT_EQ(fresh.Peaks[7].MinRight, -74);
 }
 
 TEST_F(TestTake, AFittingPeakFileIsTakenAsItStands) {
   WriteTest(10, 100);
   capture::RecorderState other;
   other.AllocateCaptureMemory();
-  for (std::uint32_t k = 1; k <= 10; ++k) other.PeakMaxLeft[k] = static_cast<std::int16_t>(-k);
+  for (std::uint32_t k = 1; k <= 10; ++k) other.Peaks[k].MaxLeft = static_cast<std::int16_t>(-k);
   ASSERT_EQ(capture::WritePeakFile(other, State.PeaksPath, 10), 0);
   std::string error;
   ASSERT_TRUE(Load(error)) << error;
   EXPECT_EQ(RebuildsStarted, 0);
   EXPECT_TRUE(ProgressSeen.empty());
-  EXPECT_EQ(State.PeakMaxLeft[9], -9) << "the file's values, not measured ones";
+  EXPECT_EQ(State.Peaks[9].MaxLeft, -9) << "the file's values, not measured ones";
   // Closing the editor: the recorder's take, as it was, on the same stream.
   Loader.RestoreRecorderTake(State);
   ExpectRecorderTake();

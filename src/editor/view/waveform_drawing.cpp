@@ -25,22 +25,10 @@ constexpr int kShortTick = 4;
 constexpr int kLongTick = 10;
 constexpr int kLabelRow = 10;  // below the wave part
 
-struct PeakTables {
-  const std::int16_t* MaxLeft = nullptr;
-  const std::int16_t* MinLeft = nullptr;
-  const std::int16_t* MaxRight = nullptr;
-  const std::int16_t* MinRight = nullptr;
-  std::size_t Entries = 0;  // indexed by source buffer number
-};
-
-PeakTables TablesOf(const EditDocument& document, const capture::RecorderState& state,
-                    bool fromTake) {
-  const auto& maxLeft = fromTake ? state.PeakMaxLeft : document.WorkPeakMaxLeft;
-  const auto& minLeft = fromTake ? state.PeakMinLeft : document.WorkPeakMinLeft;
-  const auto& maxRight = fromTake ? state.PeakMaxRight : document.WorkPeakMaxRight;
-  const auto& minRight = fromTake ? state.PeakMinRight : document.WorkPeakMinRight;
-  return {maxLeft.data(), minLeft.data(), maxRight.data(), minRight.data(),
-          std::min({maxLeft.size(), minLeft.size(), maxRight.size(), minRight.size()})};
+// The peaks of the run's source: the take's or the work file's.
+const document::PeakTable& TableOf(const EditDocument& document,
+                                   const capture::RecorderState& state, bool fromTake) {
+  return fromTake ? state.Peaks : document.WorkPeaks;
 }
 
 int Nearest(double value) {
@@ -74,17 +62,17 @@ WaveformView::ColumnPeaks WaveformView::ScanColumn(const std::vector<DocumentRun
     const std::int64_t from = std::max<std::int64_t>(first, run.First);
     const std::int64_t to =
         std::min<std::int64_t>(position, std::int64_t{run.First} + run.Buffers - 1);
-    const PeakTables tables = TablesOf(m_document, m_state, run.FromTake);
+    const document::PeakTable& table = TableOf(m_document, m_state, run.FromTake);
     const std::int64_t sourceFrom =
         std::max<std::int64_t>(1, run.SourceBuffer + (from - run.First));
     const std::int64_t sourceTo = std::min<std::int64_t>(
-        static_cast<std::int64_t>(tables.Entries) - 1, run.SourceBuffer + (to - run.First));
+        static_cast<std::int64_t>(table.size()) - 1, run.SourceBuffer + (to - run.First));
     for (std::int64_t buffer = sourceFrom; buffer <= sourceTo; ++buffer) {
-      const auto i = static_cast<std::size_t>(buffer);
-      peaks.MaxLeft = std::max<int>(peaks.MaxLeft, tables.MaxLeft[i]);
-      peaks.MinLeft = std::min<int>(peaks.MinLeft, tables.MinLeft[i]);
-      peaks.MaxRight = std::max<int>(peaks.MaxRight, tables.MaxRight[i]);
-      peaks.MinRight = std::min<int>(peaks.MinRight, tables.MinRight[i]);
+      const document::BufferPeaks& source = table[static_cast<std::size_t>(buffer)];
+      peaks.MaxLeft = std::max<int>(peaks.MaxLeft, source.MaxLeft);
+      peaks.MinLeft = std::min<int>(peaks.MinLeft, source.MinLeft);
+      peaks.MaxRight = std::max<int>(peaks.MaxRight, source.MaxRight);
+      peaks.MinRight = std::min<int>(peaks.MinRight, source.MinRight);
     }
     peaks.Found = peaks.Found || sourceFrom <= sourceTo;
   }
