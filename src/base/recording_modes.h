@@ -27,4 +27,10 @@ inline constexpr std::array<RecordingMode, kRecordingModeCount> kRecordingModes{
     {"Loop 60 min", 60},
 }};
 
+// `index` when it names an item of the list; an index outside it counts as
+// continuous (0).
+inline int RecordingModeIndexOrContinuous(int index) {
+  return index >= 0 && index < kRecordingModeCount ? index : 0;
+}
+
 }  // namespace tavrin::base

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "base/error_text.h"
+#include "base/recording_modes.h"
 #include "capture/peak_file.h"
 #include "capture/run_marker.h"
 #include "capture/signal_processing.h"
@@ -65,8 +66,8 @@ void NoteWritten(RecorderState& state, CaptureContext& context, std::uint32_t bu
 }  // namespace
 
 void ApplyLoopMode(RecorderState& state, int modeIndex) {
-  if (modeIndex < 0 || modeIndex >= kRecordingModeCount) modeIndex = 0;
-  const RecordingMode& mode = base::kRecordingModes[modeIndex];
+  const base::RecordingMode& mode =
+      base::kRecordingModes[base::RecordingModeIndexOrContinuous(modeIndex)];
   state.LoopMode = mode.LoopMinutes > 0;
   if (state.LoopMode) state.LoopMinutes = mode.LoopMinutes;
   state.LoopHalves = static_cast<std::int32_t>(std::lround(state.LoopMinutes * 60 / 2.0));

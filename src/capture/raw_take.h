@@ -3,22 +3,11 @@
 // or round a ring of `LoopHalves` halves (loop modes), and the chronological
 // order in which a finished take is read back.
 
-#include <array>
-#include <string_view>
 #include <vector>
 
-#include "base/recording_modes.h"
 #include "capture/capture.h"
 
 namespace tavrin::capture {
-
-using base::kRecordingModeCount;
-using base::RecordingMode;
-
-// The items of the recording-mode list, continuous first.
-inline const std::array<RecordingMode, kRecordingModeCount>& RecordingModes() {
-  return base::kRecordingModes;
-}
 
 // Sets the loop fields from the recording-mode list's index; an index outside
 // the list counts as continuous.

@@ -93,6 +93,11 @@ const base::File& SourceStream(const EditDocument& document, const capture::Reco
   return fromTake ? state.RawStream : document.EditStream;
 }
 
+const document::PeakTable& SourcePeaks(const EditDocument& document,
+                                       const capture::RecorderState& state, bool fromTake) {
+  return fromTake ? state.Peaks : document.WorkPeaks;
+}
+
 int ReadRun(const EditDocument& document, const capture::RecorderState& state,
             const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes) {
   return SourceStream(document, state, run.FromTake)
@@ -117,10 +122,8 @@ BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& 
 BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState& state,
                      const DocumentRun& run, std::uint32_t index) {
   const std::size_t buffer = std::size_t{run.SourceBuffer} + index;
-  if (run.FromTake) {
-    return buffer < state.Peaks.size() ? state.Peaks[buffer] : BufferPeaks{};
-  }
-  return buffer < document.WorkPeaks.size() ? document.WorkPeaks[buffer] : BufferPeaks{};
+  const document::PeakTable& table = SourcePeaks(document, state, run.FromTake);
+  return buffer < table.size() ? table[buffer] : BufferPeaks{};
 }
 
 }  // namespace tavrin::editor

@@ -118,6 +118,9 @@ std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_
                                       std::uint32_t last);
 const base::File& SourceStream(const EditDocument& document, const capture::RecorderState& state,
                                bool fromTake);
+// The peaks of the same source: the take's or the work file's.
+const document::PeakTable& SourcePeaks(const EditDocument& document,
+                                       const capture::RecorderState& state, bool fromTake);
 // Reads `bytes` of a run, starting `skipBytes` into it. Returns 0 or errno.
 int ReadRun(const EditDocument& document, const capture::RecorderState& state,
             const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes);

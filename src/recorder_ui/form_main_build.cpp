@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-#include "capture/raw_take.h"
+#include "base/recording_modes.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
@@ -68,7 +68,7 @@ void TFormMain::BuildControls() {
   CmbBoxTime = new QComboBox(m_surface);
   CmbBoxTime->setGeometry(138, 274, 90, 24);
   CmbBoxTime->setToolTip(QStringLiteral("刻录模式"));
-  for (const capture::RecordingMode& mode : capture::RecordingModes()) {
+  for (const base::RecordingMode& mode : base::kRecordingModes) {
     CmbBoxTime->addItem(
         QString::fromUtf8(mode.ItemText.data(), static_cast<int>(mode.ItemText.size())));
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/recording_modes.h"
 #include "capture/raw_take.h"
 #include "capture/run_marker.h"
 #include "capture/take_rescue.h"
@@ -38,9 +39,7 @@ StartUpResult StartUp(capture::RecorderState& state, settings::Settings& stored,
   }
   state.NewWindows = true;
 
-  const int storedIndex = stored.RecordingModeIndex;
-  result.ModeIndex =
-      storedIndex >= 0 && storedIndex < capture::kRecordingModeCount ? storedIndex : 0;
+  result.ModeIndex = base::RecordingModeIndexOrContinuous(stored.RecordingModeIndex);
   capture::ApplyLoopMode(state, result.ModeIndex);
   if (stored.OutputFolder.empty()) stored.OutputFolder = settings::HomeFolder();
   state.OutputFolder = stored.OutputFolder;

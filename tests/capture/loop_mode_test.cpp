@@ -1,3 +1,4 @@
+#include "base/recording_modes.h"
 #include "capture_test_support.h"
 
 namespace tavrin::capture::testing {
@@ -25,7 +26,7 @@ TEST(RecordingModes, ListSetsTheLoopFields) {
   EXPECT_EQ(state.TimeScaleMinutes, 3);
   ApplyLoopMode(state, 99);
   EXPECT_FALSE(state.LoopMode);
-  EXPECT_EQ(RecordingModes()[3].ItemText, "Loop10 min");
+  EXPECT_EQ(base::kRecordingModes[3].ItemText, "Loop10 min");
 }
 
 class LoopTake : public CaptureFixture {

@@ -53,7 +53,7 @@ LUA
     # pipewire-pulse has no module-sine: a client plays the same tone (RMS
     # 0.3536 of full scale) at the graph's rate, paced by the sink.
     local rate
-    rate=$(pactl info | sed -n 's/^Default Sample Specification: .* \([0-9]*\)Hz$/\1/p')
+    rate=$(pactl info | sed -n 's/^Default Sample.* \([0-9]*\)Hz$/\1/p')
     rate=${rate:-48000}
     mkfifo "$dir/tone.fifo" || return 1
     # Written to the FIFO as standard output: sox opens a named output file for

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "capture/raw_take.h"
+#include "base/recording_modes.h"
 #include "fuzz_support.h"
 #include "settings/color_schemes.h"
 #include "settings/settings.h"
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Settings loaded;
   tavrin::settings::LoadSettings(loaded, path);
   FUZZ_CHECK(loaded.RecordingModeIndex >= 0 &&
-             loaded.RecordingModeIndex < tavrin::capture::kRecordingModeCount);
+             loaded.RecordingModeIndex < tavrin::base::kRecordingModeCount);
   FUZZ_CHECK(tavrin::settings::ValidSchemeNumber(loaded.WindowColor) == loaded.WindowColor);
   FUZZ_CHECK(loaded.SaveWav != loaded.SaveMp3);
 

@@ -25,12 +25,6 @@ constexpr int kShortTick = 4;
 constexpr int kLongTick = 10;
 constexpr int kLabelRow = 10;  // below the wave part
 
-// The peaks of the run's source: the take's or the work file's.
-const document::PeakTable& TableOf(const EditDocument& document,
-                                   const capture::RecorderState& state, bool fromTake) {
-  return fromTake ? state.Peaks : document.WorkPeaks;
-}
-
 int Nearest(double value) {
   return base::RoundHalfEven(value);
 }
@@ -62,7 +56,7 @@ WaveformView::ColumnPeaks WaveformView::ScanColumn(const std::vector<DocumentRun
     const std::int64_t from = std::max<std::int64_t>(first, run.First);
     const std::int64_t to =
         std::min<std::int64_t>(position, std::int64_t{run.First} + run.Buffers - 1);
-    const document::PeakTable& table = TableOf(m_document, m_state, run.FromTake);
+    const document::PeakTable& table = SourcePeaks(m_document, m_state, run.FromTake);
     const std::int64_t sourceFrom =
         std::max<std::int64_t>(1, run.SourceBuffer + (from - run.First));
     const std::int64_t sourceTo = std::min<std::int64_t>(
