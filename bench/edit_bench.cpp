@@ -14,8 +14,8 @@
 
 #include "bench_run.h"
 #include "bench_take.h"
+#include "document/chunked_io.h"
 #include "document/peaks.h"
-#include "editor/buffer_io.h"
 #include "editor/clipboard.h"
 #include "editor/editor_session.h"
 #include "editor/effects.h"
@@ -28,33 +28,33 @@ using namespace tavrin;
 // The take's peak tables, as the capture engine fills them while recording.
 bool MeasureTakePeaks(capture::RecorderState& state) {
   std::vector<std::uint8_t> buffer(capture::kBufferBytes);
-  for (std::uint32_t b = 1; b <= state.TakeLength; ++b) {
-    if (state.RawStream.ReadAt(std::int64_t{b - 1} * capture::kBufferBytes, buffer.data(),
-                               buffer.size()) != 0) {
+  for (std::uint32_t b = 1; b <= state.Take.TakeLength; ++b) {
+    if (state.Take.RawStream.ReadAt(std::int64_t{b - 1} * capture::kBufferBytes, buffer.data(),
+                                    buffer.size()) != 0) {
       return false;
     }
     const document::BufferPeaks peaks =
         document::MeasurePeaks(buffer.data(), capture::kFramesPerBuffer);
-    state.Peaks[b].MaxLeft = peaks.MaxLeft;
-    state.Peaks[b].MinLeft = peaks.MinLeft;
-    state.Peaks[b].MaxRight = peaks.MaxRight;
-    state.Peaks[b].MinRight = peaks.MinRight;
+    state.Take.Peaks[b].MaxLeft = peaks.MaxLeft;
+    state.Take.Peaks[b].MinLeft = peaks.MinLeft;
+    state.Take.Peaks[b].MaxRight = peaks.MaxRight;
+    state.Take.Peaks[b].MinRight = peaks.MinRight;
   }
   return true;
 }
 
 // Microseconds of one Delete plus one Undo inside a document of 99 rows.
 double DeleteUndoMicroseconds(editor::EditContext& context, std::uint32_t length) {
-  editor::EditDocument& document = context.Document;
-  std::vector<editor::Segment> rows;
+  editor::EditSession& document = context.Document;
+  std::vector<tavrin::document::Segment> rows;
   const std::uint32_t rowLength = length / 99;
   for (std::uint32_t row = 0; row < 99; ++row) {
     const std::uint32_t buffers = row == 98 ? length - 98 * rowLength : rowLength;
     rows.push_back({row * rowLength + 1, buffers, row * rowLength + 1, row % 2 == 0});
   }
-  editor::SetLevelRows(document, 0, rows);
+  SetLevelRows(document, 0, rows);
   document.CurrentLevel = document.TopLevel = 0;
-  document.LevelLength[0] = context.State.TakeLength = length;
+  document.LevelLength[0] = context.State.Take.TakeLength = length;
   const std::uint32_t middle = 49 * rowLength + 1;
   constexpr int kRepeats = 200000;
   double best = 1e30;
@@ -95,17 +95,17 @@ int main(int argc, char** argv) {
   state.AllocateCaptureMemory();
   state.EditPath = folder + "/Edit.raw";
   state.ClipPath = folder + "/Clp.raw";
-  if (state.RawStream.OpenExisting(take) != 0) return 1;
-  state.TakeLength = bench::kBenchTakeBuffers;
+  if (state.Take.RawStream.OpenExisting(take) != 0) return 1;
+  state.Take.TakeLength = bench::kBenchTakeBuffers;
   if (!MeasureTakePeaks(state)) return 1;
-  editor::EditDocument document;
+  editor::EditSession document;
   editor::EditContext context{
       document, state, [] {},
       [](const std::string& text) { std::fprintf(stderr, "edit_bench: %s\n", text.c_str()); }};
   // Every timed run starts from a freshly opened editor: Edit.raw and Clp.raw empty.
   auto reopen = [&] {
     editor::CloseEditDocument(context);
-    state.TakeLength = bench::kBenchTakeBuffers;
+    state.Take.TakeLength = bench::kBenchTakeBuffers;
     editor::OpenEditDocument(context);
     document.SelStart = 1;
     document.SelEnd = bench::kBenchTakeBuffers;

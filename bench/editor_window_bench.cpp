@@ -52,17 +52,17 @@ int main(int argc, char** argv) {
   state.EditPath = (folder / "Edit.raw").string();
   state.ClipPath = (folder / "Clp.raw").string();
   const std::uint32_t length = capture::kTenHoursBuffers;
-  if (state.RawStream.Create((folder / "Tavrin.raw").string()) != 0 ||
-      state.RawStream.Truncate(std::int64_t{length} * capture::kBufferBytes) != 0) {
+  if (state.Take.RawStream.Create((folder / "Tavrin.raw").string()) != 0 ||
+      state.Take.RawStream.Truncate(std::int64_t{length} * capture::kBufferBytes) != 0) {
     std::fprintf(stderr, "editor_window_bench: cannot make the sparse take\n");
     return 1;
   }
-  for (std::uint32_t b = 1; b < state.Peaks.size(); ++b) {
+  for (std::uint32_t b = 1; b < state.Take.Peaks.size(); ++b) {
     const auto level = static_cast<std::int16_t>(30000 * std::abs(std::sin(b * 0.0013)));
-    state.Peaks[b].MaxLeft = state.Peaks[b].MaxRight = level;
-    state.Peaks[b].MinLeft = state.Peaks[b].MinRight = static_cast<std::int16_t>(-level);
+    state.Take.Peaks[b].MaxLeft = state.Take.Peaks[b].MaxRight = level;
+    state.Take.Peaks[b].MinLeft = state.Take.Peaks[b].MinRight = static_cast<std::int16_t>(-level);
   }
-  auto document = std::make_unique<editor::EditDocument>();
+  auto document = std::make_unique<editor::EditSession>();
   settings::Settings settings;
   exporter::TFormProgress progress;
   editor::EditorWindowServices services;
@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   std::vector<double> opens;
   std::vector<double> deletes;
   for (int round = 0; round <= kRounds; ++round) {
-    state.TakeLength = state.FinishedRecordedBuffers = length;
+    state.Take.TakeLength = state.Take.FinishedRecordedBuffers = length;
     counter.Paints = 0;
     const auto start = std::chrono::steady_clock::now();
     form.show();
@@ -97,13 +97,13 @@ int main(int argc, char** argv) {
     form.menuDeleteClick();
     while (counter.Paints == 0) app.processEvents();
     if (round > 0) deletes.push_back(Milliseconds(cut));
-    if (state.TakeLength != length - 601) {
+    if (document->Length() != length - 601) {
       std::fprintf(stderr, "editor_window_bench: the Delete did not happen\n");
       return 1;
     }
     form.FormClose();
   }
-  state.RawStream.Close();
+  state.Take.RawStream.Close();
   std::filesystem::remove_all(folder);
   std::printf("editor_open_ms: %.1f ms\n", bench::Median(opens));
   std::printf("delete_redraw_ms: %.1f ms\n", bench::Median(deletes));

@@ -45,11 +45,11 @@ int main() {
   settings.BitRate = 128;
   settings.Mode = 0;
   settings.VBR = false;
-  auto document = std::make_unique<editor::EditDocument>();
-  editor::SetLevelRows(*document, 0, {{1, bench::kBenchTakeBuffers, 1, true}});
+  auto document = std::make_unique<tavrin::document::EditDocument>();
+  tavrin::document::SetLevelRows(*document, 0, {{1, bench::kBenchTakeBuffers, 1, true}});
   document->CurrentLevel = 0;
   capture::RecorderState state;
-  if (state.RawStream.OpenExisting(takePath) != 0) return 1;
+  if (state.Take.RawStream.OpenExisting(takePath) != 0) return 1;
   exporter::SaveJob job;
   job.SaveFirst = 1;
   job.SaveLast = bench::kBenchTakeBuffers;

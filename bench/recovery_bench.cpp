@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   capture::RecorderState state;
   state.AllocateCaptureMemory();
   state.WorkFolder = folder;
-  state.RawPath = folder + "/Tavrin.raw";
+  state.Take.RawPath = folder + "/Tavrin.raw";
   state.PeaksPath = folder + "/Tavrin.spv";
   float progress = 0;
   std::string error;

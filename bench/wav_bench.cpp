@@ -13,7 +13,7 @@
 
 #include "bench_run.h"
 #include "bench_take.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "export/wav_writer.h"
 
 namespace {
@@ -58,10 +58,10 @@ int main(int argc, char** argv) {
 
   capture::RecorderState state;
   state.AllocateCaptureMemory();
-  if (state.RawStream.OpenExisting(take) != 0) return 1;
-  state.TakeLength = bench::kBenchTakeBuffers;
-  editor::EditDocument document;
-  editor::BuildLevelZero(document, state);
+  if (state.Take.RawStream.OpenExisting(take) != 0) return 1;
+  state.Take.TakeLength = bench::kBenchTakeBuffers;
+  tavrin::document::EditDocument document;
+  tavrin::document::BuildLevelZero(document, state.Take);
   settings::Settings settings;
   exporter::SaveJob job;
   job.SaveFirst = 1;

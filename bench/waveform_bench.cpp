@@ -13,7 +13,7 @@
 
 #include "bench_run.h"
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "editor/view/waveform_view.h"
 
 using namespace tavrin;
@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
 
   capture::RecorderState state;
-  state.TakeLength = kLength;
-  FillPeaks(state.Peaks, kLength + 1, 0.0013, 0.0007);
-  auto document = std::make_unique<editor::EditDocument>();
+  state.Take.TakeLength = kLength;
+  FillPeaks(state.Take.Peaks, kLength + 1, 0.0013, 0.0007);
+  auto document = std::make_unique<editor::EditSession>();
   FillPeaks(document->WorkPeaks, kLength + 1, 0.0021, 0.0017);
   // 100 rows of 3600 buffers, every other one from the work file.
   std::vector<editor::Segment> rows;
@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
   for (std::uint32_t row = 0; row < editor::kRowCount; ++row) {
     rows.push_back({1 + row * kRowBuffers, kRowBuffers, 1 + row * kRowBuffers, row % 2 == 0});
   }
-  editor::SetLevelRows(*document, 0, rows);
+  SetLevelRows(*document, 0, rows);
+  document->LevelLength[0] = kLength;
   document->SelStart = 1000;
   document->SelEnd = 200000;
   document->CursorPos = 500;

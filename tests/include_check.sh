@@ -12,7 +12,7 @@ while IFS= read -r line; do
   [[ "$line" == *:* ]] || continue
   folder="${line%%:*}"
   deps="${line#*:}"
-  allowed["$folder"]=" ${deps//!/} "
+  allowed["$folder"]=" $deps "
 done <"$rules"
 
 status=0

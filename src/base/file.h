@@ -20,6 +20,12 @@ public:
   ~File() { Close(); }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
+  // The descriptor moves with the value; the one moved from holds none.
+  File(File&& other) noexcept : m_fd(other.Release()) {}
+  File& operator=(File&& other) noexcept {
+    if (this != &other) Adopt(other.Release());
+    return *this;
+  }
 
   // Creates (or truncates) the file for reading and writing. Returns 0 or errno.
   int Create(const std::string& path);

@@ -102,9 +102,9 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
     return false;
   }
   state.BufferSequence = 0;
-  state.LastBufferIndex = 0;
+  state.Take.LastBufferIndex = 0;
   state.HalvesWritten = 0;
-  if (state.TakeLength == 0) state.TakeLength = 1;
+  if (state.Take.TakeLength == 0) state.Take.TakeLength = 1;
 
   const platform::WaveFormat format{};
   const platform::MmResult result = context.Device.Open(0, format);
@@ -147,8 +147,8 @@ void PollCapture(RecorderState& state, CaptureContext& context) {
   MarkDone(state);
   for (int i = 0; i < kRingBuffers; ++i) {
     const std::uintptr_t number = state.WaveHeaders[i].User;
-    if (state.BufferDone[i] == 1 && number > state.LastBufferIndex) {
-      state.LastBufferIndex = static_cast<std::uint32_t>(number);
+    if (state.BufferDone[i] == 1 && number > state.Take.LastBufferIndex) {
+      state.Take.LastBufferIndex = static_cast<std::uint32_t>(number);
       state.CurrentBuffer = i;
     }
   }
@@ -157,7 +157,7 @@ void PollCapture(RecorderState& state, CaptureContext& context) {
     StoreBufferPeaks(state);
     ComputeChannelMeans(state);
     if (state.Recording) {
-      state.RecordedBuffers = state.LastBufferIndex;
+      state.RecordedBuffers = state.Take.LastBufferIndex;
       if (context.Observer) {
         context.Observer->PushLevelHistory();
         context.Observer->DrawTimeBarColumn();
@@ -191,7 +191,7 @@ void CloseCapture(RecorderState& state, CaptureContext& context) {
   for (int half : CompleteHalvesOldestFirst(state)) {
     const int first = half * kBuffersPerHalf;
     for (int i = first; i < first + kBuffersPerHalf; ++i) {
-      state.LastBufferIndex = std::max(state.LastBufferIndex, state.BufferNumbers[i]);
+      state.Take.LastBufferIndex = std::max(state.Take.LastBufferIndex, state.BufferNumbers[i]);
       written[i] = true;
     }
     // May wrap a loop take, which renumbers the other half from 1.
@@ -204,7 +204,7 @@ void CloseCapture(RecorderState& state, CaptureContext& context) {
   ReleaseDevice(state, context);
   const bool takeEndedHere = wasRecording && state.Recording;
   state.Recording = false;
-  if (takeEndedHere) FinishTake(state, state.LastBufferIndex);
+  if (takeEndedHere) FinishTake(state, state.Take.LastBufferIndex);
 }
 
 bool StartTake(RecorderState& state, CaptureContext& context) {
@@ -213,16 +213,16 @@ bool StartTake(RecorderState& state, CaptureContext& context) {
     Show(context, "No Audio Device Selected");
     return false;
   }
-  state.RawStream.Close();
+  state.Take.RawStream.Close();
   CloseCapture(state, context);
   std::error_code ignored;
-  std::filesystem::remove(state.RawPath, ignored);
+  std::filesystem::remove(state.Take.RawPath, ignored);
   state.RecordedBuffers = 0;
   state.LoopWrapped = false;
-  state.FinishedRecordedBuffers = 0;
-  state.FinishedLoopWrapped = false;
+  state.Take.FinishedRecordedBuffers = 0;
+  state.Take.FinishedLoopWrapped = false;
   state.LostFrames = 0;
-  int error = state.RawStream.Create(state.RawPath);
+  int error = state.Take.RawStream.Create(state.Take.RawPath);
   if (error == 0) error = NoteTakeOrder(state);
   if (error != 0) {
     Show(context, std::string(std::strerror(error)));

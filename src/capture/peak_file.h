@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/file.h"
-#include "capture/recorder_state.h"
+#include "document/peaks.h"
 
 namespace tavrin::capture {
 
@@ -15,15 +15,16 @@ namespace tavrin::capture {
 bool PeakFileFits(std::int64_t fileBytes, std::uint32_t takeLength);
 
 // Writes the peaks of buffers 1..takeLength. Returns 0 or errno.
-int WritePeakFile(const RecorderState& state, const std::string& path, std::uint32_t takeLength);
+int WritePeakFile(const document::PeakTable& peaks, const std::string& path,
+                  std::uint32_t takeLength);
 
 // Writes the peaks of buffers first..first+count-1 at their own place in an
 // open peak file (a take's peaks kept on disk while it records). Returns 0 or errno.
-int WritePeakRange(base::File& file, const RecorderState& state, std::uint32_t first,
+int WritePeakRange(base::File& file, const document::PeakTable& peaks, std::uint32_t first,
                    std::uint32_t count);
 
 // Loads the peaks of buffers 1..takeLength when the file fits the take.
 // Returns false, with the tables untouched, when it does not or cannot be read.
-bool ReadPeakFile(RecorderState& state, const std::string& path, std::uint32_t takeLength);
+bool ReadPeakFile(document::PeakTable& peaks, const std::string& path, std::uint32_t takeLength);
 
 }  // namespace tavrin::capture

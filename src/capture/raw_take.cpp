@@ -20,9 +20,10 @@ namespace {
 // whole buffers, and the user is told why.
 void AbortTake(RecorderState& state, CaptureContext& context, int error) {
   state.Recording = false;
-  const std::int64_t wholeBuffers = state.RawStream.Size() / kBufferBytes;
-  state.RawStream.Truncate(wholeBuffers * kBufferBytes);
-  const std::int64_t position = std::min(state.RawStream.Position(), wholeBuffers * kBufferBytes);
+  const std::int64_t wholeBuffers = state.Take.RawStream.Size() / kBufferBytes;
+  state.Take.RawStream.Truncate(wholeBuffers * kBufferBytes);
+  const std::int64_t position =
+      std::min(state.Take.RawStream.Position(), wholeBuffers * kBufferBytes);
   FinishTake(state, static_cast<std::uint32_t>(position / kBufferBytes));
   if (context.ShowMessage) {
     context.ShowMessage(base::FileErrorText(state.ProgramDrive, error));
@@ -32,7 +33,7 @@ void AbortTake(RecorderState& state, CaptureContext& context, int error) {
 
 void MovePeaks(RecorderState& state, std::uint32_t from, std::uint32_t to) {
   if (from == 0 || from >= kPeakTableEntries || to == 0 || to >= kPeakTableEntries) return;
-  state.Peaks[to] = state.Peaks[from];
+  state.Take.Peaks[to] = state.Take.Peaks[from];
 }
 
 // Split and measure each buffer of the half that no poll has processed yet.
@@ -53,9 +54,9 @@ void ProcessUnprocessed(RecorderState& state, int firstRing, int count) {
 // written ends the take like a failed write, since a wrapped loop take could
 // not be put back in order after a crash.
 void NoteWritten(RecorderState& state, CaptureContext& context, std::uint32_t buffers) {
-  const auto end = static_cast<std::uint32_t>(state.RawStream.Position() / kBufferBytes);
+  const auto end = static_cast<std::uint32_t>(state.Take.RawStream.Position() / kBufferBytes);
   if (state.TakePeaksStream.IsOpen() && end >= buffers &&
-      WritePeakRange(state.TakePeaksStream, state, end - buffers + 1, buffers) != 0) {
+      WritePeakRange(state.TakePeaksStream, state.Take.Peaks, end - buffers + 1, buffers) != 0) {
     state.TakePeaksStream.Close();
     std::error_code ignored;
     std::filesystem::remove(state.TakePeaksPath, ignored);
@@ -75,7 +76,7 @@ void ApplyLoopMode(RecorderState& state, int modeIndex) {
 }
 
 void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half) {
-  if (!state.Recording || state.RawPath.empty()) return;
+  if (!state.Recording || state.Take.RawPath.empty()) return;
   const int first = half * kBuffersPerHalf;
   const int other = (1 - half) * kBuffersPerHalf;
   ++state.HalvesWritten;
@@ -84,7 +85,7 @@ void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half) {
     if (state.HalvesWritten == state.LoopHalves) {
       // This half fills the ring: the half being filled now lands at its start.
       state.BufferSequence = 0;
-      state.LastBufferIndex = 0;
+      state.Take.LastBufferIndex = 0;
       state.LoopWrapped = true;
       for (int i = other; i < other + kBuffersPerHalf; ++i) {
         const std::uint32_t number = ++state.BufferSequence;
@@ -98,13 +99,13 @@ void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half) {
       }
     } else if (state.HalvesWritten == state.LoopHalves + 1) {
       state.HalvesWritten = 1;
-      if (const int error = state.RawStream.Seek(0); error != 0) {
+      if (const int error = state.Take.RawStream.Seek(0); error != 0) {
         AbortTake(state, context, error);
         return;
       }
     }
   }
-  const int error = state.RawStream.Write(
+  const int error = state.Take.RawStream.Write(
       state.CaptureMemory.data() + static_cast<std::size_t>(half) * kHalfRingBytes, kHalfRingBytes);
   if (error != 0) {
     AbortTake(state, context, error);
@@ -136,7 +137,7 @@ platform::MmResult WriteHalfRing(RecorderState& state, CaptureContext& context, 
 }
 
 void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIndex) {
-  if (!state.Recording || state.RawPath.empty()) return;
+  if (!state.Recording || state.Take.RawPath.empty()) return;
   ProcessUnprocessed(state, ringIndex, 1);
   const std::uint32_t number = state.BufferNumbers[ringIndex];
   // Loop mode: the buffer's number is its place in the ring. Right after the
@@ -144,9 +145,9 @@ void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIn
   // are numbered from 1, so seek rather than append.
   int error = 0;
   if (state.LoopMode)
-    error = state.RawStream.Seek(static_cast<std::int64_t>(number - 1) * kBufferBytes);
+    error = state.Take.RawStream.Seek(static_cast<std::int64_t>(number - 1) * kBufferBytes);
   if (error == 0) {
-    error = state.RawStream.Write(
+    error = state.Take.RawStream.Write(
         state.CaptureMemory.data() + static_cast<std::size_t>(ringIndex) * kBufferBytes,
         kBufferBytes);
   }
@@ -154,30 +155,21 @@ void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIn
     AbortTake(state, context, error);
     return;
   }
-  if (state.LastBufferIndex < number) state.LastBufferIndex = number;
+  if (state.Take.LastBufferIndex < number) state.Take.LastBufferIndex = number;
   NoteWritten(state, context, 1);
 }
 
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {
   state.RecordedBuffers = recordedBuffers;
-  state.TakeLength = static_cast<std::uint32_t>(state.RawStream.Size() / kBufferBytes);
-  state.FinishedRecordedBuffers = recordedBuffers;
-  state.FinishedLoopWrapped = state.LoopWrapped;
+  state.Take.TakeLength = static_cast<std::uint32_t>(state.Take.RawStream.Size() / kBufferBytes);
+  state.Take.FinishedRecordedBuffers = recordedBuffers;
+  state.Take.FinishedLoopWrapped = state.LoopWrapped;
 }
 
 std::vector<TakeRun> TakeRuns(const RecorderState& state) {
   // Keyed on the take's own wrap rather than the mode list, which may have
   // been changed since the take stopped.
-  return TakeRuns(state.TakeLength, state.RecordedBuffers, state.LoopWrapped);
-}
-
-std::vector<TakeRun> TakeRuns(std::uint32_t length, std::uint32_t recorded, bool loopWrapped) {
-  // After a wrap the oldest audio starts just after the last buffer written;
-  // stopped right at the wrap, the second run is empty.
-  if (loopWrapped && recorded < length) {
-    return {TakeRun{recorded + 1, length - recorded}, TakeRun{1, recorded}};
-  }
-  return {TakeRun{1, length}};
+  return TakeRuns(state.Take.TakeLength, state.RecordedBuffers, state.LoopWrapped);
 }
 
 }  // namespace tavrin::capture

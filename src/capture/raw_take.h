@@ -28,18 +28,11 @@ void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIn
 // Ends the take: `RecordedBuffers` and `TakeLength` from the file.
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers);
 
-// A run of consecutive buffers of the take file, 1-based.
-struct TakeRun {
-  std::uint32_t FirstBuffer = 1;
-  std::uint32_t Buffers = 0;
-  std::int64_t ByteOffset() const {
-    return static_cast<std::int64_t>(FirstBuffer - 1) * kBufferBytes;
-  }
-};
+using document::TakeRun;
+using document::TakeRuns;
 
-// The finished take in chronological order, oldest first: one run, or two
-// when a loop take has wrapped.
+// The take just recorded in chronological order, oldest first: one run, or
+// two when a loop take has wrapped.
 std::vector<TakeRun> TakeRuns(const RecorderState& state);
-std::vector<TakeRun> TakeRuns(std::uint32_t length, std::uint32_t recorded, bool loopWrapped);
 
 }  // namespace tavrin::capture

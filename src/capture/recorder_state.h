@@ -11,23 +11,21 @@
 #include <vector>
 
 #include "base/file.h"
-#include "document/peaks.h"
+#include "document/take.h"
 #include "platform/wave_in.h"
 
 namespace tavrin::capture {
 
-inline constexpr std::int32_t kSampleRate = platform::kFormatRate;
-inline constexpr std::uint16_t kFramesPerBuffer = kSampleRate / 10;  // a buffer is 0.1 s
-inline constexpr std::int32_t kBufferBytes = kFramesPerBuffer * platform::kFormatBlockAlign;
+using document::kBufferBytes;
+using document::kBytesPerSecond;
+using document::kFramesPerBuffer;
+using document::kPeakTableEntries;
+using document::kSampleRate;
+using document::kTenHoursBuffers;
 inline constexpr std::int32_t kBuffersPerHalf = 20;
 inline constexpr std::int32_t kRingBuffers = 40;
 inline constexpr std::int32_t kHalfRingBytes = kBufferBytes * kBuffersPerHalf;
 inline constexpr std::int32_t kCaptureMemoryBytes = kBufferBytes * kRingBuffers;
-inline constexpr std::int32_t kBytesPerSecond = platform::kFormatBytesPerSecond;
-// Ten hours of buffers: the longest take, and the longest document the editor makes.
-inline constexpr std::uint32_t kTenHoursBuffers = 360000;
-// Peak tables are indexed by buffer number; entry 0 is never written.
-inline constexpr std::uint32_t kPeakTableEntries = kTenHoursBuffers;
 inline constexpr std::size_t kDeviceCapsSlots = 11;
 inline constexpr std::size_t kDeviceNameSlots = 101;
 inline constexpr std::int32_t kDcHistorySlots = 50;
@@ -38,7 +36,6 @@ struct RecorderState {
   std::vector<std::uint8_t> TransferMemory;
   std::vector<std::int16_t> LeftSamples;
   std::vector<std::int16_t> RightSamples;
-  document::PeakTable Peaks;  // the take's, kPeakTableEntries entries
 
   // Capture bookkeeping. A header's user word is its buffer number (its
   // 1-based position in the raw take) until a poll processes it, then 0.
@@ -49,14 +46,10 @@ struct RecorderState {
   std::array<std::int32_t, kRingBuffers> BufferDone{};
   std::int32_t CurrentBuffer = -1;
   std::uint32_t BufferSequence = 0;
-  std::uint32_t LastBufferIndex = 0;
   std::uint32_t RecordedBuffers = 0;
   std::int32_t HalvesWritten = 0;
-  std::uint32_t TakeLength = 0;
-  // The finished take's own order, kept for its save whatever the editor does
-  // with RecordedBuffers and LoopWrapped later.
-  std::uint32_t FinishedRecordedBuffers = 0;
-  bool FinishedLoopWrapped = false;
+  // The take: its file, length, own order and peaks.
+  document::Take Take;
   bool DeviceOpen = false;
   bool Recording = false;
   // Frames the device had to drop during the current take (no buffer was
@@ -102,7 +95,6 @@ struct RecorderState {
 
   // Paths and texts.
   std::string WorkFolder;
-  std::string RawPath;
   std::string EditPath;
   std::string ClipPath;
   std::string PeaksPath;
@@ -116,7 +108,6 @@ struct RecorderState {
   std::string TimeText = "00:00:00";
   std::int64_t FreeSeconds = 0;
 
-  base::File RawStream;
   base::File TakePeaksStream;
   base::File Marker;
 

@@ -80,7 +80,7 @@ MarkerClaim ClaimRunMarker(RecorderState& state, TakeOrder& left, int& error) {
 
 int NoteTakeOrder(RecorderState& state) {
   if (!state.Marker.IsOpen()) return 0;
-  const std::uint64_t position = static_cast<std::uint64_t>(state.RawStream.Position());
+  const std::uint64_t position = static_cast<std::uint64_t>(state.Take.RawStream.Position());
   const std::string text = FormatTakeOrder(TakeOrder{
       state.LoopMode, state.LoopWrapped, static_cast<std::uint32_t>(position / kBufferBytes)});
   return state.Marker.WriteAt(0, text.data(), text.size());

@@ -76,7 +76,7 @@ void StoreBufferPeaks(RecorderState& state) {
   if (!state.Recording) return;
   const std::uintptr_t number = state.WaveHeaders[state.CurrentBuffer].User;
   if (number == 0 || number >= kPeakTableEntries) return;
-  state.Peaks[number] = peaks;
+  state.Take.Peaks[number] = peaks;
 }
 
 void ComputeChannelMeans(RecorderState& state) {

@@ -67,7 +67,7 @@ void KeepPeaks(const RecorderState& state, std::uint32_t length, std::uint32_t r
 
 RescuedTake RescueLeftTake(const RecorderState& state, const TakeOrder& order) {
   std::error_code code;
-  const auto size = fs::file_size(state.RawPath, code);
+  const auto size = fs::file_size(state.Take.RawPath, code);
   if (code || size < static_cast<std::uintmax_t>(kBufferBytes)) return {};
   const auto length = static_cast<std::uint32_t>(size / kBufferBytes);
   const std::string testPath = state.WorkFolder + "/test";
@@ -79,11 +79,11 @@ RescuedTake RescueLeftTake(const RecorderState& state, const TakeOrder& order) {
   if (wrapped) {
     base::File take;
     const std::string part = keptAs + ".part";
-    int error = take.OpenExisting(state.RawPath);
+    int error = take.OpenExisting(state.Take.RawPath);
     if (error == 0) error = WriteInOrder(take, TakeRuns(length, order.LastWritten, true), part);
     if (error == 0 && ::rename(part.c_str(), keptAs.c_str()) != 0) error = errno;
     if (error == 0) {
-      fs::remove(state.RawPath, code);
+      fs::remove(state.Take.RawPath, code);
       if (toTest) KeepPeaks(state, length, order.LastWritten);
     } else {
       // Kept as it lies on disk, rather than not at all.
@@ -93,7 +93,7 @@ RescuedTake RescueLeftTake(const RecorderState& state, const TakeOrder& order) {
     }
   }
   if (!wrapped || !trouble.empty()) {
-    if (::rename(state.RawPath.c_str(), keptAs.c_str()) != 0) {
+    if (::rename(state.Take.RawPath.c_str(), keptAs.c_str()) != 0) {
       return {{},
               "The take of the last run, which did not end normally, could not be kept: " +
                   std::string(std::strerror(errno))};

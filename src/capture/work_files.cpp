@@ -47,7 +47,7 @@ bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
     return false;
   }
   state.WorkFolder = folder;
-  state.RawPath = folder + "/Tavrin.raw";
+  state.Take.RawPath = folder + "/Tavrin.raw";
   state.EditPath = folder + "/Edit.raw";
   state.ClipPath = folder + "/Clp.raw";
   state.PeaksPath = folder + "/Tavrin.spv";
@@ -59,7 +59,7 @@ bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
 void DeleteWorkFiles(const RecorderState& state) {
   std::error_code ignored;
   for (const std::string& path :
-       {state.RawPath, state.TakePeaksPath, state.EditPath, state.ClipPath}) {
+       {state.Take.RawPath, state.TakePeaksPath, state.EditPath, state.ClipPath}) {
     if (!path.empty()) fs::remove(path, ignored);
   }
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "editor/buffer_io.h"
+#include "document/chunked_io.h"
 #include "editor/levels.h"
 
 namespace tavrin::editor {
@@ -26,13 +26,13 @@ float Percent(std::uint64_t done, std::uint64_t span) {
 // from the tables the view draws them from, the same values as measuring the
 // audio, which is bit for bit its source's.
 EditResult CopySelection(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   const std::uint32_t first = document.SelStart;
   const std::uint32_t last = document.SelEnd;
   std::vector<BufferPeaks> peaks;
   int error = 0;
   for (const DocumentRun& run : DocumentRuns(document, first, last)) {
-    const base::File& source = SourceStream(document, context.State, run.FromTake);
+    const base::File& source = SourceStream(document, context.State.Take, run.FromTake);
     for (std::uint32_t done = 0; done < run.Buffers && error == 0;) {
       const std::uint32_t count = std::min(kChunkBuffers, run.Buffers - done);
       error = document.ClipStream.CopyFrom(
@@ -40,7 +40,7 @@ EditResult CopySelection(EditContext& context) {
           static_cast<std::int64_t>(peaks.size()) * capture::kBufferBytes,
           std::int64_t{count} * capture::kBufferBytes);
       for (std::uint32_t i = 0; i < count && error == 0; ++i, ++done) {
-        peaks.push_back(RunPeaks(document, context.State, run, done));
+        peaks.push_back(RunPeaks(document, context.State.Take, run, done));
         document.OperationProgress = Percent(run.First + done - first, last - first);
         context.Pump();
       }
@@ -58,7 +58,7 @@ EditResult CopySelection(EditContext& context) {
 }
 
 EditResult DeleteSelection(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   std::vector<Segment> rows;
   for (const RowPiece& piece : CutRows(document, document.SelStart, document.SelEnd)) {
     if (!piece.Inside) rows.push_back(piece.Row);
@@ -73,7 +73,7 @@ EditResult DeleteSelection(EditContext& context) {
 
 // Appends `buffers` zero buffers to Edit.raw from `firstByte`, with zero peaks.
 int AppendSilence(EditContext& context, std::uint32_t workStart, std::uint32_t buffers) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   ChunkWriter writer(document.EditStream,
                      static_cast<std::int64_t>(workStart) * capture::kBufferBytes);
   for (std::uint32_t k = 1; k <= buffers; ++k) {
@@ -88,7 +88,7 @@ int AppendSilence(EditContext& context, std::uint32_t workStart, std::uint32_t b
 
 // Appends the clipboard's first `buffers` buffers to Edit.raw, with their peaks.
 int AppendClipboard(EditContext& context, std::uint32_t workStart, std::uint32_t buffers) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   for (std::uint32_t done = 0; done < buffers;) {
     const std::uint32_t count = std::min(kChunkBuffers, buffers - done);
     if (const int error = document.EditStream.CopyFrom(
@@ -111,7 +111,7 @@ int AppendClipboard(EditContext& context, std::uint32_t workStart, std::uint32_t
 }  // namespace
 
 EditResult Copy(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   if (!HasSelection(document)) return EditResult::Unchanged;
   BusyScope busy(document, true);
@@ -119,7 +119,7 @@ EditResult Copy(EditContext& context) {
 }
 
 EditResult Delete(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   if (!HasSelection(document)) return EditResult::Unchanged;
   BusyScope busy(document, false);
@@ -127,7 +127,7 @@ EditResult Delete(EditContext& context) {
 }
 
 EditResult Cut(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   if (!HasSelection(document)) return EditResult::Unchanged;
   BusyScope busy(document, true);
@@ -138,7 +138,7 @@ EditResult Cut(EditContext& context) {
 }
 
 EditResult Insert(EditContext& context, std::string_view kind) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   const bool paste = kind.size() == 5 && ::strncasecmp(kind.data(), "PASTE", 5) == 0;
   const bool silence = kind.size() == 7 && ::strncasecmp(kind.data(), "SILENCE", 7) == 0;
@@ -146,7 +146,7 @@ EditResult Insert(EditContext& context, std::string_view kind) {
   if (silence && document.SilenceLength < 0) return EditResult::Unchanged;
   const std::uint32_t inserted =
       paste ? document.ClipLength : static_cast<std::uint32_t>(document.SilenceLength);
-  const std::uint32_t length = context.State.TakeLength;
+  const std::uint32_t length = context.Document.Length();
   if (std::uint64_t{length} + inserted > capture::kTenHoursBuffers) {
     context.Show(kTooLongMessage);
     return EditResult::Refused;

@@ -1,18 +1,57 @@
 #pragma once
 // What the editor's operations work on and how they reach the user: the
-// document, the recorder's state (the take, its peaks, the work paths) and two
-// callbacks. No widgets. User-interface thread only.
+// document with the editor's own state, the recorder's state (the take, the
+// work paths) and two callbacks. No widgets. User-interface thread only.
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/chunked_io.h"
+#include "document/edit_document.h"
 
 namespace tavrin::editor {
 
+using document::BufferPeaks;
+using document::ChunkWriter;
+using document::DocumentReader;
+using document::DocumentRun;
+using document::EditDocument;
+using document::kChunkBuffers;
+using document::kLevelCount;
+using document::kRowCount;
+using document::Segment;
+using document::WorkFileAppend;
+
+using capture::PositionText;
+
+// The document as the editor holds it, with what only the editor keeps: the
+// clipboard, the effects' parameters, the busy flag and progress, and where
+// the view stands.
+struct EditSession : EditDocument {
+  std::uint32_t ViewOffset = 0;
+  std::int32_t ZoomIndex = 0;
+  bool EditBusy = false;
+  bool ProgressShown = false;
+  float OperationProgress = 0.0f;  // percent, 0..100
+
+  std::uint32_t ClipLength = 0;  // buffers in Clp.raw; bytes past them are stale
+  // Peaks of the clipboard's buffers (index 0 = its first buffer), measured as
+  // the audio went in, so that Paste need not read the audio back.
+  std::vector<BufferPeaks> ClipPeaks;
+  base::File ClipStream;  // Clp.raw
+
+  // Effect parameters.
+  double AmplifyFactor = 1.0;
+  float SelectionPeakFactor = 1.0f;
+  double FadeGain = 0.0;
+  double FadeStep = 0.0;
+  std::int32_t SilenceLength = 0;
+};
+
 struct EditContext {
-  EditDocument& Document;
+  EditSession& Document;
   capture::RecorderState& State;
   // Runs after every buffer of a long operation, so that the window stays
   // alive; EditBusy keeps other commands out meanwhile.
@@ -35,11 +74,14 @@ enum class EditResult {
   Failed,     // a file could not be read or written; the user was told
 };
 
+// Reports a failed operation's file error to the user.
+EditResult Fail(const EditContext& context, int error);
+
 // Holds EditBusy (and ProgressShown for the operations with a progress bar)
 // for the life of an operation.
 class BusyScope {
 public:
-  BusyScope(EditDocument& document, bool showProgress) : m_document(document) {
+  BusyScope(EditSession& document, bool showProgress) : m_document(document) {
     m_document.EditBusy = true;
     m_document.ProgressShown = showProgress;
     m_document.OperationProgress = 0.0f;
@@ -52,7 +94,7 @@ public:
   BusyScope& operator=(const BusyScope&) = delete;
 
 private:
-  EditDocument& m_document;
+  EditSession& m_document;
 };
 
 }  // namespace tavrin::editor

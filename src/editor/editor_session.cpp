@@ -8,7 +8,7 @@
 namespace tavrin::editor {
 
 bool OpenEditDocument(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   capture::RecorderState& state = context.State;
   document.ViewOffset = 0;
   document.SelStart = document.SelEnd = 1;
@@ -18,7 +18,7 @@ bool OpenEditDocument(EditContext& context) {
   document.LevelLeftSelStart.fill(1);
   document.LevelLeftSelEnd.fill(1);
   document.SegmentCount.fill(0);
-  BuildLevelZero(document, state);
+  BuildLevelZero(document, state.Take);
   document.ClipLength = 0;
   document.ClipPeaks.clear();
   document.OperationProgress = 0.0f;
@@ -36,7 +36,7 @@ bool OpenEditDocument(EditContext& context) {
 }
 
 void CloseEditDocument(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   capture::RecorderState& state = context.State;
   document.EditStream.Close();
   document.ClipStream.Close();
@@ -46,13 +46,12 @@ void CloseEditDocument(EditContext& context) {
   }
   state.RecordedBuffers = 0;
   state.LoopWrapped = false;
-  // The recorder describes its take again, not the edited document.
-  if (state.RawStream.IsOpen()) {
-    state.TakeLength = static_cast<std::uint32_t>(state.RawStream.Size() / capture::kBufferBytes);
-  } else {
-    state.TakeLength = document.LevelLength[0];
-  }
   document.CurrentLevel = document.TopLevel = 0;
+}
+
+EditResult Fail(const EditContext& context, int error) {
+  context.Show(base::FileErrorText(context.State.ProgramDrive, error));
+  return EditResult::Failed;
 }
 
 }  // namespace tavrin::editor

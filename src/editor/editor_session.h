@@ -13,7 +13,7 @@ namespace tavrin::editor {
 bool OpenEditDocument(EditContext& context);
 
 // Closes and deletes Edit.raw and Clp.raw; RecordedBuffers = 0 and LoopWrapped
-// = false; TakeLength is the take's own length again.
+// = false. The take was never changed: the document's length is its own.
 void CloseEditDocument(EditContext& context);
 
 }  // namespace tavrin::editor

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "base/samples.h"
-#include "editor/buffer_io.h"
+#include "document/chunked_io.h"
 #include "editor/levels.h"
 
 namespace tavrin::editor {
@@ -59,7 +59,7 @@ bool FastGains(const double* gains, std::size_t count) {
 }
 
 // Scales one buffer's frames; a fade carries FadeGain on from frame to frame.
-void ScaleBuffer(EditDocument& document, Kind kind, const std::uint8_t* in, std::uint8_t* out) {
+void ScaleBuffer(EditSession& document, Kind kind, const std::uint8_t* in, std::uint8_t* out) {
   if (kind == Kind::FadeIn || kind == Kind::FadeOut) {
     double gains[capture::kFramesPerBuffer];
     const double step = kind == Kind::FadeIn ? document.FadeStep : -document.FadeStep;
@@ -110,13 +110,13 @@ void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames, 
   for (std::size_t i = 0; i < 2 * frames; ++i) Store(out, i, ScaleFast(Load(in, i), gain));
 }
 
-float SelectionPeakFactor(EditDocument& document, const capture::RecorderState& state) {
+float SelectionPeakFactor(EditSession& document, const capture::RecorderState& state) {
   BufferPeaks selection = document::kStartPeaks;
   // Positions that no row holds lie past the end and would only repeat the
   // peaks before them, so the runs are all there is to scan.
   for (const DocumentRun& run : DocumentRuns(document, document.SelStart, document.SelEnd)) {
     for (std::uint32_t i = 0; i < run.Buffers; ++i) {
-      selection.Include(RunPeaks(document, state, run, i));
+      selection.Include(RunPeaks(document, state.Take, run, i));
     }
   }
   std::int32_t peak = 0;
@@ -132,7 +132,7 @@ float SelectionPeakFactor(EditDocument& document, const capture::RecorderState& 
 }
 
 EditResult Process(EditContext& context, std::string_view kindText) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   const Kind kind = KindOf(kindText);
   if (kind == Kind::Unknown || document.SelStart >= document.SelEnd) return EditResult::Unchanged;
@@ -159,7 +159,7 @@ EditResult Process(EditContext& context, std::string_view kindText) {
   GrowWorkPeaks(document, std::size_t{last - first} + workStart + 3);
   if (kind == Kind::Normalize) SelectionPeakFactor(document, context.State);
 
-  DocumentReader reader(context, first, last);
+  DocumentReader reader(context.Document, context.State.Take, first, last);
   ChunkWriter writer(document.EditStream, append.StartByte());
   const std::uint8_t* buffer = nullptr;
   std::uint32_t position = 0;
@@ -187,7 +187,7 @@ namespace {
 
 // A linear ramp over every frame of the selection, from `startGain`.
 EditResult Fade(EditContext& context, std::string_view kind, double startGain) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   document.FadeStep = 1.0 / (static_cast<double>(document.SelEnd - document.SelStart + 1) *
                              capture::kFramesPerBuffer);

@@ -22,7 +22,7 @@ void ScaleFrames(const std::uint8_t* in, std::uint8_t* out, std::size_t frames, 
 
 // 32767 / the largest absolute peak of SelStart..SelEnd, from the peak tables
 // (a peak of 0 counts as 1, one of 32768 as 32767); also stored in the document.
-float SelectionPeakFactor(EditDocument& document, const capture::RecorderState& state);
+float SelectionPeakFactor(EditSession& document, const capture::RecorderState& state);
 
 // kind "FadeIn", "FadeOut", "Amplify" or "Normalize", any case. Needs a
 // selection; the fades take FadeGain and FadeStep, Amplify AmplifyFactor as

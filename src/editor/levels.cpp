@@ -31,10 +31,9 @@ void DropOldestLevel(EditDocument& document) {
 
 // Moves to `level` and restores the selection it keeps, kept inside the document.
 void MoveToLevel(EditContext& context, int level, std::uint32_t selStart, std::uint32_t selEnd) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   document.CurrentLevel = static_cast<std::uint16_t>(level);
   const std::uint32_t length = document.LevelLength[level];
-  context.State.TakeLength = length;
   const std::uint32_t last = std::max<std::uint32_t>(length, 1);
   document.SelStart = std::clamp<std::uint32_t>(selStart, 1, last);
   document.SelEnd = std::clamp<std::uint32_t>(selEnd, document.SelStart, last);
@@ -96,7 +95,7 @@ bool FitsInALevel(const EditContext& context, const std::vector<Segment>& rows) 
 
 void CommitLevel(EditContext& context, const std::vector<Segment>& rows,
                  const LevelChange& change) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.CurrentLevel >= kLevelCount - 1) DropOldestLevel(document);
   const int level = document.CurrentLevel;
   const int next = level + 1;
@@ -110,11 +109,10 @@ void CommitLevel(EditContext& context, const std::vector<Segment>& rows,
   document.LevelLeftSelEnd[next] = change.LeftEnd;
   document.CurrentLevel = static_cast<std::uint16_t>(next);
   document.TopLevel = static_cast<std::uint16_t>(next);
-  context.State.TakeLength = document.LevelLength[next];
 }
 
 EditResult Undo(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   if (document.CurrentLevel == 0) return EditResult::Unchanged;
   const int level = document.CurrentLevel - 1;
@@ -123,7 +121,7 @@ EditResult Undo(EditContext& context) {
 }
 
 EditResult Redo(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   if (document.CurrentLevel >= document.TopLevel) return EditResult::Unchanged;
   const int level = document.CurrentLevel + 1;
@@ -132,11 +130,11 @@ EditResult Redo(EditContext& context) {
 }
 
 EditResult SelectAll(EditContext& context) {
-  EditDocument& document = context.Document;
+  EditSession& document = context.Document;
   if (document.EditBusy) return EditResult::Busy;
   document.SelStart = 1;
   // An empty document selects nothing rather than the reversed range 1..0.
-  document.SelEnd = std::max<std::uint32_t>(context.State.TakeLength, 1);
+  document.SelEnd = std::max<std::uint32_t>(document.Length(), 1);
   return EditResult::Done;
 }
 

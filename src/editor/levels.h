@@ -38,7 +38,7 @@ struct LevelChange {
 };
 
 // Writes `rows` (tidy, at most 100) as level CurrentLevel + 1 and makes it the
-// current and top level; TakeLength becomes its length. At level 50 the oldest
+// current and top level. At level 50 the oldest
 // level is dropped first, so that editing can always go on.
 void CommitLevel(EditContext& context, const std::vector<Segment>& rows, const LevelChange& change);
 

@@ -98,8 +98,8 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
   std::int64_t doneBytes = 0;
   LoopOutcome outcome;
 
-  for (const editor::DocumentRun& run :
-       editor::DocumentRuns(context.Document, job.SaveFirst, job.SaveLast)) {
+  for (const document::DocumentRun& run :
+       document::DocumentRuns(context.Document, job.SaveFirst, job.SaveLast)) {
     const std::int64_t runBytes = std::int64_t{run.Buffers} * capture::kBufferBytes;
     for (std::int64_t done = 0; done < runBytes;) {
       job.OperationProgress =
@@ -107,8 +107,8 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
       if (context.ProcessMessages) context.ProcessMessages();
       // A chunk never reaches into the next run.
       const std::int64_t bytes = done + chunkBytes < runBytes ? chunkBytes : runBytes - done;
-      outcome.FileError = editor::ReadRun(context.Document, context.State, run, done,
-                                          session.Input.data(), static_cast<std::size_t>(bytes));
+      outcome.FileError = document::ReadRun(context.Document, context.State.Take, run, done,
+                                            session.Input.data(), static_cast<std::size_t>(bytes));
       if (outcome.FileError != 0) return outcome;
       std::uint32_t produced = 0;
       outcome.EncoderError =

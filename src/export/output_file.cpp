@@ -22,7 +22,7 @@ bool IsSameFile(const std::string& path, int fd) {
 }  // namespace
 
 int OutputFile::Create(const std::string& path, const ExportContext& context) {
-  if (IsSameFile(path, context.State.RawStream.Descriptor()) ||
+  if (IsSameFile(path, context.State.Take.RawStream.Descriptor()) ||
       IsSameFile(path, context.Document.EditStream.Descriptor())) {
     return EBUSY;
   }

@@ -59,20 +59,21 @@ SaveFlow::SaveFlow(Services services) : m_services(std::move(services)) {
 
 bool SaveFlow::SaveTake(bool& saveRequested) {
   capture::RecorderState& state = *m_services.State;
-  editor::EditDocument& document = *m_services.Document;
+  document::EditDocument& document = *m_services.Document;
   // While the editor is open the document is the editor's, not the take.
-  if (m_saving || state.Recording || !state.RawStream.IsOpen() || document.EditStream.IsOpen()) {
+  if (m_saving || state.Recording || !state.Take.RawStream.IsOpen() ||
+      document.EditStream.IsOpen()) {
     return false;
   }
   // The take itself, as the capture engine finished it: its length comes from
   // the file and its order from the take's own wrap, whatever the editor left.
   const auto takeLength =
-      static_cast<std::uint32_t>(state.RawStream.Size() / capture::kBufferBytes);
+      static_cast<std::uint32_t>(state.Take.RawStream.Size() / capture::kBufferBytes);
   if (takeLength <= 1) return false;
   m_job.SaveFirst = 1;
   m_job.SaveLast = takeLength;
-  editor::BuildLevelZero(document, takeLength, state.FinishedRecordedBuffers,
-                         state.FinishedLoopWrapped);
+  document::BuildLevelZero(document, takeLength, state.Take.FinishedRecordedBuffers,
+                           state.Take.FinishedLoopWrapped);
   if (!ChooseFile(saveRequested) || WavTooLarge()) return false;
   return RunSave() == WriteResult::Written;
 }
@@ -93,9 +94,9 @@ void SaveFlow::SaveSelectionAs() {
 }
 
 void SaveFlow::SaveDocument(bool all) {
-  editor::EditDocument& document = *m_services.Document;
-  const std::uint32_t length = m_services.State->TakeLength;
-  if (m_saving || document.EditBusy) return;
+  document::EditDocument& document = *m_services.Document;
+  const std::uint32_t length = document.Length();
+  if (m_saving || (m_services.EditBusy != nullptr && *m_services.EditBusy)) return;
   m_savingAll = all;
   if (all) {
     m_job.SaveFirst = 1;
@@ -120,9 +121,9 @@ void SaveFlow::SaveDocument(bool all) {
   }
   if (m_services.StopPlayback) m_services.StopPlayback();
   // No edit may change the document while the writer reads it.
-  document.EditBusy = true;
+  if (m_services.EditBusy != nullptr) *m_services.EditBusy = true;
   RunSave();
-  document.EditBusy = false;
+  if (m_services.EditBusy != nullptr) *m_services.EditBusy = false;
 }
 
 bool SaveFlow::ChooseFile(bool& saveRequested) {

@@ -39,7 +39,10 @@ public:
     settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
     TFormProgress* Progress = nullptr;
     capture::RecorderState* State = nullptr;
-    editor::EditDocument* Document = nullptr;   // the program's one document
+    document::EditDocument* Document = nullptr;  // the program's one document
+    // The editor's busy flag: no save starts while it is set, and it is held
+    // while a save of the editor's document writes.
+    bool* EditBusy = nullptr;
     std::vector<std::string> EncoderLibraries;  // tried in order
     std::function<void(const std::string&)> ShowMessage;
     std::function<void()> ProcessMessages;
@@ -64,7 +67,7 @@ public:
   bool SaveSelectionPending = false;
   bool Saving() const { return m_saving; }
   SaveJob& Job() { return m_job; }
-  const editor::EditDocument& Document() const { return *m_services.Document; }
+  const document::EditDocument& Document() const { return *m_services.Document; }
 
 private:
   bool ChooseFile(bool& saveRequested);

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "settings/settings.h"
 
 namespace tavrin::exporter {
@@ -24,7 +24,7 @@ struct SaveJob {
 // The writers' ties to the rest of the program.
 struct ExportContext {
   const settings::Settings& Settings;
-  const editor::EditDocument& Document;
+  const document::EditDocument& Document;
   capture::RecorderState& State;  // the take's stream and the transfer memory
   SaveJob& Job;
   std::function<void()> ProcessMessages;

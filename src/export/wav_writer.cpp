@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "export/output_file.h"
 
 namespace tavrin::exporter {
@@ -174,8 +174,8 @@ WriteResult WriteWav(ExportContext& context) {
       if (const int error = file.Append(output.get(), filled)) return fail(error);
       filled = 0;
     }
-    if (const int error = editor::ReadBuffer(context.Document, context.State,
-                                             static_cast<std::uint32_t>(i), readBuffer)) {
+    if (const int error = document::ReadBuffer(context.Document, context.State.Take,
+                                               static_cast<std::uint32_t>(i), readBuffer)) {
       return fail(error);
     }
     // Converted before messages run, so nothing they start can touch the read buffer first.

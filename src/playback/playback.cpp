@@ -126,14 +126,14 @@ void ClosePlayback(PlaybackState& state, PlaybackContext& context) {
 }
 
 void StartPlayAll(PlaybackState& state, PlaybackContext& context) {
-  Begin(state, context, 1, context.Recorder.TakeLength);
+  Begin(state, context, 1, context.Document.Length());
 }
 
 void StartPlaySelection(PlaybackState& state, PlaybackContext& context) {
-  const editor::EditDocument& document = context.Document;
+  const document::EditDocument& document = context.Document;
   // An empty selection plays from its start to the end of the document.
   const std::uint32_t last =
-      document.SelStart == document.SelEnd ? context.Recorder.TakeLength : document.SelEnd;
+      document.SelStart == document.SelEnd ? context.Document.Length() : document.SelEnd;
   Begin(state, context, document.SelStart, last);
 }
 
@@ -163,8 +163,8 @@ bool QueueBlock(PlaybackState& state, PlaybackContext& context, int slot) {
 bool FillHalf(PlaybackState& state, PlaybackContext& context, int firstSlot, int lastSlot) {
   for (int slot = firstSlot; slot <= lastSlot && state.NextBlock <= state.PlayLast; ++slot) {
     const int error =
-        editor::ReadBuffer(context.Document, context.Recorder, state.NextBlock,
-                           reinterpret_cast<std::uint8_t*>(SlotMemory(context, slot)));
+        document::ReadBuffer(context.Document, context.Recorder.Take, state.NextBlock,
+                             reinterpret_cast<std::uint8_t*>(SlotMemory(context, slot)));
     if (error == ENOENT) {
       // No row holds the block: the document ends before the range does.
       state.PlayLast = state.NextBlock - 1;

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "platform/sound_panels.h"
 #include "platform/wave_out.h"
 
@@ -56,7 +56,7 @@ using ProcessMessagesFn = std::function<void()>;
 struct PlaybackContext {
   platform::WaveOut& Device;
   capture::RecorderState& Recorder;
-  const editor::EditDocument& Document;
+  const document::EditDocument& Document;
   ShowMessageFn ShowMessage;
   ProcessMessagesFn ProcessMessages;
   platform::SoundPanels* Panels = nullptr;
@@ -68,7 +68,7 @@ bool OpenPlayback(PlaybackState& state, PlaybackContext& context);
 // Resets the device, unprepares the 40 headers and closes it.
 void ClosePlayback(PlaybackState& state, PlaybackContext& context);
 
-// Plays blocks 1..TakeLength.
+// Plays blocks 1..Take.TakeLength.
 void StartPlayAll(PlaybackState& state, PlaybackContext& context);
 // Plays SelStart..SelEnd, or SelStart to the end when nothing is selected.
 void StartPlaySelection(PlaybackState& state, PlaybackContext& context);

@@ -248,9 +248,9 @@ bool TFormMain::FormCloseQuery() {
   m_services.Settings->RecordingModeIndex = CmbBoxTime->currentIndex();
   SaveSettingsReportingFailure();
   QCoreApplication::processEvents();
-  state.RawStream.Close();
+  state.Take.RawStream.Close();
   QCoreApplication::processEvents();
-  state.RawPath = state.WorkFolder + "/Tavrin.raw";
+  state.Take.RawPath = state.WorkFolder + "/Tavrin.raw";
   capture::DeleteWorkFiles(state);
   capture::ReleaseRunMarker(state);
   return true;
@@ -302,16 +302,16 @@ void TFormMain::ShowSourceCaption() {
 
 bool TFormMain::TakeUnsaved() const {
   const capture::RecorderState& state = *m_services.State;
-  return !m_takeSaved && state.RawStream.IsOpen() &&
-         state.RawStream.Size() > std::int64_t{capture::kBufferBytes};
+  return !m_takeSaved && state.Take.RawStream.IsOpen() &&
+         state.Take.RawStream.Size() > std::int64_t{capture::kBufferBytes};
 }
 
 void TFormMain::RestartProgram() {
   capture::RecorderState& state = State();
   capture::CloseCapture(state, m_context);
   // The new program claims the work folder at once: this one lets it go first.
-  state.RawStream.Close();
-  state.RawPath = state.WorkFolder + "/Tavrin.raw";
+  state.Take.RawStream.Close();
+  state.Take.RawPath = state.WorkFolder + "/Tavrin.raw";
   capture::DeleteWorkFiles(state);
   capture::ReleaseRunMarker(state);
   if (m_services.RestartProgram) m_services.RestartProgram();

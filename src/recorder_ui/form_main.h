@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "capture/capture.h"
-#include "editor/edit_document.h"
+#include "editor/edit_context.h"
 #include "platform/input_mixer.h"
 #include "platform/sleep_inhibitor.h"
 #include "platform/sound_panels.h"
@@ -53,7 +53,7 @@ class LevelChartView;
 // and answer the message boxes.
 struct MainWindowServices {
   capture::RecorderState* State = nullptr;
-  editor::EditDocument* Document = nullptr;  // the program's one document, beside State
+  editor::EditSession* Document = nullptr;  // the program's one document, beside State
   settings::Settings* Settings = nullptr;
   std::string SettingsPath;
   platform::WaveIn* WaveIn = nullptr;

@@ -67,7 +67,7 @@ void TFormMain::BtnEditClick() {
   if (state.Recording || m_saveFlow->Saving()) return;
   std::error_code code;
   // A take kept from an earlier run is offered by the editor even before this run records.
-  if (!std::filesystem::exists(state.RawPath, code) && !recovery::TestTakeOffered(state)) {
+  if (!std::filesystem::exists(state.Take.RawPath, code) && !recovery::TestTakeOffered(state)) {
     ShowMessage(QStringLiteral("No sound recorded."));
     return;
   }
@@ -166,7 +166,8 @@ void TFormMain::ShowTimes() {
 }
 
 void TFormMain::menuFileClick() {
-  menuSaveAs->setEnabled(!State().Recording && State().TakeLength >= 2 && !m_saveFlow->Saving());
+  menuSaveAs->setEnabled(!State().Recording && State().Take.TakeLength >= 2 &&
+                         !m_saveFlow->Saving());
 }
 
 void TFormMain::menuSaveAsClick() {

@@ -11,7 +11,7 @@
 
 #include "capture/recorder_state.h"
 #include "capture/work_files.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/pulse_connection.h"
 #include "platform/sleep_inhibitor_logind.h"
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   settings::LoadSettings(settings, settingsPath);
 
   capture::RecorderState state;
-  editor::EditDocument document;
+  editor::EditSession document;
   // One connection to the sound server for capture, playback and the input mixer.
   const auto connection = std::make_shared<platform::PulseConnection>("Tavrin Recorder");
   platform::PulseWaveIn waveIn(connection);

@@ -10,7 +10,7 @@ namespace tavrin::recorder_ui {
 void FormatTimeRecorded(capture::RecorderState& state) {
   const std::uint32_t buffers =
       state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves * capture::kBuffersPerHalf)
-                        : state.LastBufferIndex;
+                        : state.Take.LastBufferIndex;
   state.TimeText = capture::PositionText(buffers).substr(0, 8);  // hh:mm:ss, no tenths
 }
 

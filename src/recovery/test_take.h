@@ -39,18 +39,8 @@ public:
   void RestoreRecorderTake(capture::RecorderState& state);
 
 private:
-  void SaveRecorderTake(const capture::RecorderState& state);
-  void RestorePeaks(capture::RecorderState& state) const;
-
   bool m_loaded = false;
-  base::File m_stream;
-  std::string m_rawPath;
-  std::uint32_t m_takeLength = 0;
-  std::uint32_t m_lastBufferIndex = 0;
-  std::uint32_t m_finishedRecordedBuffers = 0;
-  bool m_finishedLoopWrapped = false;
-  // Max left, min left, max right, min right of buffers 0..m_takeLength.
-  document::PeakTable m_peaks;
+  document::Take m_recorderTake;  // set aside while "test" is loaded
 };
 
 }  // namespace tavrin::recovery

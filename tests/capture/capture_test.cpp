@@ -19,7 +19,7 @@ TEST_F(CaptureTake, ContinuousTakeWithRandomPollsIsBitExact) {
   StopTake(State, Context);
 
   const std::uint64_t buffers = (4ull * 60 * kSampleRate + 12345) / kFramesPerBuffer;
-  EXPECT_EQ(State.TakeLength, buffers);
+  EXPECT_EQ(State.Take.TakeLength, buffers);
   EXPECT_EQ(State.RecordedBuffers, buffers);
   EXPECT_EQ(State.LostFrames, 0u);
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(firstFrame, buffers * kFramesPerBuffer)),
@@ -38,8 +38,8 @@ TEST_F(CaptureTake, DcReductionSubtractsTheOffsetWithWrapFromEverySample) {
   RunWithRandomPolls(90ull * kSampleRate, random);
   StopTake(State, Context);
 
-  const std::uint64_t frames = State.TakeLength * std::uint64_t{kFramesPerBuffer};
-  EXPECT_EQ(State.TakeLength, 900u);
+  const std::uint64_t frames = State.Take.TakeLength * std::uint64_t{kFramesPerBuffer};
+  EXPECT_EQ(State.Take.TakeLength, 900u);
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(firstFrame, frames, 1234, -4321)), -1);
 }
 
@@ -50,7 +50,7 @@ TEST_F(CaptureTake, StopKeepsCompleteBuffersOfTheCurrentHalfAndDropsThePartialOn
   Device.Advance(5 * kFramesPerBuffer + kFramesPerBuffer / 2);
   StopTake(State, Context);
 
-  EXPECT_EQ(State.TakeLength, 25u);
+  EXPECT_EQ(State.Take.TakeLength, 25u);
   EXPECT_EQ(State.RecordedBuffers, 25u);
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(firstFrame, 25 * kFramesPerBuffer)), -1);
 }
@@ -59,15 +59,15 @@ TEST_F(CaptureTake, TakeShorterThanOneBufferEndsWithLengthOne) {
   ASSERT_TRUE(StartTake(State, Context));
   Device.Advance(100);
   StopTake(State, Context);
-  EXPECT_EQ(std::filesystem::file_size(State.RawPath), 0u);
-  EXPECT_EQ(State.TakeLength, 1u) << "the reopening raises a length of 0 to 1";
+  EXPECT_EQ(std::filesystem::file_size(State.Take.RawPath), 0u);
+  EXPECT_EQ(State.Take.TakeLength, 1u) << "the reopening raises a length of 0 to 1";
 }
 
 TEST_F(CaptureTake, PollProcessesOnlyTheNewestCompleteBuffer) {
   ASSERT_TRUE(OpenCapture(State, Context));
   RunAndPoll(3 * kFramesPerBuffer + 100);
   EXPECT_EQ(State.CurrentBuffer, 2);
-  EXPECT_EQ(State.LastBufferIndex, 3u);
+  EXPECT_EQ(State.Take.LastBufferIndex, 3u);
   EXPECT_EQ(State.WaveHeaders[2].User, 0u);
   EXPECT_EQ(State.WaveHeaders[0].User, 1u) << "passed over, processed when its half is written";
   EXPECT_EQ(State.WaveHeaders[1].User, 2u);
@@ -87,7 +87,7 @@ TEST_F(CaptureTake, LatePollLosesAudioButCountsItAndKeepsOrder) {
   StopTake(State, Context);
 
   // Both halves were complete at once; the older (half 1) must come first.
-  EXPECT_EQ(State.TakeLength, 60u);
+  EXPECT_EQ(State.Take.TakeLength, 60u);
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(firstFrame, 60 * kFramesPerBuffer)), -1);
 }
 
@@ -130,11 +130,11 @@ TEST_F(CaptureDevice, OpenErrorShowsTheDeviceTextAndLeavesItClosed) {
 }
 
 TEST_F(CaptureDevice, OpenNumbersTheRingOneToFortyAndRaisesAnEmptyTakeLength) {
-  State.TakeLength = 0;
+  State.Take.TakeLength = 0;
   ASSERT_TRUE(OpenCapture(State, Context));
   for (int i = 0; i < kRingBuffers; ++i) EXPECT_EQ(State.WaveHeaders[i].User, i + 1u);
   EXPECT_EQ(State.BufferSequence, 40u);
-  EXPECT_EQ(State.TakeLength, 1u);
+  EXPECT_EQ(State.Take.TakeLength, 1u);
   EXPECT_EQ(Device.QueuedHeaders(), 40u);
   EXPECT_TRUE(OpenCapture(State, Context)) << "already open: nothing happens";
   EXPECT_EQ(Device.OpenCount(), 1);
@@ -168,7 +168,7 @@ TEST_F(CaptureTake, FullDiskEndsTheTakeKeepsWhatWasWrittenAndSaysSo) {
   ASSERT_TRUE(StartTake(State, Context));
   const int fullDevice = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   ASSERT_GE(fullDevice, 0);
-  State.RawStream.Adopt(fullDevice);
+  State.Take.RawStream.Adopt(fullDevice);
   State.ProgramDrive = "/data";
   RunAndPoll(kFramesPerHalf);
   EXPECT_FALSE(State.Recording);
@@ -183,16 +183,16 @@ TEST_F(CaptureTake, FullDiskEndsTheTakeKeepsWhatWasWrittenAndSaysSo) {
 TEST_F(CaptureTake, OtherWriteErrorsShowTheSystemText) {
   ASSERT_TRUE(StartTake(State, Context));
   RunAndPoll(kFramesPerHalf);  // one half reaches the file
-  const int readOnly = ::open(State.RawPath.c_str(), O_RDONLY | O_CLOEXEC);
+  const int readOnly = ::open(State.Take.RawPath.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(readOnly, 0);
-  State.RawStream.Adopt(readOnly);
+  State.Take.RawStream.Adopt(readOnly);
   RunAndPoll(kFramesPerHalf);
   EXPECT_FALSE(State.Recording);
   ASSERT_EQ(Messages.size(), 1u);
   EXPECT_EQ(Messages[0], std::strerror(EBADF));
-  EXPECT_EQ(State.TakeLength, 20u) << "what was written stays";
+  EXPECT_EQ(State.Take.TakeLength, 20u) << "what was written stays";
   StopTake(State, Context);
-  EXPECT_EQ(State.TakeLength, 20u);
+  EXPECT_EQ(State.Take.TakeLength, 20u);
 }
 
 TEST_F(CaptureTake, DeviceRefusingTheRingMidTakeEndsItWithEveryCompleteBufferKept) {
@@ -210,7 +210,7 @@ TEST_F(CaptureTake, DeviceRefusingTheRingMidTakeEndsItWithEveryCompleteBufferKep
     EXPECT_FALSE(State.Recording);
     EXPECT_FALSE(State.DeviceOpen);
     EXPECT_FALSE(Device.IsOpen());
-    EXPECT_EQ(State.TakeLength, 23u) << "the three complete buffers of the other half too";
+    EXPECT_EQ(State.Take.TakeLength, 23u) << "the three complete buffers of the other half too";
     EXPECT_EQ(State.RecordedBuffers, 23u);
     EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(firstFrame, 23 * kFramesPerBuffer)), -1);
     ASSERT_EQ(Messages.size(), 1u);

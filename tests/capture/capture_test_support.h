@@ -39,12 +39,12 @@ class CaptureFixture : public ::testing::Test {
 protected:
   void SetUp() override {
     State.AllocateCaptureMemory();
-    State.RawPath = (Folder / "Tavrin.raw").string();
+    State.Take.RawPath = (Folder / "Tavrin.raw").string();
     State.ProgramDrive = "/";
     EnumerateDevices(State, Context);
     State.DeviceName = State.DeviceNames[0];
   }
-  void TearDown() override { State.RawStream.Close(); }
+  void TearDown() override { State.Take.RawStream.Close(); }
 
   // Runs the device for `frames` and polls once.
   void RunAndPoll(std::uint64_t frames) {
@@ -63,14 +63,14 @@ protected:
   }
 
   std::vector<Frame> ReadTakeFile() const {
-    std::ifstream in(State.RawPath, std::ios::binary);
+    std::ifstream in(State.Take.RawPath, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return ToFrames(bytes);
   }
 
   // The take in chronological order, read through TakeRuns.
   std::vector<Frame> ReadTakeInOrder() const {
-    std::ifstream in(State.RawPath, std::ios::binary);
+    std::ifstream in(State.Take.RawPath, std::ios::binary);
     std::vector<char> all;
     for (const TakeRun& run : TakeRuns(State)) {
       std::vector<char> bytes(static_cast<std::size_t>(run.Buffers) * kBufferBytes);

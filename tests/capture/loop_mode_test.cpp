@@ -57,9 +57,9 @@ TEST_F(LoopTake, ReadsOldestFirstAfterMoreThanTwoPassesWithDcAndRandomPolls) {
   StopTake(State, Context);
 
   const std::uint64_t keptBuffers = total / kFramesPerBuffer;
-  ASSERT_EQ(State.TakeLength, 1800u);
+  ASSERT_EQ(State.Take.TakeLength, 1800u);
   EXPECT_TRUE(State.LoopWrapped);
-  EXPECT_EQ(std::filesystem::file_size(State.RawPath), 31752000u);
+  EXPECT_EQ(std::filesystem::file_size(State.Take.RawPath), 31752000u);
   const std::uint64_t end = first + keptBuffers * kFramesPerBuffer;
   EXPECT_EQ(
       FirstMismatch(ReadTakeInOrder(), SourceFrames(end - kLoopFrames, kLoopFrames, -300, 25)), -1);
@@ -81,7 +81,7 @@ TEST_F(LoopTake, StopInALaterPassReadsFromAfterTheLastBufferWritten) {
   WriteHalves(90 + 7);                        // k = 7 halves into the second pass
   Device.Advance(5 * kFramesPerBuffer + 10);  // m = 5
   StopTake(State, Context);
-  EXPECT_EQ(State.TakeLength, 1800u);
+  EXPECT_EQ(State.Take.TakeLength, 1800u);
   EXPECT_EQ(State.RecordedBuffers, 7u * 20 + 5);
   const std::vector<TakeRun> runs = TakeRuns(State);
   ASSERT_EQ(runs.size(), 2u);
@@ -98,7 +98,8 @@ TEST_F(LoopTake, StopRightAfterTheRingFilledKeepsTheLastThreeMinutesInOrder) {
   WriteHalves(90);  // this half fills the ring
   Device.Advance(6 * kFramesPerBuffer + 10);
   StopTake(State, Context);
-  EXPECT_EQ(State.TakeLength, 1800u) << "the final buffers go round to the start, not past the end";
+  EXPECT_EQ(State.Take.TakeLength, 1800u)
+      << "the final buffers go round to the start, not past the end";
   EXPECT_EQ(State.RecordedBuffers, 6u);
   const std::uint64_t end = first + (90 * 20 + 6) * std::uint64_t{kFramesPerBuffer};
   EXPECT_EQ(FirstMismatch(ReadTakeInOrder(), SourceFrames(end - kLoopFrames, kLoopFrames)), -1);
@@ -115,8 +116,8 @@ TEST_F(LoopTake, ABufferMeasuredJustBeforeTheWrapKeepsItsDcAndPeaks) {
   // the measured buffer is ring buffer 0, queued as number 1801.
   EXPECT_EQ(State.WaveHeaders[0].User, 0u);
   EXPECT_EQ(State.BufferNumbers[0], 1u);
-  EXPECT_EQ(State.Peaks[1].MaxLeft, State.Peaks[1801].MaxLeft);
-  EXPECT_NE(State.Peaks[1].MaxLeft, 0);
+  EXPECT_EQ(State.Take.Peaks[1].MaxLeft, State.Take.Peaks[1801].MaxLeft);
+  EXPECT_NE(State.Take.Peaks[1].MaxLeft, 0);
   RunAndPoll(kFramesPerHalf - kFramesPerBuffer);
   StopTake(State, Context);
   const std::uint64_t end = first + 91 * kFramesPerHalf;
@@ -131,7 +132,7 @@ TEST_F(LoopTake, LatePollAcrossTheWrapWritesBothHalvesInOrder) {
   // three buffers of the next pass; the take stops before any further poll.
   Device.Advance(2 * kFramesPerHalf);
   StopTake(State, Context);
-  EXPECT_EQ(State.TakeLength, 1800u);
+  EXPECT_EQ(State.Take.TakeLength, 1800u);
   const std::uint64_t end = first + 90 * kFramesPerHalf;
   EXPECT_EQ(FirstMismatch(ReadTakeInOrder(), SourceFrames(end - kLoopFrames, kLoopFrames)), -1);
 }
@@ -142,7 +143,7 @@ TEST_F(LoopTake, StopBeforeTheRingFilledReadsFromTheStart) {
   Device.Advance(4 * kFramesPerBuffer);
   StopTake(State, Context);
   EXPECT_FALSE(State.LoopWrapped);
-  EXPECT_EQ(State.TakeLength, 204u);
+  EXPECT_EQ(State.Take.TakeLength, 204u);
   EXPECT_EQ(State.RecordedBuffers, 204u);
   ASSERT_EQ(TakeRuns(State).size(), 1u);
   EXPECT_EQ(FirstMismatch(ReadTakeInOrder(), SourceFrames(first, 204 * kFramesPerBuffer)), -1);
@@ -166,7 +167,7 @@ TEST_F(ContinuousTake, NeverSeeksAndCountsEveryHalf) {
   ASSERT_TRUE(StartTake(State, Context));
   for (int i = 1; i <= 100; ++i) {
     RunAndPoll(kFramesPerHalf);
-    ASSERT_EQ(State.RawStream.Position(), State.RawStream.Size());
+    ASSERT_EQ(State.Take.RawStream.Position(), State.Take.RawStream.Size());
   }
   EXPECT_EQ(State.HalvesWritten, 100);
   EXPECT_FALSE(State.LoopWrapped);

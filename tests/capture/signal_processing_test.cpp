@@ -74,10 +74,10 @@ TEST_F(BufferProcessing, DcSubtractionWrapsInSixteenBits) {
 TEST_F(BufferProcessing, PeakStartValuesDifferBetweenChannels) {
   Fill(-32768, -32768);
   Process();
-  EXPECT_EQ(State.Peaks[77].MaxLeft, -32767);
-  EXPECT_EQ(State.Peaks[77].MaxRight, -32768);
-  EXPECT_EQ(State.Peaks[77].MinLeft, -32768);
-  EXPECT_EQ(State.Peaks[77].MinRight, -32768);
+  EXPECT_EQ(State.Take.Peaks[77].MaxLeft, -32767);
+  EXPECT_EQ(State.Take.Peaks[77].MaxRight, -32768);
+  EXPECT_EQ(State.Take.Peaks[77].MinLeft, -32768);
+  EXPECT_EQ(State.Take.Peaks[77].MinRight, -32768);
 }
 
 TEST_F(BufferProcessing, ExtremesAndMeansOfAKnownBuffer) {
@@ -98,14 +98,14 @@ TEST_F(BufferProcessing, ExtremesAndMeansOfAKnownBuffer) {
   Fill(5, 5);
   Process();
   EXPECT_EQ(State.MaxLeft, 5);
-  EXPECT_EQ(State.Peaks[77].MaxLeft, 3000);
+  EXPECT_EQ(State.Take.Peaks[77].MaxLeft, 3000);
 }
 
 TEST_F(BufferProcessing, PeakTableIsNeverWrittenPastItsLastEntry) {
   Fill(1000, 1000);
   State.WaveHeaders[3].User = kPeakTableEntries - 1;
   Process();
-  EXPECT_EQ(State.Peaks[kPeakTableEntries - 1].MaxLeft, 1000);
+  EXPECT_EQ(State.Take.Peaks[kPeakTableEntries - 1].MaxLeft, 1000);
   State.WaveHeaders[3].User = kPeakTableEntries;  // would be one past the end
   Process();
   State.WaveHeaders[3].User = 4000000000u;

@@ -34,7 +34,7 @@ protected:
   }
   void Aim(RecorderState& state) const {
     state.WorkFolder = Folder.string();
-    state.RawPath = (Folder / "Tavrin.raw").string();
+    state.Take.RawPath = (Folder / "Tavrin.raw").string();
     state.PeaksPath = (Folder / "Tavrin.spv").string();
     state.TakePeaksPath = (Folder / "Tavrin.raw.spv").string();
     state.MarkerPath = (Folder / "Tavrin.run").string();
@@ -42,7 +42,7 @@ protected:
   // The program dies: its descriptors close, its files stay.
   void Crash() {
     State.Marker.Close();
-    State.RawStream.Close();
+    State.Take.RawStream.Close();
     State.TakePeaksStream.Close();
   }
   // The next start: claims the marker and keeps what it finds.
@@ -54,8 +54,8 @@ protected:
     return RescueLeftTake(Next, order);
   }
   Peaks TablePeaks(std::uint32_t buffer) const {
-    return {State.Peaks[buffer].MaxLeft, State.Peaks[buffer].MinLeft, State.Peaks[buffer].MaxRight,
-            State.Peaks[buffer].MinRight};
+    return {State.Take.Peaks[buffer].MaxLeft, State.Take.Peaks[buffer].MinLeft,
+            State.Take.Peaks[buffer].MaxRight, State.Take.Peaks[buffer].MinRight};
   }
   RecorderState Next;
 };
@@ -76,10 +76,10 @@ TEST_F(TakeLeftByACrash, LoopTakeInALaterPassComesBackOldestFirstWithItsPeaks) {
   EXPECT_TRUE(order.LoopMode && order.LoopWrapped);
   EXPECT_EQ(order.LastWritten, 140u);
   EXPECT_EQ(kept.KeptAs, (Folder / "test").string());
-  EXPECT_FALSE(fs::exists(State.RawPath));
+  EXPECT_FALSE(fs::exists(State.Take.RawPath));
   const std::uint64_t loopFrames = 1800ull * kFramesPerBuffer;
   const std::uint64_t end = first + 97 * kFramesPerHalf;
-  State.RawPath = kept.KeptAs;
+  State.Take.RawPath = kept.KeptAs;
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(end - loopFrames, loopFrames)), -1);
   const std::vector<Peaks> keptPeaks = ReadPeaks(Folder / "Tavrin.spv");
   ASSERT_EQ(keptPeaks.size(), 1800u);
@@ -99,14 +99,14 @@ TEST_F(TakeLeftByACrash, ContinuousTakeIsKeptAsTestAndALaterOneBesideIt) {
   EXPECT_FALSE(order.LoopMode);
   ASSERT_EQ(kept.KeptAs, (Folder / "test").string());
   EXPECT_NE(kept.Message.find("Open the sound editor"), std::string::npos);
-  State.RawPath = kept.KeptAs;
+  State.Take.RawPath = kept.KeptAs;
   EXPECT_EQ(FirstMismatch(ReadTakeFile(), SourceFrames(first, 3 * kFramesPerHalf)), -1);
-  EXPECT_TRUE(ReadPeakFile(Next, Next.PeaksPath, 60));
-  EXPECT_EQ(Next.Peaks[60].MaxLeft, State.Peaks[60].MaxLeft);
+  EXPECT_TRUE(ReadPeakFile(Next.Take.Peaks, Next.PeaksPath, 60));
+  EXPECT_EQ(Next.Take.Peaks[60].MaxLeft, State.Take.Peaks[60].MaxLeft);
 
   // A second crash while that take still waits: the new one goes beside it.
   const auto testBytes = fs::file_size(kept.KeptAs);
-  std::ofstream(Next.RawPath, std::ios::binary) << std::string(kBufferBytes * 2, 'x');
+  std::ofstream(Next.Take.RawPath, std::ios::binary) << std::string(kBufferBytes * 2, 'x');
   Next.Marker.Close();
   RecorderState third;
   Aim(third);

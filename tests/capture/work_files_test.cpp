@@ -34,7 +34,7 @@ TEST_F(WorkFolder, WithoutTheAppDataFolderUsesTempBesideTheProgramAndCreatesIt) 
   EXPECT_EQ(State.WorkFolder, (Root / "program" / "Temp").string());
   EXPECT_TRUE(fs::is_directory(State.WorkFolder));
   EXPECT_FALSE(fs::exists(Root / "appdata" / "Tavrin Recorder")) << "never created by us";
-  EXPECT_EQ(State.RawPath, State.WorkFolder + "/Tavrin.raw");
+  EXPECT_EQ(State.Take.RawPath, State.WorkFolder + "/Tavrin.raw");
   EXPECT_EQ(State.PeaksPath, State.WorkFolder + "/Tavrin.spv");
 }
 
@@ -60,7 +60,7 @@ TEST_F(WorkFolder, WhenTempCannotBeCreatedThePerUserFolderIsCreatedAndUsed) {
   ASSERT_TRUE(ChooseWorkFolder(State, appData.string(), (Root / "program").string(), Error));
   EXPECT_EQ(State.WorkFolder, (appData / "Tavrin Recorder").string());
   EXPECT_TRUE(fs::is_directory(appData / "Tavrin Recorder"));
-  EXPECT_EQ(State.RawPath, (appData / "Tavrin Recorder" / "Tavrin.raw").string());
+  EXPECT_EQ(State.Take.RawPath, (appData / "Tavrin Recorder" / "Tavrin.raw").string());
   EXPECT_TRUE(Error.empty());
 }
 
@@ -71,7 +71,7 @@ TEST_F(WorkFolder, WhenNeitherFolderCanBeCreatedTheErrorNamesThePerUserOne) {
       ChooseWorkFolder(State, (Root / "appdata").string(), (Root / "program").string(), Error));
   EXPECT_EQ(Error, "Can not create " + (Root / "appdata" / "Tavrin Recorder").string());
   EXPECT_TRUE(State.WorkFolder.empty());
-  EXPECT_TRUE(State.RawPath.empty());
+  EXPECT_TRUE(State.Take.RawPath.empty());
 }
 
 TEST_F(WorkFolder, DeletingWorkFilesKeepsThePeakFileAndTheRecoveryTake) {
@@ -80,7 +80,7 @@ TEST_F(WorkFolder, DeletingWorkFilesKeepsThePeakFileAndTheRecoveryTake) {
     Touch(fs::path(State.WorkFolder) / name);
   }
   DeleteWorkFiles(State);
-  EXPECT_FALSE(fs::exists(State.RawPath));
+  EXPECT_FALSE(fs::exists(State.Take.RawPath));
   EXPECT_FALSE(fs::exists(State.EditPath));
   EXPECT_FALSE(fs::exists(State.ClipPath));
   EXPECT_TRUE(fs::exists(State.PeaksPath));
@@ -96,13 +96,13 @@ TEST(FileSystem, MountPointAndFreeSpaceOfTheRoot) {
 TEST_F(WorkFolder, PeakFileRoundTripsLittleEndianAndChecksItsLength) {
   State.AllocateCaptureMemory();
   for (std::uint32_t k = 1; k <= 3; ++k) {
-    State.Peaks[k].MaxLeft = static_cast<std::int16_t>(k * 1000);
-    State.Peaks[k].MinLeft = static_cast<std::int16_t>(-1 - static_cast<int>(k));
-    State.Peaks[k].MaxRight = 0x1234;
-    State.Peaks[k].MinRight = -32768;
+    State.Take.Peaks[k].MaxLeft = static_cast<std::int16_t>(k * 1000);
+    State.Take.Peaks[k].MinLeft = static_cast<std::int16_t>(-1 - static_cast<int>(k));
+    State.Take.Peaks[k].MaxRight = 0x1234;
+    State.Take.Peaks[k].MinRight = -32768;
   }
   const std::string path = (Root / "Tavrin.spv").string();
-  ASSERT_EQ(WritePeakFile(State, path, 3), 0);
+  ASSERT_EQ(WritePeakFile(State.Take.Peaks, path, 3), 0);
   ASSERT_EQ(fs::file_size(path), 24u);
   std::ifstream in(path, std::ios::binary);
   unsigned char head[8];
@@ -116,12 +116,12 @@ TEST_F(WorkFolder, PeakFileRoundTripsLittleEndianAndChecksItsLength) {
 
   RecorderState loaded;
   loaded.AllocateCaptureMemory();
-  EXPECT_FALSE(ReadPeakFile(loaded, path, 4)) << "a file for another take";
-  EXPECT_EQ(loaded.Peaks[1].MaxLeft, 0) << "rejected files change nothing";
-  ASSERT_TRUE(ReadPeakFile(loaded, path, 3));
-  EXPECT_EQ(loaded.Peaks[3].MaxLeft, 3000);
-  EXPECT_EQ(loaded.Peaks[2].MinLeft, -3);
-  EXPECT_EQ(loaded.Peaks[1].MinRight, -32768);
+  EXPECT_FALSE(ReadPeakFile(loaded.Take.Peaks, path, 4)) << "a file for another take";
+  EXPECT_EQ(loaded.Take.Peaks[1].MaxLeft, 0) << "rejected files change nothing";
+  ASSERT_TRUE(ReadPeakFile(loaded.Take.Peaks, path, 3));
+  EXPECT_EQ(loaded.Take.Peaks[3].MaxLeft, 3000);
+  EXPECT_EQ(loaded.Take.Peaks[2].MinLeft, -3);
+  EXPECT_EQ(loaded.Take.Peaks[1].MinRight, -32768);
 }
 
 TEST(PeakFileLength, AcceptsUpToSixSpareBytes) {
@@ -130,6 +130,14 @@ TEST(PeakFileLength, AcceptsUpToSixSpareBytes) {
   EXPECT_TRUE(PeakFileFits(4 * 10 * 2 + 7, 10));
   EXPECT_FALSE(PeakFileFits(4 * 10 * 2 + 8, 10));
   EXPECT_FALSE(PeakFileFits(4 * 10 * 2 - 1, 10));
+}
+
+TEST(PositionText, ShowsHoursMinutesSecondsAndTenths) {
+  EXPECT_EQ(PositionText(0), "00:00:00.0");
+  EXPECT_EQ(PositionText(2), "00:00:00.2");
+  EXPECT_EQ(PositionText(600), "00:01:00.0");
+  EXPECT_EQ(PositionText(35999), "00:59:59.9");
+  EXPECT_EQ(PositionText(36000), "01:00:00.0");
 }
 
 }  // namespace

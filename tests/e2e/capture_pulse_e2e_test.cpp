@@ -25,7 +25,7 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   const std::string folder =
       ::testing::TempDir() + "tavrin-pulse-capture-" + std::to_string(::getpid());
   std::filesystem::create_directories(folder);
-  state.RawPath = folder + "/Tavrin.raw";
+  state.Take.RawPath = folder + "/Tavrin.raw";
   platform::PulseWaveIn device;
   std::vector<std::string> messages;
   CaptureContext context{device, [&](const std::string& text) { messages.push_back(text); }, [] {},
@@ -39,7 +39,7 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   // every 100 ms as the window's timer polls.
   const auto start = std::chrono::steady_clock::now();
   auto next = start;
-  while (state.LastBufferIndex < 30 &&
+  while (state.Take.LastBufferIndex < 30 &&
          std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) {
     next += std::chrono::milliseconds(100);
     std::this_thread::sleep_until(next);
@@ -53,16 +53,17 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   CloseCapture(state, context);
   EXPECT_TRUE(messages.empty()) << messages.front();
 
-  EXPECT_EQ(std::filesystem::file_size(state.RawPath) % kBufferBytes, 0u) << "whole buffers only";
-  EXPECT_GE(state.TakeLength, 30u);
+  EXPECT_EQ(std::filesystem::file_size(state.Take.RawPath) % kBufferBytes, 0u)
+      << "whole buffers only";
+  EXPECT_GE(state.Take.TakeLength, 30u);
   // Every buffer that ended before Stop is kept, the one still on its way too.
-  EXPECT_GE(state.TakeLength, static_cast<unsigned>(stoppedAfter * 10));
+  EXPECT_GE(state.Take.TakeLength, static_cast<unsigned>(stoppedAfter * 10));
   // Never more audio than the time the take ran, give or take the buffer in flight.
-  EXPECT_LE(state.TakeLength, ranSeconds * 10 + 1);
+  EXPECT_LE(state.Take.TakeLength, ranSeconds * 10 + 1);
   EXPECT_EQ(state.LostFrames, 0u);
 
-  const testing::StereoSamples take = testing::ReadRawTake(state.RawPath);
-  ASSERT_EQ(take.Left.size(), state.TakeLength * std::size_t{kFramesPerBuffer});
+  const testing::StereoSamples take = testing::ReadRawTake(state.Take.RawPath);
+  ASSERT_EQ(take.Left.size(), state.Take.TakeLength * std::size_t{kFramesPerBuffer});
   for (const auto* channel : {&take.Left, &take.Right}) {
     const testing::ToneMeasure tone = testing::MeasureTone(*channel, kFramesPerBuffer);
     EXPECT_LT(tone.Start, std::size_t{kFramesPerBuffer}) << "the tone starts in the first buffer";

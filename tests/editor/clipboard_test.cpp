@@ -23,19 +23,20 @@ TEST(Clipboard, DeleteAtTheStartLeavesOneRowAndTheCursorWhereTheSelectionBegan) 
   const std::vector<Segment> rows = LevelRows(rig.Document, 1);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(std::tie(rows[0].Start, rows[0].Length, rows[0].Offset), std::make_tuple(1u, 90u, 11u));
-  EXPECT_EQ(rig.State.TakeLength, 90u);
+  EXPECT_EQ(rig.Document.Length(), 90u);
+  EXPECT_EQ(rig.State.Take.TakeLength, 100u) << "the take keeps its own length";
   EXPECT_EQ(rig.Document.CursorPos, 1u);
   EXPECT_EQ(std::tie(rig.Document.SelStart, rig.Document.SelEnd), std::make_tuple(1u, 1u));
 
   rig.Select(1, 90);
   ASSERT_EQ(Delete(rig.Context), EditResult::Done);
   EXPECT_EQ(rig.Document.SegmentCount[2], 0) << "an empty document has no rows";
-  EXPECT_EQ(rig.State.TakeLength, 0u);
+  EXPECT_EQ(rig.Document.Length(), 0u);
   // Pasting into it puts the audio in as its only row.
   rig.Document.ClipLength = 0;
   rig.Document.SilenceLength = 3;
   ASSERT_EQ(Insert(rig.Context, "Silence"), EditResult::Done);
-  EXPECT_EQ(rig.State.TakeLength, 3u);
+  EXPECT_EQ(rig.Document.Length(), 3u);
   EXPECT_EQ(LevelRows(rig.Document, 3).size(), 1u);
 }
 
@@ -48,13 +49,13 @@ TEST(Clipboard, UndoAndRedoRestoreTheRangeActedOnAndTheSelectionLeft) {
   rig.Document.CursorPos = 5;
   rig.Select(30, 35);
   ASSERT_EQ(Insert(rig.Context, "Paste"), EditResult::Done);
-  EXPECT_EQ(rig.State.TakeLength, 50u);
+  EXPECT_EQ(rig.Document.Length(), 50u);
   EXPECT_EQ(std::tie(rig.Document.SelStart, rig.Document.SelEnd), std::make_tuple(6u, 16u));
 
   ASSERT_EQ(Undo(rig.Context), EditResult::Done);
   EXPECT_EQ(std::tie(rig.Document.SelStart, rig.Document.SelEnd), std::make_tuple(5u, 5u))
       << "an empty selection at the cursor the paste used";
-  EXPECT_EQ(rig.State.TakeLength, 40u);
+  EXPECT_EQ(rig.Document.Length(), 40u);
   ASSERT_EQ(Redo(rig.Context), EditResult::Done);
   EXPECT_EQ(std::tie(rig.Document.SelStart, rig.Document.SelEnd), std::make_tuple(6u, 16u));
   EXPECT_EQ(Redo(rig.Context), EditResult::Unchanged);
@@ -69,7 +70,7 @@ TEST(Clipboard, UndoAndRedoRestoreTheRangeActedOnAndTheSelectionLeft) {
   while (Undo(rig.Context) == EditResult::Done) {
   }
   EXPECT_EQ(rig.Document.CurrentLevel, 0);
-  EXPECT_EQ(rig.State.TakeLength, 40u) << "level 0 is the take again";
+  EXPECT_EQ(rig.Document.Length(), 40u) << "level 0 is the take again";
 }
 
 TEST(Clipboard, LongOperationsReportProgressAndKeepOtherCommandsOut) {
@@ -113,20 +114,20 @@ TEST(Clipboard, AFullDiskStopsTheOperationAndChangesNothing) {
   EXPECT_EQ(FadeIn(rig.Context), EditResult::Failed);
   EXPECT_EQ(rig.Messages, std::vector<std::string>(3, "There is no space on drive /work-drive"));
   EXPECT_EQ(rig.Document.CurrentLevel, 0);
-  EXPECT_EQ(rig.State.TakeLength, 20u);
+  EXPECT_EQ(rig.Document.Length(), 20u);
   EXPECT_EQ(rig.ReadAll(), before);
 
   // A Cut whose copy cannot be kept deletes nothing.
   rig.Document.ClipStream.Adopt(::open("/dev/full", O_RDWR | O_CLOEXEC));
   EXPECT_EQ(Cut(rig.Context), EditResult::Failed);
-  EXPECT_EQ(rig.State.TakeLength, 20u);
+  EXPECT_EQ(rig.Document.Length(), 20u);
   EXPECT_EQ(rig.Document.ClipLength, 0u);
 }
 
 TEST(Clipboard, AnUnreadableSourceStopsTheOperationWithTheSystemsText) {
   EditorRig rig("unreadable", testing::GeneratedTake(20, 11));
   const std::int64_t workBytes = rig.Document.EditStream.Size();
-  rig.State.RawStream.Adopt(::open(rig.Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  rig.State.Take.RawStream.Adopt(::open(rig.Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   rig.Select(3, 8);
   EXPECT_EQ(Amplify(rig.Context, 2.0), EditResult::Failed);
   EXPECT_EQ(rig.Messages, std::vector<std::string>{"Is a directory"});

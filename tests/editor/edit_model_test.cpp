@@ -268,7 +268,7 @@ private:
 
   void Check() {
     const ModelDocument& doc = m_model.Current;
-    ASSERT_EQ(m_rig.State.TakeLength, doc.Length());
+    ASSERT_EQ(m_rig.Document.Length(), doc.Length());
     ASSERT_EQ(m_rig.Document.SegmentCount[m_rig.Document.CurrentLevel], doc.Rows());
     const std::vector<std::int16_t> samples = m_rig.ReadAll();
     ASSERT_EQ(m_rig.ReadError, 0);
@@ -278,7 +278,7 @@ private:
                              samples.begin() + (p - 1) * kSamplesPerBuffer))
           << "buffer " << p << " differs from the model";
       const BufferPeaks want = testing::ReferencePeaks(m_model.Buffer(p));
-      const BufferPeaks got = PeaksAt(m_rig.Document, m_rig.State, p);
+      const BufferPeaks got = PeaksAt(m_rig.Document, m_rig.State.Take, p);
       ASSERT_EQ(std::tie(got.MaxLeft, got.MinLeft, got.MaxRight, got.MinRight),
                 std::tie(want.MaxLeft, want.MinLeft, want.MaxRight, want.MinRight))
           << "peaks of buffer " << p;

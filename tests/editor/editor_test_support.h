@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
+#include "document/edit_document.h"
 #include "editor/edit_context.h"
-#include "editor/edit_document.h"
 #include "editor/editor_session.h"
 #include "scratch_folder.h"
 
@@ -44,31 +44,31 @@ public:
     State.EditPath = (Folder / "Edit.raw").string();
     State.ClipPath = (Folder / "Clp.raw").string();
     State.ProgramDrive = "/work-drive";
-    State.RawStream.Create((Folder / "Tavrin.raw").string());
-    State.RawStream.Write(takeSamples.data(), takeSamples.size() * 2);
-    State.TakeLength = static_cast<std::uint32_t>(takeSamples.size() / kSamplesPerBuffer);
-    State.FinishedRecordedBuffers = State.TakeLength;
-    for (std::uint32_t b = 0; b < State.TakeLength; ++b) {
+    State.Take.RawStream.Create((Folder / "Tavrin.raw").string());
+    State.Take.RawStream.Write(takeSamples.data(), takeSamples.size() * 2);
+    State.Take.TakeLength = static_cast<std::uint32_t>(takeSamples.size() / kSamplesPerBuffer);
+    State.Take.FinishedRecordedBuffers = State.Take.TakeLength;
+    for (std::uint32_t b = 0; b < State.Take.TakeLength; ++b) {
       const BufferPeaks peaks = ReferencePeaks(takeSamples.data() + b * kSamplesPerBuffer);
-      State.Peaks[b + 1].MaxLeft = peaks.MaxLeft;
-      State.Peaks[b + 1].MinLeft = peaks.MinLeft;
-      State.Peaks[b + 1].MaxRight = peaks.MaxRight;
-      State.Peaks[b + 1].MinRight = peaks.MinRight;
+      State.Take.Peaks[b + 1].MaxLeft = peaks.MaxLeft;
+      State.Take.Peaks[b + 1].MinLeft = peaks.MinLeft;
+      State.Take.Peaks[b + 1].MaxRight = peaks.MaxRight;
+      State.Take.Peaks[b + 1].MinRight = peaks.MinRight;
     }
     OpenEditDocument(Context);
   }
   ~EditorRig() {
     CloseEditDocument(Context);
-    State.RawStream.Close();
+    State.Take.RawStream.Close();
   }
 
   // The whole document as the one reader gives it.
   std::vector<std::int16_t> ReadAll() {
     std::vector<std::int16_t> samples;
-    for (const DocumentRun& run : DocumentRuns(Document, 1, State.TakeLength)) {
+    for (const DocumentRun& run : DocumentRuns(Document, 1, Document.Length())) {
       const std::size_t at = samples.size();
       samples.resize(at + run.Buffers * kSamplesPerBuffer);
-      ReadError = ReadRun(Document, State, run, 0, samples.data() + at,
+      ReadError = ReadRun(Document, State.Take, run, 0, samples.data() + at,
                           std::size_t{run.Buffers} * capture::kBufferBytes);
       if (ReadError != 0) break;
     }
@@ -83,7 +83,7 @@ public:
   tavrin::testing::ScratchFolder Scratch;
   std::filesystem::path Folder;
   capture::RecorderState State;
-  EditDocument Document;
+  EditSession Document;
   EditContext Context;
   std::vector<std::string> Messages;
   std::vector<float> Progress;  // OperationProgress at every message pump

@@ -44,8 +44,8 @@ protected:
     ASSERT_EQ(file.Write(bytes.data(), bytes.size()), 0);
   }
 
-  void SetRows(int level, const std::vector<editor::Segment>& rows) {
-    ASSERT_TRUE(editor::SetLevelRows(*document, level, rows));
+  void SetRows(int level, const std::vector<document::Segment>& rows) {
+    ASSERT_TRUE(document::SetLevelRows(*document, level, rows));
     document->CurrentLevel = static_cast<std::uint16_t>(level);
   }
 
@@ -66,7 +66,7 @@ protected:
   const std::string& Folder() const { return m_folder; }
 
   settings::Settings settings;
-  std::unique_ptr<editor::EditDocument> document = std::make_unique<editor::EditDocument>();
+  std::unique_ptr<document::EditDocument> document = std::make_unique<document::EditDocument>();
   capture::RecorderState state;
   SaveJob job;
   std::function<void()> onProcessMessages;

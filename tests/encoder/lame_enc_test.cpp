@@ -170,7 +170,7 @@ TEST_P(ToneRoundTrip, DecodesToTheToneWithItsLengthAndLevel) {
     std::memcpy(&raw[4 * i], &value, 2);
     std::memcpy(&raw[4 * i + 2], &value, 2);
   }
-  MakeSource(state.RawStream, "tone.raw", raw);
+  MakeSource(state.Take.RawStream, "tone.raw", raw);
   SetRows(0, {{1, kToneBuffers, 1, true}});
   job.SaveFirst = 1;
   job.SaveLast = kToneBuffers;

@@ -50,7 +50,7 @@ protected:
     control = entry();
     *control = TestEncoderControl{};
 
-    MakeSource(state.RawStream, "take.raw", PatternBytes(1, 0, 10));
+    MakeSource(state.Take.RawStream, "take.raw", PatternBytes(1, 0, 10));
     MakeSource(document->EditStream, "edit.raw", PatternBytes(2, 0, 6));
     // Level 1: document 1..4 = take 3..6, 5..7 = work file 2..4, 8..12 = take 1..5.
     SetRows(1, {{1, 4, 3, true}, {5, 3, 2, false}, {8, 5, 1, true}});
@@ -223,7 +223,7 @@ TEST_F(Mp3WriterTest, FileErrorsShowTheSystemTextAndReleaseTheStream) {
   *control = TestEncoderControl{};
   messages.clear();
   job.OutputPath = wanted;
-  ASSERT_EQ(state.RawStream.Truncate(5 * kBlock + 100), 0);
+  ASSERT_EQ(state.Take.RawStream.Truncate(5 * kBlock + 100), 0);
   EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
   EXPECT_EQ(messages, std::vector<std::string>{std::strerror(EIO)});
   EXPECT_EQ(control->Calls.back(), "close");

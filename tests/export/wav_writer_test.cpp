@@ -87,18 +87,18 @@ protected:
     Job.SaveActive = true;
   }
   void TearDown() override {
-    State.RawStream.Close();
+    State.Take.RawStream.Close();
     Document.EditStream.Close();
   }
 
   // Take blocks 1..count (source 1) as level 0, one segment.
   void MakeTake(std::uint32_t count) {
-    ASSERT_EQ(State.RawStream.Create((Root / "Tavrin.raw").string()), 0);
+    ASSERT_EQ(State.Take.RawStream.Create((Root / "Tavrin.raw").string()), 0);
     for (std::uint32_t block = 1; block <= count; ++block) {
-      ASSERT_EQ(State.RawStream.Write(MakeBlock(1, block).data(), kBlockBytes), 0);
+      ASSERT_EQ(State.Take.RawStream.Write(MakeBlock(1, block).data(), kBlockBytes), 0);
     }
-    State.TakeLength = count;
-    editor::BuildLevelZero(Document, State);
+    State.Take.TakeLength = count;
+    document::BuildLevelZero(Document, State.Take);
   }
 
   WriteResult Write() {
@@ -125,7 +125,7 @@ protected:
   tavrin::testing::ScratchFolder Scratch{"wav-" + tavrin::testing::CaseName()};
   fs::path Root = Scratch.Path();
   settings::Settings Settings;
-  editor::EditDocument Document;
+  document::EditDocument Document;
   capture::RecorderState State;
   SaveJob Job;
   std::vector<std::string> Messages;
@@ -267,7 +267,7 @@ TEST_F(WavWriter, ReadsARangeAcrossRowsFromBothSourcesInDocumentOrder) {
     ASSERT_EQ(Document.EditStream.Write(MakeBlock(2, block).data(), kBlockBytes), 0);
   }
   // Level 1: document 1..5 = take 3..7, document 6..9 = work file 2..5.
-  ASSERT_TRUE(editor::SetLevelRows(Document, 1, {{1, 5, 3, true}, {6, 4, 2, false}}));
+  ASSERT_TRUE(document::SetLevelRows(Document, 1, {{1, 5, 3, true}, {6, 4, 2, false}}));
   Document.CurrentLevel = 1;
   Job.SaveFirst = 4;
   Job.SaveLast = 7;

@@ -23,7 +23,8 @@ RecorderState& State() {
   static RecorderState* state = [] {
     auto* made = new RecorderState;
     made->AllocateCaptureMemory();
-    made->Peaks.assign(made->Peaks.size(), {kUntouched, kUntouched, kUntouched, kUntouched});
+    made->Take.Peaks.assign(made->Take.Peaks.size(),
+                            {kUntouched, kUntouched, kUntouched, kUntouched});
     return made;
   }();
   return *state;
@@ -41,28 +42,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tavrin::fuzz::WriteFile(path, file, fileBytes);
 
   RecorderState& state = State();
-  const bool loaded = tavrin::capture::ReadPeakFile(state, path, takeLength);
+  const bool loaded = tavrin::capture::ReadPeakFile(state.Take.Peaks, path, takeLength);
   // What a file this short can have written: entries 1 .. fileBytes / 8.
   const std::size_t reach = std::min<std::size_t>(fileBytes / 8 + 2, kPeakTableEntries);
   if (loaded) {
     FUZZ_CHECK(takeLength < kPeakTableEntries && fileBytes / 8 == takeLength);
-    FUZZ_CHECK(state.Peaks[0].MaxLeft == kUntouched);
+    FUZZ_CHECK(state.Take.Peaks[0].MaxLeft == kUntouched);
     for (std::uint32_t k = 1; k <= takeLength; ++k) {
       const std::uint8_t* in = file + std::size_t{k - 1} * 8;
-      FUZZ_CHECK(state.Peaks[k].MaxLeft == Le16(in) && state.Peaks[k].MinLeft == Le16(in + 2) &&
-                 state.Peaks[k].MaxRight == Le16(in + 4) &&
-                 state.Peaks[k].MinRight == Le16(in + 6));
+      FUZZ_CHECK(state.Take.Peaks[k].MaxLeft == Le16(in) &&
+                 state.Take.Peaks[k].MinLeft == Le16(in + 2) &&
+                 state.Take.Peaks[k].MaxRight == Le16(in + 4) &&
+                 state.Take.Peaks[k].MinRight == Le16(in + 6));
     }
     if (std::size_t{takeLength} + 1 < kPeakTableEntries) {
-      FUZZ_CHECK(state.Peaks[takeLength + 1].MaxLeft == kUntouched);
+      FUZZ_CHECK(state.Take.Peaks[takeLength + 1].MaxLeft == kUntouched);
     }
   } else {
     for (std::size_t k = 0; k < reach; ++k) {
-      FUZZ_CHECK(state.Peaks[k].MaxLeft == kUntouched && state.Peaks[k].MinLeft == kUntouched &&
-                 state.Peaks[k].MaxRight == kUntouched && state.Peaks[k].MinRight == kUntouched);
+      FUZZ_CHECK(
+          state.Take.Peaks[k].MaxLeft == kUntouched && state.Take.Peaks[k].MinLeft == kUntouched &&
+          state.Take.Peaks[k].MaxRight == kUntouched && state.Take.Peaks[k].MinRight == kUntouched);
     }
   }
-  std::fill(state.Peaks.begin(), state.Peaks.begin() + static_cast<std::ptrdiff_t>(reach),
+  std::fill(state.Take.Peaks.begin(), state.Take.Peaks.begin() + static_cast<std::ptrdiff_t>(reach),
             tavrin::document::BufferPeaks{kUntouched, kUntouched, kUntouched, kUntouched});
   return 0;
 }

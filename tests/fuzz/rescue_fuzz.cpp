@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const auto& scratch = tavrin::fuzz::Scratch();
   tavrin::capture::RecorderState state;
-  state.RawPath = scratch.File("Tavrin.raw");
+  state.Take.RawPath = scratch.File("Tavrin.raw");
   state.TakePeaksPath = scratch.File("Tavrin.pk");
   state.PeaksPath = scratch.File("Tavrin.spv");
   state.WorkFolder = scratch.Path();
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::error_code ignored;
   for (const std::string& path : {testPath, state.PeaksPath})
     std::filesystem::remove(path, ignored);
-  tavrin::fuzz::WriteFile(state.RawPath, take, takeBytes);
+  tavrin::fuzz::WriteFile(state.Take.RawPath, take, takeBytes);
   tavrin::fuzz::WriteFile(state.TakePeaksPath, peaks, peakBytes);
 
   const auto rescued = tavrin::capture::RescueLeftTake(state, order);
@@ -77,11 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (length == 0) {
     // Less than a buffer is no take; it is left where it lies.
     FUZZ_CHECK(rescued.KeptAs.empty() && rescued.Message.empty());
-    FUZZ_CHECK(std::filesystem::exists(state.RawPath));
+    FUZZ_CHECK(std::filesystem::exists(state.Take.RawPath));
     return 0;
   }
   FUZZ_CHECK(rescued.KeptAs == testPath && !rescued.Message.empty());
-  FUZZ_CHECK(!std::filesystem::exists(state.RawPath));
+  FUZZ_CHECK(!std::filesystem::exists(state.Take.RawPath));
   const bool wrapped =
       order.LoopMode && order.LoopWrapped && order.LastWritten > 0 && order.LastWritten < length;
   const std::uint32_t rotate = wrapped ? order.LastWritten : 0;

@@ -9,10 +9,9 @@
 
 #include "capture/raw_take.h"
 #include "capture/recorder_state.h"
+#include "document/chunked_io.h"
+#include "document/edit_document.h"
 #include "document/peaks.h"
-#include "editor/buffer_io.h"
-#include "editor/edit_context.h"
-#include "editor/edit_document.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -21,8 +20,7 @@ using tavrin::capture::kBufferBytes;
 
 struct Rig {
   tavrin::capture::RecorderState State;
-  tavrin::editor::EditDocument Document;
-  tavrin::editor::EditContext Context{Document, State, {}, {}};
+  tavrin::document::EditDocument Document;
   Rig() { State.AllocateCaptureMemory(); }
 };
 
@@ -45,13 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Rig& rig = TheRig();
   const std::string path = tavrin::fuzz::Scratch().File("Tavrin.raw");
   tavrin::fuzz::WriteFile(path, take, takeBytes);
-  FUZZ_CHECK(rig.State.RawStream.OpenExisting(path) == 0);
+  FUZZ_CHECK(rig.State.Take.RawStream.OpenExisting(path) == 0);
 
   const auto length = static_cast<std::uint32_t>(takeBytes / kBufferBytes);
   rig.State.LoopWrapped = wrapped;
   tavrin::capture::FinishTake(rig.State, stoppedAt % (length + 1));
-  FUZZ_CHECK(rig.State.TakeLength == length);
-  tavrin::editor::BuildLevelZero(rig.Document, rig.State);
+  FUZZ_CHECK(rig.State.Take.TakeLength == length);
+  tavrin::document::BuildLevelZero(rig.Document, rig.State.Take);
 
   // Oldest first: after a wrap, the buffers after the last one written.
   const std::uint32_t recorded = rig.State.RecordedBuffers;
@@ -63,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     order.push_back(b);
   }
 
-  tavrin::editor::DocumentReader reader(rig.Context, 1, length);
+  tavrin::document::DocumentReader reader(rig.Document, rig.State.Take, 1, length);
   const std::uint8_t* buffer = nullptr;
   std::uint32_t position = 0;
   std::uint32_t handed = 0;
@@ -77,13 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(reader.Error() == 0 && handed == length);
 
   std::vector<std::uint8_t> out(kBufferBytes);
-  FUZZ_CHECK(tavrin::editor::ReadBuffer(rig.Document, rig.State, 0, out.data()) != 0);
-  FUZZ_CHECK(tavrin::editor::ReadBuffer(rig.Document, rig.State, length + 1, out.data()) != 0);
+  FUZZ_CHECK(tavrin::document::ReadBuffer(rig.Document, rig.State.Take, 0, out.data()) != 0);
+  FUZZ_CHECK(tavrin::document::ReadBuffer(rig.Document, rig.State.Take, length + 1, out.data()) !=
+             0);
   if (length > 0) {
-    FUZZ_CHECK(tavrin::editor::ReadBuffer(rig.Document, rig.State, length, out.data()) == 0);
+    FUZZ_CHECK(tavrin::document::ReadBuffer(rig.Document, rig.State.Take, length, out.data()) == 0);
     FUZZ_CHECK(std::memcmp(out.data(), take + std::size_t{order.back() - 1} * kBufferBytes,
                            kBufferBytes) == 0);
   }
-  rig.State.RawStream.Close();
+  rig.State.Take.RawStream.Close();
   return 0;
 }

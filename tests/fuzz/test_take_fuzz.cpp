@@ -12,8 +12,8 @@
 
 #include "capture/peak_file.h"
 #include "capture/recorder_state.h"
+#include "document/chunked_io.h"
 #include "document/peaks.h"
-#include "editor/buffer_io.h"
 #include "fuzz_support.h"
 #include "recovery/test_take.h"
 
@@ -32,7 +32,7 @@ RecorderState& State() {
     made->AllocateCaptureMemory();
     const auto& scratch = tavrin::fuzz::Scratch();
     made->WorkFolder = scratch.Path();
-    made->RawPath = scratch.File("Tavrin.raw");
+    made->Take.RawPath = scratch.File("Tavrin.raw");
     made->PeaksPath = scratch.File("Tavrin.spv");
     return made;
   }();
@@ -56,14 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t takeBytes = restBytes - peakBytes;
 
   RecorderState& state = State();
-  const std::string recorderPath = state.RawPath;
+  const std::string recorderPath = state.Take.RawPath;
   // The recorder's own take: one buffer, with its peaks.
   const std::vector<std::uint8_t> recorderTake(kBufferBytes, kRecorderByte);
-  FUZZ_CHECK(state.RawStream.Create(recorderPath) == 0);
-  FUZZ_CHECK(state.RawStream.Write(recorderTake.data(), recorderTake.size()) == 0);
-  state.TakeLength = state.LastBufferIndex = state.FinishedRecordedBuffers = 1;
-  state.FinishedLoopWrapped = false;
-  state.Peaks[1] = {kRecorderPeak, kRecorderPeak, kRecorderPeak, kRecorderPeak};
+  FUZZ_CHECK(state.Take.RawStream.Create(recorderPath) == 0);
+  FUZZ_CHECK(state.Take.RawStream.Write(recorderTake.data(), recorderTake.size()) == 0);
+  state.Take.TakeLength = state.Take.LastBufferIndex = state.Take.FinishedRecordedBuffers = 1;
+  state.Take.FinishedLoopWrapped = false;
+  state.Take.Peaks[1] = {kRecorderPeak, kRecorderPeak, kRecorderPeak, kRecorderPeak};
   const std::string testPath = tavrin::recovery::TestTakePath(state);
   tavrin::fuzz::WriteFile(testPath, take, takeBytes);
   std::error_code ignored;
@@ -78,9 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool loaded = loader.LoadTestTake(state, progress, {}, error);
   FUZZ_CHECK(loaded == error.empty());
   if (loaded) {
-    FUZZ_CHECK(state.TakeLength == length && state.RawPath == testPath);
+    FUZZ_CHECK(state.Take.TakeLength == length && state.Take.RawPath == testPath);
     for (std::uint32_t k = 1; k <= length; ++k) {
-      tavrin::editor::BufferPeaks expected;
+      tavrin::document::BufferPeaks expected;
       if (peaksFit) {
         const std::uint8_t* in = peaks + std::size_t{k - 1} * 8;
         expected = {Le16(in), Le16(in + 2), Le16(in + 4), Le16(in + 6)};
@@ -88,31 +88,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         expected = tavrin::document::MeasurePeaks(take + std::size_t{k - 1} * kBufferBytes,
                                                   tavrin::capture::kFramesPerBuffer);
       }
-      FUZZ_CHECK(state.Peaks[k].MaxLeft == expected.MaxLeft &&
-                 state.Peaks[k].MinLeft == expected.MinLeft &&
-                 state.Peaks[k].MaxRight == expected.MaxRight &&
-                 state.Peaks[k].MinRight == expected.MinRight);
+      FUZZ_CHECK(state.Take.Peaks[k].MaxLeft == expected.MaxLeft &&
+                 state.Take.Peaks[k].MinLeft == expected.MinLeft &&
+                 state.Take.Peaks[k].MaxRight == expected.MaxRight &&
+                 state.Take.Peaks[k].MinRight == expected.MinRight);
     }
     // Peaks measured afresh are kept for the next load.
     FUZZ_CHECK(tavrin::capture::PeakFileFits(
         static_cast<std::int64_t>(std::filesystem::file_size(state.PeaksPath)), length));
     if (length > 0) {
       std::vector<std::uint8_t> last(kBufferBytes);
-      FUZZ_CHECK(state.RawStream.ReadAt(std::int64_t{length - 1} * kBufferBytes, last.data(),
-                                        last.size()) == 0);
+      FUZZ_CHECK(state.Take.RawStream.ReadAt(std::int64_t{length - 1} * kBufferBytes, last.data(),
+                                             last.size()) == 0);
       FUZZ_CHECK(std::memcmp(last.data(), take + std::size_t{length - 1} * kBufferBytes,
                              kBufferBytes) == 0);
     }
   } else {
-    FUZZ_CHECK(state.RawPath == recorderPath && state.TakeLength == 1);
+    FUZZ_CHECK(state.Take.RawPath == recorderPath && state.Take.TakeLength == 1);
   }
 
   loader.RestoreRecorderTake(state);
-  FUZZ_CHECK(state.RawPath == recorderPath && state.TakeLength == 1 &&
-             state.FinishedRecordedBuffers == 1 && state.Peaks[1].MaxLeft == kRecorderPeak &&
-             state.Peaks[1].MinRight == kRecorderPeak);
+  FUZZ_CHECK(state.Take.RawPath == recorderPath && state.Take.TakeLength == 1 &&
+             state.Take.FinishedRecordedBuffers == 1 &&
+             state.Take.Peaks[1].MaxLeft == kRecorderPeak &&
+             state.Take.Peaks[1].MinRight == kRecorderPeak);
   std::vector<std::uint8_t> back(kBufferBytes);
-  FUZZ_CHECK(state.RawStream.ReadAt(0, back.data(), back.size()) == 0 && back == recorderTake);
-  state.RawStream.Close();
+  FUZZ_CHECK(state.Take.RawStream.ReadAt(0, back.data(), back.size()) == 0 && back == recorderTake);
+  state.Take.RawStream.Close();
   return 0;
 }

@@ -40,7 +40,7 @@ private slots:
 void EditorPulseTest::recordEditPlayAndSave() {
   testing::PulseWindowRig rig("editor-pulse");
   capture::RecorderState& state = rig.State;
-  editor::EditDocument& document = rig.Document;
+  editor::EditSession& document = rig.Document;
   rig.Settings.SaveWav = true;
   rig.Settings.SaveMp3 = false;
   const fs::path target = rig.Root / "edited.wav";
@@ -53,11 +53,11 @@ void EditorPulseTest::recordEditPlayAndSave() {
   QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
   form.BtnRecordClick();
   // Three seconds of audio, however late a busy machine lets it arrive.
-  QTRY_VERIFY_WITH_TIMEOUT(state.LastBufferIndex >= 30, 20000);
+  QTRY_VERIFY_WITH_TIMEOUT(state.Take.LastBufferIndex >= 30, 20000);
   form.BtnStopClick();
-  const std::uint32_t recorded = state.TakeLength;
+  const std::uint32_t recorded = state.Take.TakeLength;
   QVERIFY(recorded >= 30);
-  const document::PeakTable peaks = state.Peaks;
+  const document::PeakTable peaks = state.Take.Peaks;
 
   bool edited = false;
   QTimer::singleShot(0, [&] {
@@ -66,15 +66,15 @@ void EditorPulseTest::recordEditPlayAndSave() {
     document.SelStart = 1;
     document.SelEnd = 10;
     editor->menuDeleteClick();
-    QCOMPARE(state.TakeLength, recorded - 10);
-    document.SelStart = state.TakeLength - 9;
-    document.SelEnd = state.TakeLength;
+    QCOMPARE(document.Length(), recorded - 10);
+    document.SelStart = document.Length() - 9;
+    document.SelEnd = document.Length();
     editor->menuFadeOutClick();
     editor->SBtnPlayAllClick();
     QVERIFY(editor->Playback().Playing);
     // The server plays the document to its end; the done marks say so.
     QTRY_VERIFY_WITH_TIMEOUT(!editor->Playback().Playing, 10000);
-    QCOMPARE(editor->Playback().PlayedBlock, state.TakeLength);
+    QCOMPARE(editor->Playback().PlayedBlock, document.Length());
     QVERIFY(!state.DeviceOpen);  // seconds of status ticks under the editor left it closed
     editor->menuSaveAllClick();
     edited = true;
@@ -83,9 +83,10 @@ void EditorPulseTest::recordEditPlayAndSave() {
   form.BtnEditClick();
   QVERIFY(edited);
   QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
-  QCOMPARE(state.TakeLength, recorded);  // the recorder's take is whole again
+  QCOMPARE(state.Take.TakeLength, recorded);  // the recorder's take is whole again
   // And so are its peaks: the live input never reached them.
-  for (std::uint32_t b = 1; b <= recorded; ++b) QCOMPARE(state.Peaks[b].MaxLeft, peaks[b].MaxLeft);
+  for (std::uint32_t b = 1; b <= recorded; ++b)
+    QCOMPARE(state.Take.Peaks[b].MaxLeft, peaks[b].MaxLeft);
   QVERIFY(form.close());
 
   const QString wav = QString::fromStdString(target.string());

@@ -55,16 +55,16 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
   // Three seconds of audio, however late a busy machine lets it arrive.
   QElapsedTimer ran;
   ran.start();
-  QTRY_VERIFY_WITH_TIMEOUT(state.LastBufferIndex >= 30, 20000);
+  QTRY_VERIFY_WITH_TIMEOUT(state.Take.LastBufferIndex >= 30, 20000);
   form.BtnStopClick();
   QVERIFY(!state.Recording);
   QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
   // Never more audio than the time the take ran, give or take the buffer in flight.
-  QVERIFY(state.TakeLength >= 30 && state.TakeLength <= ran.elapsed() / 100 + 2);
+  QVERIFY(state.Take.TakeLength >= 30 && state.Take.TakeLength <= ran.elapsed() / 100 + 2);
   QCOMPARE(state.LostFrames, std::uint64_t{0});
 
-  const testing::StereoSamples take = testing::ReadRawTake(state.RawPath);
-  QCOMPARE(take.Left.size(), std::size_t{state.TakeLength} * capture::kFramesPerBuffer);
+  const testing::StereoSamples take = testing::ReadRawTake(state.Take.RawPath);
+  QCOMPARE(take.Left.size(), std::size_t{state.Take.TakeLength} * capture::kFramesPerBuffer);
   for (const auto* channel : {&take.Left, &take.Right}) {
     const testing::ToneMeasure tone = testing::MeasureTone(*channel, capture::kFramesPerBuffer);
     QVERIFY2(tone.Start < capture::kFramesPerBuffer, "the tone starts in the first buffer");

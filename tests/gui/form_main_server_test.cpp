@@ -92,7 +92,7 @@ void FormMainServerTest::stalledProgramReportsTheAudioTheServerDropped() {
   const double ran = SecondsSince(started);
   form.BtnStopClick();
 
-  const double kept = rig.State.TakeLength / 10.0;
+  const double kept = rig.State.Take.TakeLength / 10.0;
   const double lost = Seconds(rig.State.LostFrames);
   qInfo("kept %.2f s + lost %.2f s, ran %.2f s", kept, lost, ran);
   QVERIFY2(lost > 1.0, qPrintable(QStringLiteral("lost %1 s").arg(lost)));
@@ -118,9 +118,9 @@ void FormMainServerTest::serverGoneEndsTheTakeOnceAndMonitoringReturnsWithIt() {
   QCOMPARE(rig.Messages.size(), std::size_t{1});
   QVERIFY2(rig.Messages.front().startsWith(QStringLiteral("The recording stopped")),
            qPrintable(rig.MessageText()));
-  QVERIFY(rig.State.TakeLength >= 12);
-  QCOMPARE(fs::file_size(rig.State.RawPath),
-           std::uintmax_t{rig.State.TakeLength} * capture::kBufferBytes);
+  QVERIFY(rig.State.Take.TakeLength >= 12);
+  QCOMPARE(fs::file_size(rig.State.Take.RawPath),
+           std::uintmax_t{rig.State.Take.TakeLength} * capture::kBufferBytes);
   QCOMPARE(form.StatusPanelText(0), QStringLiteral("Sound server not available"));
 
   // The same daemon again, on the same socket, ended with this process.
@@ -138,8 +138,8 @@ void FormMainServerTest::serverGoneEndsTheTakeOnceAndMonitoringReturnsWithIt() {
                 QStringLiteral("--high-priority=no"), QStringLiteral("--disallow-exit=no")});
   QVERIFY(server.waitForStarted());
   QTRY_VERIFY_WITH_TIMEOUT(rig.State.DeviceOpen, 5000);
-  const std::uint32_t buffers = rig.State.LastBufferIndex;
-  QTRY_VERIFY_WITH_TIMEOUT(rig.State.LastBufferIndex > buffers + 5, 3000);
+  const std::uint32_t buffers = rig.State.Take.LastBufferIndex;
+  QTRY_VERIFY_WITH_TIMEOUT(rig.State.Take.LastBufferIndex > buffers + 5, 3000);
   QVERIFY(!form.StatusPanelText(0).startsWith(QStringLiteral("Sound server")));
   QCOMPARE(rig.Messages.size(), std::size_t{1});
   rig.Form.reset();

@@ -74,7 +74,7 @@ void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
   form.BtnStopClick();
   QVERIFY(!rig.State.Recording);
   QVERIFY(rig.State.DeviceOpen);
-  QCOMPARE(rig.State.TakeLength, 31u);
+  QCOMPARE(rig.State.Take.TakeLength, 31u);
   QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("End - ")));
   form.TimerStatusTimer();
   QVERIFY(form.RecordingModeEnabled());
@@ -97,7 +97,7 @@ void FormMainTest::theEditorKeepsTheTakesWaveformWhileTheInputRunsOn() {
   rig.Run(40);
   form.BtnStopClick();
   std::vector<std::int16_t> peaks;  // the take's left maxima
-  for (const auto& buffer : rig.State.Peaks) peaks.push_back(buffer.MaxLeft);
+  for (const auto& buffer : rig.State.Take.Peaks) peaks.push_back(buffer.MaxLeft);
   QVERIFY(peaks[20] != 0);
   // The source falls silent: monitoring between takes and under the editor
   // must not reach the take's peaks.
@@ -118,7 +118,8 @@ void FormMainTest::theEditorKeepsTheTakesWaveformWhileTheInputRunsOn() {
   form.BtnEditClick();
   QVERIFY(closedWhileOpen);
   QVERIFY(sameColumns);
-  for (std::size_t b = 0; b < peaks.size(); ++b) QCOMPARE(rig.State.Peaks[b].MaxLeft, peaks[b]);
+  for (std::size_t b = 0; b < peaks.size(); ++b)
+    QCOMPARE(rig.State.Take.Peaks[b].MaxLeft, peaks[b]);
   QVERIFY(rig.State.DeviceOpen);  // open again once the editor has closed
 }
 
@@ -178,8 +179,8 @@ void FormMainTest::lowDiskEndsTheTakeAndKeepsIt() {
   QVERIFY(!rig.State.Recording);
   QCOMPARE(rig.Messages.back(),
            QString::fromStdString("There is no space on drive " + rig.State.ProgramDrive));
-  QCOMPARE(rig.State.TakeLength, 22u);
-  QCOMPARE(fs::file_size(rig.State.RawPath), 22u * 17640);
+  QCOMPARE(rig.State.Take.TakeLength, 22u);
+  QCOMPARE(fs::file_size(rig.State.Take.RawPath), 22u * 17640);
 }
 
 void FormMainTest::lengthLimitStopsTheTake() {
@@ -213,7 +214,7 @@ void FormMainTest::theMachineStaysAwakeExactlyWhileATakeRecords() {
   rig.Run(21);
   QVERIFY(!rig.State.Recording);
   QVERIFY(!rig.Inhibitor.Held);
-  QCOMPARE(rig.State.TakeLength, 20u);
+  QCOMPARE(rig.State.Take.TakeLength, 20u);
 
   // And one that is running when the window goes.
   form.TimerStatusTimer();  // the device check opens the device again
@@ -277,7 +278,7 @@ void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
   QCOMPARE(rig.Restarts, 0);
   QVERIFY(rig.State.Recording);
   form.BtnStopClick();
-  QCOMPARE(rig.State.TakeLength, 14u);
+  QCOMPARE(rig.State.Take.TakeLength, 14u);
 
   // The take is not saved: the new device is followed in place, the take kept.
   const int opens = rig.Device.OpenCount();
@@ -288,7 +289,8 @@ void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
   QVERIFY(rig.State.DeviceOpen);
   QCOMPARE(rig.Device.OpenCount(), opens + 1);
   QCOMPARE(form.windowTitle(), QStringLiteral("Tavrin Recorder - USB Headset"));
-  QCOMPARE(fs::file_size(rig.State.RawPath), std::uintmax_t{14} * tavrin::capture::kBufferBytes);
+  QCOMPARE(fs::file_size(rig.State.Take.RawPath),
+           std::uintmax_t{14} * tavrin::capture::kBufferBytes);
 
   // Saved, the take is safe: the next change restarts as the program always did.
   const fs::path target = rig.Root / "take.wav";
@@ -316,8 +318,9 @@ void FormMainTest::serverLossEndsTheTakeOnceAndMonitoringReturns() {
   rig.Run(10);
   QVERIFY(!rig.State.Recording);
   QVERIFY(!rig.State.DeviceOpen);
-  QCOMPARE(rig.State.TakeLength, 25u);  // every buffer received is in the take
-  QCOMPARE(fs::file_size(rig.State.RawPath), std::uintmax_t{25} * tavrin::capture::kBufferBytes);
+  QCOMPARE(rig.State.Take.TakeLength, 25u);  // every buffer received is in the take
+  QCOMPARE(fs::file_size(rig.State.Take.RawPath),
+           std::uintmax_t{25} * tavrin::capture::kBufferBytes);
   QCOMPARE(rig.Messages.size(), std::size_t{1});
   QVERIFY(rig.Messages[0].startsWith(QStringLiteral("The recording stopped")));
   QVERIFY(rig.Messages[0].contains(QStringLiteral("00:00:02")));
@@ -378,7 +381,7 @@ void FormMainTest::closingWhileRecordingAsksFirst() {
   rig.Answer = true;
   QVERIFY(form.close());
   QVERIFY(!rig.State.Recording);
-  QVERIFY(!fs::exists(rig.State.RawPath));  // an unsaved take does not outlive the program
+  QVERIFY(!fs::exists(rig.State.Take.RawPath));  // an unsaved take does not outlive the program
   QVERIFY(fs::exists(rig.Root / "bin" / "tavrin-recorder.INI"));
 }
 
@@ -484,7 +487,7 @@ void FormMainTest::aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept() {
   form.TimerStatusTimer();
   form.BtnRecordClick();
   rig.Run(45);  // two halves written
-  const auto takeBytes = fs::file_size(rig.State.RawPath);
+  const auto takeBytes = fs::file_size(rig.State.Take.RawPath);
   QCOMPARE(takeBytes, std::uintmax_t{40 * 17640});
 
   // A second start on the same work folder says so and touches nothing.
@@ -494,7 +497,7 @@ void FormMainTest::aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept() {
   QVERIFY_THROWS_EXCEPTION(tavrin::recorder_ui::AlreadyRunning,
                            tavrin::recorder_ui::TFormMain{services});
   QVERIFY(rig.State.Recording);
-  QCOMPARE(fs::file_size(rig.State.RawPath), takeBytes);
+  QCOMPARE(fs::file_size(rig.State.Take.RawPath), takeBytes);
 
   // The program goes without closing its window (as in a crash): the next
   // start keeps the take as "test" and says so.

@@ -128,7 +128,7 @@ void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {
   rig.Run(buffers);
   form.BtnStopClick();
   QVERIFY(rig.State.LoopWrapped);
-  QCOMPARE(rig.State.TakeLength, 1800u);
+  QCOMPARE(rig.State.Take.TakeLength, 1800u);
 
   const fs::path target = rig.Root / "loop.wav";
   rig.FileDialog = [&](QFileDialog& dialog) {
@@ -162,7 +162,7 @@ void SaveFlowTest::saveAsIsOffWhileRecordingAndForOneBuffer() {
   form.menuFileClick();
   QVERIFY(!form.SaveAsEnabled());
   form.BtnStopClick();
-  QCOMPARE(rig.State.TakeLength, 1u);
+  QCOMPARE(rig.State.Take.TakeLength, 1u);
   form.menuFileClick();
   QVERIFY(!form.SaveAsEnabled());
   form.BtnRecordClick();
@@ -178,8 +178,8 @@ void SaveFlowTest::wavOfFourGigabytesIsRefused() {
   rig.Settings.SaveMp3 = false;
   auto& form = rig.Create();
   // A sparse take just long enough that its WAV would pass 4 GB.
-  QCOMPARE(rig.State.RawStream.Create(rig.State.RawPath), 0);
-  QCOMPARE(rig.State.RawStream.Truncate(std::int64_t{243500} * 17640), 0);
+  QCOMPARE(rig.State.Take.RawStream.Create(rig.State.Take.RawPath), 0);
+  QCOMPARE(rig.State.Take.RawStream.Truncate(std::int64_t{243500} * 17640), 0);
   const fs::path target = rig.Root / "huge.wav";
   rig.FileDialog = [&](QFileDialog& dialog) {
     dialog.selectFile(QString::fromStdString(target.string()));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "platform/input_mixer.h"
 #include "platform/sound_panels.h"
 #include "platform/wave_in.h"
@@ -44,7 +44,7 @@ struct WindowRigBase {
   ScratchFolder Scratch;
   std::filesystem::path Root;
   capture::RecorderState State;
-  editor::EditDocument Document;
+  editor::EditSession Document;
   settings::Settings Settings;
   std::vector<QString> Messages;
 };

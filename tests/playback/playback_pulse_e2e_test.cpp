@@ -29,7 +29,7 @@ using testing::MonitorRecorder;
 using testing::PollWhilePlaying;
 
 // 50 blocks over both sources: one refill of the first half.
-const std::vector<editor::Segment> kRows = {
+const std::vector<document::Segment> kRows = {
     {1, 20, 11, true}, {21, 15, 3, false}, {36, 15, 1, true}};
 
 // The raw volumes pactl shows for sink input `index`: {left, right}, or {-1, -1}.
@@ -120,7 +120,7 @@ TEST_F(PlaybackPulse, TheMonitorHearsAToneWholeAtItsLengthAndLevel) {
   constexpr std::uint32_t kBlocks = 30;
   const std::vector<char> tone =
       tavrin::testing::ToneBytes(std::size_t{kBlocks} * capture::kFramesPerBuffer);
-  ASSERT_EQ(Doc.State.RawStream.WriteAt(0, tone.data(), tone.size()), 0);
+  ASSERT_EQ(Doc.State.Take.RawStream.WriteAt(0, tone.data(), tone.size()), 0);
   Doc.SetRows({{1, kBlocks, 1, true}});
   MonitorRecorder monitor;
   std::vector<testing::CursorMark> marks;

@@ -15,7 +15,7 @@
 namespace tavrin::playback {
 namespace {
 
-using editor::Segment;
+using document::Segment;
 using testing::ExpectedBytes;
 using testing::PatternDocument;
 
@@ -81,8 +81,7 @@ TEST_F(PlaybackTest, PlayAllPlaysEveryRowBitExactAndInOrder) {
 }
 
 TEST_F(PlaybackTest, AWrappedLoopTakePlaysOldestAudioFirst) {
-  editor::BuildLevelZero(Doc.Document, 60, 22, true);
-  Doc.State.TakeLength = 60;
+  document::BuildLevelZero(Doc.Document, 60, 22, true);
   StartPlayAll(State, Context);
   ASSERT_TRUE(PlayToEnd());
   const std::vector<Segment> rows = {{1, 38, 23, true}, {39, 22, 1, true}};
@@ -200,7 +199,7 @@ TEST_F(PlaybackTest, AnUnreadableBlockStopsPlaybackWithTheSystemsText) {
   const int directory = ::open(Doc.Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_GE(directory, 0);
   Doc.SetRows({{1, 25, 6, false}, {26, 30, 1, true}});
-  Doc.State.RawStream.Adopt(directory);
+  Doc.State.Take.RawStream.Adopt(directory);
   StartPlayAll(State, Context);
   EXPECT_FALSE(State.Playing);
   ASSERT_EQ(Messages.size(), 1u);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "scratch_folder.h"
 
 namespace tavrin::playback::testing {
@@ -55,10 +55,10 @@ inline int WritePatternFile(base::File& file, const std::string& path, int tag,
 }
 
 // Document blocks first..last as they should sound, from the rows.
-inline std::vector<char> ExpectedBytes(const std::vector<editor::Segment>& rows,
+inline std::vector<char> ExpectedBytes(const std::vector<document::Segment>& rows,
                                        std::uint32_t first, std::uint32_t last) {
   std::vector<char> bytes;
-  for (const editor::Segment& row : rows) {
+  for (const document::Segment& row : rows) {
     for (std::uint32_t i = 0; i < row.Length; ++i) {
       const std::uint32_t position = row.Start + i;
       if (position < first || position > last) continue;
@@ -76,33 +76,33 @@ public:
                            std::uint32_t workBuffers = 40)
       : Scratch("playback-" + name), Folder(Scratch.Path()) {
     State.AllocateCaptureMemory();
-    SetupError =
-        WritePatternFile(State.RawStream, (Folder / "Tavrin.raw").string(), kTakeTag, takeBuffers);
+    SetupError = WritePatternFile(State.Take.RawStream, (Folder / "Tavrin.raw").string(), kTakeTag,
+                                  takeBuffers);
     if (SetupError == 0) {
       SetupError = WritePatternFile(Document.EditStream, (Folder / "Edit.raw").string(), kWorkTag,
                                     workBuffers);
     }
   }
   ~PatternDocument() {
-    State.RawStream.Close();
+    State.Take.RawStream.Close();
     Document.EditStream.Close();
   }
 
   // Makes `rows` the current level and the document length theirs.
-  void SetRows(std::vector<editor::Segment> rows) {
+  void SetRows(std::vector<document::Segment> rows) {
     Rows = std::move(rows);
-    if (!editor::SetLevelRows(Document, 1, Rows)) SetupError = EINVAL;
+    if (!document::SetLevelRows(Document, 1, Rows)) SetupError = EINVAL;
     Document.CurrentLevel = 1;
-    State.TakeLength = 0;
-    for (const editor::Segment& row : Rows) State.TakeLength += row.Length;
+    Document.LevelLength[1] = 0;
+    for (const document::Segment& row : Rows) Document.LevelLength[1] += row.Length;
   }
 
   tavrin::testing::ScratchFolder Scratch;
   std::filesystem::path Folder;
   int SetupError = 0;
   capture::RecorderState State;
-  editor::EditDocument Document;
-  std::vector<editor::Segment> Rows;
+  document::EditDocument Document;
+  std::vector<document::Segment> Rows;
 };
 
 }  // namespace tavrin::playback::testing

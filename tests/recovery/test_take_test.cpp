@@ -26,17 +26,17 @@ protected:
   void SetUp() override {
     State.AllocateCaptureMemory();
     State.WorkFolder = Folder.string();
-    State.RawPath = (Folder / "Tavrin.raw").string();
+    State.Take.RawPath = (Folder / "Tavrin.raw").string();
     State.PeaksPath = (Folder / "Tavrin.spv").string();
     // The recorder's own take: 3 buffers of a wrapped loop take, with its peaks.
     RecorderTake.assign(3 * kBufferBytes, 0x11);
-    State.RawStream.Create(State.RawPath);
-    State.RawStream.Write(RecorderTake.data(), RecorderTake.size());
-    State.TakeLength = 3;
-    State.FinishedRecordedBuffers = State.RecordedBuffers = 1;
-    State.FinishedLoopWrapped = State.LoopWrapped = true;
+    State.Take.RawStream.Create(State.Take.RawPath);
+    State.Take.RawStream.Write(RecorderTake.data(), RecorderTake.size());
+    State.Take.TakeLength = 3;
+    State.Take.FinishedRecordedBuffers = State.RecordedBuffers = 1;
+    State.Take.FinishedLoopWrapped = State.LoopWrapped = true;
     for (std::uint32_t k = 1; k <= 3; ++k)
-      State.Peaks[k].MaxLeft = static_cast<std::int16_t>(100 + k);
+      State.Take.Peaks[k].MaxLeft = static_cast<std::int16_t>(100 + k);
   }
 
   // "test": `buffers` buffers where frame f of buffer b is (b*10 + f%7, -(b*10) - f%5),
@@ -55,13 +55,13 @@ protected:
   }
   bool Load(std::string& error) { return Loader.LoadTestTake(State, Progress, Hooks, error); }
   void ExpectRecorderTake() {
-    EXPECT_EQ(State.RawPath, (Folder / "Tavrin.raw").string());
-    EXPECT_EQ(State.TakeLength, 3u);
+    EXPECT_EQ(State.Take.RawPath, (Folder / "Tavrin.raw").string());
+    EXPECT_EQ(State.Take.TakeLength, 3u);
     EXPECT_EQ(State.RecordedBuffers, 1u);
-    EXPECT_TRUE(State.LoopWrapped && State.FinishedLoopWrapped);
-    EXPECT_EQ(State.Peaks[2].MaxLeft, 102);
+    EXPECT_TRUE(State.LoopWrapped && State.Take.FinishedLoopWrapped);
+    EXPECT_EQ(State.Take.Peaks[2].MaxLeft, 102);
     std::vector<std::uint8_t> read(RecorderTake.size());
-    EXPECT_EQ(State.RawStream.ReadAt(0, read.data(), read.size()), 0);
+    EXPECT_EQ(State.Take.RawStream.ReadAt(0, read.data(), read.size()), 0);
     EXPECT_EQ(read, RecorderTake);
   }
 
@@ -82,39 +82,40 @@ TEST_F(TestTake, WithoutAPeakFileTheAudioIsMeasuredAndThePeaksWritten) {
   std::string error;
   ASSERT_TRUE(Load(error)) << error;
   EXPECT_EQ(RebuildsStarted, 1);
-  EXPECT_EQ(State.TakeLength, 10u) << "a partial buffer at the end does not count";
-  EXPECT_EQ(State.LastBufferIndex, 10u);
-  EXPECT_EQ(State.RawPath, (Folder / "test").string());
+  EXPECT_EQ(State.Take.TakeLength, 10u) << "a partial buffer at the end does not count";
+  EXPECT_EQ(State.Take.LastBufferIndex, 10u);
+  EXPECT_EQ(State.Take.RawPath, (Folder / "test").string());
   ASSERT_EQ(ProgressSeen.size(), 10u);
   EXPECT_FLOAT_EQ(ProgressSeen[4], 50.0f);
   EXPECT_FLOAT_EQ(ProgressSeen.back(), 100.0f);
   EXPECT_TRUE(std::is_sorted(ProgressSeen.begin(), ProgressSeen.end()));
   for (std::int16_t b = 1; b <= 10; ++b) {
-    EXPECT_EQ(State.Peaks[b].MaxLeft, b * 10 + 6);
-    EXPECT_EQ(State.Peaks[b].MinLeft, b * 10);
-    EXPECT_EQ(State.Peaks[b].MaxRight, -b * 10);
-    EXPECT_EQ(State.Peaks[b].MinRight, -b * 10 - 4);
+    EXPECT_EQ(State.Take.Peaks[b].MaxLeft, b * 10 + 6);
+    EXPECT_EQ(State.Take.Peaks[b].MinLeft, b * 10);
+    EXPECT_EQ(State.Take.Peaks[b].MaxRight, -b * 10);
+    EXPECT_EQ(State.Take.Peaks[b].MinRight, -b * 10 - 4);
   }
   EXPECT_EQ(fs::file_size(State.PeaksPath), 10u * 8);
   // The peak file now fits: a second load takes it as it stands, without measuring.
   Loader.RestoreRecorderTake(State);
   capture::RecorderState fresh;
   fresh.AllocateCaptureMemory();
-  EXPECT_TRUE(capture::ReadPeakFile(fresh, State.PeaksPath, 10));
-  EXPECT_EQ(fresh.Peaks[7].MinRight, -74);
+  EXPECT_TRUE(capture::ReadPeakFile(fresh.Take.Peaks, State.PeaksPath, 10));
+  EXPECT_EQ(fresh.Take.Peaks[7].MinRight, -74);
 }
 
 TEST_F(TestTake, AFittingPeakFileIsTakenAsItStands) {
   WriteTest(10, 100);
   capture::RecorderState other;
   other.AllocateCaptureMemory();
-  for (std::uint32_t k = 1; k <= 10; ++k) other.Peaks[k].MaxLeft = static_cast<std::int16_t>(-k);
-  ASSERT_EQ(capture::WritePeakFile(other, State.PeaksPath, 10), 0);
+  for (std::uint32_t k = 1; k <= 10; ++k)
+    other.Take.Peaks[k].MaxLeft = static_cast<std::int16_t>(-k);
+  ASSERT_EQ(capture::WritePeakFile(other.Take.Peaks, State.PeaksPath, 10), 0);
   std::string error;
   ASSERT_TRUE(Load(error)) << error;
   EXPECT_EQ(RebuildsStarted, 0);
   EXPECT_TRUE(ProgressSeen.empty());
-  EXPECT_EQ(State.Peaks[9].MaxLeft, -9) << "the file's values, not measured ones";
+  EXPECT_EQ(State.Take.Peaks[9].MaxLeft, -9) << "the file's values, not measured ones";
   // Closing the editor: the recorder's take, as it was, on the same stream.
   Loader.RestoreRecorderTake(State);
   ExpectRecorderTake();

@@ -35,7 +35,7 @@ bool WaveformView::InWaveArea(int x, int y) const {
 
 // The cursor never lies beyond the document, nor before its first buffer.
 std::uint32_t WaveformView::CursorFrom(std::int64_t position) const {
-  const std::int64_t length = m_state.TakeLength;
+  const std::int64_t length = m_document.Length();
   return static_cast<std::uint32_t>(
       std::clamp<std::int64_t>(position, std::min<std::int64_t>(1, length), length));
 }
@@ -44,7 +44,7 @@ MouseResult WaveformView::MousePress(const MouseInput& input) {
   MouseResult result;
   if (!input.LeftButton || m_document.EditBusy || !InWaveArea(input.X, input.Y)) return result;
   const std::int64_t position = PositionOf(input.X);
-  if (position > m_state.TakeLength) return result;
+  if (position > m_document.Length()) return result;
 
   m_pressColumn = input.X;
   m_pressAccepted = true;
@@ -81,7 +81,7 @@ MouseResult WaveformView::MouseMove(const MouseInput& input) {
   const int xe = ColumnOf(m_document.SelEnd);
   const std::int64_t position = PositionOf(x);
   const auto at = static_cast<std::uint32_t>(position);  // x > L: at least Z + ViewOffset
-  const std::uint32_t length = m_state.TakeLength;
+  const std::uint32_t length = m_document.Length();
   if (x > xe && m_document.SelEnd <= length) m_document.SelEnd = std::min(at, length);
   if (x < xs) m_document.SelStart = at;
   if (xs < x && 2 * x < xs + xe) m_document.SelStart = at;  // left half: the start follows

@@ -48,7 +48,7 @@ void DrawBevel(QPainter& painter, const settings::WindowColors& colors, int x0, 
 
 }  // namespace
 
-WaveformView::WaveformView(EditDocument& document, capture::RecorderState& state)
+WaveformView::WaveformView(EditSession& document, capture::RecorderState& state)
     : m_document(document), m_state(state), m_colors(settings::ColorsForScheme(1)) {}
 
 void WaveformView::SetColors(const settings::WindowColors& colors) {
@@ -120,8 +120,8 @@ const ViewGeometry& WaveformView::Layout(int clientWidth, int clientHeight, int 
 }
 
 double WaveformView::CurrentOverviewScale() const {
-  if (m_state.TakeLength == 0) return 1.0;
-  return (m_geometry.R - m_geometry.L - 1) / static_cast<double>(m_state.TakeLength);
+  if (m_document.Length() == 0) return 1.0;
+  return (m_geometry.R - m_geometry.L - 1) / static_cast<double>(m_document.Length());
 }
 
 void WaveformView::DrawFrame(QPainter& painter) const {
@@ -164,7 +164,7 @@ std::uint32_t WaveformView::Zoom() const {
 void WaveformView::ChooseInitialZoom() {
   const std::int64_t span = m_geometry.R - m_geometry.L - 1;
   int index = kFinestZoomIndex;
-  while (ZoomSteps[static_cast<std::size_t>(index)] * span < m_state.TakeLength &&
+  while (ZoomSteps[static_cast<std::size_t>(index)] * span < m_document.Length() &&
          index < kCoarsestZoomIndex) {
     ++index;
   }
@@ -180,14 +180,14 @@ bool WaveformView::ZoomIn() {
 bool WaveformView::ZoomOut() {
   const std::int64_t viewEnd =
       std::int64_t{Zoom()} * (m_geometry.R - m_geometry.L - 1) + m_document.ViewOffset;
-  if (viewEnd >= m_state.TakeLength || ZoomIndex() >= kCoarsestZoomIndex) return false;
+  if (viewEnd >= m_document.Length() || ZoomIndex() >= kCoarsestZoomIndex) return false;
   m_document.ZoomIndex = ZoomIndex() + 1;
   return true;
 }
 
 bool WaveformView::ResizeZoomStep() {
   const std::int64_t half = std::int64_t{Zoom()} * (m_geometry.R - m_geometry.L - 1) / 2;
-  if (m_state.TakeLength >= half || ZoomIndex() <= kFinestZoomIndex) return false;
+  if (m_document.Length() >= half || ZoomIndex() <= kFinestZoomIndex) return false;
   m_document.ZoomIndex = ZoomIndex() - 1;
   return true;
 }
@@ -197,9 +197,9 @@ ScrollBarSettings WaveformView::SyncScrollBar() const {
   const std::int64_t zoom = Zoom();
   bar.SmallStep = static_cast<int>(zoom);
   bar.LargeStep = static_cast<int>(10 * zoom);
-  const double length = m_state.TakeLength;
+  const double length = m_document.Length();
   // An empty document has nothing to scroll: a disabled bar at 0.
-  if (m_state.TakeLength == 0) return bar;
+  if (m_document.Length() == 0) return bar;
   const double viewBuffers = static_cast<double>(zoom * (m_geometry.R - m_geometry.L - 1));
   bar.Page = viewBuffers < length ? Nearest(viewBuffers * kScrollUnits / length) : kScrollUnits;
   bar.Page = std::clamp(bar.Page, 1, kScrollUnits);
@@ -214,13 +214,13 @@ void WaveformView::ScrollChanged(int position) {
   const double zoom = Zoom();
   const double clamped = std::clamp(position, 0, kScrollUnits);
   m_document.ViewOffset = static_cast<std::uint32_t>(
-      zoom * Nearest(m_state.TakeLength * clamped / (zoom * kScrollUnits)));
+      zoom * Nearest(m_document.Length() * clamped / (zoom * kScrollUnits)));
 }
 
 void WaveformView::KeepOffsetInDocument() {
   const std::int64_t zoom = Zoom();
   const std::int64_t viewBuffers = zoom * std::max(m_geometry.R - m_geometry.L - 1, 0);
-  const std::int64_t excess = std::int64_t{m_state.TakeLength} - viewBuffers;
+  const std::int64_t excess = std::int64_t{m_document.Length()} - viewBuffers;
   const std::int64_t last = excess > 0 ? (excess + zoom - 1) / zoom * zoom : 0;
   if (m_document.ViewOffset > last) m_document.ViewOffset = static_cast<std::uint32_t>(last);
 }

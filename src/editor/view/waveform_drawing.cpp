@@ -56,7 +56,7 @@ WaveformView::ColumnPeaks WaveformView::ScanColumn(const std::vector<DocumentRun
     const std::int64_t from = std::max<std::int64_t>(first, run.First);
     const std::int64_t to =
         std::min<std::int64_t>(position, std::int64_t{run.First} + run.Buffers - 1);
-    const document::PeakTable& table = SourcePeaks(m_document, m_state, run.FromTake);
+    const document::PeakTable& table = SourcePeaks(m_document, m_state.Take, run.FromTake);
     const std::int64_t sourceFrom =
         std::max<std::int64_t>(1, run.SourceBuffer + (from - run.First));
     const std::int64_t sourceTo = std::min<std::int64_t>(
@@ -173,7 +173,7 @@ OverviewMarks WaveformView::DrawWaveform() {
   DrawRuler();
 
   // The columns up to the document's end, from one pass over the runs.
-  const std::int64_t length = m_state.TakeLength;
+  const std::int64_t length = m_document.Length();
   const std::int64_t lastPosition = std::min(length, ColumnPosition(g.Columns - 1));
   std::vector<DocumentRun> runs;
   if (g.Columns > 1 && lastPosition >= 1) {
@@ -215,7 +215,7 @@ OverviewMarks WaveformView::RedrawChangedColumns() {
     std::uint8_t& flag = m_columnSelected[static_cast<std::size_t>(column)];
     if ((flag != 0) == selected) continue;
     flag = selected ? 1 : 0;
-    if (position > m_state.TakeLength) {
+    if (position > m_document.Length()) {
       ClearColumn(column);
       continue;
     }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "editor/edit_context.h"
 #include "settings/color_schemes.h"
 
 namespace tavrin::editor {
@@ -120,7 +120,7 @@ std::string RulerText(std::uint64_t buffers);
 
 class WaveformView {
 public:
-  WaveformView(EditDocument& document, capture::RecorderState& state);
+  WaveformView(EditSession& document, capture::RecorderState& state);
 
   void SetColors(const settings::WindowColors& colors);
   const settings::WindowColors& Colors() const { return m_colors; }
@@ -231,7 +231,7 @@ private:
   void DrawRuler();
   void DrawCursorLine();
 
-  EditDocument& m_document;
+  EditSession& m_document;
   capture::RecorderState& m_state;
   settings::WindowColors m_colors;
   ViewGeometry m_geometry;

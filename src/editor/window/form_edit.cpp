@@ -62,6 +62,7 @@ void TFormEdit::FormCreate() {
   saving.Progress = m_services.Progress;
   saving.State = m_services.State;
   saving.Document = m_services.Document;
+  saving.EditBusy = &m_services.Document->EditBusy;
   saving.EncoderLibraries = m_services.EncoderLibraries;
   saving.ShowMessage = [this](const std::string& text) {
     ShowMessage(QString::fromStdString(text));

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
+#include "document/edit_document.h"
 #include "editor/edit_context.h"
-#include "editor/edit_document.h"
 #include "editor/view/waveform_view.h"
 #include "platform/sound_panels.h"
 #include "platform/wave_out.h"
@@ -53,7 +53,7 @@ class VolumeSlider;
 // Everything the editor reaches outside itself; tests answer the boxes.
 struct EditorWindowServices {
   capture::RecorderState* State = nullptr;
-  EditDocument* Document = nullptr;
+  EditSession* Document = nullptr;
   settings::Settings* Settings = nullptr;
   settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
   exporter::TFormProgress* Progress = nullptr;
@@ -119,7 +119,7 @@ public:
   void SBtnStopClick();
 
   // What the window shows, for tests.
-  EditDocument& Document() { return *m_services.Document; }
+  EditSession& Document() { return *m_services.Document; }
   capture::RecorderState& State() { return *m_services.State; }
   QString StatusPanelText(int panel) const;
   bool ProgressBarVisible() const;

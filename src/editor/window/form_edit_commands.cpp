@@ -95,7 +95,7 @@ void TFormEdit::menuSilenceClick() {
       ParseSilenceAnswer(AskText(QStringLiteral("Insert Silence"),
                                  QStringLiteral("Insert Silence in seconds:"), QStringLiteral("0"))
                              .toStdString(),
-                         State().TakeLength);
+                         Document().Length());
   if (answer.Action == AnswerAction::Invalid) ShowMessage(QString::fromStdString(answer.Message));
   if (answer.Action != AnswerAction::Run) return;
   Document().SilenceLength = answer.Buffers;

@@ -47,7 +47,7 @@ void TFormEdit::SBtnPlayAllClick() {
     return;
   }
   m_playback.PlayFirst = 1;
-  m_playback.PlayLast = State().TakeLength;
+  m_playback.PlayLast = Document().Length();
   playback::StartPlayAll(m_playback, *m_playbackContext);
   m_playAllDown = m_playback.Playing;
   ShowPlayAllState();

@@ -11,7 +11,7 @@
 #include <tuple>
 
 #include "capture/recorder_state.h"
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "editor/view/waveform_view.h"
 
 namespace tavrin::editor::testing {
@@ -43,8 +43,8 @@ inline constexpr int kL = 30;
 struct ViewRig {
   // `length` buffers of the take, all peaks 0; level 0 is one segment.
   explicit ViewRig(std::uint32_t length, int columns = 700) {
-    State.TakeLength = length;
-    State.Peaks.assign(std::size_t{length} + 1, BufferPeaks{});
+    State.Take.TakeLength = length;
+    State.Take.Peaks.assign(std::size_t{length} + 1, BufferPeaks{});
     BuildLevelZero(Document, length, length, false);
     Document.ZoomIndex = 1;
     View.SetColors(settings::ColorsForScheme(1));
@@ -56,10 +56,10 @@ struct ViewRig {
   }
 
   void SetPeaks(std::uint32_t buffer, int maxLeft, int minLeft, int maxRight, int minRight) {
-    State.Peaks[buffer].MaxLeft = static_cast<std::int16_t>(maxLeft);
-    State.Peaks[buffer].MinLeft = static_cast<std::int16_t>(minLeft);
-    State.Peaks[buffer].MaxRight = static_cast<std::int16_t>(maxRight);
-    State.Peaks[buffer].MinRight = static_cast<std::int16_t>(minRight);
+    State.Take.Peaks[buffer].MaxLeft = static_cast<std::int16_t>(maxLeft);
+    State.Take.Peaks[buffer].MinLeft = static_cast<std::int16_t>(minLeft);
+    State.Take.Peaks[buffer].MaxRight = static_cast<std::int16_t>(maxRight);
+    State.Take.Peaks[buffer].MinRight = static_cast<std::int16_t>(minRight);
   }
 
   void Select(std::uint32_t first, std::uint32_t last) {
@@ -74,8 +74,8 @@ struct ViewRig {
   MouseResult Release(int x) { return View.MouseRelease({x, Row(), true, true}); }
 
   // The document is large (51 levels of 100 rows); keep it off the stack.
-  std::unique_ptr<EditDocument> DocumentStore = std::make_unique<EditDocument>();
-  EditDocument& Document = *DocumentStore;
+  std::unique_ptr<EditSession> DocumentStore = std::make_unique<EditSession>();
+  EditSession& Document = *DocumentStore;
   capture::RecorderState State;
   WaveformView View{Document, State};
 };

@@ -71,7 +71,7 @@ TEST(WaveformColumns, ColumnShowsTheDocumentsBuffersOnly) {
   ViewRig rig(16);
   // Buffers 3..8 of the source were cut: the document is source 1, 2, 9..14.
   ASSERT_TRUE(SetLevelRows(rig.Document, 0, {{1, 2, 1, true}, {3, 6, 9, true}}));
-  rig.State.TakeLength = 8;
+  rig.Document.LevelLength[0] = 8;
   rig.Document.ZoomIndex = 3;       // 4 buffers per column
   rig.SetPeaks(8, 32767, 0, 0, 0);  // cut audio
   rig.SetPeaks(2, 16384, 0, 0, 0);

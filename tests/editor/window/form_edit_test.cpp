@@ -42,9 +42,9 @@ struct EditorWindowRig {
     Take.resize(buffers * kBufferBytes);
     for (std::size_t i = 0; i < Take.size(); ++i)
       Take[i] = static_cast<std::uint8_t>(i * 7 + i / 4410);
-    State.RawStream.Create((Root / "Tavrin.raw").string());
-    State.RawStream.Write(Take.data(), Take.size());
-    State.TakeLength = State.FinishedRecordedBuffers = buffers;
+    State.Take.RawStream.Create((Root / "Tavrin.raw").string());
+    State.Take.RawStream.Write(Take.data(), Take.size());
+    State.Take.TakeLength = State.Take.FinishedRecordedBuffers = buffers;
     Settings.SaveWav = true;
     Settings.SaveMp3 = false;
     editor::EditorWindowServices services;
@@ -71,14 +71,14 @@ struct EditorWindowRig {
   }
   ~EditorWindowRig() {
     Form.reset();
-    State.RawStream.Close();
+    State.Take.RawStream.Close();
     fs::remove_all(Root);
   }
 
   fs::path Root;
   platform::SimulatedWaveOut Device;
   capture::RecorderState State;
-  editor::EditDocument Document;
+  editor::EditSession Document;
   settings::Settings Settings;
   exporter::TFormProgress Progress;
   std::vector<std::uint8_t> Take;
@@ -134,12 +134,12 @@ void FormEditTest::selectAllThenDeleteEmptiesTheDocument() {
   QCOMPARE(rig.Form->Action("menuDelete")->shortcut(), QKeySequence(Qt::Key_Delete));
   QCOMPARE(rig.Form->Action("menuSelectAll")->shortcut(), QKeySequence("Ctrl+A"));
   rig.Form->Action("menuDelete")->trigger();
-  QCOMPARE(rig.State.TakeLength, 30u);  // nothing selected: nothing deleted
+  QCOMPARE(rig.Document.Length(), 30u);  // nothing selected: nothing deleted
   rig.Form->Action("menuSelectAll")->trigger();
   rig.Form->Action("menuDelete")->trigger();
-  QCOMPARE(rig.State.TakeLength, 0u);
+  QCOMPARE(rig.Document.Length(), 0u);
   rig.Form->Action("SBtnUndo")->trigger();
-  QCOMPARE(rig.State.TakeLength, 30u);
+  QCOMPARE(rig.Document.Length(), 30u);
 }
 
 void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
@@ -167,7 +167,7 @@ void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
   QVERIFY(barShown);
   QVERIFY(!rig.Form->ProgressBarVisible());
   QCOMPARE(rig.Document.CurrentLevel, 1);  // the fade alone
-  QCOMPARE(rig.State.TakeLength, 40u);
+  QCOMPARE(rig.Document.Length(), 40u);
   QVERIFY(outside.isEmpty());
   rig.Form->Action("menuAbout")->trigger();
   QCOMPARE(outside, QStringList{"about"});
@@ -190,7 +190,7 @@ void FormEditTest::inputBoxesAskAndReportBadAnswers() {
   rig.Answer = QStringLiteral("0.25");
   rig.Form->menuSilenceClick();
   QCOMPARE(rig.Prompts.back(), QStringLiteral("Insert Silence|Insert Silence in seconds:"));
-  QCOMPARE(rig.State.TakeLength, 22u);
+  QCOMPARE(rig.Document.Length(), 22u);
 }
 
 void FormEditTest::saveSelectionWritesExactlyTheSelectedBuffers() {
@@ -214,13 +214,13 @@ void FormEditTest::closingKeepsTheTakeAndRemovesTheWorkFiles() {
   rig.Document.SelStart = 1;
   rig.Document.SelEnd = 10;
   rig.Form->menuCutClick();
-  QCOMPARE(rig.State.TakeLength, 15u);
+  QCOMPARE(rig.Document.Length(), 15u);
   QVERIFY(fs::exists(rig.State.EditPath));
   rig.Form->close();
   QVERIFY(!fs::exists(rig.State.EditPath));
   QVERIFY(!fs::exists(rig.State.ClipPath));
-  QCOMPARE(rig.State.TakeLength, 25u);
-  QCOMPARE(rig.State.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
+  QCOMPARE(rig.Document.Length(), 25u);
+  QCOMPARE(rig.State.Take.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
 }
 
 void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
@@ -247,7 +247,7 @@ void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
   EditorWindowRig rig(30);
   rig.Answer = QStringLiteral("900");
   rig.Form->menuSilenceClick();
-  QCOMPARE(rig.State.TakeLength, 9030u);
+  QCOMPARE(rig.Document.Length(), 9030u);
   QScrollBar& bar = *rig.Form->Surface().ScrollBar;
   const int page = bar.pageStep();
   bar.setValue(bar.maximum());
@@ -258,7 +258,7 @@ void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
   QCOMPARE(bar.pageStep(), page);  // the thumb keeps its length
 
   rig.Form->Action("SBtnUndo")->trigger();
-  QCOMPARE(rig.State.TakeLength, 30u);
+  QCOMPARE(rig.Document.Length(), 30u);
   QCOMPARE(rig.Document.ViewOffset, 0u);
   const editor::ViewGeometry& g = rig.Form->View().Geometry();
   const QImage& drawn = rig.Form->View().WaveBitmap();
@@ -320,7 +320,7 @@ QTEST_MAIN(FormEditTest)
 void OfferTest(EditorWindowRig& rig) {
   rig.State.WorkFolder = rig.Root.string();
   rig.State.PeaksPath = (rig.Root / "Tavrin.spv").string();
-  rig.State.RawPath = (rig.Root / "Tavrin.raw").string();
+  rig.State.Take.RawPath = (rig.Root / "Tavrin.raw").string();
   std::ofstream(rig.Root / "test", std::ios::binary)
       << std::string(10 * kBufferBytes + 100, '\x05');
 }
@@ -346,12 +346,12 @@ void FormEditTest::loadingTestEditsItAndClosingGivesTheTakeBack() {
   rig.Document.SelStart = 1;
   rig.Document.SelEnd = 4;
   rig.Form->menuDeleteClick();
-  QCOMPARE(rig.State.TakeLength, 6u);
+  QCOMPARE(rig.Document.Length(), 6u);
   rig.Form->close();
   // The recorder's take is its own again, whole; "test" stays for the next opening.
-  QCOMPARE(rig.State.TakeLength, 25u);
-  QCOMPARE(rig.State.RawPath, (rig.Root / "Tavrin.raw").string());
-  QCOMPARE(rig.State.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
+  QCOMPARE(rig.State.Take.TakeLength, 25u);
+  QCOMPARE(rig.State.Take.RawPath, (rig.Root / "Tavrin.raw").string());
+  QCOMPARE(rig.State.Take.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
   QVERIFY(fs::exists(rig.Root / "test"));
   QVERIFY(rig.Messages.isEmpty());
 }
@@ -368,7 +368,7 @@ void FormEditTest::ignoreAndLoopModeKeepTheTake() {
     });
     QCOMPARE(shown, 1);
     QCOMPARE(rig.Document.LevelLength[0], 25u);
-    QCOMPARE(rig.State.RawPath, (rig.Root / "Tavrin.raw").string());
+    QCOMPARE(rig.State.Take.RawPath, (rig.Root / "Tavrin.raw").string());
     QVERIFY(!fs::exists(rig.Root / "Tavrin.spv"));
   }
   EditorWindowRig loop(25, [&shown](EditorWindowRig& r, editor::EditorWindowServices& services) {

@@ -1,18 +1,17 @@
 #pragma once
-// Moving audio through the editor a buffer at a time, with the file work done
-// in chunks: a reader that walks a range of the document, a writer that
-// appends to the work file (and takes back what it appended when it fails),
-// and the peaks of a buffer.
+// Moving audio a buffer at a time with the file work done in chunks: a reader
+// that walks a range of the document, a writer that appends to the work file
+// (and takes back what it appended when it fails), and the work file's peaks.
 
 #include <cstdint>
 #include <vector>
 
-#include "editor/edit_context.h"
+#include "document/edit_document.h"
 
-namespace tavrin::editor {
+namespace tavrin::document {
 
 // Buffers moved per read or write call: file calls of 0.7 MB, not 17 KB.
-inline constexpr std::uint32_t kChunkBuffers = capture::kRingBuffers;
+inline constexpr std::uint32_t kChunkBuffers = 40;
 
 // Grows the work file's peak tables, keeping their contents, to `entries`.
 void GrowWorkPeaks(EditDocument& document, std::size_t entries);
@@ -25,7 +24,8 @@ std::uint32_t WorkFileBuffers(const EditDocument& document);
 // them a chunk at a time. Positions that no row holds are skipped.
 class DocumentReader {
 public:
-  DocumentReader(const EditContext& context, std::uint32_t first, std::uint32_t last);
+  DocumentReader(const EditDocument& document, const Take& take, std::uint32_t first,
+                 std::uint32_t last);
   // Points `buffer` at the next buffer and `position` at its document number;
   // false at the end or on a read error (see Error()).
   bool Next(const std::uint8_t*& buffer, std::uint32_t& position);
@@ -35,7 +35,8 @@ private:
   // Reads the next chunk of the current run (or of the next one).
   bool LoadChunk();
 
-  const EditContext& m_context;
+  const EditDocument& m_document;
+  const Take& m_take;
   std::vector<DocumentRun> m_runs;
   std::size_t m_run = 0;
   std::uint32_t m_inRun = 0;     // buffers of the current run handed out
@@ -72,9 +73,7 @@ class WorkFileAppend {
 public:
   explicit WorkFileAppend(EditDocument& document);
   std::uint32_t Start() const { return m_start; }
-  std::int64_t StartByte() const {
-    return static_cast<std::int64_t>(m_start) * capture::kBufferBytes;
-  }
+  std::int64_t StartByte() const { return static_cast<std::int64_t>(m_start) * kBufferBytes; }
   void Rollback();
 
 private:
@@ -82,7 +81,4 @@ private:
   std::uint32_t m_start;
 };
 
-// Reports a failed operation's file error to the user.
-EditResult Fail(const EditContext& context, int error);
-
-}  // namespace tavrin::editor
+}  // namespace tavrin::document

@@ -1,11 +1,9 @@
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "capture/raw_take.h"
-
-namespace tavrin::editor {
+namespace tavrin::document {
 
 bool SetLevelRows(EditDocument& document, int level, const std::vector<Segment>& rows) {
   if (level < 0 || level >= kLevelCount || rows.size() > static_cast<std::size_t>(kRowCount)) {
@@ -32,16 +30,15 @@ std::vector<Segment> LevelRows(const EditDocument& document, int level) {
   return rows;
 }
 
-void BuildLevelZero(EditDocument& document, const capture::RecorderState& state) {
-  BuildLevelZero(document, state.TakeLength, state.FinishedRecordedBuffers,
-                 state.FinishedLoopWrapped);
+void BuildLevelZero(EditDocument& document, const Take& take) {
+  BuildLevelZero(document, take.TakeLength, take.FinishedRecordedBuffers, take.FinishedLoopWrapped);
 }
 
 void BuildLevelZero(EditDocument& document, std::uint32_t length, std::uint32_t recorded,
                     bool loopWrapped) {
   std::vector<Segment> rows;
   std::uint32_t start = 1;
-  for (const capture::TakeRun& run : capture::TakeRuns(length, recorded, loopWrapped)) {
+  for (const TakeRun& run : TakeRuns(length, recorded, loopWrapped)) {
     rows.push_back({start, run.Buffers, run.FirstBuffer, true});
     start += run.Buffers;
   }
@@ -88,42 +85,39 @@ std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_
   return runs;
 }
 
-const base::File& SourceStream(const EditDocument& document, const capture::RecorderState& state,
-                               bool fromTake) {
-  return fromTake ? state.RawStream : document.EditStream;
+const base::File& SourceStream(const EditDocument& document, const Take& take, bool fromTake) {
+  return fromTake ? take.RawStream : document.EditStream;
 }
 
-const document::PeakTable& SourcePeaks(const EditDocument& document,
-                                       const capture::RecorderState& state, bool fromTake) {
-  return fromTake ? state.Peaks : document.WorkPeaks;
+const PeakTable& SourcePeaks(const EditDocument& document, const Take& take, bool fromTake) {
+  return fromTake ? take.Peaks : document.WorkPeaks;
 }
 
-int ReadRun(const EditDocument& document, const capture::RecorderState& state,
-            const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes) {
-  return SourceStream(document, state, run.FromTake)
+int ReadRun(const EditDocument& document, const Take& take, const DocumentRun& run,
+            std::int64_t skipBytes, void* out, std::size_t bytes) {
+  return SourceStream(document, take, run.FromTake)
       .ReadAt(run.ByteOffset() + skipBytes, out, bytes);
 }
 
-int ReadBuffer(const EditDocument& document, const capture::RecorderState& state,
-               std::uint32_t position, std::uint8_t* out) {
+int ReadBuffer(const EditDocument& document, const Take& take, std::uint32_t position,
+               std::uint8_t* out) {
   const SourceLocation location = Locate(document, position);
   if (!location.Found) return ENOENT;
-  return SourceStream(document, state, location.FromTake)
-      .ReadAt(location.ByteOffset(), out, capture::kBufferBytes);
+  return SourceStream(document, take, location.FromTake)
+      .ReadAt(location.ByteOffset(), out, kBufferBytes);
 }
 
-BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,
-                    std::uint32_t position) {
+BufferPeaks PeaksAt(const EditDocument& document, const Take& take, std::uint32_t position) {
   const SourceLocation location = Locate(document, position);
   if (!location.Found) return {};
-  return RunPeaks(document, state, {position, 1, location.FromTake, location.SourceBuffer}, 0);
+  return RunPeaks(document, take, {position, 1, location.FromTake, location.SourceBuffer}, 0);
 }
 
-BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState& state,
-                     const DocumentRun& run, std::uint32_t index) {
+BufferPeaks RunPeaks(const EditDocument& document, const Take& take, const DocumentRun& run,
+                     std::uint32_t index) {
   const std::size_t buffer = std::size_t{run.SourceBuffer} + index;
-  const document::PeakTable& table = SourcePeaks(document, state, run.FromTake);
+  const PeakTable& table = SourcePeaks(document, take, run.FromTake);
   return buffer < table.size() ? table[buffer] : BufferPeaks{};
 }
 
-}  // namespace tavrin::editor
+}  // namespace tavrin::document

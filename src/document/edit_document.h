@@ -1,8 +1,9 @@
 #pragma once
-// The edit list: segments that point into the take or into the editor's
+// The edit document: segments that point into the take or into the editor's
 // append-only work file, in up to 51 levels (0 = the take as opened) of at
-// most 100 rows each, and the one way to read the document through it, used
-// by the editor, playback and the writers. User-interface thread only.
+// most 100 rows each, the selection, and the one way to read the document
+// through it, used by the editor, the view, playback and the writers.
+// User-interface thread only.
 
 #include <array>
 #include <cstdint>
@@ -10,18 +11,16 @@
 #include <vector>
 
 #include "base/file.h"
-#include "capture/recorder_state.h"
 #include "document/peaks.h"
+#include "document/take.h"
 
-namespace tavrin::editor {
+namespace tavrin::document {
 
 inline constexpr int kLevelCount = 51;  // levels 0..50
 inline constexpr int kRowCount = 100;   // rows 1..100 (index 0 unused)
 
 template <typename T>
 using SegmentColumn = std::array<std::array<T, kLevelCount>, kRowCount + 1>;  // [row][level]
-
-using document::BufferPeaks;
 
 struct EditDocument {
   SegmentColumn<std::uint32_t> SegmentStart{};
@@ -43,35 +42,18 @@ struct EditDocument {
   std::uint32_t SelStart = 1;
   std::uint32_t SelEnd = 1;
   std::uint32_t CursorPos = 1;
-  std::uint32_t ViewOffset = 0;
-  std::int32_t ZoomIndex = 0;
-  bool EditBusy = false;
-  bool ProgressShown = false;
-  float OperationProgress = 0.0f;  // percent, 0..100
-
-  std::uint32_t ClipLength = 0;  // buffers in Clp.raw; bytes past them are stale
-  // Peaks of the clipboard's buffers (index 0 = its first buffer), measured as
-  // the audio went in, so that Paste need not read the audio back.
-  std::vector<BufferPeaks> ClipPeaks;
-
-  // Effect parameters.
-  double AmplifyFactor = 1.0;
-  float SelectionPeakFactor = 1.0f;
-  double FadeGain = 0.0;
-  double FadeStep = 0.0;
-  std::int32_t SilenceLength = 0;
 
   // Peaks of the work file's buffers, indexed by work-file buffer number (1-based).
-  document::PeakTable WorkPeaks;
+  PeakTable WorkPeaks;
 
   base::File EditStream;  // Edit.raw, append-only
-  base::File ClipStream;  // Clp.raw
-};
 
-// Byte offset of buffer `buffer` (1-based) of a source file.
-inline std::int64_t BufferByteOffset(std::uint32_t buffer) {
-  return static_cast<std::int64_t>(buffer - 1) * capture::kBufferBytes;
-}
+  // The document's length in buffers: that of its current level. The take
+  // keeps its own.
+  std::uint32_t Length() const {
+    return CurrentLevel < kLevelCount ? LevelLength[CurrentLevel] : 0;
+  }
+};
 
 // One run of document buffers taken from one source.
 struct Segment {
@@ -108,32 +90,27 @@ std::vector<Segment> LevelRows(const EditDocument& document, int level);
 // oldest audio first); CurrentLevel = TopLevel = 0, LevelLength[0] = takeLength.
 void BuildLevelZero(EditDocument& document, std::uint32_t takeLength, std::uint32_t recordedBuffers,
                     bool loopWrapped);
-// The same from the take the capture engine finished last, in its own order.
-void BuildLevelZero(EditDocument& document, const capture::RecorderState& state);
+// The same from a take, in its own order.
+void BuildLevelZero(EditDocument& document, const Take& take);
 
 SourceLocation Locate(const EditDocument& document, std::uint32_t position);
 // The runs of CurrentLevel that hold positions first..last, in document order;
 // positions that no row holds are left out.
 std::vector<DocumentRun> DocumentRuns(const EditDocument& document, std::uint32_t first,
                                       std::uint32_t last);
-const base::File& SourceStream(const EditDocument& document, const capture::RecorderState& state,
-                               bool fromTake);
+const base::File& SourceStream(const EditDocument& document, const Take& take, bool fromTake);
 // The peaks of the same source: the take's or the work file's.
-const document::PeakTable& SourcePeaks(const EditDocument& document,
-                                       const capture::RecorderState& state, bool fromTake);
+const PeakTable& SourcePeaks(const EditDocument& document, const Take& take, bool fromTake);
 // Reads `bytes` of a run, starting `skipBytes` into it. Returns 0 or errno.
-int ReadRun(const EditDocument& document, const capture::RecorderState& state,
-            const DocumentRun& run, std::int64_t skipBytes, void* out, std::size_t bytes);
+int ReadRun(const EditDocument& document, const Take& take, const DocumentRun& run,
+            std::int64_t skipBytes, void* out, std::size_t bytes);
 // Reads document buffer `position` (17640 bytes) into `out`. Returns 0, or
 // errno (ENOENT when no row holds the position).
-int ReadBuffer(const EditDocument& document, const capture::RecorderState& state,
-               std::uint32_t position, std::uint8_t* out);
-BufferPeaks PeaksAt(const EditDocument& document, const capture::RecorderState& state,
-                    std::uint32_t position);
+int ReadBuffer(const EditDocument& document, const Take& take, std::uint32_t position,
+               std::uint8_t* out);
+BufferPeaks PeaksAt(const EditDocument& document, const Take& take, std::uint32_t position);
 // The peaks of buffer `index` (0-based) of a run, from its source's table.
-BufferPeaks RunPeaks(const EditDocument& document, const capture::RecorderState& state,
-                     const DocumentRun& run, std::uint32_t index);
+BufferPeaks RunPeaks(const EditDocument& document, const Take& take, const DocumentRun& run,
+                     std::uint32_t index);
 
-using capture::PositionText;
-
-}  // namespace tavrin::editor
+}  // namespace tavrin::document

@@ -1,13 +1,8 @@
-#include "editor/buffer_io.h"
+#include "document/chunked_io.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
-#include "base/error_text.h"
-#include "capture/work_files.h"
-
-namespace tavrin::editor {
+namespace tavrin::document {
 
 void GrowWorkPeaks(EditDocument& document, std::size_t entries) {
   if (document.WorkPeaks.size() < entries) document.WorkPeaks.resize(entries);
@@ -19,17 +14,19 @@ void StoreWorkPeaks(EditDocument& document, std::uint32_t workBuffer, const Buff
 }
 
 std::uint32_t WorkFileBuffers(const EditDocument& document) {
-  return static_cast<std::uint32_t>(document.EditStream.Size() / capture::kBufferBytes);
+  return static_cast<std::uint32_t>(document.EditStream.Size() / kBufferBytes);
 }
 
-DocumentReader::DocumentReader(const EditContext& context, std::uint32_t first, std::uint32_t last)
-    : m_context(context),
-      m_runs(DocumentRuns(context.Document, first, last)),
-      m_chunk(std::size_t{kChunkBuffers} * capture::kBufferBytes) {}
+DocumentReader::DocumentReader(const EditDocument& document, const Take& take, std::uint32_t first,
+                               std::uint32_t last)
+    : m_document(document),
+      m_take(take),
+      m_runs(DocumentRuns(document, first, last)),
+      m_chunk(std::size_t{kChunkBuffers} * kBufferBytes) {}
 
 bool DocumentReader::Next(const std::uint8_t*& buffer, std::uint32_t& position) {
   if (m_inRun >= m_chunkAt + m_chunkLen && !LoadChunk()) return false;
-  buffer = m_chunk.data() + std::size_t{m_inRun - m_chunkAt} * capture::kBufferBytes;
+  buffer = m_chunk.data() + std::size_t{m_inRun - m_chunkAt} * kBufferBytes;
   position = m_runs[m_run].First + m_inRun;
   ++m_inRun;
   return true;
@@ -45,19 +42,16 @@ bool DocumentReader::LoadChunk() {
   const DocumentRun& run = m_runs[m_run];
   m_chunkAt = m_inRun;
   m_chunkLen = std::min(kChunkBuffers, run.Buffers - m_inRun);
-  m_error = ReadRun(m_context.Document, m_context.State, run,
-                    static_cast<std::int64_t>(m_chunkAt) * capture::kBufferBytes, m_chunk.data(),
-                    std::size_t{m_chunkLen} * capture::kBufferBytes);
+  m_error = ReadRun(m_document, m_take, run, static_cast<std::int64_t>(m_chunkAt) * kBufferBytes,
+                    m_chunk.data(), std::size_t{m_chunkLen} * kBufferBytes);
   return m_error == 0;
 }
 
 ChunkWriter::ChunkWriter(base::File& file, std::int64_t position)
-    : m_file(file),
-      m_position(position),
-      m_chunk(std::size_t{kChunkBuffers} * capture::kBufferBytes) {}
+    : m_file(file), m_position(position), m_chunk(std::size_t{kChunkBuffers} * kBufferBytes) {}
 
 std::uint8_t* ChunkWriter::Slot() {
-  return m_chunk.data() + m_filled * capture::kBufferBytes;
+  return m_chunk.data() + m_filled * kBufferBytes;
 }
 
 bool ChunkWriter::Add() {
@@ -72,7 +66,7 @@ bool ChunkWriter::Commit() {
 bool ChunkWriter::Flush() {
   if (m_error != 0) return false;
   if (m_filled == 0) return true;
-  const std::size_t bytes = m_filled * capture::kBufferBytes;
+  const std::size_t bytes = m_filled * kBufferBytes;
   m_error = m_file.WriteAt(m_position, m_chunk.data(), bytes);
   m_position += static_cast<std::int64_t>(bytes);
   m_filled = 0;
@@ -89,9 +83,4 @@ void WorkFileAppend::Rollback() {
   static_cast<void>(error);
 }
 
-EditResult Fail(const EditContext& context, int error) {
-  context.Show(base::FileErrorText(context.State.ProgramDrive, error));
-  return EditResult::Failed;
-}
-
-}  // namespace tavrin::editor
+}  // namespace tavrin::document

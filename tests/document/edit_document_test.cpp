@@ -1,4 +1,4 @@
-#include "editor/edit_document.h"
+#include "document/edit_document.h"
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace tavrin::editor {
+namespace tavrin::document {
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,48 +66,39 @@ TEST(Reading, BuffersComeFromTheTakeOrTheWorkFileByRow) {
   const fs::path& folder = scratch.Path();
   auto writeFile = [&](const fs::path& path, int buffers, std::uint8_t base) {
     std::ofstream out(path, std::ios::binary);
-    for (int b = 0; b < buffers; ++b)
-      out << std::string(capture::kBufferBytes, static_cast<char>(base + b));
+    for (int b = 0; b < buffers; ++b) out << std::string(kBufferBytes, static_cast<char>(base + b));
   };
   writeFile(folder / "take.raw", 5, 10);
   writeFile(folder / "edit.raw", 3, 100);
-  capture::RecorderState state;
+  Take take;
   EditDocument document;
-  ASSERT_EQ(state.RawStream.OpenExisting((folder / "take.raw").string()), 0);
+  ASSERT_EQ(take.RawStream.OpenExisting((folder / "take.raw").string()), 0);
   ASSERT_EQ(document.EditStream.OpenExisting((folder / "edit.raw").string()), 0);
   ASSERT_TRUE(SetLevelRows(document, 0, {{1, 2, 4, true}, {3, 3, 1, false}}));
 
-  std::vector<std::uint8_t> buffer(capture::kBufferBytes);
-  ASSERT_EQ(ReadBuffer(document, state, 2, buffer.data()), 0);
+  std::vector<std::uint8_t> buffer(kBufferBytes);
+  ASSERT_EQ(ReadBuffer(document, take, 2, buffer.data()), 0);
   EXPECT_EQ(buffer.front(), 10 + 4);  // take buffer 5
   EXPECT_EQ(buffer.back(), 10 + 4);
-  ASSERT_EQ(ReadBuffer(document, state, 4, buffer.data()), 0);
+  ASSERT_EQ(ReadBuffer(document, take, 4, buffer.data()), 0);
   EXPECT_EQ(buffer.front(), 100 + 1);  // work-file buffer 2
-  EXPECT_EQ(ReadBuffer(document, state, 6, buffer.data()), ENOENT);
-  state.RawStream.Close();
+  EXPECT_EQ(ReadBuffer(document, take, 6, buffer.data()), ENOENT);
+  take.RawStream.Close();
   document.EditStream.Close();
 }
 
 TEST(Peaks, ComeFromTheTableOfTheLocatedSource) {
-  capture::RecorderState state;
-  state.AllocateCaptureMemory();
-  state.Peaks[7].MaxLeft = 1234;
+  Take take;
+  take.Peaks.assign(8, BufferPeaks{});
+  take.Peaks[7].MaxLeft = 1234;
   EditDocument document;
   document.WorkPeaks.assign(3, BufferPeaks{});
   document.WorkPeaks[2].MinRight = -999;
   ASSERT_TRUE(SetLevelRows(document, 0, {{1, 1, 7, true}, {2, 2, 2, false}}));
-  EXPECT_EQ(PeaksAt(document, state, 1).MaxLeft, 1234);
-  EXPECT_EQ(PeaksAt(document, state, 2).MinRight, -999);
-  EXPECT_EQ(PeaksAt(document, state, 3).MinRight, 0) << "beyond the work table: no peaks";
-}
-
-TEST(PositionText, ShowsHoursMinutesSecondsAndTenths) {
-  EXPECT_EQ(PositionText(0), "00:00:00.0");
-  EXPECT_EQ(PositionText(2), "00:00:00.2");
-  EXPECT_EQ(PositionText(600), "00:01:00.0");
-  EXPECT_EQ(PositionText(35999), "00:59:59.9");
-  EXPECT_EQ(PositionText(36000), "01:00:00.0");
+  EXPECT_EQ(PeaksAt(document, take, 1).MaxLeft, 1234);
+  EXPECT_EQ(PeaksAt(document, take, 2).MinRight, -999);
+  EXPECT_EQ(PeaksAt(document, take, 3).MinRight, 0) << "beyond the work table: no peaks";
 }
 
 }  // namespace
-}  // namespace tavrin::editor
+}  // namespace tavrin::document
