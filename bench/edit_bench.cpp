@@ -99,9 +99,9 @@ int main(int argc, char** argv) {
   state.Take.TakeLength = bench::kBenchTakeBuffers;
   if (!MeasureTakePeaks(state)) return 1;
   editor::EditSession document;
-  editor::EditContext context{
-      document, state, [] {},
-      [](const std::string& text) { std::fprintf(stderr, "edit_bench: %s\n", text.c_str()); }};
+  editor::EditContext context{document, state, {[](const std::string& text) {
+                                std::fprintf(stderr, "edit_bench: %s\n", text.c_str());
+                              }}};
   // Every timed run starts from a freshly opened editor: Edit.raw and Clp.raw empty.
   auto reopen = [&] {
     editor::CloseEditDocument(context);

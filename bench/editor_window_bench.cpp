@@ -70,9 +70,10 @@ int main(int argc, char** argv) {
   services.Document = document.get();
   services.Settings = &settings;
   services.Progress = &progress;
-  services.ShowMessage = [](const QString& text) {
-    std::fprintf(stderr, "editor_window_bench: %s\n", qPrintable(text));
+  services.User.ShowMessage = [](const std::string& text) {
+    std::fprintf(stderr, "editor_window_bench: %s\n", text.c_str());
   };
+  services.User.ProcessMessages = [] { QCoreApplication::processEvents(); };
   services.StartTimers = false;
   editor::TFormEdit form(services);
   form.resize(1920, 1000);

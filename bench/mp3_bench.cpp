@@ -55,15 +55,11 @@ int main() {
   job.SaveLast = bench::kBenchTakeBuffers;
   job.OutputPath = folder + "/ours.mp3";
   bool failed = false;
-  exporter::ExportContext context{settings,
-                                  *document,
-                                  state,
-                                  job,
-                                  [] {},
-                                  [&failed](const std::string& text) {
-                                    std::fprintf(stderr, "mp3_bench: %s\n", text.c_str());
-                                    failed = true;
-                                  }};
+  exporter::ExportContext context{
+      settings, *document, state, job, {[&failed](const std::string& text) {
+        std::fprintf(stderr, "mp3_bench: %s\n", text.c_str());
+        failed = true;
+      }}};
   const std::vector<std::string> candidates = {ProgramFolder() + "/lame_enc.so"};
 
   double ours = 1e9;

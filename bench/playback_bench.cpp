@@ -66,9 +66,9 @@ int main() {
   }
   platform::PulseWaveOut device;
   std::vector<std::string> messages;
-  playback::PlaybackContext context{device, doc.State, doc.Document,
-                                    [&](const std::string& text) { messages.push_back(text); },
-                                    [] {}};
+  playback::PlaybackContext context{device, doc.State, doc.Document, {[&](const std::string& text) {
+                                      messages.push_back(text);
+                                    }}};
   playback::PlaybackState state;
   if (!playback::OpenPlayback(state, context)) {
     std::fprintf(stderr, "playback_bench: %s\n", messages.front().c_str());

@@ -67,13 +67,9 @@ int main(int argc, char** argv) {
   job.SaveFirst = 1;
   job.SaveLast = bench::kBenchTakeBuffers;
   job.OutputPath = ours;
-  exporter::ExportContext context{settings,
-                                  document,
-                                  state,
-                                  job,
-                                  [] {},
-                                  [](const std::string& text) {
-                                    std::fprintf(stderr, "wav_bench: %s\n", text.c_str()); }};
+  exporter::ExportContext context{settings, document, state, job, {[](const std::string& text) {
+                                    std::fprintf(stderr, "wav_bench: %s\n", text.c_str());
+                                  }}};
 
   auto compare = [&](std::int32_t rate, std::uint16_t bits, std::uint16_t channels,
                      std::int64_t dataBytes, const std::vector<std::string>& soxArgs) {

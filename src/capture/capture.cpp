@@ -19,7 +19,7 @@ bool IsFull(const platform::WaveHeader& header) {
 }
 
 void Show(CaptureContext& context, const std::string& text) {
-  if (context.ShowMessage) context.ShowMessage(text);
+  context.User.Show(text);
 }
 
 // Complete halves, oldest first. After a late poll both halves can be complete
@@ -242,7 +242,7 @@ bool StartTake(RecorderState& state, CaptureContext& context) {
 void StopTake(RecorderState& state, CaptureContext& context) {
   if (!state.Recording) return;
   CloseCapture(state, context);
-  if (context.ProcessMessages) context.ProcessMessages();
+  context.User.Pump();
   OpenCapture(state, context);
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "base/user_channel.h"
 #include "capture/recorder_state.h"
 #include "platform/wave_in.h"
 
@@ -28,14 +29,10 @@ public:
   virtual void TakeEnded() {}
 };
 
-using ShowMessageFn = std::function<void(const std::string&)>;
-using ProcessMessagesFn = std::function<void()>;
-
-// The engine's ties to the outside: the device, and the user through two callbacks.
+// The engine's ties to the outside: the device, and the user.
 struct CaptureContext {
   platform::WaveIn& Device;
-  ShowMessageFn ShowMessage;
-  ProcessMessagesFn ProcessMessages;
+  base::UserChannel User;
   CaptureObserver* Observer = nullptr;
 };
 

@@ -25,9 +25,7 @@ void AbortTake(RecorderState& state, CaptureContext& context, int error) {
   const std::int64_t position =
       std::min(state.Take.RawStream.Position(), wholeBuffers * kBufferBytes);
   FinishTake(state, static_cast<std::uint32_t>(position / kBufferBytes));
-  if (context.ShowMessage) {
-    context.ShowMessage(base::FileErrorText(state.ProgramDrive, error));
-  }
+  context.User.Show(base::FileErrorText(state.ProgramDrive, error));
   if (context.Observer) context.Observer->TakeEnded();
 }
 

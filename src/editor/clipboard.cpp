@@ -42,7 +42,7 @@ EditResult CopySelection(EditContext& context) {
       for (std::uint32_t i = 0; i < count && error == 0; ++i, ++done) {
         peaks.push_back(RunPeaks(document, context.State.Take, run, done));
         document.OperationProgress = Percent(run.First + done - first, last - first);
-        context.Pump();
+        context.User.Pump();
       }
     }
   }
@@ -81,7 +81,7 @@ int AppendSilence(EditContext& context, std::uint32_t workStart, std::uint32_t b
     StoreWorkPeaks(document, workStart + k, BufferPeaks{});
     if (!writer.Add()) return writer.Error();
     document.OperationProgress = Percent(k, buffers);
-    context.Pump();
+    context.User.Pump();
   }
   return writer.Commit() ? 0 : writer.Error();
 }
@@ -102,7 +102,7 @@ int AppendClipboard(EditContext& context, std::uint32_t workStart, std::uint32_t
           done < document.ClipPeaks.size() ? document.ClipPeaks[done] : BufferPeaks{};
       StoreWorkPeaks(document, workStart + done + 1, peaks);
       document.OperationProgress = Percent(done + 1, buffers);
-      context.Pump();
+      context.User.Pump();
     }
   }
   return 0;
@@ -148,7 +148,7 @@ EditResult Insert(EditContext& context, std::string_view kind) {
       paste ? document.ClipLength : static_cast<std::uint32_t>(document.SilenceLength);
   const std::uint32_t length = context.Document.Length();
   if (std::uint64_t{length} + inserted > capture::kTenHoursBuffers) {
-    context.Show(kTooLongMessage);
+    context.User.Show(kTooLongMessage);
     return EditResult::Refused;
   }
   BusyScope busy(document, true);

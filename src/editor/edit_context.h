@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/user_channel.h"
 #include "capture/recorder_state.h"
 #include "document/chunked_io.h"
 #include "document/edit_document.h"
@@ -53,17 +54,9 @@ struct EditSession : EditDocument {
 struct EditContext {
   EditSession& Document;
   capture::RecorderState& State;
-  // Runs after every buffer of a long operation, so that the window stays
+  // Pumped after every buffer of a long operation, so that the window stays
   // alive; EditBusy keeps other commands out meanwhile.
-  std::function<void()> ProcessMessages;
-  std::function<void(const std::string&)> ShowMessage;
-
-  void Show(const std::string& text) const {
-    if (ShowMessage) ShowMessage(text);
-  }
-  void Pump() const {
-    if (ProcessMessages) ProcessMessages();
-  }
+  base::UserChannel User;
 };
 
 enum class EditResult {

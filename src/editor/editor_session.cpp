@@ -29,7 +29,7 @@ bool OpenEditDocument(EditContext& context) {
   if (error != 0) {
     document.EditStream.Close();
     document.ClipStream.Close();
-    context.Show(base::FileErrorText(state.ProgramDrive, error));
+    context.User.Show(base::FileErrorText(state.ProgramDrive, error));
     return false;
   }
   return true;
@@ -50,7 +50,7 @@ void CloseEditDocument(EditContext& context) {
 }
 
 EditResult Fail(const EditContext& context, int error) {
-  context.Show(base::FileErrorText(context.State.ProgramDrive, error));
+  context.User.Show(base::FileErrorText(context.State.ProgramDrive, error));
   return EditResult::Failed;
 }
 

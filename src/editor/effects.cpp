@@ -172,7 +172,7 @@ EditResult Process(EditContext& context, std::string_view kindText) {
     writing = writer.Add();
     document.OperationProgress = static_cast<float>(static_cast<double>(position - first) * 100.0 /
                                                     static_cast<double>(last - first));
-    context.Pump();
+    context.User.Pump();
   }
   const int error = reader.Error() != 0 ? reader.Error() : writer.Commit() ? 0 : writer.Error();
   if (error != 0) {

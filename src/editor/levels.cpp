@@ -89,7 +89,7 @@ std::uint32_t LengthOf(const std::vector<Segment>& rows) {
 
 bool FitsInALevel(const EditContext& context, const std::vector<Segment>& rows) {
   if (rows.size() <= static_cast<std::size_t>(kRowCount)) return true;
-  context.Show(kTooManyRows);
+  context.User.Show(kTooManyRows);
   return false;
 }
 

@@ -104,7 +104,7 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
     for (std::int64_t done = 0; done < runBytes;) {
       job.OperationProgress =
           static_cast<float>(static_cast<double>(doneBytes + done) / totalBytes * 100.0);
-      if (context.ProcessMessages) context.ProcessMessages();
+      context.User.Pump();
       // A chunk never reaches into the next run.
       const std::int64_t bytes = done + chunkBytes < runBytes ? chunkBytes : runBytes - done;
       outcome.FileError = document::ReadRun(context.Document, context.State.Take, run, done,
@@ -130,7 +130,7 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
 }
 
 void Show(ExportContext& context, const std::string& text) {
-  if (context.ShowMessage) context.ShowMessage(text);
+  context.User.Show(text);
 }
 
 // A save that ends in an error keeps no partial file.

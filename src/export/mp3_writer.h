@@ -17,7 +17,7 @@ namespace tavrin::exporter {
 encoder::EncoderConfig FillEncoderConfig(const settings::Settings& settings);
 
 // Tries each library path in order (dlopen) and writes context.Job.OutputPath.
-// Messages go through context.ShowMessage; a cancelled or failed save (a failed
+// Messages go through context.User; a cancelled or failed save (a failed
 // flush or close too) leaves no file.
 WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& libraryCandidates);
 

@@ -81,7 +81,7 @@ bool SaveFlow::SaveTake(bool& saveRequested) {
 bool SaveFlow::WavTooLarge() {
   const settings::Settings& stored = *m_services.Settings;
   if (!stored.SaveWav || EstimateWavSize(m_job, stored) < kWavSizeLimit) return false;
-  m_services.ShowMessage("File size is more 4GB!");
+  m_services.User.Show("File size is more 4GB!");
   return true;
 }
 
@@ -103,7 +103,7 @@ void SaveFlow::SaveDocument(bool all) {
     m_job.SaveLast = length;
   } else {
     if (document.SelStart == document.SelEnd) {
-      m_services.ShowMessage("Please Select Waveform!");
+      m_services.User.Show("Please Select Waveform!");
       return;
     }
     m_job.SaveFirst = document.SelStart;
@@ -163,8 +163,8 @@ WriteResult SaveFlow::RunSave() {
   m_job.SaveActive = true;
   m_job.OperationProgress = 0.0f;
   if (m_services.Progress) m_services.Progress->Start(m_job, m_services.Owner);
-  ExportContext context{*m_services.Settings,       *m_services.Document,  *m_services.State, m_job,
-                        m_services.ProcessMessages, m_services.ShowMessage};
+  ExportContext context{*m_services.Settings, *m_services.Document, *m_services.State, m_job,
+                        m_services.User};
   const WriteResult result = m_services.Settings->SaveWav
                                  ? WriteWav(context)
                                  : WriteMp3(context, m_services.EncoderLibraries);

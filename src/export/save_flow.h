@@ -44,8 +44,7 @@ public:
     // while a save of the editor's document writes.
     bool* EditBusy = nullptr;
     std::vector<std::string> EncoderLibraries;  // tried in order
-    std::function<void(const std::string&)> ShowMessage;
-    std::function<void()> ProcessMessages;
+    base::UserChannel User;
     // Shows the file dialog modally; tests answer it instead. True = accepted.
     std::function<bool(QFileDialog&)> ExecFileDialog;
     // The editor's: stops playback before a save starts writing.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "base/user_channel.h"
 #include "capture/recorder_state.h"
 #include "document/edit_document.h"
 #include "settings/settings.h"
@@ -27,8 +28,7 @@ struct ExportContext {
   const document::EditDocument& Document;
   capture::RecorderState& State;  // the take's stream and the transfer memory
   SaveJob& Job;
-  std::function<void()> ProcessMessages;
-  std::function<void(const std::string&)> ShowMessage;
+  base::UserChannel User;
 };
 
 enum class WriteResult { Written, Cancelled, Failed };

@@ -151,7 +151,7 @@ WriteResult WriteWav(ExportContext& context) {
   auto fail = [&](int error) {
     file.Close();
     file.Remove();
-    if (context.ShowMessage) context.ShowMessage(std::strerror(error));
+    context.User.Show(std::strerror(error));
     return WriteResult::Failed;
   };
 
@@ -182,7 +182,7 @@ WriteResult WriteWav(ExportContext& context) {
     filled += ConvertBlock(format, readBuffer, output.get() + filled);
     job.OperationProgress =
         span > 0 ? static_cast<float>(static_cast<double>(i - first) * 100.0 / span) : 0.0f;
-    if (context.ProcessMessages) context.ProcessMessages();
+    context.User.Pump();
     cancelled = !job.SaveActive;
   }
 

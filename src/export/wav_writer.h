@@ -44,7 +44,7 @@ inline constexpr std::int64_t kWavSizeLimit = 4294967295;
 
 // Writes blocks Job.SaveFirst..Job.SaveLast of the document's CurrentLevel to
 // Job.OutputPath, replacing any file there. Updates Job.OperationProgress and
-// runs ProcessMessages after every block; stops after the block being written
+// lets the user channel pump events after every block; stops after the block being written
 // once Job.SaveActive is cleared, and then deletes the file (Cancelled). On an
 // error creating, writing or closing the file or reading a source it shows the
 // system's error text, deletes the partial file and returns Failed.

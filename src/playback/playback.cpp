@@ -16,7 +16,7 @@ using platform::kMmNoError;
 using platform::MmResult;
 
 void Show(PlaybackContext& context, const std::string& text) {
-  if (context.ShowMessage) context.ShowMessage(text);
+  context.User.Show(text);
 }
 
 // The device's text for a result, cut to kErrorTextBytes at a character boundary.
@@ -48,7 +48,7 @@ void UnprepareAll(PlaybackState& state, PlaybackContext& context) {
 // Playback is over: the range was heard to its end, or it cannot go on.
 void EndPlayback(PlaybackState& state, PlaybackContext& context) {
   Check(context, context.Device.Reset());
-  if (context.ProcessMessages) context.ProcessMessages();
+  context.User.Pump();
   state.NextBlock = 0;
   UnprepareAll(state, context);
   state.Playing = false;

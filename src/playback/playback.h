@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "base/user_channel.h"
 #include "capture/recorder_state.h"
 #include "document/edit_document.h"
 #include "platform/sound_panels.h"
@@ -48,17 +49,13 @@ struct PlaybackState {
   bool DeviceLost = false;
 };
 
-using ShowMessageFn = std::function<void(const std::string&)>;
-using ProcessMessagesFn = std::function<void()>;
-
 // The engine's ties to the outside. The document is read at CurrentLevel;
 // the length played by Play all is the recorder's TakeLength.
 struct PlaybackContext {
   platform::WaveOut& Device;
   capture::RecorderState& Recorder;
   const document::EditDocument& Document;
-  ShowMessageFn ShowMessage;
-  ProcessMessagesFn ProcessMessages;
+  base::UserChannel User;
   platform::SoundPanels* Panels = nullptr;
 };
 

@@ -21,8 +21,8 @@ void SetPlaybackVolume(PlaybackState& state, PlaybackContext& context, std::uint
     return;
   }
   // A drag sets the volume many times a second: say it once, not each time.
-  if (!state.VolumeErrorShown && context.ShowMessage) {
-    context.ShowMessage(context.Device.GetErrorText(result));
+  if (!state.VolumeErrorShown) {
+    context.User.Show(context.Device.GetErrorText(result));
   }
   state.VolumeErrorShown = true;
 }
@@ -30,8 +30,8 @@ void SetPlaybackVolume(PlaybackState& state, PlaybackContext& context, std::uint
 void OpenPlaybackSettings(PlaybackContext& context) {
   if (context.Panels == nullptr) return;
   std::string error;
-  if (!context.Panels->OpenPlaybackSettings(error) && context.ShowMessage) {
-    context.ShowMessage(error);
+  if (!context.Panels->OpenPlaybackSettings(error)) {
+    context.User.Show(error);
   }
 }
 

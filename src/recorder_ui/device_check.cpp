@@ -53,10 +53,10 @@ void OpenCaptureReportingOnce(capture::RecorderState& state, DeviceCheckState& c
     }
     // Marked first: a timer tick inside the message box must not show it again.
     check.ReportedOpenFailure = state.DeviceName;
-    if (context.ShowMessage) context.ShowMessage(text);
+    context.User.Show(text);
   };
-  capture::CaptureContext reporting{context.Device, showOnce, context.ProcessMessages,
-                                    context.Observer};
+  capture::CaptureContext reporting{context.Device, context.User, context.Observer};
+  reporting.User.ShowMessage = showOnce;
   capture::OpenCapture(state, reporting);
   if (state.DeviceOpen) check.ReportedOpenFailure.clear();
 }
@@ -93,8 +93,8 @@ void RestartProgram(capture::RecorderState& state, DeviceCheckState& check,
   state.PreviousDeviceName = state.DeviceName;
   check.RestartDeferred = false;
   Call(hooks.SaveSettings);
-  Call(hooks.ProcessMessages);
-  if (hooks.ShowMessage) hooks.ShowMessage(kRestartMessage);
+  hooks.User.Pump();
+  hooks.User.Show(kRestartMessage);
   Call(hooks.RestartProgram);
 }
 
@@ -126,9 +126,7 @@ void EndBrokenCapture(capture::RecorderState& state, capture::CaptureContext& co
   if (!wasRecording) return;
   FormatTimeRecorded(state);
   if (context.Observer) context.Observer->TakeEnded();
-  if (context.ShowMessage) {
-    context.ShowMessage(DeviceLostMessage(context.Device.GetErrorText(broken), state.TimeText));
-  }
+  context.User.Show(DeviceLostMessage(context.Device.GetErrorText(broken), state.TimeText));
 }
 
 // The device is chosen in the desktop's sound settings; a new default device
@@ -142,7 +140,7 @@ std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderSta
     mixer.Free();
     check.MixerFreed = true;
     state.SourceCaption.clear();
-    Call(hooks.ProcessMessages);
+    hooks.User.Pump();
     Call(hooks.ClearMeters);
     return std::nullopt;
   }
@@ -184,7 +182,7 @@ std::optional<int> FollowDeviceInPlace(std::uint32_t count, capture::RecorderSta
     state.PreviousDeviceName = state.DeviceName;
     capture::CloseCapture(state, context);
     mixer.Free();
-    Call(hooks.ProcessMessages);
+    hooks.User.Pump();
     Call(hooks.ClearMeters);
     OpenCaptureReportingOnce(state, check, context);
     // The list is refreshed first: it was filled at start-up, and the device

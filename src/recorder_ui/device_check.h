@@ -63,9 +63,8 @@ private:
 // The window's side; any may be empty.
 struct DeviceCheckHooks {
   std::function<void()> ClearMeters;  // the level meter and the DC meter
-  std::function<void()> ProcessMessages;
   std::function<void()> SaveSettings;
-  std::function<void(const std::string&)> ShowMessage;
+  base::UserChannel User;
   // Starts the executable again and ends this instance.
   std::function<void()> RestartProgram;
   // True while a save runs or the editor or a dialog is open: a device

@@ -90,20 +90,15 @@ TFormMain::TFormMain(MainWindowServices services, QWidget* parent)
     : QMainWindow(parent),
       m_services(std::move(services)),
       m_observer(std::make_unique<Observer>(*this)),
-      m_context{*m_services.WaveIn,
-                [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); },
-                [] { QCoreApplication::processEvents(); }, m_observer.get()} {
+      m_context{*m_services.WaveIn, m_services.User, m_observer.get()} {
   if (!m_services.FreeBytes) m_services.FreeBytes = capture::FreeBytesAt;
   m_hooks.ClearMeters = [this] {
     ClearMeterBitmap(m_levelBitmap, m_colors);
     ClearMeterBitmap(m_dcBitmap, m_colors);
     m_surface->update();
   };
-  m_hooks.ProcessMessages = [] { QCoreApplication::processEvents(); };
   m_hooks.SaveSettings = [this] { SaveSettingsReportingFailure(); };
-  m_hooks.ShowMessage = [this](const std::string& text) {
-    ShowMessage(QString::fromStdString(text));
-  };
+  m_hooks.User = m_services.User;
   m_hooks.RestartProgram = [this] { RestartProgram(); };
   m_hooks.Busy = [this] {
     return m_saveFlow->Saving() || m_editor->isVisible() ||
@@ -137,8 +132,7 @@ void TFormMain::FormCreate() {
 
   settings::Settings& stored = *m_services.Settings;
   const StartUpResult started =
-      StartUp(state, stored, m_services.ProgramPath, m_services.AppDataDir,
-              [] { QCoreApplication::processEvents(); });
+      StartUp(state, stored, m_services.ProgramPath, m_services.AppDataDir, m_services.User);
   {
     const QSignalBlocker quiet(CmbBoxTime);
     CmbBoxTime->setCurrentIndex(started.ModeIndex);
@@ -172,10 +166,7 @@ void TFormMain::FormCreate() {
   if (saving.EncoderLibraries.empty()) {
     saving.EncoderLibraries = settings::EncoderLibraryCandidates(m_services.ProgramPath);
   }
-  saving.ShowMessage = [this](const std::string& text) {
-    ShowMessage(QString::fromStdString(text));
-  };
-  saving.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  saving.User = m_services.User;
   saving.ExecFileDialog = m_services.ExecFileDialog;
   editor::EditorWindowServices editing;
   editing.State = &state;
@@ -186,7 +177,7 @@ void TFormMain::FormCreate() {
   editing.EncoderLibraries = saving.EncoderLibraries;
   editing.WaveOut = m_services.WaveOut;
   editing.Panels = m_services.Panels;
-  editing.ShowMessage = [this](const QString& text) { ShowMessage(text); };
+  editing.User = m_services.User;
   editing.ExecFileDialog = m_services.ExecFileDialog;
   editing.ShowHelp = [this] { TavrinRecorderHelpClick(); };
   editing.ShowAbout = [](QWidget* over) { ShowAboutOver(over); };
@@ -323,17 +314,11 @@ QWidget* TFormMain::WorkingWindow() {
 }
 
 void TFormMain::ShowMessage(const QString& text) {
-  if (m_services.ShowMessage) {
-    m_services.ShowMessage(text);
-  } else {
-    QMessageBox::information(WorkingWindow(), QStringLiteral("Tavrin Recorder"), text);
-  }
+  m_services.User.Show(text.toStdString());
 }
 
 bool TFormMain::Confirm(const QString& text) {
-  if (m_services.Confirm) return m_services.Confirm(text);
-  return QMessageBox::question(WorkingWindow(), QStringLiteral("Tavrin Recorder"), text,
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  return m_services.User.Ask(text.toStdString());
 }
 
 void TFormMain::ApplyColorScheme(int scheme) {

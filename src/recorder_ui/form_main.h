@@ -64,9 +64,9 @@ struct MainWindowServices {
   std::string ProgramPath;                        // the executable
   std::string AppDataDir;
   std::function<std::int64_t(const std::string&)> FreeBytes;
-  // Empty: a message box, or a Yes/No box, over the window in use.
-  std::function<void(const QString&)> ShowMessage;
-  std::function<bool(const QString&)> Confirm;  // Yes = true
+  // The user, for the window and every engine it drives: main.cpp wires
+  // message boxes over the window in use; tests answer instead.
+  base::UserChannel User;
   std::function<void()> RestartProgram;
   std::function<void()> ShowEditor;  // tests' stand-in for the modal editor; empty = TFormEdit
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally

@@ -11,13 +11,14 @@
 
 #include "capture/recorder_state.h"
 #include "capture/work_files.h"
-#include "document/edit_document.h"
+#include "editor/edit_context.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/pulse_connection.h"
 #include "platform/sleep_inhibitor_logind.h"
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
 #include "platform/wave_out_pulse.h"
+#include "recorder_ui/desktop_channel.h"
 #include "recorder_ui/form_main.h"
 #include "settings/program_files.h"
 #include "settings/settings.h"
@@ -72,7 +73,12 @@ int main(int argc, char** argv) {
   platform::DesktopSoundPanels panels;
   platform::LogindSleepInhibitor inhibitor;
 
+  std::unique_ptr<recorder_ui::TFormMain> form;
   recorder_ui::MainWindowServices services;
+  // Every message and question goes over the window in use: the editor while
+  // it is open, else the recorder once it shows.
+  services.User = recorder_ui::DesktopUserChannel(
+      [&form]() -> QWidget* { return form ? form->WorkingWindow() : nullptr; });
   services.State = &state;
   services.Document = &document;
   services.Settings = &settings;
@@ -89,7 +95,6 @@ int main(int argc, char** argv) {
     QCoreApplication::exit(0);
   };
 
-  std::unique_ptr<recorder_ui::TFormMain> form;
   try {
     form = std::make_unique<recorder_ui::TFormMain>(services);
   } catch (const recorder_ui::AlreadyRunning& error) {

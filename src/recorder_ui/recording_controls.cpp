@@ -22,12 +22,12 @@ TakeLimit EnforceTakeLimits(capture::RecorderState& state, capture::CaptureConte
   if (!state.Recording) return TakeLimit::None;
   if (state.FreeSeconds < kMinimumFreeSeconds) {
     capture::CloseCapture(state, context);
-    if (context.ShowMessage) context.ShowMessage(base::NoSpaceText(state.ProgramDrive));
+    context.User.Show(base::NoSpaceText(state.ProgramDrive));
     return TakeLimit::DiskFull;
   }
   if (state.BufferSequence >= kLengthLimitBuffers) {
     capture::CloseCapture(state, context);
-    if (context.ShowMessage) context.ShowMessage("Recording was stopped");
+    context.User.Show("Recording was stopped");
     return TakeLimit::LengthReached;
   }
   return TakeLimit::None;

@@ -14,7 +14,7 @@ namespace tavrin::recorder_ui {
 
 StartUpResult StartUp(capture::RecorderState& state, settings::Settings& stored,
                       const std::string& programPath, const std::string& appDataDir,
-                      const std::function<void()>& processMessages) {
+                      const base::UserChannel& user) {
   StartUpResult result;
   std::string error;
   const std::string programDir = std::filesystem::path(programPath).parent_path().string();
@@ -44,7 +44,7 @@ StartUpResult StartUp(capture::RecorderState& state, settings::Settings& stored,
   if (stored.OutputFolder.empty()) stored.OutputFolder = settings::HomeFolder();
   state.OutputFolder = stored.OutputFolder;
   capture::DeleteWorkFiles(state);
-  if (processMessages) processMessages();
+  user.Pump();
   state.AllocateCaptureMemory();
   return result;
 }

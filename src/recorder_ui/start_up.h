@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/user_channel.h"
 #include "capture/recorder_state.h"
 #include "settings/settings.h"
 
@@ -30,6 +31,6 @@ struct StartUpResult {
 // work folder cannot be made.
 StartUpResult StartUp(capture::RecorderState& state, settings::Settings& stored,
                       const std::string& programPath, const std::string& appDataDir,
-                      const std::function<void()>& processMessages);
+                      const base::UserChannel& user);
 
 }  // namespace tavrin::recorder_ui

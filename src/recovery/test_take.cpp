@@ -32,7 +32,7 @@ int MeasureTake(document::PeakTable& peaks, const base::File& take, std::uint32_
       peaks[k] = document::MeasurePeaks(chunk.data() + static_cast<std::size_t>(i) * kBufferBytes,
                                         capture::kFramesPerBuffer);
       progress = static_cast<float>(static_cast<double>(k) / length * 100.0);
-      if (hooks.ProcessMessages) hooks.ProcessMessages();
+      hooks.User.Pump();
     }
   }
   return 0;

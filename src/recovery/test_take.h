@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/user_channel.h"
 #include "capture/recorder_state.h"
 
 namespace tavrin::recovery {
@@ -24,7 +25,7 @@ class TestTakeLoader {
 public:
   struct Hooks {
     std::function<void()> RebuildStarting;  // the peaks are measured from the audio
-    std::function<void()> ProcessMessages;  // after every buffer measured
+    base::UserChannel User;                 // pumped after every buffer measured
   };
 
   // Makes "test" the take: its length in whole buffers, its peaks from

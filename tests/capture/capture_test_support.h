@@ -118,8 +118,8 @@ protected:
   platform::SimulatedWaveIn Device;
   std::vector<std::string> Messages;
   CountingObserver Observer;
-  CaptureContext Context{Device, [this](const std::string& text) { Messages.push_back(text); },
-                         [] {}, &Observer};
+  CaptureContext Context{
+      Device, {[this](const std::string& text) { Messages.push_back(text); }}, &Observer};
 };
 
 }  // namespace tavrin::capture::testing

@@ -28,8 +28,8 @@ TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   state.Take.RawPath = folder + "/Tavrin.raw";
   platform::PulseWaveIn device;
   std::vector<std::string> messages;
-  CaptureContext context{device, [&](const std::string& text) { messages.push_back(text); }, [] {},
-                         nullptr};
+  CaptureContext context{
+      device, {[&](const std::string& text) { messages.push_back(text); }}, nullptr};
 
   ASSERT_GT(EnumerateDevices(state, context), 0u);
   state.DeviceName = state.DeviceNames[0];

@@ -38,8 +38,11 @@ public:
   EditorRig(const std::string& name, const std::vector<std::int16_t>& takeSamples)
       : Scratch("editor-" + name),
         Folder(Scratch.Path()),
-        Context{Document, State, [this] { Pump(); },
-                [this](const std::string& text) { Messages.push_back(text); }} {
+        Context{Document,
+                State,
+                {[this](const std::string& text) { Messages.push_back(text); },
+                 {},
+                 [this] { Pump(); }}} {
     State.AllocateCaptureMemory();
     State.EditPath = (Folder / "Edit.raw").string();
     State.ClipPath = (Folder / "Clp.raw").string();

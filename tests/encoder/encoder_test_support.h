@@ -54,11 +54,12 @@ protected:
                           *document,
                           state,
                           job,
-                          [this] {
-                            progressSeen.push_back(job.OperationProgress);
-                            if (onProcessMessages) onProcessMessages();
-                          },
-                          [this](const std::string& text) { messages.push_back(text); }};
+                          {[this](const std::string& text) { messages.push_back(text); },
+                           {},
+                           [this] {
+                             progressSeen.push_back(job.OperationProgress);
+                             if (onProcessMessages) onProcessMessages();
+                           }}};
     return WriteMp3(context, candidates);
   }
 

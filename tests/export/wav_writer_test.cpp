@@ -106,8 +106,9 @@ protected:
                           Document,
                           State,
                           Job,
-                          [this] { OnMessages(); },
-                          [this](const std::string& text) { Messages.push_back(text); }};
+                          {[this](const std::string& text) { Messages.push_back(text); },
+                           {},
+                           [this] { OnMessages(); }}};
     return WriteWav(context);
   }
 

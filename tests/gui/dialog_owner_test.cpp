@@ -16,6 +16,7 @@
 
 #include "editor/window/form_edit.h"
 #include "form_main_fixture.h"
+#include "recorder_ui/desktop_channel.h"
 #include "recovery/test_take.h"
 #include "settings/form_save_settings.h"
 
@@ -154,8 +155,8 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
   MainWindowRig rig("dialog-owner");
   recorder_ui::MainWindowServices services = rig.Services();
   // The program's own boxes, file dialogs and editor, not the test's answers.
-  services.ShowMessage = {};
-  services.Confirm = {};
+  services.User = recorder_ui::DesktopUserChannel(
+      [&rig]() -> QWidget* { return rig.Form ? rig.Form->WorkingWindow() : nullptr; });
   services.ExecFileDialog = {};
   services.ShowEditor = {};
   rig.Form = std::make_unique<recorder_ui::TFormMain>(services);

@@ -49,8 +49,8 @@ struct MainWindowRig : WindowRigBase {
     services.Inhibitor = &Inhibitor;
     services.AppDataDir = (Root / "appdata").string();
     services.FreeBytes = [this](const std::string&) { return FreeBytes; };
-    services.Confirm = [this](const QString& text) {
-      Questions.push_back(text);
+    services.User.Confirm = [this](const std::string& text) {
+      Questions.push_back(QString::fromStdString(text));
       return Answer;
     };
     services.RestartProgram = [this] { ++Restarts; };

@@ -29,7 +29,7 @@ struct PulseWindowRig : WindowRigBase {
   recorder_ui::MainWindowServices Services() {
     recorder_ui::MainWindowServices services = BaseServices(WaveIn, Mixer, Panels);
     services.WaveOut = &WaveOut;
-    services.Confirm = [](const QString&) { return true; };
+    services.User.Confirm = [](const std::string&) { return true; };
     return services;
   }
 

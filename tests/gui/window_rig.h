@@ -3,6 +3,7 @@
 // for the program's folder, the process-wide records, and the window's
 // services pointing at them, with every message kept for the test.
 
+#include <QCoreApplication>
 #include <QString>
 #include <filesystem>
 #include <string>
@@ -37,7 +38,10 @@ struct WindowRigBase {
     services.Mixer = &mixer;
     services.Panels = &panels;
     services.ProgramPath = (Root / "bin" / "tavrin-recorder").string();
-    services.ShowMessage = [this](const QString& text) { Messages.push_back(text); };
+    services.User.ShowMessage = [this](const std::string& text) {
+      Messages.push_back(QString::fromStdString(text));
+    };
+    services.User.ProcessMessages = [] { QCoreApplication::processEvents(); };
     return services;
   }
 

@@ -36,9 +36,11 @@ protected:
     State.AllocateCaptureMemory();
     Device.SetDevices({{"Mic A"}});
     Hooks.ClearMeters = [this] { Events.push_back("ClearMeters"); };
-    Hooks.ProcessMessages = [this] { Events.push_back("ProcessMessages"); };
+    Hooks.User.ProcessMessages = [this] { Events.push_back("ProcessMessages"); };
     Hooks.SaveSettings = [this] { Events.push_back("SaveSettings"); };
-    Hooks.ShowMessage = [this](const std::string& text) { Events.push_back("Message: " + text); };
+    Hooks.User.ShowMessage = [this](const std::string& text) {
+      Events.push_back("Message: " + text);
+    };
     Hooks.RestartProgram = [this] { Events.push_back("RestartProgram"); };
     Hooks.ShowSourceCaption = [this](const std::string& caption) { Caption = caption; };
   }

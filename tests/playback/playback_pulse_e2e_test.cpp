@@ -88,8 +88,9 @@ protected:
   testing::PatternDocument Doc{"pulse"};
   platform::PulseWaveOut Device;
   std::vector<std::string> Messages;
-  PlaybackContext Context{Device, Doc.State, Doc.Document,
-                          [this](const std::string& text) { Messages.push_back(text); }, [] {}};
+  PlaybackContext Context{Device, Doc.State, Doc.Document, {[this](const std::string& text) {
+                            Messages.push_back(text);
+                          }}};
   PlaybackState State;
 };
 

@@ -61,10 +61,11 @@ protected:
   platform::SimulatedWaveOut Device;
   PanelsStub Panels;
   std::vector<std::string> Messages;
-  PlaybackContext Context{
-      Device,       Doc.State,
-      Doc.Document, [this](const std::string& text) { Messages.push_back(text); },
-      [] {},        &Panels};
+  PlaybackContext Context{Device,
+                          Doc.State,
+                          Doc.Document,
+                          {[this](const std::string& text) { Messages.push_back(text); }},
+                          &Panels};
   PlaybackState State;
 };
 
@@ -264,8 +265,9 @@ TEST(PlaybackOpenFailure, ShowsTheTextOnceAndTheEditorGoesOnWithoutPlayback) {
   platform::SimulatedWaveOut device;
   device.SetOpenError(platform::kMmAllocated);
   std::vector<std::string> messages;
-  PlaybackContext context{device, doc.State, doc.Document,
-                          [&](const std::string& text) { messages.push_back(text); }, [] {}};
+  PlaybackContext context{device, doc.State, doc.Document, {[&](const std::string& text) {
+                            messages.push_back(text);
+                          }}};
   PlaybackState state;
   EXPECT_FALSE(OpenPlayback(state, context));
   EXPECT_FALSE(state.PlaybackOpen);

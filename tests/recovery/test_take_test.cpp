@@ -74,7 +74,7 @@ protected:
   std::vector<float> ProgressSeen;
   int RebuildsStarted = 0;
   TestTakeLoader::Hooks Hooks{[this] { ++RebuildsStarted; },
-                              [this] { ProgressSeen.push_back(Progress); }};
+                              {{}, {}, [this] { ProgressSeen.push_back(Progress); }}};
 };
 
 TEST_F(TestTake, WithoutAPeakFileTheAudioIsMeasuredAndThePeaksWritten) {

@@ -21,8 +21,7 @@ namespace tavrin::editor {
 TFormEdit::TFormEdit(EditorWindowServices services, QWidget* parent)
     : QMainWindow(parent),
       m_services(std::move(services)),
-      m_context{*m_services.Document, *m_services.State, [] { QCoreApplication::processEvents(); },
-                [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); }},
+      m_context{*m_services.Document, *m_services.State, m_services.User},
       m_view(*m_services.Document, *m_services.State) {
   FormCreate();
 }
@@ -47,10 +46,9 @@ void TFormEdit::FormCreate() {
     if (m_playbackContext) playback::SetPlaybackVolume(m_playback, *m_playbackContext, volume);
   };
   if (m_services.WaveOut) {
-    m_playbackContext = std::make_unique<playback::PlaybackContext>(playback::PlaybackContext{
-        *m_services.WaveOut, *m_services.State, *m_services.Document,
-        [this](const std::string& text) { ShowMessage(QString::fromStdString(text)); },
-        [] { QCoreApplication::processEvents(); }, m_services.Panels});
+    m_playbackContext = std::make_unique<playback::PlaybackContext>(
+        playback::PlaybackContext{*m_services.WaveOut, *m_services.State, *m_services.Document,
+                                  m_services.User, m_services.Panels});
   }
   // The desktop stands in for the system's playback device settings.
   menuPlayBack->setText(QStringLiteral("Playback Devices"));
@@ -64,10 +62,7 @@ void TFormEdit::FormCreate() {
   saving.Document = m_services.Document;
   saving.EditBusy = &m_services.Document->EditBusy;
   saving.EncoderLibraries = m_services.EncoderLibraries;
-  saving.ShowMessage = [this](const std::string& text) {
-    ShowMessage(QString::fromStdString(text));
-  };
-  saving.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  saving.User = m_services.User;
   saving.ExecFileDialog = m_services.ExecFileDialog;
   saving.StopPlayback = [this] { StopPlaying(); };
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
@@ -97,9 +92,8 @@ void TFormEdit::Execute() {
 
 void TFormEdit::OfferTestTake() {
   if (!recovery::TestTakeOffered(*m_services.State)) return;
-  recovery::TFormInfo info(
-      *m_services.State, m_testTake, Document().OperationProgress,
-      [this](const QString& text) { ShowMessage(text); }, this);
+  recovery::TFormInfo info(*m_services.State, m_testTake, Document().OperationProgress,
+                           m_services.User, this);
   if (m_services.ExecRecoveryDialog) {
     m_services.ExecRecoveryDialog(info);
   } else {
@@ -204,11 +198,7 @@ QAction* TFormEdit::Action(const QString& name) const {
 }
 
 void TFormEdit::ShowMessage(const QString& text) {
-  if (m_services.ShowMessage) {
-    m_services.ShowMessage(text);
-  } else {
-    QMessageBox::information(this, QStringLiteral("Tavrin Recorder"), text);
-  }
+  m_services.User.Show(text.toStdString());
 }
 
 QString TFormEdit::AskText(const QString& caption, const QString& prompt, const QString& text) {

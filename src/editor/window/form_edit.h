@@ -58,9 +58,9 @@ struct EditorWindowServices {
   settings::TFormSaveSettings* SaveSettingsDialog = nullptr;
   exporter::TFormProgress* Progress = nullptr;
   std::vector<std::string> EncoderLibraries;
-  platform::WaveOut* WaveOut = nullptr;     // none: the editor works without playback
-  platform::SoundPanels* Panels = nullptr;  // the desktop's playback settings
-  std::function<void(const QString&)> ShowMessage;
+  platform::WaveOut* WaveOut = nullptr;              // none: the editor works without playback
+  platform::SoundPanels* Panels = nullptr;           // the desktop's playback settings
+  base::UserChannel User;                            // messages go over the editor while it is open
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
   // The recovery dialog offering "test"; empty = shown modally.
   std::function<void(recovery::TFormInfo&)> ExecRecoveryDialog;

@@ -12,13 +12,13 @@
 namespace tavrin::recovery {
 
 TFormInfo::TFormInfo(capture::RecorderState& state, TestTakeLoader& loader, float& progress,
-                     std::function<void(const QString&)> showMessage, QWidget* parent)
+                     base::UserChannel user, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       m_state(state),
       m_loader(loader),
       m_progress(progress),
-      m_showMessage(std::move(showMessage)) {
+      m_user(std::move(user)) {
   setObjectName(QStringLiteral("TFormInfo"));
   setWindowTitle(QStringLiteral("Tavrin Recorder"));
   setModal(true);
@@ -62,13 +62,13 @@ void TFormInfo::BtnLoadClick() {
     Timer1.start();
     Timer1Timer();
   };
-  hooks.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  hooks.User = m_user;
   std::string error;
   const bool loaded = m_loader.LoadTestTake(m_state, m_progress, hooks, error);
   if (Timer1.isActive()) Timer1Timer();  // the count ends where the measuring did
   Timer1.stop();
   m_loading = false;
-  if (!loaded && m_showMessage) m_showMessage(QString::fromStdString(error));
+  if (!loaded) m_user.Show(error);
   done(loaded ? QDialog::Accepted : QDialog::Rejected);
 }
 

@@ -20,7 +20,7 @@ class TFormInfo : public QDialog {
 public:
   // `progress` (0..100) is the shared operation progress the timer shows.
   TFormInfo(capture::RecorderState& state, TestTakeLoader& loader, float& progress,
-            std::function<void(const QString&)> showMessage, QWidget* parent = nullptr);
+            base::UserChannel user, QWidget* parent = nullptr);
 
   void BtnLoadClick();
   void BtnDiscardClick();
@@ -43,7 +43,7 @@ private:
   capture::RecorderState& m_state;
   TestTakeLoader& m_loader;
   float& m_progress;
-  std::function<void(const QString&)> m_showMessage;
+  base::UserChannel m_user;
   bool m_loading = false;
 };
 

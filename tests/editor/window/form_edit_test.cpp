@@ -52,7 +52,10 @@ struct EditorWindowRig {
     services.Document = &Document;
     services.Settings = &Settings;
     services.Progress = &Progress;
-    services.ShowMessage = [this](const QString& text) { Messages << text; };
+    services.User.ShowMessage = [this](const std::string& text) {
+      Messages << QString::fromStdString(text);
+    };
+    services.User.ProcessMessages = [] { QCoreApplication::processEvents(); };
     services.ExecFileDialog = [this](QFileDialog& dialog) {
       if (SavePath.empty()) return false;
       dialog.selectFile(QString::fromStdString(SavePath));

@@ -1,0 +1,24 @@
+#include "recorder_ui/desktop_channel.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <utility>
+
+namespace tavrin::recorder_ui {
+
+base::UserChannel DesktopUserChannel(std::function<QWidget*()> owner) {
+  base::UserChannel user;
+  user.ShowMessage = [owner](const std::string& text) {
+    QMessageBox::information(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
+                             QString::fromStdString(text));
+  };
+  user.Confirm = [owner = std::move(owner)](const std::string& text) {
+    return QMessageBox::question(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
+                                 QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  };
+  user.ProcessMessages = [] { QCoreApplication::processEvents(); };
+  return user;
+}
+
+}  // namespace tavrin::recorder_ui
