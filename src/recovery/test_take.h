@@ -34,7 +34,6 @@ public:
   // `error`, and the recorder's take left as it was, when a file fails.
   bool LoadTestTake(capture::RecorderState& state, float& progress, const Hooks& hooks,
                     std::string& error);
-  bool Loaded() const { return m_loaded; }
   // The recorder's take again, as it was before the load; nothing when no
   // load happened.
   void RestoreRecorderTake(capture::RecorderState& state);
