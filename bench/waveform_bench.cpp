@@ -74,11 +74,11 @@ int main(int argc, char** argv) {
   view.SetColors(settings::ColorsForScheme(1));
   view.Layout(kColumns + 95, 1000, 26, 20, 17);
 
-  document->ZoomIndex = 10;
-  document->ViewOffset = 0;
+  view.ZoomIndex = 10;
+  view.ViewOffset = 0;
   const double coarse = MedianRedrawMs(view);
-  document->ZoomIndex = 1;
-  document->ViewOffset = 150000;
+  view.ZoomIndex = 1;
+  view.ViewOffset = 150000;
   document->SelEnd = 150900;
   const double fine = MedianRedrawMs(view);
   std::printf("waveform_redraw_ms: %.2f ms\n", std::max(coarse, fine));

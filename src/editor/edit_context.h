@@ -28,11 +28,8 @@ using document::WorkFileAppend;
 using capture::PositionText;
 
 // The document as the editor holds it, with what only the editor keeps: the
-// clipboard, the effects' parameters, the busy flag and progress, and where
-// the view stands.
+// clipboard, the effects' parameters, the busy flag and progress.
 struct EditSession : EditDocument {
-  std::uint32_t ViewOffset = 0;
-  std::int32_t ZoomIndex = 0;
   bool EditBusy = false;
   bool ProgressShown = false;
   float OperationProgress = 0.0f;  // percent, 0..100

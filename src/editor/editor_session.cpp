@@ -10,7 +10,6 @@ namespace tavrin::editor {
 bool OpenEditDocument(EditContext& context) {
   EditSession& document = context.Document;
   capture::RecorderState& state = context.State;
-  document.ViewOffset = 0;
   document.SelStart = document.SelEnd = 1;
   document.CursorPos = 1;
   document.LevelSelStart.fill(1);

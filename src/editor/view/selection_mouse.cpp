@@ -89,7 +89,7 @@ MouseResult WaveformView::MouseMove(const MouseInput& input) {
   // The first column reaches the document's first buffer, whether the drag
   // started there or came back to it.
   const std::uint32_t zoom = Zoom();
-  if (zoom > 1 && m_document.ViewOffset == 0 && m_document.SelStart == zoom &&
+  if (zoom > 1 && ViewOffset == 0 && m_document.SelStart == zoom &&
       m_document.SelEnd > m_document.SelStart) {
     m_document.SelStart = 1;
   }

@@ -153,12 +153,12 @@ OverviewMarks WaveformView::Overview() const {
   return marks;
 }
 
-int WaveformView::ZoomIndex() const {
-  return std::clamp(m_document.ZoomIndex, kFinestZoomIndex, kCoarsestZoomIndex);
+int WaveformView::ZoomIndexInRange() const {
+  return std::clamp(ZoomIndex, kFinestZoomIndex, kCoarsestZoomIndex);
 }
 
 std::uint32_t WaveformView::Zoom() const {
-  return ZoomSteps[static_cast<std::size_t>(ZoomIndex())];
+  return ZoomSteps[static_cast<std::size_t>(ZoomIndexInRange())];
 }
 
 void WaveformView::ChooseInitialZoom() {
@@ -168,27 +168,27 @@ void WaveformView::ChooseInitialZoom() {
          index < kCoarsestZoomIndex) {
     ++index;
   }
-  m_document.ZoomIndex = index;
+  ZoomIndex = index;
 }
 
 bool WaveformView::ZoomIn() {
-  if (ZoomIndex() <= kFinestZoomIndex) return false;
-  m_document.ZoomIndex = ZoomIndex() - 1;
+  if (ZoomIndexInRange() <= kFinestZoomIndex) return false;
+  ZoomIndex = ZoomIndexInRange() - 1;
   return true;
 }
 
 bool WaveformView::ZoomOut() {
   const std::int64_t viewEnd =
-      std::int64_t{Zoom()} * (m_geometry.R - m_geometry.L - 1) + m_document.ViewOffset;
-  if (viewEnd >= m_document.Length() || ZoomIndex() >= kCoarsestZoomIndex) return false;
-  m_document.ZoomIndex = ZoomIndex() + 1;
+      std::int64_t{Zoom()} * (m_geometry.R - m_geometry.L - 1) + ViewOffset;
+  if (viewEnd >= m_document.Length() || ZoomIndexInRange() >= kCoarsestZoomIndex) return false;
+  ZoomIndex = ZoomIndexInRange() + 1;
   return true;
 }
 
 bool WaveformView::ResizeZoomStep() {
   const std::int64_t half = std::int64_t{Zoom()} * (m_geometry.R - m_geometry.L - 1) / 2;
-  if (m_document.Length() >= half || ZoomIndex() <= kFinestZoomIndex) return false;
-  m_document.ZoomIndex = ZoomIndex() - 1;
+  if (m_document.Length() >= half || ZoomIndexInRange() <= kFinestZoomIndex) return false;
+  ZoomIndex = ZoomIndexInRange() - 1;
   return true;
 }
 
@@ -204,8 +204,7 @@ ScrollBarSettings WaveformView::SyncScrollBar() const {
   bar.Page = viewBuffers < length ? Nearest(viewBuffers * kScrollUnits / length) : kScrollUnits;
   bar.Page = std::clamp(bar.Page, 1, kScrollUnits);
   bar.Maximum = kScrollUnits - bar.Page;
-  bar.Position =
-      std::clamp(Nearest(kScrollUnits * (m_document.ViewOffset / length)), 0, bar.Maximum);
+  bar.Position = std::clamp(Nearest(kScrollUnits * (ViewOffset / length)), 0, bar.Maximum);
   bar.Enabled = true;
   return bar;
 }
@@ -213,7 +212,7 @@ ScrollBarSettings WaveformView::SyncScrollBar() const {
 void WaveformView::ScrollChanged(int position) {
   const double zoom = Zoom();
   const double clamped = std::clamp(position, 0, kScrollUnits);
-  m_document.ViewOffset = static_cast<std::uint32_t>(
+  ViewOffset = static_cast<std::uint32_t>(
       zoom * Nearest(m_document.Length() * clamped / (zoom * kScrollUnits)));
 }
 
@@ -222,15 +221,15 @@ void WaveformView::KeepOffsetInDocument() {
   const std::int64_t viewBuffers = zoom * std::max(m_geometry.R - m_geometry.L - 1, 0);
   const std::int64_t excess = std::int64_t{m_document.Length()} - viewBuffers;
   const std::int64_t last = excess > 0 ? (excess + zoom - 1) / zoom * zoom : 0;
-  if (m_document.ViewOffset > last) m_document.ViewOffset = static_cast<std::uint32_t>(last);
+  if (ViewOffset > last) ViewOffset = static_cast<std::uint32_t>(last);
 }
 
 std::int64_t WaveformView::PositionOf(int x) const {
-  return std::int64_t{Zoom()} * (x - m_geometry.L) + m_document.ViewOffset;
+  return std::int64_t{Zoom()} * (x - m_geometry.L) + ViewOffset;
 }
 
 int WaveformView::ColumnOf(std::int64_t position) const {
-  const double offset = static_cast<double>(position - std::int64_t{m_document.ViewOffset});
+  const double offset = static_cast<double>(position - std::int64_t{ViewOffset});
   return Nearest(offset / Zoom()) + m_geometry.L;
 }
 

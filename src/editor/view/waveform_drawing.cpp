@@ -36,7 +36,7 @@ bool WaveformView::InSelection(std::int64_t position) const {
 }
 
 std::int64_t WaveformView::ColumnPosition(int column) const {
-  return std::int64_t{Zoom()} * column + m_document.ViewOffset;
+  return std::int64_t{Zoom()} * column + ViewOffset;
 }
 
 // A column at position p shows document buffers p - Z + 1 .. p: those the
@@ -141,7 +141,7 @@ void WaveformView::DrawRuler() {
   }
   const QColor text = drawing::ToQColor(m_colors.TextColor);
   const std::int64_t zoom = Zoom();
-  const std::int64_t firstAbsolute = Nearest(static_cast<double>(m_document.ViewOffset) / zoom);
+  const std::int64_t firstAbsolute = Nearest(static_cast<double>(ViewOffset) / zoom);
   for (int column = 0; column < g.Columns; ++column) {
     const std::int64_t absolute = column + firstAbsolute;
     if (absolute % 100 == 0) {
@@ -177,8 +177,7 @@ OverviewMarks WaveformView::DrawWaveform() {
   const std::int64_t lastPosition = std::min(length, ColumnPosition(g.Columns - 1));
   std::vector<DocumentRun> runs;
   if (g.Columns > 1 && lastPosition >= 1) {
-    runs = DocumentRuns(m_document, m_document.ViewOffset + 1,
-                        static_cast<std::uint32_t>(lastPosition));
+    runs = DocumentRuns(m_document, ViewOffset + 1, static_cast<std::uint32_t>(lastPosition));
   }
   std::size_t runIndex = 0;
   int endColumn = 1;  // one past the last column the document reaches

@@ -149,9 +149,13 @@ public:
   void DrawMeter();
   const QImage& MeterBitmap() const { return m_meterBitmap; }
 
-  // Zoom (ZoomIndex and ViewOffset live in the document). Each returns
-  // whether ZoomIndex changed; the window then syncs the scroll bar and
-  // redraws.
+  // Where the view stands: the buffers before its first column, and the zoom
+  // step (buffers per column from ZoomSteps).
+  std::uint32_t ViewOffset = 0;
+  std::int32_t ZoomIndex = 0;
+
+  // Zoom. Each returns whether ZoomIndex changed; the window then syncs the
+  // scroll bar and redraws.
   std::uint32_t Zoom() const;
   void ChooseInitialZoom();
   bool ZoomIn();
@@ -212,8 +216,8 @@ private:
     }
   };
 
-  // ZoomIndex kept within 1..10, whatever the document holds.
-  int ZoomIndex() const;
+  // ZoomIndex kept within 1..10.
+  int ZoomIndexInRange() const;
   double CurrentOverviewScale() const;
   bool HasSelection() const { return m_document.SelStart != m_document.SelEnd; }
   bool InSelection(std::int64_t position) const;

@@ -104,6 +104,7 @@ void TFormEdit::OfferTestTake() {
 void TFormEdit::FormShow() {
   OfferTestTake();
   m_open = OpenEditDocument(m_context);
+  m_view.ViewOffset = 0;
   if (!m_open) {
     m_testTake.RestoreRecorderTake(*m_services.State);
     return;

@@ -10,7 +10,7 @@ namespace {
 
 TEST(MouseSelection, DragFromFirstColumnAtZoom4StartsAtBufferOne) {
   ViewRig rig(1000);
-  rig.Document.ZoomIndex = 3;  // 4 buffers per column, view at the start
+  rig.View.ZoomIndex = 3;  // 4 buffers per column, view at the start
   const MouseResult press = rig.Press(kL + 1);
   EXPECT_EQ(press.Cursor, CursorShape::ResizeWestEast);
   EXPECT_TRUE(rig.View.DragActive());
@@ -22,7 +22,7 @@ TEST(MouseSelection, DragFromFirstColumnAtZoom4StartsAtBufferOne) {
 
   // Dragging back to the first column reaches buffer 1 as well.
   ViewRig back(1000);
-  back.Document.ZoomIndex = 3;
+  back.View.ZoomIndex = 3;
   back.Press(kL + 10);
   back.Drag(kL + 1);
   EXPECT_EQ(back.Document.SelStart, 1u);
@@ -30,8 +30,8 @@ TEST(MouseSelection, DragFromFirstColumnAtZoom4StartsAtBufferOne) {
 
   // Scrolled away from the start, the first column is an ordinary column.
   ViewRig scrolled(1000);
-  scrolled.Document.ZoomIndex = 3;
-  scrolled.Document.ViewOffset = 100;
+  scrolled.View.ZoomIndex = 3;
+  scrolled.View.ViewOffset = 100;
   scrolled.Press(kL + 1);
   scrolled.Drag(kL + 10);
   EXPECT_EQ(scrolled.Document.SelStart, 104u);

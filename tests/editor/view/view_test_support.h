@@ -46,7 +46,7 @@ struct ViewRig {
     State.Take.TakeLength = length;
     State.Take.Peaks.assign(std::size_t{length} + 1, BufferPeaks{});
     BuildLevelZero(Document, length, length, false);
-    Document.ZoomIndex = 1;
+    View.ZoomIndex = 1;
     View.SetColors(settings::ColorsForScheme(1));
     Layout(columns);
   }

@@ -72,7 +72,7 @@ TEST(WaveformColumns, ColumnShowsTheDocumentsBuffersOnly) {
   // Buffers 3..8 of the source were cut: the document is source 1, 2, 9..14.
   ASSERT_TRUE(SetLevelRows(rig.Document, 0, {{1, 2, 1, true}, {3, 6, 9, true}}));
   rig.Document.LevelLength[0] = 8;
-  rig.Document.ZoomIndex = 3;       // 4 buffers per column
+  rig.View.ZoomIndex = 3;           // 4 buffers per column
   rig.SetPeaks(8, 32767, 0, 0, 0);  // cut audio
   rig.SetPeaks(2, 16384, 0, 0, 0);
   rig.Document.CursorPos = 1;  // column 0, out of the way
@@ -86,7 +86,7 @@ TEST(WaveformColumns, ColumnShowsTheDocumentsBuffersOnly) {
 
   // At zoom 4 a column adds up its four buffers.
   ViewRig loud(40);
-  loud.Document.ZoomIndex = 3;
+  loud.View.ZoomIndex = 3;
   loud.SetPeaks(6, 32767, -32768, 0, 0);
   loud.Document.CursorPos = 40;
   loud.View.DrawWaveform();
@@ -139,7 +139,7 @@ TEST(Ruler, LabelsStayWithTheirAbsoluteColumnsWhileScrolling) {
   }
   EXPECT_GT(textPixels, 20);  // "00:00:10"
 
-  rig.Document.ViewOffset = 30;
+  rig.View.ViewOffset = 30;
   rig.View.DrawWaveform();
   EXPECT_EQ(rig.View.WaveBitmap().copy(atStart.translated(-30, 0)), first);
 }

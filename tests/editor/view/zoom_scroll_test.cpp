@@ -9,15 +9,15 @@ namespace {
 TEST(Zoom, InitialZoomIsTheFinestThatShowsTheWholeDocument) {
   ViewRig fits(600);  // 700 columns
   fits.View.ChooseInitialZoom();
-  EXPECT_EQ(fits.Document.ZoomIndex, 1);
+  EXPECT_EQ(fits.View.ZoomIndex, 1);
 
   ViewRig twoColumnsShort(1400);  // 699 columns x 2 buffers = 1398
   twoColumnsShort.View.ChooseInitialZoom();
-  EXPECT_EQ(twoColumnsShort.Document.ZoomIndex, 3);
+  EXPECT_EQ(twoColumnsShort.View.ZoomIndex, 3);
 
   ViewRig tenHours(capture::kTenHoursBuffers);  // more than 699 x 512
   tenHours.View.ChooseInitialZoom();
-  EXPECT_EQ(tenHours.Document.ZoomIndex, 10);
+  EXPECT_EQ(tenHours.View.ZoomIndex, 10);
 }
 
 TEST(Zoom, ButtonsStopAtTheirLimits) {
@@ -26,31 +26,31 @@ TEST(Zoom, ButtonsStopAtTheirLimits) {
   EXPECT_TRUE(rig.View.ZoomOut());   // 699 < 2000
   EXPECT_TRUE(rig.View.ZoomOut());   // 1398 < 2000
   EXPECT_FALSE(rig.View.ZoomOut());  // 2796: the view reaches the end
-  EXPECT_EQ(rig.Document.ZoomIndex, 3);
-  rig.Document.ViewOffset = 800;  // 4 x 699 + 800 is still past the end
+  EXPECT_EQ(rig.View.ZoomIndex, 3);
+  rig.View.ViewOffset = 800;  // 4 x 699 + 800 is still past the end
   EXPECT_FALSE(rig.View.ZoomOut());
-  EXPECT_EQ(rig.Document.ViewOffset, 800u);  // zooming keeps the offset
+  EXPECT_EQ(rig.View.ViewOffset, 800u);  // zooming keeps the offset
   EXPECT_TRUE(rig.View.ZoomIn());
-  EXPECT_EQ(rig.Document.ZoomIndex, 2);
+  EXPECT_EQ(rig.View.ZoomIndex, 2);
 
   ViewRig huge(400000);  // more than 699 x 512
-  huge.Document.ZoomIndex = 10;
+  huge.View.ZoomIndex = 10;
   EXPECT_FALSE(huge.View.ZoomOut());
-  EXPECT_EQ(huge.Document.ZoomIndex, 10);
+  EXPECT_EQ(huge.View.ZoomIndex, 10);
 }
 
 TEST(Zoom, ResizeGoesOneStepFinerPerResize) {
   ViewRig rig(1000);
-  rig.Document.ZoomIndex = 4;  // 8 buffers per column
+  rig.View.ZoomIndex = 4;  // 8 buffers per column
   rig.Layout(700);
   EXPECT_TRUE(rig.View.ResizeZoomStep());  // 1000 < 8 x 699 / 2
-  EXPECT_EQ(rig.Document.ZoomIndex, 3);
+  EXPECT_EQ(rig.View.ZoomIndex, 3);
   rig.Layout(710);
   EXPECT_TRUE(rig.View.ResizeZoomStep());  // 1000 < 4 x 709 / 2
-  EXPECT_EQ(rig.Document.ZoomIndex, 2);
+  EXPECT_EQ(rig.View.ZoomIndex, 2);
   rig.Layout(720);
   EXPECT_FALSE(rig.View.ResizeZoomStep());  // 2 x 719 / 2 = 719
-  EXPECT_EQ(rig.Document.ZoomIndex, 2);
+  EXPECT_EQ(rig.View.ZoomIndex, 2);
   rig.Layout(2100);
   EXPECT_TRUE(rig.View.ResizeZoomStep());
   EXPECT_FALSE(rig.View.ResizeZoomStep());  // already at 1
@@ -65,29 +65,29 @@ TEST(ScrollBar, PageAndPositionFollowZoomAndOffset) {
   EXPECT_EQ(bar.Maximum, 10000 - 699);
 
   rig.View.ScrollChanged(5000);
-  EXPECT_EQ(rig.Document.ViewOffset, 5000u);
-  rig.Document.ZoomIndex = 3;
+  EXPECT_EQ(rig.View.ViewOffset, 5000u);
+  rig.View.ZoomIndex = 3;
   rig.View.ScrollChanged(3333);  // 4 x nearest(10000 x 3333 / 40000) = 4 x 833
-  EXPECT_EQ(rig.Document.ViewOffset, 3332u);
+  EXPECT_EQ(rig.View.ViewOffset, 3332u);
   bar = rig.View.SyncScrollBar();
   EXPECT_EQ(bar.Page, 2796);
   EXPECT_EQ(bar.Position, 3332);
   EXPECT_EQ(bar.SmallStep, 4);
   EXPECT_EQ(bar.LargeStep, 40);
 
-  rig.Document.ZoomIndex = 5;  // 16 x 699 covers the document
+  rig.View.ZoomIndex = 5;  // 16 x 699 covers the document
   EXPECT_EQ(rig.View.SyncScrollBar().Page, 10000);
 }
 
 TEST(EmptyDocument, DisabledScrollBarAndNothingToSelectOrDraw) {
   ViewRig rig(0);
   rig.View.ChooseInitialZoom();
-  EXPECT_EQ(rig.Document.ZoomIndex, 1);
+  EXPECT_EQ(rig.View.ZoomIndex, 1);
   const ScrollBarSettings bar = rig.View.SyncScrollBar();
   EXPECT_FALSE(bar.Enabled);
   EXPECT_EQ(bar.Position, 0);
   rig.View.ScrollChanged(7000);
-  EXPECT_EQ(rig.Document.ViewOffset, 0u);
+  EXPECT_EQ(rig.View.ViewOffset, 0u);
   EXPECT_FALSE(rig.View.ZoomOut());
   EXPECT_FALSE(rig.Press(kL + 10).FullRedraw);
 
@@ -109,7 +109,7 @@ TEST(PlayCursor, LineInsideTheViewOrOutOfSight) {
   EXPECT_EQ(inside.LineTop, rig.View.Geometry().T + 1);
   EXPECT_EQ(rig.View.PlayCursorAt(true, 250).MarkerLeft, 175 + kL - 8);  // 250 x 699 / 1000
   EXPECT_EQ(rig.View.PlayCursorAt(true, 800).LineX, -1);                 // right of R
-  rig.Document.ViewOffset = 600;
+  rig.View.ViewOffset = 600;
   EXPECT_EQ(rig.View.PlayCursorAt(true, 500).LineX, -1);  // left of L
   EXPECT_FALSE(rig.View.PlayCursorAt(false, 500).Visible);
 }

@@ -230,7 +230,7 @@ void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
   EditorWindowRig rig(400);
   QWidget& surface = rig.Form->Surface();
   const editor::ViewGeometry& g = rig.Form->View().Geometry();
-  QCOMPARE(rig.Document.ZoomIndex, 1);  // 400 buffers fit the view at one per column
+  QCOMPARE(rig.Form->View().ZoomIndex, 1);  // 400 buffers fit the view at one per column
   const int y = (g.T + g.B) / 2;
   DragOverTheWaveform(rig, g.L + 10, g.L + 50);
   QCOMPARE(rig.Document.SelStart, 10u);
@@ -241,9 +241,9 @@ void FormEditTest::theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom() {
   QCOMPARE(rig.Document.CursorPos, 30u);
 
   rig.Form->BtnIncClick();
-  QCOMPARE(rig.Document.ZoomIndex, 1);  // already the finest
+  QCOMPARE(rig.Form->View().ZoomIndex, 1);  // already the finest
   rig.Form->BtnDecClick();
-  QCOMPARE(rig.Document.ZoomIndex, 1);  // the view already reaches the end
+  QCOMPARE(rig.Form->View().ZoomIndex, 1);  // the view already reaches the end
 }
 
 void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
@@ -254,7 +254,7 @@ void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
   QScrollBar& bar = *rig.Form->Surface().ScrollBar;
   const int page = bar.pageStep();
   bar.setValue(bar.maximum());
-  QVERIFY(rig.Document.ViewOffset > 8000u);
+  QVERIFY(rig.Form->View().ViewOffset > 8000u);
   // A click in the trough moves by the large step, 10 units at one buffer per column.
   QTest::mouseClick(&bar, Qt::LeftButton, Qt::NoModifier, QPoint(30, bar.height() / 2));
   QCOMPARE(bar.value(), bar.maximum() - 10);
@@ -262,7 +262,7 @@ void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
 
   rig.Form->Action("SBtnUndo")->trigger();
   QCOMPARE(rig.Document.Length(), 30u);
-  QCOMPARE(rig.Document.ViewOffset, 0u);
+  QCOMPARE(rig.Form->View().ViewOffset, 0u);
   const editor::ViewGeometry& g = rig.Form->View().Geometry();
   const QImage& drawn = rig.Form->View().WaveBitmap();
   QVERIFY(drawn.pixel(10, g.h / 4) != drawn.pixel(100, g.h / 4));  // the take's columns
