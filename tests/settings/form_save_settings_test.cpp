@@ -163,12 +163,10 @@ private slots:
     QVERIFY(back == settings);
     QCOMPARE(ChosenFormat(back), SaveFormat::Flac);
     QCOMPARE(back.SamplePerSecond, 22050);  // the WAV page's own rate is untouched
-    QCOMPARE(back.FlacSamplePerSecond, 11025);
-    QCOMPARE(back.FlacChannels, 1);
-    QCOMPARE(back.FlacBitPerSample, 8);
-    QCOMPARE(back.FlacCompression, 8);
-    QCOMPARE(back.OpusBitRate, 16);
-    QCOMPARE(back.OpusChannels, 1);
+    // FLAC rate, channels, bits and level; Opus bit rate and channels.
+    QCOMPARE(QList<int>({back.FlacSamplePerSecond, back.FlacChannels, back.FlacBitPerSample,
+                         back.FlacCompression, back.OpusBitRate, back.OpusChannels}),
+             QList<int>({11025, 1, 8, 8, 16, 1}));
 
     TFormSaveSettings fresh(back);
     Run(fresh, [&] {

@@ -205,16 +205,16 @@ TEST_F(SettingsFile, FlacAndOpusAreChosenAndReadBackBesideTheOlderKeys) {
   EXPECT_EQ(s.FlacCompression, 5);
   EXPECT_EQ(s.OpusBitRate, 96);
 
+  Settings chosen{.FlacSamplePerSecond = 22050,
+                  .FlacBitPerSample = 8,
+                  .FlacChannels = 1,
+                  .FlacCompression = 0,
+                  .OpusBitRate = 24,
+                  .OpusChannels = 1};
   for (const SaveFormat format : {SaveFormat::Flac, SaveFormat::Opus, SaveFormat::Mp3}) {
-    ChooseFormat(s, format);
-    s.FlacSamplePerSecond = 22050;
-    s.FlacBitPerSample = 8;
-    s.FlacChannels = 1;
-    s.FlacCompression = 0;
-    s.OpusBitRate = 24;
-    s.OpusChannels = 1;
-    ASSERT_EQ(SaveSettings(s, Path), 0);
-    EXPECT_EQ(Load(), s) << static_cast<int>(format);
+    ChooseFormat(chosen, format);
+    ASSERT_EQ(SaveSettings(chosen, Path), 0);
+    EXPECT_EQ(Load(), chosen) << static_cast<int>(format);
   }
 
   // Not exactly one format: MP3, as between WAV and MP3 alone.
