@@ -54,6 +54,14 @@ public:
 
   // The errno behind a failure of the encoder, else kEncoderFailed.
   int Failure() const { return WriteError != 0 ? WriteError : kEncoderFailed; }
+
+  // Ends the encoder and deletes the file: what the finish and the close
+  // report no longer matters.
+  void Discard() {
+    if (Encoder) static_cast<void>(FLAC__stream_encoder_finish(Encoder));
+    static_cast<void>(File.Close());
+    File.Remove();
+  }
 };
 
 FLAC__StreamEncoderWriteStatus WriteCallback(const FLAC__StreamEncoder*, const FLAC__byte buffer[],
@@ -119,8 +127,9 @@ bool SetUpEncoder(FlacSession& session, const WavFormat& format, int level,
 void Widen(const WavFormat& format, const std::uint8_t* converted, std::size_t bytes,
            FLAC__int32* samples) {
   if (format.BitPerSample == 8) {
-    for (std::size_t i = 0; i < bytes; ++i)
+    for (std::size_t i = 0; i < bytes; ++i) {
       samples[i] = static_cast<FLAC__int32>(converted[i]) - 128;
+    }
     return;
   }
   for (std::size_t i = 0; i < bytes / 2; ++i) {
@@ -151,9 +160,7 @@ WriteResult WriteFlac(ExportContext& context) {
             ? std::string("FLAC encoder: ") +
                   FLAC__StreamEncoderStateString[FLAC__stream_encoder_get_state(session.Encoder)]
             : session.File.ErrorText(error);
-    if (session.Encoder) FLAC__stream_encoder_finish(session.Encoder);
-    session.File.Close();
-    session.File.Remove();
+    session.Discard();
     if (context.ShowMessage) context.ShowMessage(text);
     return WriteResult::Failed;
   };
@@ -176,9 +183,7 @@ WriteResult WriteFlac(ExportContext& context) {
   });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
-    FLAC__stream_encoder_finish(session.Encoder);
-    session.File.Close();
-    session.File.Remove();
+    session.Discard();
     return WriteResult::Cancelled;
   }
   // The finish writes the last frame and fills in STREAMINFO: a failure there is a broken file.

@@ -41,6 +41,12 @@ public:
     EncoderCode = code;
     return WriteError != 0 ? WriteError : kEncoderFailed;
   }
+
+  // Deletes the file, undrained: what the close reports no longer matters.
+  void Discard() {
+    static_cast<void>(File.Close());
+    File.Remove();
+  }
 };
 
 int WriteCallback(void* session, const unsigned char* data, opus_int32 bytes) {
@@ -76,8 +82,7 @@ WriteResult WriteOpus(ExportContext& context) {
     const std::string text = error == kEncoderFailed
                                  ? std::string("Opus encoder: ") + ope_strerror(session.EncoderCode)
                                  : session.File.ErrorText(error);
-    session.File.Close();
-    session.File.Remove();
+    session.Discard();
     if (context.ShowMessage) context.ShowMessage(text);
     return WriteResult::Failed;
   };
@@ -107,8 +112,7 @@ WriteResult WriteOpus(ExportContext& context) {
   });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
-    session.File.Close();
-    session.File.Remove();
+    session.Discard();
     return WriteResult::Cancelled;
   }
   // The drain writes the last pages: without them the file ends early.
