@@ -228,26 +228,15 @@ TEST_F(SettingsFile, FlacAndOpusAreChosenAndReadBackBesideTheOlderKeys) {
 }
 
 TEST_F(SettingsFile, FlacAndOpusOptionsOutsideTheirListsFallBackToTheDefaults) {
-  const Settings defaults;
-  Write(
-      "[FLAC]\nSamplePerSecond=48000\nBitPerSample=24\nChannels=3\nCompression=9\n"
-      "[Opus]\nBitRate=100\nChannels=0\n");
-  Settings s = Load();
-  EXPECT_EQ(s.FlacSamplePerSecond, defaults.FlacSamplePerSecond);
-  EXPECT_EQ(s.FlacBitPerSample, defaults.FlacBitPerSample);
-  EXPECT_EQ(s.FlacChannels, defaults.FlacChannels);
-  EXPECT_EQ(s.FlacCompression, defaults.FlacCompression);
-  EXPECT_EQ(s.OpusBitRate, defaults.OpusBitRate);
-  EXPECT_EQ(s.OpusChannels, defaults.OpusChannels);
-  Write("[FLAC]\nCompression=-1\n[Opus]\nBitRate=abc\n");
-  s = Load();
-  EXPECT_EQ(s.FlacCompression, 5);
-  EXPECT_EQ(s.OpusBitRate, 96);
-  Write("[FLAC]\nCompression=8\nSamplePerSecond=11025\n[Opus]\nBitRate=256\n");
-  s = Load();
-  EXPECT_EQ(s.FlacCompression, 8);
-  EXPECT_EQ(s.FlacSamplePerSecond, 11025);
-  EXPECT_EQ(s.OpusBitRate, 256);
+  for (const char* text :
+       {"[FLAC]\nSamplePerSecond=48000\nBitPerSample=24\nChannels=3\nCompression=9\n"
+        "[Opus]\nBitRate=100\nChannels=0\n",
+        "[FLAC]\nCompression=-1\n[Opus]\nBitRate=abc\n"}) {
+    Write(text);
+    EXPECT_EQ(Load(), Settings{}) << text;
+  }
+  Write("[FLAC]\nCompression=8\n[Opus]\nBitRate=256\n");  // the ends of the ranges
+  EXPECT_EQ(Load(), (Settings{.FlacCompression = 8, .OpusBitRate = 256}));
 }
 
 TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
