@@ -122,18 +122,22 @@ bool SetUpEncoder(FlacSession& session, const WavFormat& format, int level,
                                            static_cast<std::uint32_t>(session.Metadata.size()));
 }
 
-// A converted block as libFLAC's samples: 16-bit little-endian as it is,
-// 8-bit (stored with 128 added) back to signed.
-void Widen(const WavFormat& format, const std::uint8_t* converted, std::size_t bytes,
-           FLAC__int32* samples) {
-  if (format.BitPerSample == 8) {
-    for (std::size_t i = 0; i < bytes; ++i) {
-      samples[i] = static_cast<FLAC__int32>(converted[i]) - 128;
+// A converted block as libFLAC's samples, one array a channel (the encoder
+// copies those whole): 16-bit little-endian as it is, 8-bit (stored with 128
+// added) back to signed.
+void Widen(const WavFormat& format, const std::uint8_t* converted, std::size_t frames,
+           FLAC__int32* const* channels) {
+  const std::size_t count = format.Channels;
+  for (std::size_t frame = 0, at = 0; frame < frames; ++frame) {
+    for (std::size_t channel = 0; channel < count; ++channel) {
+      if (format.BitPerSample == 8) {
+        channels[channel][frame] = static_cast<FLAC__int32>(converted[at++]) - 128;
+      } else {
+        channels[channel][frame] =
+            static_cast<std::int16_t>(converted[at] | (converted[at + 1] << 8));
+        at += 2;
+      }
     }
-    return;
-  }
-  for (std::size_t i = 0; i < bytes / 2; ++i) {
-    samples[i] = static_cast<std::int16_t>(converted[2 * i] | (converted[2 * i + 1] << 8));
   }
 }
 
@@ -172,14 +176,14 @@ WriteResult WriteFlac(ExportContext& context) {
     return fail(session.Failure());
   }
 
-  std::vector<std::uint8_t> converted(blockBytes);
-  std::vector<FLAC__int32> samples(blockBytes);
   const auto frames = static_cast<std::uint32_t>(blockBytes / frameBytes);
+  std::vector<std::uint8_t> converted(blockBytes);
+  std::vector<FLAC__int32> samples(std::size_t{2} * frames);
+  FLAC__int32* const channels[2] = {samples.data(), samples.data() + frames};
   const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
-    Widen(format, converted.data(), ConvertBlock(format, block, converted.data()), samples.data());
-    return FLAC__stream_encoder_process_interleaved(session.Encoder, samples.data(), frames)
-               ? 0
-               : session.Failure();
+    if (ConvertBlock(format, block, converted.data()) != blockBytes) return EINVAL;
+    Widen(format, converted.data(), frames, channels);
+    return FLAC__stream_encoder_process(session.Encoder, channels, frames) ? 0 : session.Failure();
   });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
