@@ -3,36 +3,24 @@
 // (sample picking). Best of 3 after one warm-up run each; the output file is
 // removed and dirty pages flushed before every run, outside the timing.
 // Usage: wav_bench <scratch folder>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "bench_run.h"
-#include "bench_take.h"
-#include "document/edit_document.h"
+#include "bench_export.h"
 #include "export/wav_writer.h"
 
 namespace {
 
 using namespace tavrin;
-
-std::int64_t FileBytes(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
-}
+using bench::BestOfThree;
+using bench::FileBytes;
 
 bool RunSox(std::vector<std::string> args) {
   args.insert(args.begin(), {"sox", "-V1"});  // failures only: no clipping warnings
   return bench::RunProgram(std::move(args));
-}
-
-double BestOfThree(const std::string& output, const std::function<bool()>& run) {
-  return bench::BestOf(
-      3, [&] { ::unlink(output.c_str()); }, run);
 }
 
 struct Comparison {
@@ -51,25 +39,9 @@ int main(int argc, char** argv) {
   const std::string take = folder + "/in.raw";
   const std::string ours = folder + "/ours.wav";
   const std::string theirs = folder + "/sox.wav";
-  if (!bench::MakeBenchTake(take)) {
-    std::fprintf(stderr, "wav_bench: cannot write %s\n", take.c_str());
-    return 1;
-  }
-
-  capture::RecorderState state;
-  state.AllocateCaptureMemory();
-  if (state.Take.RawStream.OpenExisting(take) != 0) return 1;
-  state.Take.TakeLength = bench::kBenchTakeBuffers;
-  tavrin::document::EditDocument document;
-  tavrin::document::BuildLevelZero(document, state.Take);
-  settings::Settings settings;
-  exporter::SaveJob job;
-  job.SaveFirst = 1;
-  job.SaveLast = bench::kBenchTakeBuffers;
-  job.OutputPath = ours;
-  exporter::ExportContext context{settings, document, state, job, {[](const std::string& text) {
-                                    std::fprintf(stderr, "wav_bench: %s\n", text.c_str());
-                                  }}};
+  bench::ExportRig rig("wav_bench");
+  if (!rig.Open(folder)) return 1;
+  settings::Settings& settings = rig.Settings;
 
   auto compare = [&](std::int32_t rate, std::uint16_t bits, std::uint16_t channels,
                      std::int64_t dataBytes, const std::vector<std::string>& soxArgs) {
@@ -78,9 +50,7 @@ int main(int argc, char** argv) {
     settings.Channels = channels;
     Comparison result{};
     result.Ours = BestOfThree(ours, [&] {
-      job.SaveActive = true;
-      return exporter::WriteWav(context) == exporter::WriteResult::Written &&
-             FileBytes(ours) == dataBytes + 44;
+      return rig.Save(ours, exporter::WriteWav) && FileBytes(ours) == dataBytes + 44;
     });
     result.Sox =
         BestOfThree(theirs, [&] { return RunSox(soxArgs) && FileBytes(theirs) == dataBytes + 44; });

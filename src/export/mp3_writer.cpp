@@ -201,10 +201,11 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   }
 
   if (const int error = session.File.Create(context.Job.OutputPath, context); error != 0) {
-    return Fail(context, session, std::strerror(error));
+    return Fail(context, session, session.File.ErrorText(error));
   }
   const LoopOutcome outcome = EncodeRange(context, session);
-  if (outcome.FileError != 0) return Fail(context, session, std::strerror(outcome.FileError));
+  if (outcome.FileError != 0)
+    return Fail(context, session, session.File.ErrorText(outcome.FileError));
   // The encoder's own result is examined too: a chunk it refused would leave a gap in the file.
   if (outcome.EncoderError != kBeErrSuccessful) {
     return Fail(context, session, EncoderErrorText(outcome.EncoderError));
@@ -216,7 +217,7 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   int fileError = 0;
   const std::uint32_t appendResult = AppendOutput(session, produced, fileError);
   if (flushResult == kBeErrSuccessful) flushResult = appendResult;
-  if (fileError != 0) return Fail(context, session, std::strerror(fileError));
+  if (fileError != 0) return Fail(context, session, session.File.ErrorText(fileError));
   // Without its last frames the file is not the audio asked for.
   if (flushResult != kBeErrSuccessful) {
     return Fail(context, session, EncoderErrorText(flushResult));
@@ -228,7 +229,7 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   }
   // Some file systems report a failed write only here.
   if (const int closeError = session.File.Close(); closeError != 0) {
-    return Fail(context, session, std::strerror(closeError));
+    return Fail(context, session, session.File.ErrorText(closeError));
   }
   session.Release();
   return WriteResult::Written;

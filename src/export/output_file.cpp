@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
+#include "base/error_text.h"
 #include "base/file.h"
+#include "capture/work_files.h"
 
 namespace tavrin::exporter {
 
@@ -54,6 +57,11 @@ void OutputFile::Remove() {
     ::unlink(m_path.c_str());
   }
   m_regular = false;
+}
+
+std::string OutputFile::ErrorText(int error) const {
+  const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
+  return base::FileErrorText(capture::MountPointOf(folder.empty() ? "." : folder.string()), error);
 }
 
 }  // namespace tavrin::exporter

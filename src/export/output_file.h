@@ -29,6 +29,9 @@ public:
   int Close() { return m_file.Close(); }
   // Deletes the file if it is still the regular file Create made.
   void Remove();
+  // What the user is told of `error`: for a full disk "There is no space on
+  // drive" and the mount point of the file system the file was to go on.
+  std::string ErrorText(int error) const;
 
 private:
   std::string m_path;

@@ -5,14 +5,20 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "export/flac_writer.h"
 #include "export/form_progress.h"
 #include "export/mp3_writer.h"
+#include "export/opus_writer.h"
 #include "export/wav_writer.h"
 #include "settings/form_save_settings.h"
 
 namespace tavrin::exporter {
 
 namespace {
+
+QString ChannelText(std::uint16_t channels) {
+  return channels == 1 ? QStringLiteral("mono ") : QStringLiteral("stereo ");
+}
 
 QString ModeText(std::int32_t mode) {
   switch (mode) {
@@ -32,7 +38,7 @@ SaveFilter BuildSaveFilter(const settings::Settings& settings) {
     first = QStringLiteral("%1Hz %2bit %3(*.wav)")
                 .arg(settings.SamplePerSecond)
                 .arg(settings.BitPerSample)
-                .arg(settings.Channels == 1 ? QStringLiteral("mono ") : QStringLiteral("stereo "));
+                .arg(ChannelText(settings.Channels));
     filter.DefaultSuffix = QStringLiteral("wav");
   }
   if (settings.SaveMp3) {
@@ -44,6 +50,20 @@ SaveFilter BuildSaveFilter(const settings::Settings& settings) {
                 .arg(settings.MinBitRate)
                 .arg(settings.MaxBitRate)
                 .arg(ModeText(settings.Mode));
+  }
+  if (settings.SaveFlac) {
+    first = QStringLiteral("%1Hz %2bit %3level %4 (*.flac)")
+                .arg(settings.FlacSamplePerSecond)
+                .arg(settings.FlacBitPerSample)
+                .arg(ChannelText(settings.FlacChannels))
+                .arg(settings.FlacCompression);
+    filter.DefaultSuffix = QStringLiteral("flac");
+  }
+  if (settings.SaveOpus) {
+    first = QStringLiteral("%1 kbps %2(*.opus)")
+                .arg(settings.OpusBitRate)
+                .arg(ChannelText(settings.OpusChannels));
+    filter.DefaultSuffix = QStringLiteral("opus");
   }
   filter.Types = {first, QString::fromLatin1(kChangeSettingsType)};
   return filter;
@@ -80,7 +100,11 @@ bool SaveFlow::SaveTake(bool& saveRequested) {
 
 bool SaveFlow::WavTooLarge() {
   const settings::Settings& stored = *m_services.Settings;
-  if (!stored.SaveWav || EstimateWavSize(m_job, stored) < kWavSizeLimit) return false;
+  // Only a WAV header has 32-bit sizes.
+  if (settings::ChosenFormat(stored) != settings::SaveFormat::Wav ||
+      EstimateWavSize(m_job, stored) < kWavSizeLimit) {
+    return false;
+  }
   m_services.User.Show("File size is more 4GB!");
   return true;
 }
@@ -165,9 +189,13 @@ WriteResult SaveFlow::RunSave() {
   if (m_services.Progress) m_services.Progress->Start(m_job, m_services.Owner);
   ExportContext context{*m_services.Settings, *m_services.Document, *m_services.State, m_job,
                         m_services.User};
-  const WriteResult result = m_services.Settings->SaveWav
-                                 ? WriteWav(context)
-                                 : WriteMp3(context, m_services.EncoderLibraries);
+  WriteResult result = WriteResult::Failed;
+  switch (settings::ChosenFormat(*m_services.Settings)) {
+  case settings::SaveFormat::Wav: result = WriteWav(context); break;
+  case settings::SaveFormat::Mp3: result = WriteMp3(context, m_services.EncoderLibraries); break;
+  case settings::SaveFormat::Flac: result = WriteFlac(context); break;
+  case settings::SaveFormat::Opus: result = WriteOpus(context); break;
+  }
   if (m_services.Progress) m_services.Progress->Finish();
   m_saving = false;
   return result;

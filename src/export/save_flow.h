@@ -1,7 +1,8 @@
 #pragma once
 // The save flow of a window: the file dialog with its type list built from the
 // export settings (its second type opens the save-format dialog and asks for
-// the save to start again), the progress dialog, and the WAV or MP3 writer.
+// the save to start again), the progress dialog, and the writer of the chosen
+// format (WAV, MP3, FLAC or Opus).
 
 #include <QString>
 #include <QStringList>

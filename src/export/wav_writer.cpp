@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "capture/recorder_state.h"
-#include "document/edit_document.h"
+#include "export/block_loop.h"
 #include "export/output_file.h"
 
 namespace tavrin::exporter {
@@ -74,13 +74,16 @@ std::uint32_t Saturated(std::uint64_t value) {
 
 }  // namespace
 
-WavFormat EffectiveWavFormat(const settings::Settings& settings) {
+WavFormat EffectivePcmFormat(std::int32_t rate, std::uint16_t bits, std::uint16_t channels) {
   WavFormat format{44100, 16, 2};
-  const std::int32_t rate = settings.SamplePerSecond;
   if (rate == 44100 || rate == 22050 || rate == 11025) format.SamplePerSecond = rate;
-  if (settings.BitPerSample == 8) format.BitPerSample = 8;
-  if (settings.Channels == 1) format.Channels = 1;
+  if (bits == 8) format.BitPerSample = 8;
+  if (channels == 1) format.Channels = 1;
   return format;
+}
+
+WavFormat EffectiveWavFormat(const settings::Settings& settings) {
+  return EffectivePcmFormat(settings.SamplePerSecond, settings.BitPerSample, settings.Channels);
 }
 
 std::int32_t OutputBlockBytes(const WavFormat& format) {
@@ -150,41 +153,26 @@ WriteResult WriteWav(ExportContext& context) {
 
   auto fail = [&](int error) {
     file.Close();
+    context.User.Show(file.ErrorText(error));
     file.Remove();
-    context.User.Show(std::strerror(error));
     return WriteResult::Failed;
   };
 
   if (const int error = file.Create(job.OutputPath, context)) return fail(error);
 
-  std::vector<std::uint8_t>& transfer = context.State.TransferMemory;
-  if (transfer.size() < kSourceBlockBytes) transfer.resize(kSourceBlockBytes);
-  std::uint8_t* readBuffer = transfer.data();
   const auto output = std::make_unique_for_overwrite<std::uint8_t[]>(kOutputBufferBytes);
   // The header's place is reserved with zeros and filled in once the data is written.
   std::memset(output.get(), 0, kHeaderBytes);
   std::size_t filled = kHeaderBytes;
-
-  const std::uint64_t first = job.SaveFirst;
-  const std::uint64_t last = job.SaveLast;
-  const double span = last > first ? static_cast<double>(last - first) : 0.0;
-  bool cancelled = false;
-  for (std::uint64_t i = first; i <= last && !cancelled; ++i) {
+  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
     if (filled + blockBytes > kOutputBufferBytes) {
-      if (const int error = file.Append(output.get(), filled)) return fail(error);
+      if (const int error = file.Append(output.get(), filled)) return error;
       filled = 0;
     }
-    if (const int error = document::ReadBuffer(context.Document, context.State.Take,
-                                               static_cast<std::uint32_t>(i), readBuffer)) {
-      return fail(error);
-    }
-    // Converted before messages run, so nothing they start can touch the read buffer first.
-    filled += ConvertBlock(format, readBuffer, output.get() + filled);
-    job.OperationProgress =
-        span > 0 ? static_cast<float>(static_cast<double>(i - first) * 100.0 / span) : 0.0f;
-    context.User.Pump();
-    cancelled = !job.SaveActive;
-  }
+    filled += ConvertBlock(format, block, output.get() + filled);
+    return 0;
+  });
+  if (outcome.Error != 0) return fail(outcome.Error);
 
   int error = file.Append(output.get(), filled);
   if (error == 0) {
@@ -193,7 +181,7 @@ WriteResult WriteWav(ExportContext& context) {
   }
   const int closeError = file.Close();
   if (error == 0) error = closeError;
-  if (cancelled) {
+  if (outcome.Cancelled) {
     file.Remove();
     return WriteResult::Cancelled;
   }

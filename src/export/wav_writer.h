@@ -21,7 +21,8 @@ struct WavFormat {
 
 // The format actually written, so that the header never disagrees with the
 // data: an unknown rate becomes 44100, an unknown width 16 bit and an unknown
-// channel count 2, each on its own.
+// channel count 2, each on its own. The FLAC writer converts by the same rules.
+WavFormat EffectivePcmFormat(std::int32_t rate, std::uint16_t bits, std::uint16_t channels);
 WavFormat EffectiveWavFormat(const settings::Settings& settings);
 
 // Bytes of converted output per 17640-byte source block; 0 for a format

@@ -30,6 +30,7 @@ constexpr int kDefaultBitRateItem = 8;                                       // 
 constexpr int kMaxBitRateItem = 13;                                          // 320
 constexpr int kBestVbrQuality = 0;
 constexpr int kFastestVbrQuality = 8;
+constexpr int kDefaultOpusRateItem = 5;  // 96 kbps
 
 template <std::size_t N>
 int IndexOf(const std::array<int, N>& values, int value) {
@@ -72,11 +73,48 @@ QCheckBox* AddCheckBox(QWidget* parent, const QString& name, const QString& text
   return box;
 }
 
-QStringList BitRateItems() {
+template <std::size_t N>
+QStringList NumberItems(const std::array<int, N>& values) {
   QStringList items;
-  for (const int rate : kBitRates) items << QString::number(rate);
+  for (const int value : values) items << QString::number(value);
   return items;
 }
+
+TFormSaveSettings::PcmLists BuildPcmLists(QWidget* sheet, const QString& prefix) {
+  TFormSaveSettings::PcmLists lists;
+  AddLabel(sheet, QStringLiteral("Lab%1Sps").arg(prefix), QStringLiteral("采样频率"), 20, 18);
+  lists.Sps = AddList(
+      sheet, QStringLiteral("CBox%1Sps").arg(prefix),
+      {QStringLiteral("44100 Hz"), QStringLiteral("22050 Hz "), QStringLiteral("11025 Hz ")},
+      QRect(120, 14, 130, 24));
+  AddLabel(sheet, QStringLiteral("Lab%1Channel").arg(prefix), QStringLiteral("通道"), 20, 60);
+  lists.Channel =
+      AddList(sheet, QStringLiteral("CBox%1Channel").arg(prefix),
+              {QStringLiteral("立体声"), QStringLiteral("单声道")}, QRect(120, 56, 130, 24));
+  AddLabel(sheet, QStringLiteral("Lab%1Bits").arg(prefix), QStringLiteral("比特/采样"), 20, 102);
+  lists.Bits = AddList(sheet, QStringLiteral("CBox%1Bits").arg(prefix),
+                       {QStringLiteral("16位"), QStringLiteral("8  bit")}, QRect(120, 98, 130, 24));
+  return lists;
+}
+
+// An unlisted rate leaves the list's selection as it was.
+void ShowPcm(const TFormSaveSettings::PcmLists& lists, std::int32_t rate, std::uint16_t channels,
+             std::uint16_t bits) {
+  if (const int item = IndexOf(kSampleRates, rate); item >= 0) lists.Sps->setCurrentIndex(item);
+  lists.Channel->setCurrentIndex(channels == 1 ? 1 : 0);
+  lists.Bits->setCurrentIndex(bits == 8 ? 1 : 0);
+}
+
+void StorePcm(const TFormSaveSettings::PcmLists& lists, std::int32_t& rate, std::uint16_t& channels,
+              std::uint16_t& bits) {
+  rate = ValueAt(kSampleRates, lists.Sps, kSampleRates[0]);
+  channels = lists.Channel->currentIndex() == 1 ? 1 : 2;
+  bits = lists.Bits->currentIndex() == 1 ? 8 : 16;
+}
+
+// The page captions in page order (the order of SaveFormat): the chosen
+// format's in capitals, the others in lower case.
+constexpr std::array<const char*, 4> kCaptions{"WAV", "MP3", "FLAC", "OPUS"};
 
 }  // namespace
 
@@ -90,6 +128,8 @@ TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, Dialog
   m_pages->setGeometry(8, 8, 331, 214);
   BuildWavSheet();
   BuildMp3Sheet();
+  BuildFlacSheet();
+  BuildOpusSheet();
   m_pages->setCurrentWidget(m_sheetMp3);
   connect(m_pages, &QTabWidget::currentChanged, this, &TFormSaveSettings::PControlFormatChange);
 
@@ -100,30 +140,23 @@ TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, Dialog
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TFormSaveSettings::BuildWavSheet() {
-  m_sheetWav = new QWidget;
-  m_sheetWav->setObjectName(QStringLiteral("TSheetWav"));
-  m_pages->addTab(m_sheetWav, QStringLiteral("WAV"));
+QWidget* TFormSaveSettings::AddSheet(SaveFormat format, const QString& name) {
+  auto* sheet = new QWidget;
+  sheet->setObjectName(name);
+  m_pages->addTab(sheet, QString::fromLatin1(kCaptions[static_cast<std::size_t>(format)]));
+  return sheet;
+}
 
-  AddLabel(m_sheetWav, QStringLiteral("LabWavSps"), QStringLiteral("采样频率"), 20, 18);
-  m_wavSps = AddList(
-      m_sheetWav, QStringLiteral("CBoxWavSpsIn"),
-      {QStringLiteral("44100 Hz"), QStringLiteral("22050 Hz "), QStringLiteral("11025 Hz ")},
-      QRect(120, 14, 130, 24));
-  AddLabel(m_sheetWav, QStringLiteral("LabWavChannel"), QStringLiteral("通道"), 20, 60);
-  m_wavChannel =
-      AddList(m_sheetWav, QStringLiteral("CBoxWavChannel"),
-              {QStringLiteral("立体声"), QStringLiteral("单声道")}, QRect(120, 56, 130, 24));
-  AddLabel(m_sheetWav, QStringLiteral("LabWavBits"), QStringLiteral("比特/采样"), 20, 102);
-  m_wavBits = AddList(m_sheetWav, QStringLiteral("CBoxWavBits"),
-                      {QStringLiteral("16位"), QStringLiteral("8  bit")}, QRect(120, 98, 130, 24));
+void TFormSaveSettings::BuildWavSheet() {
+  m_sheetWav = AddSheet(SaveFormat::Wav, QStringLiteral("TSheetWav"));
+  m_wav = BuildPcmLists(m_sheetWav, QStringLiteral("Wav"));
+  // The WAV page's rate list has kept its designed name.
+  m_wav.Sps->setObjectName(QStringLiteral("CBoxWavSpsIn"));
 }
 
 void TFormSaveSettings::BuildMp3Sheet() {
-  m_sheetMp3 = new QWidget;
-  m_sheetMp3->setObjectName(QStringLiteral("TSheetMP3"));
-  m_pages->addTab(m_sheetMp3, QStringLiteral("MP3"));
-  const QStringList bitRates = BitRateItems();
+  m_sheetMp3 = AddSheet(SaveFormat::Mp3, QStringLiteral("TSheetMP3"));
+  const QStringList bitRates = NumberItems(kBitRates);
 
   AddLabel(m_sheetMp3, QStringLiteral("LabMP3BitRate"), QStringLiteral("比特率, kbps"), 10, 6);
   m_mp3BitRate =
@@ -164,6 +197,36 @@ void TFormSaveSettings::BuildMp3Sheet() {
   faster->move(306 - faster->width(), 94);
 }
 
+void TFormSaveSettings::BuildFlacSheet() {
+  m_sheetFlac = AddSheet(SaveFormat::Flac, QStringLiteral("TSheetFlac"));
+  m_flac = BuildPcmLists(m_sheetFlac, QStringLiteral("Flac"));
+  AddLabel(m_sheetFlac, QStringLiteral("LabFlacLevel"), QStringLiteral("压缩级别"), 20, 144);
+  m_flacLevel = new QSlider(Qt::Horizontal, m_sheetFlac);
+  m_flacLevel->setObjectName(QStringLiteral("TBarFlacLevel"));
+  m_flacLevel->setRange(0, kMaxFlacCompression);
+  m_flacLevel->setPageStep(1);
+  m_flacLevel->setTickPosition(QSlider::TicksBelow);
+  m_flacLevel->setTickInterval(1);
+  m_flacLevel->setGeometry(116, 138, 138, 26);
+  m_flacLevel->setValue(kDefaultFlacCompression);
+  AddLabel(m_sheetFlac, QStringLiteral("LabFlacFaster"), QStringLiteral("较快"), 116, 166);
+  QLabel* smaller =
+      AddLabel(m_sheetFlac, QStringLiteral("LabFlacSmaller"), QStringLiteral("较小"), 0, 166);
+  smaller->move(254 - smaller->width(), 166);
+}
+
+void TFormSaveSettings::BuildOpusSheet() {
+  m_sheetOpus = AddSheet(SaveFormat::Opus, QStringLiteral("TSheetOpus"));
+  AddLabel(m_sheetOpus, QStringLiteral("LabOpusBitRate"), QStringLiteral("比特率, kbps"), 20, 18);
+  m_opusBitRate = AddList(m_sheetOpus, QStringLiteral("CBoxOpusBitRate"),
+                          NumberItems(kOpusBitRates), QRect(120, 14, 130, 24));
+  m_opusBitRate->setCurrentIndex(kDefaultOpusRateItem);
+  AddLabel(m_sheetOpus, QStringLiteral("LabOpusChannel"), QStringLiteral("通道"), 20, 60);
+  m_opusChannel =
+      AddList(m_sheetOpus, QStringLiteral("CBoxOpusChannel"),
+              {QStringLiteral("立体声"), QStringLiteral("单声道")}, QRect(120, 56, 130, 24));
+}
+
 void TFormSaveSettings::Execute() {
   const OwnedBy shownOver(*this, m_owner ? m_owner() : nullptr);
   FormShow();
@@ -181,14 +244,18 @@ void TFormSaveSettings::FormShow() {
     const QSignalBlocker quiet(m_pages);
     if (m_settings.SaveWav) m_pages->setCurrentWidget(m_sheetWav);
     if (m_settings.SaveMp3) m_pages->setCurrentWidget(m_sheetMp3);
+    if (m_settings.SaveFlac) m_pages->setCurrentWidget(m_sheetFlac);
+    if (m_settings.SaveOpus) m_pages->setCurrentWidget(m_sheetOpus);
   }
   RecaseCaptions();
 
-  if (const int item = IndexOf(kSampleRates, m_settings.SamplePerSecond); item >= 0) {
-    m_wavSps->setCurrentIndex(item);
-  }
-  m_wavChannel->setCurrentIndex(m_settings.Channels == 1 ? 1 : 0);
-  m_wavBits->setCurrentIndex(m_settings.BitPerSample == 8 ? 1 : 0);
+  ShowPcm(m_wav, m_settings.SamplePerSecond, m_settings.Channels, m_settings.BitPerSample);
+  ShowPcm(m_flac, m_settings.FlacSamplePerSecond, m_settings.FlacChannels,
+          m_settings.FlacBitPerSample);
+  m_flacLevel->setValue(m_settings.FlacCompression);  // the slider clamps to 0..8
+  const int opusItem = IndexOf(kOpusBitRates, m_settings.OpusBitRate);
+  m_opusBitRate->setCurrentIndex(opusItem >= 0 ? opusItem : kDefaultOpusRateItem);
+  m_opusChannel->setCurrentIndex(m_settings.OpusChannels == 1 ? 1 : 0);
 
   const int bitRateItem = IndexOf(kBitRates, m_settings.BitRate);
   m_mp3BitRate->setCurrentIndex(bitRateItem >= 0 ? bitRateItem : 0);
@@ -209,9 +276,13 @@ void TFormSaveSettings::FormShow() {
 
 void TFormSaveSettings::FormClose() {
   PControlFormatChange();
-  m_settings.SamplePerSecond = ValueAt(kSampleRates, m_wavSps, kSampleRates[0]);
-  m_settings.Channels = m_wavChannel->currentIndex() == 1 ? 1 : 2;
-  m_settings.BitPerSample = m_wavBits->currentIndex() == 1 ? 8 : 16;
+  StorePcm(m_wav, m_settings.SamplePerSecond, m_settings.Channels, m_settings.BitPerSample);
+  StorePcm(m_flac, m_settings.FlacSamplePerSecond, m_settings.FlacChannels,
+           m_settings.FlacBitPerSample);
+  m_settings.FlacCompression = m_flacLevel->value();
+  m_settings.OpusBitRate =
+      ValueAt(kOpusBitRates, m_opusBitRate, kOpusBitRates[kDefaultOpusRateItem]);
+  m_settings.OpusChannels = m_opusChannel->currentIndex() == 1 ? 1 : 2;
   m_settings.BitRate = ValueAt(kBitRates, m_mp3BitRate, kBitRates[kDefaultBitRateItem]);
   m_settings.Mode = ValueAt(kModes, m_mp3Mode, kModes[0]);
   m_settings.VBR = m_enableVbr->isChecked();
@@ -225,21 +296,20 @@ void TFormSaveSettings::FormClose() {
 }
 
 void TFormSaveSettings::PControlFormatChange() {
-  m_settings.SaveWav = WavSheetActive();
-  m_settings.SaveMp3 = !m_settings.SaveWav;
+  ChooseFormat(m_settings, ActiveFormat());
   RecaseCaptions();
 }
 
 void TFormSaveSettings::RecaseCaptions() {
-  const bool wav = WavSheetActive();
-  m_pages->setTabText(m_pages->indexOf(m_sheetWav),
-                      wav ? QStringLiteral("WAV") : QStringLiteral("wav"));
-  m_pages->setTabText(m_pages->indexOf(m_sheetMp3),
-                      wav ? QStringLiteral("mp3") : QStringLiteral("MP3"));
+  const auto active = static_cast<std::size_t>(ActiveFormat());
+  for (std::size_t page = 0; page < kCaptions.size(); ++page) {
+    const QString caption = QString::fromLatin1(kCaptions[page]);
+    m_pages->setTabText(static_cast<int>(page), page == active ? caption : caption.toLower());
+  }
 }
 
-bool TFormSaveSettings::WavSheetActive() const {
-  return m_pages->currentWidget() == m_sheetWav;
+SaveFormat TFormSaveSettings::ActiveFormat() const {
+  return static_cast<SaveFormat>(m_pages->currentIndex());
 }
 
 }  // namespace tavrin::settings

@@ -1,7 +1,7 @@
 #pragma once
 // TFormSaveSettings: the modal dialog in which the user chooses the export
-// format, WAV or MP3, and its parameters. It has no Cancel: however it is
-// closed, what it shows is stored.
+// format, WAV, MP3, FLAC or Opus (one page each), and its parameters. It has no Cancel: however it
+// is closed, what it shows is stored.
 
 #include <QDialog>
 
@@ -28,24 +28,38 @@ public:
   // every control into the settings when it closes (OK, Escape or close box).
   void Execute();
 
+  // Sample rate, channels and bits: the WAV page's lists, which the FLAC page has too.
+  struct PcmLists {
+    QComboBox* Sps = nullptr;
+    QComboBox* Channel = nullptr;
+    QComboBox* Bits = nullptr;
+  };
+
 private:
+  QWidget* AddSheet(SaveFormat format, const QString& name);
   void BuildWavSheet();
   void BuildMp3Sheet();
+  void BuildFlacSheet();
+  void BuildOpusSheet();
   void FormShow();
   void FormClose();
   void PControlFormatChange();
-  // The active format's caption in capitals, the other in lower case.
+  // The active format's caption in capitals, the others in lower case.
   void RecaseCaptions();
-  bool WavSheetActive() const;
+  SaveFormat ActiveFormat() const;
 
   Settings& m_settings;
   DialogOwner m_owner;
   QTabWidget* m_pages = nullptr;
   QWidget* m_sheetWav = nullptr;
   QWidget* m_sheetMp3 = nullptr;
-  QComboBox* m_wavSps = nullptr;
-  QComboBox* m_wavChannel = nullptr;
-  QComboBox* m_wavBits = nullptr;
+  QWidget* m_sheetFlac = nullptr;
+  QWidget* m_sheetOpus = nullptr;
+  PcmLists m_wav;
+  PcmLists m_flac;
+  QSlider* m_flacLevel = nullptr;
+  QComboBox* m_opusBitRate = nullptr;
+  QComboBox* m_opusChannel = nullptr;
   QComboBox* m_mp3BitRate = nullptr;
   QComboBox* m_mp3Mode = nullptr;
   QCheckBox* m_enableVbr = nullptr;

@@ -29,6 +29,8 @@ constexpr const char* kSaveFormat = "Save Format";
 constexpr const char* kOutputFolder = "Output Folder";
 constexpr const char* kRecordingMode = "Recording Mode";
 constexpr const char* kWindowColors = "Window Colors";
+constexpr const char* kFlac = "FLAC";
+constexpr const char* kOpus = "Opus";
 
 // Optional blanks and sign, then the leading decimal digits ("12abc" is 12),
 // as a private-profile integer read takes them. No digit, or more than fits in
@@ -158,6 +160,29 @@ void SetNumber(CSimpleIniA& ini, const char* section, const char* key, std::int6
   ini.SetValue(section, key, std::to_string(value).c_str());
 }
 
+template <typename Int, typename List>
+Int OneOf(Int value, const List& allowed, Int fallback) {
+  for (const std::int32_t item : allowed) {
+    if (item == value) return value;
+  }
+  return fallback;
+}
+
+// The FLAC and Opus options were never written outside their lists, so a value
+// outside them is a hand edit or a damaged file: the default stands in.
+void MendFlacAndOpus(Settings& s) {
+  const Settings defaults;
+  s.FlacSamplePerSecond =
+      OneOf(s.FlacSamplePerSecond, std::array{44100, 22050, 11025}, defaults.FlacSamplePerSecond);
+  s.FlacBitPerSample = OneOf(s.FlacBitPerSample, std::array{16, 8}, defaults.FlacBitPerSample);
+  s.FlacChannels = OneOf(s.FlacChannels, std::array{2, 1}, defaults.FlacChannels);
+  if (s.FlacCompression < 0 || s.FlacCompression > kMaxFlacCompression) {
+    s.FlacCompression = defaults.FlacCompression;
+  }
+  s.OpusBitRate = OneOf(s.OpusBitRate, kOpusBitRates, defaults.OpusBitRate);
+  s.OpusChannels = OneOf(s.OpusChannels, std::array{2, 1}, defaults.OpusChannels);
+}
+
 }  // namespace
 
 std::string HomeFolder() {
@@ -171,6 +196,20 @@ std::string HomeFolder() {
     return found->pw_dir;
   }
   return "/";
+}
+
+SaveFormat ChosenFormat(const Settings& settings) {
+  const int chosen = settings.SaveWav + settings.SaveMp3 + settings.SaveFlac + settings.SaveOpus;
+  if (chosen != 1 || settings.SaveMp3) return SaveFormat::Mp3;
+  if (settings.SaveWav) return SaveFormat::Wav;
+  return settings.SaveFlac ? SaveFormat::Flac : SaveFormat::Opus;
+}
+
+void ChooseFormat(Settings& settings, SaveFormat format) {
+  settings.SaveWav = format == SaveFormat::Wav;
+  settings.SaveMp3 = format == SaveFormat::Mp3;
+  settings.SaveFlac = format == SaveFormat::Flac;
+  settings.SaveOpus = format == SaveFormat::Opus;
 }
 
 std::string SettingsFilePath(const std::string& executablePath) {
@@ -208,15 +247,22 @@ void LoadSettings(Settings& settings, const std::string& path) {
   s.OutputFolder = read.Text(kOutputFolder, "Name").value_or(defaults.OutputFolder);
   s.RecordingModeIndex = read.Integer(kRecordingMode, "Index", defaults.RecordingModeIndex);
   s.WindowColor = read.Integer(kWindowColors, "Color", defaults.WindowColor);
+  // A file written before FLAC and Opus existed has neither key: both read false.
+  s.SaveFlac = read.Boolean(kSaveFormat, "Flac", defaults.SaveFlac);
+  s.SaveOpus = read.Boolean(kSaveFormat, "Opus", defaults.SaveOpus);
+  s.FlacSamplePerSecond = read.Integer(kFlac, "SamplePerSecond", defaults.FlacSamplePerSecond);
+  s.FlacBitPerSample = read.Integer(kFlac, "BitPerSample", defaults.FlacBitPerSample);
+  s.FlacChannels = read.Integer(kFlac, "Channels", defaults.FlacChannels);
+  s.FlacCompression = read.Integer(kFlac, "Compression", defaults.FlacCompression);
+  s.OpusBitRate = read.Integer(kOpus, "BitRate", defaults.OpusBitRate);
+  s.OpusChannels = read.Integer(kOpus, "Channels", defaults.OpusChannels);
 
   if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= base::kRecordingModeCount) {
     s.RecordingModeIndex = defaults.RecordingModeIndex;
   }
   s.WindowColor = ValidSchemeNumber(s.WindowColor);
-  if (s.SaveWav == s.SaveMp3) {
-    s.SaveWav = false;
-    s.SaveMp3 = true;
-  }
+  ChooseFormat(s, ChosenFormat(s));
+  MendFlacAndOpus(s);
 }
 
 int SaveSettings(const Settings& settings, const std::string& path) {
@@ -244,12 +290,20 @@ int SaveSettings(const Settings& settings, const std::string& path) {
   SetNumber(ini, kSaveFormat, "Copyright", s.Copyright);
   SetNumber(ini, kSaveFormat, "Original", s.Original);
   SetNumber(ini, kSaveFormat, "Private", s.Private);
+  SetNumber(ini, kSaveFormat, "Flac", s.SaveFlac);
+  SetNumber(ini, kSaveFormat, "Opus", s.SaveOpus);
   // A line break would end the line early and inject keys; such a folder is
   // not kept, and start-up falls back to the home folder.
   const bool oneLine = s.OutputFolder.find_first_of("\r\n") == std::string::npos;
   ini.SetValue(kOutputFolder, "Name", oneLine ? s.OutputFolder.c_str() : "");
   SetNumber(ini, kRecordingMode, "Index", s.RecordingModeIndex);
   SetNumber(ini, kWindowColors, "Color", s.WindowColor);
+  SetNumber(ini, kFlac, "SamplePerSecond", s.FlacSamplePerSecond);
+  SetNumber(ini, kFlac, "BitPerSample", s.FlacBitPerSample);
+  SetNumber(ini, kFlac, "Channels", s.FlacChannels);
+  SetNumber(ini, kFlac, "Compression", s.FlacCompression);
+  SetNumber(ini, kOpus, "BitRate", s.OpusBitRate);
+  SetNumber(ini, kOpus, "Channels", s.OpusChannels);
 
   std::string output;
   if (const SI_Error rc = ini.Save(output); rc < 0) return rc == SI_NOMEM ? ENOMEM : EIO;

@@ -2,6 +2,7 @@
 // The user's lasting choices and the INI file beside the program that keeps
 // them. Plain C++: no Qt here.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,12 @@ namespace tavrin::settings {
 
 // $HOME, else the home folder of the user's account entry.
 std::string HomeFolder();
+
+// The Opus bit rates offered, in kbps.
+inline constexpr std::array<int, 10> kOpusBitRates{16, 24, 32, 48, 64, 96, 128, 160, 192, 256};
+inline constexpr std::int32_t kDefaultOpusBitRate = 96;
+inline constexpr std::int32_t kDefaultFlacCompression = 5;
+inline constexpr std::int32_t kMaxFlacCompression = 8;
 
 struct Settings {
   bool SaveWav = false;
@@ -28,7 +35,28 @@ struct Settings {
   std::string OutputFolder = HomeFolder();
   std::int32_t RecordingModeIndex = 0;  // 0 continuous, 1..7 loop modes
   std::int32_t WindowColor = 1;         // colour scheme 1..5
+  // FLAC and Opus, kept after the fields above so that every older record
+  // initialised in order still means what it did.
+  bool SaveFlac = false;
+  std::int32_t FlacSamplePerSecond = 44100;                // Hz: 44100, 22050 or 11025
+  std::uint16_t FlacBitPerSample = 16;                     // 16 or 8
+  std::uint16_t FlacChannels = 2;                          // 2 or 1
+  std::int32_t FlacCompression = kDefaultFlacCompression;  // 0 fastest .. 8 smallest
+  bool SaveOpus = false;
+  std::int32_t OpusBitRate = kDefaultOpusBitRate;  // kbps, one of kOpusBitRates
+  std::uint16_t OpusChannels = 2;                  // 2 or 1
+
+  friend bool operator==(const Settings&, const Settings&) = default;
 };
+
+// In the order of the save-format dialog's pages.
+enum class SaveFormat { Wav, Mp3, Flac, Opus };
+
+// The format the flags choose; MP3 unless exactly one flag is set (LoadSettings
+// mends the flags to that).
+SaveFormat ChosenFormat(const Settings& settings);
+// Sets exactly the flag of `format`.
+void ChooseFormat(Settings& settings, SaveFormat format);
 
 // The executable's path with its extension replaced by ".INI" (appended when
 // the file name has none).
@@ -36,7 +64,8 @@ std::string SettingsFilePath(const std::string& executablePath);
 
 // Fills every field from the file at `path`; a missing file, section or key or
 // an unreadable number gives the field's default. Values the program cannot
-// use are mended (scheme 1, continuous mode, MP3 when the format is ambiguous).
+// use are mended (scheme 1, continuous mode, MP3 when not exactly one format
+// is chosen, the default for a FLAC or Opus option outside its list).
 void LoadSettings(Settings& settings, const std::string& path);
 
 // Writes every field, keeping the sections and keys of the file that it does

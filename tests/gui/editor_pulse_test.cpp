@@ -1,6 +1,7 @@
 // The recorder and its editor on a private PulseAudio daemon playing a 1 kHz
 // tone: record about 3 s, Edit, Delete the first second, Fade Out the last,
-// Play all to the end on the null sink, save WAV; sox reads the file.
+// Play all to the end on the null sink, save all as WAV, FLAC and Opus; sox
+// reads the WAV, flac and opusdec decode the others.
 #include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
@@ -43,7 +44,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
   editor::EditSession& document = rig.Document;
   rig.Settings.SaveWav = true;
   rig.Settings.SaveMp3 = false;
-  const fs::path target = rig.Root / "edited.wav";
+  fs::path target = rig.Root / "edited.wav";
   recorder_ui::MainWindowServices services = rig.Services();
   services.ExecFileDialog = [&target](QFileDialog& dialog) {
     dialog.selectFile(QString::fromStdString(target.string()));
@@ -77,6 +78,12 @@ void EditorPulseTest::recordEditPlayAndSave() {
     QCOMPARE(editor->Playback().PlayedBlock, document.Length());
     QVERIFY(!state.DeviceOpen);  // seconds of status ticks under the editor left it closed
     editor->menuSaveAllClick();
+    for (const auto format : {settings::SaveFormat::Flac, settings::SaveFormat::Opus}) {
+      settings::ChooseFormat(rig.Settings, format);
+      target = rig.Root / (format == settings::SaveFormat::Flac ? "edited.flac" : "edited.opus");
+      editor->menuSaveAllClick();
+    }
+    target = rig.Root / "edited.wav";
     edited = true;
     editor->close();
   });
@@ -95,6 +102,25 @@ void EditorPulseTest::recordEditPlayAndSave() {
   const double end = SoxRms(wav, {QStringLiteral("-0.05")});
   QVERIFY2(std::abs(20 * std::log10(body / 0.3536)) < 0.6, qPrintable(QString::number(body)));
   QVERIFY2(end < body / 10, qPrintable(QStringLiteral("the end does not fade: %1").arg(end)));
+
+  // The same document as FLAC (sample for sample the WAV, MD5 checked) and as Opus.
+  const QString flacWav = QString::fromStdString((rig.Root / "flac.wav").string());
+  const QString opusWav = QString::fromStdString((rig.Root / "opus.wav").string());
+  QCOMPARE(QProcess::execute(
+               QStringLiteral("flac"),
+               {QStringLiteral("--silent"), QStringLiteral("--decode"), QStringLiteral("-o"),
+                flacWav, QString::fromStdString((rig.Root / "edited.flac").string())}),
+           0);
+  QFile flacFile(flacWav), wavFile(wav);
+  QVERIFY(flacFile.open(QIODevice::ReadOnly) && wavFile.open(QIODevice::ReadOnly));
+  QCOMPARE(flacFile.readAll().right(wavFile.size() - 44), wavFile.readAll().mid(44));
+  QCOMPARE(QProcess::execute(
+               QStringLiteral("opusdec"),
+               {QStringLiteral("--quiet"), QStringLiteral("--rate"), QStringLiteral("44100"),
+                QString::fromStdString((rig.Root / "edited.opus").string()), opusWav}),
+           0);
+  const double opusBody = SoxRms(opusWav, {QStringLiteral("0.2"), QStringLiteral("0.5")});
+  QVERIFY2(std::abs(20 * std::log10(opusBody / body)) < 0.5, qPrintable(QString::number(opusBody)));
 }
 
 QTEST_MAIN(EditorPulseTest)

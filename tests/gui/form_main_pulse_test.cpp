@@ -1,5 +1,6 @@
 // The real recorder window on a private PulseAudio daemon (or PipeWire) playing
-// a 1 kHz tone: Record, about 3 s, Stop; the raw take must hold the tone.
+// a 1 kHz tone: Record, about 3 s, Stop; the raw take must hold the tone, and
+// so must the take saved as WAV, MP3, FLAC and Opus.
 #include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
@@ -20,6 +21,11 @@ double SoxValue(const QString& report, const QString& label) {
     if (line.startsWith(label)) return line.mid(label.size()).trimmed().toDouble();
   }
   return -1;
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -72,30 +78,42 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
     QVERIFY2(tone.WorstResidual < testing::kToneResidualLimit, "the tone is broken somewhere");
   }
 
-  // Save the take as WAV and as MP3 through the window's own save flow.
-  stored.SaveWav = true;
-  stored.SaveMp3 = false;
-  for (const char* name : {"tone.wav", "tone.mp3"}) {
+  // Save the take in every format through the window's own save flow.
+  const std::pair<const char*, settings::SaveFormat> saves[] = {
+      {"tone.wav", settings::SaveFormat::Wav},
+      {"tone.mp3", settings::SaveFormat::Mp3},
+      {"tone.flac", settings::SaveFormat::Flac},
+      {"tone.opus", settings::SaveFormat::Opus}};
+  for (const auto& [name, format] : saves) {
     target = root / name;
-    if (target.extension() == ".mp3") {
-      stored.SaveWav = false;
-      stored.SaveMp3 = true;
-    }
+    settings::ChooseFormat(stored, format);
     form.menuSaveAsClick();
     QVERIFY2(fs::exists(target), name);
   }
   QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
   QVERIFY(form.close());
-  // Independent readers find the tone in both files: sox reads the WAV, lame decodes the MP3.
-  const QString wav = QString::fromStdString((root / "tone.wav").string());
-  const QString decoded = QString::fromStdString((root / "tone-decoded.wav").string());
-  QProcess lame;
-  lame.start(QStringLiteral("lame"),
-             {QStringLiteral("--quiet"), QStringLiteral("--decode"),
-              QString::fromStdString((root / "tone.mp3").string()), decoded});
-  QVERIFY(lame.waitForFinished(60000));
-  QCOMPARE(lame.exitCode(), 0);
-  for (const QString& file : {wav, decoded}) {
+  // Independent readers find the tone in every file: lame, flac (which checks the
+  // MD5 as it decodes) and opusdec decode to WAV files, and sox reads those.
+  const auto at = [&root](const char* name) {
+    return QString::fromStdString((root / name).string());
+  };
+  const auto decode = [](const QString& program, const QStringList& arguments) {
+    QProcess decoder;
+    decoder.start(program, arguments);
+    return decoder.waitForFinished(60000) && decoder.exitStatus() == QProcess::NormalExit &&
+           decoder.exitCode() == 0;
+  };
+  QVERIFY(decode(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("--decode"),
+                                          at("tone.mp3"), at("mp3.wav")}));
+  QVERIFY(decode(QStringLiteral("flac"), {QStringLiteral("--silent"), QStringLiteral("--decode"),
+                                          QStringLiteral("-o"), at("flac.wav"), at("tone.flac")}));
+  QVERIFY(decode(QStringLiteral("opusdec"),
+                 {QStringLiteral("--quiet"), QStringLiteral("--rate"), QStringLiteral("44100"),
+                  at("tone.opus"), at("opus.wav")}));
+  // Lossless: the FLAC holds exactly the WAV's samples.
+  QCOMPARE(ReadAll(at("flac.wav")).right(state.Take.TakeLength * 17640),
+           ReadAll(at("tone.wav")).mid(44));
+  for (const QString& file : {at("tone.wav"), at("mp3.wav"), at("flac.wav"), at("opus.wav")}) {
     QProcess sox;
     // One channel: sox measures the frequency over consecutive samples.
     sox.start(QStringLiteral("sox"), {file, QStringLiteral("-n"), QStringLiteral("remix"),

@@ -46,6 +46,16 @@ void SaveFlowTest::typeListDescribesTheExportFormat() {
   settings.BitPerSample = 8;
   QCOMPARE(tavrin::exporter::BuildSaveFilter(settings).Types.front(),
            QStringLiteral("11025Hz 8bit mono (*.wav)"));
+  tavrin::settings::ChooseFormat(settings, tavrin::settings::SaveFormat::Flac);
+  filter = tavrin::exporter::BuildSaveFilter(settings);
+  QCOMPARE(filter.Types, QStringList({QStringLiteral("44100Hz 16bit stereo level 5 (*.flac)"),
+                                      QStringLiteral("Click here to change save settings")}));
+  QCOMPARE(filter.DefaultSuffix, QStringLiteral("flac"));
+  tavrin::settings::ChooseFormat(settings, tavrin::settings::SaveFormat::Opus);
+  settings.OpusChannels = 1;
+  filter = tavrin::exporter::BuildSaveFilter(settings);
+  QCOMPARE(filter.Types.front(), QStringLiteral("96 kbps mono (*.opus)"));
+  QCOMPARE(filter.DefaultSuffix, QStringLiteral("opus"));
 }
 
 void SaveFlowTest::typeChangeReopensTheDialogWithTheNewFirstEntry() {
@@ -189,6 +199,18 @@ void SaveFlowTest::wavOfFourGigabytesIsRefused() {
   QCOMPARE(rig.Messages.back(), QStringLiteral("File size is more 4GB!"));
   QVERIFY(!fs::exists(target));
   QVERIFY(!form.Saver().Saving());
+
+  // FLAC and Opus have no such limit: the file dialog opens (and is cancelled here).
+  for (const auto format :
+       {tavrin::settings::SaveFormat::Flac, tavrin::settings::SaveFormat::Opus}) {
+    tavrin::settings::ChooseFormat(rig.Settings, format);
+    rig.Messages.clear();
+    bool asked = false;
+    rig.FileDialog = [&](QFileDialog&) { return !(asked = true); };
+    form.menuSaveAsClick();
+    QVERIFY(asked);
+    QVERIFY(rig.Messages.empty());
+  }
 }
 
 QTEST_MAIN(SaveFlowTest)

@@ -4,6 +4,7 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -27,9 +28,12 @@ private:
   static QString Shown(TFormSaveSettings& dialog, const char* list) {
     return Get(dialog, list)->currentText();
   }
+  // The page captions, then the active page's name.
   static QStringList Tabs(TFormSaveSettings& dialog) {
     auto* pages = Get<QTabWidget>(dialog, "PControlFormat");
-    return {pages->tabText(0), pages->tabText(1), pages->currentWidget()->objectName()};
+    QStringList tabs;
+    for (int page = 0; page < pages->count(); ++page) tabs << pages->tabText(page);
+    return tabs << pages->currentWidget()->objectName();
   }
   static QString Export(const Settings& s) {
     return QStringLiteral(
@@ -83,7 +87,7 @@ private slots:
                               Shown(dialog, "CBoxMP3Mode"),  Shown(dialog, "CBoxMinBRate"),
                               Shown(dialog, "CBoxMaxBRate")};
     QCOMPARE(initial, (QStringList{"44100 Hz", "立体声", "16位", "128", "立体声", "32", "320"}));
-    QCOMPARE(Tabs(dialog), (QStringList{"WAV", "MP3", "TSheetMP3"}));
+    QCOMPARE(Tabs(dialog), (QStringList{"WAV", "MP3", "FLAC", "OPUS", "TSheetMP3"}));
   }
 
   void bothFormatsOpenOnMp3AndSwitchingFlipsTheFormatAtOnce() {
@@ -107,10 +111,10 @@ private slots:
                       Get(dialog, "CBoxMaxBRate")->isEnabled() &&
                       Get<QSlider>(dialog, "TBarVBRQuality")->isEnabled();
     });
-    QCOMPARE(onShow, (QStringList{"wav", "MP3", "TSheetMP3"}));
-    QCOMPARE(afterWav, (QStringList{"WAV", "mp3", "TSheetWav"}));
+    QCOMPARE(onShow, (QStringList{"wav", "MP3", "flac", "opus", "TSheetMP3"}));
+    QCOMPARE(afterWav, (QStringList{"WAV", "mp3", "flac", "opus", "TSheetWav"}));
     QCOMPARE(formatAfterWav, QStringLiteral("10"));
-    QCOMPARE(afterMp3, (QStringList{"wav", "MP3", "TSheetMP3"}));
+    QCOMPARE(afterMp3, (QStringList{"wav", "MP3", "flac", "opus", "TSheetMP3"}));
     QCOMPARE(formatAfterMp3, QStringLiteral("01"));
     QVERIFY(limitsEnabled);
 
@@ -121,8 +125,61 @@ private slots:
     settings.SaveWav = true;
     settings.SaveMp3 = false;
     Run(dialog, [&] { onShow = Tabs(dialog); });
-    QCOMPARE(onShow, (QStringList{"WAV", "mp3", "TSheetWav"}));
+    QCOMPARE(onShow, (QStringList{"WAV", "mp3", "flac", "opus", "TSheetWav"}));
     QVERIFY(settings.SaveWav && !settings.SaveMp3);
+  }
+
+  // Through the settings file: what the dialog stores is read back, and the
+  // dialog opens on the page the file chose, also for a file older than FLAC and Opus.
+  void pagesAndOptionsLastThroughTheSettingsFile() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath(QStringLiteral("tavrin-recorder.INI")).toStdString();
+    const auto load = [&] {
+      Settings settings;
+      LoadSettings(settings, path);
+      return settings;
+    };
+    QFile old(QString::fromStdString(path));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("[Save Format]\nWav=1\nMP3=0\nSamplePerSecond=22050\n");
+    old.close();
+    Settings settings = load();
+    TFormSaveSettings dialog(settings);
+    QStringList shown;
+    Run(dialog, [&] { shown = Tabs(dialog) << Shown(dialog, "CBoxWavSpsIn"); });
+    QCOMPARE(shown, (QStringList{"WAV", "mp3", "flac", "opus", "TSheetWav", "22050 Hz "}));
+
+    Run(dialog, [&] {
+      Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(2);
+      Get(dialog, "CBoxFlacSps")->setCurrentIndex(2);
+      Get(dialog, "CBoxFlacChannel")->setCurrentIndex(1);
+      Get(dialog, "CBoxFlacBits")->setCurrentIndex(1);
+      Get<QSlider>(dialog, "TBarFlacLevel")->setValue(8);
+      Get(dialog, "CBoxOpusBitRate")->setCurrentIndex(0);
+      Get(dialog, "CBoxOpusChannel")->setCurrentIndex(1);
+    });
+    QCOMPARE(SaveSettings(settings, path), 0);
+    Settings back = load();
+    QVERIFY(back == settings);
+    QCOMPARE(ChosenFormat(back), SaveFormat::Flac);
+    QCOMPARE(back.SamplePerSecond, 22050);  // the WAV page's own rate is untouched
+    // FLAC rate, channels, bits and level; Opus bit rate and channels.
+    QCOMPARE(QList<int>({back.FlacSamplePerSecond, back.FlacChannels, back.FlacBitPerSample,
+                         back.FlacCompression, back.OpusBitRate, back.OpusChannels}),
+             QList<int>({11025, 1, 8, 8, 16, 1}));
+
+    TFormSaveSettings fresh(back);
+    Run(fresh, [&] {
+      shown = Tabs(fresh) << Shown(fresh, "CBoxFlacSps") << Shown(fresh, "CBoxOpusBitRate");
+      shown << QString::number(Get<QSlider>(fresh, "TBarFlacLevel")->value());
+      Get<QTabWidget>(fresh, "PControlFormat")->setCurrentIndex(3);
+    });
+    QCOMPARE(shown,
+             (QStringList{"wav", "mp3", "FLAC", "opus", "TSheetFlac", "11025 Hz ", "16", "8"}));
+    QCOMPARE(SaveSettings(back, path), 0);
+    TFormSaveSettings again(settings = load());
+    Run(again, [&] { shown = Tabs(again); });
+    QCOMPARE(shown, (QStringList{"wav", "mp3", "flac", "OPUS", "TSheetOpus"}));
   }
 
   void unlistedValuesKeepOrFallBack() {

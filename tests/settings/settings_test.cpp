@@ -196,6 +196,49 @@ TEST_F(SettingsFile, AnAmbiguousExportFormatBecomesMp3) {
   EXPECT_FALSE(s.SaveMp3);
 }
 
+TEST_F(SettingsFile, FlacAndOpusAreChosenAndReadBackBesideTheOlderKeys) {
+  // A file from before FLAC and Opus chooses what it chose.
+  Write("[Save Format]\nWav=1\nMP3=0\nBitRate=192\n");
+  Settings s = Load();
+  EXPECT_EQ(ChosenFormat(s), SaveFormat::Wav);
+  EXPECT_EQ(s.BitRate, 192);
+  EXPECT_EQ(s.FlacCompression, 5);
+  EXPECT_EQ(s.OpusBitRate, 96);
+
+  Settings chosen{.FlacSamplePerSecond = 22050,
+                  .FlacBitPerSample = 8,
+                  .FlacChannels = 1,
+                  .FlacCompression = 0,
+                  .OpusBitRate = 24,
+                  .OpusChannels = 1};
+  for (const SaveFormat format : {SaveFormat::Flac, SaveFormat::Opus, SaveFormat::Mp3}) {
+    ChooseFormat(chosen, format);
+    ASSERT_EQ(SaveSettings(chosen, Path), 0);
+    EXPECT_EQ(Load(), chosen) << static_cast<int>(format);
+  }
+
+  // Not exactly one format: MP3, as between WAV and MP3 alone.
+  Write("[Save Format]\nWav=0\nMP3=0\nFlac=1\nOpus=1\n");
+  EXPECT_EQ(ChosenFormat(Load()), SaveFormat::Mp3);
+  Write("[Save Format]\nFlac=1\n");  // MP3 missing reads true
+  EXPECT_EQ(ChosenFormat(Load()), SaveFormat::Mp3);
+  Write("[Save Format]\nMP3=0\nOpus=7\n");
+  s = Load();
+  EXPECT_TRUE(s.SaveOpus && !s.SaveWav && !s.SaveMp3 && !s.SaveFlac);
+}
+
+TEST_F(SettingsFile, FlacAndOpusOptionsOutsideTheirListsFallBackToTheDefaults) {
+  for (const char* text :
+       {"[FLAC]\nSamplePerSecond=48000\nBitPerSample=24\nChannels=3\nCompression=9\n"
+        "[Opus]\nBitRate=100\nChannels=0\n",
+        "[FLAC]\nCompression=-1\n[Opus]\nBitRate=abc\n"}) {
+    Write(text);
+    EXPECT_EQ(Load(), Settings{}) << text;
+  }
+  Write("[FLAC]\nCompression=8\n[Opus]\nBitRate=256\n");  // the ends of the ranges
+  EXPECT_EQ(Load(), (Settings{.FlacCompression = 8, .OpusBitRate = 256}));
+}
+
 TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
   Settings s;
   s.SaveWav = true;
@@ -230,6 +273,8 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "Copyright=1\n"
             "Original=0\n"
             "Private=0\n"
+            "Flac=0\n"
+            "Opus=0\n"
             "\n"
             "\n"
             "[Output Folder]\n"
@@ -241,7 +286,19 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "\n"
             "\n"
             "[Window Colors]\n"
-            "Color=2\n");
+            "Color=2\n"
+            "\n"
+            "\n"
+            "[FLAC]\n"
+            "SamplePerSecond=44100\n"
+            "BitPerSample=16\n"
+            "Channels=2\n"
+            "Compression=5\n"
+            "\n"
+            "\n"
+            "[Opus]\n"
+            "BitRate=96\n"
+            "Channels=2\n");
 
   EXPECT_EQ(Load().OutputFolder, "/home/tester/Music");
 }

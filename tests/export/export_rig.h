@@ -1,0 +1,115 @@
+#pragma once
+// The export tests' rig: a take of distinct samples written to a scratch
+// folder, the document over it, and one run of a writer with its messages.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "case_scratch.h"
+#include "export/wav_writer.h"
+
+namespace tavrin::exporter {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kBlockBytes = 17640;
+constexpr int kFrames = 4410;
+
+// A distinct value for every source, block, frame and channel, spread over
+// the whole 16-bit range.
+inline std::int16_t SampleAt(int source, std::uint32_t block, int frame, int channel) {
+  const std::uint32_t mixed = source * 40503u + block * 4099u + frame * 131u + channel * 20011u;
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(mixed));
+}
+
+inline Bytes MakeBlock(int source, std::uint32_t block) {
+  Bytes bytes(kBlockBytes);
+  for (int frame = 0; frame < kFrames; ++frame) {
+    for (int channel = 0; channel < 2; ++channel) {
+      const auto value = static_cast<std::uint16_t>(SampleAt(source, block, frame, channel));
+      bytes[4 * frame + 2 * channel] = static_cast<std::uint8_t>(value & 0xFF);
+      bytes[4 * frame + 2 * channel + 1] = static_cast<std::uint8_t>(value >> 8);
+    }
+  }
+  return bytes;
+}
+
+inline std::uint32_t Le(const Bytes& bytes, std::size_t at, int count) {
+  std::uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[at + i];
+  return value;
+}
+
+inline void Put(Bytes& bytes, const std::string& tag) {
+  bytes.insert(bytes.end(), tag.begin(), tag.end());
+}
+inline void Put(Bytes& bytes, std::uint32_t value, int count) {
+  for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A take on disk, a document over it, and one writer run against them.
+class WriterRig : public ::testing::Test {
+protected:
+  void SetUp() override {
+    State.AllocateCaptureMemory();
+    Job.OutputPath = (Root / "out.wav").string();
+    Job.SaveActive = true;
+  }
+  void TearDown() override {
+    State.Take.RawStream.Close();
+    Document.EditStream.Close();
+  }
+
+  // Take blocks 1..count (source 1 unless `blockAt` makes them) as level 0, one segment.
+  void MakeTake(
+      std::uint32_t count, const std::function<Bytes(std::uint32_t)>& blockAt =
+                               [](std::uint32_t block) { return MakeBlock(1, block); }) {
+    ASSERT_EQ(State.Take.RawStream.Create((Root / "Tavrin.raw").string()), 0);
+    for (std::uint32_t block = 1; block <= count; ++block) {
+      ASSERT_EQ(State.Take.RawStream.Write(blockAt(block).data(), kBlockBytes), 0);
+    }
+    State.Take.TakeLength = count;
+    document::BuildLevelZero(Document, State.Take);
+  }
+
+  WriteResult Write(WriteResult (*writer)(ExportContext&) = WriteWav) {
+    ExportContext context{Settings,
+                          Document,
+                          State,
+                          Job,
+                          {[this](const std::string& text) { Messages.push_back(text); },
+                           {},
+                           [this] { OnMessages(); }}};
+    return writer(context);
+  }
+
+  Bytes Output() const {
+    std::ifstream in(Job.OutputPath, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  void SetFormat(std::int32_t rate, std::uint16_t bits, std::uint16_t channels) {
+    Settings.SamplePerSecond = rate;
+    Settings.BitPerSample = bits;
+    Settings.Channels = channels;
+  }
+
+  tavrin::testing::ScratchFolder Scratch{"export-" + tavrin::testing::CaseName()};
+  fs::path Root = Scratch.Path();
+  settings::Settings Settings;
+  document::EditDocument Document;
+  capture::RecorderState State;
+  SaveJob Job;
+  std::vector<std::string> Messages;
+  std::function<void()> OnMessages = [] {};
+};
+
+}  // namespace tavrin::exporter

@@ -1,0 +1,217 @@
+#include <FLAC/stream_decoder.h>
+#include <gtest/gtest.h>
+#include <opusfile.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "export/flac_writer.h"
+#include "export/opus_writer.h"
+#include "export_rig.h"
+#include "small_file_system.h"
+
+namespace tavrin::exporter {
+namespace {
+
+// What libFLAC's own decoder reads back, with its MD5 check of the audio.
+struct FlacRead {
+  std::vector<FLAC__int32> Samples;  // interleaved
+  unsigned Rate = 0;
+  unsigned Channels = 0;
+  unsigned Bits = 0;
+  std::uint64_t TotalFrames = 0;
+  bool HasMd5 = false;
+  bool Md5Matches = false;
+  bool Errors = false;
+  std::vector<std::string> Comments;
+};
+
+FlacRead DecodeFlac(const std::string& path) {
+  FlacRead read;
+  FLAC__StreamDecoder* decoder = FLAC__stream_decoder_new();
+  FLAC__stream_decoder_set_md5_checking(decoder, true);
+  FLAC__stream_decoder_set_metadata_respond(decoder, FLAC__METADATA_TYPE_VORBIS_COMMENT);
+  const auto write = [](const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                        const FLAC__int32* const channels[], void* data) {
+    auto* out = static_cast<FlacRead*>(data);
+    for (unsigned i = 0; i < frame->header.blocksize; ++i) {
+      for (unsigned c = 0; c < frame->header.channels; ++c) out->Samples.push_back(channels[c][i]);
+    }
+    return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+  };
+  const auto metadata = [](const FLAC__StreamDecoder*, const FLAC__StreamMetadata* block,
+                           void* data) {
+    auto* out = static_cast<FlacRead*>(data);
+    if (block->type == FLAC__METADATA_TYPE_STREAMINFO) {
+      const auto& info = block->data.stream_info;
+      out->Rate = info.sample_rate;
+      out->Channels = info.channels;
+      out->Bits = info.bits_per_sample;
+      out->TotalFrames = info.total_samples;
+      out->HasMd5 = std::any_of(std::begin(info.md5sum), std::end(info.md5sum),
+                                [](FLAC__byte b) { return b != 0; });
+    } else if (block->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
+      const auto& comments = block->data.vorbis_comment;
+      for (FLAC__uint32 i = 0; i < comments.num_comments; ++i) {
+        out->Comments.emplace_back(reinterpret_cast<const char*>(comments.comments[i].entry),
+                                   comments.comments[i].length);
+      }
+    }
+  };
+  const auto error = [](const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* data) {
+    static_cast<FlacRead*>(data)->Errors = true;
+  };
+  if (FLAC__stream_decoder_init_file(decoder, path.c_str(), write, metadata, error, &read) ==
+          FLAC__STREAM_DECODER_INIT_STATUS_OK &&
+      FLAC__stream_decoder_process_until_end_of_stream(decoder)) {
+    read.Md5Matches = FLAC__stream_decoder_finish(decoder);  // false on an MD5 mismatch
+  }
+  FLAC__stream_decoder_delete(decoder);
+  return read;
+}
+
+// The WAV writer's data as signed samples: 8-bit bytes carry 128 added.
+std::vector<FLAC__int32> WavSamples(const Bytes& wav, int bits) {
+  std::vector<FLAC__int32> samples;
+  for (std::size_t at = 44; at < wav.size(); at += bits / 8) {
+    samples.push_back(bits == 8 ? wav[at] - 128
+                                : static_cast<std::int16_t>(wav[at] | (wav[at + 1] << 8)));
+  }
+  return samples;
+}
+
+class FlacOpusWriter : public WriterRig {};
+
+TEST_F(FlacOpusWriter, FlacDecodesToWhatTheWavWriterWritesInEveryFormat) {
+  MakeTake(5);
+  Job.SaveFirst = 2;
+  Job.SaveLast = 4;
+  int level = 0;
+  for (const std::int32_t rate : {44100, 22050, 11025}) {
+    for (const std::uint16_t channels : {2, 1}) {
+      for (const std::uint16_t bits : {16, 8}) {
+        SCOPED_TRACE(std::to_string(rate) + " Hz " + std::to_string(channels) + " ch " +
+                     std::to_string(bits) + " bit, level " + std::to_string(level));
+        SetFormat(rate, bits, channels);
+        Job.OutputPath = (Root / "same.wav").string();
+        ASSERT_EQ(Write(WriteWav), WriteResult::Written);
+        const std::vector<FLAC__int32> expected = WavSamples(Output(), bits);
+
+        Settings.FlacSamplePerSecond = rate;
+        Settings.FlacBitPerSample = bits;
+        Settings.FlacChannels = channels;
+        Settings.FlacCompression = level++ % 9;  // every level on the way
+        Job.OutputPath = (Root / "same.flac").string();
+        ASSERT_EQ(Write(WriteFlac), WriteResult::Written);
+        EXPECT_FLOAT_EQ(Job.OperationProgress, 100.0f);
+        const FlacRead read = DecodeFlac(Job.OutputPath);
+        EXPECT_FALSE(read.Errors);
+        EXPECT_TRUE(read.HasMd5);
+        EXPECT_TRUE(read.Md5Matches);
+        EXPECT_EQ(read.Rate, static_cast<unsigned>(rate));
+        EXPECT_EQ(read.Channels, channels);
+        EXPECT_EQ(read.Bits, bits);
+        EXPECT_EQ(read.TotalFrames, expected.size() / channels);
+        EXPECT_TRUE(read.Samples == expected);
+        ASSERT_EQ(read.Comments.size(), 2u);
+        EXPECT_EQ(read.Comments[0].rfind("ENCODER=Tavrin Recorder ", 0), 0u) << read.Comments[0];
+        EXPECT_TRUE(std::regex_match(read.Comments[1], std::regex("DATE=\\d{4}-\\d\\d-\\d\\d")))
+            << read.Comments[1];
+      }
+    }
+  }
+}
+
+constexpr std::pair<const char*, WriteResult (*)(ExportContext&)> kWriters[] = {
+    {"FLAC", WriteFlac}, {"Opus", WriteOpus}};
+
+TEST_F(FlacOpusWriter, CancelStopsAfterTheCurrentBlockAndLeavesNoFile) {
+  MakeTake(8);
+  Job.SaveLast = 8;
+  for (const auto& [name, writer] : kWriters) {
+    int calls = 0;
+    OnMessages = [&] { Job.SaveActive = ++calls < 3; };
+    Job.SaveActive = true;
+    EXPECT_EQ(Write(writer), WriteResult::Cancelled) << name;
+    EXPECT_EQ(calls, 3) << name;
+    EXPECT_FALSE(fs::exists(Job.OutputPath)) << name;
+  }
+  EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(FlacOpusWriter, AFullDiskPartWayLeavesNoFileAndNamesTheDrive) {
+  // 64 KB: a FLAC of these samples (all but incompressible) or 8 s of Opus cannot fit.
+  const testing::SmallFileSystem disk(Root / "disk", 64);
+  const bool small = disk.Mounted();
+  const std::string drive = small ? disk.Path().string() : "/dev";
+  MakeTake(80);
+  Job.SaveLast = 80;
+  for (const auto& [name, writer] : kWriters) {
+    Messages.clear();
+    Job.OutputPath = small ? (disk.Path() / "out").string() : "/dev/full";
+    EXPECT_EQ(Write(writer), WriteResult::Failed) << name;
+    EXPECT_EQ(Messages, std::vector<std::string>{"There is no space on drive " + drive}) << name;
+    if (small) {
+      EXPECT_TRUE(fs::is_empty(disk.Path())) << name << ": the space is given back";
+    }
+  }
+}
+
+// A 1 kHz tone at half of full scale on the left channel, silence on the right.
+constexpr double kToneAmplitude = 16384;
+
+Bytes ToneBlock(std::uint32_t block) {
+  Bytes bytes(kBlockBytes, 0);
+  for (int frame = 0; frame < kFrames; ++frame) {
+    const double t = ((block - 1) * kFrames + frame) / 44100.0;
+    const auto value = static_cast<std::uint16_t>(
+        static_cast<std::int16_t>(std::lround(kToneAmplitude * std::sin(2 * M_PI * 1000 * t))));
+    bytes[4 * frame] = static_cast<std::uint8_t>(value & 0xFF);
+    bytes[4 * frame + 1] = static_cast<std::uint8_t>(value >> 8);
+  }
+  return bytes;
+}
+
+TEST_F(FlacOpusWriter, OpusOfAToneDecodesToTheToneAtItsLevelAndLength) {
+  MakeTake(30, ToneBlock);  // 3 s
+  Job.SaveLast = 30;
+  Settings.OpusBitRate = 96;
+  for (const std::uint16_t channels : {2, 1}) {
+    SCOPED_TRACE(std::to_string(channels) + " ch");
+    Settings.OpusChannels = channels;
+    Job.OutputPath = (Root / "tone.opus").string();
+    ASSERT_EQ(Write(WriteOpus), WriteResult::Written);
+    int error = 0;
+    OggOpusFile* file = op_open_file(Job.OutputPath.c_str(), &error);
+    ASSERT_NE(file, nullptr) << error;
+    EXPECT_EQ(op_channel_count(file, -1), channels);
+    const OpusTags* tags = op_tags(file, -1);
+    const char* encoder = opus_tags_query(tags, "ENCODER", 0);
+    EXPECT_EQ(std::string(encoder ? encoder : "").rfind("Tavrin Recorder ", 0), 0u);
+    EXPECT_NE(opus_tags_query(tags, "DATE", 0), nullptr);
+    // Opus decodes at 48 kHz; its length counts from after the pre-skip.
+    EXPECT_NEAR(op_pcm_total(file, -1), 3 * 48000, 960) << "one 20 ms frame";
+    std::vector<float> left;
+    float pcm[5760 * 2];
+    for (int frames; (frames = op_read_float(file, pcm, 5760 * 2, nullptr)) > 0;) {
+      for (int i = 0; i < frames; ++i) left.push_back(pcm[i * channels]);
+    }
+    op_free(file);
+    ASSERT_GE(left.size(), 2u * 48000);
+    // Two seconds from the middle: level and zero crossings (2000 a second).
+    double power = 0;
+    int crossings = 0;
+    for (std::size_t i = 24000; i < 24000 + 2 * 48000; ++i) {
+      power += double{left[i]} * left[i];
+      crossings += (left[i] < 0) != (left[i - 1] < 0);
+    }
+    const double rms = std::sqrt(power / (2 * 48000));
+    EXPECT_NEAR(20 * std::log10(rms / (kToneAmplitude / 32768 / std::sqrt(2.0))), 0, 0.5);
+    EXPECT_NEAR(crossings, 4000, 8);
+  }
+}
+
+}  // namespace
+}  // namespace tavrin::exporter
