@@ -175,11 +175,16 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
     user.Pump();
     if (!job.Active) return giveUp(OpenResult::Cancelled, {});
   }
-  // A decoder error midway refuses the file: what follows it would be lost
-  // without a word. A file that merely ends early (a WAV cut short) decodes
-  // without one and opens with what it holds.
+  // A decoder error midway, or an end before the length the header states,
+  // refuses the file: what follows would be lost without a word. A WAV or
+  // AIFF cut short states no more than it holds (libsndfile counts the frames
+  // there), so it opens with them; an MP3's length is only an estimate.
   if (flowing && sf_error(sound.get()) != SF_ERR_NO_ERROR) {
     return giveUp(OpenResult::Failed, DamagedText(name, Reason(sf_strerror(sound.get()))));
+  }
+  if (flowing && framesRead < framesTotal &&
+      (format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) {
+    return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
   }
   if (flowing && converter) flowing = converter->Finish(toTake);
   if (flowing) flowing = filler.Finish();
