@@ -24,8 +24,9 @@ namespace tavrin::decode {
 
 namespace {
 
-// Source frames decoded between two looks at Cancel: 0.37 s at 44100 Hz.
-constexpr sf_count_t kReadFrames = 16384;
+// Source samples decoded between two looks at Cancel: 0.37 s of 44100 Hz
+// stereo, and as many samples (fewer frames) of more channels.
+constexpr sf_count_t kReadSamples = 32768;
 
 std::string FileName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
@@ -38,8 +39,8 @@ std::string Reason(const char* text) {
   return reason;
 }
 
-std::string CanNotOpenText(const std::string& path, int error) {
-  return "Can not open " + path + ": " + std::strerror(error);
+std::string CanNotOpenText(const std::string& path, const std::string& reason) {
+  return "Can not open " + path + ": " + reason;
 }
 std::string NotSoundText(const std::string& name, const char* reason) {
   return name + " is not a sound file this program can open (" + Reason(reason) + ").";
@@ -49,6 +50,11 @@ std::string DamagedText(const std::string& name, const std::string& reason) {
 }
 std::string TooLongText(const std::string& name) {
   return name + " is longer than 10 hours, so it can not be opened.";
+}
+std::string NotConvertedText(const std::string& name,
+                             const std::optional<RateConverter>& converter) {
+  return name + " can not be converted to 44100 Hz (libsoxr: " +
+         (converter ? converter->Error() : std::string("not started")) + ").";
 }
 std::string EmptyText(const std::string& name) {
   return name + " holds no sound, so there is nothing to open.";
@@ -86,18 +92,24 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
                         std::string& message) {
   const std::string name = FileName(path);
   report = {};
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a pipe dropped on the window must not hang it waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    message = CanNotOpenText(path, errno);
+    message = CanNotOpenText(path, std::strerror(errno));
     return OpenResult::Failed;
   }
   const std::unique_ptr<const int, CloseDescriptor> fdCloser(&fd);
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    message = CanNotOpenText(path, S_ISDIR(status.st_mode) ? EISDIR : errno);
+  if (::fstat(fd, &status) != 0) {
+    message = CanNotOpenText(path, std::strerror(errno));
     return OpenResult::Failed;
   }
-  if (S_ISREG(status.st_mode) && status.st_size == 0) {
+  if (!S_ISREG(status.st_mode)) {
+    message = CanNotOpenText(
+        path, S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "it is not a plain file");
+    return OpenResult::Failed;
+  }
+  if (status.st_size == 0) {
     message = EmptyText(name);
     return OpenResult::Failed;
   }
@@ -152,7 +164,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   if (format.samplerate != document::kSampleRate) {
     converter.emplace(format.samplerate, document::kSampleRate);
     if (!converter->Error().empty()) {
-      return giveUp(OpenResult::Failed, "libsoxr: " + converter->Error());
+      return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
     }
   }
   const RateConverter::Sink toTake = [&filler](const float* stereo, std::size_t frames) {
@@ -160,11 +172,13 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   };
 
   // One pass: decode, mix, convert, write, measure.
-  std::vector<float> samples(static_cast<std::size_t>(kReadFrames) * std::max(format.channels, 2));
+  const sf_count_t readFrames = std::max<sf_count_t>(kReadSamples / format.channels, 1);
+  // Room for the stereo the source's frames are mixed into in place.
+  std::vector<float> samples(static_cast<std::size_t>(readFrames) * std::max(format.channels, 2));
   sf_count_t framesRead = 0;
   bool flowing = true;
   while (flowing) {
-    const sf_count_t frames = sf_readf_float(sound.get(), samples.data(), kReadFrames);
+    const sf_count_t frames = sf_readf_float(sound.get(), samples.data(), readFrames);
     if (frames <= 0) break;
     framesRead += frames;
     const auto count = static_cast<std::size_t>(frames);
@@ -192,7 +206,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   if (filler.WriteError() != 0) {
     return giveUp(OpenResult::Failed, base::FileErrorText(drive, filler.WriteError()));
   }
-  if (!flowing) return giveUp(OpenResult::Failed, "libsoxr: " + converter->Error());
+  if (!flowing) return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
   if (filler.Buffers() == 0) return giveUp(OpenResult::Failed, EmptyText(name));
 
   loaded.RawStream = std::move(work);

@@ -2,6 +2,7 @@
 // at 44100/16/stereo), other rates, widths and channel counts by the mix
 // rules, and every refusal leaves the take as it was and no work file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -215,8 +216,14 @@ TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   Save("empty.wav", {});
   ExpectRefused((Root / "empty.wav").string(),
                 "empty.wav holds no sound, so there is nothing to open.");
+  Save("header.wav", WavFile(1, 2, 44100, 16, 0));
+  ExpectRefused((Root / "header.wav").string(), "header.wav holds no sound");
   ExpectRefused((Root / "none.wav").string(),
                 "Can not open " + (Root / "none.wav").string() + ": No such file or directory");
+  ExpectRefused(Root.string(), "Can not open " + Root.string() + ": Is a directory");
+  ASSERT_EQ(::mkfifo((Root / "pipe.wav").c_str(), 0600), 0);  // would block an open
+  ExpectRefused((Root / "pipe.wav").string(),
+                "Can not open " + (Root / "pipe.wav").string() + ": it is not a plain file");
   // 10 hours and a second of 8 kHz 8-bit mono, on a sparse file.
   const std::uint32_t bytes = 8000u * 36001;
   Save("long.wav", WavFile(1, 1, 8000, 8, bytes));
