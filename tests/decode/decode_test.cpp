@@ -32,13 +32,14 @@ Bytes WavFile(int format, int channels, int rate, int bits, std::uint32_t dataBy
   Put(file, "RIFF");
   Put(file, dataBytes + 36, 4);
   Put(file, "WAVEfmt ");
-  Put(file, 16, 4);
-  Put(file, format, 2);
-  Put(file, channels, 2);
-  Put(file, rate, 4);
-  Put(file, rate * channels * bits / 8, 4);
-  Put(file, channels * bits / 8, 2);
-  Put(file, bits, 2);
+  const int fmt[][2] = {{16, 4},
+                        {format, 2},
+                        {channels, 2},
+                        {rate, 4},
+                        {rate * channels * bits / 8, 4},
+                        {channels * bits / 8, 2},
+                        {bits, 2}};
+  for (const auto& [value, bytes] : fmt) Put(file, value, bytes);
   Put(file, "data");
   Put(file, dataBytes, 4);
   file.insert(file.end(), data.begin(), data.end());
@@ -55,10 +56,6 @@ protected:
     WriterRig::SetUp();
     Opened.RawPath = "the recorder's take";
     Opened.TakeLength = 7;
-  }
-  void TearDown() override {
-    Opened.RawStream.Close();
-    WriterRig::TearDown();
   }
 
   OpenResult Open(const std::string& path) {
@@ -90,9 +87,6 @@ protected:
     EXPECT_EQ(Opened.TakeLength, 7u);
     EXPECT_FALSE(fs::exists(WorkPath));
   }
-  void Sox(const std::string& arguments) {
-    ASSERT_EQ(std::system(("sox -n " + arguments).c_str()), 0) << arguments;
-  }
 
   std::string WorkPath = (Root / "Open.raw").string();
   OpenJob Job;
@@ -120,7 +114,6 @@ TEST_F(Decode, WavAndFlacAt44100StereoComeBackBitForBitWithTheirPeaks) {
     const document::BufferPeaks third = document::MeasurePeaks(take.data() + 2 * 17640, 4410);
     EXPECT_EQ(Opened.Peaks[3].MaxLeft, third.MaxLeft);
     EXPECT_EQ(Opened.Peaks[3].MinRight, third.MinRight);
-    Opened.RawStream.Close();
   }
 }
 
@@ -147,7 +140,6 @@ TEST_F(Decode, EveryWavFormatAndMp3OpenAtTheirLength) {
           ASSERT_EQ(SampleOf(work, frame, 0), left) << frame;
           ASSERT_EQ(SampleOf(work, frame, 1), right) << frame;
         }
-        Opened.RawStream.Close();
       }
     }
   }
@@ -160,12 +152,12 @@ TEST_F(Decode, EveryWavFormatAndMp3OpenAtTheirLength) {
 TEST_F(Decode, OtherRatesAndWidthsKeepLengthAndLevel) {
   for (const std::string format : {"-r 48000 -b 16", "-r 96000 -b 24"}) {
     SCOPED_TRACE(format);
-    Sox(format + " -c 2 " + (Root / "tone.wav").string() + " synth 1 sine 1000 vol 0.5");
+    const std::string sox = "sox -n -c 2 " + format + " " + (Root / "tone.wav").string();
+    ASSERT_EQ(std::system((sox + " synth 1 sine 1000 vol 0.5").c_str()), 0);
     ASSERT_EQ(Open((Root / "tone.wav").string()), OpenResult::Opened) << Message;
     EXPECT_EQ(Opened.TakeLength, 10u);
     EXPECT_NEAR(Opened.Peaks[5].MaxLeft, 16384, 160);
     EXPECT_NEAR(Opened.Peaks[5].MinRight, -16384, 160);
-    Opened.RawStream.Close();
   }
 }
 
@@ -187,7 +179,6 @@ TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
     ASSERT_EQ(Open((Root / "many.wav").string()), OpenResult::Opened) << Message;
     EXPECT_NEAR(SampleOf(WorkBytes(), 100, 0), expected[s].first, 1.0);
     EXPECT_NEAR(SampleOf(WorkBytes(), 100, 1), expected[s].second, 1.0);
-    Opened.RawStream.Close();
   }
   // Float frames: halves round to even, beyond full scale clips (counted).
   const std::vector<float> values{2.5f / 32768, 3.5f / 32768, 1.5f, -2.0f};
