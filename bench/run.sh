@@ -10,6 +10,7 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/bench/wav_bench.sh"
 "$root/bench/mp3_bench.sh"
 "$root/bench/flac_opus_bench.sh"
+"$root/bench/decode_bench.sh"
 "$root/bench/edit_bench.sh"
 "$root/bench/recovery_bench.sh"
 "$root/bench/recorder_bench.sh"

@@ -1,6 +1,5 @@
 #include "capture/work_files.h"
 
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <cstdlib>
@@ -68,20 +67,6 @@ std::int64_t FreeBytesAt(const std::string& path) {
   struct statvfs info {};
   if (::statvfs(path.c_str(), &info) != 0) return -1;
   return static_cast<std::int64_t>(info.f_bavail) * static_cast<std::int64_t>(info.f_frsize);
-}
-
-std::string MountPointOf(const std::string& path) {
-  std::error_code code;
-  fs::path current = fs::weakly_canonical(fs::absolute(path, code), code);
-  struct stat start {};
-  if (::stat(current.c_str(), &start) != 0) return current.string();
-  // Walk up until the parent lies on another device (or the root is reached).
-  while (current.has_parent_path() && current != current.root_path()) {
-    struct stat parent {};
-    if (::stat(current.parent_path().c_str(), &parent) != 0 || parent.st_dev != start.st_dev) break;
-    current = current.parent_path();
-  }
-  return current.string();
 }
 
 }  // namespace tavrin::capture

@@ -1,0 +1,99 @@
+// Opening a sound file (decode, convert, write the work file, measure the
+// peaks) against the reference command-line decoders on the same file, same
+// run, all made from the 10-minute bench take: our FLAC save against
+// `flac -d`, our 128 kbps MP3 save against `lame --decode`, and a 48 kHz WAV
+// made by sox against sox's own conversion to 44100 Hz. Best of 3 after one
+// warm-up run each; outputs removed and dirty pages flushed outside the timing.
+// Usage: decode_bench <scratch folder>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "bench_export.h"
+#include "decode/decode_to_take.h"
+#include "export/flac_writer.h"
+#include "export/mp3_writer.h"
+#include "export/wav_writer.h"
+
+namespace {
+
+using namespace tavrin;
+
+exporter::WriteResult WriteMp3Beside(exporter::ExportContext& context) {
+  const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  return exporter::WriteMp3(context, {(folder / "lame_enc.so").string()});
+}
+
+// Best of 3 openings of `path` into a work file in `folder`.
+double TimeOpening(const std::string& path, const std::string& folder) {
+  const std::string work = folder + "/open.raw";
+  document::Take take;
+  return bench::BestOfThree(work, [&] {
+    take = {};
+    decode::OpenJob job;
+    decode::OpenReport report;
+    std::string message;
+    const bool opened = decode::DecodeToTake(path, work, job, {}, take, report, message) ==
+                        decode::OpenResult::Opened;
+    if (!opened) std::fprintf(stderr, "decode_bench: %s\n", message.c_str());
+    return opened;
+  });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: decode_bench <scratch folder>\n");
+    return 2;
+  }
+  const std::string folder = argv[1];
+  const std::string wav = folder + "/in.wav";
+  const std::string wav48 = folder + "/in48.wav";
+  const std::string flac = folder + "/in.flac";
+  const std::string mp3 = folder + "/in.mp3";
+  const std::string theirs = folder + "/theirs.wav";
+  bench::ExportRig rig("decode_bench");
+  if (!rig.Open(folder)) return 1;
+  rig.Settings.FlacCompression = 5;
+  rig.Settings.BitRate = 128;
+  rig.Settings.VBR = false;
+  if (!rig.Save(wav, exporter::WriteWav) || !rig.Save(flac, exporter::WriteFlac) ||
+      !rig.Save(mp3, WriteMp3Beside) || !bench::RunProgram({"sox", wav, "-r", "48000", wav48})) {
+    std::fprintf(stderr, "decode_bench: the files to open could not be made\n");
+    return 1;
+  }
+  const double flacOurs = TimeOpening(flac, folder);
+  const double flacTheirs = bench::BestOfThree(theirs, [&] {
+    return bench::RunProgram({"flac", "-d", "-s", "-f", "-o", theirs, flac});
+  });
+  const double mp3Ours = TimeOpening(mp3, folder);
+  const double mp3Theirs = bench::BestOfThree(theirs, [&] {
+    return bench::RunProgram({"lame", "--quiet", "--decode", mp3, theirs});
+  });
+  const double wavOurs = TimeOpening(wav48, folder);
+  const double wavTheirs = bench::BestOfThree(theirs, [&] {
+    return bench::RunProgram({"sox", wav48, "-r", "44100", theirs});
+  });
+  for (const std::string& path :
+       {folder + "/in.raw", folder + "/open.raw", wav, wav48, flac, mp3, theirs}) {
+    ::unlink(path.c_str());
+  }
+  if (flacOurs < 0 || flacTheirs < 0 || mp3Ours < 0 || mp3Theirs < 0 || wavOurs < 0 ||
+      wavTheirs < 0) {
+    std::fprintf(stderr, "decode_bench: a run failed\n");
+    return 1;
+  }
+  std::printf("open_flac_seconds: %.3f s\n", flacOurs);
+  std::printf("flac_decode_seconds: %.3f s\n", flacTheirs);
+  std::printf("open_flac_vs_flac_decode: %.3f\n", flacOurs / flacTheirs);
+  std::printf("open_mp3_seconds: %.3f s\n", mp3Ours);
+  std::printf("lame_decode_seconds: %.3f s\n", mp3Theirs);
+  std::printf("open_mp3_vs_lame_decode: %.3f\n", mp3Ours / mp3Theirs);
+  std::printf("open_48k_wav_seconds: %.3f s\n", wavOurs);
+  std::printf("sox_rate_seconds: %.3f s\n", wavTheirs);
+  std::printf("open_48k_wav_vs_sox: %.3f\n", wavOurs / wavTheirs);
+  return 0;
+}

@@ -1,0 +1,221 @@
+#include "decode/decode_to_take.h"
+
+#include <fcntl.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "base/error_text.h"
+#include "decode/rate_converter.h"
+#include "decode/stereo_mix.h"
+#include "decode/take_filler.h"
+
+namespace tavrin::decode {
+
+namespace {
+
+// Source samples decoded between two looks at Cancel: 0.37 s of 44100 Hz
+// stereo, and as many samples (fewer frames) of more channels.
+constexpr sf_count_t kReadSamples = 32768;
+
+std::string FileName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+// libsndfile's texts end with a full stop; ours put them in brackets.
+std::string Reason(const char* text) {
+  std::string reason = text != nullptr ? text : "";
+  while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) reason.pop_back();
+  return reason;
+}
+
+std::string CanNotOpenText(const std::string& path, const std::string& reason) {
+  return "Can not open " + path + ": " + reason;
+}
+std::string NotSoundText(const std::string& name, const char* reason) {
+  return name + " is not a sound file this program can open (" + Reason(reason) + ").";
+}
+std::string DamagedText(const std::string& name, const std::string& reason) {
+  return name + " is damaged, so it can not be opened (" + reason + ").";
+}
+std::string TooLongText(const std::string& name) {
+  return name + " is longer than 10 hours, so it can not be opened.";
+}
+std::string NotConvertedText(const std::string& name,
+                             const std::optional<RateConverter>& converter) {
+  return name + " can not be converted to 44100 Hz (libsoxr: " +
+         (converter ? converter->Error() : std::string("not started")) + ").";
+}
+std::string EmptyText(const std::string& name) {
+  return name + " holds no sound, so there is nothing to open.";
+}
+
+struct CloseDescriptor {
+  void operator()(const int* fd) const { ::close(*fd); }
+};
+struct CloseSound {
+  void operator()(SNDFILE* sound) const { sf_close(sound); }
+};
+
+// Whole take buffers that `frames` at `rate` make at 44100 Hz, a part-buffer counted.
+double TakeBuffersFor(sf_count_t frames, int rate) {
+  return std::ceil(static_cast<double>(frames) * document::kSampleRate / rate /
+                   document::kFramesPerBuffer);
+}
+
+// Percent of the source decoded: by its frames when its header gives them,
+// else by the bytes read of the file.
+float ProgressOf(sf_count_t framesRead, sf_count_t framesTotal, int fd, std::int64_t fileBytes) {
+  double part = 0.0;
+  if (framesTotal > 0) {
+    part = static_cast<double>(framesRead) / static_cast<double>(framesTotal);
+  } else if (fileBytes > 0) {
+    part = static_cast<double>(::lseek(fd, 0, SEEK_CUR)) / static_cast<double>(fileBytes);
+  }
+  return static_cast<float>(std::clamp(part, 0.0, 1.0) * 100.0);
+}
+
+}  // namespace
+
+OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
+                        const base::UserChannel& user, document::Take& take, OpenReport& report,
+                        std::string& message) {
+  const std::string name = FileName(path);
+  report = {};
+  // Not blocking: a pipe dropped on the window must not hang it waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    message = CanNotOpenText(path, std::strerror(errno));
+    return OpenResult::Failed;
+  }
+  const std::unique_ptr<const int, CloseDescriptor> fdCloser(&fd);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) {
+    message = CanNotOpenText(path, std::strerror(errno));
+    return OpenResult::Failed;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    message = CanNotOpenText(
+        path, S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "it is not a plain file");
+    return OpenResult::Failed;
+  }
+  if (status.st_size == 0) {
+    message = EmptyText(name);
+    return OpenResult::Failed;
+  }
+  static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL));
+
+  SF_INFO format{};
+  // The descriptor stays ours (closed above), whatever libsndfile makes of it.
+  const std::unique_ptr<SNDFILE, CloseSound> sound(sf_open_fd(fd, SFM_READ, &format, SF_FALSE));
+  if (!sound) {
+    message = NotSoundText(name, sf_strerror(nullptr));
+    return OpenResult::Failed;
+  }
+  report.SourceRate = format.samplerate;
+  report.SourceChannels = format.channels;
+  if (format.channels < 1 || format.samplerate < 1) {
+    message = NotSoundText(name, "no channels or no sample rate");
+    return OpenResult::Failed;
+  }
+  if (format.frames == 0) {
+    message = EmptyText(name);
+    return OpenResult::Failed;
+  }
+  // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
+  // cut short); the limit is then kept while decoding.
+  const sf_count_t framesTotal = format.frames < SF_COUNT_MAX ? format.frames : 0;
+  if (framesTotal > 0 &&
+      TakeBuffersFor(framesTotal, format.samplerate) >= document::kTenHoursBuffers) {
+    message = TooLongText(name);
+    return OpenResult::Failed;
+  }
+
+  const std::string drive =
+      base::MountPointOf(std::filesystem::path(workPath).parent_path().string());
+  base::File work;
+  if (const int error = work.Create(workPath); error != 0) {
+    message = base::FileErrorText(drive, error);
+    return OpenResult::Failed;
+  }
+  const auto giveUp = [&](OpenResult result, std::string text) {
+    static_cast<void>(work.Close());
+    static_cast<void>(::unlink(workPath.c_str()));
+    message = std::move(text);
+    return result;
+  };
+
+  // Made whole on the side: `take` changes only once nothing can fail.
+  document::Take loaded;
+  loaded.Peaks.assign(document::kPeakTableEntries, document::BufferPeaks{});
+  TakeFiller filler(work, loaded.Peaks, report.ClippedSamples);
+  const StereoMix mix(format.channels);
+  std::optional<RateConverter> converter;
+  if (format.samplerate != document::kSampleRate) {
+    converter.emplace(format.samplerate, document::kSampleRate);
+    if (!converter->Error().empty()) {
+      return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
+    }
+  }
+  const RateConverter::Sink toTake = [&filler](const float* stereo, std::size_t frames) {
+    return filler.Add(stereo, frames);
+  };
+
+  // One pass: decode, mix, convert, write, measure.
+  const sf_count_t readFrames = std::max<sf_count_t>(kReadSamples / format.channels, 1);
+  // Room for the stereo the source's frames are mixed into in place.
+  std::vector<float> samples(static_cast<std::size_t>(readFrames) * std::max(format.channels, 2));
+  sf_count_t framesRead = 0;
+  bool flowing = true;
+  while (flowing) {
+    const sf_count_t frames = sf_readf_float(sound.get(), samples.data(), readFrames);
+    if (frames <= 0) break;
+    framesRead += frames;
+    const auto count = static_cast<std::size_t>(frames);
+    mix.Mix(samples.data(), samples.data(), count);
+    flowing = converter ? converter->Process(samples.data(), count, toTake)
+                        : filler.Add(samples.data(), count);
+    job.Progress = ProgressOf(framesRead, framesTotal, fd, status.st_size);
+    user.Pump();
+    if (!job.Active) return giveUp(OpenResult::Cancelled, {});
+  }
+  // A decoder error midway, or an end before the length the header states,
+  // refuses the file: what follows would be lost without a word. A WAV or
+  // AIFF cut short states no more than it holds (libsndfile counts the frames
+  // there), so it opens with them; an MP3's length is only an estimate.
+  if (flowing && sf_error(sound.get()) != SF_ERR_NO_ERROR) {
+    return giveUp(OpenResult::Failed, DamagedText(name, Reason(sf_strerror(sound.get()))));
+  }
+  if (flowing && framesRead < framesTotal &&
+      (format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) {
+    return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
+  }
+  if (flowing && converter) flowing = converter->Finish(toTake);
+  if (flowing) flowing = filler.Finish();
+  if (filler.TooLong()) return giveUp(OpenResult::Failed, TooLongText(name));
+  if (filler.WriteError() != 0) {
+    return giveUp(OpenResult::Failed, base::FileErrorText(drive, filler.WriteError()));
+  }
+  if (!flowing) return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
+  if (filler.Buffers() == 0) return giveUp(OpenResult::Failed, EmptyText(name));
+
+  loaded.RawStream = std::move(work);
+  loaded.RawPath = workPath;
+  loaded.TakeLength = loaded.LastBufferIndex = loaded.FinishedRecordedBuffers = filler.Buffers();
+  loaded.FinishedLoopWrapped = false;
+  take = std::move(loaded);
+  job.Progress = 100.0f;
+  return OpenResult::Opened;
+}
+
+}  // namespace tavrin::decode

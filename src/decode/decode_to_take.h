@@ -1,0 +1,42 @@
+#pragma once
+// Opening any sound file: decoded through libsndfile into the take format
+// (44100 Hz, 16-bit, stereo) in a work file, its peaks measured on the way.
+// User-interface thread only: it lets pending events run as it goes.
+
+#include <cstdint>
+#include <string>
+
+#include "base/user_channel.h"
+#include "document/take.h"
+
+namespace tavrin::decode {
+
+// What an opening is doing; the progress dialog reads Progress and clears
+// Active for Cancel.
+struct OpenJob {
+  float Progress = 0.0f;  // percent, 0..100
+  bool Active = true;     // cleared by Cancel
+};
+
+// What the decoding found, for the user and the tests.
+struct OpenReport {
+  std::int32_t SourceRate = 0;
+  std::int32_t SourceChannels = 0;
+  std::uint64_t ClippedSamples = 0;  // samples beyond 16 bits, clipped
+};
+
+enum class OpenResult { Opened, Cancelled, Failed };
+
+// Decodes `path` into a new work file at `workPath` and fills `take` with it:
+// RawStream open on it, RawPath = workPath, TakeLength = LastBufferIndex =
+// FinishedRecordedBuffers = its whole buffers (a last part-buffer is padded
+// with silence), FinishedLoopWrapped = false, Peaks (kPeakTableEntries
+// entries) measured. Updates job.Progress and pumps `user` as it goes; stops
+// when job.Active is cleared. Cancelled or Failed: `take` untouched and no
+// work file left; for Failed, `message` holds the English text to show (the
+// caller shows it).
+OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
+                        const base::UserChannel& user, document::Take& take, OpenReport& report,
+                        std::string& message);
+
+}  // namespace tavrin::decode

@@ -1,0 +1,69 @@
+#include "decode/take_filler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/samples.h"
+#include "document/take.h"
+
+namespace tavrin::decode {
+
+namespace {
+
+constexpr std::size_t kFrameBytes = document::kBufferBytes / document::kFramesPerBuffer;
+
+}  // namespace
+
+std::int16_t ToSample16(float value, std::uint64_t& clipped) {
+  const float scaled = value * 32768.0f;
+  // Exact bounds of what rounds (halves to even) into 16 bits; NaN fails both.
+  if (scaled >= -32768.5f && scaled < 32767.5f) {
+    return static_cast<std::int16_t>(base::RoundHalfEven(scaled));
+  }
+  ++clipped;
+  return scaled > 0.0f ? 32767 : scaled < 0.0f ? -32768 : 0;
+}
+
+TakeFiller::TakeFiller(base::File& file, document::PeakTable& peaks, std::uint64_t& clipped)
+    : m_writer(file, 0), m_peaks(peaks), m_clipped(clipped) {}
+
+bool TakeFiller::Add(const float* stereo, std::size_t frames) {
+  while (frames > 0) {
+    if (m_tooLong) return false;
+    const std::size_t count =
+        std::min(frames, std::size_t{document::kFramesPerBuffer} - m_framesInBuffer);
+    std::uint8_t* slot = m_writer.Slot() + m_framesInBuffer * kFrameBytes;
+    for (std::size_t i = 0; i < 2 * count; ++i) {
+      const std::int16_t sample = ToSample16(stereo[i], m_clipped);
+      std::memcpy(slot + 2 * i, &sample, sizeof sample);
+    }
+    stereo += 2 * count;
+    frames -= count;
+    m_framesInBuffer += count;
+    if (m_framesInBuffer == document::kFramesPerBuffer && !CompleteBuffer()) return false;
+  }
+  return true;
+}
+
+bool TakeFiller::Finish() {
+  if (m_framesInBuffer > 0) {
+    std::memset(m_writer.Slot() + m_framesInBuffer * kFrameBytes, 0,
+                (document::kFramesPerBuffer - m_framesInBuffer) * kFrameBytes);
+    if (!CompleteBuffer()) return false;
+  }
+  return m_writer.Commit();
+}
+
+bool TakeFiller::CompleteBuffer() {
+  // Buffer numbers index the peak table, whose last entry is kTenHoursBuffers - 1.
+  if (m_buffers + 1 >= document::kTenHoursBuffers) {
+    m_tooLong = true;
+    return false;
+  }
+  ++m_buffers;
+  m_peaks[m_buffers] = document::MeasurePeaks(m_writer.Slot(), document::kFramesPerBuffer);
+  m_framesInBuffer = 0;
+  return m_writer.Add();
+}
+
+}  // namespace tavrin::decode

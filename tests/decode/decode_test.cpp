@@ -1,0 +1,254 @@
+// Opening sound files: our own saves come back at their length (bit for bit
+// at 44100/16/stereo), other rates, widths and channel counts by the mix
+// rules, and every refusal leaves the take as it was and no work file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "decode/decode_to_take.h"
+#include "export/flac_writer.h"
+#include "export/mp3_writer.h"
+#include "export_rig.h"
+#include "small_file_system.h"
+
+namespace tavrin::decode {
+namespace {
+
+namespace fs = std::filesystem;
+using exporter::Bytes;
+using exporter::Put;
+
+exporter::WriteResult WriteOurMp3(exporter::ExportContext& context) {
+  return exporter::WriteMp3(context, {TAVRIN_LAME_ENC_PATH});
+}
+
+// A WAV header for `dataBytes` of PCM (format 1) or float (format 3) audio, then `data`.
+Bytes WavFile(int format, int channels, int rate, int bits, std::uint32_t dataBytes,
+              const Bytes& data = {}) {
+  Bytes file;
+  Put(file, "RIFF");
+  Put(file, dataBytes + 36, 4);
+  Put(file, "WAVEfmt ");
+  const int fmt[][2] = {{16, 4},
+                        {format, 2},
+                        {channels, 2},
+                        {rate, 4},
+                        {rate * channels * bits / 8, 4},
+                        {channels * bits / 8, 2},
+                        {bits, 2}};
+  for (const auto& [value, bytes] : fmt) Put(file, value, bytes);
+  Put(file, "data");
+  Put(file, dataBytes, 4);
+  file.insert(file.end(), data.begin(), data.end());
+  return file;
+}
+
+std::int16_t SampleOf(const Bytes& take, std::size_t frame, int channel) {
+  return static_cast<std::int16_t>(exporter::Le(take, 4 * frame + 2 * channel, 2));
+}
+
+class Decode : public exporter::WriterRig {
+protected:
+  void SetUp() override {
+    WriterRig::SetUp();
+    Opened.RawPath = "the recorder's take";
+    Opened.TakeLength = 7;
+  }
+
+  OpenResult Open(const std::string& path) {
+    Job = OpenJob{};
+    return DecodeToTake(path, WorkPath, Job, {{}, {}, [this] { OnPump(); }}, Opened, Report,
+                        Message);
+  }
+  // Saves take buffers 1..count by `writer` as `name` and opens that file.
+  OpenResult SaveAndOpen(const std::string& name,
+                         exporter::WriteResult (*writer)(exporter::ExportContext&)) {
+    WriterRig::Job.SaveFirst = 1;
+    WriterRig::Job.SaveLast = State.Take.TakeLength;
+    WriterRig::Job.OutputPath = (Root / name).string();
+    EXPECT_EQ(Write(writer), exporter::WriteResult::Written);
+    return Open(WriterRig::Job.OutputPath);
+  }
+  void Save(const std::string& name, const Bytes& bytes) {
+    std::ofstream((Root / name).string(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+  }
+  Bytes WorkBytes() const {
+    std::ifstream in(WorkPath, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  void ExpectRefused(const std::string& path, const std::string& text) {
+    EXPECT_EQ(Open(path), OpenResult::Failed);
+    EXPECT_EQ(Message.rfind(text, 0), 0u) << Message;
+    EXPECT_EQ(Opened.RawPath, "the recorder's take");
+    EXPECT_EQ(Opened.TakeLength, 7u);
+    EXPECT_FALSE(fs::exists(WorkPath));
+  }
+
+  std::string WorkPath = (Root / "Open.raw").string();
+  OpenJob Job;
+  OpenReport Report;
+  std::string Message;
+  document::Take Opened;
+  std::function<void()> OnPump = [] {};
+};
+
+TEST_F(Decode, WavAndFlacAt44100StereoComeBackBitForBitWithTheirPeaks) {
+  MakeTake(5);
+  Bytes take(5 * exporter::kBlockBytes);
+  ASSERT_EQ(State.Take.RawStream.ReadAt(0, take.data(), take.size()), 0);
+  for (const auto& [name, writer] :
+       {std::pair{"same.wav", &exporter::WriteWav}, std::pair{"same.flac", &exporter::WriteFlac}}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(SaveAndOpen(name, writer), OpenResult::Opened) << Message;
+    EXPECT_EQ(Opened.TakeLength, 5u);
+    EXPECT_EQ(Opened.FinishedRecordedBuffers, 5u);
+    EXPECT_EQ(Opened.RawPath, WorkPath);
+    EXPECT_TRUE(WorkBytes() == take);
+    EXPECT_EQ(Report.SourceRate, 44100);
+    EXPECT_EQ(Report.ClippedSamples, 0u);
+    EXPECT_FLOAT_EQ(Job.Progress, 100.0f);
+    const document::BufferPeaks third = document::MeasurePeaks(take.data() + 2 * 17640, 4410);
+    EXPECT_EQ(Opened.Peaks[3].MaxLeft, third.MaxLeft);
+    EXPECT_EQ(Opened.Peaks[3].MinRight, third.MinRight);
+  }
+}
+
+TEST_F(Decode, EveryWavFormatAndMp3OpenAtTheirLength) {
+  MakeTake(5);
+  for (const std::int32_t rate : {44100, 22050, 11025}) {
+    for (const std::uint16_t channels : {2, 1}) {
+      for (const std::uint16_t bits : {16, 8}) {
+        SCOPED_TRACE(std::to_string(rate) + "/" + std::to_string(channels) + "/" +
+                     std::to_string(bits));
+        SetFormat(rate, bits, channels);
+        ASSERT_EQ(SaveAndOpen("format.wav", exporter::WriteWav), OpenResult::Opened) << Message;
+        // A block at 11025 Hz is 1103 frames: the file is a little over 5 buffers.
+        const auto frames = (fs::file_size(WriterRig::Job.OutputPath) - 44) / (channels * bits / 8);
+        EXPECT_EQ(Opened.TakeLength, (frames * 44100 / rate + 4409) / 4410);
+        EXPECT_EQ(Report.SourceChannels, channels);
+        const Bytes work = WorkBytes();
+        for (std::size_t frame = 0; frame < 4410 && rate == 44100; frame += 97) {
+          // Mono keeps the left channel; 8 bits keep the high byte.
+          const int mask = bits == 8 ? 0xFF00 : 0xFFFF;
+          const auto left = static_cast<std::int16_t>(exporter::SampleAt(1, 1, frame, 0) & mask);
+          const auto right = static_cast<std::int16_t>(
+              exporter::SampleAt(1, 1, frame, channels == 1 ? 0 : 1) & mask);
+          ASSERT_EQ(SampleOf(work, frame, 0), left) << frame;
+          ASSERT_EQ(SampleOf(work, frame, 1), right) << frame;
+        }
+      }
+    }
+  }
+  // Without a tag the decoder adds the encoder's delay and padding, less than a buffer.
+  ASSERT_EQ(SaveAndOpen("take.mp3", WriteOurMp3), OpenResult::Opened) << Message;
+  EXPECT_GE(Opened.TakeLength, 5u);
+  EXPECT_LE(Opened.TakeLength, 6u);
+}
+
+TEST_F(Decode, OtherRatesAndWidthsKeepLengthAndLevel) {
+  for (const std::string format : {"-r 48000 -b 16", "-r 96000 -b 24"}) {
+    SCOPED_TRACE(format);
+    const std::string sox = "sox -n -c 2 " + format + " " + (Root / "tone.wav").string();
+    ASSERT_EQ(std::system((sox + " synth 1 sine 1000 vol 0.5").c_str()), 0);
+    ASSERT_EQ(Open((Root / "tone.wav").string()), OpenResult::Opened) << Message;
+    EXPECT_EQ(Opened.TakeLength, 10u);
+    EXPECT_NEAR(Opened.Peaks[5].MaxLeft, 16384, 160);
+    EXPECT_NEAR(Opened.Peaks[5].MinRight, -16384, 160);
+  }
+}
+
+TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
+  // 5.1 (L R C LFE Ls Rs) and three channels, each channel a constant.
+  const std::vector<std::vector<int>> sources{{8000, -4000, 2000, 30000, 1000, -3000},
+                                              {8000, -4000, 2000}};
+  const double g = std::sqrt(0.5);
+  const std::vector<std::pair<double, double>> expected{
+      {(8000 + g * 2000 + g * 1000) / (1 + 2 * g), (-4000 + g * 2000 - g * 3000) / (1 + 2 * g)},
+      {(8000 + 2000) / 2.0, (-4000 + 2000) / 2.0}};
+  for (std::size_t s = 0; s < sources.size(); ++s) {
+    Bytes data;
+    for (int frame = 0; frame < 4410; ++frame) {
+      for (const int value : sources[s]) Put(data, static_cast<std::uint16_t>(value), 2);
+    }
+    const auto channels = static_cast<int>(sources[s].size());
+    Save("many.wav", WavFile(1, channels, 44100, 16, data.size(), data));
+    ASSERT_EQ(Open((Root / "many.wav").string()), OpenResult::Opened) << Message;
+    EXPECT_NEAR(SampleOf(WorkBytes(), 100, 0), expected[s].first, 1.0);
+    EXPECT_NEAR(SampleOf(WorkBytes(), 100, 1), expected[s].second, 1.0);
+  }
+  // Float frames: halves round to even, beyond full scale clips (counted).
+  const std::vector<float> values{2.5f / 32768, 3.5f / 32768, 1.5f, -2.0f};
+  Bytes data;
+  for (const float value : values) {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, 4);
+    Put(data, bits, 4);
+  }
+  Save("float.wav", WavFile(3, 2, 44100, 32, data.size(), data));
+  ASSERT_EQ(Open((Root / "float.wav").string()), OpenResult::Opened) << Message;
+  const Bytes work = WorkBytes();
+  EXPECT_EQ(SampleOf(work, 0, 0), 2);
+  EXPECT_EQ(SampleOf(work, 0, 1), 4);
+  EXPECT_EQ(SampleOf(work, 1, 0), 32767);
+  EXPECT_EQ(SampleOf(work, 1, 1), -32768);
+  EXPECT_EQ(SampleOf(work, 2, 0), 0);  // the part-buffer padded with silence
+  EXPECT_EQ(Report.ClippedSamples, 2u);
+  EXPECT_EQ(Opened.TakeLength, 1u);
+}
+
+TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
+  Save("text.wav", Bytes(200, 'x'));
+  ExpectRefused((Root / "text.wav").string(),
+                "text.wav is not a sound file this program can open (");
+  Save("empty.wav", {});
+  ExpectRefused((Root / "empty.wav").string(),
+                "empty.wav holds no sound, so there is nothing to open.");
+  Save("header.wav", WavFile(1, 2, 44100, 16, 0));
+  ExpectRefused((Root / "header.wav").string(), "header.wav holds no sound");
+  ExpectRefused((Root / "none.wav").string(),
+                "Can not open " + (Root / "none.wav").string() + ": No such file or directory");
+  ExpectRefused(Root.string(), "Can not open " + Root.string() + ": Is a directory");
+  ASSERT_EQ(::mkfifo((Root / "pipe.wav").c_str(), 0600), 0);  // would block an open
+  ExpectRefused((Root / "pipe.wav").string(),
+                "Can not open " + (Root / "pipe.wav").string() + ": it is not a plain file");
+  // 10 hours and a second of 8 kHz 8-bit mono, on a sparse file.
+  const std::uint32_t bytes = 8000u * 36001;
+  Save("long.wav", WavFile(1, 1, 8000, 8, bytes));
+  fs::resize_file(Root / "long.wav", 44 + bytes);
+  ExpectRefused((Root / "long.wav").string(),
+                "long.wav is longer than 10 hours, so it can not be opened.");
+  // A FLAC file cut short loses its decoder's sync: refused, not opened in part.
+  MakeTake(5);
+  ASSERT_EQ(SaveAndOpen("cut.flac", exporter::WriteFlac), OpenResult::Opened);
+  Opened = {};
+  Opened.RawPath = "the recorder's take";
+  Opened.TakeLength = 7;
+  fs::resize_file(Root / "cut.flac", fs::file_size(Root / "cut.flac") / 2);
+  ExpectRefused((Root / "cut.flac").string(), "cut.flac is damaged, so it can not be opened (");
+  // A WAV cut short decodes without an error: it opens with what it holds.
+  ASSERT_EQ(SaveAndOpen("cut.wav", exporter::WriteWav), OpenResult::Opened);
+  fs::resize_file(Root / "cut.wav", 44 + 2 * 17640 + 100);
+  ASSERT_EQ(Open((Root / "cut.wav").string()), OpenResult::Opened) << Message;
+  EXPECT_EQ(Opened.TakeLength, 3u);
+}
+
+TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
+  MakeTake(5);
+  OnPump = [this] { Job.Active = false; };
+  ASSERT_EQ(SaveAndOpen("take.wav", exporter::WriteWav), OpenResult::Cancelled);
+  EXPECT_EQ(Opened.TakeLength, 7u);
+  EXPECT_FALSE(fs::exists(WorkPath));
+  OnPump = [] {};
+  tavrin::testing::SmallFileSystem small(Root / "small", 64);
+  if (!small.Mounted()) GTEST_SKIP() << "no tmpfs without root";
+  WorkPath = (small.Path() / "Open.raw").string();
+  ExpectRefused((Root / "take.wav").string(),
+                "There is no space on drive " + small.Path().string());
+}
+
+}  // namespace
+}  // namespace tavrin::decode
