@@ -38,7 +38,7 @@ void TFormProgress::Start(SaveJob& job, QWidget* over) {
 }
 
 void TFormProgress::Start(const QString& what, const std::string& name, const float& progress,
-                          bool& active, QWidget* over) {
+                          bool& active, QWidget* over, bool modal) {
   m_what = what;
   m_name = QString::fromStdString(name);
   m_progress = &progress;
@@ -48,6 +48,7 @@ void TFormProgress::Start(const QString& what, const std::string& name, const fl
   Timer1Timer();
   m_shownOver.emplace(*this, over);
   if (over) move(over->geometry().center() - rect().center());
+  setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
   show();
   Timer1.start();
 }

@@ -26,9 +26,10 @@ public:
   // until Finish.
   void Start(SaveJob& job, QWidget* over);
   // The same for any long file operation: `what` leads the caption and the
-  // label ("Opening..."), `progress` is read every 100 ms and Cancel clears `active`.
+  // label ("Opening..."), `progress` is read every 100 ms and Cancel clears
+  // `active`. `modal`: no other window takes input meanwhile.
   void Start(const QString& what, const std::string& name, const float& progress, bool& active,
-             QWidget* over);
+             QWidget* over, bool modal = false);
   void Finish();
 
   void Timer1Timer();

@@ -48,12 +48,13 @@ void TFormEdit::OpenFile(const std::string& path) {
 
 bool TFormEdit::OpenSound(const std::string& path, QWidget* over) {
   decode::OpenJob job;
-  // No command, save or close while the decoder lets events run.
+  // No command, save or close while the decoder lets events run; the progress
+  // dialog keeps the recorder's controls out (no Record while its take is set aside).
   const BusyScope busy(Document(), false);
   exporter::TFormProgress* progress = m_services.Progress;
   if (progress) {
     progress->Start(QStringLiteral("Opening..."), std::filesystem::path(path).filename().string(),
-                    job.Progress, job.Active, over);
+                    job.Progress, job.Active, over, true);
   }
   const decode::OpenResult result =
       OpenSoundFile(m_services.OpenSoundFile, path, State(), m_takeStandIn, job, m_services.User);

@@ -518,12 +518,13 @@ void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   QObject::connect(&cancel, &QTimer::timeout, [&] {
     if (rig.Progress.isHidden()) return;
     cancel.stop();
-    caption = rig.Progress.windowTitle();
+    caption = rig.Progress.windowTitle() +
+              (QApplication::activeModalWidget() == &rig.Progress ? " modal" : "");
     rig.Progress.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->click();
   });
   cancel.start(5);
   rig.Form->OpenFile((rig.Root / "slow.wav").string());
-  QCOMPARE(caption, QStringLiteral("Opening...slow.wav"));
+  QCOMPARE(caption, QStringLiteral("Opening...slow.wav modal"));
   QVERIFY(!rig.Document.EditBusy);
   QCOMPARE(rig.Document.Length(), 20u);
   QCOMPARE(rig.Document.CurrentLevel, 1);
