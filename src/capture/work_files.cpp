@@ -55,11 +55,23 @@ bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
   return true;
 }
 
+std::string OpenedTakePath(const RecorderState& state) {
+  return state.WorkFolder + "/Open.raw";
+}
+
+std::string OpeningTakePath(const RecorderState& state) {
+  return state.WorkFolder + "/Open.part.raw";
+}
+
 void DeleteWorkFiles(const RecorderState& state) {
   std::error_code ignored;
   for (const std::string& path :
        {state.Take.RawPath, state.TakePeaksPath, state.EditPath, state.ClipPath}) {
     if (!path.empty()) fs::remove(path, ignored);
+  }
+  if (state.WorkFolder.empty()) return;
+  for (const std::string& path : {OpenedTakePath(state), OpeningTakePath(state)}) {
+    fs::remove(path, ignored);
   }
 }
 

@@ -22,8 +22,13 @@ std::string AppDataFolder();
 bool ChooseWorkFolder(RecorderState& state, const std::string& appData,
                       const std::string& programDir, std::string& error);
 
-// Deletes Tavrin.raw with its peaks, Edit.raw and Clp.raw; the peak file
-// Tavrin.spv and "test" stay.
+// The work file of a sound file opened in the editor (Open.raw), and the one
+// a new opening decodes into (Open.part.raw) until it has replaced it.
+std::string OpenedTakePath(const RecorderState& state);
+std::string OpeningTakePath(const RecorderState& state);
+
+// Deletes Tavrin.raw with its peaks, Edit.raw, Clp.raw and an opened file's
+// work files; the peak file Tavrin.spv and "test" stay.
 void DeleteWorkFiles(const RecorderState& state);
 
 // Free bytes of the file system that holds `path` (-1 when unknown).

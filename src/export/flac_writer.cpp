@@ -192,7 +192,7 @@ WriteResult WriteFlac(ExportContext& context) {
   }
   // The finish writes the last frame and fills in STREAMINFO: a failure there is a broken file.
   if (!FLAC__stream_encoder_finish(session.Encoder)) return fail(session.Failure());
-  if (const int error = session.File.Close(); error != 0) return fail(error);
+  if (const int error = session.File.Finish(); error != 0) return fail(error);
   return WriteResult::Written;
 }
 

@@ -34,33 +34,43 @@ TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
 }
 
 void TFormProgress::Start(SaveJob& job, QWidget* over) {
-  m_job = &job;
-  setWindowTitle(QStringLiteral("Saving...") + QString::fromStdString(job.OutputName));
+  Start(QStringLiteral("Saving..."), job.OutputName, job.OperationProgress, job.SaveActive, over);
+}
+
+void TFormProgress::Start(const QString& what, const std::string& name, const float& progress,
+                          bool& active, QWidget* over, bool modal) {
+  m_what = what;
+  m_name = QString::fromStdString(name);
+  m_progress = &progress;
+  m_active = &active;
+  setWindowTitle(m_what + m_name);
   ProgressBar1->setValue(0);
   Timer1Timer();
   m_shownOver.emplace(*this, over);
   if (over) move(over->geometry().center() - rect().center());
+  setWindowModality(modal ? Qt::ApplicationModal : Qt::NonModal);
   show();
   Timer1.start();
 }
 
 void TFormProgress::Finish() {
   Timer1.stop();
-  m_job = nullptr;
+  m_progress = nullptr;
+  m_active = nullptr;
   hide();
   m_shownOver.reset();
 }
 
 void TFormProgress::Timer1Timer() {
-  if (!m_job) return;
-  const float percent = m_job->OperationProgress;
+  if (!m_progress) return;
+  const float percent = *m_progress;
   ProgressBar1->setValue(static_cast<int>(std::nearbyint(percent)));
-  Label1->setText(QStringLiteral("Saving...") + QString::fromStdString(m_job->OutputName) +
-                  QStringLiteral("   ") + FormatProgress(percent) + QStringLiteral("%"));
+  Label1->setText(m_what + m_name + QStringLiteral("   ") + FormatProgress(percent) +
+                  QStringLiteral("%"));
 }
 
 void TFormProgress::BtnCancelClick() {
-  if (m_job) m_job->SaveActive = false;
+  if (m_active) *m_active = false;
   Finish();
 }
 

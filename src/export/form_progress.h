@@ -1,10 +1,12 @@
 #pragma once
-// The progress dialog of a save: file name, percentage and bar every 100 ms,
-// and Cancel, which clears the job's SaveActive for the writer to notice.
+// The progress dialog of a save (or of the opening of a sound file): file
+// name, percentage and bar every 100 ms, and Cancel, which clears the job's
+// active flag (SaveActive) for the writer to notice.
 
 #include <QDialog>
 #include <QTimer>
 #include <optional>
+#include <string>
 
 #include "export/save_job.h"
 #include "settings/dialog_owner.h"
@@ -23,6 +25,11 @@ public:
   // Shows the dialog (not modal) for `job`, centred on `over`, which owns it
   // until Finish.
   void Start(SaveJob& job, QWidget* over);
+  // The same for any long file operation: `what` leads the caption and the
+  // label ("Opening..."), `progress` is read every 100 ms and Cancel clears
+  // `active`. `modal`: no other window takes input meanwhile.
+  void Start(const QString& what, const std::string& name, const float& progress, bool& active,
+             QWidget* over, bool modal = false);
   void Finish();
 
   void Timer1Timer();
@@ -34,7 +41,10 @@ protected:
   void closeEvent(QCloseEvent* event) override;
 
 private:
-  SaveJob* m_job = nullptr;
+  QString m_what;
+  QString m_name;
+  const float* m_progress = nullptr;  // set while shown
+  bool* m_active = nullptr;
   std::optional<settings::OwnedBy> m_shownOver;
   QLabel* Label1 = nullptr;
   QProgressBar* ProgressBar1 = nullptr;

@@ -228,7 +228,7 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
     return WriteResult::Cancelled;
   }
   // Some file systems report a failed write only here.
-  if (const int closeError = session.File.Close(); closeError != 0) {
+  if (const int closeError = session.File.Finish(); closeError != 0) {
     return Fail(context, session, session.File.ErrorText(closeError));
   }
   session.Release();

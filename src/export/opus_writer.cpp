@@ -118,7 +118,7 @@ WriteResult WriteOpus(ExportContext& context) {
   // The drain writes the last pages: without them the file ends early.
   code = ope_encoder_drain(session.Encoder);
   if (code != OPE_OK || session.WriteError != 0) return fail(session.Failure(code));
-  if (const int error = session.File.Close(); error != 0) return fail(error);
+  if (const int error = session.File.Finish(); error != 0) return fail(error);
   return WriteResult::Written;
 }
 

@@ -159,8 +159,16 @@ bool SaveFlow::ChooseFile(bool& saveRequested) {
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(filter.Types);
   dialog.setDefaultSuffix(filter.DefaultSuffix);
-  dialog.setDirectory(QString::fromStdString(stored.OutputFolder));
-  dialog.selectFile(QString());
+  if (OpenedPath.empty()) {
+    dialog.setDirectory(QString::fromStdString(stored.OutputFolder));
+    dialog.selectFile(QString());
+  } else {
+    // Saved under its own name, the dialog's overwrite prompt asks first.
+    const std::filesystem::path opened(OpenedPath);
+    dialog.setDirectory(QString::fromStdString(opened.parent_path().string()));
+    dialog.selectFile(QString::fromStdString(opened.stem().string()) + QStringLiteral(".") +
+                      filter.DefaultSuffix);
+  }
   bool changeRequested = false;
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& type) {
     if (type != QString::fromLatin1(kChangeSettingsType) || changeRequested) return;

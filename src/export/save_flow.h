@@ -65,6 +65,9 @@ public:
   void SaveSelectionAs();
   bool SaveAllPending = false;
   bool SaveSelectionPending = false;
+  // The sound file the editor opened, if any: the file dialog starts in its
+  // folder with its name (and the save format's extension).
+  std::string OpenedPath;
   bool Saving() const { return m_saving; }
   SaveJob& Job() { return m_job; }
   const document::EditDocument& Document() const { return *m_services.Document; }

@@ -179,12 +179,11 @@ WriteResult WriteWav(ExportContext& context) {
     const auto header = BuildWavHeader(format, Saturated(file.Length() - kHeaderBytes));
     error = file.WriteAt(0, header.data(), header.size());
   }
-  const int closeError = file.Close();
-  if (error == 0) error = closeError;
   if (outcome.Cancelled) {
     file.Remove();
     return WriteResult::Cancelled;
   }
+  if (error == 0) error = file.Finish();
   if (error != 0) return fail(error);
   return WriteResult::Written;
 }

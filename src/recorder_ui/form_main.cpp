@@ -184,6 +184,7 @@ void TFormMain::FormCreate() {
   editing.OpenFolder = [](const QString& folder) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
   };
+  editing.OpenSoundFile = m_services.OpenSoundFile;
   editing.StartTimers = m_services.StartTimers;
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
   m_editor = new editor::TFormEdit(std::move(editing), this);

@@ -14,6 +14,7 @@
 
 #include "capture/capture.h"
 #include "editor/edit_context.h"
+#include "editor/window/open_sound.h"
 #include "platform/input_mixer.h"
 #include "platform/sleep_inhibitor.h"
 #include "platform/sound_panels.h"
@@ -71,6 +72,8 @@ struct MainWindowServices {
   std::function<void()> ShowEditor;  // tests' stand-in for the modal editor; empty = TFormEdit
   std::function<bool(QFileDialog&)> ExecFileDialog;  // empty = shown modally
   std::vector<std::string> EncoderLibraries;         // empty = EncoderLibraryCandidates
+  // Decodes a sound file for the editor; empty = File > Open and drops are not available.
+  editor::SoundFileOpener OpenSoundFile;
   bool StartTimers = true;
 };
 
@@ -94,6 +97,11 @@ public:
   void TimerRecTimer();
   void TimerStatusTimer();
   void menuFileClick();
+  void menuOpenClick();
+  // Opens a sound file in the editor: File > Open, a drop, the command line,
+  // a second start. Says why when it cannot now (recording, busy).
+  void OpenFileRequested(const std::string& path);
+  bool OpenEnabled() const;
   void menuSaveAsClick();
   void menuSaveSettingsClick();
   void menuExplorerClick();
@@ -137,6 +145,8 @@ protected:
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   class Observer;
@@ -152,6 +162,10 @@ private:
   void ShowMessage(const QString& text);
   bool Confirm(const QString& text);
   void RestartProgram();
+  // The capture closed while the modal editor shows the take, or `openPath`.
+  void RunEditor(const std::string& openPath);
+  // Nothing in the way of opening a file: not recording, no save, no dialog.
+  bool OpenAllowed() const;
   // A take with audio that Save as has not written since it was recorded.
   bool TakeUnsaved() const;
   // Title and panel 0: the source caption, after the audio lost in this take.
@@ -206,6 +220,7 @@ private:
   ChartSeries Series3;
   LevelChartView* ChartWave = nullptr;
   std::array<QLabel*, 3> m_panels{};
+  QAction* menuOpen = nullptr;
   QAction* menuSaveAs = nullptr;
   QAction* menuSaveSettings = nullptr;
   settings::TFormSaveSettings* m_saveSettings = nullptr;

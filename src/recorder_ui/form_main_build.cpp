@@ -38,6 +38,7 @@ void TFormMain::BuildControls() {
   m_surface = new MainSurface(*this);
   setCentralWidget(m_surface);
   setWindowTitle(QStringLiteral("Tavrin Recorder"));
+  setAcceptDrops(true);
 
   LabAudioDeviceControl =
       MakeLabel(m_surface, QStringLiteral("A u d i o   D e v i c e C o n t r o l"),
@@ -103,6 +104,10 @@ void TFormMain::BuildControls() {
 void TFormMain::BuildMenus() {
   QMenu* menuFile = menuBar()->addMenu(QStringLiteral("文件"));
   connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
+  menuOpen = menuFile->addAction(QStringLiteral("打开..."));
+  menuOpen->setEnabled(static_cast<bool>(m_services.OpenSoundFile));
+  connect(menuOpen, &QAction::triggered, this, &TFormMain::menuOpenClick);
+  menuFile->addSeparator();
   menuSaveAs = menuFile->addAction(QStringLiteral("另存为..."));
   menuSaveAs->setEnabled(false);
   connect(menuSaveAs, &QAction::triggered, this, &TFormMain::menuSaveAsClick);

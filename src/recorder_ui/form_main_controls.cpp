@@ -71,6 +71,11 @@ void TFormMain::BtnEditClick() {
     ShowMessage(QStringLiteral("No sound recorded."));
     return;
   }
+  RunEditor({});
+}
+
+void TFormMain::RunEditor(const std::string& openPath) {
+  capture::RecorderState& state = State();
   // The device step ticks on under the modal editor; the capture stays closed
   // until the editor has closed.
   const CaptureHold hold(m_deviceCheck);
@@ -78,7 +83,7 @@ void TFormMain::BtnEditClick() {
   if (m_services.ShowEditor) {
     m_services.ShowEditor();
   } else {
-    m_editor->Execute();
+    m_editor->Execute(openPath);
   }
   capture::OpenCapture(state, m_context);
 }
@@ -168,6 +173,7 @@ void TFormMain::ShowTimes() {
 void TFormMain::menuFileClick() {
   menuSaveAs->setEnabled(!State().Recording && State().Take.TakeLength >= 2 &&
                          !m_saveFlow->Saving());
+  menuOpen->setEnabled(OpenEnabled());
 }
 
 void TFormMain::menuSaveAsClick() {

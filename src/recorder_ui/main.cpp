@@ -1,7 +1,9 @@
 // Tavrin Recorder: settings first, then the recorder window on PulseAudio.
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 
 #include "capture/recorder_state.h"
 #include "capture/work_files.h"
+#include "decode/decode_to_take.h"
 #include "editor/edit_context.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/pulse_connection.h"
@@ -20,6 +23,7 @@
 #include "platform/wave_out_pulse.h"
 #include "recorder_ui/desktop_channel.h"
 #include "recorder_ui/form_main.h"
+#include "recorder_ui/instance_link.h"
 #include "settings/program_files.h"
 #include "settings/settings.h"
 
@@ -49,6 +53,17 @@ private:
   long long m_launchNs;
 };
 
+// The sound file named on the command line (its absolute path), or empty.
+std::string FileToOpen() {
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    if (!arguments[i].startsWith(QLatin1Char('-'))) {
+      return QFileInfo(arguments[i]).absoluteFilePath().toStdString();
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +72,7 @@ int main(int argc, char** argv) {
   // Lets the desktop match the window to the installed launcher and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(TAVRIN_APP_ID));
   const std::string programPath = QCoreApplication::applicationFilePath().toStdString();
+  const std::string openPath = FileToOpen();
 
   settings::Settings settings;
   const std::string settingsPath =
@@ -90,6 +106,7 @@ int main(int argc, char** argv) {
   services.Inhibitor = &inhibitor;
   services.ProgramPath = programPath;
   services.AppDataDir = capture::AppDataFolder();
+  services.OpenSoundFile = decode::DecodeToTake;
   services.RestartProgram = [] {
     QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
     QCoreApplication::exit(0);
@@ -98,6 +115,11 @@ int main(int argc, char** argv) {
   try {
     form = std::make_unique<recorder_ui::TFormMain>(services);
   } catch (const recorder_ui::AlreadyRunning& error) {
+    // The running program opens the file; without one to open, say so.
+    if (!openPath.empty() &&
+        recorder_ui::SendOpenRequest(recorder_ui::InstanceServerName(state.WorkFolder), openPath)) {
+      return 0;
+    }
     QMessageBox::information(nullptr, QStringLiteral("Tavrin Recorder"),
                              QString::fromStdString(error.what()));
     return 0;
@@ -111,6 +133,16 @@ int main(int argc, char** argv) {
     reporter = std::make_unique<FirstPaintReporter>(std::atoll(launch));
     form->centralWidget()->installEventFilter(reporter.get());
   }
+  // A second start with a file hands it here. Without the socket a second
+  // start is told the program runs, as it always was.
+  recorder_ui::OpenRequestServer openRequests;
+  openRequests.OpenRequested = [&form](const std::string& path) { form->OpenFileRequested(path); };
+  QString listenError;
+  static_cast<void>(
+      openRequests.Listen(recorder_ui::InstanceServerName(state.WorkFolder), listenError));
   form->show();
+  if (!openPath.empty()) {
+    QTimer::singleShot(0, form.get(), [&form, openPath] { form->OpenFileRequested(openPath); });
+  }
   return QApplication::exec();
 }

@@ -86,17 +86,8 @@ bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress
   // One run in file order; the capture's own counters are not the take's to change.
   loaded.TakeLength = loaded.LastBufferIndex = loaded.FinishedRecordedBuffers = takeLength;
   loaded.FinishedLoopWrapped = false;
-  if (!m_loaded) m_recorderTake = std::move(state.Take);
-  state.Take = std::move(loaded);
-  m_loaded = true;
+  PutIn(state, std::move(loaded));
   return true;
-}
-
-void TestTakeLoader::RestoreRecorderTake(capture::RecorderState& state) {
-  if (!m_loaded) return;
-  state.Take = std::move(m_recorderTake);
-  m_recorderTake = {};
-  m_loaded = false;
 }
 
 }  // namespace tavrin::recovery

@@ -1,9 +1,7 @@
 #pragma once
 // "test": a take file in the work folder that the editor offers to open in
-// place of the recorder's take (a take kept after a crash lands there). While
-// it is loaded, the recorder's own take (its stream, length, order and peaks)
-// waits here, and comes back unchanged when the editor closes. The capture's
-// counters (RecordedBuffers, LoopWrapped) are left to the capture and the editor.
+// place of the recorder's take (a take kept after a crash lands there). It
+// stands in for the recorder's take like any other (take_stand_in.h).
 // User-interface thread only.
 
 #include <array>
@@ -14,6 +12,7 @@
 
 #include "base/user_channel.h"
 #include "capture/recorder_state.h"
+#include "recovery/take_stand_in.h"
 
 namespace tavrin::recovery {
 
@@ -21,7 +20,7 @@ std::string TestTakePath(const capture::RecorderState& state);
 // Offered when the editor opens in continuous mode and "test" exists.
 bool TestTakeOffered(const capture::RecorderState& state);
 
-class TestTakeLoader {
+class TestTakeLoader : public TakeStandIn {
 public:
   struct Hooks {
     std::function<void()> RebuildStarting;  // the peaks are measured from the audio
@@ -34,13 +33,6 @@ public:
   // `error`, and the recorder's take left as it was, when a file fails.
   bool LoadTestTake(capture::RecorderState& state, float& progress, const Hooks& hooks,
                     std::string& error);
-  // The recorder's take again, as it was before the load; nothing when no
-  // load happened.
-  void RestoreRecorderTake(capture::RecorderState& state);
-
-private:
-  bool m_loaded = false;
-  document::Take m_recorderTake;  // set aside while "test" is loaded
 };
 
 }  // namespace tavrin::recovery

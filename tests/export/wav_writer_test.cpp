@@ -245,7 +245,8 @@ TEST_F(WavWriter, ErrorsShowTheSystemTextAndLeaveNoFile) {
   EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(ENOENT)});
   EXPECT_FALSE(fs::exists(Root / "missing"));
 
-  // A range past the document's end: the partial file (replacing an old one) goes.
+  // A range past the document's end: the partial file goes, and the file it
+  // was to replace stays as it was.
   Messages.clear();
   Job.OutputPath = (Root / "out.wav").string();
   std::ofstream(Job.OutputPath) << "old";
@@ -253,7 +254,26 @@ TEST_F(WavWriter, ErrorsShowTheSystemTextAndLeaveNoFile) {
   Job.SaveLast = 6;
   EXPECT_EQ(Write(), WriteResult::Failed);
   EXPECT_EQ(Messages.size(), 1u);
-  EXPECT_FALSE(fs::exists(Job.OutputPath));
+  std::ifstream kept(Job.OutputPath);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
+  for (const auto& entry : fs::directory_iterator(Root)) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".tavrin-save-", 0), std::string::npos);
+  }
+}
+
+TEST_F(WavWriter, ReplacingAFileKeepsItsPermissionsAndTheLinkToIt) {
+  MakeTake(4);
+  Job.SaveLast = 4;
+  const fs::path target = Root / "kept.wav";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(target, Root / "alias.wav");
+  Job.OutputPath = (Root / "alias.wav").string();
+  EXPECT_EQ(Write(), WriteResult::Written);
+  EXPECT_TRUE(fs::is_symlink(Root / "alias.wav"));
+  EXPECT_EQ(fs::file_size(target), 44u + 4u * kBlockBytes);
+  EXPECT_EQ(fs::status(target).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(WavWriter, RefusesToReplaceTheTakeItReads) {

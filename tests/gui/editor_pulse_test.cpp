@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "decode/decode_to_take.h"
 #include "editor/window/form_edit.h"
 #include "pulse_window_rig.h"
 
@@ -50,6 +51,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
     dialog.selectFile(QString::fromStdString(target.string()));
     return true;
   };
+  services.OpenSoundFile = decode::DecodeToTake;
   recorder_ui::TFormMain& form = rig.Create(services);
   QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
   form.BtnRecordClick();
@@ -94,6 +96,45 @@ void EditorPulseTest::recordEditPlayAndSave() {
   // And so are its peaks: the live input never reached them.
   for (std::uint32_t b = 1; b <= recorded; ++b)
     QCOMPARE(state.Take.Peaks[b].MaxLeft, peaks[b].MaxLeft);
+
+  // The saved files open again through the real decoder: the FLAC dropped on
+  // the recorder window, then the WAV handed over as from the command line;
+  // the opened file plays on the server and saves again, and closing the
+  // editor gives the recorder's take back.
+  const std::string takePath = state.Take.RawPath;
+  bool reopened = false;
+  std::function<void()> whenOpen = [&] {
+    auto* editor = form.findChild<editor::TFormEdit*>();
+    if (!editor || !editor->isVisible() || state.Take.RawPath == takePath) {
+      QTimer::singleShot(10, whenOpen);  // still decoding
+      return;
+    }
+    QCOMPARE(document.Length(), recorded - 10);
+    editor->SBtnPlayAllClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!editor->Playback().Playing, 10000);
+    QCOMPARE(editor->Playback().PlayedBlock, document.Length());
+    settings::ChooseFormat(rig.Settings, settings::SaveFormat::Wav);
+    target = rig.Root / "reopened.wav";
+    editor->menuSaveAllClick();
+    form.OpenFileRequested((rig.Root / "edited.wav").string());
+    QCOMPARE(document.Length(), recorded - 10);
+    QVERIFY(state.Take.RawPath != takePath);
+    reopened = true;
+    editor->close();
+  };
+  QTimer::singleShot(0, whenOpen);
+  QMimeData dropped;
+  dropped.setUrls(
+      {QUrl::fromLocalFile(QString::fromStdString((rig.Root / "edited.flac").string()))});
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &drop);
+  QTRY_VERIFY_WITH_TIMEOUT(reopened, 30000);
+  QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
+  QCOMPARE(state.Take.RawPath, takePath);
+  QCOMPARE(state.Take.TakeLength, recorded);
   QVERIFY(form.close());
 
   const QString wav = QString::fromStdString(target.string());
@@ -111,9 +152,13 @@ void EditorPulseTest::recordEditPlayAndSave() {
                {QStringLiteral("--silent"), QStringLiteral("--decode"), QStringLiteral("-o"),
                 flacWav, QString::fromStdString((rig.Root / "edited.flac").string())}),
            0);
-  QFile flacFile(flacWav), wavFile(wav);
-  QVERIFY(flacFile.open(QIODevice::ReadOnly) && wavFile.open(QIODevice::ReadOnly));
-  QCOMPARE(flacFile.readAll().right(wavFile.size() - 44), wavFile.readAll().mid(44));
+  QFile flacFile(flacWav), wavFile(wav),
+      reopenedFile(QString::fromStdString((rig.Root / "reopened.wav").string()));
+  QVERIFY(flacFile.open(QIODevice::ReadOnly) && wavFile.open(QIODevice::ReadOnly) &&
+          reopenedFile.open(QIODevice::ReadOnly));
+  const QByteArray wavBytes = wavFile.readAll();
+  QCOMPARE(flacFile.readAll().right(wavBytes.size() - 44), wavBytes.mid(44));
+  QCOMPARE(reopenedFile.readAll(), wavBytes);  // through our FLAC and back, bit for bit
   QCOMPARE(QProcess::execute(
                QStringLiteral("opusdec"),
                {QStringLiteral("--quiet"), QStringLiteral("--rate"), QStringLiteral("44100"),

@@ -2,14 +2,18 @@
 // device changes, start-up, the Help menu and closing.
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QMenuBar>
 #include <QtTest/QtTest>
 #include <fstream>
+#include <thread>
 
 #include "capture/raw_take.h"
 #include "editor/window/form_edit.h"
+#include "fake_sound_opener.h"
 #include "form_main_fixture.h"
 #include "platform/input_mixer.h"
 #include "recorder_ui/form_main_chart.h"
+#include "recorder_ui/instance_link.h"
 
 using tavrin::testing::MainWindowRig;
 namespace fs = std::filesystem;
@@ -48,6 +52,7 @@ private slots:
   void helpOpensTheGuideOrSaysItIsMissing();
   void noDeviceAtStartUpOpensTheSoundSettings();
   void colourSchemeFiveGivesBlackText();
+  void theMenuADropAndASecondStartOpenAFileInTheEditor();
 };
 
 void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
@@ -510,6 +515,90 @@ void FormMainTest::aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept() {
   // A normal close leaves nothing for the next start to keep.
   QVERIFY(rig.Form->close());
   QVERIFY(!fs::exists(rig.WorkFolder() / "Tavrin.run"));
+}
+
+void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
+  MainWindowRig rig("open");
+  auto services = rig.Services();
+  services.ShowEditor = nullptr;  // the real, modal editor
+  services.OpenSoundFile = tavrin::testing::FakeSoundOpener(12);
+  rig.Form = std::make_unique<tavrin::recorder_ui::TFormMain>(services);
+  rig.Form->show();
+  auto& form = *rig.Form;
+  form.TimerStatusTimer();
+  const fs::path take = rig.WorkFolder() / "Tavrin.raw";
+  QCOMPARE(rig.State.Take.RawPath, take.string());
+  QMenu* file = form.menuBar()->actions().front()->menu();
+  QCOMPARE(file->actions().front()->text(), QStringLiteral("打开..."));
+
+  // Each time the editor shows: what it shows, then it closes.
+  QStringList shown;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    auto* editor = form.findChild<tavrin::editor::TFormEdit*>();
+    if (!editor->isVisible()) return;
+    shown << QStringLiteral("%1 %2 %3")
+                 .arg(rig.Document.Length())
+                 .arg(QString::fromStdString(fs::path(rig.State.Take.RawPath).filename()))
+                 .arg(rig.State.DeviceOpen);
+    editor->close();
+  });
+  closer.start(5);
+  const std::string song = (rig.Root / "song.ogg").string();
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(song));
+    return true;
+  };
+  form.menuFileClick();
+  QVERIFY(form.OpenEnabled());
+  form.menuOpenClick();
+  QCOMPARE(shown, QStringList{"12 Open.raw 0"});
+  QCOMPARE(rig.State.Take.RawPath, take.string());
+  QVERIFY(!fs::exists(rig.WorkFolder() / "Open.raw"));
+  QVERIFY(rig.State.DeviceOpen);
+
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(song))});
+  const auto drop = [&] {
+    QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent event(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&form, &event);
+    QCoreApplication::processEvents();
+    return event.isAccepted();
+  };
+  QVERIFY(drop());
+  QCOMPARE(shown.size(), 2);
+
+  // A second start hands its file to the program that runs.
+  tavrin::recorder_ui::OpenRequestServer server;
+  server.OpenRequested = [&form](const std::string& path) { form.OpenFileRequested(path); };
+  const QString name = tavrin::recorder_ui::InstanceServerName(rig.State.WorkFolder);
+  QString error;
+  QVERIFY2(server.Listen(name, error), qPrintable(error));
+  bool handedOver = false;
+  std::thread second([&] { handedOver = tavrin::recorder_ui::SendOpenRequest(name, song); });
+  QTRY_COMPARE(shown.size(), 3);
+  second.join();
+  QVERIFY(handedOver);
+  // With nobody listening the second start says the program runs, as before.
+  QVERIFY(name != tavrin::recorder_ui::InstanceServerName((rig.Root / "other").string()));
+  QVERIFY(!tavrin::recorder_ui::SendOpenRequest(
+      tavrin::recorder_ui::InstanceServerName((rig.Root / "other").string()), song, 200));
+
+  // While a take records: not from the menu, no drop, and a request says why.
+  form.BtnRecordClick();
+  rig.Run(3);
+  form.menuFileClick();
+  QVERIFY(!file->actions().front()->isEnabled());
+  QVERIFY(!drop());
+  form.OpenFileRequested(song);
+  QCOMPARE(rig.Messages.back(),
+           QString::fromStdString("Stop recording before opening " + song + "."));
+  form.BtnStopClick();
+  QCOMPARE(shown.size(), 3);
+  QVERIFY(rig.State.Take.TakeLength >= 3u);
 }
 
 #include "form_main_test.moc"

@@ -54,8 +54,10 @@ desktop-file-validate "$tree/usr/share/applications/org.tavrin.Recorder.desktop"
   fail "desktop-file-validate refused the launcher"
 appstreamcli validate --no-net "$tree/usr/share/metainfo/org.tavrin.Recorder.metainfo.xml" ||
   fail "appstreamcli refused the metainfo"
-grep -qx 'Exec=tavrin-recorder' "$tree/usr/share/applications/org.tavrin.Recorder.desktop" ||
+grep -qx 'Exec=tavrin-recorder %f' "$tree/usr/share/applications/org.tavrin.Recorder.desktop" ||
   fail "the launcher does not start the installed program"
+grep -q '^MimeType=.*audio/flac;' "$tree/usr/share/applications/org.tavrin.Recorder.desktop" ||
+  fail "the launcher does not offer to open sound files"
 [[ -x "$tree/usr/bin/tavrin-recorder" ]] || fail "the program is not executable"
 
 for size in 16 48 256; do

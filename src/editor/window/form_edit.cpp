@@ -35,6 +35,7 @@ void TFormEdit::FormCreate() {
   setMinimumSize(780, 450);
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowModality(Qt::ApplicationModal);
+  setAcceptDrops(true);
   BuildMenus();
   BuildToolBars();
   BuildStatusBar();
@@ -73,7 +74,9 @@ void TFormEdit::FormCreate() {
   connect(&TimerStatus, &QTimer::timeout, this, &TFormEdit::TimerStatusTimer);
 }
 
-void TFormEdit::Execute() {
+void TFormEdit::Execute(const std::string& openPath) {
+  // Decoded before the editor shows, so that a file that does not open shows nothing.
+  if (!openPath.empty() && !OpenSound(openPath, parentWidget())) return;
   if (QScreen* screen = this->screen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
@@ -92,7 +95,7 @@ void TFormEdit::Execute() {
 
 void TFormEdit::OfferTestTake() {
   if (!recovery::TestTakeOffered(*m_services.State)) return;
-  recovery::TFormInfo info(*m_services.State, m_testTake, Document().OperationProgress,
+  recovery::TFormInfo info(*m_services.State, m_takeStandIn, Document().OperationProgress,
                            m_services.User, this);
   if (m_services.ExecRecoveryDialog) {
     m_services.ExecRecoveryDialog(info);
@@ -102,13 +105,23 @@ void TFormEdit::OfferTestTake() {
 }
 
 void TFormEdit::FormShow() {
-  OfferTestTake();
+  // An opened file stands in already: a waiting "test" stays for another time.
+  if (!m_takeStandIn.StandingIn()) OfferTestTake();
   m_open = OpenEditDocument(m_context);
-  m_view.ViewOffset = 0;
   if (!m_open) {
-    m_testTake.RestoreRecorderTake(*m_services.State);
+    GiveTakeBack();
     return;
   }
+  ShowDocument();
+  OpenPlaybackDevice();
+  if (m_services.StartTimers) {
+    TimerPlay.start();
+    TimerStatus.start();
+  }
+}
+
+void TFormEdit::ShowDocument() {
+  m_view.ViewOffset = 0;
   const settings::WindowColors colors = settings::ColorsForScheme(m_services.Settings->WindowColor);
   m_view.SetColors(colors);
   QPalette windowPalette = palette();
@@ -121,11 +134,6 @@ void TFormEdit::FormShow() {
   SyncScrollBar();
   RedrawView();
   ShowPositions();
-  OpenPlaybackDevice();
-  if (m_services.StartTimers) {
-    TimerPlay.start();
-    TimerStatus.start();
-  }
 }
 
 void TFormEdit::FormClose() {
@@ -135,8 +143,8 @@ void TFormEdit::FormClose() {
   TimerPlay.stop();
   TimerStatus.stop();
   CloseEditDocument(m_context);
-  // After "test": the recorder's own take, as it was (its length too).
-  m_testTake.RestoreRecorderTake(*m_services.State);
+  // After "test" or an opened file: the recorder's own take, as it was (its length too).
+  GiveTakeBack();
   ClosePlaybackDevice();
   m_open = false;
   hide();

@@ -17,6 +17,7 @@
 #include "document/edit_document.h"
 #include "editor/edit_context.h"
 #include "editor/view/waveform_view.h"
+#include "editor/window/open_sound.h"
 #include "platform/sound_panels.h"
 #include "platform/wave_out.h"
 #include "playback/playback.h"
@@ -70,6 +71,9 @@ struct EditorWindowServices {
   std::function<void()> ShowHelp;
   std::function<void(QWidget* over)> ShowAbout;
   std::function<void(const QString& folder)> OpenFolder;
+  // Decodes a sound file into a take (decode::DecodeToTake); empty = File >
+  // Open and drops are not available.
+  SoundFileOpener OpenSoundFile;
   bool StartTimers = true;
 };
 
@@ -79,14 +83,22 @@ public:
   explicit TFormEdit(EditorWindowServices services, QWidget* parent = nullptr);
   ~TFormEdit() override;
 
-  // Shows the editor modally on the recorder's take and returns when it closes.
-  void Execute();
+  // Shows the editor modally on the recorder's take, or on the sound file
+  // `openPath` when one is given (nothing shows when it does not open), and
+  // returns when it closes.
+  void Execute(const std::string& openPath = {});
+  // Opens a sound file in place of the document (a drop, a second start);
+  // asks first when there are edits. Nothing while an operation or a save runs.
+  void OpenFile(const std::string& path);
+  // Whether a file can be opened now.
+  bool OpenAvailable() const;
 
   // Handlers, public so that tests drive them as the user and the timers do.
   void FormShow();
   void FormClose();
   void TimerPlayTimer();
   void TimerStatusTimer();
+  void menuOpenClick();
   void menuSaveAllClick();
   void menuSaveSelectionClick();
   void menuExplorerClick();
@@ -135,6 +147,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private:
   void FormCreate();
@@ -169,6 +183,12 @@ private:
   void ShowMessage(const QString& text);
   // Before the document is set up: "test" offered in place of the take.
   void OfferTestTake();
+  // Decodes `path` in place of the take, with the progress dialog over `over`.
+  bool OpenSound(const std::string& path, QWidget* over);
+  // The document shown from its start: colours, layout, zoom, positions.
+  void ShowDocument();
+  // The recorder's own take again, and an opened file's work file gone.
+  void GiveTakeBack();
   QString AskText(const QString& caption, const QString& prompt, const QString& text);
 
   EditorWindowServices m_services;
@@ -185,7 +205,9 @@ private:
   int m_scrollLargeStep = 10;  // scroll units a click in the bar's trough moves
   // Play All stays pressed while the whole document plays; a second press stops it.
   bool m_playAllDown = false;
-  recovery::TestTakeLoader m_testTake;
+  // "test" or an opened file in place of the recorder's take.
+  recovery::TestTakeLoader m_takeStandIn;
+  std::string m_openFolder;  // where the open dialog starts: the last file's folder
 
   std::vector<QAction*> m_actions;
   QToolBar* CoolBarFile = nullptr;

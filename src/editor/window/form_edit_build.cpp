@@ -33,6 +33,9 @@ void TFormEdit::BuildMenus() {
   QMenuBar* bar = menuBar();
   QMenu* file = bar->addMenu(QStringLiteral("文件"));
   file->setObjectName(QStringLiteral("menuFile"));
+  item(file, "menuOpen", QStringLiteral("打开..."), &TFormEdit::menuOpenClick)
+      ->setEnabled(static_cast<bool>(m_services.OpenSoundFile));
+  file->addSeparator();
   item(file, "menuSaveAll", QStringLiteral("保存所有为..."), &TFormEdit::menuSaveAllClick);
   item(file, "menuSaveSelection", QStringLiteral("保存选定部分为..."),
        &TFormEdit::menuSaveSelectionClick);

@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -16,9 +18,11 @@
 #include "editor/window/form_edit.h"
 #include "editor/window/volume_slider.h"
 #include "export/form_progress.h"
+#include "fake_sound_opener.h"
 #include "platform/wave_out_simulated.h"
 #include "recovery/window/form_info.h"
 #include "settings/form_save_settings.h"
+#include "small_file_system.h"
 
 using namespace tavrin;
 namespace fs = std::filesystem;
@@ -57,9 +61,16 @@ struct EditorWindowRig {
     };
     services.User.ProcessMessages = [] { QCoreApplication::processEvents(); };
     services.ExecFileDialog = [this](QFileDialog& dialog) {
-      if (SavePath.empty()) return false;
-      dialog.selectFile(QString::fromStdString(SavePath));
+      const std::string& chosen =
+          dialog.acceptMode() == QFileDialog::AcceptOpen ? OpenPath : SavePath;
+      DialogStart = dialog.directory().absoluteFilePath(dialog.selectedFiles().value(0));
+      if (chosen.empty()) return false;
+      dialog.selectFile(QString::fromStdString(chosen));
       return true;
+    };
+    services.User.Confirm = [this](const std::string& text) {
+      Questions << QString::fromStdString(text);
+      return Yes;
     };
     services.InputBox = [this](const QString& caption, const QString& prompt, const QString&) {
       Prompts << caption + "|" + prompt;
@@ -89,6 +100,10 @@ struct EditorWindowRig {
   QStringList Prompts;
   QString Answer;
   std::string SavePath;
+  std::string OpenPath;
+  QString DialogStart;  // the file the last file dialog showed first
+  QStringList Questions;
+  bool Yes = true;
   std::unique_ptr<editor::TFormEdit> Form;
 };
 
@@ -118,6 +133,9 @@ private slots:
   void playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume();
   void loadingTestEditsItAndClosingGivesTheTakeBack();
   void ignoreAndLoopModeKeepTheTake();
+  void anOpenedFileStandsInAndClosingGivesTheTakeBack();
+  void aFailedOrCancelledOpenChangesNothing();
+  void savingOverTheOpenedFileKeepsItWhenTheWriterFails();
 };
 
 void FormEditTest::statusBarShowsTheSelection() {
@@ -384,3 +402,164 @@ void FormEditTest::ignoreAndLoopModeKeepTheTake() {
 }
 
 #include "form_edit_test.moc"
+
+namespace {
+
+// An editor on a 25-buffer take with known peaks, in a work folder that also
+// holds a waiting "test", opening files through the fake decoder.
+void OfferFiles(EditorWindowRig& rig, editor::EditorWindowServices& services) {
+  rig.State.WorkFolder = rig.Root.string();
+  rig.State.Take.RawPath = (rig.Root / "Tavrin.raw").string();
+  for (std::uint32_t b = 1; b <= 25; ++b) {
+    rig.State.Take.Peaks[b] = {static_cast<std::int16_t>(b), -1, 2, -2};
+  }
+  services.OpenSoundFile = testing::FakeSoundOpener(12);
+  services.ExecRecoveryDialog = [](recovery::TFormInfo&) { QFAIL("test offered"); };
+}
+
+std::vector<std::uint8_t> FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void ExpectRecorderTakeBack(EditorWindowRig& rig) {
+  QCOMPARE(rig.State.Take.RawPath, (rig.Root / "Tavrin.raw").string());
+  QCOMPARE(rig.State.Take.TakeLength, 25u);
+  for (std::uint32_t b = 1; b <= 25; ++b)
+    QCOMPARE(rig.State.Take.Peaks[b].MaxLeft, std::int16_t(b));
+  std::vector<std::uint8_t> bytes(rig.Take.size());
+  QCOMPARE(rig.State.Take.RawStream.ReadAt(0, bytes.data(), bytes.size()), 0);
+  QVERIFY(bytes == rig.Take);
+  QCOMPARE(rig.State.Take.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
+}
+
+}  // namespace
+
+void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
+  EditorWindowRig rig(25, OfferFiles);
+  std::ofstream(rig.Root / "test", std::ios::binary) << std::string(kBufferBytes, '\x07');
+  const fs::path song = rig.Root / "in" / "song.flac";
+  fs::create_directories(song.parent_path());
+  std::ofstream(song) << "sound";
+  QCOMPARE(rig.Form->Action("menuOpen"), rig.Form->findChild<QMenu*>("menuFile")->actions()[0]);
+  QCOMPARE(rig.Form->Action("menuOpen")->text(), QStringLiteral("打开..."));
+
+  // An edit first: the question comes, and No keeps the edit.
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 5;
+  rig.Form->menuCutClick();
+  rig.OpenPath = song.string();
+  rig.Yes = false;
+  rig.Form->menuOpenClick();
+  QCOMPARE(rig.Questions, QStringList{QStringLiteral(
+                              "The edits will be lost. Are you sure you want to open another "
+                              "file?")});
+  QCOMPARE(rig.Document.Length(), 20u);
+
+  rig.Yes = true;
+  rig.Form->menuOpenClick();
+  QCOMPARE(rig.Document.Length(), 12u);
+  QCOMPARE(rig.Document.CurrentLevel, 0);
+  QCOMPARE(rig.State.Take.RawPath, (rig.Root / "Open.raw").string());
+  QVERIFY(!fs::exists(rig.Root / "Open.part.raw"));
+  QVERIFY(rig.Progress.isHidden());
+  QCOMPARE(rig.State.Take.Peaks[3].MaxLeft,
+           document::MeasurePeaks(testing::FakeDecodedBuffer(2).data(), 4410).MaxLeft);
+
+  // Edits and saves work on it; the save starts beside the opened file, named after it.
+  rig.Document.SelStart = 2;
+  rig.Document.SelEnd = 3;
+  rig.Form->menuDeleteClick();
+  rig.SavePath = (rig.Root / "edited.wav").string();
+  rig.Form->menuSaveAllClick();
+  QCOMPARE(rig.DialogStart, QString::fromStdString((song.parent_path() / "song.wav").string()));
+  const auto saved = FileBytes(rig.SavePath);
+  QCOMPARE(saved.size(), 44 + 10 * kBufferBytes);
+  const auto third = testing::FakeDecodedBuffer(3);
+  QVERIFY(std::equal(third.begin(), third.end(), saved.begin() + 44 + kBufferBytes));
+
+  // A drop opens another file in its place (without a question: no edits since).
+  rig.Form->menuUndoClick();
+  rig.Form->menuUndoClick();
+  QMimeData data;
+  data.setUrls({QUrl(QStringLiteral("https://example.org/x.wav")), QUrl::fromLocalFile("/a.wav")});
+  QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(rig.Form.get(), &enter);
+  QVERIFY(enter.isAccepted());
+  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(rig.Form.get(), &drop);
+  QCoreApplication::processEvents();
+  QVERIFY(drop.isAccepted());
+  QCOMPARE(rig.Document.Length(), 12u);
+  QCOMPARE(rig.Questions.size(), 2);  // the No and the Yes above
+
+  rig.Form->close();
+  ExpectRecorderTakeBack(rig);
+  QVERIFY(!fs::exists(rig.Root / "Open.raw"));
+  QCOMPARE(fs::file_size(rig.Root / "test"), std::uintmax_t{kBufferBytes});
+  QVERIFY(rig.Messages.isEmpty());
+}
+
+void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
+  EditorWindowRig rig(25, OfferFiles);
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 5;
+  rig.Form->menuCutClick();
+  rig.OpenPath = (rig.Root / "broken.wav").string();
+  rig.Form->menuOpenClick();
+  QCOMPARE(rig.Messages,
+           QStringList{QString::fromStdString(rig.OpenPath) + " is not a sound file."});
+  QCOMPARE(rig.Document.Length(), 20u);
+  QCOMPARE(rig.Document.CurrentLevel, 1);
+
+  // Cancel in the progress dialog, as the opening runs.
+  QString caption;
+  QTimer cancel;
+  QObject::connect(&cancel, &QTimer::timeout, [&] {
+    if (rig.Progress.isHidden()) return;
+    cancel.stop();
+    caption = rig.Progress.windowTitle() +
+              (QApplication::activeModalWidget() == &rig.Progress ? " modal" : "");
+    rig.Progress.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->click();
+  });
+  cancel.start(5);
+  rig.Form->OpenFile((rig.Root / "slow.wav").string());
+  QCOMPARE(caption, QStringLiteral("Opening...slow.wav modal"));
+  QVERIFY(!rig.Document.EditBusy);
+  QCOMPARE(rig.Document.Length(), 20u);
+  QCOMPARE(rig.Document.CurrentLevel, 1);
+  QCOMPARE(rig.Messages.size(), 1);
+  for (const char* name : {"Open.raw", "Open.part.raw"}) QVERIFY(!fs::exists(rig.Root / name));
+
+  // With a file open, a failing one leaves it open and whole.
+  rig.Form->OpenFile((rig.Root / "good.wav").string());
+  const auto opened = FileBytes(rig.Root / "Open.raw");
+  rig.Form->OpenFile((rig.Root / "broken.wav").string());
+  QCOMPARE(rig.Document.Length(), 12u);
+  QVERIFY(FileBytes(rig.Root / "Open.raw") == opened);
+  rig.Form->close();
+  ExpectRecorderTakeBack(rig);
+}
+
+void FormEditTest::savingOverTheOpenedFileKeepsItWhenTheWriterFails() {
+  EditorWindowRig rig(25, OfferFiles);
+  // The opened file on a disk too small for the document's WAV.
+  const testing::SmallFileSystem disk(rig.Root / "disk", 64);
+  if (!disk.Mounted()) QSKIP("no small file system here (mounting takes root)");
+  const fs::path song = disk.Path() / "song.wav";
+  std::ofstream(song) << std::string(1000, 's');
+  rig.Form->OpenFile(song.string());
+  rig.SavePath = song.string();
+  rig.Form->menuSaveAllClick();
+  QCOMPARE(rig.Messages.size(), 1);
+  QVERIFY(rig.Messages.front().startsWith(QStringLiteral("There is no space on drive")));
+  QVERIFY(FileBytes(song) == std::vector<std::uint8_t>(1000, 's'));
+  QCOMPARE(std::distance(fs::directory_iterator(disk.Path()), fs::directory_iterator()), 1);
+
+  // Room enough: it is replaced by the whole document.
+  rig.Document.SelStart = 1;
+  rig.Document.SelEnd = 2;
+  rig.Form->menuSaveSelectionClick();
+  QCOMPARE(fs::file_size(song), std::uintmax_t{44 + 2 * kBufferBytes});
+  QCOMPARE(rig.Messages.size(), 1);
+}

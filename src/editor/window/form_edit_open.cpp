@@ -1,0 +1,89 @@
+// The editor's File > Open and drops: a sound file decoded in place of the
+// document, with the progress dialog and Cancel.
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <filesystem>
+
+#include "editor/editor_session.h"
+#include "editor/window/form_edit.h"
+#include "editor/window/sound_file_choice.h"
+#include "export/form_progress.h"
+#include "export/save_flow.h"
+
+namespace tavrin::editor {
+
+namespace {
+
+constexpr const char* kDiscardEditsQuestion =
+    "The edits will be lost. Are you sure you want to open another file?";
+
+}  // namespace
+
+bool TFormEdit::OpenAvailable() const {
+  return static_cast<bool>(m_services.OpenSoundFile) && !m_services.Document->EditBusy &&
+         !m_saveFlow->Saving();
+}
+
+void TFormEdit::menuOpenClick() {
+  if (!OpenAvailable() || !m_open) return;
+  const std::string folder = m_openFolder.empty() ? State().OutputFolder : m_openFolder;
+  const std::string path = ChooseSoundFile(this, m_services.ExecFileDialog, folder);
+  if (!path.empty()) OpenFile(path);
+}
+
+void TFormEdit::OpenFile(const std::string& path) {
+  if (!OpenAvailable() || !m_open) return;
+  if (Document().CurrentLevel > 0 && !m_services.User.Ask(kDiscardEditsQuestion)) return;
+  StopPlaying();
+  if (!OpenSound(path, this)) return;
+  CloseEditDocument(m_context);
+  if (!OpenEditDocument(m_context)) {
+    // Without its work files the editor has nothing to show: it closes.
+    close();
+    return;
+  }
+  ShowDocument();
+}
+
+bool TFormEdit::OpenSound(const std::string& path, QWidget* over) {
+  decode::OpenJob job;
+  // No command, save or close while the decoder lets events run; the progress
+  // dialog keeps the recorder's controls out (no Record while its take is set aside).
+  const BusyScope busy(Document(), false);
+  exporter::TFormProgress* progress = m_services.Progress;
+  if (progress) {
+    progress->Start(QStringLiteral("Opening..."), std::filesystem::path(path).filename().string(),
+                    job.Progress, job.Active, over, true);
+  }
+  const decode::OpenResult result =
+      OpenSoundFile(m_services.OpenSoundFile, path, State(), m_takeStandIn, job, m_services.User);
+  if (progress) progress->Finish();
+  if (result != decode::OpenResult::Opened) return false;
+  m_openFolder = std::filesystem::path(path).parent_path().string();
+  m_saveFlow->OpenedPath = path;
+  return true;
+}
+
+void TFormEdit::GiveTakeBack() {
+  m_takeStandIn.RestoreRecorderTake(State());
+  RemoveOpenedTake(State());
+  m_saveFlow->OpenedPath.clear();
+}
+
+void TFormEdit::dragEnterEvent(QDragEnterEvent* event) {
+  if (m_open && OpenAvailable() && !DroppedFile(event->mimeData()).empty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TFormEdit::dropEvent(QDropEvent* event) {
+  const std::string path = DroppedFile(event->mimeData());
+  if (!m_open || !OpenAvailable() || path.empty()) return;
+  event->acceptProposedAction();
+  // Opened once the drop has returned: the source of the drag is not held meanwhile.
+  QMetaObject::invokeMethod(
+      this, [this, path] { OpenFile(path); }, Qt::QueuedConnection);
+}
+
+}  // namespace tavrin::editor
