@@ -2,6 +2,7 @@
 // at 44100/16/stereo), other rates, widths and channel counts by the mix
 // rules, and every refusal leaves the take as it was and no work file.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 
 #include <cmath>
@@ -11,6 +12,7 @@
 #include "decode/decode_to_take.h"
 #include "export/flac_writer.h"
 #include "export/mp3_writer.h"
+#include "export/opus_writer.h"
 #include "export_rig.h"
 #include "small_file_system.h"
 
@@ -117,7 +119,7 @@ TEST_F(Decode, WavAndFlacAt44100StereoComeBackBitForBitWithTheirPeaks) {
   }
 }
 
-TEST_F(Decode, EveryWavFormatAndMp3OpenAtTheirLength) {
+TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
   MakeTake(5);
   for (const std::int32_t rate : {44100, 22050, 11025}) {
     for (const std::uint16_t channels : {2, 1}) {
@@ -147,6 +149,22 @@ TEST_F(Decode, EveryWavFormatAndMp3OpenAtTheirLength) {
   ASSERT_EQ(SaveAndOpen("take.mp3", WriteOurMp3), OpenResult::Opened) << Message;
   EXPECT_GE(Opened.TakeLength, 5u);
   EXPECT_LE(Opened.TakeLength, 6u);
+  // Ogg Opus from our own writer (48 kHz inside), Ogg Vorbis written by libsndfile.
+  ASSERT_EQ(SaveAndOpen("take.opus", exporter::WriteOpus), OpenResult::Opened) << Message;
+  EXPECT_EQ(Opened.TakeLength, 5u);
+  const std::string vorbis = (Root / "take.ogg").string();
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 2;
+  info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+  SNDFILE* out = sf_open(vorbis.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(out, nullptr) << sf_strerror(nullptr);
+  const std::vector<short> tone(2 * 4410 * 5, 8000);
+  EXPECT_EQ(sf_writef_short(out, tone.data(), 4410 * 5), 4410 * 5);
+  ASSERT_EQ(sf_close(out), 0);
+  ASSERT_EQ(Open(vorbis), OpenResult::Opened) << Message;
+  EXPECT_EQ(Opened.TakeLength, 5u);
+  EXPECT_NEAR(Opened.Peaks[3].MaxLeft, 8000, 400);
 }
 
 TEST_F(Decode, OtherRatesAndWidthsKeepLengthAndLevel) {
