@@ -74,7 +74,7 @@ editor="$(window_id '声音编辑器')"
 xdotool mousemove --window "$editor" 20 12 click 1
 windows_at_least() { (($(visible_windows) >= $1)); }
 wait_for 10 "the File menu" windows_at_least 3
-xdotool key Down Return
+xdotool key Down Down Return  # past File > Open to Save All
 wait_for 20 "the file dialog" window_shown 'Save As'
 dialog="$(window_id 'Save As')"
 xdotool windowfocus --sync "$dialog"
