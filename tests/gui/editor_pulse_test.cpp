@@ -11,6 +11,7 @@
 
 #include "decode/decode_to_take.h"
 #include "editor/window/form_edit.h"
+#include "export/save_flow.h"
 #include "pulse_window_rig.h"
 
 namespace fs = std::filesystem;
@@ -120,21 +121,44 @@ void EditorPulseTest::recordEditPlayAndSave() {
     settings::ChooseFormat(rig.Settings, settings::SaveFormat::Wav);
     target = rig.Root / "reopened.wav";
     editor->menuSaveAllClick();
-    form.OpenFileRequested((rig.Root / "edited.wav").string());
-    QCOMPARE(document.Length(), recorded - 10);
-    QVERIFY(state.Take.RawPath != takePath);
-    // Every format through the editor's own File > Open (its dialog answered);
-    // MP3 and Vorbis come back with their encoder's padding, less than a buffer more.
-    for (const std::string name : {"edited.mp3", "edited.ogg", "edited.opus", "edited.flac"}) {
-      target = rig.Root / name;
-      editor->menuOpenClick();
-      const bool padded = name == "edited.mp3" || name == "edited.ogg";
-      QVERIFY2(
-          document.Length() == recorded - 10 || (padded && document.Length() == recorded - 9),
-          qPrintable(
-              QString::fromStdString(name) +
-              QStringLiteral(": %1 buffers, not %2").arg(document.Length()).arg(recorded - 10)));
+    // Every format by each way in: the editor's own File > Open (its dialog
+    // answered), a drop on the editor, and the path handed over as from the
+    // command line. MP3 and Vorbis come back with their encoder's padding, less
+    // than a buffer more.
+    const auto dropOn = [](QWidget& window, const std::string& path) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+      QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
+                            Qt::NoModifier);
+      QCoreApplication::sendEvent(&window, &enter);
+      QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(&window, &drop);
+      return enter.isAccepted() && drop.isAccepted();
+    };
+    for (const char* way : {"menu", "drop", "command line"}) {
+      for (const std::string name :
+           {"edited.wav", "edited.mp3", "edited.ogg", "edited.opus", "edited.flac"}) {
+        const std::string path = (rig.Root / name).string();
+        target = path;
+        if (way == std::string("menu")) editor->menuOpenClick();
+        if (way == std::string("drop")) QVERIFY(dropOn(*editor, path));
+        if (way == std::string("command line")) form.OpenFileRequested(path);
+        QTRY_COMPARE(editor->Saver().OpenedPath, path);
+        const bool padded = name == "edited.mp3" || name == "edited.ogg";
+        QVERIFY2(
+            document.Length() == recorded - 10 || (padded && document.Length() == recorded - 9),
+            qPrintable(QStringLiteral("%1 by %2: %3 buffers, not %4")
+                           .arg(QString::fromStdString(name), QString::fromLatin1(way))
+                           .arg(document.Length())
+                           .arg(recorded - 10)));
+      }
     }
+    QVERIFY(state.Take.RawPath != takePath);
+    const std::uint32_t opened = document.Length();  // an opened file edits as a take does
+    document.SelStart = 1;
+    document.SelEnd = 5;
+    editor->menuDeleteClick();
+    QCOMPARE(document.Length(), opened - 5);
     target = rig.Root / "edited.wav";
     reopened = true;
     editor->close();
