@@ -25,9 +25,6 @@ public:
   // whole before its stereo pair is written, never past it.
   void Mix(const float* in, float* out, std::size_t frames) const;
 
-  float LeftGain(int channel) const { return m_left[channel]; }
-  float RightGain(int channel) const { return m_right[channel]; }
-
 private:
   int m_channels;
   std::vector<float> m_left;
