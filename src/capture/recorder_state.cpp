@@ -10,7 +10,7 @@ void RecorderState::AllocateCaptureMemory() {
   // One buffer's frames, split by channel.
   LeftSamples.assign(kFramesPerBuffer, 0);
   RightSamples.assign(kFramesPerBuffer, 0);
-  Take.Peaks.assign(kPeakTableEntries, document::BufferPeaks{});
+  Take.SizePeaks();
 }
 
 std::string PositionText(std::uint32_t buffers) {

@@ -157,7 +157,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
 
   // Made whole on the side: `take` changes only once nothing can fail.
   document::Take loaded;
-  loaded.Peaks.assign(document::kPeakTableEntries, document::BufferPeaks{});
+  loaded.SizePeaks();
   TakeFiller filler(work, loaded.Peaks, report.ClippedSamples);
   const StereoMix mix(format.channels);
   std::optional<RateConverter> converter;
@@ -211,8 +211,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
 
   loaded.RawStream = std::move(work);
   loaded.RawPath = workPath;
-  loaded.TakeLength = loaded.LastBufferIndex = loaded.FinishedRecordedBuffers = filler.Buffers();
-  loaded.FinishedLoopWrapped = false;
+  loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
   return OpenResult::Opened;

@@ -38,6 +38,15 @@ struct Take {
   std::uint32_t FinishedRecordedBuffers = 0;
   bool FinishedLoopWrapped = false;
   PeakTable Peaks;  // kPeakTableEntries entries once the recorder starts
+
+  // An empty peak table of kPeakTableEntries entries.
+  void SizePeaks() { Peaks.assign(kPeakTableEntries, BufferPeaks{}); }
+  // Ends a take that was read from a file in its own order (a kept "test",
+  // an opened sound file): `length` buffers, one run, never wrapped.
+  void FinishInFileOrder(std::uint32_t length) {
+    TakeLength = LastBufferIndex = FinishedRecordedBuffers = length;
+    FinishedLoopWrapped = false;
+  }
 };
 
 // A run of consecutive buffers of the take file, 1-based.

@@ -70,7 +70,7 @@ bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress
   // The new take is made whole on the side; the recorder's take is set
   // aside only once nothing can fail any more.
   document::Take loaded;
-  loaded.Peaks.assign(capture::kPeakTableEntries, document::BufferPeaks{});
+  loaded.SizePeaks();
   const auto takeLength = static_cast<std::uint32_t>(length);
   if (!capture::ReadPeakFile(loaded.Peaks, state.PeaksPath, takeLength)) {
     if (hooks.RebuildStarting) hooks.RebuildStarting();
@@ -83,9 +83,8 @@ bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress
   }
   loaded.RawStream = std::move(test);
   loaded.RawPath = TestTakePath(state);
-  // One run in file order; the capture's own counters are not the take's to change.
-  loaded.TakeLength = loaded.LastBufferIndex = loaded.FinishedRecordedBuffers = takeLength;
-  loaded.FinishedLoopWrapped = false;
+  // The capture's own counters are not the take's to change.
+  loaded.FinishInFileOrder(takeLength);
   PutIn(state, std::move(loaded));
   return true;
 }

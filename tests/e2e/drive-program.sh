@@ -42,3 +42,19 @@ window_id() {
   return 1
 }
 window_shown() { window_id "$1" >/dev/null; }
+# A copy of the program in the scratch folder, so that its work folder (Temp
+# beside it) is the test's alone; the programs' logs ($work/program*.log) are
+# shown when the test fails.
+program_copy() {
+  bin="$work/bin"
+  workFolder="$bin/Temp"
+  mkdir -p "$bin" "$work/home"
+  cp "$1" "$bin/tavrin-recorder"
+  trap 'status=$?; [[ $status -eq 0 ]] || { for log in "$work"/program*.log; do echo "$log:" >&2; cat "$log" >&2; done; }; desktop_session_cleanup' EXIT
+}
+# Runs the copy with the scratch home on the virtual display; started with &,
+# its process id is $! itself.
+run_program() {
+  HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" \
+    QT_QPA_PLATFORM=xcb exec "$bin/tavrin-recorder" "$@"
+}

@@ -11,20 +11,13 @@ program_built="$1"
 tone_check="$2"
 source "$root/scripts/desktop-session.sh"
 source "$root/tests/e2e/drive-program.sh"
-trap 'status=$?; [[ $status -eq 0 ]] || { for log in "$work"/program*.log; do echo "$log:" >&2; cat "$log" >&2; done; }; desktop_session_cleanup' EXIT
-
-# A copy of the program, so that its work folder (Temp beside it) is this test's alone.
-bin="$work/bin"
-mkdir -p "$bin" "$work/home"
-cp "$program_built" "$bin/tavrin-recorder"
+program_copy "$program_built"
 printf '[Save Format]\nWav=1\nMP3=0\nSamplePerSecond=44100\nBitPerSample=16\nChannels=2\n[Output Folder]\nName=%s\n' \
   "$work" >"$bin/tavrin-recorder.INI"
-workFolder="$bin/Temp"
 half=352800
 
 start_program() {
-  HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" \
-    QT_QPA_PLATFORM=xcb "$bin/tavrin-recorder" >"$work/program$1.log" 2>&1 &
+  run_program >"$work/program$1.log" 2>&1 &
   app=$!
 }
 # The caption names the source once the first device check has opened it.

@@ -9,22 +9,12 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 program_built="$1"
 source "$root/scripts/desktop-session.sh"
 source "$root/tests/e2e/drive-program.sh"
-trap 'status=$?; [[ $status -eq 0 ]] || { for log in "$work"/program*.log; do echo "$log:" >&2; cat "$log" >&2; done; }; desktop_session_cleanup' EXIT
-
-# A copy of the program, so that its work folder (Temp beside it) is this test's alone.
-bin="$work/bin"
-mkdir -p "$bin" "$work/home"
-cp "$program_built" "$bin/tavrin-recorder"
-workFolder="$bin/Temp"
+program_copy "$program_built"
 sox -n -c 2 -r 48000 -b 16 "$work/two.wav" synth 2 sine 440 vol 0.5
 sox -n -c 1 -r 44100 -b 16 "$work/three.wav" synth 3 sine 880 vol 0.5
 flac --silent -o "$work/three.flac" "$work/three.wav"
 
-run_program() {
-  HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" \
-    QT_QPA_PLATFORM=xcb exec "$bin/tavrin-recorder" "$@"
-}
-opened_buffers() { size_at_least "$workFolder/Open.raw" $(($1 * 17640)) && [[ "$(stat -c %s "$workFolder/Open.raw")" -eq $(($1 * 17640)) ]]; }
+opened_buffers() { [[ -f "$workFolder/Open.raw" && "$(stat -c %s "$workFolder/Open.raw")" -eq $(($1 * 17640)) ]]; }
 
 run_program "$work/two.wav" >"$work/program1.log" 2>&1 &
 app=$!

@@ -34,7 +34,7 @@ inline editor::SoundFileOpener FakeSoundOpener(std::uint32_t buffers) {
     }
     document::Take made;
     if (made.RawStream.Create(workPath) != 0) return decode::OpenResult::Failed;
-    made.Peaks.assign(document::kPeakTableEntries, document::BufferPeaks{});
+    made.SizePeaks();
     const bool slow = path.find("slow") != std::string::npos;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (std::uint32_t b = 0; b < buffers || (slow && std::chrono::steady_clock::now() < end);
@@ -51,7 +51,7 @@ inline editor::SoundFileOpener FakeSoundOpener(std::uint32_t buffers) {
       }
     }
     made.RawPath = workPath;
-    made.TakeLength = made.LastBufferIndex = made.FinishedRecordedBuffers = buffers;
+    made.FinishInFileOrder(buffers);
     take = std::move(made);
     return decode::OpenResult::Opened;
   };
