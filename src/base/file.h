@@ -3,6 +3,8 @@
 // its errno instead of being swallowed by a buffer: the raw take, the work
 // files, the peak files, the settings file and every file a writer saves.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -66,6 +68,48 @@ public:
 
 private:
   int m_fd = -1;
+};
+
+// A file that replaces whatever `path` names only once it is complete: a
+// regular file (or a new one) is written as a temporary file beside it,
+// ".tavrin-save-*", and put in its place by Finish, so a failure, a Cancel or
+// a crash leaves the old file or the new one, never a cut one. The
+// replacement keeps the old file's permissions; a link is followed and stays
+// a link. A special file (/dev/full) is written directly and survives an
+// error: only the regular file Create made is ever unlinked.
+class ReplacingFile {
+public:
+  ~ReplacingFile() { Remove(); }
+
+  // Prepares `path` for writing. Returns 0 or errno.
+  int Create(const std::string& path);
+  // Writes all of `bytes` at the end. Returns 0 or errno.
+  int Append(const void* data, std::size_t bytes);
+  // Writes all of `bytes` at `position` without moving the end. Returns 0 or errno.
+  int WriteAt(std::int64_t position, const void* data, std::size_t bytes) {
+    return m_file.WriteAt(position, data, bytes);
+  }
+  // Bytes appended since Create, which for the truncated file is its length.
+  std::uint64_t Length() const { return m_length; }
+  // Closes the file without putting it in place (a failed or cancelled write).
+  int Close() { return m_file.Close(); }
+  // Closes the written file and puts it in place of the target. Returns 0 or
+  // errno; after a failure the caller removes what was written.
+  int Finish();
+  // Deletes the file written, if it is still the regular file Create made.
+  void Remove();
+  // The file replaced (a link's target), or the special file written.
+  const std::string& Target() const { return m_path; }
+
+private:
+  std::string m_path;        // the target
+  std::string m_written;     // what is written: a temporary file beside the target, or the target
+  bool m_replacing = false;  // an existing file is replaced by the temporary one
+  File m_file;
+  bool m_regular = false;
+  dev_t m_device = 0;
+  ino_t m_inode = 0;
+  std::uint64_t m_length = 0;
 };
 
 }  // namespace tavrin::base

@@ -2,15 +2,15 @@
 
 #include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #define SI_NO_CONVERSION
@@ -31,6 +31,45 @@ constexpr const char* kRecordingMode = "Recording Mode";
 constexpr const char* kWindowColors = "Window Colors";
 constexpr const char* kFlac = "FLAC";
 constexpr const char* kOpus = "Opus";
+
+// A key of the file and the field it keeps.
+struct Key {
+  const char* Section;
+  const char* Name;
+  std::variant<bool Settings::*, std::int32_t Settings::*, std::uint16_t Settings::*,
+               std::string Settings::*>
+      Field;
+};
+
+// Every key, in the order a new file lists them.
+const Key kKeys[] = {
+    {kSaveFormat, "Wav", &Settings::SaveWav},
+    {kSaveFormat, "SamplePerSecond", &Settings::SamplePerSecond},
+    {kSaveFormat, "BitPerSample", &Settings::BitPerSample},
+    {kSaveFormat, "Channels", &Settings::Channels},
+    {kSaveFormat, "MP3", &Settings::SaveMp3},
+    {kSaveFormat, "BitRate", &Settings::BitRate},
+    {kSaveFormat, "Mode", &Settings::Mode},
+    {kSaveFormat, "VBR", &Settings::VBR},
+    {kSaveFormat, "MinBitRate", &Settings::MinBitRate},
+    {kSaveFormat, "MaxBitRate", &Settings::MaxBitRate},
+    {kSaveFormat, "VBRQuality", &Settings::VBRQuality},
+    {kSaveFormat, "Copyright", &Settings::Copyright},
+    {kSaveFormat, "Original", &Settings::Original},
+    {kSaveFormat, "Private", &Settings::Private},
+    // A file written before FLAC and Opus existed has neither key: both read false.
+    {kSaveFormat, "Flac", &Settings::SaveFlac},
+    {kSaveFormat, "Opus", &Settings::SaveOpus},
+    {kOutputFolder, "Name", &Settings::OutputFolder},
+    {kRecordingMode, "Index", &Settings::RecordingModeIndex},
+    {kWindowColors, "Color", &Settings::WindowColor},
+    {kFlac, "SamplePerSecond", &Settings::FlacSamplePerSecond},
+    {kFlac, "BitPerSample", &Settings::FlacBitPerSample},
+    {kFlac, "Channels", &Settings::FlacChannels},
+    {kFlac, "Compression", &Settings::FlacCompression},
+    {kOpus, "BitRate", &Settings::OpusBitRate},
+    {kOpus, "Channels", &Settings::OpusChannels},
+};
 
 // Optional blanks and sign, then the leading decimal digits ("12abc" is 12),
 // as a private-profile integer read takes them. No digit, or more than fits in
@@ -108,56 +147,13 @@ int ReadWholeFile(const std::string& path, std::string& text) {
   return error;
 }
 
-// Where the text goes: through a symbolic link to the file it names, so that
-// the replacement does not turn the link into a plain file.
-std::string ReplacedPath(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_symlink(path, error)) return path;
-  const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
-  return error ? path : target.string();
-}
-
-// Replaces the file with `text` as one step: the text is written to a new file
-// beside it, flushed to the disk, and renamed over the old one, so a crash or a
-// full disk leaves either the old file or the new one, never a cut one.
+// Replaces the file with `text` as one step (see base::ReplacingFile).
 // Returns 0, or the errno of the failure; the old file is then untouched.
 int WriteWholeFile(const std::string& path, const std::string& text) {
-  const std::string target = ReplacedPath(path);
-  const std::string temporary = target + "." + std::to_string(::getpid()) + ".new";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    // Left by an earlier process of the same id that did not finish.
-    ::unlink(temporary.c_str());
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  }
-  if (fd < 0) return errno;
-  int error = base::WriteAll(fd, text.data(), text.size());
-  // The file keeps the permissions it was given.
-  struct stat old {};
-  if (error == 0 && ::stat(target.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
-    error = errno;
-  }
-  // A full disk may only show when the data leaves the cache.
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return error;
-  }
-  // The rename itself reaches the disk with the folder; failing that is not a
-  // lost file (it stays old or new), so it is not reported.
-  const std::size_t slash = target.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-    static_cast<void>(::fsync(dir));
-    static_cast<void>(::close(dir));
-  }
-  return 0;
-}
-
-void SetNumber(CSimpleIniA& ini, const char* section, const char* key, std::int64_t value) {
-  ini.SetValue(section, key, std::to_string(value).c_str());
+  base::ReplacingFile file;
+  int error = file.Create(path);
+  if (error == 0) error = file.Append(text.data(), text.size());
+  return error != 0 ? error : file.Finish();
 }
 
 template <typename Int, typename List>
@@ -229,33 +225,21 @@ void LoadSettings(Settings& settings, const std::string& path) {
   const IniReader read(ini);
   const Settings defaults;
   Settings& s = settings;
-  s.SaveWav = read.Boolean(kSaveFormat, "Wav", defaults.SaveWav);
-  s.SamplePerSecond = read.Integer(kSaveFormat, "SamplePerSecond", defaults.SamplePerSecond);
-  s.BitPerSample = read.Integer(kSaveFormat, "BitPerSample", defaults.BitPerSample);
-  s.Channels = read.Integer(kSaveFormat, "Channels", defaults.Channels);
-  s.SaveMp3 = read.Boolean(kSaveFormat, "MP3", defaults.SaveMp3);
-  s.BitRate = read.Integer(kSaveFormat, "BitRate", defaults.BitRate);
-  s.Mode = read.Integer(kSaveFormat, "Mode", defaults.Mode);
-  s.VBR = read.Boolean(kSaveFormat, "VBR", defaults.VBR);
-  s.MinBitRate = read.Integer(kSaveFormat, "MinBitRate", defaults.MinBitRate);
-  s.MaxBitRate = read.Integer(kSaveFormat, "MaxBitRate", defaults.MaxBitRate);
-  s.VBRQuality = read.Integer(kSaveFormat, "VBRQuality", defaults.VBRQuality);
-  s.Copyright = read.Boolean(kSaveFormat, "Copyright", defaults.Copyright);
-  s.Original = read.Boolean(kSaveFormat, "Original", defaults.Original);
-  s.Private = read.Boolean(kSaveFormat, "Private", defaults.Private);
-  // Present but empty stays empty: start-up replaces it with the home folder.
-  s.OutputFolder = read.Text(kOutputFolder, "Name").value_or(defaults.OutputFolder);
-  s.RecordingModeIndex = read.Integer(kRecordingMode, "Index", defaults.RecordingModeIndex);
-  s.WindowColor = read.Integer(kWindowColors, "Color", defaults.WindowColor);
-  // A file written before FLAC and Opus existed has neither key: both read false.
-  s.SaveFlac = read.Boolean(kSaveFormat, "Flac", defaults.SaveFlac);
-  s.SaveOpus = read.Boolean(kSaveFormat, "Opus", defaults.SaveOpus);
-  s.FlacSamplePerSecond = read.Integer(kFlac, "SamplePerSecond", defaults.FlacSamplePerSecond);
-  s.FlacBitPerSample = read.Integer(kFlac, "BitPerSample", defaults.FlacBitPerSample);
-  s.FlacChannels = read.Integer(kFlac, "Channels", defaults.FlacChannels);
-  s.FlacCompression = read.Integer(kFlac, "Compression", defaults.FlacCompression);
-  s.OpusBitRate = read.Integer(kOpus, "BitRate", defaults.OpusBitRate);
-  s.OpusChannels = read.Integer(kOpus, "Channels", defaults.OpusChannels);
+  for (const Key& key : kKeys) {
+    std::visit(
+        [&](auto field) {
+          using Value = std::remove_reference_t<decltype(s.*field)>;
+          if constexpr (std::is_same_v<Value, std::string>) {
+            // Present but empty stays empty: start-up replaces it with the home folder.
+            s.*field = read.Text(key.Section, key.Name).value_or(defaults.*field);
+          } else if constexpr (std::is_same_v<Value, bool>) {
+            s.*field = read.Boolean(key.Section, key.Name, defaults.*field);
+          } else {
+            s.*field = read.Integer(key.Section, key.Name, defaults.*field);
+          }
+        },
+        key.Field);
+  }
 
   if (s.RecordingModeIndex < 0 || s.RecordingModeIndex >= base::kRecordingModeCount) {
     s.RecordingModeIndex = defaults.RecordingModeIndex;
@@ -275,35 +259,21 @@ int SaveSettings(const Settings& settings, const std::string& path) {
   ini.SetSpaces(false);
   if (const SI_Error rc = ini.LoadData(text); rc < 0) return rc == SI_NOMEM ? ENOMEM : EIO;
 
-  const Settings& s = settings;
-  SetNumber(ini, kSaveFormat, "Wav", s.SaveWav);
-  SetNumber(ini, kSaveFormat, "SamplePerSecond", s.SamplePerSecond);
-  SetNumber(ini, kSaveFormat, "BitPerSample", s.BitPerSample);
-  SetNumber(ini, kSaveFormat, "Channels", s.Channels);
-  SetNumber(ini, kSaveFormat, "MP3", s.SaveMp3);
-  SetNumber(ini, kSaveFormat, "BitRate", s.BitRate);
-  SetNumber(ini, kSaveFormat, "Mode", s.Mode);
-  SetNumber(ini, kSaveFormat, "VBR", s.VBR);
-  SetNumber(ini, kSaveFormat, "MinBitRate", s.MinBitRate);
-  SetNumber(ini, kSaveFormat, "MaxBitRate", s.MaxBitRate);
-  SetNumber(ini, kSaveFormat, "VBRQuality", s.VBRQuality);
-  SetNumber(ini, kSaveFormat, "Copyright", s.Copyright);
-  SetNumber(ini, kSaveFormat, "Original", s.Original);
-  SetNumber(ini, kSaveFormat, "Private", s.Private);
-  SetNumber(ini, kSaveFormat, "Flac", s.SaveFlac);
-  SetNumber(ini, kSaveFormat, "Opus", s.SaveOpus);
-  // A line break would end the line early and inject keys; such a folder is
-  // not kept, and start-up falls back to the home folder.
-  const bool oneLine = s.OutputFolder.find_first_of("\r\n") == std::string::npos;
-  ini.SetValue(kOutputFolder, "Name", oneLine ? s.OutputFolder.c_str() : "");
-  SetNumber(ini, kRecordingMode, "Index", s.RecordingModeIndex);
-  SetNumber(ini, kWindowColors, "Color", s.WindowColor);
-  SetNumber(ini, kFlac, "SamplePerSecond", s.FlacSamplePerSecond);
-  SetNumber(ini, kFlac, "BitPerSample", s.FlacBitPerSample);
-  SetNumber(ini, kFlac, "Channels", s.FlacChannels);
-  SetNumber(ini, kFlac, "Compression", s.FlacCompression);
-  SetNumber(ini, kOpus, "BitRate", s.OpusBitRate);
-  SetNumber(ini, kOpus, "Channels", s.OpusChannels);
+  for (const Key& key : kKeys) {
+    std::visit(
+        [&](auto field) {
+          const auto& value = settings.*field;
+          if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>) {
+            // A line break would end the line early and inject keys; such a
+            // folder is not kept, and start-up falls back to the home folder.
+            const bool oneLine = value.find_first_of("\r\n") == std::string::npos;
+            ini.SetValue(key.Section, key.Name, oneLine ? value.c_str() : "");
+          } else {
+            ini.SetValue(key.Section, key.Name, std::to_string(value).c_str());
+          }
+        },
+        key.Field);
+  }
 
   std::string output;
   if (const SI_Error rc = ini.Save(output); rc < 0) return rc == SI_NOMEM ? ENOMEM : EIO;
