@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -108,10 +107,8 @@ TEST_F(CaptureDevice, FormatsWordBelow2048IsRefusedAndAnyValueFrom2048Accepted) 
   State.DeviceName = State.DeviceNames[0];
   EXPECT_FALSE(OpenCapture(State, Context));
   EXPECT_FALSE(State.DeviceOpen);
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(
-      Messages[0],
-      "The audio recording device:\nOld Card\ncan not be used!\nPlease install another device.");
+  EXPECT_EQ(Messages, std::vector<std::string>{"The audio recording device:\nOld Card\n"
+                                               "can not be used!\nPlease install another device."});
 
   Device.SetDevices({{"Odd Card", 2048, 2}});  // only the mono 8-bit flag pattern's neighbour
   EnumerateDevices(State, Context);
@@ -123,8 +120,7 @@ TEST_F(CaptureDevice, OpenErrorShowsTheDeviceTextAndLeavesItClosed) {
   Device.SetOpenError(platform::kMmAllocated);
   EXPECT_FALSE(OpenCapture(State, Context));
   EXPECT_FALSE(State.DeviceOpen);
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], platform::CommonErrorText(platform::kMmAllocated));
+  EXPECT_EQ(Messages, std::vector<std::string>{platform::CommonErrorText(platform::kMmAllocated)});
   EXPECT_FALSE(StartTake(State, Context)) << "no take without a device";
   EXPECT_FALSE(State.Recording);
 }
@@ -173,8 +169,7 @@ TEST_F(CaptureTake, FullDiskEndsTheTakeKeepsWhatWasWrittenAndSaysSo) {
   RunAndPoll(kFramesPerHalf);
   EXPECT_FALSE(State.Recording);
   EXPECT_TRUE(State.DeviceOpen) << "the meters go on";
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], "There is no space on drive /data");
+  EXPECT_EQ(Messages, std::vector<std::string>{"There is no space on drive /data"});
   EXPECT_EQ(Observer.TakeEndedCalls, 1);
   RunAndPoll(kFramesPerHalf);
   EXPECT_EQ(Messages.size(), 1u) << "told once";
@@ -188,8 +183,7 @@ TEST_F(CaptureTake, OtherWriteErrorsShowTheSystemText) {
   State.Take.RawStream.Adopt(readOnly);
   RunAndPoll(kFramesPerHalf);
   EXPECT_FALSE(State.Recording);
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], std::strerror(EBADF));
+  EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(EBADF)});
   EXPECT_EQ(State.Take.TakeLength, 20u) << "what was written stays";
   StopTake(State, Context);
   EXPECT_EQ(State.Take.TakeLength, 20u);
@@ -240,8 +234,7 @@ TEST_F(CaptureTake, ARingThatCannotBeQueuedWholeIsGivenUpAndNoTakeStarts) {
 TEST_F(CaptureTake, RecordWithoutADeviceNameAsksForOne) {
   State.DeviceName.clear();
   EXPECT_FALSE(StartTake(State, Context));
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], "No Audio Device Selected");
+  EXPECT_EQ(Messages, std::vector<std::string>{"No Audio Device Selected"});
 }
 
 }  // namespace

@@ -45,13 +45,14 @@ protected:
     State.Take.RawStream.Close();
     State.TakePeaksStream.Close();
   }
-  // The next start: claims the marker and keeps what it finds.
-  RescuedTake NextStart(TakeOrder& order) {
-    Next.AllocateCaptureMemory();
-    Aim(Next);
+  // The next start (`Next` unless told): claims the marker and keeps what it finds.
+  RescuedTake NextStart(TakeOrder& order) { return NextStart(Next, order); }
+  RescuedTake NextStart(RecorderState& next, TakeOrder& order) const {
+    next.AllocateCaptureMemory();
+    Aim(next);
     int error = 0;
-    EXPECT_EQ(ClaimRunMarker(Next, order, error), MarkerClaim::LeftByOpenRun);
-    return RescueLeftTake(Next, order);
+    EXPECT_EQ(ClaimRunMarker(next, order, error), MarkerClaim::LeftByOpenRun);
+    return RescueLeftTake(next, order);
   }
   Peaks TablePeaks(std::uint32_t buffer) const {
     return {State.Take.Peaks[buffer].MaxLeft, State.Take.Peaks[buffer].MinLeft,
@@ -109,11 +110,8 @@ TEST_F(TakeLeftByACrash, ContinuousTakeIsKeptAsTestAndALaterOneBesideIt) {
   std::ofstream(Next.Take.RawPath, std::ios::binary) << std::string(kBufferBytes * 2, 'x');
   Next.Marker.Close();
   RecorderState third;
-  Aim(third);
   TakeOrder secondOrder;
-  int error = 0;
-  ASSERT_EQ(ClaimRunMarker(third, secondOrder, error), MarkerClaim::LeftByOpenRun);
-  const RescuedTake beside = RescueLeftTake(third, secondOrder);
+  const RescuedTake beside = NextStart(third, secondOrder);
   EXPECT_NE(beside.KeptAs, kept.KeptAs);
   EXPECT_EQ(fs::file_size(beside.KeptAs), 2u * kBufferBytes);
   EXPECT_NE(beside.Message.find(beside.KeptAs), std::string::npos);

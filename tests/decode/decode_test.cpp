@@ -30,20 +30,8 @@ exporter::WriteResult WriteOurMp3(exporter::ExportContext& context) {
 // A WAV header for `dataBytes` of PCM (format 1) or float (format 3) audio, then `data`.
 Bytes WavFile(int format, int channels, int rate, int bits, std::uint32_t dataBytes,
               const Bytes& data = {}) {
-  Bytes file;
-  Put(file, "RIFF");
-  Put(file, dataBytes + 36, 4);
-  Put(file, "WAVEfmt ");
-  const int fmt[][2] = {{16, 4},
-                        {format, 2},
-                        {channels, 2},
-                        {rate, 4},
-                        {rate * channels * bits / 8, 4},
-                        {channels * bits / 8, 2},
-                        {bits, 2}};
-  for (const auto& [value, bytes] : fmt) Put(file, value, bytes);
-  Put(file, "data");
-  Put(file, dataBytes, 4);
+  Bytes file = exporter::WavHeader(format, channels, rate, rate * channels * bits / 8,
+                                   channels * bits / 8, bits, dataBytes);
   file.insert(file.end(), data.begin(), data.end());
   return file;
 }
@@ -65,17 +53,16 @@ protected:
     return DecodeToTake(path, WorkPath, Job, {{}, {}, [this] { OnPump(); }}, Opened, Report,
                         Message);
   }
-  // Saves take buffers 1..count by `writer` as `name` and opens that file.
+  // Saves the take made last by `writer` as `name` and opens that file.
   OpenResult SaveAndOpen(const std::string& name,
                          exporter::WriteResult (*writer)(exporter::ExportContext&)) {
-    WriterRig::Job.SaveFirst = 1;
-    WriterRig::Job.SaveLast = State.Take.TakeLength;
     WriterRig::Job.OutputPath = (Root / name).string();
     EXPECT_EQ(Write(writer), exporter::WriteResult::Written);
     return Open(WriterRig::Job.OutputPath);
   }
+  std::string At(const std::string& name) const { return (Root / name).string(); }
   void Save(const std::string& name, const Bytes& bytes) {
-    std::ofstream((Root / name).string(), std::ios::binary)
+    std::ofstream(At(name), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
   }
   Bytes WorkBytes() const {
@@ -90,7 +77,7 @@ protected:
     EXPECT_FALSE(fs::exists(WorkPath));
   }
 
-  std::string WorkPath = (Root / "Open.raw").string();
+  std::string WorkPath = At("Open.raw");
   OpenJob Job;
   OpenReport Report;
   std::string Message;
@@ -152,7 +139,7 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
   // Ogg Opus from our own writer (48 kHz inside), Ogg Vorbis written by libsndfile.
   ASSERT_EQ(SaveAndOpen("take.opus", exporter::WriteOpus), OpenResult::Opened) << Message;
   EXPECT_EQ(Opened.TakeLength, 5u);
-  const std::string vorbis = (Root / "take.ogg").string();
+  const std::string vorbis = At("take.ogg");
   SF_INFO info{};
   info.samplerate = 44100;
   info.channels = 2;
@@ -170,9 +157,9 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
 TEST_F(Decode, OtherRatesAndWidthsKeepLengthAndLevel) {
   for (const std::string format : {"-r 48000 -b 16", "-r 96000 -b 24"}) {
     SCOPED_TRACE(format);
-    const std::string sox = "sox -n -c 2 " + format + " " + (Root / "tone.wav").string();
+    const std::string sox = "sox -n -c 2 " + format + " " + At("tone.wav");
     ASSERT_EQ(std::system((sox + " synth 1 sine 1000 vol 0.5").c_str()), 0);
-    ASSERT_EQ(Open((Root / "tone.wav").string()), OpenResult::Opened) << Message;
+    ASSERT_EQ(Open(At("tone.wav")), OpenResult::Opened) << Message;
     EXPECT_EQ(Opened.TakeLength, 10u);
     EXPECT_NEAR(Opened.Peaks[5].MaxLeft, 16384, 160);
     EXPECT_NEAR(Opened.Peaks[5].MinRight, -16384, 160);
@@ -194,7 +181,7 @@ TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
     }
     const auto channels = static_cast<int>(sources[s].size());
     Save("many.wav", WavFile(1, channels, 44100, 16, data.size(), data));
-    ASSERT_EQ(Open((Root / "many.wav").string()), OpenResult::Opened) << Message;
+    ASSERT_EQ(Open(At("many.wav")), OpenResult::Opened) << Message;
     EXPECT_NEAR(SampleOf(WorkBytes(), 100, 0), expected[s].first, 1.0);
     EXPECT_NEAR(SampleOf(WorkBytes(), 100, 1), expected[s].second, 1.0);
   }
@@ -207,7 +194,7 @@ TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
     Put(data, bits, 4);
   }
   Save("float.wav", WavFile(3, 2, 44100, 32, data.size(), data));
-  ASSERT_EQ(Open((Root / "float.wav").string()), OpenResult::Opened) << Message;
+  ASSERT_EQ(Open(At("float.wav")), OpenResult::Opened) << Message;
   const Bytes work = WorkBytes();
   EXPECT_EQ(SampleOf(work, 0, 0), 2);
   EXPECT_EQ(SampleOf(work, 0, 1), 4);
@@ -220,25 +207,20 @@ TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
 
 TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   Save("text.wav", Bytes(200, 'x'));
-  ExpectRefused((Root / "text.wav").string(),
-                "text.wav is not a sound file this program can open (");
+  ExpectRefused(At("text.wav"), "text.wav is not a sound file this program can open (");
   Save("empty.wav", {});
-  ExpectRefused((Root / "empty.wav").string(),
-                "empty.wav holds no sound, so there is nothing to open.");
+  ExpectRefused(At("empty.wav"), "empty.wav holds no sound, so there is nothing to open.");
   Save("header.wav", WavFile(1, 2, 44100, 16, 0));
-  ExpectRefused((Root / "header.wav").string(), "header.wav holds no sound");
-  ExpectRefused((Root / "none.wav").string(),
-                "Can not open " + (Root / "none.wav").string() + ": No such file or directory");
+  ExpectRefused(At("header.wav"), "header.wav holds no sound");
+  ExpectRefused(At("none.wav"), "Can not open " + At("none.wav") + ": No such file or directory");
   ExpectRefused(Root.string(), "Can not open " + Root.string() + ": Is a directory");
   ASSERT_EQ(::mkfifo((Root / "pipe.wav").c_str(), 0600), 0);  // would block an open
-  ExpectRefused((Root / "pipe.wav").string(),
-                "Can not open " + (Root / "pipe.wav").string() + ": it is not a plain file");
+  ExpectRefused(At("pipe.wav"), "Can not open " + At("pipe.wav") + ": it is not a plain file");
   // 10 hours and a second of 8 kHz 8-bit mono, on a sparse file.
   const std::uint32_t bytes = 8000u * 36001;
   Save("long.wav", WavFile(1, 1, 8000, 8, bytes));
   fs::resize_file(Root / "long.wav", 44 + bytes);
-  ExpectRefused((Root / "long.wav").string(),
-                "long.wav is longer than 10 hours, so it can not be opened.");
+  ExpectRefused(At("long.wav"), "long.wav is longer than 10 hours, so it can not be opened.");
   // A FLAC file cut short loses its decoder's sync: refused, not opened in part.
   MakeTake(5);
   ASSERT_EQ(SaveAndOpen("cut.flac", exporter::WriteFlac), OpenResult::Opened);
@@ -246,11 +228,11 @@ TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   Opened.RawPath = "the recorder's take";
   Opened.TakeLength = 7;
   fs::resize_file(Root / "cut.flac", fs::file_size(Root / "cut.flac") / 2);
-  ExpectRefused((Root / "cut.flac").string(), "cut.flac is damaged, so it can not be opened (");
+  ExpectRefused(At("cut.flac"), "cut.flac is damaged, so it can not be opened (");
   // A WAV cut short decodes without an error: it opens with what it holds.
   ASSERT_EQ(SaveAndOpen("cut.wav", exporter::WriteWav), OpenResult::Opened);
   fs::resize_file(Root / "cut.wav", 44 + 2 * 17640 + 100);
-  ASSERT_EQ(Open((Root / "cut.wav").string()), OpenResult::Opened) << Message;
+  ASSERT_EQ(Open(At("cut.wav")), OpenResult::Opened) << Message;
   EXPECT_EQ(Opened.TakeLength, 3u);
 }
 
@@ -264,8 +246,7 @@ TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
   tavrin::testing::SmallFileSystem small(Root / "small", 64);
   if (!small.Mounted()) GTEST_SKIP() << "no tmpfs without root";
   WorkPath = (small.Path() / "Open.raw").string();
-  ExpectRefused((Root / "take.wav").string(),
-                "There is no space on drive " + small.Path().string());
+  ExpectRefused(At("take.wav"), "There is no space on drive " + small.Path().string());
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include "scratch_folder.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>

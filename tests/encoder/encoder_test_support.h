@@ -1,5 +1,5 @@
 #pragma once
-// A save's surroundings for the MP3 writer's tests: a temporary folder, source
+// A save's surroundings for the MP3 writer's tests: a scratch folder, source
 // files of known bytes, the records the writer reads and what it reported.
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "case_scratch.h"
 #include "export/mp3_writer.h"
 
 namespace tavrin::exporter::testing {
@@ -28,14 +29,10 @@ inline std::vector<std::uint8_t> FileBytes(const std::string& path) {
 class SaveFixture : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tavrin-mp3-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    m_folder = pattern;
     job.OutputPath = m_folder + "/out.mp3";
     job.OutputName = "out.mp3";
     job.SaveActive = true;
   }
-  void TearDown() override { std::filesystem::remove_all(m_folder); }
 
   // Fills `file` (a new file in the folder) with the given bytes.
   void MakeSource(base::File& file, const std::string& name,
@@ -75,7 +72,8 @@ protected:
   std::vector<std::string> messages;
 
 private:
-  std::string m_folder;
+  tavrin::testing::ScratchFolder m_scratch{"mp3-" + tavrin::testing::CaseName()};
+  std::string m_folder = m_scratch.Path().string();
 };
 
 }  // namespace tavrin::exporter::testing

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "../e2e/tone_check.h"
 #include "encoder_test_support.h"
 
 namespace tavrin::exporter::testing {
@@ -163,14 +164,8 @@ Decoded ReadWav(const std::vector<std::uint8_t>& bytes) {
 TEST_P(ToneRoundTrip, DecodesToTheToneWithItsLengthAndLevel) {
   const ToneCase& tone = GetParam();
   // 1 kHz at half of full scale on both channels.
-  std::vector<std::uint8_t> raw(kToneFrames * 4);
-  for (std::int64_t i = 0; i < kToneFrames; ++i) {
-    const auto value = static_cast<std::int16_t>(
-        std::lround(0.5 * 32767 * std::sin(2 * M_PI * 1000 * static_cast<double>(i) / 44100)));
-    std::memcpy(&raw[4 * i], &value, 2);
-    std::memcpy(&raw[4 * i + 2], &value, 2);
-  }
-  MakeSource(state.Take.RawStream, "tone.raw", raw);
+  const std::vector<char> raw = tavrin::testing::ToneBytes(kToneFrames);
+  MakeSource(state.Take.RawStream, "tone.raw", std::vector<std::uint8_t>(raw.begin(), raw.end()));
   SetRows(0, {{1, kToneBuffers, 1, true}});
   job.SaveFirst = 1;
   job.SaveLast = kToneBuffers;

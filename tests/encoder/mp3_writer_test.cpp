@@ -59,7 +59,6 @@ protected:
   }
   void TearDown() override {
     if (m_library) ::dlclose(m_library);
-    SaveFixture::TearDown();
   }
 
   // Document 3..10: take 5..6, work file 2..4, take 1..3.
@@ -77,6 +76,13 @@ protected:
     calls.insert(calls.end(), encodes, "encode");
     if (flushAndClose) calls.insert(calls.end(), {"deinit", "close"});
     return calls;
+  }
+
+  // A save through the stand-in fails with `message` as its only message.
+  void ExpectSaveFails(const std::string& message) {
+    messages.clear();
+    EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
+    EXPECT_EQ(messages, std::vector<std::string>{message});
   }
 
   TestEncoderControl* control = nullptr;
@@ -175,8 +181,7 @@ TEST_F(Mp3WriterTest, MissingOrIncompleteLibraryWritesNothing) {
 TEST_F(Mp3WriterTest, InitFailureReportsTheCodeAndLeavesAnExistingFileAlone) {
   { std::ofstream(job.OutputPath) << "older"; }
   control->InitResult = 2;
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{"BE_ERR code-2"});
+  ExpectSaveFails("BE_ERR code-2");
   EXPECT_EQ(control->Calls, std::vector<std::string>{"init"});
   const std::vector<std::uint8_t> older = {'o', 'l', 'd', 'e', 'r'};
   EXPECT_EQ(FileBytes(job.OutputPath), older);
@@ -184,8 +189,7 @@ TEST_F(Mp3WriterTest, InitFailureReportsTheCodeAndLeavesAnExistingFileAlone) {
 
 TEST_F(Mp3WriterTest, FlushFailureReportsTheCodeAndDeletesThePartialFile) {
   control->DeinitResult = 5;
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{"BE_ERR code-5"});
+  ExpectSaveFails("BE_ERR code-5");
   EXPECT_EQ(control->Calls.back(), "close");
   EXPECT_EQ(std::count(control->Calls.begin(), control->Calls.end(), "close"), 1);
   EXPECT_FALSE(OutputExists()) << "a file without its last frames is not kept";
@@ -196,9 +200,7 @@ TEST_F(Mp3WriterTest, AFullDiskPartWayLeavesNoFileAndSaysSo) {
   const tavrin::testing::SmallFileSystem disk(Folder() + "/disk", 64);
   if (!disk.Mounted()) GTEST_SKIP() << "no small file system here; /dev/full is tried below";
   job.OutputPath = (disk.Path() / "out.mp3").string();
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages,
-            std::vector<std::string>{"There is no space on drive " + disk.Path().string()});
+  ExpectSaveFails("There is no space on drive " + disk.Path().string());
   EXPECT_EQ(control->Calls.back(), "close");
   EXPECT_FALSE(OutputExists());
   EXPECT_TRUE(std::filesystem::is_empty(disk.Path())) << "the space is given back";
@@ -207,8 +209,7 @@ TEST_F(Mp3WriterTest, AFullDiskPartWayLeavesNoFileAndSaysSo) {
 TEST_F(Mp3WriterTest, RefusedChunkEndsTheSaveWithoutAFile) {
   control->FailEncodeAtCall = 1;
   control->EncodeFailure = 2;
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{"BE_ERR code-2"});
+  ExpectSaveFails("BE_ERR code-2");
   EXPECT_EQ(control->Calls, (std::vector<std::string>{"init", "encode", "encode", "close"}));
   EXPECT_FALSE(OutputExists());
 }
@@ -216,17 +217,14 @@ TEST_F(Mp3WriterTest, RefusedChunkEndsTheSaveWithoutAFile) {
 TEST_F(Mp3WriterTest, FileErrorsShowTheSystemTextAndReleaseTheStream) {
   const std::string wanted = job.OutputPath;
   job.OutputPath = Folder() + "/no-such-folder/out.mp3";
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{std::strerror(ENOENT)});
+  ExpectSaveFails(std::strerror(ENOENT));
   EXPECT_EQ(control->Calls, (std::vector<std::string>{"init", "close"}));
 
   // A take shorter than its rows: the read fails part-way and the partial file goes.
   *control = TestEncoderControl{};
-  messages.clear();
   job.OutputPath = wanted;
   ASSERT_EQ(state.Take.RawStream.Truncate(5 * kBlock + 100), 0);
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{std::strerror(EIO)});
+  ExpectSaveFails(std::strerror(EIO));
   EXPECT_EQ(control->Calls.back(), "close");
   EXPECT_FALSE(OutputExists());
 }
@@ -234,14 +232,11 @@ TEST_F(Mp3WriterTest, FileErrorsShowTheSystemTextAndReleaseTheStream) {
 TEST_F(Mp3WriterTest, NeverReplacesTheTakeNorUnlinksWhatItDidNotCreate) {
   const auto take = FileBytes(Folder() + "/take.raw");
   job.OutputPath = Folder() + "/take.raw";
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{std::strerror(EBUSY)});
+  ExpectSaveFails(std::strerror(EBUSY));
   EXPECT_TRUE(FileBytes(Folder() + "/take.raw") == take);
 
-  messages.clear();
   job.OutputPath = "/dev/full";
-  EXPECT_EQ(Save({kTestEncoder}), WriteResult::Failed);
-  EXPECT_EQ(messages, std::vector<std::string>{"There is no space on drive /dev"});
+  ExpectSaveFails("There is no space on drive /dev");
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
 

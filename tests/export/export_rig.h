@@ -55,6 +55,22 @@ inline void Put(Bytes& bytes, std::uint32_t value, int count) {
   for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
+// A 44-byte WAV header (format 1 PCM, 3 float) laid out field by field.
+inline Bytes WavHeader(std::uint32_t format, std::uint32_t channels, std::uint32_t rate,
+                       std::uint32_t byteRate, std::uint32_t blockAlign, std::uint32_t bits,
+                       std::uint32_t dataBytes) {
+  Bytes bytes;
+  Put(bytes, "RIFF");
+  Put(bytes, dataBytes + 36, 4);
+  Put(bytes, "WAVEfmt ");
+  const std::uint32_t fmt[][2] = {{16, 4},       {format, 2},     {channels, 2}, {rate, 4},
+                                  {byteRate, 4}, {blockAlign, 2}, {bits, 2}};
+  for (const auto& [value, count] : fmt) Put(bytes, value, count);
+  Put(bytes, "data");
+  Put(bytes, dataBytes, 4);
+  return bytes;
+}
+
 // A take on disk, a document over it, and one writer run against them.
 class WriterRig : public ::testing::Test {
 protected:
@@ -68,7 +84,8 @@ protected:
     Document.EditStream.Close();
   }
 
-  // Take blocks 1..count (source 1 unless `blockAt` makes them) as level 0, one segment.
+  // Take blocks 1..count (source 1 unless `blockAt` makes them) as level 0, one
+  // segment, all of it to be saved unless the test narrows the range.
   void MakeTake(
       std::uint32_t count, const std::function<Bytes(std::uint32_t)>& blockAt =
                                [](std::uint32_t block) { return MakeBlock(1, block); }) {
@@ -78,6 +95,7 @@ protected:
     }
     State.Take.TakeLength = count;
     document::BuildLevelZero(Document, State.Take);
+    Job.SaveLast = count;
   }
 
   WriteResult Write(WriteResult (*writer)(ExportContext&) = WriteWav) {

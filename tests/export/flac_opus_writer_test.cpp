@@ -129,7 +129,6 @@ constexpr std::pair<const char*, WriteResult (*)(ExportContext&)> kWriters[] = {
 
 TEST_F(FlacOpusWriter, CancelStopsAfterTheCurrentBlockAndLeavesNoFile) {
   MakeTake(8);
-  Job.SaveLast = 8;
   for (const auto& [name, writer] : kWriters) {
     int calls = 0;
     OnMessages = [&] { Job.SaveActive = ++calls < 3; };
@@ -147,7 +146,6 @@ TEST_F(FlacOpusWriter, AFullDiskPartWayLeavesNoFileAndNamesTheDrive) {
   const bool small = disk.Mounted();
   const std::string drive = small ? disk.Path().string() : "/dev";
   MakeTake(80);
-  Job.SaveLast = 80;
   for (const auto& [name, writer] : kWriters) {
     Messages.clear();
     Job.OutputPath = small ? (disk.Path() / "out").string() : "/dev/full";
@@ -176,7 +174,6 @@ Bytes ToneBlock(std::uint32_t block) {
 
 TEST_F(FlacOpusWriter, OpusOfAToneDecodesToTheToneAtItsLevelAndLength) {
   MakeTake(30, ToneBlock);  // 3 s
-  Job.SaveLast = 30;
   Settings.OpusBitRate = 96;
   for (const std::uint16_t channels : {2, 1}) {
     SCOPED_TRACE(std::to_string(channels) + " ch");

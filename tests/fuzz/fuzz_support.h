@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/file.h"
+#include "document/peaks.h"
 
 namespace tavrin::fuzz {
 
@@ -60,6 +61,15 @@ inline std::int16_t Le16(const std::uint8_t* in) {
 inline std::uint32_t Le32(const std::uint8_t* in) {
   return std::uint32_t{in[0]} | std::uint32_t{in[1]} << 8 | std::uint32_t{in[2]} << 16 |
          std::uint32_t{in[3]} << 24;
+}
+
+// A peak-file entry: the four extremes, each little-endian.
+inline document::BufferPeaks PeaksFrom(const std::uint8_t* in) {
+  return {Le16(in), Le16(in + 2), Le16(in + 4), Le16(in + 6)};
+}
+inline bool SamePeaks(const document::BufferPeaks& a, const document::BufferPeaks& b) {
+  return a.MaxLeft == b.MaxLeft && a.MinLeft == b.MinLeft && a.MaxRight == b.MaxRight &&
+         a.MinRight == b.MinRight;
 }
 
 #define FUZZ_CHECK(condition)                                                               \

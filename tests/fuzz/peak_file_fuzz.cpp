@@ -13,9 +13,9 @@ namespace {
 
 using tavrin::capture::kPeakTableEntries;
 using tavrin::capture::RecorderState;
-using tavrin::fuzz::Le16;
+using tavrin::fuzz::SamePeaks;
 
-constexpr std::int16_t kUntouched = 0x5A5A;
+constexpr tavrin::document::BufferPeaks kUntouched{0x5A5A, 0x5A5A, 0x5A5A, 0x5A5A};
 
 // The tables are 2.8 MB; they are filled once, and after each input only the
 // entries it may have written are set back.
@@ -23,8 +23,7 @@ RecorderState& State() {
   static RecorderState* state = [] {
     auto* made = new RecorderState;
     made->AllocateCaptureMemory();
-    made->Take.Peaks.assign(made->Take.Peaks.size(),
-                            {kUntouched, kUntouched, kUntouched, kUntouched});
+    made->Take.Peaks.assign(made->Take.Peaks.size(), kUntouched);
     return made;
   }();
   return *state;
@@ -47,25 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t reach = std::min<std::size_t>(fileBytes / 8 + 2, kPeakTableEntries);
   if (loaded) {
     FUZZ_CHECK(takeLength < kPeakTableEntries && fileBytes / 8 == takeLength);
-    FUZZ_CHECK(state.Take.Peaks[0].MaxLeft == kUntouched);
+    FUZZ_CHECK(SamePeaks(state.Take.Peaks[0], kUntouched));
     for (std::uint32_t k = 1; k <= takeLength; ++k) {
-      const std::uint8_t* in = file + std::size_t{k - 1} * 8;
-      FUZZ_CHECK(state.Take.Peaks[k].MaxLeft == Le16(in) &&
-                 state.Take.Peaks[k].MinLeft == Le16(in + 2) &&
-                 state.Take.Peaks[k].MaxRight == Le16(in + 4) &&
-                 state.Take.Peaks[k].MinRight == Le16(in + 6));
+      FUZZ_CHECK(SamePeaks(state.Take.Peaks[k], tavrin::fuzz::PeaksFrom(file + (k - 1) * 8)));
     }
     if (std::size_t{takeLength} + 1 < kPeakTableEntries) {
-      FUZZ_CHECK(state.Take.Peaks[takeLength + 1].MaxLeft == kUntouched);
+      FUZZ_CHECK(SamePeaks(state.Take.Peaks[takeLength + 1], kUntouched));
     }
   } else {
-    for (std::size_t k = 0; k < reach; ++k) {
-      FUZZ_CHECK(
-          state.Take.Peaks[k].MaxLeft == kUntouched && state.Take.Peaks[k].MinLeft == kUntouched &&
-          state.Take.Peaks[k].MaxRight == kUntouched && state.Take.Peaks[k].MinRight == kUntouched);
-    }
+    for (std::size_t k = 0; k < reach; ++k) FUZZ_CHECK(SamePeaks(state.Take.Peaks[k], kUntouched));
   }
   std::fill(state.Take.Peaks.begin(), state.Take.Peaks.begin() + static_cast<std::ptrdiff_t>(reach),
-            tavrin::document::BufferPeaks{kUntouched, kUntouched, kUntouched, kUntouched});
+            kUntouched);
   return 0;
 }

@@ -21,7 +21,6 @@ namespace {
 
 using tavrin::capture::kBufferBytes;
 using tavrin::capture::RecorderState;
-using tavrin::fuzz::Le16;
 
 constexpr std::uint8_t kRecorderByte = 0x11;
 constexpr std::int16_t kRecorderPeak = 0x3C3C;
@@ -80,18 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (loaded) {
     FUZZ_CHECK(state.Take.TakeLength == length && state.Take.RawPath == testPath);
     for (std::uint32_t k = 1; k <= length; ++k) {
-      tavrin::document::BufferPeaks expected;
-      if (peaksFit) {
-        const std::uint8_t* in = peaks + std::size_t{k - 1} * 8;
-        expected = {Le16(in), Le16(in + 2), Le16(in + 4), Le16(in + 6)};
-      } else {
-        expected = tavrin::document::MeasurePeaks(take + std::size_t{k - 1} * kBufferBytes,
-                                                  tavrin::capture::kFramesPerBuffer);
-      }
-      FUZZ_CHECK(state.Take.Peaks[k].MaxLeft == expected.MaxLeft &&
-                 state.Take.Peaks[k].MinLeft == expected.MinLeft &&
-                 state.Take.Peaks[k].MaxRight == expected.MaxRight &&
-                 state.Take.Peaks[k].MinRight == expected.MinRight);
+      const tavrin::document::BufferPeaks expected =
+          peaksFit ? tavrin::fuzz::PeaksFrom(peaks + std::size_t{k - 1} * 8)
+                   : tavrin::document::MeasurePeaks(take + std::size_t{k - 1} * kBufferBytes,
+                                                    tavrin::capture::kFramesPerBuffer);
+      FUZZ_CHECK(tavrin::fuzz::SamePeaks(state.Take.Peaks[k], expected));
     }
     // Peaks measured afresh are kept for the next load.
     FUZZ_CHECK(tavrin::capture::PeakFileFits(

@@ -50,14 +50,13 @@ grep -qE "(^|, )qt6-wayland( |,|$)" <<<"$recommends" || fail "Recommends lacks q
 
 tree="$out/tree"
 dpkg-deb -x "$deb" "$tree"
-desktop-file-validate "$tree/usr/share/applications/org.tavrin.Recorder.desktop" ||
-  fail "desktop-file-validate refused the launcher"
+launcher="$tree/usr/share/applications/org.tavrin.Recorder.desktop"
+desktop-file-validate "$launcher" || fail "desktop-file-validate refused the launcher"
 appstreamcli validate --no-net "$tree/usr/share/metainfo/org.tavrin.Recorder.metainfo.xml" ||
   fail "appstreamcli refused the metainfo"
-grep -qx 'Exec=tavrin-recorder %f' "$tree/usr/share/applications/org.tavrin.Recorder.desktop" ||
+grep -qx 'Exec=tavrin-recorder %f' "$launcher" ||
   fail "the launcher does not start the installed program"
-grep -q '^MimeType=.*audio/flac;' "$tree/usr/share/applications/org.tavrin.Recorder.desktop" ||
-  fail "the launcher does not offer to open sound files"
+grep -q '^MimeType=.*audio/flac;' "$launcher" || fail "the launcher offers to open no sound files"
 [[ -x "$tree/usr/bin/tavrin-recorder" ]] || fail "the program is not executable"
 
 for size in 16 48 256; do

@@ -7,13 +7,10 @@
 
 #include <signal.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "../e2e/command_output.h"
 #include "../e2e/pulse_daemon_pid.h"

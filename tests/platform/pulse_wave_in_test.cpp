@@ -7,17 +7,16 @@
 #include <pulse/error.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <numbers>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../e2e/tone_check.h"
 #include "../e2e/wait_until.h"
 #include "platform/pulse_connection.h"
 #include "platform/wave_in_pulse.h"
@@ -31,8 +30,6 @@ using tavrin::testing::WaitUntil;
 
 constexpr std::uint32_t kBufferBytes = 17640;  // 100 ms of 44.1 kHz 16-bit stereo
 constexpr double kFramesPerSecond = 44100.0;
-constexpr double kToneHz = 1000.0;
-constexpr double kToneRms = 0.3536;  // of full scale
 // Bytes no capture writes in practice, so an overstated byte count shows up as a
 // break in the tone.
 constexpr char kFill = 0x55;
@@ -66,64 +63,43 @@ void Append(std::vector<std::int16_t>& samples, const WaveHeader& header) {
   std::memcpy(samples.data() + first, header.Data, bytes / sizeof(std::int16_t) * 2);
 }
 
-struct ToneReport {
-  std::size_t Frames = 0;
-  double RmsDb[2] = {};        // relative to kToneRms
-  double MaxResidual[2] = {};  // of full scale
-  std::size_t WorstFrame[2] = {};
-};
-
-// Level and continuity of each channel. For a pure tone
-// s[n+1] + s[n-1] = 2 cos(w) s[n]; any lost, repeated or foreign sample breaks it.
-ToneReport AnalyseTone(const std::vector<std::int16_t>& interleaved) {
-  ToneReport report;
-  report.Frames = interleaved.size() / 2;
-  const double twoCos = 2.0 * std::cos(2.0 * std::numbers::pi * kToneHz / kFramesPerSecond);
-  for (int channel = 0; channel < 2; ++channel) {
-    auto at = [&](std::size_t frame) {
-      return interleaved[frame * 2 + static_cast<std::size_t>(channel)] / 32768.0;
-    };
-    double sumSquares = 0.0;
-    for (std::size_t n = 0; n < report.Frames; ++n) {
-      sumSquares += at(n) * at(n);
-    }
-    const double rms =
-        std::sqrt(sumSquares / static_cast<double>(std::max<std::size_t>(report.Frames, 1)));
-    report.RmsDb[channel] = 20.0 * std::log10(std::max(rms, 1e-12) / kToneRms);
-    for (std::size_t n = 1; n + 1 < report.Frames; ++n) {
-      const double residual = std::abs(at(n + 1) + at(n - 1) - twoCos * at(n));
-      if (residual > report.MaxResidual[channel]) {
-        report.MaxResidual[channel] = residual;
-        report.WorstFrame[channel] = n;
-      }
-    }
-  }
-  return report;
-}
-
-void ExpectCleanTone(const std::vector<std::int16_t>& samples) {
-  const ToneReport tone = AnalyseTone(samples);
-  for (int channel = 0; channel < 2; ++channel) {
-    SCOPED_TRACE("channel " + std::to_string(channel));
-    EXPECT_NEAR(tone.RmsDb[channel], 0.0, 0.5);
+// The daemon's tone on each channel: its level, and no lost, repeated or
+// foreign sample anywhere.
+void ExpectCleanTone(const std::vector<std::int16_t>& interleaved) {
+  const tavrin::testing::StereoSamples tone = tavrin::testing::SamplesOf(
+      reinterpret_cast<const char*>(interleaved.data()), interleaved.size() * 2);
+  for (const std::vector<double>* channel : {&tone.Left, &tone.Right}) {
+    SCOPED_TRACE(channel == &tone.Left ? "left" : "right");
+    EXPECT_NEAR(tavrin::testing::ToneLevelDb(*channel), 0.0, 0.5);
     // Rounding to 16 bits leaves about 2 LSB; a lost or foreign sample leaves
     // hundreds (except a loss of a multiple of 441 frames, ten whole periods,
     // which the duration checks catch).
-    EXPECT_LT(tone.MaxResidual[channel], 20.0 / 32768.0)
-        << "at frame " << tone.WorstFrame[channel] << " of " << tone.Frames;
+    std::size_t frame = 1;
+    while (frame + 1 < channel->size() && tavrin::testing::ToneResidualAt(*channel, frame) < 20) {
+      ++frame;
+    }
+    EXPECT_LT(tavrin::testing::WorstToneResidual(*channel), 20.0)
+        << "first at frame " << frame << " of " << channel->size();
+  }
+}
+
+void QueueAll(PulseWaveIn& wave, HeaderPool& pool) {
+  for (std::size_t i = 0; i < pool.Size(); ++i) {
+    ASSERT_EQ(wave.PrepareHeader(pool[i]), kMmNoError);
+    ASSERT_EQ(wave.AddBuffer(pool[i]), kMmNoError);
+  }
+}
+
+void ExpectAllHandedBack(HeaderPool& pool) {
+  for (std::size_t i = 0; i < pool.Size(); ++i) {
+    EXPECT_TRUE(IsDone(pool[i])) << i;
+    EXPECT_EQ(pool[i].Flags.load() & kWhdrInQueue, 0u) << i;
   }
 }
 
 class PulseWaveInTest : public ::testing::Test {
 protected:
   void OpenDefault() { ASSERT_EQ(m_wave.Open(0, WaveFormat{}), kMmNoError); }
-
-  void QueueAll(HeaderPool& pool) {
-    for (std::size_t i = 0; i < pool.Size(); ++i) {
-      ASSERT_EQ(m_wave.PrepareHeader(pool[i]), kMmNoError);
-      ASSERT_EQ(m_wave.AddBuffer(pool[i]), kMmNoError);
-    }
-  }
 
   // Outlives m_wave, whose destructor hands back whatever a failed test left queued.
   HeaderPool& MakePool(std::size_t count) { return m_pools.emplace_back(count); }
@@ -197,7 +173,7 @@ TEST_F(PulseWaveInTest, PulseRejectsWhatItCannotDo) {
 TEST_F(PulseWaveInTest, PulseCapturesAContinuousToneInOrder) {
   ASSERT_NO_FATAL_FAILURE(OpenDefault());
   HeaderPool& pool = MakePool(40);
-  ASSERT_NO_FATAL_FAILURE(QueueAll(pool));
+  ASSERT_NO_FATAL_FAILURE(QueueAll(m_wave, pool));
   std::deque<WaveHeader*> pending;
   for (std::size_t i = 0; i < pool.Size(); ++i) {
     pending.push_back(&pool[i]);
@@ -303,16 +279,13 @@ TEST_F(PulseWaveInTest, PulseResetHandsBackPartlyFilledHeadersAndCanRestart) {
   // a fragment right at a header's end: a few tries give a Reset in mid-header.
   for (int attempt = 0; attempt < 10 && partial == 0; ++attempt) {
     for (std::size_t i = 0; i < pool.Size(); ++i) pool[i].BytesRecorded.store(0);
-    ASSERT_NO_FATAL_FAILURE(QueueAll(pool));
+    ASSERT_NO_FATAL_FAILURE(QueueAll(m_wave, pool));
     ASSERT_EQ(m_wave.Start(), kMmNoError);
     ASSERT_TRUE(WaitUntil([&] { return IsDone(pool[0]); }, 5s));
     std::this_thread::sleep_for(70ms);  // a fragment or two more, whatever their size
     ASSERT_EQ(m_wave.Reset(), kMmNoError);
 
-    for (std::size_t i = 0; i < pool.Size(); ++i) {
-      EXPECT_TRUE(IsDone(pool[i])) << i;
-      EXPECT_EQ(pool[i].Flags.load() & kWhdrInQueue, 0u) << i;
-    }
+    ExpectAllHandedBack(pool);
     partlyFilled = 0;
     while (partlyFilled < pool.Size() && pool[partlyFilled].BytesRecorded.load() == kBufferBytes) {
       ++partlyFilled;
@@ -351,17 +324,11 @@ TEST(PulseWaveInLifetimeTest, PulseDestructionWhileRecordingHandsHeadersBack) {
   {
     PulseWaveIn wave;
     ASSERT_EQ(wave.Open(0, WaveFormat{}), kMmNoError);
-    for (std::size_t i = 0; i < pool.Size(); ++i) {
-      ASSERT_EQ(wave.PrepareHeader(pool[i]), kMmNoError);
-      ASSERT_EQ(wave.AddBuffer(pool[i]), kMmNoError);
-    }
+    ASSERT_NO_FATAL_FAILURE(QueueAll(wave, pool));
     ASSERT_EQ(wave.Start(), kMmNoError);
     std::this_thread::sleep_for(150ms);
   }
-  for (std::size_t i = 0; i < pool.Size(); ++i) {
-    EXPECT_TRUE(IsDone(pool[i])) << i;
-    EXPECT_EQ(pool[i].Flags.load() & kWhdrInQueue, 0u) << i;
-  }
+  ExpectAllHandedBack(pool);
 }
 
 // This side stops reading for longer than the server keeps audio for it, as a
@@ -374,10 +341,7 @@ TEST(PulseWaveInStallTest, PulseCountsWhatTheServerDroppedWhileThisSideStalled) 
   PulseWaveIn wave(connection);
   ASSERT_EQ(wave.Open(0, WaveFormat{}), kMmNoError);
   HeaderPool pool(150);  // 15 s: nothing arriving after the stall is dropped on this side
-  for (std::size_t i = 0; i < pool.Size(); ++i) {
-    ASSERT_EQ(wave.PrepareHeader(pool[i]), kMmNoError);
-    ASSERT_EQ(wave.AddBuffer(pool[i]), kMmNoError);
-  }
+  ASSERT_NO_FATAL_FAILURE(QueueAll(wave, pool));
   const auto started = Clock::now();
   ASSERT_EQ(wave.Start(), kMmNoError);
   ASSERT_TRUE(WaitUntil([&] { return IsDone(pool[4]); }, 5s));

@@ -6,12 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "../e2e/wait_until.h"
@@ -38,6 +35,14 @@ struct Blocks {
   std::vector<WaveHeader> Headers;
 };
 
+// Prepares and queues every block, in order.
+void PlayAll(PulseWaveOut& device, Blocks& blocks) {
+  for (WaveHeader& header : blocks.Headers) {
+    ASSERT_EQ(device.PrepareHeader(header), kMmNoError);
+    ASSERT_EQ(device.Write(header), kMmNoError);
+  }
+}
+
 TEST(PulseWaveOut, RefusesWhatItCannotDo) {
   PulseWaveOut device;
   WaveFormat mono;
@@ -60,10 +65,7 @@ TEST(PulseWaveOut, DoneMarksComeInOrderAndNotBeforeTheAudioCanHaveBeenHeard) {
   ASSERT_EQ(device.Open(0, WaveFormat{}), kMmNoError);
   Blocks blocks(5);
   const auto start = Clock::now();
-  for (WaveHeader& header : blocks.Headers) {
-    ASSERT_EQ(device.PrepareHeader(header), kMmNoError);
-    ASSERT_EQ(device.Write(header), kMmNoError);
-  }
+  ASSERT_NO_FATAL_FAILURE(PlayAll(device, blocks));
   EXPECT_EQ(device.Close(), kWaveStillPlaying) << "headers are still queued";
   std::vector<double> doneMs(5, -1);
   ASSERT_TRUE(WaitUntil(
@@ -89,10 +91,7 @@ TEST(PulseWaveOut, ResetHandsEveryQueuedHeaderBackAtOnce) {
   PulseWaveOut device;
   ASSERT_EQ(device.Open(0, WaveFormat{}), kMmNoError);
   Blocks blocks(30);
-  for (WaveHeader& header : blocks.Headers) {
-    ASSERT_EQ(device.PrepareHeader(header), kMmNoError);
-    ASSERT_EQ(device.Write(header), kMmNoError);
-  }
+  ASSERT_NO_FATAL_FAILURE(PlayAll(device, blocks));
   EXPECT_FALSE(blocks.Done(29));
   ASSERT_EQ(device.Reset(), kMmNoError);
   for (std::size_t i = 0; i < 30; ++i) {
@@ -114,10 +113,7 @@ TEST(PulseWaveOut, SharesOneConnectionWithWaveInput) {
   ASSERT_EQ(input.PrepareHeader(recorded.Headers[0]), kMmNoError);
   ASSERT_EQ(input.AddBuffer(recorded.Headers[0]), kMmNoError);
   ASSERT_EQ(input.Start(), kMmNoError);
-  for (WaveHeader& header : played.Headers) {
-    ASSERT_EQ(output.PrepareHeader(header), kMmNoError);
-    ASSERT_EQ(output.Write(header), kMmNoError);
-  }
+  ASSERT_NO_FATAL_FAILURE(PlayAll(output, played));
   EXPECT_TRUE(
       WaitUntil([&] { return played.Done(1) && recorded.Done(0); }, std::chrono::seconds(5)));
   EXPECT_EQ(output.Close(), kMmNoError);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusUnixFileDescriptor>
 #include <QProcess>
 #include <QStandardPaths>

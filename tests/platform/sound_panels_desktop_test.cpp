@@ -3,14 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "../e2e/wait_until.h"
+#include "scratch_folder.h"
 
 namespace tavrin::platform {
 namespace {
@@ -39,10 +37,8 @@ TEST(DesktopSoundPanels, WithoutAnyPanelSaysWhatToInstall) {
 }
 
 TEST(DesktopSoundPanels, StartsTheFirstPanelFoundOnceAndSeesItEnd) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("tavrin-panel-" + std::to_string(::getpid()) + "-first");
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+  const tavrin::testing::ScratchFolder scratch("panel-first");
+  const std::filesystem::path& folder = scratch.Path();
   const std::filesystem::path log = folder / "started.log";
   DesktopSoundPanels panels(
       {{"tavrin-no-such-panel", {}}, {"sh", PanelUntil(folder / "stop", log.string())}});
@@ -59,14 +55,11 @@ TEST(DesktopSoundPanels, StartsTheFirstPanelFoundOnceAndSeesItEnd) {
   int starts = 0;
   while (std::getline(in, line)) starts += line == "started" ? 1 : 0;
   EXPECT_EQ(starts, 1);
-  std::filesystem::remove_all(folder);
 }
 
 TEST(DesktopSoundPanels, PlaybackSettingsHaveTheirOwnPanelsAndShareTheOneChild) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("tavrin-panel-" + std::to_string(::getpid()) + "-shared");
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+  const tavrin::testing::ScratchFolder scratch("panel-shared");
+  const std::filesystem::path& folder = scratch.Path();
   DesktopSoundPanels panels(std::vector<PanelCommand>{{"tavrin-no-such-panel", {}}});
   panels.SetPlaybackCandidates({{"tavrin-nor-this-one", {}},
                                 {"sh", PanelUntil(folder / "stop", (folder / "log").string())}});
@@ -77,7 +70,6 @@ TEST(DesktopSoundPanels, PlaybackSettingsHaveTheirOwnPanelsAndShareTheOneChild) 
   EXPECT_TRUE(panels.OpenRecordingSettings(error));
   Touch(folder / "stop");
   EXPECT_TRUE(EndsWithin(panels, std::chrono::seconds(10)));
-  std::filesystem::remove_all(folder);
   EXPECT_FALSE(panels.OpenRecordingSettings(error));
   EXPECT_EQ(error, kNoSoundPanelMessage);
 }

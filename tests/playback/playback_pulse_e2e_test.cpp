@@ -4,9 +4,8 @@
 // there a tone is played and checked instead of bytes.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 

@@ -203,8 +203,7 @@ TEST_F(PlaybackTest, AnUnreadableBlockStopsPlaybackWithTheSystemsText) {
   Doc.State.Take.RawStream.Adopt(directory);
   StartPlayAll(State, Context);
   EXPECT_FALSE(State.Playing);
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], std::strerror(EISDIR));
+  EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(EISDIR)});
   EXPECT_EQ(Device.QueuedHeaders(), 0u) << "nothing is queued past the unreadable block";
   Tick(30);
   EXPECT_TRUE(Device.Played().empty()) << "stopped at once, the readable blocks dropped too";
@@ -216,8 +215,7 @@ TEST_F(PlaybackTest, ALostDeviceStopsPlaybackWithItsTextAndTheNextPlayOpensItAga
   Device.Break(platform::kMmNoDriver);
   Tick();
   EXPECT_FALSE(State.Playing);
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], platform::CommonErrorText(platform::kMmNoDriver));
+  EXPECT_EQ(Messages, std::vector<std::string>{platform::CommonErrorText(platform::kMmNoDriver)});
   // The broken device is let go, so the server can be reached afresh.
   EXPECT_FALSE(Device.IsOpen());
   Tick(3);
@@ -255,8 +253,7 @@ TEST_F(PlaybackTest, VolumeWordGoesToTheDeviceAndPanelChangesAreFollowed) {
   Panels.Open = false;
   Panels.Available = false;
   OpenPlaybackSettings(Context);
-  ASSERT_EQ(Messages.size(), 1u);
-  EXPECT_EQ(Messages[0], "none here");
+  EXPECT_EQ(Messages, std::vector<std::string>{"none here"});
 }
 
 TEST(PlaybackOpenFailure, ShowsTheTextOnceAndTheEditorGoesOnWithoutPlayback) {

@@ -3,8 +3,6 @@
 // that names each sample's source, buffer and frame, an edit list over them,
 // and the bytes the document should sound as, worked out from the rows alone.
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>

@@ -1,8 +1,6 @@
 // "test" loaded as the take: peaks from a fitting peak file or measured from
 // the audio, failures that change nothing, and the recorder's take given back.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>

@@ -67,32 +67,28 @@ private slots:
 
   void anyButtonOnASwatchOrItsLabelChoosesIt() {
     TFormColors dialog;
-    QCOMPARE(ChooseWhile(dialog, 1,
-                         [&] {
-                           QTest::mousePress(Shape(dialog, 4), Qt::LeftButton, {}, {5, 5});
-                         }),
-             4);
-    QCOMPARE(ChooseWhile(dialog, 4,
-                         [&] {
-                           QTest::mousePress(Label(dialog, 2), Qt::RightButton, {}, {2, 2});
-                         }),
-             2);
+    const auto leftOnShape4 = [&] {
+      QTest::mousePress(Shape(dialog, 4), Qt::LeftButton, {}, {5, 5});
+    };
+    QCOMPARE(ChooseWhile(dialog, 1, leftOnShape4), 4);
+    const auto rightOnLabel2 = [&] {
+      QTest::mousePress(Label(dialog, 2), Qt::RightButton, {}, {2, 2});
+    };
+    QCOMPARE(ChooseWhile(dialog, 4, rightOnLabel2), 2);
   }
 
   void closingAnyOtherWayKeepsTheCurrentScheme() {
     TFormColors dialog;
-    QCOMPARE(ChooseWhile(dialog, 3,
-                         [&] {
-                           QTest::mouseMove(Shape(dialog, 5), QPoint(140, 12));
-                           dialog.close();
-                         }),
-             3);
-    QCOMPARE(ChooseWhile(dialog, 2,
-                         [&] {
-                           QTest::mouseMove(Shape(dialog, 1), QPoint(140, 12));
-                           QTest::keyClick(&dialog, Qt::Key_Escape);
-                         }),
-             2);
+    const auto hoverThenClose = [&] {
+      QTest::mouseMove(Shape(dialog, 5), QPoint(140, 12));
+      dialog.close();
+    };
+    QCOMPARE(ChooseWhile(dialog, 3, hoverThenClose), 3);
+    const auto hoverThenEscape = [&] {
+      QTest::mouseMove(Shape(dialog, 1), QPoint(140, 12));
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    };
+    QCOMPARE(ChooseWhile(dialog, 2, hoverThenEscape), 2);
   }
 
   void layoutAndSwatchColours() {

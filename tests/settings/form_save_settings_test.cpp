@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <initializer_list>
 
 #include "settings/form_save_settings.h"
 
@@ -27,6 +28,11 @@ private:
   }
   static QString Shown(TFormSaveSettings& dialog, const char* list) {
     return Get(dialog, list)->currentText();
+  }
+  static QStringList Shown(TFormSaveSettings& dialog, std::initializer_list<const char*> lists) {
+    QStringList shown;
+    for (const char* list : lists) shown << Shown(dialog, list);
+    return shown;
   }
   // The page captions, then the active page's name.
   static QStringList Tabs(TFormSaveSettings& dialog) {
@@ -82,11 +88,9 @@ private slots:
     QCOMPARE(Get(dialog, "CBoxWavSpsIn")->itemText(1), QStringLiteral("22050 Hz "));
     QCOMPARE(Get(dialog, "CBoxWavBits")->itemText(1), QStringLiteral("8  bit"));
     QCOMPARE(Get(dialog, "CBoxMP3BitRate")->count(), 14);
-    const QStringList initial{Shown(dialog, "CBoxWavSpsIn"), Shown(dialog, "CBoxWavChannel"),
-                              Shown(dialog, "CBoxWavBits"),  Shown(dialog, "CBoxMP3BitRate"),
-                              Shown(dialog, "CBoxMP3Mode"),  Shown(dialog, "CBoxMinBRate"),
-                              Shown(dialog, "CBoxMaxBRate")};
-    QCOMPARE(initial, (QStringList{"44100 Hz", "立体声", "16位", "128", "立体声", "32", "320"}));
+    QCOMPARE(Shown(dialog, {"CBoxWavSpsIn", "CBoxWavChannel", "CBoxWavBits", "CBoxMP3BitRate",
+                            "CBoxMP3Mode", "CBoxMinBRate", "CBoxMaxBRate"}),
+             (QStringList{"44100 Hz", "立体声", "16位", "128", "立体声", "32", "320"}));
     QCOMPARE(Tabs(dialog), (QStringList{"WAV", "MP3", "FLAC", "OPUS", "TSheetMP3"}));
   }
 
@@ -193,9 +197,8 @@ private slots:
     TFormSaveSettings dialog(settings);
     QStringList shown;
     const auto read = [&] {
-      shown = QStringList{Shown(dialog, "CBoxWavSpsIn"), Shown(dialog, "CBoxMP3BitRate"),
-                          Shown(dialog, "CBoxMinBRate"), Shown(dialog, "CBoxMaxBRate"),
-                          Shown(dialog, "CBoxMP3Mode")};
+      shown = Shown(dialog, {"CBoxWavSpsIn", "CBoxMP3BitRate", "CBoxMinBRate", "CBoxMaxBRate",
+                             "CBoxMP3Mode"});
     };
     Run(dialog, read);
     QCOMPARE(shown, (QStringList{"44100 Hz", "32", "32", "320", "立体声"}));
@@ -241,24 +244,22 @@ private slots:
     for (const CloseBy closeBy : {CloseBy::Ok, CloseBy::CloseBox, CloseBy::Escape}) {
       Settings settings;  // MP3, 44100 Hz, 16 bit, stereo, 128 kbps, VBR off 32..320
       TFormSaveSettings dialog(settings);
-      Run(
-          dialog,
-          [&] {
-            Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(0);
-            Get(dialog, "CBoxWavSpsIn")->setCurrentIndex(2);
-            Get(dialog, "CBoxWavBits")->setCurrentIndex(1);
-            Get(dialog, "CBoxWavChannel")->setCurrentIndex(1);
-            Get(dialog, "CBoxMP3BitRate")->setCurrentIndex(11);
-            Get(dialog, "CBoxMP3Mode")->setCurrentIndex(2);
-            Get<QCheckBox>(dialog, "ChBoxEnableVBR")->setChecked(true);
-            // A minimum above the maximum is kept as chosen.
-            Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
-            Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
-            Get<QSlider>(dialog, "TBarVBRQuality")->setValue(5);
-            Get<QCheckBox>(dialog, "ChBoxCopyright")->setChecked(true);
-            Get<QCheckBox>(dialog, "ChBoxPrivate")->setChecked(true);
-          },
-          closeBy);
+      const auto chooseEverything = [&] {
+        Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(0);
+        Get(dialog, "CBoxWavSpsIn")->setCurrentIndex(2);
+        Get(dialog, "CBoxWavBits")->setCurrentIndex(1);
+        Get(dialog, "CBoxWavChannel")->setCurrentIndex(1);
+        Get(dialog, "CBoxMP3BitRate")->setCurrentIndex(11);
+        Get(dialog, "CBoxMP3Mode")->setCurrentIndex(2);
+        Get<QCheckBox>(dialog, "ChBoxEnableVBR")->setChecked(true);
+        // A minimum above the maximum is kept as chosen.
+        Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
+        Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
+        Get<QSlider>(dialog, "TBarVBRQuality")->setValue(5);
+        Get<QCheckBox>(dialog, "ChBoxCopyright")->setChecked(true);
+        Get<QCheckBox>(dialog, "ChBoxPrivate")->setChecked(true);
+      };
+      Run(dialog, chooseEverything, closeBy);
       QCOMPARE(Export(settings), Export(expected));
 
       // Shown again from those values, the dialog stores them unchanged.

@@ -37,9 +37,9 @@ protected:
     }
   }
   void Write(const std::string& text) const { std::ofstream(Path, std::ios::binary) << text; }
-  std::string Read() const {
+  std::string Read(const std::string& path = {}) const {
     std::ostringstream text;
-    text << std::ifstream(Path, std::ios::binary).rdbuf();
+    text << std::ifstream(path.empty() ? Path : path, std::ios::binary).rdbuf();
     return text.str();
   }
   Settings Load() const {
@@ -175,25 +175,21 @@ TEST_F(SettingsFile, UnusableSchemeAndRecordingModeAreMended) {
 }
 
 TEST_F(SettingsFile, AnAmbiguousExportFormatBecomesMp3) {
-  Write("[Save Format]\nWav=1\nMP3=1\n");
-  Settings s = Load();
-  EXPECT_FALSE(s.SaveWav);
-  EXPECT_TRUE(s.SaveMp3);
-
-  Write("[Save Format]\nWav=0\nMP3=0\n");
-  s = Load();
-  EXPECT_FALSE(s.SaveWav);
-  EXPECT_TRUE(s.SaveMp3);
-
-  Write("[Save Format]\nWav=1\n");  // MP3 missing reads true: ambiguous as well
-  s = Load();
-  EXPECT_FALSE(s.SaveWav);
-  EXPECT_TRUE(s.SaveMp3);
-
-  Write("[Save Format]\nWav=1\nMP3=0\n");
-  s = Load();
-  EXPECT_TRUE(s.SaveWav);
-  EXPECT_FALSE(s.SaveMp3);
+  const struct {
+    const char* Text;
+    bool SaveWav;
+    bool SaveMp3;
+  } cases[] = {{"Wav=1\nMP3=1\n", false, true},
+               {"Wav=0\nMP3=0\n", false, true},
+               {"Wav=1\n", false, true},  // MP3 missing reads true: ambiguous as well
+               {"Wav=1\nMP3=0\n", true, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Text);
+    Write(std::string("[Save Format]\n") + c.Text);
+    const Settings s = Load();
+    EXPECT_EQ(s.SaveWav, c.SaveWav);
+    EXPECT_EQ(s.SaveMp3, c.SaveMp3);
+  }
 }
 
 TEST_F(SettingsFile, FlacAndOpusAreChosenAndReadBackBesideTheOlderKeys) {
@@ -349,17 +345,13 @@ TEST_F(SettingsFile, AFullDiskLeavesTheOldFileWholeAndSaysSo) {
   Settings s;
   s.OutputFolder = "/music/takes";
   ASSERT_EQ(SaveSettings(s, path), 0);
-  std::ifstream in(path, std::ios::binary);
-  const std::string before((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string before = Read(path);
   ASSERT_EQ(disk.Fill(), ENOSPC);
 
   s.OutputFolder = "/music/" + std::string(6000, 'x');
   s.WindowColor = 4;
   EXPECT_EQ(SaveSettings(s, path), ENOSPC);
-  in.close();
-  in.open(path, std::ios::binary);
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()),
-            before);
+  EXPECT_EQ(Read(path), before);
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(disk.Path())) {
     names.push_back(entry.path().filename().string());
