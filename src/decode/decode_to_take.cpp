@@ -92,66 +92,51 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
                         std::string& message) {
   const std::string name = FileName(path);
   report = {};
+  const auto refuse = [&message](std::string text) {
+    message = std::move(text);
+    return OpenResult::Failed;
+  };
   // Not blocking: a pipe dropped on the window must not hang it waiting for a writer.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    message = CanNotOpenText(path, std::strerror(errno));
-    return OpenResult::Failed;
-  }
+  if (fd < 0) return refuse(CanNotOpenText(path, std::strerror(errno)));
   const std::unique_ptr<const int, CloseDescriptor> fdCloser(&fd);
   struct stat status {};
-  if (::fstat(fd, &status) != 0) {
-    message = CanNotOpenText(path, std::strerror(errno));
-    return OpenResult::Failed;
-  }
+  if (::fstat(fd, &status) != 0) return refuse(CanNotOpenText(path, std::strerror(errno)));
   if (!S_ISREG(status.st_mode)) {
-    message = CanNotOpenText(
-        path, S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "it is not a plain file");
-    return OpenResult::Failed;
+    return refuse(CanNotOpenText(
+        path, S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "it is not a plain file"));
   }
-  if (status.st_size == 0) {
-    message = EmptyText(name);
-    return OpenResult::Failed;
-  }
+  if (status.st_size == 0) return refuse(EmptyText(name));
   static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL));
 
   SF_INFO format{};
   // The descriptor stays ours (closed above), whatever libsndfile makes of it.
   const std::unique_ptr<SNDFILE, CloseSound> sound(sf_open_fd(fd, SFM_READ, &format, SF_FALSE));
-  if (!sound) {
-    message = NotSoundText(name, sf_strerror(nullptr));
-    return OpenResult::Failed;
-  }
+  if (!sound) return refuse(NotSoundText(name, sf_strerror(nullptr)));
   report.SourceRate = format.samplerate;
   report.SourceChannels = format.channels;
   if (format.channels < 1 || format.samplerate < 1) {
-    message = NotSoundText(name, "no channels or no sample rate");
-    return OpenResult::Failed;
+    return refuse(NotSoundText(name, "no channels or no sample rate"));
   }
-  if (format.frames == 0) {
-    message = EmptyText(name);
-    return OpenResult::Failed;
-  }
+  if (format.frames == 0) return refuse(EmptyText(name));
   // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
   // cut short); the limit is then kept while decoding.
   const sf_count_t framesTotal = format.frames < SF_COUNT_MAX ? format.frames : 0;
   if (framesTotal > 0 &&
       TakeBuffersFor(framesTotal, format.samplerate) >= document::kTenHoursBuffers) {
-    message = TooLongText(name);
-    return OpenResult::Failed;
+    return refuse(TooLongText(name));
   }
 
   const std::string drive =
       base::MountPointOf(std::filesystem::path(workPath).parent_path().string());
   base::File work;
   if (const int error = work.Create(workPath); error != 0) {
-    message = base::FileErrorText(drive, error);
-    return OpenResult::Failed;
+    return refuse(base::FileErrorText(drive, error));
   }
   const auto giveUp = [&](OpenResult result, std::string text) {
     static_cast<void>(work.Close());
     static_cast<void>(::unlink(workPath.c_str()));
-    message = std::move(text);
+    refuse(std::move(text));
     return result;
   };
 

@@ -129,15 +129,11 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
   return outcome;
 }
 
-void Show(ExportContext& context, const std::string& text) {
-  context.User.Show(text);
-}
-
 // A save that ends in an error keeps no partial file.
 WriteResult Fail(ExportContext& context, EncoderSession& session, const std::string& text) {
   session.Release();
   session.File.Remove();
-  Show(context, text);
+  context.User.Show(text);
   return WriteResult::Failed;
 }
 
@@ -176,7 +172,7 @@ EncoderConfig FillEncoderConfig(const settings::Settings& settings) {
 WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& libraryCandidates) {
   EncoderSession session;
   if (!session.Load(libraryCandidates)) {
-    Show(context, kLibraryMissingText);
+    context.User.Show(kLibraryMissingText);
     return WriteResult::Failed;
   }
 

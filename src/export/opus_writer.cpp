@@ -41,12 +41,6 @@ public:
     EncoderCode = code;
     return WriteError != 0 ? WriteError : kEncoderFailed;
   }
-
-  // Deletes the file, undrained: what the close reports no longer matters.
-  void Discard() {
-    static_cast<void>(File.Close());
-    File.Remove();
-  }
 };
 
 int WriteCallback(void* session, const unsigned char* data, opus_int32 bytes) {
@@ -82,7 +76,7 @@ WriteResult WriteOpus(ExportContext& context) {
     const std::string text = error == kEncoderFailed
                                  ? std::string("Opus encoder: ") + ope_strerror(session.EncoderCode)
                                  : session.File.ErrorText(error);
-    session.Discard();
+    session.File.Remove();  // undrained: what the close reports no longer matters
     context.User.Show(text);
     return WriteResult::Failed;
   };
@@ -112,7 +106,7 @@ WriteResult WriteOpus(ExportContext& context) {
   });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
-    session.Discard();
+    session.File.Remove();
     return WriteResult::Cancelled;
   }
   // The drain writes the last pages: without them the file ends early.

@@ -52,20 +52,19 @@ bool TestTakeOffered(const capture::RecorderState& state) {
 
 bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress,
                                   const Hooks& hooks, std::string& error) {
+  const auto refuse = [&error](std::string text) {
+    error = std::move(text);
+    return false;
+  };
   base::File test;
   if (const int code = test.OpenExisting(TestTakePath(state)); code != 0) {
-    error = std::strerror(code);
-    return false;
+    return refuse(std::strerror(code));
   }
   const std::int64_t bytes = test.Size();
-  if (bytes < 0) {
-    error = std::strerror(errno);
-    return false;
-  }
+  if (bytes < 0) return refuse(std::strerror(errno));
   const auto length = static_cast<std::uint64_t>(bytes) / kBufferBytes;
   if (length >= capture::kPeakTableEntries) {
-    error = "The recorded wave file is longer than 10 hours, so it can not be loaded.";
-    return false;
+    return refuse("The recorded wave file is longer than 10 hours, so it can not be loaded.");
   }
   // The new take is made whole on the side; the recorder's take is set
   // aside only once nothing can fail any more.
@@ -76,10 +75,7 @@ bool TestTakeLoader::LoadTestTake(capture::RecorderState& state, float& progress
     if (hooks.RebuildStarting) hooks.RebuildStarting();
     int code = MeasureTake(loaded.Peaks, test, takeLength, progress, hooks);
     if (code == 0) code = capture::WritePeakFile(loaded.Peaks, state.PeaksPath, takeLength);
-    if (code != 0) {
-      error = std::strerror(code);
-      return false;
-    }
+    if (code != 0) return refuse(std::strerror(code));
   }
   loaded.RawStream = std::move(test);
   loaded.RawPath = TestTakePath(state);
