@@ -4,7 +4,10 @@
 // transient for it and any window manager or compositor keeps it above it.
 
 #include <QDialog>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
+#include <QStyle>
 #include <functional>
 
 namespace tavrin::settings {
@@ -31,5 +34,13 @@ private:
   QPointer<QWidget> m_home;
   bool m_moved;
 };
+
+// Puts `window` in the middle of the primary screen's free area.
+inline void CentreOnScreen(QWidget& window) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    window.setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, window.size(),
+                                           screen->availableGeometry()));
+  }
+}
 
 }  // namespace tavrin::settings

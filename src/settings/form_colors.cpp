@@ -1,11 +1,10 @@
 #include "settings/form_colors.h"
 
 #include <QEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
-#include <QStyle>
+
+#include "settings/dialog_owner.h"
 
 namespace tavrin::settings {
 
@@ -86,10 +85,7 @@ TFormColors::TFormColors(QWidget* parent) : QDialog(parent) {
 int TFormColors::Choose(int current) {
   m_chosen = current;
   LightLabel(current);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
-  }
+  CentreOnScreen(*this);
   return exec() == QDialog::Accepted ? m_chosen : current;
 }
 

@@ -3,13 +3,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QTabWidget>
 #include <array>
 #include <utility>
@@ -230,10 +227,7 @@ void TFormSaveSettings::BuildOpusSheet() {
 void TFormSaveSettings::Execute() {
   const OwnedBy shownOver(*this, m_owner ? m_owner() : nullptr);
   FormShow();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    setGeometry(
-        QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
-  }
+  CentreOnScreen(*this);
   exec();
   FormClose();
 }

@@ -2,12 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <cmath>
+
+#include "settings/dialog_owner.h"
 
 namespace tavrin::recovery {
 
@@ -44,9 +44,7 @@ TFormInfo::TFormInfo(capture::RecorderState& state, TestTakeLoader& loader, floa
   connect(BtnDiscard, &QPushButton::clicked, this, &TFormInfo::BtnDiscardClick);
   Timer1.setInterval(100);
   connect(&Timer1, &QTimer::timeout, this, &TFormInfo::Timer1Timer);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  settings::CentreOnScreen(*this);
 }
 
 void TFormInfo::BtnLoadClick() {
