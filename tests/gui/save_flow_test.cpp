@@ -60,10 +60,8 @@ void SaveFlowTest::typeListDescribesTheExportFormat() {
 
 void SaveFlowTest::typeChangeReopensTheDialogWithTheNewFirstEntry() {
   MainWindowRig rig("typechange");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(20);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(20);
   form.BtnStopClick();
 
   QStringList firstEntries;
@@ -99,12 +97,9 @@ void SaveFlowTest::typeChangeReopensTheDialogWithTheNewFirstEntry() {
 
 void SaveFlowTest::cancelInTheProgressDialogRemovesTheFile() {
   MainWindowRig rig("cancel");
-  rig.Settings.SaveWav = true;
-  rig.Settings.SaveMp3 = false;
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(60);
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(60);
   form.BtnStopClick();
   const fs::path target = rig.Root / "out" / "take.wav";
   fs::create_directories(target.parent_path());
@@ -127,11 +122,9 @@ void SaveFlowTest::cancelInTheProgressDialogRemovesTheFile() {
 
 void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {
   MainWindowRig rig("loopsave");
-  rig.Settings.SaveWav = true;
-  rig.Settings.SaveMp3 = false;
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
   rig.Settings.RecordingModeIndex = 1;  // Loop 3 min
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   form.BtnRecordClick();
   const std::uint64_t first = rig.Device.FramesProduced();
   const int buffers = 1800 + 735;  // past the wrap, stopped inside the second pass
@@ -141,10 +134,7 @@ void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {
   QCOMPARE(rig.State.Take.TakeLength, 1800u);
 
   const fs::path target = rig.Root / "loop.wav";
-  rig.FileDialog = [&](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(target.string()));
-    return true;
-  };
+  rig.FileDialog = tavrin::testing::ChoosePath(target);
   form.menuSaveAsClick();
   QVERIFY2(rig.Messages.empty(), rig.Messages.empty() ? "" : qPrintable(rig.Messages.front()));
   std::ifstream in(target, std::ios::binary);
@@ -165,18 +155,15 @@ void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {
 
 void SaveFlowTest::saveAsIsOffWhileRecordingAndForOneBuffer() {
   MainWindowRig rig("saveas");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(1);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(1);
   form.menuFileClick();
   QVERIFY(!form.SaveAsEnabled());
   form.BtnStopClick();
   QCOMPARE(rig.State.Take.TakeLength, 1u);
   form.menuFileClick();
   QVERIFY(!form.SaveAsEnabled());
-  form.BtnRecordClick();
-  rig.Run(2);
+  rig.Record(2);
   form.BtnStopClick();
   form.menuFileClick();
   QVERIFY(form.SaveAsEnabled());
@@ -184,17 +171,13 @@ void SaveFlowTest::saveAsIsOffWhileRecordingAndForOneBuffer() {
 
 void SaveFlowTest::wavOfFourGigabytesIsRefused() {
   MainWindowRig rig("fourgb");
-  rig.Settings.SaveWav = true;
-  rig.Settings.SaveMp3 = false;
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
   auto& form = rig.Create();
   // A sparse take just long enough that its WAV would pass 4 GB.
   QCOMPARE(rig.State.Take.RawStream.Create(rig.State.Take.RawPath), 0);
   QCOMPARE(rig.State.Take.RawStream.Truncate(std::int64_t{243500} * 17640), 0);
   const fs::path target = rig.Root / "huge.wav";
-  rig.FileDialog = [&](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(target.string()));
-    return true;
-  };
+  rig.FileDialog = tavrin::testing::ChoosePath(target);
   form.menuSaveAsClick();
   QCOMPARE(rig.Messages.back(), QStringLiteral("File size is more 4GB!"));
   QVERIFY(!fs::exists(target));
