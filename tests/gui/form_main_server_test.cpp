@@ -19,19 +19,7 @@ using namespace tavrin;
 using testing::PulseWindowRig;
 namespace fs = std::filesystem;
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Seconds(std::uint64_t frames) {
-  return static_cast<double>(frames) / capture::kSampleRate;
-}
-
-}  // namespace
 
 class FormMainServerTest : public QObject {
   Q_OBJECT
@@ -89,11 +77,11 @@ void FormMainServerTest::stalledProgramReportsTheAudioTheServerDropped() {
   // Done once reaped here, or by Qt's own child handler first (ECHILD).
   QTRY_VERIFY_WITH_TIMEOUT(::waitpid(helper, nullptr, WNOHANG) != 0, 30000);
   QTest::qWait(2000);
-  const double ran = SecondsSince(started);
+  const double ran = std::chrono::duration<double>(Clock::now() - started).count();
   form.BtnStopClick();
 
   const double kept = rig.State.Take.TakeLength / 10.0;
-  const double lost = Seconds(rig.State.LostFrames);
+  const double lost = static_cast<double>(rig.State.LostFrames) / capture::kSampleRate;
   qInfo("kept %.2f s + lost %.2f s, ran %.2f s", kept, lost, ran);
   QVERIFY2(lost > 1.0, qPrintable(QStringLiteral("lost %1 s").arg(lost)));
   QVERIFY2(
