@@ -299,10 +299,8 @@ TEST(EditModel, RandomSessionsMatchAFlatModelBitForBit) {
   for (std::uint32_t seed : {1u, 2u, 3u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     EditSession session(seed);
-    session.RunSteps(250);
-    if (::testing::Test::HasFatalFailure()) return;
-    session.RunSteps(150, true);
-    if (::testing::Test::HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(session.RunSteps(250));
+    ASSERT_NO_FATAL_FAILURE(session.RunSteps(150, true));
     refusals += session.Refusals;
     atTopLevel += session.Dropped;
   }

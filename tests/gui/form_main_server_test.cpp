@@ -117,13 +117,13 @@ void FormMainServerTest::serverGoneEndsTheTakeOnceAndMonitoringReturnsWithIt() {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("HOME"), runtime + QStringLiteral("/home"));
   server.setProcessEnvironment(environment);
+  // As tests/e2e/pulse-daemon.sh starts it.
   server.start(QStringLiteral("setpriv"),
-               {QStringLiteral("--pdeathsig"), QStringLiteral("TERM"), QStringLiteral("--"),
-                QStringLiteral("pulseaudio"), QStringLiteral("-n"), QStringLiteral("-F"),
-                runtime + QStringLiteral("/daemon.pa"), QStringLiteral("--system=no"),
-                QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                QStringLiteral("--use-pid-file=no"), QStringLiteral("--realtime=no"),
-                QStringLiteral("--high-priority=no"), QStringLiteral("--disallow-exit=no")});
+               QStringLiteral("--pdeathsig TERM -- pulseaudio -n --system=no --daemonize=no "
+                              "--exit-idle-time=-1 --use-pid-file=no --realtime=no "
+                              "--high-priority=no --disallow-exit=no -F")
+                       .split(QLatin1Char(' '))
+                   << runtime + QStringLiteral("/daemon.pa"));
   QVERIFY(server.waitForStarted());
   QTRY_VERIFY_WITH_TIMEOUT(rig.State.DeviceOpen, 5000);
   const std::uint32_t buffers = rig.State.Take.LastBufferIndex;

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <thread>
 
-#include "capture/raw_take.h"
 #include "drop_urls.h"
 #include "editor/window/form_edit.h"
 #include "fake_sound_opener.h"

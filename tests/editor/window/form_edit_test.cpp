@@ -21,7 +21,6 @@
 #include "platform/wave_out_simulated.h"
 #include "recovery/window/form_info.h"
 #include "scratch_folder.h"
-#include "settings/form_save_settings.h"
 #include "small_file_system.h"
 
 using namespace tavrin;
