@@ -1,7 +1,7 @@
 #pragma once
-// The real recorder window on the private PulseAudio daemon of
-// tests/e2e/with-pulse.sh, over one shared connection as in the program, with
-// its timers running, in a private folder; and the times of its 100 ms ticks.
+// The real recorder window on the private PulseAudio daemon of with-pulse.sh,
+// over one shared connection as in the program, timers running, in a private
+// folder, its 100 ms ticks timed; and sox to measure the files it saves.
 
 #include <QElapsedTimer>
 #include <QFile>
