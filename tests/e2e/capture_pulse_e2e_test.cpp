@@ -3,8 +3,6 @@
 // records about 3 s polled from a 100 ms timer, and the take must hold the
 // tone whole, at its level, with no gap. On PipeWire the tone may start up to
 // a buffer late (see ToneStart).
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +12,7 @@
 #include "capture/capture.h"
 #include "capture/raw_take.h"
 #include "platform/wave_in_pulse.h"
+#include "scratch_folder.h"
 #include "tone_check.h"
 
 namespace tavrin::capture {
@@ -22,10 +21,8 @@ namespace {
 TEST(CapturePulse, RecordsTheToneWholeAndInOrder) {
   RecorderState state;
   state.AllocateCaptureMemory();
-  const std::string folder =
-      ::testing::TempDir() + "tavrin-pulse-capture-" + std::to_string(::getpid());
-  std::filesystem::create_directories(folder);
-  state.Take.RawPath = folder + "/Tavrin.raw";
+  const tavrin::testing::ScratchFolder folder("pulse-capture");
+  state.Take.RawPath = (folder.Path() / "Tavrin.raw").string();
   platform::PulseWaveIn device;
   std::vector<std::string> messages;
   CaptureContext context{

@@ -27,5 +27,4 @@ commandPid=$!
 trap 'kill -TERM "$commandPid" 2>/dev/null; wait "$commandPid" 2>/dev/null; exit 130' INT
 trap 'kill -TERM "$commandPid" 2>/dev/null; wait "$commandPid" 2>/dev/null; exit 143' TERM
 wait "$commandPid"
-status=$?
-exit "$status"
+exit $?

@@ -47,6 +47,11 @@ struct Step {
   ModelDocument After;   // selection: what the operation left
 };
 
+// What an operation returns: nothing to act on, refused for want of rows, or done.
+EditResult Expected(bool acts, bool refused) {
+  return !acts ? EditResult::Unchanged : refused ? EditResult::Refused : EditResult::Done;
+}
+
 std::int16_t Scaled(std::int16_t sample, double gain) {
   const auto value = static_cast<std::int64_t>(std::nearbyint(sample * gain));
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
@@ -87,20 +92,8 @@ public:
     return true;
   }
 
-  void Undo() {
-    if (Undos.empty()) return;
-    Redos.push_back(Undos.back());
-    Current = Undos.back().Before;
-    Undos.pop_back();
-    Clamp();
-  }
-  void Redo() {
-    if (Redos.empty()) return;
-    Undos.push_back(Redos.back());
-    Current = Redos.back().After;
-    Redos.pop_back();
-    Clamp();
-  }
+  void Undo() { Move(Undos, Redos, &Step::Before); }
+  void Redo() { Move(Redos, Undos, &Step::After); }
 
   // Buffers first..last pointed at their processed copies, which `processed` receives.
   ModelDocument Processed(std::uint32_t first, std::uint32_t last,
@@ -134,6 +127,15 @@ public:
   std::vector<Step> Redos;
 
 private:
+  // Undo and Redo: the newest step of `from` goes to `to`, its `side` shown.
+  void Move(std::vector<Step>& from, std::vector<Step>& to, ModelDocument Step::*side) {
+    if (from.empty()) return;
+    to.push_back(from.back());
+    Current = from.back().*side;
+    from.pop_back();
+    Clamp();
+  }
+
   void Clamp() {
     const std::uint32_t last = std::max<std::uint32_t>(Current.Length(), 1);
     Current.SelStart = std::clamp<std::uint32_t>(Current.SelStart, 1, last);
@@ -207,9 +209,7 @@ private:
         next.SelStart = next.SelEnd = 1;
         expectRefused = !m_model.Commit(next, doc.SelStart, doc.SelEnd, {});
       }
-      EXPECT_EQ(result, !selected       ? EditResult::Unchanged
-                        : expectRefused ? EditResult::Refused
-                                        : EditResult::Done);
+      EXPECT_EQ(result, Expected(selected, expectRefused));
     } else if (operation < 50) {
       Select(doc.Length() > 200 ? 2 : 6);
       const bool silence = operation >= 44;
@@ -226,7 +226,7 @@ private:
       const std::uint32_t at = std::max<std::uint32_t>(after, 1);
       expectRefused = !m_model.Commit(next, at, at, audio);
       EXPECT_EQ(Insert(m_rig.Context, silence ? "silence" : "PASTE"),
-                expectRefused ? EditResult::Refused : EditResult::Done);
+                Expected(true, expectRefused));
     } else {
       Select(operation < 90 ? 3 : 20);
       const std::uint32_t first = doc.SelStart;
@@ -258,9 +258,7 @@ private:
         ModelDocument next = m_model.Processed(first, last, gains, processed);
         expectRefused = !m_model.Commit(next, first, last, processed);
       }
-      EXPECT_EQ(result, first >= last   ? EditResult::Unchanged
-                        : expectRefused ? EditResult::Refused
-                                        : EditResult::Done);
+      EXPECT_EQ(result, Expected(first < last, expectRefused));
     }
     Refusals += expectRefused ? 1 : 0;
     EXPECT_EQ(m_rig.Messages.size(), messages + (expectRefused ? 1 : 0));
@@ -301,10 +299,8 @@ TEST(EditModel, RandomSessionsMatchAFlatModelBitForBit) {
   for (std::uint32_t seed : {1u, 2u, 3u}) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     EditSession session(seed);
-    session.RunSteps(250);
-    if (::testing::Test::HasFatalFailure()) return;
-    session.RunSteps(150, true);
-    if (::testing::Test::HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(session.RunSteps(250));
+    ASSERT_NO_FATAL_FAILURE(session.RunSteps(150, true));
     refusals += session.Refusals;
     atTopLevel += session.Dropped;
   }

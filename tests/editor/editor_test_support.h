@@ -2,8 +2,6 @@
 // A take of generated audio on disk with its peak tables, and an open editor
 // document on it, for the editor engine's tests.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -51,13 +49,8 @@ public:
     State.Take.RawStream.Write(takeSamples.data(), takeSamples.size() * 2);
     State.Take.TakeLength = static_cast<std::uint32_t>(takeSamples.size() / kSamplesPerBuffer);
     State.Take.FinishedRecordedBuffers = State.Take.TakeLength;
-    for (std::uint32_t b = 0; b < State.Take.TakeLength; ++b) {
-      const BufferPeaks peaks = ReferencePeaks(takeSamples.data() + b * kSamplesPerBuffer);
-      State.Take.Peaks[b + 1].MaxLeft = peaks.MaxLeft;
-      State.Take.Peaks[b + 1].MinLeft = peaks.MinLeft;
-      State.Take.Peaks[b + 1].MaxRight = peaks.MaxRight;
-      State.Take.Peaks[b + 1].MinRight = peaks.MinRight;
-    }
+    for (std::uint32_t b = 0; b < State.Take.TakeLength; ++b)
+      State.Take.Peaks[b + 1] = ReferencePeaks(takeSamples.data() + b * kSamplesPerBuffer);
     OpenEditDocument(Context);
   }
   ~EditorRig() {

@@ -7,11 +7,10 @@
 #   crash_recovery_test.sh <program> <raw_tone_check>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-program_built="$1"
 tone_check="$2"
 source "$root/scripts/desktop-session.sh"
 source "$root/tests/e2e/drive-program.sh"
-program_copy "$program_built"
+program_copy "$1"
 printf '[Save Format]\nWav=1\nMP3=0\nSamplePerSecond=44100\nBitPerSample=16\nChannels=2\n[Output Folder]\nName=%s\n' \
   "$work" >"$bin/tavrin-recorder.INI"
 half=352800

@@ -159,16 +159,13 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
       [&rig]() -> QWidget* { return rig.Form ? rig.Form->WorkingWindow() : nullptr; });
   services.ExecFileDialog = {};
   services.ShowEditor = {};
-  rig.Form = std::make_unique<recorder_ui::TFormMain>(services);
-  recorder_ui::TFormMain& form = *rig.Form;
-  form.show();
+  recorder_ui::TFormMain& form = rig.Create(services);
   QVERIFY(QTest::qWaitForWindowExposed(&form));
   form.TimerStatusTimer();
   QVERIFY(rig.State.DeviceOpen);
   const auto recorder = [&form]() -> QWidget* { return &form; };
 
-  form.BtnRecordClick();
-  rig.Run(30);
+  rig.Record(30);
   QStringList faults = CheckEach({
       {QStringLiteral("closing while recording"), recorder, [&] { form.close(); }},
   });

@@ -2,38 +2,20 @@
 // tone: record about 3 s, Edit, Delete the first second, Fade Out the last,
 // Play all to the end on the null sink, save all as WAV, FLAC and Opus; sox
 // reads the WAV, flac and opusdec decode the others.
-#include <sndfile.h>
-#include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
 #include <cmath>
 #include <filesystem>
 
 #include "decode/decode_to_take.h"
+#include "drop_urls.h"
 #include "editor/window/form_edit.h"
 #include "export/save_flow.h"
 #include "pulse_window_rig.h"
 
 namespace fs = std::filesystem;
 using namespace tavrin;
-
-namespace {
-
-// RMS amplitude of a stretch of a sound file, by sox.
-double SoxRms(const QString& file, const QStringList& trim) {
-  QProcess sox;
-  sox.start(QStringLiteral("sox"), QStringList{file, QStringLiteral("-n"), QStringLiteral("trim")}
-                                       << trim << QStringLiteral("stat"));
-  if (!sox.waitForFinished(60000)) return -1;
-  const QString report = QString::fromLocal8Bit(sox.readAllStandardError());
-  for (const QString& line : report.split(QLatin1Char('\n'))) {
-    if (line.startsWith(QStringLiteral("RMS     amplitude:")))
-      return line.mid(18).trimmed().toDouble();
-  }
-  return -1;
-}
-
-}  // namespace
+using testing::SoxRms;
 
 class EditorPulseTest : public QObject {
   Q_OBJECT
@@ -45,14 +27,10 @@ void EditorPulseTest::recordEditPlayAndSave() {
   testing::PulseWindowRig rig("editor-pulse");
   capture::RecorderState& state = rig.State;
   editor::EditSession& document = rig.Document;
-  rig.Settings.SaveWav = true;
-  rig.Settings.SaveMp3 = false;
+  settings::ChooseFormat(rig.Settings, settings::SaveFormat::Wav);
   fs::path target = rig.Root / "edited.wav";
   recorder_ui::MainWindowServices services = rig.Services();
-  services.ExecFileDialog = [&target](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(target.string()));
-    return true;
-  };
+  services.ExecFileDialog = testing::ChoosePath(target);
   services.OpenSoundFile = decode::DecodeToTake;
   services.EncoderLibraries = {TAVRIN_ENCODER_LIBRARY};
   recorder_ui::TFormMain& form = rig.Create(services);
@@ -125,23 +103,14 @@ void EditorPulseTest::recordEditPlayAndSave() {
     // answered), a drop on the editor, and the path handed over as from the
     // command line. MP3 and Vorbis come back with their encoder's padding, less
     // than a buffer more.
-    const auto dropOn = [](QWidget& window, const std::string& path) {
-      QMimeData data;
-      data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-      QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton,
-                            Qt::NoModifier);
-      QCoreApplication::sendEvent(&window, &enter);
-      QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(&window, &drop);
-      return enter.isAccepted() && drop.isAccepted();
-    };
     for (const char* way : {"menu", "drop", "command line"}) {
       for (const std::string name :
            {"edited.wav", "edited.mp3", "edited.ogg", "edited.opus", "edited.flac"}) {
         const std::string path = (rig.Root / name).string();
         target = path;
         if (way == std::string("menu")) editor->menuOpenClick();
-        if (way == std::string("drop")) QVERIFY(dropOn(*editor, path));
+        if (way == std::string("drop"))
+          QVERIFY(testing::DropUrls(*editor, {QUrl::fromLocalFile(QString::fromStdString(path))}));
         if (way == std::string("command line")) form.OpenFileRequested(path);
         QTRY_COMPARE(editor->Saver().OpenedPath, path);
         const bool padded = name == "edited.mp3" || name == "edited.ogg";
@@ -163,32 +132,14 @@ void EditorPulseTest::recordEditPlayAndSave() {
     reopened = true;
     editor->close();
   };
-  {
-    // Ogg Vorbis, which none of our writers makes, written by libsndfile from the WAV.
-    SF_INFO wavInfo{};
-    SNDFILE* in = sf_open(target.c_str(), SFM_READ, &wavInfo);
-    QVERIFY(in != nullptr);
-    std::vector<short> frames(static_cast<std::size_t>(wavInfo.frames * wavInfo.channels));
-    QCOMPARE(sf_readf_short(in, frames.data(), wavInfo.frames), wavInfo.frames);
-    sf_close(in);
-    SF_INFO oggInfo{};
-    oggInfo.samplerate = wavInfo.samplerate;
-    oggInfo.channels = wavInfo.channels;
-    oggInfo.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
-    SNDFILE* out = sf_open((rig.Root / "edited.ogg").c_str(), SFM_WRITE, &oggInfo);
-    QVERIFY(out != nullptr);
-    QCOMPARE(sf_writef_short(out, frames.data(), wavInfo.frames), wavInfo.frames);
-    QCOMPARE(sf_close(out), 0);
-  }
+  // Ogg Vorbis, which none of our writers makes, encoded by sox from the WAV.
+  QCOMPARE(QProcess::execute(QStringLiteral("sox"),
+                             {QString::fromStdString(target.string()),
+                              QString::fromStdString((rig.Root / "edited.ogg").string())}),
+           0);
   QTimer::singleShot(0, whenOpen);
-  QMimeData dropped;
-  dropped.setUrls(
-      {QUrl::fromLocalFile(QString::fromStdString((rig.Root / "edited.flac").string()))});
-  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&form, &enter);
-  QVERIFY(enter.isAccepted());
-  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&form, &drop);
+  QVERIFY(testing::DropUrls(
+      form, {QUrl::fromLocalFile(QString::fromStdString((rig.Root / "edited.flac").string()))}));
   QTRY_VERIFY_WITH_TIMEOUT(reopened, 30000);
   QVERIFY2(rig.Messages.empty(), qPrintable(rig.MessageText()));
   QCOMPARE(state.Take.RawPath, takePath);
@@ -197,8 +148,9 @@ void EditorPulseTest::recordEditPlayAndSave() {
 
   const QString wav = QString::fromStdString(target.string());
   QCOMPARE(fs::file_size(target), 44 + std::uintmax_t{recorded - 10} * 17640);
-  const double body = SoxRms(wav, {QStringLiteral("0.2"), QStringLiteral("0.5")});
-  const double end = SoxRms(wav, {QStringLiteral("-0.05")});
+  const double body =
+      SoxRms(wav, {QStringLiteral("trim"), QStringLiteral("0.2"), QStringLiteral("0.5")});
+  const double end = SoxRms(wav, {QStringLiteral("trim"), QStringLiteral("-0.05")});
   QVERIFY2(std::abs(20 * std::log10(body / 0.3536)) < 0.6, qPrintable(QString::number(body)));
   QVERIFY2(end < body / 10, qPrintable(QStringLiteral("the end does not fade: %1").arg(end)));
 
@@ -210,19 +162,19 @@ void EditorPulseTest::recordEditPlayAndSave() {
                {QStringLiteral("--silent"), QStringLiteral("--decode"), QStringLiteral("-o"),
                 flacWav, QString::fromStdString((rig.Root / "edited.flac").string())}),
            0);
-  QFile flacFile(flacWav), wavFile(wav),
-      reopenedFile(QString::fromStdString((rig.Root / "reopened.wav").string()));
-  QVERIFY(flacFile.open(QIODevice::ReadOnly) && wavFile.open(QIODevice::ReadOnly) &&
-          reopenedFile.open(QIODevice::ReadOnly));
-  const QByteArray wavBytes = wavFile.readAll();
-  QCOMPARE(flacFile.readAll().right(wavBytes.size() - 44), wavBytes.mid(44));
-  QCOMPARE(reopenedFile.readAll(), wavBytes);  // through our FLAC and back, bit for bit
+  const QByteArray wavBytes = testing::FileBytes(wav);
+  QVERIFY(!wavBytes.isEmpty());
+  QCOMPARE(testing::FileBytes(flacWav).right(wavBytes.size() - 44), wavBytes.mid(44));
+  // Through our FLAC and back, bit for bit.
+  QCOMPARE(testing::FileBytes(QString::fromStdString((rig.Root / "reopened.wav").string())),
+           wavBytes);
   QCOMPARE(QProcess::execute(
                QStringLiteral("opusdec"),
                {QStringLiteral("--quiet"), QStringLiteral("--rate"), QStringLiteral("44100"),
                 QString::fromStdString((rig.Root / "edited.opus").string()), opusWav}),
            0);
-  const double opusBody = SoxRms(opusWav, {QStringLiteral("0.2"), QStringLiteral("0.5")});
+  const double opusBody =
+      SoxRms(opusWav, {QStringLiteral("trim"), QStringLiteral("0.2"), QStringLiteral("0.5")});
   QVERIFY2(std::abs(20 * std::log10(opusBody / body)) < 0.5, qPrintable(QString::number(opusBody)));
 }
 

@@ -64,9 +64,16 @@ struct MainWindowRig : WindowRigBase {
     services.StartTimers = false;
     return services;
   }
-  recorder_ui::TFormMain& Create() {
-    Form = std::make_unique<recorder_ui::TFormMain>(Services());
+  recorder_ui::TFormMain& Create() { return Create(Services()); }
+  recorder_ui::TFormMain& Create(const recorder_ui::MainWindowServices& services) {
+    Form = std::make_unique<recorder_ui::TFormMain>(services);
     Form->show();
+    return *Form;
+  }
+  // The window after its first status tick, which opens the device.
+  recorder_ui::TFormMain& CreateMonitoring() { return CreateMonitoring(Services()); }
+  recorder_ui::TFormMain& CreateMonitoring(const recorder_ui::MainWindowServices& services) {
+    Create(services).TimerStatusTimer();
     return *Form;
   }
   // Runs the device for `buffers` tenths of a second, with the window's timers.
@@ -76,6 +83,11 @@ struct MainWindowRig : WindowRigBase {
       Form->TimerRecTimer();
       if (i % 2 == 1) Form->TimerStatusTimer();
     }
+  }
+  // Presses Record and runs the device for `buffers` tenths of a second.
+  void Record(int buffers) {
+    Form->BtnRecordClick();
+    Run(buffers);
   }
   std::filesystem::path WorkFolder() const { return Root / "bin" / "Temp"; }
 

@@ -1,7 +1,6 @@
 // The real recorder window on a private PulseAudio daemon (or PipeWire) playing
 // a 1 kHz tone: Record, about 3 s, Stop; the raw take must hold the tone, and
 // so must the take saved as WAV, MP3, FLAC and Opus.
-#include <QFileDialog>
 #include <QProcess>
 #include <QtTest/QtTest>
 #include <cmath>
@@ -12,23 +11,7 @@
 
 namespace fs = std::filesystem;
 using namespace tavrin;
-
-namespace {
-
-// A value from sox's "stat" report, e.g. "RMS     amplitude:     0.353".
-double SoxValue(const QString& report, const QString& label) {
-  for (const QString& line : report.split(QLatin1Char('\n'))) {
-    if (line.startsWith(label)) return line.mid(label.size()).trimmed().toDouble();
-  }
-  return -1;
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-}  // namespace
+using testing::FileBytes;
 
 class FormMainPulseTest : public QObject {
   Q_OBJECT
@@ -43,10 +26,7 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
   settings::Settings& stored = rig.Settings;
   recorder_ui::MainWindowServices services = rig.Services();
   fs::path target;
-  services.ExecFileDialog = [&target](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(target.string()));
-    return true;
-  };
+  services.ExecFileDialog = testing::ChoosePath(target);
   services.EncoderLibraries = {TAVRIN_ENCODER_LIBRARY};
   recorder_ui::TFormMain& form = rig.Create(services);
   QTRY_VERIFY_WITH_TIMEOUT(state.DeviceOpen, 5000);
@@ -97,31 +77,27 @@ void FormMainPulseTest::recordsTheToneThroughTheRealWindow() {
   const auto at = [&root](const char* name) {
     return QString::fromStdString((root / name).string());
   };
-  const auto decode = [](const QString& program, const QStringList& arguments) {
-    QProcess decoder;
-    decoder.start(program, arguments);
-    return decoder.waitForFinished(60000) && decoder.exitStatus() == QProcess::NormalExit &&
-           decoder.exitCode() == 0;
-  };
-  QVERIFY(decode(QStringLiteral("lame"), {QStringLiteral("--quiet"), QStringLiteral("--decode"),
-                                          at("tone.mp3"), at("mp3.wav")}));
-  QVERIFY(decode(QStringLiteral("flac"), {QStringLiteral("--silent"), QStringLiteral("--decode"),
-                                          QStringLiteral("-o"), at("flac.wav"), at("tone.flac")}));
-  QVERIFY(decode(QStringLiteral("opusdec"),
-                 {QStringLiteral("--quiet"), QStringLiteral("--rate"), QStringLiteral("44100"),
-                  at("tone.opus"), at("opus.wav")}));
+  QCOMPARE(QProcess::execute(QStringLiteral("lame"),
+                             {QStringLiteral("--quiet"), QStringLiteral("--decode"), at("tone.mp3"),
+                              at("mp3.wav")}),
+           0);
+  QCOMPARE(QProcess::execute(QStringLiteral("flac"),
+                             {QStringLiteral("--silent"), QStringLiteral("--decode"),
+                              QStringLiteral("-o"), at("flac.wav"), at("tone.flac")}),
+           0);
+  QCOMPARE(QProcess::execute(QStringLiteral("opusdec"),
+                             {QStringLiteral("--quiet"), QStringLiteral("--rate"),
+                              QStringLiteral("44100"), at("tone.opus"), at("opus.wav")}),
+           0);
   // Lossless: the FLAC holds exactly the WAV's samples.
-  QCOMPARE(ReadAll(at("flac.wav")).right(state.Take.TakeLength * 17640),
-           ReadAll(at("tone.wav")).mid(44));
+  QCOMPARE(FileBytes(at("flac.wav")).right(state.Take.TakeLength * 17640),
+           FileBytes(at("tone.wav")).mid(44));
   for (const QString& file : {at("tone.wav"), at("mp3.wav"), at("flac.wav"), at("opus.wav")}) {
-    QProcess sox;
     // One channel: sox measures the frequency over consecutive samples.
-    sox.start(QStringLiteral("sox"), {file, QStringLiteral("-n"), QStringLiteral("remix"),
-                                      QStringLiteral("1"), QStringLiteral("stat")});
-    QVERIFY(sox.waitForFinished(60000));
-    const QString report = QString::fromLocal8Bit(sox.readAllStandardError());
-    const double rms = SoxValue(report, QStringLiteral("RMS     amplitude:"));
-    const double frequency = SoxValue(report, QStringLiteral("Rough   frequency:"));
+    const QString report = testing::SoxStat(file, {QStringLiteral("remix"), QStringLiteral("1")});
+    QVERIFY2(!report.isEmpty(), qPrintable(file));
+    const double rms = testing::SoxValue(report, QStringLiteral("RMS     amplitude:"));
+    const double frequency = testing::SoxValue(report, QStringLiteral("Rough   frequency:"));
     QVERIFY2(std::abs(20 * std::log10(rms / 0.3536)) < 0.6,
              qPrintable(file + QLatin1Char(' ') + report));
     QVERIFY2(std::abs(frequency - 1000) < 20, qPrintable(file + QLatin1Char(' ') + report));

@@ -19,19 +19,7 @@ using namespace tavrin;
 using testing::PulseWindowRig;
 namespace fs = std::filesystem;
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
-
-double SecondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double Seconds(std::uint64_t frames) {
-  return static_cast<double>(frames) / capture::kSampleRate;
-}
-
-}  // namespace
 
 class FormMainServerTest : public QObject {
   Q_OBJECT
@@ -89,11 +77,11 @@ void FormMainServerTest::stalledProgramReportsTheAudioTheServerDropped() {
   // Done once reaped here, or by Qt's own child handler first (ECHILD).
   QTRY_VERIFY_WITH_TIMEOUT(::waitpid(helper, nullptr, WNOHANG) != 0, 30000);
   QTest::qWait(2000);
-  const double ran = SecondsSince(started);
+  const double ran = std::chrono::duration<double>(Clock::now() - started).count();
   form.BtnStopClick();
 
   const double kept = rig.State.Take.TakeLength / 10.0;
-  const double lost = Seconds(rig.State.LostFrames);
+  const double lost = static_cast<double>(rig.State.LostFrames) / capture::kSampleRate;
   qInfo("kept %.2f s + lost %.2f s, ran %.2f s", kept, lost, ran);
   QVERIFY2(lost > 1.0, qPrintable(QStringLiteral("lost %1 s").arg(lost)));
   QVERIFY2(
@@ -129,13 +117,13 @@ void FormMainServerTest::serverGoneEndsTheTakeOnceAndMonitoringReturnsWithIt() {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("HOME"), runtime + QStringLiteral("/home"));
   server.setProcessEnvironment(environment);
+  // As tests/e2e/pulse-daemon.sh starts it.
   server.start(QStringLiteral("setpriv"),
-               {QStringLiteral("--pdeathsig"), QStringLiteral("TERM"), QStringLiteral("--"),
-                QStringLiteral("pulseaudio"), QStringLiteral("-n"), QStringLiteral("-F"),
-                runtime + QStringLiteral("/daemon.pa"), QStringLiteral("--system=no"),
-                QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
-                QStringLiteral("--use-pid-file=no"), QStringLiteral("--realtime=no"),
-                QStringLiteral("--high-priority=no"), QStringLiteral("--disallow-exit=no")});
+               QStringLiteral("--pdeathsig TERM -- pulseaudio -n --system=no --daemonize=no "
+                              "--exit-idle-time=-1 --use-pid-file=no --realtime=no "
+                              "--high-priority=no --disallow-exit=no -F")
+                       .split(QLatin1Char(' '))
+                   << runtime + QStringLiteral("/daemon.pa"));
   QVERIFY(server.waitForStarted());
   QTRY_VERIFY_WITH_TIMEOUT(rig.State.DeviceOpen, 5000);
   const std::uint32_t buffers = rig.State.Take.LastBufferIndex;

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "capture/raw_take.h"
+#include "drop_urls.h"
 #include "editor/window/form_edit.h"
 #include "fake_sound_opener.h"
 #include "form_main_fixture.h"
@@ -57,8 +57,7 @@ private slots:
 
 void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
   MainWindowRig rig("record");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   QVERIFY(rig.State.DeviceOpen);
   QCOMPARE(form.windowTitle(), QStringLiteral("Tavrin Recorder - Simulated Microphone"));
   QCOMPARE(form.StatusPanelText(0), QStringLiteral("Simulated Microphone"));
@@ -94,12 +93,8 @@ void FormMainTest::theEditorKeepsTheTakesWaveformWhileTheInputRunsOn() {
   MainWindowRig rig("editor-open");
   tavrin::recorder_ui::MainWindowServices services = rig.Services();
   services.ShowEditor = nullptr;  // the real, modal editor
-  rig.Form = std::make_unique<tavrin::recorder_ui::TFormMain>(services);
-  rig.Form->show();
-  tavrin::recorder_ui::TFormMain& form = *rig.Form;
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(40);
+  auto& form = rig.CreateMonitoring(services);
+  rig.Record(40);
   form.BtnStopClick();
   std::vector<std::int16_t> peaks;  // the take's left maxima
   for (const auto& buffer : rig.State.Take.Peaks) peaks.push_back(buffer.MaxLeft);
@@ -134,8 +129,7 @@ void FormMainTest::timersStepTheDcHistoryMetersAndTimeScale() {
     left = 700;
     right = 40;
   });
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   rig.Run(3);
   QCOMPARE(rig.State.DcHistorySlot, 3);
   QCOMPARE(rig.State.DcHistoryLeft[2], 700);
@@ -145,8 +139,7 @@ void FormMainTest::timersStepTheDcHistoryMetersAndTimeScale() {
   form.TimerStatusTimer();
   QCOMPARE(rig.State.DcMeterRight, 40.0);
 
-  form.BtnRecordClick();
-  rig.Run(4);
+  rig.Record(4);
   rig.State.RecordedBuffers = 1620;  // 2.7 minutes: 90 % of the 3-minute scale
   form.TimerStatusTimer();
   QCOMPARE(rig.State.TimeScaleMinutes, 5);
@@ -173,8 +166,7 @@ void FormMainTest::levelChartSpansItsAxesAndMarksClipsAtTheTop() {
 
 void FormMainTest::lowDiskEndsTheTakeAndKeepsIt() {
   MainWindowRig rig("disk");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   form.BtnRecordClick();
   rig.FreeBytes = 100 * 176400;
   rig.Run(22);
@@ -190,10 +182,8 @@ void FormMainTest::lowDiskEndsTheTakeAndKeepsIt() {
 
 void FormMainTest::lengthLimitStopsTheTake() {
   MainWindowRig rig("length");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(2);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(2);
   rig.State.BufferSequence = 360000;
   form.TimerStatusTimer();
   QVERIFY(!rig.State.Recording);
@@ -202,8 +192,7 @@ void FormMainTest::lengthLimitStopsTheTake() {
 
 void FormMainTest::theMachineStaysAwakeExactlyWhileATakeRecords() {
   MainWindowRig rig("awake");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   rig.Run(2);
   QVERIFY(!rig.Inhibitor.Held);
 
@@ -236,8 +225,7 @@ void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {
     left = 300;
     right = -120;
   });
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   rig.Run(10);
   auto* box = form.findChild<QCheckBox*>();
   QVERIFY(box);
@@ -253,8 +241,7 @@ void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {
 
 void FormMainTest::sliderSendsZeroAndNinetyNineAtItsEnds() {
   MainWindowRig rig("slider");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring();
   QCOMPARE(form.DeviceCheck().KnobLeft, 72);  // level 50
   using Kind = tavrin::platform::SimulatedInputMixer::CallKind;
   form.ImageVolMouseDown(true, 5);
@@ -272,12 +259,9 @@ void FormMainTest::sliderSendsZeroAndNinetyNineAtItsEnds() {
 
 void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
   MainWindowRig rig("restart");
-  rig.Settings.SaveWav = true;
-  rig.Settings.SaveMp3 = false;
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(4);
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(4);
   rig.Device.SetDevices({{"USB Headset"}});
   rig.Run(10);
   QCOMPARE(rig.Restarts, 0);
@@ -299,10 +283,7 @@ void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
 
   // Saved, the take is safe: the next change restarts as the program always did.
   const fs::path target = rig.Root / "take.wav";
-  rig.FileDialog = [&](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(target.string()));
-    return true;
-  };
+  rig.FileDialog = tavrin::testing::ChoosePath(target);
   form.menuSaveAsClick();
   QVERIFY(fs::exists(target));
   rig.Device.SetDevices({{"Line Card"}});
@@ -314,10 +295,8 @@ void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
 
 void FormMainTest::serverLossEndsTheTakeOnceAndMonitoringReturns() {
   MainWindowRig rig("server-lost");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(25);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(25);
   rig.Device.Break(tavrin::platform::kMmBackendBase + 7);
   rig.Device.SetListError(tavrin::platform::kMmBackendBase + 7);
   rig.Run(10);
@@ -343,10 +322,8 @@ void FormMainTest::serverLossEndsTheTakeOnceAndMonitoringReturns() {
 
 void FormMainTest::lostAudioStaysInViewUntilTheNextRecord() {
   MainWindowRig rig("lost");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(4);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(4);
   rig.Device.DropFrames(44100 * 5 + 4410 * 3);
   rig.Run(6);
   const QString lost = QStringLiteral("Lost 5.3 s | Simulated Microphone");
@@ -372,10 +349,8 @@ void FormMainTest::refusedDeviceIsReportedOnceAndRecordDoesNotStart() {
 
 void FormMainTest::closingWhileRecordingAsksFirst() {
   MainWindowRig rig("close");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(4);
+  auto& form = rig.CreateMonitoring();
+  rig.Record(4);
   rig.Answer = false;
   QVERIFY(!form.close());
   QCOMPARE(rig.Questions.back(), QStringLiteral("Are you sure you want to interrupt recording?"));
@@ -394,9 +369,7 @@ void FormMainTest::unwritableSettingsStillCloseAndSaySoOnce() {
   MainWindowRig rig("settings");
   auto services = rig.Services();
   services.SettingsPath = "/etc/hostname/tavrin-recorder.INI";
-  rig.Form = std::make_unique<tavrin::recorder_ui::TFormMain>(services);
-  rig.Form->show();
-  QVERIFY(rig.Form->close());
+  QVERIFY(rig.Create(services).close());
   QCOMPARE(rig.Messages.size(), std::size_t{1});
   QVERIFY(rig.Messages[0].contains(QStringLiteral("not saved")));
   QVERIFY(rig.Messages[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))));
@@ -411,11 +384,10 @@ void FormMainTest::startUpCleansWorkFilesAndAppliesSettings() {
   rig.Settings.RecordingModeIndex = 2;
   rig.Settings.OutputFolder.clear();
   auto& form = rig.Create();
-  QVERIFY(!fs::exists(rig.WorkFolder() / "Tavrin.raw"));
-  QVERIFY(!fs::exists(rig.WorkFolder() / "Edit.raw"));
-  QVERIFY(!fs::exists(rig.WorkFolder() / "Clp.raw"));
-  QVERIFY(fs::exists(rig.WorkFolder() / "Tavrin.spv"));
-  QVERIFY(fs::exists(rig.WorkFolder() / "test"));
+  for (const char* name : {"Tavrin.raw", "Edit.raw", "Clp.raw"})
+    QVERIFY2(!fs::exists(rig.WorkFolder() / name), name);
+  for (const char* name : {"Tavrin.spv", "test"})
+    QVERIFY2(fs::exists(rig.WorkFolder() / name), name);
   QCOMPARE(form.RecordingModeText(), QStringLiteral("Loop 5 min"));
   QVERIFY(rig.State.LoopMode);
   QCOMPARE(rig.State.LoopHalves, 150);
@@ -485,13 +457,10 @@ void FormMainTest::colourSchemeFiveGivesBlackText() {
   QCOMPARE(form.Colors().BaseColor, tavrin::settings::Rgb(120, 140, 180));
 }
 
-QTEST_MAIN(FormMainTest)
 void FormMainTest::aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept() {
   MainWindowRig rig("second");
-  auto& form = rig.Create();
-  form.TimerStatusTimer();
-  form.BtnRecordClick();
-  rig.Run(45);  // two halves written
+  rig.CreateMonitoring();
+  rig.Record(45);  // two halves written
   const auto takeBytes = fs::file_size(rig.State.Take.RawPath);
   QCOMPARE(takeBytes, std::uintmax_t{40 * 17640});
 
@@ -522,10 +491,7 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   auto services = rig.Services();
   services.ShowEditor = nullptr;  // the real, modal editor
   services.OpenSoundFile = tavrin::testing::FakeSoundOpener(12);
-  rig.Form = std::make_unique<tavrin::recorder_ui::TFormMain>(services);
-  rig.Form->show();
-  auto& form = *rig.Form;
-  form.TimerStatusTimer();
+  auto& form = rig.CreateMonitoring(services);
   const fs::path take = rig.WorkFolder() / "Tavrin.raw";
   QCOMPARE(rig.State.Take.RawPath, take.string());
   QMenu* file = form.menuBar()->actions().front()->menu();
@@ -544,11 +510,9 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
     editor->close();
   });
   closer.start(5);
-  const std::string song = (rig.Root / "song.ogg").string();
-  rig.FileDialog = [&](QFileDialog& dialog) {
-    dialog.selectFile(QString::fromStdString(song));
-    return true;
-  };
+  const fs::path songPath = rig.Root / "song.ogg";
+  const std::string song = songPath.string();
+  rig.FileDialog = tavrin::testing::ChoosePath(songPath);
   form.menuFileClick();
   QVERIFY(form.OpenEnabled());
   form.menuOpenClick();
@@ -557,16 +521,8 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   QVERIFY(!fs::exists(rig.WorkFolder() / "Open.raw"));
   QVERIFY(rig.State.DeviceOpen);
 
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(song))});
   const auto drop = [&] {
-    QDragEnterEvent enter(QPoint(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent event(QPointF(40, 40), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&form, &event);
-    QCoreApplication::processEvents();
-    return event.isAccepted();
+    return tavrin::testing::DropUrls(form, {QUrl::fromLocalFile(QString::fromStdString(song))});
   };
   QVERIFY(drop());
   QCOMPARE(shown.size(), 2);
@@ -588,8 +544,7 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
       tavrin::recorder_ui::InstanceServerName((rig.Root / "other").string()), song, 200));
 
   // While a take records: not from the menu, no drop, and a request says why.
-  form.BtnRecordClick();
-  rig.Run(3);
+  rig.Record(3);
   form.menuFileClick();
   QVERIFY(!file->actions().front()->isEnabled());
   QVERIFY(!drop());
@@ -601,4 +556,5 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   QVERIFY(rig.State.Take.TakeLength >= 3u);
 }
 
+QTEST_MAIN(FormMainTest)
 #include "form_main_test.moc"

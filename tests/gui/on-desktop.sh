@@ -49,8 +49,14 @@ wm_ready() {
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
-compositor_ready() {
-  [[ -S "$WAYLAND_DISPLAY" ]]
+# server_up <name> <condition...>: waits for the server, else shows its log and fails.
+server_up() {
+  local name=$1
+  shift
+  wait_for "$@" && return 0
+  echo "on-desktop.sh: $name did not come up; its log:" >&2
+  cat "$scratch/$name.log" >&2
+  exit 1
 }
 
 case "$desktop" in
@@ -60,11 +66,7 @@ openbox)
   XDG_CONFIG_HOME="$scratch" setpriv --pdeathsig TERM -- openbox --sm-disable \
     >"$scratch/openbox.log" 2>&1 &
   server_pid=$!
-  if ! wait_for wm_ready; then
-    echo "on-desktop.sh: openbox did not come up; its log:" >&2
-    cat "$scratch/openbox.log" >&2
-    exit 1
-  fi
+  server_up openbox wm_ready
   ;;
 weston)
   # Wayland wants the runtime folder private (mode 0700).
@@ -74,11 +76,7 @@ weston)
   setpriv --pdeathsig TERM -- weston --backend=headless-backend.so --use-pixman \
     --socket=wayland-tavrin --idle-time=0 >"$scratch/weston.log" 2>&1 &
   server_pid=$!
-  if ! wait_for compositor_ready; then
-    echo "on-desktop.sh: weston did not come up; its log:" >&2
-    cat "$scratch/weston.log" >&2
-    exit 1
-  fi
+  server_up weston test -S "$WAYLAND_DISPLAY"
   export QT_QPA_PLATFORM=wayland
   # The headless compositor has no seat: Qt's Wayland text input (6.4) then
   # crashes painting a line edit's cursor. A desktop always has a keyboard.

@@ -6,10 +6,9 @@
 #   open_file_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-program_built="$1"
 source "$root/scripts/desktop-session.sh"
 source "$root/tests/e2e/drive-program.sh"
-program_copy "$program_built"
+program_copy "$1"
 sox -n -c 2 -r 48000 -b 16 "$work/two.wav" synth 2 sine 440 vol 0.5
 sox -n -c 1 -r 44100 -b 16 "$work/three.wav" synth 3 sine 880 vol 0.5
 flac --silent -o "$work/three.flac" "$work/three.wav"

@@ -1,9 +1,11 @@
 #pragma once
-// The real recorder window on the private PulseAudio daemon of
-// tests/e2e/with-pulse.sh, over one shared connection as in the program, with
-// its timers running, in a private folder; and the times of its 100 ms ticks.
+// The real recorder window on the private PulseAudio daemon of with-pulse.sh,
+// over one shared connection as in the program, timers running, in a private
+// folder, its 100 ms ticks timed; and sox to measure the files it saves.
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <filesystem>
@@ -19,6 +21,34 @@
 #include "window_rig.h"
 
 namespace tavrin::testing {
+
+// sox's "stat" report on `file` after `effects` (e.g. trim 0.2 0.5): the
+// independent reader that measures the files the window saved.
+inline QString SoxStat(const QString& file, const QStringList& effects) {
+  QProcess sox;
+  sox.start(QStringLiteral("sox"),
+            QStringList{file, QStringLiteral("-n")} << effects << QStringLiteral("stat"));
+  return sox.waitForFinished(60000) ? QString::fromLocal8Bit(sox.readAllStandardError())
+                                    : QString();
+}
+
+// A value from that report, e.g. "RMS     amplitude:     0.353"; -1 when missing.
+inline double SoxValue(const QString& report, const QString& label) {
+  for (const QString& line : report.split(QLatin1Char('\n'))) {
+    if (line.startsWith(label)) return line.mid(label.size()).trimmed().toDouble();
+  }
+  return -1;
+}
+
+inline double SoxRms(const QString& file, const QStringList& effects) {
+  return SoxValue(SoxStat(file, effects), QStringLiteral("RMS     amplitude:"));
+}
+
+// The whole file; empty when it cannot be read.
+inline QByteArray FileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 struct PulseWindowRig : WindowRigBase {
   explicit PulseWindowRig(const std::string& name) : WindowRigBase(name) { Clock.start(); }

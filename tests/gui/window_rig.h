@@ -4,8 +4,10 @@
 // services pointing at them, with every message kept for the test.
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QString>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,15 @@
 #include "settings/settings.h"
 
 namespace tavrin::testing {
+
+// A file dialog the user answers with `path`, read when the dialog opens (so a
+// test may point it elsewhere between saves); `path` must outlive the window.
+inline std::function<bool(QFileDialog&)> ChoosePath(const std::filesystem::path& path) {
+  return [&path](QFileDialog& dialog) {
+    dialog.selectFile(QString::fromStdString(path.string()));
+    return true;
+  };
+}
 
 struct WindowRigBase {
   explicit WindowRigBase(const std::string& name) : Scratch(name), Root(Scratch.Path()) {

@@ -70,8 +70,7 @@ TEST_F(DeviceCheckTest, FirstTickWithADeviceSetsUpMixerCaptureAndCaption) {
   Mixer.SetInputs({{"Line", false, 10}, {"Mic", true, 40}});
   Tick();
 
-  const std::vector<Call> setups = Mixer.CallsOf(CallKind::Init);
-  ASSERT_EQ(setups, (std::vector<Call>{{CallKind::Init, 0}}));
+  ASSERT_EQ(Mixer.CallsOf(CallKind::Init), (std::vector<Call>{{CallKind::Init, 0}}));
   EXPECT_EQ(Mixer.CallsOf(CallKind::SetInput),
             (std::vector<Call>{{CallKind::SetInput, -1, kInputOn},
                                {CallKind::SetInput, 0, kInputOn},

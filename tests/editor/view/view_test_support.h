@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <tuple>
+#include <utility>
 
 #include "capture/recorder_state.h"
 #include "document/edit_document.h"
@@ -55,16 +56,18 @@ struct ViewRig {
     return View.Layout(columns + 95, kClientHeight, kToolBar, kStatusBar, kScrollBar);
   }
 
-  void SetPeaks(std::uint32_t buffer, int maxLeft, int minLeft, int maxRight, int minRight) {
-    State.Take.Peaks[buffer].MaxLeft = static_cast<std::int16_t>(maxLeft);
-    State.Take.Peaks[buffer].MinLeft = static_cast<std::int16_t>(minLeft);
-    State.Take.Peaks[buffer].MaxRight = static_cast<std::int16_t>(maxRight);
-    State.Take.Peaks[buffer].MinRight = static_cast<std::int16_t>(minRight);
+  void SetPeaks(std::uint32_t buffer, std::int16_t maxLeft, std::int16_t minLeft,
+                std::int16_t maxRight, std::int16_t minRight) {
+    State.Take.Peaks[buffer] = {maxLeft, minLeft, maxRight, minRight};
   }
 
   void Select(std::uint32_t first, std::uint32_t last) {
     Document.SelStart = first;
     Document.SelEnd = last;
+  }
+  // (SelStart, SelEnd), to check both in one expectation.
+  std::pair<std::uint32_t, std::uint32_t> Selection() const {
+    return {Document.SelStart, Document.SelEnd};
   }
 
   int Row() const { return View.Geometry().T + 10; }

@@ -108,8 +108,7 @@ TEST(WaveformColumns, DragRepaintsMatchAFullRedraw) {
     ASSERT_TRUE(rig.Drag(kL + x).IncrementalRedraw);
     rig.View.RedrawChangedColumns();
   }
-  ASSERT_EQ(rig.Document.SelStart, 120u);
-  ASSERT_EQ(rig.Document.SelEnd, 260u);
+  ASSERT_EQ(rig.Selection(), std::pair(120u, 260u));
   const QImage dragged = rig.View.WaveBitmap().copy();
   const std::vector<std::uint8_t> flags = rig.View.ColumnSelected();
   rig.View.DrawWaveform();

@@ -7,17 +7,15 @@ namespace tavrin::editor::testing {
 namespace {
 
 TEST(Zoom, InitialZoomIsTheFinestThatShowsTheWholeDocument) {
-  ViewRig fits(600);  // 700 columns
-  fits.View.ChooseInitialZoom();
-  EXPECT_EQ(fits.View.ZoomIndex, 1);
-
-  ViewRig twoColumnsShort(1400);  // 699 columns x 2 buffers = 1398
-  twoColumnsShort.View.ChooseInitialZoom();
-  EXPECT_EQ(twoColumnsShort.View.ZoomIndex, 3);
-
-  ViewRig tenHours(capture::kTenHoursBuffers);  // more than 699 x 512
-  tenHours.View.ChooseInitialZoom();
-  EXPECT_EQ(tenHours.View.ZoomIndex, 10);
+  // In 700 columns: 600 buffers fit at one a column, 1400 are two more than
+  // 699 columns x 2 buffers, and ten hours are more than 699 x 512.
+  const std::pair<std::uint32_t, int> cases[] = {
+      {600, 1}, {1400, 3}, {capture::kTenHoursBuffers, 10}};
+  for (const auto& [length, zoom] : cases) {
+    ViewRig rig(length);
+    rig.View.ChooseInitialZoom();
+    EXPECT_EQ(rig.View.ZoomIndex, zoom) << length << " buffers";
+  }
 }
 
 TEST(Zoom, ButtonsStopAtTheirLimits) {

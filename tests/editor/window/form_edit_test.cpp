@@ -1,11 +1,9 @@
 // The editor window offscreen on a generated take: status texts, commands and
 // shortcuts, the input boxes, saving the selection, and closing.
-#include <unistd.h>
 #include <QAction>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -14,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "drop_urls.h"
 #include "editor/window/edit_surface.h"
 #include "editor/window/form_edit.h"
 #include "editor/window/volume_slider.h"
@@ -21,7 +20,7 @@
 #include "fake_sound_opener.h"
 #include "platform/wave_out_simulated.h"
 #include "recovery/window/form_info.h"
-#include "settings/form_save_settings.h"
+#include "scratch_folder.h"
 #include "small_file_system.h"
 
 using namespace tavrin;
@@ -35,10 +34,7 @@ struct EditorWindowRig;
 using PrepareRig = std::function<void(EditorWindowRig&, editor::EditorWindowServices&)>;
 
 struct EditorWindowRig {
-  explicit EditorWindowRig(std::uint32_t buffers, const PrepareRig& prepare = {})
-      : Root(fs::temp_directory_path() / ("tavrin-editwin-" + std::to_string(::getpid()))) {
-    fs::remove_all(Root);
-    fs::create_directories(Root);
+  explicit EditorWindowRig(std::uint32_t buffers, const PrepareRig& prepare = {}) {
     State.AllocateCaptureMemory();
     State.EditPath = (Root / "Edit.raw").string();
     State.ClipPath = (Root / "Clp.raw").string();
@@ -49,8 +45,7 @@ struct EditorWindowRig {
     State.Take.RawStream.Create((Root / "Tavrin.raw").string());
     State.Take.RawStream.Write(Take.data(), Take.size());
     State.Take.TakeLength = State.Take.FinishedRecordedBuffers = buffers;
-    Settings.SaveWav = true;
-    Settings.SaveMp3 = false;
+    settings::ChooseFormat(Settings, settings::SaveFormat::Wav);
     editor::EditorWindowServices services;
     services.State = &State;
     services.Document = &Document;
@@ -86,10 +81,15 @@ struct EditorWindowRig {
   ~EditorWindowRig() {
     Form.reset();
     State.Take.RawStream.Close();
-    fs::remove_all(Root);
   }
 
-  fs::path Root;
+  void Select(std::uint32_t first, std::uint32_t last) {
+    Document.SelStart = first;
+    Document.SelEnd = last;
+  }
+
+  testing::ScratchFolder Scratch{"editwin"};
+  const fs::path& Root = Scratch.Path();
   platform::SimulatedWaveOut Device;
   capture::RecorderState State;
   editor::EditSession Document;
@@ -107,6 +107,11 @@ struct EditorWindowRig {
   std::unique_ptr<editor::TFormEdit> Form;
 };
 
+std::vector<std::uint8_t> FileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
 // Presses the left button at column `from` of the waveform, drags to `to` and lets go.
 void DragOverTheWaveform(EditorWindowRig& rig, int from, int to) {
   QWidget& surface = rig.Form->Surface();
@@ -115,6 +120,38 @@ void DragOverTheWaveform(EditorWindowRig& rig, int from, int to) {
   QTest::mousePress(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(from, y));
   QTest::mouseMove(&surface, QPoint(to, y));
   QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
+}
+
+// A work folder holding "test": 10 buffers and a partial one.
+void OfferTest(EditorWindowRig& rig) {
+  rig.State.WorkFolder = rig.Root.string();
+  rig.State.PeaksPath = (rig.Root / "Tavrin.spv").string();
+  rig.State.Take.RawPath = (rig.Root / "Tavrin.raw").string();
+  std::ofstream(rig.Root / "test", std::ios::binary)
+      << std::string(10 * kBufferBytes + 100, '\x05');
+}
+
+// An editor on a 25-buffer take with known peaks, in a work folder that also
+// holds a waiting "test", opening files through the fake decoder.
+void OfferFiles(EditorWindowRig& rig, editor::EditorWindowServices& services) {
+  rig.State.WorkFolder = rig.Root.string();
+  rig.State.Take.RawPath = (rig.Root / "Tavrin.raw").string();
+  for (std::uint32_t b = 1; b <= 25; ++b) {
+    rig.State.Take.Peaks[b] = {static_cast<std::int16_t>(b), -1, 2, -2};
+  }
+  services.OpenSoundFile = testing::FakeSoundOpener(12);
+  services.ExecRecoveryDialog = [](recovery::TFormInfo&) { QFAIL("test offered"); };
+}
+
+void ExpectRecorderTakeBack(EditorWindowRig& rig) {
+  QCOMPARE(rig.State.Take.RawPath, (rig.Root / "Tavrin.raw").string());
+  QCOMPARE(rig.State.Take.TakeLength, 25u);
+  for (std::uint32_t b = 1; b <= 25; ++b)
+    QCOMPARE(rig.State.Take.Peaks[b].MaxLeft, std::int16_t(b));
+  std::vector<std::uint8_t> bytes(rig.Take.size());
+  QCOMPARE(rig.State.Take.RawStream.ReadAt(0, bytes.data(), bytes.size()), 0);
+  QVERIFY(bytes == rig.Take);
+  QCOMPARE(rig.State.Take.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
 }
 
 }  // namespace
@@ -142,8 +179,7 @@ void FormEditTest::statusBarShowsTheSelection() {
   EditorWindowRig rig(700);
   QCOMPARE(rig.Form->StatusPanelText(1), QStringLiteral("End - "));
   QCOMPARE(rig.Form->StatusPanelText(2), QStringLiteral("Length - "));
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 600;
+  rig.Select(1, 600);
   rig.Form->TimerPlayTimer();
   QCOMPARE(rig.Form->StatusPanelText(0), QStringLiteral("Start - 00:00:00.0"));
   QCOMPARE(rig.Form->StatusPanelText(1), QStringLiteral("End - 00:01:00.0"));
@@ -170,8 +206,7 @@ void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
     services.ShowAbout = [&outside](QWidget*) { outside << "about"; };
     services.OpenFolder = [&outside](const QString&) { outside << "folder"; };
   });
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 40;
+  rig.Select(1, 40);
   bool barShown = false;
   QTimer during;
   QObject::connect(&during, &QTimer::timeout, [&] {
@@ -196,8 +231,7 @@ void FormEditTest::aShortcutDuringAnEffectDoesNothing() {
 
 void FormEditTest::inputBoxesAskAndReportBadAnswers() {
   EditorWindowRig rig(20);
-  rig.Document.SelStart = 2;
-  rig.Document.SelEnd = 5;
+  rig.Select(2, 5);
   rig.Answer = QStringLiteral("abc");
   rig.Form->menuAmplifyClick();
   QVERIFY(rig.Prompts.front().startsWith(
@@ -220,11 +254,9 @@ void FormEditTest::saveSelectionWritesExactlyTheSelectedBuffers() {
   rig.Form->menuSaveSelectionClick();
   QCOMPARE(rig.Messages, QStringList{QStringLiteral("Please Select Waveform!")});
   QVERIFY(!fs::exists(rig.SavePath));
-  rig.Document.SelStart = 4;
-  rig.Document.SelEnd = 9;
+  rig.Select(4, 9);
   rig.Form->menuSaveSelectionClick();
-  std::ifstream in(rig.SavePath, std::ios::binary);
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  const auto bytes = FileBytes(rig.SavePath);
   QCOMPARE(bytes.size(), 44 + 6 * kBufferBytes);
   QVERIFY(std::equal(bytes.begin() + 44, bytes.end(), rig.Take.begin() + 3 * kBufferBytes));
   QVERIFY(!rig.Document.EditBusy);
@@ -232,8 +264,7 @@ void FormEditTest::saveSelectionWritesExactlyTheSelectedBuffers() {
 
 void FormEditTest::closingKeepsTheTakeAndRemovesTheWorkFiles() {
   EditorWindowRig rig(25);
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 10;
+  rig.Select(1, 10);
   rig.Form->menuCutClick();
   QCOMPARE(rig.Document.Length(), 15u);
   QVERIFY(fs::exists(rig.State.EditPath));
@@ -291,8 +322,7 @@ void FormEditTest::theViewStaysLiveWhenTheDocumentShrinksUnderIt() {
 
 void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   EditorWindowRig rig(30);
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 10;
+  rig.Select(1, 10);
   rig.Form->menuDeleteClick();
   QAction* playAll = rig.Form->Action("SBtnPlayAll");
   playAll->trigger();
@@ -336,16 +366,6 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   QCOMPARE(word, 0u);
 }
 
-QTEST_MAIN(FormEditTest)
-// A work folder holding "test": 10 buffers and a partial one.
-void OfferTest(EditorWindowRig& rig) {
-  rig.State.WorkFolder = rig.Root.string();
-  rig.State.PeaksPath = (rig.Root / "Tavrin.spv").string();
-  rig.State.Take.RawPath = (rig.Root / "Tavrin.raw").string();
-  std::ofstream(rig.Root / "test", std::ios::binary)
-      << std::string(10 * kBufferBytes + 100, '\x05');
-}
-
 void FormEditTest::loadingTestEditsItAndClosingGivesTheTakeBack() {
   QStringList seen;
   EditorWindowRig rig(25, [&seen](EditorWindowRig& r, editor::EditorWindowServices& services) {
@@ -364,8 +384,7 @@ void FormEditTest::loadingTestEditsItAndClosingGivesTheTakeBack() {
                               "Loading...45.3%", "45"}));
   QCOMPARE(rig.Document.LevelLength[0], 10u);
   QCOMPARE(fs::file_size(rig.Root / "Tavrin.spv"), std::uintmax_t{10 * 8});
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 4;
+  rig.Select(1, 4);
   rig.Form->menuDeleteClick();
   QCOMPARE(rig.Document.Length(), 6u);
   rig.Form->close();
@@ -401,40 +420,6 @@ void FormEditTest::ignoreAndLoopModeKeepTheTake() {
   QCOMPARE(loop.Document.LevelLength[0], 25u);
 }
 
-#include "form_edit_test.moc"
-
-namespace {
-
-// An editor on a 25-buffer take with known peaks, in a work folder that also
-// holds a waiting "test", opening files through the fake decoder.
-void OfferFiles(EditorWindowRig& rig, editor::EditorWindowServices& services) {
-  rig.State.WorkFolder = rig.Root.string();
-  rig.State.Take.RawPath = (rig.Root / "Tavrin.raw").string();
-  for (std::uint32_t b = 1; b <= 25; ++b) {
-    rig.State.Take.Peaks[b] = {static_cast<std::int16_t>(b), -1, 2, -2};
-  }
-  services.OpenSoundFile = testing::FakeSoundOpener(12);
-  services.ExecRecoveryDialog = [](recovery::TFormInfo&) { QFAIL("test offered"); };
-}
-
-std::vector<std::uint8_t> FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void ExpectRecorderTakeBack(EditorWindowRig& rig) {
-  QCOMPARE(rig.State.Take.RawPath, (rig.Root / "Tavrin.raw").string());
-  QCOMPARE(rig.State.Take.TakeLength, 25u);
-  for (std::uint32_t b = 1; b <= 25; ++b)
-    QCOMPARE(rig.State.Take.Peaks[b].MaxLeft, std::int16_t(b));
-  std::vector<std::uint8_t> bytes(rig.Take.size());
-  QCOMPARE(rig.State.Take.RawStream.ReadAt(0, bytes.data(), bytes.size()), 0);
-  QVERIFY(bytes == rig.Take);
-  QCOMPARE(rig.State.Take.RawStream.Size(), static_cast<std::int64_t>(rig.Take.size()));
-}
-
-}  // namespace
-
 void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
   EditorWindowRig rig(25, OfferFiles);
   std::ofstream(rig.Root / "test", std::ios::binary) << std::string(kBufferBytes, '\x07');
@@ -445,8 +430,7 @@ void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
   QCOMPARE(rig.Form->Action("menuOpen")->text(), QStringLiteral("打开..."));
 
   // An edit first: the question comes, and No keeps the edit.
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 5;
+  rig.Select(1, 5);
   rig.Form->menuCutClick();
   rig.OpenPath = song.string();
   rig.Yes = false;
@@ -467,8 +451,7 @@ void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
            document::MeasurePeaks(testing::FakeDecodedBuffer(2).data(), 4410).MaxLeft);
 
   // Edits and saves work on it; the save starts beside the opened file, named after it.
-  rig.Document.SelStart = 2;
-  rig.Document.SelEnd = 3;
+  rig.Select(2, 3);
   rig.Form->menuDeleteClick();
   rig.SavePath = (rig.Root / "edited.wav").string();
   rig.Form->menuSaveAllClick();
@@ -481,15 +464,8 @@ void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
   // A drop opens another file in its place (without a question: no edits since).
   rig.Form->menuUndoClick();
   rig.Form->menuUndoClick();
-  QMimeData data;
-  data.setUrls({QUrl(QStringLiteral("https://example.org/x.wav")), QUrl::fromLocalFile("/a.wav")});
-  QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(rig.Form.get(), &enter);
-  QVERIFY(enter.isAccepted());
-  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(rig.Form.get(), &drop);
-  QCoreApplication::processEvents();
-  QVERIFY(drop.isAccepted());
+  QVERIFY(testing::DropUrls(*rig.Form, {QUrl(QStringLiteral("https://example.org/x.wav")),
+                                        QUrl::fromLocalFile("/a.wav")}));
   QCOMPARE(rig.Document.Length(), 12u);
   QCOMPARE(rig.Questions.size(), 2);  // the No and the Yes above
 
@@ -502,8 +478,7 @@ void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
 
 void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   EditorWindowRig rig(25, OfferFiles);
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 5;
+  rig.Select(1, 5);
   rig.Form->menuCutClick();
   rig.OpenPath = (rig.Root / "broken.wav").string();
   rig.Form->menuOpenClick();
@@ -557,9 +532,11 @@ void FormEditTest::savingOverTheOpenedFileKeepsItWhenTheWriterFails() {
   QCOMPARE(std::distance(fs::directory_iterator(disk.Path()), fs::directory_iterator()), 1);
 
   // Room enough: it is replaced by the whole document.
-  rig.Document.SelStart = 1;
-  rig.Document.SelEnd = 2;
+  rig.Select(1, 2);
   rig.Form->menuSaveSelectionClick();
   QCOMPARE(fs::file_size(song), std::uintmax_t{44 + 2 * kBufferBytes});
   QCOMPARE(rig.Messages.size(), 1);
 }
+
+QTEST_MAIN(FormEditTest)
+#include "form_edit_test.moc"
