@@ -1,7 +1,6 @@
 #include "capture/capture.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 

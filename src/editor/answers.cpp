@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
 
 #include "capture/recorder_state.h"
 #include "editor/clipboard.h"

@@ -10,7 +10,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <utility>
 #include <vector>
 

@@ -6,14 +6,10 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStatusBar>
 #include <QUrl>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 
 #include "capture/run_marker.h"

@@ -1,5 +1,4 @@
 // The recorder window's buttons, menus, slider and timers.
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 
 #include "editor/window/form_edit.h"
 #include "editor/window/sound_file_choice.h"

@@ -1,7 +1,6 @@
 // Geometry, frames, zoom, scrolling and the play cursor of the waveform view.
 
 #include <algorithm>
-#include <cmath>
 
 #include "base/samples.h"
 #include "capture/signal_processing.h"

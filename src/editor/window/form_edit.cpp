@@ -5,10 +5,8 @@
 #include <QCoreApplication>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
-#include <QStatusBar>
 #include <QToolBar>
 
 #include "editor/editor_session.h"
