@@ -1,7 +1,6 @@
 #include "capture/capture.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -16,10 +15,6 @@ namespace {
 bool IsFull(const platform::WaveHeader& header) {
   return header.BytesRecorded.load(std::memory_order_acquire) ==
          static_cast<std::uint32_t>(kBufferBytes);
-}
-
-void Show(CaptureContext& context, const std::string& text) {
-  context.User.Show(text);
 }
 
 // Complete halves, oldest first. After a late poll both halves can be complete
@@ -70,7 +65,7 @@ void DeviceFailed(RecorderState& state, CaptureContext& context, platform::MmRes
   const bool wasRecording = state.Recording;
   CloseCapture(state, context);
   if (!wasRecording) return;
-  Show(context, "Recording stopped: the recording device failed (" +
+  context.User.Show("Recording stopped: the recording device failed (" +
                     context.Device.GetErrorText(result) +
                     ").\nEverything recorded until then is kept.");
   if (context.Observer) context.Observer->TakeEnded();
@@ -98,7 +93,7 @@ std::uint32_t EnumerateDevices(RecorderState& state, CaptureContext& context) {
 bool OpenCapture(RecorderState& state, CaptureContext& context) {
   if (state.DeviceOpen) return true;
   if (state.DeviceCaps[0].Formats < platform::kWaveFormat4S16) {
-    Show(context, RefusedDeviceMessage(state.DeviceName));
+    context.User.Show(RefusedDeviceMessage(state.DeviceName));
     return false;
   }
   state.BufferSequence = 0;
@@ -109,7 +104,7 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
   const platform::WaveFormat format{};
   const platform::MmResult result = context.Device.Open(0, format);
   if (result != platform::kMmNoError) {
-    Show(context, context.Device.GetErrorText(result));
+    context.User.Show(context.Device.GetErrorText(result));
     return false;
   }
   state.DeviceOpen = true;
@@ -133,7 +128,7 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
     // A ring with a gap would fill its buffers out of order: no capture rather than that.
     static_cast<void>(context.Device.Reset());
     ReleaseDevice(state, context);
-    Show(context, context.Device.GetErrorText(queued));
+    context.User.Show(context.Device.GetErrorText(queued));
     return false;
   }
   platform::WaveInCaps caps{};
@@ -210,7 +205,7 @@ void CloseCapture(RecorderState& state, CaptureContext& context) {
 bool StartTake(RecorderState& state, CaptureContext& context) {
   if (state.Recording) return false;
   if (state.DeviceName.empty()) {
-    Show(context, "No Audio Device Selected");
+    context.User.Show("No Audio Device Selected");
     return false;
   }
   state.Take.RawStream.Close();
@@ -225,7 +220,7 @@ bool StartTake(RecorderState& state, CaptureContext& context) {
   int error = state.Take.RawStream.Create(state.Take.RawPath);
   if (error == 0) error = NoteTakeOrder(state);
   if (error != 0) {
-    Show(context, std::string(std::strerror(error)));
+    context.User.Show(std::string(std::strerror(error)));
     OpenCapture(state, context);
     return false;
   }

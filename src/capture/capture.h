@@ -4,7 +4,6 @@
 // the meters; every complete half of the 40-buffer ring goes to the raw take
 // (while recording) and back to the device.
 
-#include <functional>
 #include <string>
 
 #include "base/user_channel.h"

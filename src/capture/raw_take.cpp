@@ -1,8 +1,6 @@
 #include "capture/raw_take.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
 #include "base/error_text.h"

@@ -1,7 +1,6 @@
 #include "capture/signal_processing.h"
 #include "base/samples.h"
 
-#include <cmath>
 #include <cstring>
 
 #include "document/peaks.h"

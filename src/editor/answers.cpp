@@ -2,7 +2,7 @@
 
 #include <charconv>
 #include <cmath>
-#include <limits>
+#include <utility>
 
 #include "capture/recorder_state.h"
 #include "editor/clipboard.h"
@@ -29,6 +29,14 @@ std::string NotValid(std::string_view text, std::string_view kind) {
   return message;
 }
 
+// The answer refused, with the message that says why.
+template <typename Answer>
+Answer Invalid(Answer answer, std::string message) {
+  answer.Action = AnswerAction::Invalid;
+  answer.Message = std::move(message);
+  return answer;
+}
+
 }  // namespace
 
 AmplifyAnswer ParseAmplifyAnswer(std::string_view raw) {
@@ -40,9 +48,7 @@ AmplifyAnswer ParseAmplifyAnswer(std::string_view raw) {
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), percent);
   if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
       (digits.size() != text.size() && digits.front() == '-')) {
-    answer.Action = AnswerAction::Invalid;
-    answer.Message = NotValid(raw, "integer");
-    return answer;
+    return Invalid(answer, NotValid(raw, "integer"));
   }
   if (percent == 0 || percent == 100) return answer;
   answer.Action = AnswerAction::Run;
@@ -67,24 +73,12 @@ SilenceAnswer ParseSilenceAnswer(std::string_view raw, std::uint32_t documentLen
                      !(number.size() != text.size() && number.front() == '-');
   // Single precision, as the length has always been read.
   const double single = static_cast<double>(static_cast<float>(seconds));
-  if (!whole || !std::isfinite(single)) {
-    answer.Action = AnswerAction::Invalid;
-    answer.Message = NotValid(raw, "floating point");
-    return answer;
-  }
-  if (single < 0) {
-    answer.Action = AnswerAction::Invalid;
-    answer.Message = "The length of silence can not be negative.";
-    return answer;
-  }
+  if (!whole || !std::isfinite(single)) return Invalid(answer, NotValid(raw, "floating point"));
+  if (single < 0) return Invalid(answer, "The length of silence can not be negative.");
   const double buffers = std::nearbyint(single * 10.0);
   const std::uint32_t room =
       capture::kTenHoursBuffers - std::min(documentLength, capture::kTenHoursBuffers);
-  if (buffers > room) {
-    answer.Action = AnswerAction::Invalid;
-    answer.Message = kTooLongMessage;
-    return answer;
-  }
+  if (buffers > room) return Invalid(answer, kTooLongMessage);
   answer.Buffers = static_cast<std::int32_t>(buffers);
   if (answer.Buffers != 0) answer.Action = AnswerAction::Run;
   return answer;

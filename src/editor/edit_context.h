@@ -3,8 +3,6 @@
 // document with the editor's own state, the recorder's state (the take, the
 // work paths) and two callbacks. No widgets. User-interface thread only.
 
-#include <functional>
-#include <string>
 #include <vector>
 
 #include "base/user_channel.h"

@@ -12,8 +12,8 @@ constexpr const char* kTooManyRows =
 
 // Moves levels 1..50 down by one; level 0 is forgotten.
 void DropOldestLevel(EditDocument& document) {
+  auto shift = [](auto& levels) { std::copy(levels.begin() + 1, levels.end(), levels.begin()); };
   for (int row = 0; row <= kRowCount; ++row) {
-    auto shift = [](auto& levels) { std::copy(levels.begin() + 1, levels.end(), levels.begin()); };
     shift(document.SegmentStart[row]);
     shift(document.SegmentLength[row]);
     shift(document.SegmentOffset[row]);
@@ -21,10 +21,9 @@ void DropOldestLevel(EditDocument& document) {
   }
   for (auto* column : {&document.LevelSelStart, &document.LevelSelEnd, &document.LevelLength,
                        &document.LevelLeftSelStart, &document.LevelLeftSelEnd}) {
-    std::copy(column->begin() + 1, column->end(), column->begin());
+    shift(*column);
   }
-  std::copy(document.SegmentCount.begin() + 1, document.SegmentCount.end(),
-            document.SegmentCount.begin());
+  shift(document.SegmentCount);
   --document.CurrentLevel;
   if (document.TopLevel > 0) --document.TopLevel;
 }

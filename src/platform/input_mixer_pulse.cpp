@@ -6,7 +6,6 @@
 #include <cmath>
 #include <memory>
 #include <utility>
-#include <vector>
 
 #include "platform/pulse_connection.h"
 

@@ -178,6 +178,23 @@ MmResult PulseConnection::LastError() const {
   return BackendError(m_context != nullptr ? pa_context_errno(m_context) : PA_ERR_UNKNOWN);
 }
 
+MmResult PulseConnection::StreamError() const {
+  const int code = m_context != nullptr ? pa_context_errno(m_context) : 0;
+  return BackendError(code != PA_OK ? code : PA_ERR_CONNECTIONTERMINATED);
+}
+
+MmResult PulseConnection::StreamFailure(pa_stream* stream) const {
+  return PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) ? kMmNoError : StreamError();
+}
+
+bool PulseConnection::WaitForStream(pa_stream* stream, pa_usec_t limitUsec) {
+  return WaitFor([stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, limitUsec);
+}
+
+void PulseConnection::OnStreamState(pa_stream*, void* connection) {
+  static_cast<PulseConnection*>(connection)->Signal();
+}
+
 void PulseConnection::DropContext() {
   if (m_context == nullptr) return;
   pa_context_set_state_callback(m_context, nullptr, nullptr);

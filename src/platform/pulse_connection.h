@@ -109,6 +109,12 @@ public:
   // so the callback never runs after this (its user may be gone); null after.
   static void Cancel(pa_operation*& operation);
   MmResult LastError() const;
+  // Why a stream made on the context failed: the context's error, else the connection's end.
+  MmResult StreamError() const;
+  // kMmNoError while `stream` is usable, else StreamError.
+  MmResult StreamFailure(pa_stream* stream) const;
+  // Waits while `stream` is being created; false if it still is after `limitUsec`.
+  bool WaitForStream(pa_stream* stream, pa_usec_t limitUsec);
   // Streams made on the context: while one exists, a failed context is
   // reported instead of replaced, so the stream's owner sees the failure.
   void AddStream() { ++m_streams; }
@@ -123,6 +129,8 @@ public:
   }
   // Wakes the owner's wait; for callbacks of the connection's users.
   void Signal() { pa_threaded_mainloop_signal(m_mainloop, 0); }
+  // A stream's state callback, with the connection as its user data.
+  static void OnStreamState(pa_stream*, void* connection);
 
 private:
   struct Timeout {

@@ -18,6 +18,18 @@ void MarkHeaderDone(WaveHeader& header) {
   }
 }
 
+MmResult PrepareWaveHeader(WaveHeader& header) {
+  if (header.Data == nullptr || header.BufferLength == 0) return kMmInvalidParam;
+  header.Flags.fetch_or(kWhdrPrepared);
+  return kMmNoError;
+}
+
+MmResult UnprepareWaveHeader(WaveHeader& header) {
+  if ((header.Flags.load() & kWhdrInQueue) != 0) return kWaveStillPlaying;
+  header.Flags.fetch_and(~kWhdrPrepared);
+  return kMmNoError;
+}
+
 std::string CommonErrorText(MmResult result) {
   switch (result) {
   case kMmNoError: return "The specified command was carried out.";

@@ -72,6 +72,11 @@ struct WaveHeader {
 // also sees kWhdrInQueue cleared and, through the release, everything before.
 void MarkHeaderDone(WaveHeader& header);
 
+// The backends' shared rules for preparing a header (it needs memory) and
+// unpreparing it (not while the device still holds it).
+MmResult PrepareWaveHeader(WaveHeader& header);
+MmResult UnprepareWaveHeader(WaveHeader& header);
+
 // Text of the results every backend shares (kMmNoError .. kWaveUnprepared).
 std::string CommonErrorText(MmResult result);
 

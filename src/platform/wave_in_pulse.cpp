@@ -86,10 +86,10 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kFormatRate, kFormatChannels};
   impl.Stream = pa_stream_new(impl.Connection->Context(), "Recording", &sampleFormat, nullptr);
   if (impl.Stream == nullptr) {
-    return impl.StreamError();
+    return impl.Connection->StreamError();
   }
   impl.Connection->AddStream();
-  pa_stream_set_state_callback(impl.Stream, &Impl::OnStreamState, &impl);
+  pa_stream_set_state_callback(impl.Stream, &PulseConnection::OnStreamState, impl.Connection.get());
   pa_stream_set_read_callback(impl.Stream, &Impl::OnRead, &impl);
   pa_buffer_attr attr{};
   attr.maxlength = kServerBufferBytes;
@@ -105,15 +105,12 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   MmResult result = kMmNoError;
   if (pa_stream_connect_record(impl.Stream, sourceName.empty() ? nullptr : sourceName.c_str(),
                                &attr, flags) < 0) {
-    result = impl.StreamError();
+    result = impl.Connection->StreamError();
   } else {
     // A refusal comes at once; a server that hangs leaves the stream being
     // created, and DeviceError tells if it fails later.
-    impl.Connection->WaitFor([&] {
-      const pa_stream_state_t state = pa_stream_get_state(impl.Stream);
-      return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
-    });
-    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream))) result = impl.StreamError();
+    impl.Connection->WaitForStream(impl.Stream, impl.Connection->WaitLimit());
+    result = impl.Connection->StreamFailure(impl.Stream);
   }
   if (result != kMmNoError) {
     impl.CloseLocked();
@@ -122,11 +119,7 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
 }
 
 MmResult PulseWaveIn::PrepareHeader(WaveHeader& header) {
-  if (header.Data == nullptr || header.BufferLength == 0) {
-    return kMmInvalidParam;
-  }
-  header.Flags.fetch_or(kWhdrPrepared, std::memory_order_relaxed);
-  return kMmNoError;
+  return PrepareWaveHeader(header);
 }
 
 MmResult PulseWaveIn::AddBuffer(WaveHeader& header) {
@@ -158,7 +151,7 @@ MmResult PulseWaveIn::Start() {
   }
   PulseConnection::Guard lock(*impl.Connection);
   if (!PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream))) {
-    return impl.StreamError();
+    return impl.Connection->StreamError();
   }
   // Started again while running (the capture does so after every half it
   // queues again): the stream's clock runs on, so a stall before it is still
@@ -179,11 +172,7 @@ MmResult PulseWaveIn::Reset() {
 }
 
 MmResult PulseWaveIn::UnprepareHeader(WaveHeader& header) {
-  if ((header.Flags.load(std::memory_order_acquire) & kWhdrInQueue) != 0) {
-    return kWaveStillPlaying;
-  }
-  header.Flags.fetch_and(~kWhdrPrepared, std::memory_order_relaxed);
-  return kMmNoError;
+  return UnprepareWaveHeader(header);
 }
 
 MmResult PulseWaveIn::Close() {
@@ -210,10 +199,9 @@ MmResult PulseWaveIn::ListError() {
 }
 
 MmResult PulseWaveIn::DeviceError() {
-  Impl& impl = *m_impl;
-  if (impl.Stream == nullptr) return kMmNoError;
-  PulseConnection::Guard lock(*impl.Connection);
-  return PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream)) ? kMmNoError : impl.StreamError();
+  if (m_impl->Stream == nullptr) return kMmNoError;
+  PulseConnection::Guard lock(*m_impl->Connection);
+  return m_impl->Connection->StreamFailure(m_impl->Stream);
 }
 
 }  // namespace tavrin::platform

@@ -10,7 +10,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -70,7 +69,6 @@ struct PulseWaveIn::Impl {
 
   // ---- mainloop-thread callbacks ----
 
-  static void OnStreamState(pa_stream*, void* userdata);
   static void OnRead(pa_stream* stream, std::size_t, void* userdata);
   static void OnFlushed(pa_stream*, int, void* userdata);
   static void OnTiming(pa_stream* stream, void* userdata);
@@ -85,7 +83,6 @@ struct PulseWaveIn::Impl {
   void ResetLocked();
   void AwaitFragmentLocked();
   void CloseLocked();
-  MmResult StreamError() const;
 
   // ---- owner thread, lock not held ----
 

@@ -32,10 +32,6 @@ void MarkDone(WaveHeader& header, std::uint32_t bytesRecorded) {
 
 }  // namespace
 
-void PulseWaveIn::Impl::OnStreamState(pa_stream*, void* userdata) {
-  static_cast<Impl*>(userdata)->Connection->Signal();
-}
-
 void PulseWaveIn::Impl::OnRead(pa_stream* stream, std::size_t, void* userdata) {
   auto* self = static_cast<Impl*>(userdata);
   for (;;) {
@@ -166,11 +162,6 @@ void PulseWaveIn::Impl::CloseLocked() {
   pa_stream_unref(Stream);
   Stream = nullptr;
   Connection->RemoveStream();
-}
-
-MmResult PulseWaveIn::Impl::StreamError() const {
-  const int code = Connection->Context() != nullptr ? pa_context_errno(Connection->Context()) : 0;
-  return BackendError(code != PA_OK ? code : PA_ERR_CONNECTIONTERMINATED);
 }
 
 }  // namespace tavrin::platform

@@ -111,9 +111,7 @@ MmResult SimulatedWaveIn::Reset() {
 
 MmResult SimulatedWaveIn::UnprepareHeader(WaveHeader& header) {
   if (!m_open) return kMmInvalidHandle;
-  if ((header.Flags & kWhdrInQueue) != 0) return kWaveStillPlaying;
-  header.Flags &= ~kWhdrPrepared;
-  return kMmNoError;
+  return UnprepareWaveHeader(header);
 }
 
 MmResult SimulatedWaveIn::Close() {

@@ -72,7 +72,7 @@ MmResult PulseWaveOut::Open(std::uint32_t deviceId, const WaveFormat& format) {
   impl.Stream = pa_stream_new(impl.Connection->Context(), "Playback", &sampleFormat, nullptr);
   if (impl.Stream == nullptr) return impl.Connection->LastError();
   impl.Connection->AddStream();
-  pa_stream_set_state_callback(impl.Stream, &Impl::OnStreamState, &impl);
+  pa_stream_set_state_callback(impl.Stream, &PulseConnection::OnStreamState, impl.Connection.get());
   pa_stream_set_underflow_callback(impl.Stream, &Impl::OnUnderflow, &impl);
   pa_buffer_attr attr{};
   attr.maxlength = UINT32_MAX;
@@ -84,18 +84,13 @@ MmResult PulseWaveOut::Open(std::uint32_t deviceId, const WaveFormat& format) {
   // Device 0 follows the server's default sink, wherever it moves.
   if (pa_stream_connect_playback(impl.Stream, nullptr, &attr, PA_STREAM_ADJUST_LATENCY, nullptr,
                                  nullptr) < 0) {
-    result = impl.StreamError();
-  } else if (!impl.Connection->WaitFor(
-                 [&] {
-                   const pa_stream_state_t state = pa_stream_get_state(impl.Stream);
-                   return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
-                 },
-                 kPlayWaitUsec)) {
+    result = impl.Connection->StreamError();
+  } else if (!impl.Connection->WaitForStream(impl.Stream, kPlayWaitUsec)) {
     result = BackendError(PA_ERR_TIMEOUT);
   } else if (!impl.IsReady() ||
              !impl.Connection->Complete(pa_stream_update_timing_info(impl.Stream, nullptr, nullptr),
                                         kPlayWaitUsec)) {
-    result = impl.StreamError();
+    result = impl.Connection->StreamError();
   } else {
     const pa_timing_info* timing = pa_stream_get_timing_info(impl.Stream);
     impl.WriteIndex = timing != nullptr ? timing->write_index : 0;
@@ -107,9 +102,7 @@ MmResult PulseWaveOut::Open(std::uint32_t deviceId, const WaveFormat& format) {
 
 MmResult PulseWaveOut::PrepareHeader(WaveHeader& header) {
   if (m_impl->Stream == nullptr) return kMmInvalidHandle;
-  if (header.Data == nullptr || header.BufferLength == 0) return kMmInvalidParam;
-  header.Flags.fetch_or(kWhdrPrepared, std::memory_order_relaxed);
-  return kMmNoError;
+  return PrepareWaveHeader(header);
 }
 
 MmResult PulseWaveOut::Write(WaveHeader& header) {
@@ -123,12 +116,12 @@ MmResult PulseWaveOut::Write(WaveHeader& header) {
   const std::uint32_t flags = header.Flags.load(std::memory_order_relaxed);
   if ((flags & kWhdrPrepared) == 0) return kWaveUnprepared;
   if ((flags & kWhdrInQueue) != 0) return kWaveStillPlaying;
-  if (!impl.IsReady()) return impl.StreamError();
+  if (!impl.IsReady()) return impl.Connection->StreamError();
   // libpulse copies the bytes, so the header's memory is free again at once;
   // the done mark still waits until they are heard.
   if (pa_stream_write(impl.Stream, header.Data, header.BufferLength, nullptr, 0, PA_SEEK_RELATIVE) <
       0) {
-    return impl.StreamError();
+    return impl.Connection->StreamError();
   }
   header.Flags.store((flags & ~kWhdrDone) | kWhdrInQueue, std::memory_order_relaxed);
   impl.WriteIndex += header.BufferLength;
@@ -147,11 +140,7 @@ MmResult PulseWaveOut::Reset() {
 
 MmResult PulseWaveOut::UnprepareHeader(WaveHeader& header) {
   if (m_impl->Stream == nullptr) return kMmInvalidHandle;
-  if ((header.Flags.load(std::memory_order_acquire) & kWhdrInQueue) != 0) {
-    return kWaveStillPlaying;
-  }
-  header.Flags.fetch_and(~kWhdrPrepared, std::memory_order_relaxed);
-  return kMmNoError;
+  return UnprepareWaveHeader(header);
 }
 
 MmResult PulseWaveOut::Close() {
@@ -167,13 +156,13 @@ MmResult PulseWaveOut::GetVolume(std::uint32_t& volume) {
   Impl& impl = *m_impl;
   if (impl.Stream == nullptr) return kMmInvalidHandle;
   PulseConnection::Guard lock(*impl.Connection);
-  if (!impl.IsReady()) return impl.StreamError();
+  if (!impl.IsReady()) return impl.Connection->StreamError();
   VolumeReply reply;
   if (!impl.Connection->Complete(pa_context_get_sink_input_info(impl.Connection->Context(),
                                                                 pa_stream_get_index(impl.Stream),
                                                                 &OnSinkInputInfo, &reply),
                                  kPlayWaitUsec)) {
-    return impl.StreamError();
+    return impl.Connection->StreamError();
   }
   if (!reply.Found || reply.Volume.channels == 0) return BackendError(PA_ERR_NOENTITY);
   // A mono view of the stream has one value for both sides.
@@ -187,7 +176,7 @@ MmResult PulseWaveOut::SetVolume(std::uint32_t volume) {
   Impl& impl = *m_impl;
   if (impl.Stream == nullptr) return kMmInvalidHandle;
   PulseConnection::Guard lock(*impl.Connection);
-  if (!impl.IsReady()) return impl.StreamError();
+  if (!impl.IsReady()) return impl.Connection->StreamError();
   pa_cvolume channels{};
   channels.channels = 2;
   channels.values[0] = ToPulseVolume(volume & 0xFFFF);
@@ -197,7 +186,7 @@ MmResult PulseWaveOut::SetVolume(std::uint32_t volume) {
                                      impl.Connection->Context(), pa_stream_get_index(impl.Stream),
                                      &channels, &OnSuccess, &succeeded),
                                  kPlayWaitUsec)) {
-    return impl.StreamError();
+    return impl.Connection->StreamError();
   }
   return succeeded ? kMmNoError : impl.Connection->LastError();
 }
@@ -207,10 +196,9 @@ std::string PulseWaveOut::GetErrorText(MmResult result) {
 }
 
 MmResult PulseWaveOut::DeviceError() {
-  Impl& impl = *m_impl;
-  if (impl.Stream == nullptr) return kMmNoError;
-  PulseConnection::Guard lock(*impl.Connection);
-  return PA_STREAM_IS_GOOD(pa_stream_get_state(impl.Stream)) ? kMmNoError : impl.StreamError();
+  if (m_impl->Stream == nullptr) return kMmNoError;
+  PulseConnection::Guard lock(*m_impl->Connection);
+  return m_impl->Connection->StreamFailure(m_impl->Stream);
 }
 
 std::uint64_t PulseWaveOut::Underruns() const {

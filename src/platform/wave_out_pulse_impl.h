@@ -46,7 +46,6 @@ struct PulseWaveOut::Impl {
 
   // ---- main-loop thread ----
 
-  static void OnStreamState(pa_stream*, void* userdata);
   static void OnUnderflow(pa_stream*, void* userdata);
   static void OnTimingUpdate(pa_stream*, int success, void* userdata);
   static void OnDoneTimer(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
@@ -62,7 +61,6 @@ struct PulseWaveOut::Impl {
   // Drops what is queued on the server and hands every header back.
   void ResetLocked();
   void CloseLocked();
-  MmResult StreamError() const;
   bool IsReady() const {
     return Stream != nullptr && pa_stream_get_state(Stream) == PA_STREAM_READY;
   }

@@ -23,10 +23,6 @@ std::int64_t UsecToBytes(pa_usec_t usec) {
 
 }  // namespace
 
-void PulseWaveOut::Impl::OnStreamState(pa_stream*, void* userdata) {
-  static_cast<Impl*>(userdata)->Connection->Signal();
-}
-
 void PulseWaveOut::Impl::OnUnderflow(pa_stream*, void* userdata) {
   auto* self = static_cast<Impl*>(userdata);
   self->UnderrunCount.fetch_add(1, std::memory_order_relaxed);
@@ -127,11 +123,6 @@ void PulseWaveOut::Impl::CloseLocked() {
   PulseConnection::Cancel(TimingOperation);
   TimingRequested = false;
   Connection->RemoveStream();
-}
-
-MmResult PulseWaveOut::Impl::StreamError() const {
-  const int code = Connection->Context() != nullptr ? pa_context_errno(Connection->Context()) : 0;
-  return BackendError(code != PA_OK ? code : PA_ERR_CONNECTIONTERMINATED);
 }
 
 }  // namespace tavrin::platform

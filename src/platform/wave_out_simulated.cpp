@@ -47,9 +47,7 @@ MmResult SimulatedWaveOut::Open(std::uint32_t deviceId, const WaveFormat& format
 
 MmResult SimulatedWaveOut::PrepareHeader(WaveHeader& header) {
   if (!m_open) return kMmInvalidHandle;
-  if (header.Data == nullptr || header.BufferLength == 0) return kMmInvalidParam;
-  header.Flags.fetch_or(kWhdrPrepared);
-  return kMmNoError;
+  return PrepareWaveHeader(header);
 }
 
 MmResult SimulatedWaveOut::Write(WaveHeader& header) {
@@ -74,9 +72,7 @@ MmResult SimulatedWaveOut::Reset() {
 
 MmResult SimulatedWaveOut::UnprepareHeader(WaveHeader& header) {
   if (!m_open) return kMmInvalidHandle;
-  if ((header.Flags.load() & kWhdrInQueue) != 0) return kWaveStillPlaying;
-  header.Flags.fetch_and(~kWhdrPrepared);
-  return kMmNoError;
+  return UnprepareWaveHeader(header);
 }
 
 MmResult SimulatedWaveOut::Close() {

@@ -15,10 +15,6 @@ namespace {
 using platform::kMmNoError;
 using platform::MmResult;
 
-void Show(PlaybackContext& context, const std::string& text) {
-  context.User.Show(text);
-}
-
 // The device's text for a result, cut to kErrorTextBytes at a character boundary.
 std::string DeviceErrorText(PlaybackContext& context, MmResult result) {
   std::string text = context.Device.GetErrorText(result);
@@ -29,7 +25,7 @@ std::string DeviceErrorText(PlaybackContext& context, MmResult result) {
 // Shows the device's text for a failed result; true when it succeeded.
 bool Check(PlaybackContext& context, MmResult result) {
   if (result == kMmNoError) return true;
-  Show(context, DeviceErrorText(context, result));
+  context.User.Show(DeviceErrorText(context, result));
   return false;
 }
 
@@ -153,7 +149,7 @@ bool QueueBlock(PlaybackState& state, PlaybackContext& context, int slot) {
   const MmResult result = prepared != kMmNoError ? prepared : context.Device.Write(header);
   if (result != kMmNoError) {
     EndPlayback(state, context);
-    Show(context, DeviceErrorText(context, result));
+    context.User.Show(DeviceErrorText(context, result));
     return false;
   }
   ++state.NextBlock;
@@ -173,7 +169,7 @@ bool FillHalf(PlaybackState& state, PlaybackContext& context, int firstSlot, int
     if (error != 0) {
       // Nothing past an unreadable block is queued; what was heard stays heard.
       EndPlayback(state, context);
-      Show(context, std::strerror(error));
+      context.User.Show(std::strerror(error));
       return false;
     }
     if (!QueueBlock(state, context, slot)) return false;
@@ -185,7 +181,7 @@ void PollPlayback(PlaybackState& state, PlaybackContext& context) {
   if (!state.PlaybackOpen || !state.Playing) return;
   if (const MmResult broken = context.Device.DeviceError(); broken != kMmNoError) {
     EndPlayback(state, context);
-    Show(context, DeviceErrorText(context, broken));
+    context.User.Show(DeviceErrorText(context, broken));
     ClosePlayback(state, context);
     state.DeviceLost = !state.PlaybackOpen;
     return;

@@ -7,8 +7,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <string>
 
 #include "base/user_channel.h"
 #include "capture/recorder_state.h"

@@ -6,15 +6,10 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStatusBar>
 #include <QUrl>
 #include <cstring>
-#include <filesystem>
-#include <stdexcept>
 
 #include "capture/run_marker.h"
 #include "capture/work_files.h"
@@ -206,9 +201,7 @@ void TFormMain::FormCreate() {
 
 void TFormMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  m_knobImage = m_knobPicture;
-  DrawKnobOutline(m_knobImage, false);
-  ImageVol->update();
+  ShowKnob(false);
   DrawTimeBar(m_timeBar, State(), m_colors);
   m_firstTick = true;
   if (m_services.StartTimers && !TimerRec.isActive()) {
@@ -345,12 +338,16 @@ void TFormMain::RepaintMeters() {
   m_surface->update();
 }
 
-void TFormMain::RefreshKnob() {
+void TFormMain::ShowKnob(bool highlighted) {
   m_knobImage = m_knobPicture;
-  DrawKnobOutline(m_knobImage, false);
+  DrawKnobOutline(m_knobImage, highlighted);
+  ImageVol->update();
+}
+
+void TFormMain::RefreshKnob() {
+  ShowKnob(false);
   ImageVol->setGeometry(m_deviceCheck.KnobLeft, 88 - m_knobImage.height() / 2, m_knobImage.width(),
                         m_knobImage.height());
-  ImageVol->update();
 }
 
 QString TFormMain::StatusPanelText(int panel) const {

@@ -8,7 +8,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,7 +29,6 @@ class QFileDialog;
 class QComboBox;
 class QLabel;
 class QPushButton;
-class QStatusBar;
 
 namespace tavrin::exporter {
 class SaveFlow;
@@ -174,6 +172,8 @@ private:
   // Keeps the machine awake exactly while a take records.
   void HoldAwakeWhileRecording();
   void RepaintMeters();
+  // The scheme's knob with its outline, lit while the pointer is over it.
+  void ShowKnob(bool highlighted);
   void RefreshKnob();
   QString TimeOfDay(int minutesAgo = 0) const;
 

@@ -26,9 +26,12 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, i
   return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& text, const QRect& geometry) {
-  auto* button = new QPushButton(text, parent);
+QPushButton* MakeButton(TFormMain* form, const QString& text, const QRect& geometry,
+                        const QString& hint, void (TFormMain::*handler)()) {
+  auto* button = new QPushButton(text, form->centralWidget());
   button->setGeometry(geometry);
+  if (!hint.isEmpty()) button->setToolTip(hint);
+  QObject::connect(button, &QPushButton::clicked, form, handler);
   return button;
 }
 
@@ -47,9 +50,8 @@ void TFormMain::BuildControls() {
       MakeLabel(m_surface, QStringLiteral("进程正在录制"), QRect(18, 114, 120, 16), 12);
 
   ImageVol = new KnobWidget(*this, m_surface);
-  BtnSource = MakeButton(m_surface, QStringLiteral("来源"), QRect(150, 76, 64, 24));
-  BtnSource->setToolTip(QStringLiteral("录音源"));
-  connect(BtnSource, &QPushButton::clicked, this, &TFormMain::BtnSourceClick);
+  BtnSource = MakeButton(this, QStringLiteral("来源"), QRect(150, 76, 64, 24),
+                         QStringLiteral("录音源"), &TFormMain::BtnSourceClick);
 
   ChBoxDC = new QCheckBox(m_surface);
   ChBoxDC->setGeometry(354, 80, 18, 18);
@@ -75,16 +77,14 @@ void TFormMain::BuildControls() {
   }
   connect(CmbBoxTime, &QComboBox::currentIndexChanged, this, &TFormMain::CmbBoxTimeChange);
 
-  BtnRecord = MakeButton(m_surface, QStringLiteral("记录"), QRect(234, 272, 50, 28));
-  BtnStop = MakeButton(m_surface, QStringLiteral("停止"), QRect(287, 272, 50, 28));
-  BtnEdit = MakeButton(m_surface, QStringLiteral("编辑"), QRect(340, 272, 50, 28));
-  BtnSave = MakeButton(m_surface, QStringLiteral("保存"), QRect(393, 272, 50, 28));
-  BtnSave->setToolTip(QStringLiteral("保存"));
-  connect(BtnSave, &QPushButton::clicked, this, &TFormMain::menuSaveAsClick);
-  BtnEdit->setToolTip(QStringLiteral("编辑并保存"));
-  connect(BtnRecord, &QPushButton::clicked, this, &TFormMain::BtnRecordClick);
-  connect(BtnStop, &QPushButton::clicked, this, &TFormMain::BtnStopClick);
-  connect(BtnEdit, &QPushButton::clicked, this, &TFormMain::BtnEditClick);
+  BtnRecord = MakeButton(this, QStringLiteral("记录"), QRect(234, 272, 50, 28), {},
+                         &TFormMain::BtnRecordClick);
+  BtnStop = MakeButton(this, QStringLiteral("停止"), QRect(287, 272, 50, 28), {},
+                       &TFormMain::BtnStopClick);
+  BtnEdit = MakeButton(this, QStringLiteral("编辑"), QRect(340, 272, 50, 28),
+                       QStringLiteral("编辑并保存"), &TFormMain::BtnEditClick);
+  BtnSave = MakeButton(this, QStringLiteral("保存"), QRect(393, 272, 50, 28),
+                       QStringLiteral("保存"), &TFormMain::menuSaveAsClick);
 
   const std::array<int, 3> widths{254, 100, 100};
   for (std::size_t i = 0; i < m_panels.size(); ++i) {
@@ -102,35 +102,34 @@ void TFormMain::BuildControls() {
 }
 
 void TFormMain::BuildMenus() {
+  auto item = [this](QMenu* menu, const QString& text, auto handler) {
+    QAction* action = menu->addAction(text);
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
   QMenu* menuFile = menuBar()->addMenu(QStringLiteral("文件"));
   connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
-  menuOpen = menuFile->addAction(QStringLiteral("打开..."));
+  menuOpen = item(menuFile, QStringLiteral("打开..."), &TFormMain::menuOpenClick);
   menuOpen->setEnabled(static_cast<bool>(m_services.OpenSoundFile));
-  connect(menuOpen, &QAction::triggered, this, &TFormMain::menuOpenClick);
   menuFile->addSeparator();
-  menuSaveAs = menuFile->addAction(QStringLiteral("另存为..."));
+  menuSaveAs = item(menuFile, QStringLiteral("另存为..."), &TFormMain::menuSaveAsClick);
   menuSaveAs->setEnabled(false);
-  connect(menuSaveAs, &QAction::triggered, this, &TFormMain::menuSaveAsClick);
-  connect(menuFile->addAction(QStringLiteral("打开资源管理器")), &QAction::triggered, this,
-          &TFormMain::menuExplorerClick);
+  item(menuFile, QStringLiteral("打开资源管理器"), &TFormMain::menuExplorerClick);
   menuFile->addSeparator();
-  connect(menuFile->addAction(QStringLiteral("退出")), &QAction::triggered, this, &QWidget::close);
+  item(menuFile, QStringLiteral("退出"), &QWidget::close);
 
   QMenu* menuOptions = menuBar()->addMenu(QStringLiteral("选项"));
-  connect(menuOptions->addAction(QStringLiteral("录音源")), &QAction::triggered, this, [this] {
+  item(menuOptions, QStringLiteral("录音源"), [this] {
     QCoreApplication::processEvents();
     BtnSourceClick();
   });
-  menuSaveSettings = menuOptions->addAction(QStringLiteral("保存设置..."));
-  connect(menuSaveSettings, &QAction::triggered, this, &TFormMain::menuSaveSettingsClick);
-  connect(menuOptions->addAction(QStringLiteral("窗口颜色...")), &QAction::triggered, this,
-          &TFormMain::menuSkinClick);
+  menuSaveSettings =
+      item(menuOptions, QStringLiteral("保存设置..."), &TFormMain::menuSaveSettingsClick);
+  item(menuOptions, QStringLiteral("窗口颜色..."), &TFormMain::menuSkinClick);
 
   QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("帮助"));
-  connect(menuHelp->addAction(QStringLiteral("帮助内容")), &QAction::triggered, this,
-          &TFormMain::TavrinRecorderHelpClick);
-  connect(menuHelp->addAction(QStringLiteral("关于")), &QAction::triggered, this,
-          &TFormMain::menuAboutClick);
+  item(menuHelp, QStringLiteral("帮助内容"), &TFormMain::TavrinRecorderHelpClick);
+  item(menuHelp, QStringLiteral("关于"), &TFormMain::menuAboutClick);
 }
 
 }  // namespace tavrin::recorder_ui

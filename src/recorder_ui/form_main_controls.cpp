@@ -1,5 +1,4 @@
 // The recorder window's buttons, menus, slider and timers.
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -145,11 +144,9 @@ void TFormMain::TimerStatusTimer() {
   const TakeLimit limit = EnforceTakeLimits(state, m_context);
   if (limit != TakeLimit::None) m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
   if (limit == TakeLimit::DiskFull) return;
-  if (StepTimeScale(state)) {
-    DrawTimeBar(m_timeBar, state, m_colors);
-    m_surface->update();
-  }
-  if (state.HalvesWritten == state.LoopHalves) {
+  // A new scale, or a loop take that has just filled its ring, redraws the whole bar.
+  const bool rescaled = StepTimeScale(state);
+  if (rescaled || state.HalvesWritten == state.LoopHalves) {
     DrawTimeBar(m_timeBar, state, m_colors);
     m_surface->update();
   }
@@ -209,9 +206,7 @@ void TFormMain::ImageVolMouseDown(bool leftButton, int x) {
 }
 
 void TFormMain::ImageVolMouseMove(int x) {
-  m_knobImage = m_knobPicture;
-  DrawKnobOutline(m_knobImage, true);
-  ImageVol->update();
+  ShowKnob(true);
   if (VolumeMouseMove(m_deviceCheck, *m_services.Mixer, x)) {
     ImageVol->move(m_deviceCheck.KnobLeft, ImageVol->y());
   }
@@ -222,9 +217,7 @@ void TFormMain::ImageVolMouseUp() {
 }
 
 void TFormMain::Shape1MouseMove(int x, int y) {
-  m_knobImage = m_knobPicture;
-  DrawKnobOutline(m_knobImage, false);
-  ImageVol->update();
+  ShowKnob(false);
   m_surface->setToolTip(InVolumeHintArea(x, y) ? QStringLiteral("Recording Volume") : QString());
 }
 

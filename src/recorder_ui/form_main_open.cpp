@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 
 #include "editor/window/form_edit.h"
 #include "editor/window/sound_file_choice.h"
@@ -34,27 +33,21 @@ void TFormMain::OpenFileRequested(const std::string& path) {
     ShowMessage(QStringLiteral("This build of Tavrin Recorder can not open sound files."));
     return;
   }
+  auto refuse = [&](const QString& text) { ShowMessage(text.arg(QString::fromStdString(path))); };
   // The editor open already takes the file in place of its document.
   if (m_editor->isVisible()) {
     if (m_editor->OpenAvailable()) {
       m_editor->OpenFile(path);
     } else {
-      ShowMessage(QStringLiteral("The sound editor is busy. Open %1 again once it is done.")
-                      .arg(QString::fromStdString(path)));
+      refuse(QStringLiteral("The sound editor is busy. Open %1 again once it is done."));
     }
-    return;
+  } else if (State().Recording) {
+    refuse(QStringLiteral("Stop recording before opening %1."));
+  } else if (!OpenAllowed()) {
+    refuse(QStringLiteral("Tavrin Recorder is busy. Open %1 again once it is done."));
+  } else {
+    RunEditor(path);
   }
-  if (State().Recording) {
-    ShowMessage(
-        QStringLiteral("Stop recording before opening %1.").arg(QString::fromStdString(path)));
-    return;
-  }
-  if (!OpenAllowed()) {
-    ShowMessage(QStringLiteral("Tavrin Recorder is busy. Open %1 again once it is done.")
-                    .arg(QString::fromStdString(path)));
-    return;
-  }
-  RunEditor(path);
 }
 
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {

@@ -4,7 +4,6 @@
 // scale of a continuous take. No widgets here.
 
 #include <cstdint>
-#include <string>
 
 #include "capture/capture.h"
 #include "capture/recorder_state.h"

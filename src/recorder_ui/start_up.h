@@ -5,7 +5,6 @@
 // settings, stale work files deleted and the capture memory sized. No
 // widgets; the window calls it once, from its creation.
 
-#include <functional>
 #include <stdexcept>
 #include <string>
 

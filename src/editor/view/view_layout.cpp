@@ -1,7 +1,6 @@
 // Geometry, frames, zoom, scrolling and the play cursor of the waveform view.
 
 #include <algorithm>
-#include <cmath>
 
 #include "base/samples.h"
 #include "capture/signal_processing.h"
@@ -187,9 +186,7 @@ bool WaveformView::ZoomOut() {
 
 bool WaveformView::ResizeZoomStep() {
   const std::int64_t half = std::int64_t{Zoom()} * (m_geometry.R - m_geometry.L - 1) / 2;
-  if (m_document.Length() >= half || ZoomIndexInRange() <= kFinestZoomIndex) return false;
-  ZoomIndex = ZoomIndexInRange() - 1;
-  return true;
+  return m_document.Length() < half && ZoomIn();
 }
 
 ScrollBarSettings WaveformView::SyncScrollBar() const {

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <algorithm>
-#include <cmath>
 
 #include "base/samples.h"
 #include "capture/signal_processing.h"

@@ -20,8 +20,8 @@ QPushButton* ZoomButton(QWidget* parent, const QString& text, const char* name) 
   return button;
 }
 
-// A 16 x 16 marker: a small triangle pointing at the waveform.
-QPixmap Marker(const QColor& color, bool pointingUp) {
+// A 16 x 16 marker, a small triangle pointing at the waveform; the mouse goes through it.
+QLabel* Marker(QWidget* parent, const char* name, const QColor& color, bool pointingUp) {
   QPixmap pixmap(16, 16);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
@@ -32,7 +32,12 @@ QPixmap Marker(const QColor& color, bool pointingUp) {
   } else {
     painter.drawPolygon(QPolygon({QPoint(2, 3), QPoint(14, 3), QPoint(8, 14)}));
   }
-  return pixmap;
+  painter.end();
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setPixmap(pixmap);
+  label->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return label;
 }
 
 }  // namespace
@@ -52,14 +57,8 @@ EditSurface::EditSurface(TFormEdit& form) : QWidget(&form), m_form(form) {
   ScrollBar->setObjectName(QStringLiteral("ScrollBar"));
   BtnInc = ZoomButton(this, QStringLiteral("+"), "BtnInc");
   BtnDec = ZoomButton(this, QStringLiteral("-"), "BtnDec");
-  ImagePoint = new QLabel(this);
-  ImagePoint->setObjectName(QStringLiteral("ImagePoint"));
-  ImagePoint->setPixmap(Marker(QColor(100, 100, 255), false));
-  ImagePoint->setAttribute(Qt::WA_TransparentForMouseEvents);
-  ImagePlay = new QLabel(this);
-  ImagePlay->setObjectName(QStringLiteral("ImagePlay"));
-  ImagePlay->setPixmap(Marker(QColor(40, 170, 40), true));
-  ImagePlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+  ImagePoint = Marker(this, "ImagePoint", QColor(100, 100, 255), false);
+  ImagePlay = Marker(this, "ImagePlay", QColor(40, 170, 40), true);
   ImagePlay->hide();
 }
 

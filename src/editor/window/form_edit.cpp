@@ -5,12 +5,11 @@
 #include <QCoreApplication>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
-#include <QStatusBar>
 #include <QToolBar>
 
+#include "drawing/raster.h"
 #include "editor/editor_session.h"
 #include "editor/window/volume_slider.h"
 #include "export/save_flow.h"
@@ -125,9 +124,7 @@ void TFormEdit::ShowDocument() {
   const settings::WindowColors colors = settings::ColorsForScheme(m_services.Settings->WindowColor);
   m_view.SetColors(colors);
   QPalette windowPalette = palette();
-  windowPalette.setColor(QPalette::Window, QColor(settings::RedOf(colors.BaseColor),
-                                                  settings::GreenOf(colors.BaseColor),
-                                                  settings::BlueOf(colors.BaseColor)));
+  windowPalette.setColor(QPalette::Window, drawing::ToQColor(colors.BaseColor));
   setPalette(windowPalette);
   LayOut();
   m_view.ChooseInitialZoom();

@@ -30,8 +30,6 @@ class QLabel;
 class QPainter;
 class QPoint;
 class QProgressBar;
-class QScrollBar;
-class QPushButton;
 class QToolBar;
 
 namespace tavrin::settings {
@@ -210,10 +208,6 @@ private:
   std::string m_openFolder;  // where the open dialog starts: the last file's folder
 
   std::vector<QAction*> m_actions;
-  QToolBar* CoolBarFile = nullptr;
-  QToolBar* CoolBarEdit = nullptr;
-  QToolBar* CoolBarTransfom = nullptr;
-  QToolBar* CoolBarPlay = nullptr;
   QToolBar* CoolBarVolume = nullptr;
   std::array<QLabel*, 4> m_panels{};
   QProgressBar* StatusProgressBar = nullptr;

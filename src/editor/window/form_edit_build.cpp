@@ -132,7 +132,6 @@ void TFormEdit::BuildToolBars() {
         {"SBtnStop", "停止", "media-playback-stop", Glyph::Stop, &TFormEdit::SBtnStopClick}}},
       {"CoolBarVolume", {}},
   };
-  std::vector<QToolBar*> made;
   for (const ToolBarButtons& bar : bars) {
     QToolBar* toolBar = addToolBar(QString::fromLatin1(bar.Name));
     toolBar->setObjectName(QString::fromLatin1(bar.Name));
@@ -147,13 +146,8 @@ void TFormEdit::BuildToolBars() {
       connect(action, &QAction::triggered, this, button.Handler);
       m_actions.push_back(action);
     }
-    made.push_back(toolBar);
   }
-  CoolBarFile = made[0];
-  CoolBarEdit = made[1];
-  CoolBarTransfom = made[2];
-  CoolBarPlay = made[3];
-  CoolBarVolume = made[4];
+  CoolBarVolume = findChild<QToolBar*>(QStringLiteral("CoolBarVolume"));
   SBtnPlayAll = Action(QStringLiteral("SBtnPlayAll"));
   SBtnPlayAll->setCheckable(true);
 }

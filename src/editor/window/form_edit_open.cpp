@@ -2,7 +2,6 @@
 // document, with the progress dialog and Cancel.
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <filesystem>
 
 #include "editor/editor_session.h"

@@ -1,7 +1,6 @@
 // The editor's playback controls: Play all, Play selection, Stop, the play
 // timer's tick (cursor, meter, progress) and the volume slider, on the
 // playback engine.
-#include <QAction>
 #include <QLabel>
 #include <QProgressBar>
 #include <cmath>

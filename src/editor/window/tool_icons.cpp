@@ -15,21 +15,24 @@ const QColor kAccent(40, 120, 200);
 const QColor kGreen(40, 150, 60);
 const QColor kRed(190, 50, 50);
 
+void SetPenAndBrush(QPainter& p, const QPen& pen, const QBrush& brush) {
+  p.setPen(pen);
+  p.setBrush(brush);
+}
+
 void Arrow(QPainter& p, bool left) {
   QPainterPath path;
   path.moveTo(left ? 19 : 5, 17);
   path.cubicTo(left ? 19 : 5, 8, left ? 12 : 12, 7, left ? 6 : 18, 9);
   p.setPen(QPen(kAccent, 2.2));
   p.drawPath(path);
-  p.setBrush(kAccent);
-  p.setPen(Qt::NoPen);
+  SetPenAndBrush(p, Qt::NoPen, kAccent);
   p.drawPolygon(left ? QPolygonF({QPointF(3, 9), QPointF(9, 4), QPointF(9, 13)})
                      : QPolygonF({QPointF(21, 9), QPointF(15, 4), QPointF(15, 13)}));
 }
 
 void Page(QPainter& p, QRectF rect) {
-  p.setPen(QPen(kInk, 1.4));
-  p.setBrush(Qt::white);
+  SetPenAndBrush(p, QPen(kInk, 1.4), Qt::white);
   p.drawRect(rect);
 }
 
@@ -40,8 +43,7 @@ void Wave(QPainter& p, double top, double bottom, const QColor& color) {
     const double swing = (bottom - top) / 2 * ((x % 4 < 2) ? 1 : -1) * 0.8;
     path.lineTo(x, (top + bottom) / 2 + swing);
   }
-  p.setPen(QPen(color, 1.3));
-  p.setBrush(Qt::NoBrush);
+  SetPenAndBrush(p, QPen(color, 1.3), Qt::NoBrush);
   p.drawPath(path);
 }
 
@@ -49,8 +51,7 @@ void Draw(QPainter& p, Glyph glyph) {
   switch (glyph) {
   case Glyph::SaveAll:
   case Glyph::SaveSelection:
-    p.setPen(QPen(kInk, 1.4));
-    p.setBrush(kAccent);
+    SetPenAndBrush(p, QPen(kInk, 1.4), kAccent);
     p.drawRoundedRect(QRectF(3, 3, 18, 18), 2, 2);
     p.setBrush(Qt::white);
     p.drawRect(QRectF(7, 3, 10, 7));
@@ -69,13 +70,11 @@ void Draw(QPainter& p, Glyph glyph) {
       p.translate(-12, -12);
     }
     p.resetTransform();
-    p.setBrush(Qt::white);
-    p.setPen(QPen(kInk, 2));
+    SetPenAndBrush(p, QPen(kInk, 2), Qt::white);
     p.drawEllipse(QPointF(12, 12), 5, 5);
     break;
   case Glyph::Folder:
-    p.setPen(QPen(kInk, 1.4));
-    p.setBrush(QColor(230, 190, 80));
+    SetPenAndBrush(p, QPen(kInk, 1.4), QColor(230, 190, 80));
     p.drawPolygon(QPolygonF({QPointF(2, 6), QPointF(9, 6), QPointF(11, 8), QPointF(22, 8),
                              QPointF(22, 20), QPointF(2, 20)}));
     break;
@@ -94,8 +93,7 @@ void Draw(QPainter& p, Glyph glyph) {
     Page(p, QRectF(9, 7, 12, 14));
     break;
   case Glyph::Paste:
-    p.setPen(QPen(kInk, 1.4));
-    p.setBrush(QColor(200, 160, 100));
+    SetPenAndBrush(p, QPen(kInk, 1.4), QColor(200, 160, 100));
     p.drawRoundedRect(QRectF(4, 4, 16, 18), 2, 2);
     Page(p, QRectF(8, 8, 10, 12));
     p.setBrush(kInk);
@@ -109,8 +107,7 @@ void Draw(QPainter& p, Glyph glyph) {
   case Glyph::FadeIn:
   case Glyph::FadeOut: {
     const bool in = glyph == Glyph::FadeIn;
-    p.setPen(Qt::NoPen);
-    p.setBrush(kAccent);
+    SetPenAndBrush(p, Qt::NoPen, kAccent);
     // A ramp on its baseline: rising for a fade in, falling for a fade out.
     p.drawPolygon(in ? QPolygonF({QPointF(3, 20), QPointF(21, 20), QPointF(21, 4)})
                      : QPolygonF({QPointF(3, 4), QPointF(3, 20), QPointF(21, 20)}));
@@ -132,15 +129,13 @@ void Draw(QPainter& p, Glyph glyph) {
     Wave(p, 6, 18, kAccent);
     p.setPen(QPen(kInk, 2));
     p.drawLine(QPointF(9, 12), QPointF(15, 12));
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
+    SetPenAndBrush(p, Qt::NoPen, Qt::white);
     p.drawRect(QRectF(9, 4, 6, 7));
     p.drawRect(QRectF(9, 13, 6, 7));
     break;
   case Glyph::PlayAll:
   case Glyph::PlaySelection:
-    p.setPen(Qt::NoPen);
-    p.setBrush(kGreen);
+    SetPenAndBrush(p, Qt::NoPen, kGreen);
     p.drawPolygon(QPolygonF({QPointF(7, 4), QPointF(20, 12), QPointF(7, 20)}));
     if (glyph == Glyph::PlaySelection) {
       p.setPen(QPen(kInk, 1.6));
@@ -149,8 +144,7 @@ void Draw(QPainter& p, Glyph glyph) {
     }
     break;
   case Glyph::Stop:
-    p.setPen(Qt::NoPen);
-    p.setBrush(kInk);
+    SetPenAndBrush(p, Qt::NoPen, kInk);
     p.drawRect(QRectF(6, 6, 12, 12));
     break;
   }
