@@ -65,10 +65,7 @@ protected:
     std::ofstream(At(name), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
   }
-  Bytes WorkBytes() const {
-    std::ifstream in(WorkPath, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  Bytes WorkBytes() const { return tavrin::testing::FileBytes(WorkPath); }
   void ExpectRefused(const std::string& path, const std::string& text) {
     EXPECT_EQ(Open(path), OpenResult::Failed);
     EXPECT_EQ(Message.rfind(text, 0), 0u) << Message;

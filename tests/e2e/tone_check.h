@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "file_bytes.h"
 
 namespace tavrin::testing {
 
@@ -44,8 +44,7 @@ inline StereoSamples SamplesOf(const char* data, std::size_t size) {
 }
 
 inline StereoSamples ReadRawTake(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string bytes = FileText(path);
   return SamplesOf(bytes.data(), bytes.size());
 }
 

@@ -6,14 +6,13 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "case_scratch.h"
 #include "export/wav_writer.h"
+#include "file_bytes.h"
 
 namespace tavrin::exporter {
 
@@ -109,10 +108,7 @@ protected:
     return writer(context);
   }
 
-  Bytes Output() const {
-    std::ifstream in(Job.OutputPath, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  Bytes Output() const { return tavrin::testing::FileBytes(Job.OutputPath); }
 
   void SetFormat(std::int32_t rate, std::uint16_t bits, std::uint16_t channels) {
     Settings.SamplePerSecond = rate;

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "case_scratch.h"
+#include "file_bytes.h"
 #include "settings/color_schemes.h"
 #include "small_file_system.h"
 
@@ -38,9 +38,7 @@ protected:
   }
   void Write(const std::string& text) const { std::ofstream(Path, std::ios::binary) << text; }
   std::string Read(const std::string& path = {}) const {
-    std::ostringstream text;
-    text << std::ifstream(path.empty() ? Path : path, std::ios::binary).rdbuf();
-    return text.str();
+    return tavrin::testing::FileText(path.empty() ? Path : path);
   }
   Settings Load() const {
     Settings settings;
