@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <vector>
 
 #include "case_scratch.h"
 #include "file_bytes.h"
+#include "scoped_env.h"
 #include "settings/color_schemes.h"
 #include "small_file_system.h"
 
@@ -24,18 +24,6 @@ namespace fs = std::filesystem;
 
 class SettingsFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    Path = (Root / "tavrin-recorder.INI").string();
-    if (const char* home = std::getenv("HOME")) SavedHome = home;
-    ::setenv("HOME", "/home/tester", 1);
-  }
-  void TearDown() override {
-    if (SavedHome) {
-      ::setenv("HOME", SavedHome->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
   void Write(const std::string& text) const { std::ofstream(Path, std::ios::binary) << text; }
   std::string Read(const std::string& path = {}) const {
     return tavrin::testing::FileText(path.empty() ? Path : path);
@@ -48,8 +36,8 @@ protected:
 
   tavrin::testing::ScratchFolder Scratch{"settings-" + tavrin::testing::CaseName()};
   fs::path Root = Scratch.Path();
-  std::string Path;
-  std::optional<std::string> SavedHome;
+  std::string Path = (Root / "tavrin-recorder.INI").string();
+  tavrin::testing::ScopedEnv Home{"HOME", "/home/tester"};
 };
 
 TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {
