@@ -108,8 +108,8 @@ inline ToneMeasure MeasureTone(const std::vector<double>& samples, std::size_t s
 
 // `frames` stereo 16-bit frames of the daemon's tone (RMS 0.3536 of full
 // scale) from phase 0, as a take holds them; the right channel silent unless `rightToo`.
-inline std::vector<char> ToneBytes(std::size_t frames, bool rightToo = true) {
-  std::vector<char> bytes(frames * 4);
+inline std::vector<std::uint8_t> ToneBytes(std::size_t frames, bool rightToo = true) {
+  std::vector<std::uint8_t> bytes(frames * 4);
   for (std::size_t n = 0; n < frames; ++n) {
     const auto sample = static_cast<std::int16_t>(std::lround(
         16384 * std::sin(2 * std::numbers::pi * 1000.0 * static_cast<double>(n) / 44100.0)));

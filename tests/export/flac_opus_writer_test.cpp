@@ -162,7 +162,7 @@ TEST_F(FlacOpusWriter, AFullDiskPartWayLeavesNoFileAndNamesTheDrive) {
 constexpr double kToneAmplitude = 16384;
 
 TEST_F(FlacOpusWriter, OpusOfAToneDecodesToTheToneAtItsLevelAndLength) {
-  const std::vector<char> tone = tavrin::testing::ToneBytes(30 * kFrames, false);  // 3 s
+  const Bytes tone = tavrin::testing::ToneBytes(30 * kFrames, false);  // 3 s
   MakeTake(30, [&tone](std::uint32_t block) {
     const auto first = tone.begin() + std::ptrdiff_t{block - 1} * kBlockBytes;
     return Bytes(first, first + kBlockBytes);
