@@ -120,9 +120,10 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
         for (std::size_t frame = 0; frame < 4410 && rate == 44100; frame += 97) {
           // Mono keeps the left channel; 8 bits keep the high byte.
           const int mask = bits == 8 ? 0xFF00 : 0xFFFF;
-          const auto left = static_cast<std::int16_t>(exporter::SampleAt(1, 1, frame, 0) & mask);
+          const auto left =
+              static_cast<std::int16_t>(exporter::PatternSample(1, 1, frame, 0) & mask);
           const auto right = static_cast<std::int16_t>(
-              exporter::SampleAt(1, 1, frame, channels == 1 ? 0 : 1) & mask);
+              exporter::PatternSample(1, 1, frame, channels == 1 ? 0 : 1) & mask);
           ASSERT_EQ(SampleOf(work, frame, 0), left) << frame;
           ASSERT_EQ(SampleOf(work, frame, 1), right) << frame;
         }
