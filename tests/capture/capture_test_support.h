@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "case_scratch.h"
+#include "file_bytes.h"
 
 #include "capture/capture.h"
 #include "capture/raw_take.h"
@@ -63,15 +64,13 @@ protected:
   }
 
   std::vector<Frame> ReadTakeFile() const {
-    std::ifstream in(State.Take.RawPath, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ToFrames(bytes);
+    return ToFrames(tavrin::testing::FileBytes(State.Take.RawPath));
   }
 
   // The take in chronological order, read through TakeRuns.
   std::vector<Frame> ReadTakeInOrder() const {
     std::ifstream in(State.Take.RawPath, std::ios::binary);
-    std::vector<char> all;
+    std::vector<std::uint8_t> all;
     for (const TakeRun& run : TakeRuns(State)) {
       std::vector<char> bytes(static_cast<std::size_t>(run.Buffers) * kBufferBytes);
       in.seekg(run.ByteOffset());
@@ -82,10 +81,10 @@ protected:
     return ToFrames(all);
   }
 
-  static std::vector<Frame> ToFrames(const std::vector<char>& bytes) {
+  static std::vector<Frame> ToFrames(const std::vector<std::uint8_t>& bytes) {
     std::vector<Frame> frames(bytes.size() / 4);
     for (std::size_t i = 0; i < frames.size(); ++i) {
-      const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 * i;
+      const std::uint8_t* p = bytes.data() + 4 * i;
       frames[i].Left = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
       frames[i].Right = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[2] | (p[3] << 8)));
     }

@@ -7,6 +7,7 @@
 
 #include "capture/peak_file.h"
 #include "case_scratch.h"
+#include "file_bytes.h"
 
 namespace tavrin::capture {
 namespace {
@@ -104,9 +105,7 @@ TEST_F(WorkFolder, PeakFileRoundTripsLittleEndianAndChecksItsLength) {
   const std::string path = (Root / "Tavrin.spv").string();
   ASSERT_EQ(WritePeakFile(State.Take.Peaks, path, 3), 0);
   ASSERT_EQ(fs::file_size(path), 24u);
-  std::ifstream in(path, std::ios::binary);
-  unsigned char head[8];
-  in.read(reinterpret_cast<char*>(head), 8);
+  const std::vector<std::uint8_t> head = tavrin::testing::FileBytes(path);
   EXPECT_EQ(head[0], 0xE8);  // 1000 = 0x03E8, low byte first
   EXPECT_EQ(head[1], 0x03);
   EXPECT_EQ(head[2], 0xFE);  // -2

@@ -65,10 +65,7 @@ protected:
     std::ofstream(At(name), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
   }
-  Bytes WorkBytes() const {
-    std::ifstream in(WorkPath, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  Bytes WorkBytes() const { return tavrin::testing::FileBytes(WorkPath); }
   void ExpectRefused(const std::string& path, const std::string& text) {
     EXPECT_EQ(Open(path), OpenResult::Failed);
     EXPECT_EQ(Message.rfind(text, 0), 0u) << Message;
@@ -123,9 +120,10 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
         for (std::size_t frame = 0; frame < 4410 && rate == 44100; frame += 97) {
           // Mono keeps the left channel; 8 bits keep the high byte.
           const int mask = bits == 8 ? 0xFF00 : 0xFFFF;
-          const auto left = static_cast<std::int16_t>(exporter::SampleAt(1, 1, frame, 0) & mask);
+          const auto left =
+              static_cast<std::int16_t>(exporter::PatternSample(1, 1, frame, 0) & mask);
           const auto right = static_cast<std::int16_t>(
-              exporter::SampleAt(1, 1, frame, channels == 1 ? 0 : 1) & mask);
+              exporter::PatternSample(1, 1, frame, channels == 1 ? 0 : 1) & mask);
           ASSERT_EQ(SampleOf(work, frame, 0), left) << frame;
           ASSERT_EQ(SampleOf(work, frame, 1), right) << frame;
         }

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "file_bytes.h"
 
 namespace tavrin::testing {
 
@@ -44,8 +44,7 @@ inline StereoSamples SamplesOf(const char* data, std::size_t size) {
 }
 
 inline StereoSamples ReadRawTake(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string bytes = FileText(path);
   return SamplesOf(bytes.data(), bytes.size());
 }
 
@@ -108,14 +107,14 @@ inline ToneMeasure MeasureTone(const std::vector<double>& samples, std::size_t s
 }
 
 // `frames` stereo 16-bit frames of the daemon's tone (RMS 0.3536 of full
-// scale) from phase 0, as a take holds them.
-inline std::vector<char> ToneBytes(std::size_t frames) {
-  std::vector<char> bytes(frames * 4);
+// scale) from phase 0, as a take holds them; the right channel silent unless `rightToo`.
+inline std::vector<std::uint8_t> ToneBytes(std::size_t frames, bool rightToo = true) {
+  std::vector<std::uint8_t> bytes(frames * 4);
   for (std::size_t n = 0; n < frames; ++n) {
     const auto sample = static_cast<std::int16_t>(std::lround(
         16384 * std::sin(2 * std::numbers::pi * 1000.0 * static_cast<double>(n) / 44100.0)));
     std::memcpy(&bytes[n * 4], &sample, 2);
-    std::memcpy(&bytes[n * 4 + 2], &sample, 2);
+    if (rightToo) std::memcpy(&bytes[n * 4 + 2], &sample, 2);
   }
   return bytes;
 }

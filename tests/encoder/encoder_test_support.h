@@ -7,24 +7,20 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "case_scratch.h"
 #include "export/mp3_writer.h"
+#include "file_bytes.h"
 
 namespace tavrin::exporter::testing {
 
 inline constexpr std::int64_t kBlock = 17640;  // bytes of one 0.1 s buffer
 
-inline std::vector<std::uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using tavrin::testing::FileBytes;
 
 class SaveFixture : public ::testing::Test {
 protected:

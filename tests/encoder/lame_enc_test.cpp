@@ -164,8 +164,7 @@ Decoded ReadWav(const std::vector<std::uint8_t>& bytes) {
 TEST_P(ToneRoundTrip, DecodesToTheToneWithItsLengthAndLevel) {
   const ToneCase& tone = GetParam();
   // 1 kHz at half of full scale on both channels.
-  const std::vector<char> raw = tavrin::testing::ToneBytes(kToneFrames);
-  MakeSource(state.Take.RawStream, "tone.raw", std::vector<std::uint8_t>(raw.begin(), raw.end()));
+  MakeSource(state.Take.RawStream, "tone.raw", tavrin::testing::ToneBytes(kToneFrames));
   SetRows(0, {{1, kToneBuffers, 1, true}});
   job.SaveFirst = 1;
   job.SaveLast = kToneBuffers;

@@ -6,14 +6,14 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "case_scratch.h"
 #include "export/wav_writer.h"
+#include "file_bytes.h"
+#include "pattern_audio.h"
 
 namespace tavrin::exporter {
 
@@ -23,24 +23,8 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr int kBlockBytes = 17640;
 constexpr int kFrames = 4410;
 
-// A distinct value for every source, block, frame and channel, spread over
-// the whole 16-bit range.
-inline std::int16_t SampleAt(int source, std::uint32_t block, int frame, int channel) {
-  const std::uint32_t mixed = source * 40503u + block * 4099u + frame * 131u + channel * 20011u;
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(mixed));
-}
-
-inline Bytes MakeBlock(int source, std::uint32_t block) {
-  Bytes bytes(kBlockBytes);
-  for (int frame = 0; frame < kFrames; ++frame) {
-    for (int channel = 0; channel < 2; ++channel) {
-      const auto value = static_cast<std::uint16_t>(SampleAt(source, block, frame, channel));
-      bytes[4 * frame + 2 * channel] = static_cast<std::uint8_t>(value & 0xFF);
-      bytes[4 * frame + 2 * channel + 1] = static_cast<std::uint8_t>(value >> 8);
-    }
-  }
-  return bytes;
-}
+using tavrin::testing::PatternBlock;
+using tavrin::testing::PatternSample;
 
 inline std::uint32_t Le(const Bytes& bytes, std::size_t at, int count) {
   std::uint32_t value = 0;
@@ -88,7 +72,7 @@ protected:
   // segment, all of it to be saved unless the test narrows the range.
   void MakeTake(
       std::uint32_t count, const std::function<Bytes(std::uint32_t)>& blockAt =
-                               [](std::uint32_t block) { return MakeBlock(1, block); }) {
+                               [](std::uint32_t block) { return PatternBlock(1, block); }) {
     ASSERT_EQ(State.Take.RawStream.Create((Root / "Tavrin.raw").string()), 0);
     for (std::uint32_t block = 1; block <= count; ++block) {
       ASSERT_EQ(State.Take.RawStream.Write(blockAt(block).data(), kBlockBytes), 0);
@@ -109,10 +93,7 @@ protected:
     return writer(context);
   }
 
-  Bytes Output() const {
-    std::ifstream in(Job.OutputPath, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  Bytes Output() const { return tavrin::testing::FileBytes(Job.OutputPath); }
 
   void SetFormat(std::int32_t rate, std::uint16_t bits, std::uint16_t channels) {
     Settings.SamplePerSecond = rate;

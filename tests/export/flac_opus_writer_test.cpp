@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../e2e/tone_check.h"
 #include "export/flac_writer.h"
 #include "export/opus_writer.h"
 #include "export_rig.h"
@@ -160,20 +161,12 @@ TEST_F(FlacOpusWriter, AFullDiskPartWayLeavesNoFileAndNamesTheDrive) {
 // A 1 kHz tone at half of full scale on the left channel, silence on the right.
 constexpr double kToneAmplitude = 16384;
 
-Bytes ToneBlock(std::uint32_t block) {
-  Bytes bytes(kBlockBytes, 0);
-  for (int frame = 0; frame < kFrames; ++frame) {
-    const double t = ((block - 1) * kFrames + frame) / 44100.0;
-    const auto value = static_cast<std::uint16_t>(
-        static_cast<std::int16_t>(std::lround(kToneAmplitude * std::sin(2 * M_PI * 1000 * t))));
-    bytes[4 * frame] = static_cast<std::uint8_t>(value & 0xFF);
-    bytes[4 * frame + 1] = static_cast<std::uint8_t>(value >> 8);
-  }
-  return bytes;
-}
-
 TEST_F(FlacOpusWriter, OpusOfAToneDecodesToTheToneAtItsLevelAndLength) {
-  MakeTake(30, ToneBlock);  // 3 s
+  const Bytes tone = tavrin::testing::ToneBytes(30 * kFrames, false);  // 3 s
+  MakeTake(30, [&tone](std::uint32_t block) {
+    const auto first = tone.begin() + std::ptrdiff_t{block - 1} * kBlockBytes;
+    return Bytes(first, first + kBlockBytes);
+  });
   Settings.OpusBitRate = 96;
   for (const std::uint16_t channels : {2, 1}) {
     SCOPED_TRACE(std::to_string(channels) + " ch");

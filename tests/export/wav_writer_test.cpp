@@ -58,7 +58,7 @@ TEST_P(WavTable, ConvertsEveryBlockAndDescribesItInTheHeader) {
   for (std::uint32_t block = 2; block <= 11; ++block) {
     for (int j = 0; j < row.FramesPerBlock; ++j) {
       for (int channel = 0; channel < row.Channels; ++channel) {
-        const std::int16_t sample = SampleAt(1, block, j * step, channel);
+        const std::int16_t sample = PatternSample(1, block, j * step, channel);
         if (row.Bits == 16) {
           Put(expected, static_cast<std::uint16_t>(sample), 2);
         } else {
@@ -150,7 +150,7 @@ TEST_F(WavWriter, ALongRangeAt44100StereoIsTheTakeUnchanged) {
   ASSERT_EQ(file.size(), 44u + 150u * kBlockBytes);
   for (std::uint32_t block = 1; block <= 150; ++block) {
     const auto at = file.begin() + 44 + (block - 1) * kBlockBytes;
-    ASSERT_EQ(Bytes(at, at + kBlockBytes), MakeBlock(1, block)) << "block " << block;
+    ASSERT_EQ(Bytes(at, at + kBlockBytes), PatternBlock(1, block)) << "block " << block;
   }
 }
 
@@ -158,7 +158,7 @@ TEST_F(WavWriter, ReadsARangeAcrossRowsFromBothSourcesInDocumentOrder) {
   MakeTake(8);
   ASSERT_EQ(Document.EditStream.Create((Root / "Edit.raw").string()), 0);
   for (std::uint32_t block = 1; block <= 5; ++block) {
-    ASSERT_EQ(Document.EditStream.Write(MakeBlock(2, block).data(), kBlockBytes), 0);
+    ASSERT_EQ(Document.EditStream.Write(PatternBlock(2, block).data(), kBlockBytes), 0);
   }
   // Level 1: document 1..5 = take 3..7, document 6..9 = work file 2..5.
   ASSERT_TRUE(document::SetLevelRows(Document, 1, {{1, 5, 3, true}, {6, 4, 2, false}}));
@@ -169,7 +169,7 @@ TEST_F(WavWriter, ReadsARangeAcrossRowsFromBothSourcesInDocumentOrder) {
 
   Bytes expected;
   for (const auto& [source, block] : {std::pair{1, 6u}, {1, 7u}, {2, 2u}, {2, 3u}}) {
-    const Bytes part = MakeBlock(source, block);
+    const Bytes part = PatternBlock(source, block);
     expected.insert(expected.end(), part.begin(), part.end());
   }
   const Bytes file = Output();
@@ -208,7 +208,7 @@ TEST_F(WavWriter, UnknownSettingsFallBackToAFormatTheHeaderStates) {
   Bytes file = Output();
   ASSERT_EQ(file.size(), 44u + 3 * kBlockBytes);
   EXPECT_EQ(Head(file), Header(2, 44100, 176400, 4, 16, 3 * kBlockBytes));
-  EXPECT_EQ(Bytes(file.begin() + 44, file.begin() + 44 + kBlockBytes), MakeBlock(1, 1));
+  EXPECT_EQ(Bytes(file.begin() + 44, file.begin() + 44 + kBlockBytes), PatternBlock(1, 1));
 
   SetFormat(22050, 24, 1);  // only the width is unknown
   ASSERT_EQ(Write(), WriteResult::Written);

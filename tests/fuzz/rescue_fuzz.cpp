@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,17 +14,14 @@
 #include "capture/recorder_state.h"
 #include "capture/run_marker.h"
 #include "capture/take_rescue.h"
+#include "file_bytes.h"
 #include "fuzz_support.h"
 
 namespace {
 
 using tavrin::capture::kBufferBytes;
 using tavrin::capture::TakeOrder;
-
-std::vector<std::uint8_t> Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using tavrin::testing::FileBytes;
 
 bool SameOrder(const TakeOrder& a, const TakeOrder& b) {
   return a.LoopMode == b.LoopMode && a.LoopWrapped == b.LoopWrapped &&
@@ -89,12 +84,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       take, take + (wrapped ? std::size_t{length} * kBufferBytes : takeBytes));
   std::rotate(expected.begin(), expected.begin() + std::ptrdiff_t{rotate} * kBufferBytes,
               expected.begin() + std::ptrdiff_t{length} * kBufferBytes);
-  FUZZ_CHECK(Contents(testPath) == expected);
+  FUZZ_CHECK(FileBytes(testPath) == expected);
 
   if (tavrin::capture::PeakFileFits(static_cast<std::int64_t>(peakBytes), length)) {
     std::vector<std::uint8_t> turned(peaks, peaks + std::size_t{length} * 8);
     std::rotate(turned.begin(), turned.begin() + std::ptrdiff_t{rotate} * 8, turned.end());
-    FUZZ_CHECK(Contents(state.PeaksPath) == turned);
+    FUZZ_CHECK(FileBytes(state.PeaksPath) == turned);
   } else {
     FUZZ_CHECK(!std::filesystem::exists(state.PeaksPath));
   }

@@ -4,7 +4,6 @@
 // folder, its 100 ms ticks timed; and sox to measure the files it saves.
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTimer>
@@ -42,12 +41,6 @@ inline double SoxValue(const QString& report, const QString& label) {
 
 inline double SoxRms(const QString& file, const QStringList& effects) {
   return SoxValue(SoxStat(file, effects), QStringLiteral("RMS     amplitude:"));
-}
-
-// The whole file; empty when it cannot be read.
-inline QByteArray FileBytes(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 struct PulseWindowRig : WindowRigBase {

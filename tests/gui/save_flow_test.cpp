@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest/QtTest>
-#include <fstream>
 
 #include "export/form_progress.h"
 #include "export/save_flow.h"
+#include "file_bytes.h"
 #include "form_main_fixture.h"
 #include "settings/form_save_settings.h"
 
@@ -134,15 +134,14 @@ void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {
   rig.FileDialog = tavrin::testing::ChoosePath(target);
   form.menuSaveAsClick();
   QVERIFY2(rig.Messages.empty(), rig.Messages.empty() ? "" : qPrintable(rig.Messages.front()));
-  std::ifstream in(target, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::vector<std::uint8_t> bytes = tavrin::testing::FileBytes(target);
   QCOMPARE(bytes.size(), std::size_t{44} + 1800u * 17640u);
   // The device's index pattern: left = bits 0..15 of the frame index, right = bits 16..31.
   const std::uint64_t end = first + std::uint64_t{buffers} * 4410;
   const std::uint64_t start = end - 1800u * 4410u;
   for (std::uint64_t i = 0; i < 1800u * 4410u; ++i) {
     const std::uint64_t index = start + i;
-    const unsigned char* frame = bytes.data() + 44 + 4 * i;
+    const std::uint8_t* frame = bytes.data() + 44 + 4 * i;
     if (frame[0] != (index & 0xFF) || frame[1] != ((index >> 8) & 0xFF) ||
         frame[2] != ((index >> 16) & 0xFF) || frame[3] != ((index >> 24) & 0xFF)) {
       QFAIL(qPrintable(QStringLiteral("frame %1 differs").arg(i)));

@@ -20,6 +20,7 @@
 #include "../e2e/wait_until.h"
 #include "platform/pulse_connection.h"
 #include "platform/wave_in_pulse.h"
+#include "scoped_env.h"
 
 namespace tavrin::platform {
 namespace {
@@ -370,30 +371,9 @@ TEST(PulseWaveInStallTest, PulseCountsWhatTheServerDroppedWhileThisSideStalled) 
   EXPECT_EQ(wave.Close(), kMmNoError);
 }
 
-// Points PULSE_SERVER elsewhere for its lifetime. Only while no other libpulse
-// thread of this process can be reading the environment.
-class ScopedPulseServer {
-public:
-  explicit ScopedPulseServer(const char* server) {
-    if (const char* old = std::getenv("PULSE_SERVER")) m_old = old;
-    setenv("PULSE_SERVER", server, 1);
-  }
-  ~ScopedPulseServer() {
-    if (m_old) {
-      setenv("PULSE_SERVER", m_old->c_str(), 1);
-    } else {
-      unsetenv("PULSE_SERVER");
-    }
-  }
-  ScopedPulseServer(const ScopedPulseServer&) = delete;
-  ScopedPulseServer& operator=(const ScopedPulseServer&) = delete;
-
-private:
-  std::optional<std::string> m_old;
-};
-
 TEST(PulseWaveInErrorTest, PulseUnreachableServerFailsWithItsReasonAndRecovers) {
-  std::optional<ScopedPulseServer> bogus(std::in_place, "unix:/nonexistent/tavrin/native");
+  std::optional<tavrin::testing::ScopedEnv> bogus(std::in_place, "PULSE_SERVER",
+                                                  "unix:/nonexistent/tavrin/native");
   PulseWaveIn wave;
   EXPECT_EQ(wave.GetNumDevs(), 0u);
   WaveInCaps caps;

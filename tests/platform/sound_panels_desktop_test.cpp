@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "../e2e/wait_until.h"
+#include "file_bytes.h"
 #include "scratch_folder.h"
 
 namespace tavrin::platform {
@@ -49,12 +50,7 @@ TEST(DesktopSoundPanels, StartsTheFirstPanelFoundOnceAndSeesItEnd) {
   ASSERT_TRUE(panels.OpenRecordingSettings(error));
   Touch(folder / "stop");
   EXPECT_TRUE(EndsWithin(panels, std::chrono::seconds(10)));
-
-  std::ifstream in(log);
-  std::string line;
-  int starts = 0;
-  while (std::getline(in, line)) starts += line == "started" ? 1 : 0;
-  EXPECT_EQ(starts, 1);
+  EXPECT_EQ(tavrin::testing::FileText(log), "started\n") << "started once";
 }
 
 TEST(DesktopSoundPanels, PlaybackSettingsHaveTheirOwnPanelsAndShareTheOneChild) {

@@ -118,8 +118,7 @@ TEST_F(PlaybackPulse, TheMonitorHearsAToneWholeAtItsLengthAndLevel) {
   if (!tavrin::testing::OnPipeWire()) GTEST_SKIP() << "the bit-exact case checks more";
   // The take's first 3 s become the tone, and the document plays them.
   constexpr std::uint32_t kBlocks = 30;
-  const std::vector<char> tone =
-      tavrin::testing::ToneBytes(std::size_t{kBlocks} * capture::kFramesPerBuffer);
+  const auto tone = tavrin::testing::ToneBytes(std::size_t{kBlocks} * capture::kFramesPerBuffer);
   ASSERT_EQ(Doc.State.Take.RawStream.WriteAt(0, tone.data(), tone.size()), 0);
   Doc.SetRows({{1, kBlocks, 1, true}});
   MonitorRecorder monitor;

@@ -5,13 +5,13 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "capture/recorder_state.h"
 #include "document/edit_document.h"
+#include "pattern_audio.h"
 #include "scratch_folder.h"
 
 namespace tavrin::playback::testing {
@@ -19,27 +19,8 @@ namespace tavrin::playback::testing {
 inline constexpr int kTakeTag = 1;
 inline constexpr int kWorkTag = 2;
 
-// Sample `channel` (0 left, 1 right) of frame `frame` of source buffer
-// `buffer`: different in every source, buffer and frame within a block.
-inline std::int16_t PatternSample(int tag, std::uint32_t buffer, int frame, int channel) {
-  const std::uint32_t value = channel == 0
-                                  ? buffer * 977u + static_cast<std::uint32_t>(frame) * 7u +
-                                        static_cast<std::uint32_t>(tag) * 20011u
-                                  : buffer * 131u - static_cast<std::uint32_t>(frame) * 5u +
-                                        static_cast<std::uint32_t>(tag) * 3001u;
-  return static_cast<std::int16_t>(static_cast<std::uint16_t>(value & 0xFFFF));
-}
-
-inline void AppendPatternBlock(std::vector<char>& bytes, int tag, std::uint32_t buffer) {
-  for (int frame = 0; frame < capture::kFramesPerBuffer; ++frame) {
-    for (int channel = 0; channel < 2; ++channel) {
-      const std::int16_t sample = PatternSample(tag, buffer, frame, channel);
-      char pair[2];
-      std::memcpy(pair, &sample, 2);
-      bytes.insert(bytes.end(), pair, pair + 2);
-    }
-  }
-}
+using tavrin::testing::PatternBlock;
+using tavrin::testing::PatternSample;
 
 // Creates `path` holding source buffers 1..buffers of the pattern. Returns 0 or errno.
 inline int WritePatternFile(base::File& file, const std::string& path, int tag,
@@ -47,7 +28,8 @@ inline int WritePatternFile(base::File& file, const std::string& path, int tag,
   if (const int error = file.Create(path); error != 0) return error;
   std::vector<char> bytes;
   for (std::uint32_t buffer = 1; buffer <= buffers; ++buffer) {
-    AppendPatternBlock(bytes, tag, buffer);
+    const auto block = PatternBlock(tag, buffer);
+    bytes.insert(bytes.end(), block.begin(), block.end());
   }
   return file.Write(bytes.data(), bytes.size());
 }
@@ -60,7 +42,8 @@ inline std::vector<char> ExpectedBytes(const std::vector<document::Segment>& row
     for (std::uint32_t i = 0; i < row.Length; ++i) {
       const std::uint32_t position = row.Start + i;
       if (position < first || position > last) continue;
-      AppendPatternBlock(bytes, row.FromTake ? kTakeTag : kWorkTag, row.Offset + i);
+      const auto block = PatternBlock(row.FromTake ? kTakeTag : kWorkTag, row.Offset + i);
+      bytes.insert(bytes.end(), block.begin(), block.end());
     }
   }
   return bytes;

@@ -1,12 +1,12 @@
 #include "settings/program_files.h"
 #include "case_scratch.h"
+#include "file_bytes.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace tavrin::settings {
@@ -14,10 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using tavrin::testing::FileText;
 
 // A program tree laid out as the install rules lay it out: bin/ beside share/.
 class ProgramFiles : public ::testing::Test {
@@ -61,10 +58,10 @@ TEST_F(ProgramFiles, AShippedDefaultBesideTheProgramSeedsThePersonalFileOnce) {
   fs::permissions(Root / "bin", fs::perms::owner_write, fs::perm_options::remove);
   const fs::path personal = Root / "config" / "tavrin-recorder" / "tavrin-recorder.INI";
   ASSERT_EQ(ChooseSettingsFile(Program, (Root / "config").string()), personal.string());
-  EXPECT_EQ(ReadFile(personal), "[Window Colors]\nColor=3\n");
+  EXPECT_EQ(FileText(personal), "[Window Colors]\nColor=3\n");
   std::ofstream(personal) << "[Window Colors]\nColor=5\n";
   ASSERT_EQ(ChooseSettingsFile(Program, (Root / "config").string()), personal.string());
-  EXPECT_EQ(ReadFile(personal), "[Window Colors]\nColor=5\n") << "the user's own choices stay";
+  EXPECT_EQ(FileText(personal), "[Window Colors]\nColor=5\n") << "the user's own choices stay";
 }
 
 TEST_F(ProgramFiles, TheGuideBesideTheProgramComesBeforeTheInstalledOne) {

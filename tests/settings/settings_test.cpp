@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
-#include <sstream>
 #include <vector>
 
 #include "case_scratch.h"
+#include "file_bytes.h"
+#include "scoped_env.h"
 #include "settings/color_schemes.h"
 #include "small_file_system.h"
 
@@ -24,23 +24,9 @@ namespace fs = std::filesystem;
 
 class SettingsFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    Path = (Root / "tavrin-recorder.INI").string();
-    if (const char* home = std::getenv("HOME")) SavedHome = home;
-    ::setenv("HOME", "/home/tester", 1);
-  }
-  void TearDown() override {
-    if (SavedHome) {
-      ::setenv("HOME", SavedHome->c_str(), 1);
-    } else {
-      ::unsetenv("HOME");
-    }
-  }
   void Write(const std::string& text) const { std::ofstream(Path, std::ios::binary) << text; }
   std::string Read(const std::string& path = {}) const {
-    std::ostringstream text;
-    text << std::ifstream(path.empty() ? Path : path, std::ios::binary).rdbuf();
-    return text.str();
+    return tavrin::testing::FileText(path.empty() ? Path : path);
   }
   Settings Load() const {
     Settings settings;
@@ -50,8 +36,8 @@ protected:
 
   tavrin::testing::ScratchFolder Scratch{"settings-" + tavrin::testing::CaseName()};
   fs::path Root = Scratch.Path();
-  std::string Path;
-  std::optional<std::string> SavedHome;
+  std::string Path = (Root / "tavrin-recorder.INI").string();
+  tavrin::testing::ScopedEnv Home{"HOME", "/home/tester"};
 };
 
 TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {

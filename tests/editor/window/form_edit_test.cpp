@@ -18,6 +18,7 @@
 #include "editor/window/volume_slider.h"
 #include "export/form_progress.h"
 #include "fake_sound_opener.h"
+#include "file_bytes.h"
 #include "platform/wave_out_simulated.h"
 #include "recovery/window/form_info.h"
 #include "scratch_folder.h"
@@ -25,6 +26,7 @@
 
 using namespace tavrin;
 namespace fs = std::filesystem;
+using tavrin::testing::FileBytes;
 
 namespace {
 
@@ -106,11 +108,6 @@ struct EditorWindowRig {
   bool Yes = true;
   std::unique_ptr<editor::TFormEdit> Form;
 };
-
-std::vector<std::uint8_t> FileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Presses the left button at column `from` of the waveform, drags to `to` and lets go.
 void DragOverTheWaveform(EditorWindowRig& rig, int from, int to) {
