@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "base/error_text.h"
 #include "capture/recorder_state.h"
 
 namespace tavrin::capture {
@@ -33,7 +32,5 @@ void DeleteWorkFiles(const RecorderState& state);
 
 // Free bytes of the file system that holds `path` (-1 when unknown).
 std::int64_t FreeBytesAt(const std::string& path);
-// The mount point the no-space text names; it lives in base for the decoder too.
-using base::MountPointOf;
 
 }  // namespace tavrin::capture

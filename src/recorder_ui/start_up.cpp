@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/error_text.h"
 #include "base/recording_modes.h"
 #include "capture/raw_take.h"
 #include "capture/run_marker.h"
@@ -21,7 +22,7 @@ StartUpResult StartUp(capture::RecorderState& state, settings::Settings& stored,
   if (!capture::ChooseWorkFolder(state, appDataDir, programDir, error)) {
     throw std::runtime_error(error);
   }
-  state.ProgramDrive = capture::MountPointOf(state.WorkFolder);
+  state.ProgramDrive = base::MountPointOf(state.WorkFolder);
   capture::TakeOrder leftOrder;
   int markerError = 0;
   switch (capture::ClaimRunMarker(state, leftOrder, markerError)) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/error_text.h"
 #include "capture/peak_file.h"
 #include "case_scratch.h"
 #include "file_bytes.h"
@@ -89,7 +90,7 @@ TEST_F(WorkFolder, DeletingWorkFilesKeepsThePeakFileAndTheRecoveryTake) {
 }
 
 TEST(FileSystem, MountPointAndFreeSpaceOfTheRoot) {
-  EXPECT_EQ(MountPointOf("/"), "/");
+  EXPECT_EQ(base::MountPointOf("/"), "/");
   EXPECT_GT(FreeBytesAt("/"), 0);
   EXPECT_EQ(FreeBytesAt("/no/such/folder/here"), -1);
 }
