@@ -85,6 +85,7 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
     self->m_view = View{};
     self->m_refreshing = false;
     self->m_refreshAgain = false;
+    self->m_refreshStale = false;
   }
   self->Signal();
 }
@@ -121,13 +122,14 @@ void PulseConnection::OnSourceInfo(pa_context* context, const pa_source_info* in
     return;
   }
   // A failed list (the server is going away) keeps what was known before.
-  if (eol > 0) {
+  if (eol > 0 && !self->m_refreshStale) {
     View& view = self->m_pending;
     DefaultFirst(view.Sources, view.DefaultSource);
     view.Known = true;
     self->m_view = std::move(view);
   }
   self->m_refreshing = false;
+  self->m_refreshStale = false;
   if (self->m_refreshAgain) {
     self->m_refreshAgain = false;
     self->Refresh();

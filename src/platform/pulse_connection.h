@@ -120,12 +120,15 @@ public:
   void AddStream() { ++m_streams; }
   void RemoveStream() { --m_streams; }
   // Makes a change this side has just made to a source show in the view at
-  // once, before the server's change event refreshes it.
+  // once, before the server's change event refreshes it. A refresh already in
+  // flight was answered before the change, so its answer is dropped and the
+  // view asked for again.
   template <typename Edit>
   void EditSource(const std::string& name, Edit edit) {
     for (PulseDevice& source : m_view.Sources) {
       if (source.Name == name) edit(source);
     }
+    if (m_refreshing) m_refreshStale = m_refreshAgain = true;
   }
   // Wakes the owner's wait; for callbacks of the connection's users.
   void Signal() { pa_threaded_mainloop_signal(m_mainloop, 0); }
@@ -169,6 +172,7 @@ private:
   View m_pending;  // the answers of the refresh in flight
   bool m_refreshing = false;
   bool m_refreshAgain = false;
+  bool m_refreshStale = false;  // the refresh in flight is older than a change made here
 };
 
 template <typename Done>
