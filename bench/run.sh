@@ -7,12 +7,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=ON >/dev/null
 cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/build-release/bin/capture_bench"
-"$root/bench/wav_bench.sh"
+"$root/bench/in-scratch.sh" wav_bench sox
 "$root/bench/mp3_bench.sh"
-"$root/bench/flac_opus_bench.sh"
-"$root/bench/decode_bench.sh"
-"$root/bench/edit_bench.sh"
-"$root/bench/recovery_bench.sh"
+"$root/bench/in-scratch.sh" flac_opus_bench flac opusenc
+"$root/bench/in-scratch.sh" decode_bench flac lame sox
+"$root/bench/in-scratch.sh" edit_bench sox
+"$root/bench/in-scratch.sh" recovery_bench
 "$root/bench/recorder_bench.sh"
 "$root/build-release/bin/waveform_bench"
 "$root/build-release/bin/editor_window_bench"
