@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "base/error_text.h"
@@ -22,6 +23,7 @@ bool IsSameFile(const std::string& path, int fd) {
 }  // namespace
 
 int OutputFile::Create(const std::string& path, const ExportContext& context) {
+  m_wanted = path;
   if (IsSameFile(path, context.State.Take.RawStream.Descriptor()) ||
       IsSameFile(path, context.Document.EditStream.Descriptor())) {
     return EBUSY;
@@ -30,8 +32,12 @@ int OutputFile::Create(const std::string& path, const ExportContext& context) {
 }
 
 std::string OutputFile::ErrorText(int error) const {
-  const std::filesystem::path folder = std::filesystem::path(Target()).parent_path();
-  return base::FileErrorText(base::MountPointOf(folder.empty() ? "." : folder.string()), error);
+  const std::filesystem::path folder = std::filesystem::path(m_wanted).parent_path();
+  const std::string drive = base::MountPointOf(folder.empty() ? "." : folder.string());
+  // A full drive is named by the drive's own text; anything else names the file.
+  if (error == ENOSPC || error == EDQUOT) return base::NoSpaceText(drive);
+  if (error == EBUSY) return m_wanted + " is the sound being saved: choose another file.";
+  return m_wanted + " could not be saved (" + std::strerror(error) + ").";
 }
 
 }  // namespace tavrin::exporter

@@ -16,8 +16,12 @@ public:
   // names the take or the work file of `context`.
   int Create(const std::string& path, const ExportContext& context);
   // What the user is told of `error`: for a full disk "There is no space on
-  // drive" and the mount point of the file system the file was to go on.
+  // drive" and the mount point of the file system the file was to go on, else
+  // which file could not be saved and why.
   std::string ErrorText(int error) const;
+
+private:
+  std::string m_wanted;  // the path asked for, named even when it was refused before creation
 };
 
 }  // namespace tavrin::exporter

@@ -29,6 +29,19 @@ QString ModeText(std::int32_t mode) {
   }
 }
 
+// Saving() holds from the first dialog to the last byte: nothing from outside
+// (a file handed over, a drop) may replace the document a save has measured.
+class SavingScope {
+public:
+  explicit SavingScope(bool& saving) : m_saving(saving) { m_saving = true; }
+  ~SavingScope() { m_saving = false; }
+  SavingScope(const SavingScope&) = delete;
+  SavingScope& operator=(const SavingScope&) = delete;
+
+private:
+  bool& m_saving;
+};
+
 }  // namespace
 
 SaveFilter BuildSaveFilter(const settings::Settings& settings) {
@@ -90,6 +103,7 @@ bool SaveFlow::SaveTake(bool& saveRequested) {
   const auto takeLength =
       static_cast<std::uint32_t>(state.Take.RawStream.Size() / capture::kBufferBytes);
   if (takeLength <= 1) return false;
+  const SavingScope saving(m_saving);
   m_job.SaveFirst = 1;
   m_job.SaveLast = takeLength;
   document::BuildLevelZero(document, takeLength, state.Take.FinishedRecordedBuffers,
@@ -121,6 +135,7 @@ void SaveFlow::SaveDocument(bool all) {
   document::EditDocument& document = *m_services.Document;
   const std::uint32_t length = document.Length();
   if (m_saving || (m_services.EditBusy != nullptr && *m_services.EditBusy)) return;
+  const SavingScope saving(m_saving);
   m_savingAll = all;
   if (all) {
     m_job.SaveFirst = 1;
@@ -191,7 +206,6 @@ bool SaveFlow::ChooseFile(bool& saveRequested) {
 }
 
 WriteResult SaveFlow::RunSave() {
-  m_saving = true;
   m_job.SaveActive = true;
   m_job.OperationProgress = 0.0f;
   if (m_services.Progress) m_services.Progress->Start(m_job, m_services.Owner);
@@ -205,7 +219,6 @@ WriteResult SaveFlow::RunSave() {
   case settings::SaveFormat::Opus: result = WriteOpus(context); break;
   }
   if (m_services.Progress) m_services.Progress->Finish();
-  m_saving = false;
   return result;
 }
 

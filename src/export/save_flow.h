@@ -68,6 +68,7 @@ public:
   // The sound file the editor opened, if any: the file dialog starts in its
   // folder with its name (and the save format's extension).
   std::string OpenedPath;
+  // A save is under way: from its first dialog to its last byte.
   bool Saving() const { return m_saving; }
   SaveJob& Job() { return m_job; }
   const document::EditDocument& Document() const { return *m_services.Document; }

@@ -99,6 +99,12 @@ public:
   // Opens a sound file in the editor: File > Open, a drop, the command line,
   // a second start. Says why when it cannot now (recording, busy).
   void OpenFileRequested(const std::string& path);
+  // Why `path` cannot be opened now (recording, a modal window, a save, an
+  // opening or an editor operation under way), or empty when it can.
+  QString OpenRefusal(const std::string& path) const;
+  // A file from outside the window (a second start): refused at once with the
+  // reason, or taken and opened once the caller has returned. One at a time.
+  std::string AcceptOpenRequest(const std::string& path);
   bool OpenEnabled() const;
   void menuSaveAsClick();
   void menuSaveSettingsClick();
@@ -199,7 +205,8 @@ private:
   bool m_firstTick = false;
   bool m_settingsFailureShown = false;
   bool m_closing = false;
-  bool m_takeSaved = false;  // the take was written by Save as since it was recorded
+  bool m_takeSaved = false;   // the take was written by Save as since it was recorded
+  bool m_openQueued = false;  // a file taken from outside waits to open
 
   MainSurface* m_surface = nullptr;
   KnobWidget* ImageVol = nullptr;

@@ -12,7 +12,7 @@
 namespace tavrin::recorder_ui {
 
 bool TFormMain::OpenAllowed() const {
-  return !m_services.State->Recording && !m_saveFlow->Saving() &&
+  return !m_services.State->Recording && !m_saveFlow->Saving() && !m_openQueued &&
          QApplication::activeModalWidget() == nullptr;
 }
 
@@ -28,42 +28,62 @@ void TFormMain::menuOpenClick() {
   if (!path.empty()) OpenFileRequested(path);
 }
 
-void TFormMain::OpenFileRequested(const std::string& path) {
+QString TFormMain::OpenRefusal(const std::string& path) const {
+  const QString file = QString::fromStdString(path);
   if (!m_services.OpenSoundFile) {
-    ShowMessage(QStringLiteral("This build of Tavrin Recorder can not open sound files."));
-    return;
+    return QStringLiteral("This build of Tavrin Recorder can not open sound files.");
   }
-  auto refuse = [&](const QString& text) { ShowMessage(text.arg(QString::fromStdString(path))); };
-  // The editor open already takes the file in place of its document.
-  if (m_editor->isVisible()) {
-    if (m_editor->OpenAvailable()) {
-      m_editor->OpenFile(path);
-    } else {
-      refuse(QStringLiteral("The sound editor is busy. Open %1 again once it is done."));
-    }
-  } else if (State().Recording) {
-    refuse(QStringLiteral("Stop recording before opening %1."));
-  } else if (!OpenAllowed()) {
-    refuse(QStringLiteral("Tavrin Recorder is busy. Open %1 again once it is done."));
+  // The editor open already takes the file in place of its document, unless
+  // it is busy or a window of its own (a question, a save) is up.
+  if (m_editor->isVisible() && !m_openQueued) {
+    return m_editor->OpenAvailable()
+               ? QString()
+               : QStringLiteral("The sound editor is busy. Open %1 again once it is done.")
+                     .arg(file);
+  }
+  if (m_services.State->Recording) {
+    return QStringLiteral("Stop recording before opening %1.").arg(file);
+  }
+  if (!OpenAllowed()) {
+    return QStringLiteral("Tavrin Recorder is busy. Open %1 again once it is done.").arg(file);
+  }
+  return {};
+}
+
+void TFormMain::OpenFileRequested(const std::string& path) {
+  if (const QString refusal = OpenRefusal(path); !refusal.isEmpty()) {
+    ShowMessage(refusal);
+  } else if (m_editor->isVisible()) {
+    m_editor->OpenFile(path);
   } else {
     RunEditor(path);
   }
 }
 
+std::string TFormMain::AcceptOpenRequest(const std::string& path) {
+  if (const QString refusal = OpenRefusal(path); !refusal.isEmpty()) return refusal.toStdString();
+  // Opened once the sender has its answer; until then a further one is refused.
+  m_openQueued = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this, path] {
+        m_openQueued = false;
+        OpenFileRequested(path);
+      },
+      Qt::QueuedConnection);
+  return {};
+}
+
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-  // Refused while recording or saving: the drag shows it cannot land.
-  if (OpenEnabled() && OpenAllowed() && !editor::DroppedFile(event->mimeData()).empty()) {
-    event->acceptProposedAction();
-  }
+  // Refused while recording or busy: the drag shows it cannot land.
+  const std::string path = editor::DroppedFile(event->mimeData());
+  if (!path.empty() && OpenRefusal(path).isEmpty()) event->acceptProposedAction();
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
   const std::string path = editor::DroppedFile(event->mimeData());
-  if (!OpenEnabled() || !OpenAllowed() || path.empty()) return;
-  event->acceptProposedAction();
   // The editor runs modally: it opens once the drop has returned.
-  QMetaObject::invokeMethod(
-      this, [this, path] { OpenFileRequested(path); }, Qt::QueuedConnection);
+  if (!path.empty() && AcceptOpenRequest(path).empty()) event->acceptProposedAction();
 }
 
 }  // namespace tavrin::recorder_ui

@@ -1,9 +1,14 @@
 #pragma once
 // A second start with a file hands the file to the program already running on
-// the same work folder. The running program listens on a local socket that
-// only its user can reach, named after the user and the work folder; the
-// second start sends the file's absolute path as one line of UTF-8 and waits
-// for the line "OK". User-interface thread only.
+// the same work folder, over a local socket in a folder that only the user can
+// reach ($XDG_RUNTIME_DIR, else a 0700 folder of the user's own in the
+// temporary folder). A folder or socket that another user owns or can open is
+// never used. Both ends check that the other is the same user.
+//
+// One request line: "open " + the path's bytes percent-encoded + "\n" (any
+// byte of a file name travels exactly). One answer line: "ok\n", or "refused "
+// + the running program's reason percent-encoded + "\n". Lines, waits and
+// connections are bounded. User-interface thread only.
 
 #include <QLocalServer>
 #include <QString>
@@ -12,26 +17,54 @@
 
 namespace tavrin::recorder_ui {
 
-// The socket's name: in $XDG_RUNTIME_DIR when there is one, else in the
-// system's temporary folder with the user's id in the name.
-QString InstanceServerName(const std::string& workFolder);
+// The longest path a request carries, in bytes (the system's own limit).
+inline constexpr std::size_t kLongestHandedPath = 4096;
+
+struct InstanceAddress {
+  QString Name;         // the socket's full path
+  std::string Problem;  // why the hand-off cannot be used safely; empty = it can
+};
+
+// The socket for `workFolder`, in $XDG_RUNTIME_DIR when that is the user's own
+// private folder, else in "<temp>/tavrin-recorder-<uid>" (made 0700 when
+// `makeFolder` and missing).
+InstanceAddress InstanceServerAddress(const std::string& workFolder, bool makeFolder);
+
+// Whether `folder` is a real folder (not a link) owned by this user that no
+// one else may enter. Empty = it is; else why not.
+std::string PrivateFolderProblem(const std::string& folder);
 
 class OpenRequestServer {
 public:
   OpenRequestServer();
-  // Starts listening on `name`, replacing a socket an earlier run left.
-  // False with the reason in `error`.
-  bool Listen(const QString& name, QString& error);
-  // Called, after the sender has its answer, with each path received.
-  std::function<void(const std::string& path)> OpenRequested;
+  // Starts listening at `address`, replacing a socket an earlier run left in
+  // the private folder. False with the reason in `error`.
+  bool Listen(const InstanceAddress& address, QString& error);
+  // Called with each path received; answers empty when the program takes it
+  // (it opens once the sender has its answer), else the reason it cannot now.
+  std::function<std::string(const std::string& path)> OpenRequested;
 
 private:
   void Accept();
   QLocalServer m_server;
+  int m_connections = 0;
 };
 
-// Sends `path` to the program listening on `name`. False when none took it
-// within `timeoutMs`.
-bool SendOpenRequest(const QString& name, const std::string& path, int timeoutMs = 5000);
+struct HandOffResult {
+  enum Outcome {
+    Opened,     // the running program took the file
+    Refused,    // it answered why it cannot now (Text)
+    NoProgram,  // nothing listens: no program runs on this work folder
+    NoAnswer,   // something listens but gave no valid answer in time
+    Unsafe,     // the folder or the socket is not the user's own (Text)
+  };
+  Outcome Result = NoProgram;
+  std::string Text;
+};
+
+// Sends `path` (absolute) to the program listening at `address`, waiting at
+// most `timeoutMs` in all.
+HandOffResult SendOpenRequest(const InstanceAddress& address, const std::string& path,
+                              int timeoutMs = 5000);
 
 }  // namespace tavrin::recorder_ui

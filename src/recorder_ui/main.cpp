@@ -1,6 +1,5 @@
 // Tavrin Recorder: settings first, then the recorder window on PulseAudio.
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
@@ -8,8 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "capture/recorder_state.h"
 #include "capture/work_files.h"
@@ -21,6 +23,7 @@
 #include "platform/sound_panels_desktop.h"
 #include "platform/wave_in_pulse.h"
 #include "platform/wave_out_pulse.h"
+#include "recorder_ui/command_line.h"
 #include "recorder_ui/desktop_channel.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/instance_link.h"
@@ -53,15 +56,34 @@ private:
   long long m_launchNs;
 };
 
-// The sound file named on the command line (its absolute path), or empty.
-std::string FileToOpen() {
-  const QStringList arguments = QCoreApplication::arguments();
-  for (qsizetype i = 1; i < arguments.size(); ++i) {
-    if (!arguments[i].startsWith(QLatin1Char('-'))) {
-      return QFileInfo(arguments[i]).absoluteFilePath().toStdString();
-    }
+// Says `text` where the user sees it: standard error for a terminal or a
+// script, a message box for a start from the desktop.
+void Tell(const std::string& text) {
+  std::fprintf(stderr, "tavrin-recorder: %s\n", text.c_str());
+  QMessageBox::information(nullptr, QStringLiteral("Tavrin Recorder"),
+                           QString::fromStdString(text));
+}
+
+// A second start: the file goes to the program that runs, or the user hears
+// why not. The exit status: 0 when it was taken, 2 when not.
+int HandOver(const std::string& workFolder, const std::string& path, const std::string& running) {
+  using recorder_ui::HandOffResult;
+  const HandOffResult sent =
+      recorder_ui::SendOpenRequest(recorder_ui::InstanceServerAddress(workFolder, false), path);
+  switch (sent.Result) {
+  case HandOffResult::Opened: return 0;
+  case HandOffResult::Refused: Tell(sent.Text); break;
+  case HandOffResult::NoAnswer:
+    Tell("No answer from the running program: " + path + " was not opened.");
+    break;
+  case HandOffResult::Unsafe:
+    Tell(running + " " + path + " was not handed to it: " + sent.Text + ".");
+    break;
+  case HandOffResult::NoProgram:
+    Tell(running + " It takes no files from a second start: " + path + " was not opened.");
+    break;
   }
-  return {};
+  return 2;
 }
 
 }  // namespace
@@ -72,7 +94,19 @@ int main(int argc, char** argv) {
   // Lets the desktop match the window to the installed launcher and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(TAVRIN_APP_ID));
   const std::string programPath = QCoreApplication::applicationFilePath().toStdString();
-  const std::string openPath = FileToOpen();
+  // Qt has taken its own options out of argv.
+  std::error_code noFolder;
+  const recorder_ui::CommandLine commandLine =
+      recorder_ui::ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc),
+                                   std::filesystem::current_path(noFolder).string());
+  if (!commandLine.Error.empty()) {
+    std::fprintf(stderr, "tavrin-recorder: %s\n", commandLine.Error.c_str());
+    return 2;
+  }
+  if (!commandLine.Warning.empty()) {
+    std::fprintf(stderr, "tavrin-recorder: %s\n", commandLine.Warning.c_str());
+  }
+  const std::string& openPath = commandLine.OpenPath;
 
   settings::Settings settings;
   const std::string settingsPath =
@@ -116,10 +150,7 @@ int main(int argc, char** argv) {
     form = std::make_unique<recorder_ui::TFormMain>(services);
   } catch (const recorder_ui::AlreadyRunning& error) {
     // The running program opens the file; without one to open, say so.
-    if (!openPath.empty() &&
-        recorder_ui::SendOpenRequest(recorder_ui::InstanceServerName(state.WorkFolder), openPath)) {
-      return 0;
-    }
+    if (!openPath.empty()) return HandOver(state.WorkFolder, openPath, error.what());
     QMessageBox::information(nullptr, QStringLiteral("Tavrin Recorder"),
                              QString::fromStdString(error.what()));
     return 0;
@@ -133,13 +164,20 @@ int main(int argc, char** argv) {
     reporter = std::make_unique<FirstPaintReporter>(std::atoll(launch));
     form->centralWidget()->installEventFilter(reporter.get());
   }
-  // A second start with a file hands it here. Without the socket a second
-  // start is told the program runs, as it always was.
+  // A second start with a file hands it here. Without the socket the program
+  // works on, says why, and a second start is told the program runs.
   recorder_ui::OpenRequestServer openRequests;
-  openRequests.OpenRequested = [&form](const std::string& path) { form->OpenFileRequested(path); };
+  openRequests.OpenRequested = [&form](const std::string& path) {
+    return form->AcceptOpenRequest(path);
+  };
   QString listenError;
-  static_cast<void>(
-      openRequests.Listen(recorder_ui::InstanceServerName(state.WorkFolder), listenError));
+  if (!openRequests.Listen(recorder_ui::InstanceServerAddress(state.WorkFolder, true),
+                           listenError)) {
+    const std::string text = "A second start of Tavrin Recorder can not hand files to this one (" +
+                             listenError.toStdString() + ").";
+    std::fprintf(stderr, "tavrin-recorder: %s\n", text.c_str());
+    QTimer::singleShot(0, form.get(), [&services, text] { services.User.Show(text); });
+  }
   form->show();
   if (!openPath.empty()) {
     QTimer::singleShot(0, form.get(), [&form, openPath] { form->OpenFileRequested(openPath); });

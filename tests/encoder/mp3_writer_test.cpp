@@ -217,14 +217,14 @@ TEST_F(Mp3WriterTest, RefusedChunkEndsTheSaveWithoutAFile) {
 TEST_F(Mp3WriterTest, FileErrorsShowTheSystemTextAndReleaseTheStream) {
   const std::string wanted = job.OutputPath;
   job.OutputPath = Folder() + "/no-such-folder/out.mp3";
-  ExpectSaveFails(std::strerror(ENOENT));
+  ExpectSaveFails(job.OutputPath + " could not be saved (" + std::strerror(ENOENT) + ").");
   EXPECT_EQ(control->Calls, (std::vector<std::string>{"init", "close"}));
 
   // A take shorter than its rows: the read fails part-way and the partial file goes.
   *control = TestEncoderControl{};
   job.OutputPath = wanted;
   ASSERT_EQ(state.Take.RawStream.Truncate(5 * kBlock + 100), 0);
-  ExpectSaveFails(std::strerror(EIO));
+  ExpectSaveFails(job.OutputPath + " could not be saved (" + std::strerror(EIO) + ").");
   EXPECT_EQ(control->Calls.back(), "close");
   EXPECT_FALSE(OutputExists());
 }
@@ -232,7 +232,7 @@ TEST_F(Mp3WriterTest, FileErrorsShowTheSystemTextAndReleaseTheStream) {
 TEST_F(Mp3WriterTest, NeverReplacesTheTakeNorUnlinksWhatItDidNotCreate) {
   const auto take = FileBytes(Folder() + "/take.raw");
   job.OutputPath = Folder() + "/take.raw";
-  ExpectSaveFails(std::strerror(EBUSY));
+  ExpectSaveFails(job.OutputPath + " is the sound being saved: choose another file.");
   EXPECT_TRUE(FileBytes(Folder() + "/take.raw") == take);
 
   job.OutputPath = "/dev/full";

@@ -221,7 +221,9 @@ TEST_F(WavWriter, ErrorsShowTheSystemTextAndLeaveNoFile) {
   MakeTake(4);
   Job.OutputPath = (Root / "missing" / "out.wav").string();
   EXPECT_EQ(Write(), WriteResult::Failed);
-  EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(ENOENT)});
+  // What could not be saved where, and why.
+  EXPECT_EQ(Messages, std::vector<std::string>{Job.OutputPath + " could not be saved (" +
+                                               std::strerror(ENOENT) + ")."});
   EXPECT_FALSE(fs::exists(Root / "missing"));
 
   // A range past the document's end: the partial file goes, and the file it
@@ -260,7 +262,8 @@ TEST_F(WavWriter, RefusesToReplaceTheTakeItReads) {
     Messages.clear();
     Job.OutputPath = (Root / name).string();
     EXPECT_EQ(Write(), WriteResult::Failed);
-    EXPECT_EQ(Messages, std::vector<std::string>{std::strerror(EBUSY)});
+    EXPECT_EQ(Messages, std::vector<std::string>{
+                            Job.OutputPath + " is the sound being saved: choose another file."});
     EXPECT_EQ(fs::file_size(Root / "Tavrin.raw"), 4u * kBlockBytes);
   }
 }

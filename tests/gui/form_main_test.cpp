@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QMenuBar>
 #include <QtTest/QtTest>
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -497,16 +498,21 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   QMenu* file = form.menuBar()->actions().front()->menu();
   QCOMPARE(file->actions().front()->text(), QStringLiteral("打开..."));
 
-  // Each time the editor shows: what it shows, then it closes.
+  // Each time the editor shows: what it shows, what the test does there, then it closes.
   QStringList shown;
+  std::function<void(tavrin::editor::TFormEdit&)> whileOpen;
+  bool inEditor = false;
   QTimer closer;
   QObject::connect(&closer, &QTimer::timeout, [&] {
     auto* editor = form.findChild<tavrin::editor::TFormEdit*>();
-    if (!editor->isVisible()) return;
+    if (!editor->isVisible() || inEditor) return;
     shown << QStringLiteral("%1 %2 %3")
                  .arg(rig.Document.Length())
                  .arg(QString::fromStdString(fs::path(rig.State.Take.RawPath).filename()))
                  .arg(rig.State.DeviceOpen);
+    inEditor = true;
+    if (whileOpen) std::exchange(whileOpen, {})(*editor);
+    inEditor = false;
     editor->close();
   });
   closer.start(5);
@@ -528,20 +534,64 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   QCOMPARE(shown.size(), 2);
 
   // A second start hands its file to the program that runs.
+  using tavrin::recorder_ui::HandOffResult;
   tavrin::recorder_ui::OpenRequestServer server;
-  server.OpenRequested = [&form](const std::string& path) { form.OpenFileRequested(path); };
-  const QString name = tavrin::recorder_ui::InstanceServerName(rig.State.WorkFolder);
+  server.OpenRequested = [&form](const std::string& path) { return form.AcceptOpenRequest(path); };
+  const auto address = tavrin::recorder_ui::InstanceServerAddress(rig.State.WorkFolder, true);
   QString error;
-  QVERIFY2(server.Listen(name, error), qPrintable(error));
-  bool handedOver = false;
-  std::thread second([&] { handedOver = tavrin::recorder_ui::SendOpenRequest(name, song); });
+  QVERIFY2(server.Listen(address, error), qPrintable(error));
+  // The sender waits in a thread of its own while this one serves it.
+  const auto handOver = [&address](const std::string& path) {
+    std::atomic<bool> done = false;
+    HandOffResult result;
+    std::thread second([&] {
+      result = tavrin::recorder_ui::SendOpenRequest(address, path);
+      done = true;
+    });
+    // The sender gives up by itself well within this.
+    static_cast<void>(QTest::qWaitFor([&done] { return done.load(); }, 10000));
+    second.join();
+    return result;
+  };
+  QCOMPARE(handOver(song).Result, HandOffResult::Opened);
   QTRY_COMPARE(shown.size(), 3);
-  second.join();
-  QVERIFY(handedOver);
   // With nobody listening the second start says the program runs, as before.
-  QVERIFY(name != tavrin::recorder_ui::InstanceServerName((rig.Root / "other").string()));
-  QVERIFY(!tavrin::recorder_ui::SendOpenRequest(
-      tavrin::recorder_ui::InstanceServerName((rig.Root / "other").string()), song, 200));
+  const auto other =
+      tavrin::recorder_ui::InstanceServerAddress((rig.Root / "other").string(), false);
+  QVERIFY(address.Name != other.Name);
+  QCOMPARE(tavrin::recorder_ui::SendOpenRequest(other, song, 200).Result, HandOffResult::NoProgram);
+
+  // A file handed over while a save's dialog is up is refused with why, never
+  // opened under it: the save writes the document it began with.
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
+  const fs::path copy = rig.Root / "copy.wav";
+  HandOffResult duringSave;
+  rig.FileDialog = [&](QFileDialog& dialog) {
+    duringSave = handOver((rig.Root / "long.ogg").string());
+    dialog.selectFile(QString::fromStdString(copy.string()));
+    return true;
+  };
+  whileOpen = [](tavrin::editor::TFormEdit& editor) { editor.menuSaveAllClick(); };
+  QVERIFY(drop());
+  QCOMPARE(duringSave.Result, HandOffResult::Refused);
+  QCOMPARE(duringSave.Text, "The sound editor is busy. Open " + (rig.Root / "long.ogg").string() +
+                                " again once it is done.");
+  QCOMPARE(shown.size(), 4);
+  QCOMPARE(fs::file_size(copy), 44u + 12u * 17640u);
+
+  // Nothing from outside nests a box in a modal window: each request is
+  // answered at once, and only one file waits to open at a time.
+  const std::size_t messages = rig.Messages.size();
+  QDialog modal(&form);
+  modal.setModal(true);
+  modal.show();
+  for (int i = 0; i < 5; ++i) QCOMPARE(handOver(song).Result, HandOffResult::Refused);
+  modal.close();
+  QCOMPARE(form.AcceptOpenRequest(song), std::string());
+  QCOMPARE(form.AcceptOpenRequest(song),
+           "Tavrin Recorder is busy. Open " + song + " again once it is done.");
+  QTRY_COMPARE(shown.size(), 5);
+  QCOMPARE(rig.Messages.size(), messages);
 
   // While a take records: not from the menu, no drop, and a request says why.
   rig.Record(3);
@@ -551,8 +601,11 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   form.OpenFileRequested(song);
   QCOMPARE(rig.Messages.back(),
            QString::fromStdString("Stop recording before opening " + song + "."));
+  const HandOffResult whileRecording = handOver(song);
+  QCOMPARE(whileRecording.Result, HandOffResult::Refused);
+  QCOMPARE(whileRecording.Text, "Stop recording before opening " + song + ".");
   form.BtnStopClick();
-  QCOMPARE(shown.size(), 3);
+  QCOMPARE(shown.size(), 5);
   QVERIFY(rig.State.Take.TakeLength >= 3u);
 }
 

@@ -1,5 +1,6 @@
 // The editor's File > Open and drops: a sound file decoded in place of the
 // document, with the progress dialog and Cancel.
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <filesystem>
@@ -20,8 +21,10 @@ constexpr const char* kDiscardEditsQuestion =
 }  // namespace
 
 bool TFormEdit::OpenAvailable() const {
+  // A window over the editor (a question, a file dialog, a progress) is working on its document.
+  const QWidget* modal = QApplication::activeModalWidget();
   return static_cast<bool>(m_services.OpenSoundFile) && !m_services.Document->EditBusy &&
-         !m_saveFlow->Saving();
+         !m_saveFlow->Saving() && (modal == nullptr || modal == this);
 }
 
 void TFormEdit::menuOpenClick() {
@@ -55,9 +58,12 @@ bool TFormEdit::OpenSound(const std::string& path, QWidget* over) {
     progress->Start(QStringLiteral("Opening..."), std::filesystem::path(path).filename().string(),
                     job.Progress, job.Active, over, true);
   }
-  const decode::OpenResult result =
-      OpenSoundFile(m_services.OpenSoundFile, path, State(), m_takeStandIn, job, m_services.User);
+  std::string message;
+  const decode::OpenResult result = OpenSoundFile(m_services.OpenSoundFile, path, State(),
+                                                  m_takeStandIn, job, m_services.User, message);
+  // The progress dialog goes before anything is said over it.
   if (progress) progress->Finish();
+  if (!message.empty()) m_services.User.Show(message);
   if (result != decode::OpenResult::Opened) return false;
   m_openFolder = std::filesystem::path(path).parent_path().string();
   m_saveFlow->OpenedPath = path;

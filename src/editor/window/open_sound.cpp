@@ -9,20 +9,22 @@ namespace tavrin::editor {
 
 decode::OpenResult OpenSoundFile(const SoundFileOpener& opener, const std::string& path,
                                  capture::RecorderState& state, recovery::TakeStandIn& standIn,
-                                 decode::OpenJob& job, const base::UserChannel& user) {
+                                 decode::OpenJob& job, const base::UserChannel& user,
+                                 std::string& message) {
+  message.clear();
   if (!opener) return decode::OpenResult::Failed;
   // A file already open stays whole in Open.raw until the new one is decoded.
   const std::string partPath = capture::OpeningTakePath(state);
   document::Take take;
   decode::OpenReport report;
-  std::string message;
   const decode::OpenResult result = opener(path, partPath, job, user, take, report, message);
   if (result != decode::OpenResult::Opened) {
     std::error_code ignored;  // the decoder leaves none behind; nor may a stand-in
     std::filesystem::remove(partPath, ignored);
-    if (result == decode::OpenResult::Failed) {
-      user.Show(message.empty() ? path + " could not be opened." : message);
+    if (result == decode::OpenResult::Failed && message.empty()) {
+      message = path + " could not be opened.";
     }
+    if (result == decode::OpenResult::Cancelled) message.clear();
     return result;
   }
   standIn.PutIn(state, std::move(take));

@@ -24,11 +24,14 @@ using SoundFileOpener = std::function<decode::OpenResult(
     std::string& message)>;
 
 // Decodes `path` and makes it the state's take through `standIn`, its work
-// file Open.raw. Failed: the opener's message is shown; Cancelled: nothing is.
-// Either way the state's take, the document and the work files are as they were.
+// file Open.raw. `message` gets what the user is to be told once the progress
+// dialog has closed: for Failed why, for Opened what was clipped (or nothing).
+// Failed or Cancelled: the state's take, the document and the work files are
+// as they were.
 decode::OpenResult OpenSoundFile(const SoundFileOpener& opener, const std::string& path,
                                  capture::RecorderState& state, recovery::TakeStandIn& standIn,
-                                 decode::OpenJob& job, const base::UserChannel& user);
+                                 decode::OpenJob& job, const base::UserChannel& user,
+                                 std::string& message);
 
 // Once the recorder's take is back: the opened file's work files go.
 void RemoveOpenedTake(const capture::RecorderState& state);
