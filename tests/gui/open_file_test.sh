@@ -2,13 +2,17 @@
 # Opening files from outside, with the real program on a virtual display and a
 # private daemon: `tavrin-recorder FILE` starts with the file in the editor,
 # and a second start with another file hands it to the running program and
-# ends at once, the running editor then holding the second file.
+# ends at once, the running editor then holding the second file; names that
+# are not plain (a trailing space, a newline, not UTF-8, a leading "-") arrive
+# exactly; a file handed over while a save's dialog is up is refused with why,
+# and the save writes what it began with.
 #   open_file_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/desktop-session.sh"
 source "$root/tests/e2e/drive-program.sh"
 program_copy "$1"
+printf '[Save Format]\nWav=1\nMP3=0\nSamplePerSecond=44100\nBitPerSample=16\nChannels=2\n' >"$bin/tavrin-recorder.INI"
 sox -n -c 2 -r 48000 -b 16 "$work/two.wav" synth 2 sine 440 vol 0.5
 sox -n -c 1 -r 44100 -b 16 "$work/three.wav" synth 3 sine 880 vol 0.5
 flac --silent -o "$work/three.flac" "$work/three.wav"
@@ -28,4 +32,71 @@ wait "$second" ||
   fail "the second start did not end at once with success"
 wait_for 30 "the 3 s file decoded in the running editor (30 buffers)" opened_buffers 30
 [[ ! -e "$workFolder/test" ]] || fail "opening made a test file"
+
+# Names as the file system has them, each a length of its own.
+declare -A names=([1]="one second.wav " [4]=$'lat\xe9n.wav' [5]=$'two\nlines.wav' [6]="-dash.wav")
+for seconds in 1 4 5 6; do
+  sox -n -c 2 -r 44100 -b 16 -t wav "$work/${names[$seconds]}" synth "$seconds" sine 440 vol 0.5
+  (cd "$work" && run_program -- "${names[$seconds]}" >"$work/program-$seconds.log" 2>&1) ||
+    fail "the second start with a ${seconds} s file named $(printf %q "${names[$seconds]}") failed"
+  wait_for 30 "the ${seconds} s file in the running editor" opened_buffers $((seconds * 10))
+done
+status=0
+(cd "$work" && run_program -dash.wav) 2>"$work/program-option.log" || status=$?
+((status == 2)) && grep -q "Unknown option -dash.wav" "$work/program-option.log" ||
+  fail "an unknown option was not refused with its name (status $status)"
+
+# File > Save All; while its dialog is up a second start is refused, says
+# why and ends; the save then writes the 6 s document it began with.
+editor="$(window_id '声音编辑器')"
+xdotool mousemove --window "$editor" 20 12 click 1
+windows_at_least() { (($(visible_windows) >= $1)); }
+wait_for 10 "the File menu" windows_at_least 3
+xdotool key Down Down Return # past File > Open to Save All
+wait_for 20 "the file dialog" window_shown 'Save As'
+(run_program "$work/two.wav" >"$work/program-busy.log" 2>&1) & second=$!
+box="$(xdotool search --all --sync --onlyvisible --pid "$second" --name 'Tavrin Recorder' | head -1)"
+grep -q "The sound editor is busy" "$work/program-busy.log" ||
+  fail "the second start did not say why it was refused"
+xdotool windowfocus --sync "$box"
+xdotool key Return
+status=0
+wait "$second" || status=$?
+((status == 2)) || fail "the refused second start ended with status $status, not 2"
+dialog="$(window_id 'Save As')"
+xdotool windowfocus --sync "$dialog"
+xdotool type --delay 20 "$work/copy.wav"
+xdotool key Return
+saved() { [[ -f "$work/copy.wav" ]] && (($(stat -c %s "$work/copy.wav") >= 44 + 60 * 17640)); }
+wait_for 60 "the saved copy" saved
+(($(stat -c %s "$work/copy.wav") == 44 + 60 * 17640)) ||
+  fail "the save did not write the 6 s document it began with"
+opened_buffers 60 || fail "the refused file was opened after all"
+
+# Without a runtime folder, a hand-off folder that another user made first is
+# never used: the program says why and works on; a second start names the problem.
+kill "$app"
+wait "$app" 2>/dev/null || true
+mkdir -m 1777 "$work/tmp"
+taken="$work/tmp/tavrin-recorder-$(id -u)"
+mkdir -m 0700 "$taken"
+if chown nobody "$taken" 2>/dev/null; then
+  no_runtime() { TMPDIR="$work/tmp" XDG_RUNTIME_DIR="" run_program "$@"; }
+  no_runtime >"$work/program3.log" 2>&1 &
+  app=$!
+  wait_for 30 "the message that files cannot be handed over" window_shown 'Tavrin Recorder'
+  grep -q "can not hand files to this one ($taken belongs to another user)" "$work/program3.log" ||
+    fail "the failed listen was not told"
+  (no_runtime "$work/two.wav" >"$work/program-taken.log" 2>&1) & second=$!
+  box="$(xdotool search --all --sync --onlyvisible --pid "$second" --name 'Tavrin Recorder' | head -1)"
+  xdotool windowfocus --sync "$box"
+  xdotool key Return
+  status=0
+  wait "$second" || status=$?
+  ((status == 2)) && grep -q "$taken belongs to another user" "$work/program-taken.log" ||
+    fail "the second start did not name the folder another user holds (status $status)"
+  [[ -z "$(ls -A "$taken")" ]] || fail "something was made in the other user's folder"
+else
+  echo "skipped the other user's folder: only root can give a folder away here"
+fi
 echo "PASS"

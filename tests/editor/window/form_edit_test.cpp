@@ -55,6 +55,7 @@ struct EditorWindowRig {
     services.Progress = &Progress;
     services.User.ShowMessage = [this](const std::string& text) {
       Messages << QString::fromStdString(text);
+      MessageOverProgress = MessageOverProgress || Progress.isVisible();
     };
     services.User.ProcessMessages = [] { QCoreApplication::processEvents(); };
     services.ExecFileDialog = [this](QFileDialog& dialog) {
@@ -99,6 +100,7 @@ struct EditorWindowRig {
   exporter::TFormProgress Progress;
   std::vector<std::uint8_t> Take;
   QStringList Messages;
+  bool MessageOverProgress = false;  // a message was shown with the progress dialog still up
   QStringList Prompts;
   QString Answer;
   std::string SavePath;
@@ -481,6 +483,7 @@ void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   rig.Form->menuOpenClick();
   QCOMPARE(rig.Messages,
            QStringList{QString::fromStdString(rig.OpenPath) + " is not a sound file."});
+  QVERIFY(!rig.MessageOverProgress);
   QCOMPARE(rig.Document.Length(), 20u);
   QCOMPARE(rig.Document.CurrentLevel, 1);
 
