@@ -95,7 +95,15 @@ bool OpenRequestServer::Listen(const InstanceAddress& address, QString& error) {
     error = QString::fromStdString(address.Problem);
     return false;
   }
-  // The folder is the user's own and the run marker ours: a socket there is an earlier run's.
+  // The folder is the user's own and the run marker ours: a socket of the
+  // user's there is an earlier run's. Anything else is left alone.
+  const QByteArray name = QFile::encodeName(address.Name);
+  struct stat entry {};
+  if (::lstat(name.constData(), &entry) == 0 &&
+      (!S_ISSOCK(entry.st_mode) || entry.st_uid != ::getuid())) {
+    error = address.Name + QStringLiteral(" is not a socket of this user's");
+    return false;
+  }
   QLocalServer::removeServer(address.Name);
   if (m_server.listen(address.Name)) return true;
   error = address.Name + QStringLiteral(": ") + m_server.errorString();

@@ -149,6 +149,17 @@ TEST_F(HandOff, AFolderThatIsNotTheUsersOwnIsNeverUsedNorChanged) {
     }
   }
 
+  // In the user's own folder, a plain file at the socket's name is not taken for an old socket.
+  fs::remove_all(folder);
+  const InstanceAddress own = Address(true);
+  std::ofstream(own.Name.toStdString()) << "x";
+  OpenRequestServer server;
+  QString error;
+  EXPECT_FALSE(server.Listen(own, error));
+  EXPECT_EQ(error, own.Name + " is not a socket of this user's");
+  EXPECT_EQ(SendOpenRequest(own, "/a.wav", 500).Result, HandOffResult::Unsafe);
+  EXPECT_TRUE(fs::is_regular_file(own.Name.toStdString()));
+
   // A runtime folder open to others is passed over for the user's own.
   fs::remove_all(folder);
   fs::create_directory(Root / "runtime");
