@@ -24,9 +24,17 @@ namespace tavrin::decode {
 
 namespace {
 
-// Source samples decoded between two looks at Cancel: 0.37 s of 44100 Hz
-// stereo, and as many samples (fewer frames) of more channels.
+// Source samples decoded per read: 0.37 s of 44100 Hz stereo, and as many
+// samples (fewer frames) of more channels.
 constexpr sf_count_t kReadSamples = 32768;
+// Take frames written between two looks at events and Cancel: 0.19 s of
+// sound, a few milliseconds of work even where a low rate is converted up
+// 44 times and one read makes 16 s of take.
+constexpr std::uint64_t kPumpFrames = 8192;
+// The rates sound files are made at; a header outside them is damaged, and
+// converting 2 Hz up to 44100 would make hours of take from a second of data.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
 
 std::string FileName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
@@ -56,6 +64,10 @@ std::string NotConvertedText(const std::string& name,
   return name + " can not be converted to 44100 Hz (libsoxr: " +
          (converter ? converter->Error() : std::string("not started")) + ").";
 }
+std::string RateText(const std::string& name, int rate) {
+  return name + " states a sample rate of " + std::to_string(rate) +
+         " Hz, outside what sound files use, so it can not be opened.";
+}
 std::string EmptyText(const std::string& name) {
   return name + " holds no sound, so there is nothing to open.";
 }
@@ -73,12 +85,14 @@ double TakeBuffersFor(sf_count_t frames, int rate) {
                    document::kFramesPerBuffer);
 }
 
-// Percent of the source decoded: by its frames when its header gives them,
-// else by the bytes read of the file.
-float ProgressOf(sf_count_t framesRead, sf_count_t framesTotal, int fd, std::int64_t fileBytes) {
+// Percent of the source decoded: by the take frames written of those its
+// length makes when its header gives that, else by the bytes read of the file.
+float ProgressOf(std::uint64_t framesWritten, sf_count_t framesTotal, int rate, int fd,
+                 std::int64_t fileBytes) {
   double part = 0.0;
   if (framesTotal > 0) {
-    part = static_cast<double>(framesRead) / static_cast<double>(framesTotal);
+    part = static_cast<double>(framesWritten) /
+           (static_cast<double>(framesTotal) * document::kSampleRate / rate);
   } else if (fileBytes > 0) {
     part = static_cast<double>(::lseek(fd, 0, SEEK_CUR)) / static_cast<double>(fileBytes);
   }
@@ -118,6 +132,9 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   if (format.channels < 1 || format.samplerate < 1) {
     return refuse(NotSoundText(name, "no channels or no sample rate"));
   }
+  if (format.samplerate < kLowestRate || format.samplerate > kHighestRate) {
+    return refuse(RateText(name, format.samplerate));
+  }
   if (format.frames == 0) return refuse(EmptyText(name));
   // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
   // cut short); the limit is then kept while decoding.
@@ -152,8 +169,18 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
       return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
     }
   }
-  const RateConverter::Sink toTake = [&filler](const float* stereo, std::size_t frames) {
-    return filler.Add(stereo, frames);
+  // Events run and Cancel is looked at by the work done: after every read,
+  // and every kPumpFrames written, however many a read makes.
+  std::uint64_t pumpedAt = 0;
+  const auto letEventsRun = [&] {
+    pumpedAt = filler.Frames();
+    job.Progress = ProgressOf(pumpedAt, framesTotal, format.samplerate, fd, status.st_size);
+    user.Pump();
+    return job.Active;
+  };
+  const RateConverter::Sink toTake = [&](const float* stereo, std::size_t frames) {
+    return filler.Add(stereo, frames) &&
+           (filler.Frames() - pumpedAt < kPumpFrames || letEventsRun());
   };
 
   // One pass: decode, mix, convert, write, measure.
@@ -169,10 +196,8 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
     const auto count = static_cast<std::size_t>(frames);
     mix.Mix(samples.data(), samples.data(), count);
     flowing = converter ? converter->Process(samples.data(), count, toTake)
-                        : filler.Add(samples.data(), count);
-    job.Progress = ProgressOf(framesRead, framesTotal, fd, status.st_size);
-    user.Pump();
-    if (!job.Active) return giveUp(OpenResult::Cancelled, {});
+                        : toTake(samples.data(), count);
+    if (!job.Active || (flowing && !letEventsRun())) return giveUp(OpenResult::Cancelled, {});
   }
   // A decoder error midway, or an end before the length the header states,
   // refuses the file: what follows would be lost without a word. A WAV or
@@ -186,6 +211,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
     return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
   }
   if (flowing && converter) flowing = converter->Finish(toTake);
+  if (!job.Active) return giveUp(OpenResult::Cancelled, {});
   if (flowing) flowing = filler.Finish();
   if (filler.TooLong()) return giveUp(OpenResult::Failed, TooLongText(name));
   if (filler.WriteError() != 0) {

@@ -214,6 +214,12 @@ TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   ExpectRefused(Root.string(), "Can not open " + Root.string() + ": Is a directory");
   ASSERT_EQ(::mkfifo((Root / "pipe.wav").c_str(), 0600), 0);  // would block an open
   ExpectRefused(At("pipe.wav"), "Can not open " + At("pipe.wav") + ": it is not a plain file");
+  // A second of 44100 Hz whose header states 2 Hz would make 6 hours of take.
+  for (const int rate : {2, 999, 800000}) {
+    Save("rate.wav", WavFile(1, 2, rate, 16, 176400, Bytes(176400, 0x10)));
+    ExpectRefused(At("rate.wav"), "rate.wav states a sample rate of " + std::to_string(rate) +
+                                      " Hz, outside what sound files use");
+  }
   // 10 hours and a second of 8 kHz 8-bit mono, on a sparse file.
   const std::uint32_t bytes = 8000u * 36001;
   Save("long.wav", WavFile(1, 1, 8000, 8, bytes));
@@ -232,6 +238,28 @@ TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   fs::resize_file(Root / "cut.wav", 44 + 2 * 17640 + 100);
   ASSERT_EQ(Open(At("cut.wav")), OpenResult::Opened) << Message;
   EXPECT_EQ(Opened.TakeLength, 3u);
+}
+
+TEST_F(Decode, ConvertingALowRateUpLetsEventsRunAsItWritesAndCancelStopsAtOnce) {
+  // 20 s at 1000 Hz: one read of 16 s makes 706000 frames of take.
+  Save("low.wav", WavFile(1, 1, 1000, 16, 40000, Bytes(40000, 0x10)));
+  std::vector<float> seen{0.0f};
+  OnPump = [this, &seen] { seen.push_back(Job.Progress); };
+  ASSERT_EQ(Open(At("low.wav")), OpenResult::Opened) << Message;
+  EXPECT_EQ(Opened.TakeLength, 200u);
+  for (std::size_t i = 1; i < seen.size(); ++i) {
+    // Never more than a second of the take's 20 between two pumps.
+    ASSERT_LE(seen[i] - seen[i - 1], 5.0f) << i;
+    ASSERT_GE(seen[i], seen[i - 1]) << i;
+  }
+  OnPump = [this, &seen] {
+    seen = {Job.Progress};
+    Job.Active = false;
+  };
+  ASSERT_EQ(Open(At("low.wav")), OpenResult::Cancelled);
+  EXPECT_LT(seen.at(0), 5.0f);
+  EXPECT_EQ(Opened.TakeLength, 200u);  // the take opened before, untouched
+  EXPECT_FALSE(fs::exists(WorkPath));
 }
 
 TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
