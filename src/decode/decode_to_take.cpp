@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -47,14 +48,52 @@ std::string Reason(const char* text) {
   return reason;
 }
 
+// libsndfile's numbers past the public five (sndfile.h): one that says the
+// file's data is in a form it does not decode, those about channel counts,
+// and from kFirstFormatError on those naming a fault in one format's header.
+// The others speak of libsndfile's own state ("possibly a pipe?", "Internal
+// error") and tell the user nothing.
+constexpr int kUnimplementedError = 18;
+constexpr int kFirstChannelError = 32;
+constexpr int kLastChannelError = 34;
+constexpr int kFirstFormatError = 61;
+
+bool NotSound(int code) {
+  return code == SF_ERR_UNRECOGNISED_FORMAT || code == SF_ERR_UNSUPPORTED_ENCODING ||
+         code == kUnimplementedError;
+}
+
+// libsndfile's text for `code` when it says something of the file, else "".
+std::string FileReason(int code, const char* text) {
+  const bool telling = NotSound(code) || code == SF_ERR_SYSTEM ||
+                       (code >= kFirstChannelError && code <= kLastChannelError) ||
+                       code >= kFirstFormatError;
+  std::string reason = Reason(text);
+  if (!telling || reason.find("libsndfile") != std::string::npos) return {};
+  static constexpr std::string_view kPrefix = "Error : ";
+  if (reason.starts_with(kPrefix)) reason.erase(0, kPrefix.size());
+  return reason;
+}
+
 std::string CanNotOpenText(const std::string& path, const std::string& reason) {
   return "Can not open " + path + ": " + reason;
 }
-std::string NotSoundText(const std::string& name, const char* reason) {
-  return name + " is not a sound file this program can open (" + Reason(reason) + ").";
+std::string InBrackets(const std::string& reason) {
+  return reason.empty() ? "." : " (" + reason + ").";
+}
+std::string NotSoundText(const std::string& name, const std::string& reason) {
+  return name + " is not a sound file this program can open" + InBrackets(reason);
 }
 std::string DamagedText(const std::string& name, const std::string& reason) {
-  return name + " is damaged, so it can not be opened (" + reason + ").";
+  return name + " is damaged, so it can not be opened" + InBrackets(reason);
+}
+// What libsndfile's refusal to open a file means to the user.
+std::string OpenFailureText(const std::string& name, int code, const char* text) {
+  const std::string reason = FileReason(code, text);
+  if (NotSound(code)) return NotSoundText(name, reason);
+  // libsndfile spoke of itself (as for an MP3 cut to a few bytes): which of the two is not known.
+  if (reason.empty()) return name + " is damaged or not a sound file, so it can not be opened.";
+  return DamagedText(name, reason);
 }
 std::string TooLongText(const std::string& name) {
   return name + " is longer than 10 hours, so it can not be opened.";
@@ -126,7 +165,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   SF_INFO format{};
   // The descriptor stays ours (closed above), whatever libsndfile makes of it.
   const std::unique_ptr<SNDFILE, CloseSound> sound(sf_open_fd(fd, SFM_READ, &format, SF_FALSE));
-  if (!sound) return refuse(NotSoundText(name, sf_strerror(nullptr)));
+  if (!sound) return refuse(OpenFailureText(name, sf_error(nullptr), sf_strerror(nullptr)));
   report.SourceRate = format.samplerate;
   report.SourceChannels = format.channels;
   if (format.channels < 1 || format.samplerate < 1) {
@@ -136,12 +175,16 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
     return refuse(RateText(name, format.samplerate));
   }
   if (format.frames == 0) return refuse(EmptyText(name));
+  // An MP3's length is only an estimate, from its first frame or an
+  // information frame that may claim anything: what decodes counts.
+  const bool estimated = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
   // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
   // cut short); the limit is then kept while decoding.
-  const sf_count_t framesTotal = format.frames < SF_COUNT_MAX ? format.frames : 0;
+  sf_count_t framesTotal = format.frames < SF_COUNT_MAX ? format.frames : 0;
   if (framesTotal > 0 &&
       TakeBuffersFor(framesTotal, format.samplerate) >= document::kTenHoursBuffers) {
-    return refuse(TooLongText(name));
+    if (!estimated) return refuse(TooLongText(name));
+    framesTotal = 0;
   }
 
   const std::string drive =
@@ -204,10 +247,10 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   // AIFF cut short states no more than it holds (libsndfile counts the frames
   // there), so it opens with them; an MP3's length is only an estimate.
   if (flowing && sf_error(sound.get()) != SF_ERR_NO_ERROR) {
-    return giveUp(OpenResult::Failed, DamagedText(name, Reason(sf_strerror(sound.get()))));
+    return giveUp(OpenResult::Failed,
+                  DamagedText(name, FileReason(sf_error(sound.get()), sf_strerror(sound.get()))));
   }
-  if (flowing && framesRead < framesTotal &&
-      (format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) {
+  if (flowing && framesRead < framesTotal && !estimated) {
     return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
   }
   if (flowing && converter) flowing = converter->Finish(toTake);

@@ -61,6 +61,13 @@ protected:
     return Open(WriterRig::Job.OutputPath);
   }
   std::string At(const std::string& name) const { return (Root / name).string(); }
+  // Back to the take before the last opening, its work file gone.
+  void ForgetOpened() {
+    Opened = {};
+    Opened.RawPath = "the recorder's take";
+    Opened.TakeLength = 7;
+    fs::remove(WorkPath);
+  }
   void Save(const std::string& name, const Bytes& bytes) {
     std::ofstream(At(name), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
@@ -132,6 +139,22 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
   }
   // Without a tag the decoder adds the encoder's delay and padding, less than a buffer.
   ASSERT_EQ(SaveAndOpen("take.mp3", WriteOurMp3), OpenResult::Opened) << Message;
+  EXPECT_GE(Opened.TakeLength, 5u);
+  EXPECT_LE(Opened.TakeLength, 6u);
+  // An information frame (MPEG-1 layer III, 128 kbit/s, 417 bytes) in front,
+  // claiming 2^32 - 1 frames: the MP3 opens at the length that decodes.
+  Bytes xing(417, 0);
+  const auto putBig = [&xing](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) xing[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  };
+  putBig(0, 0xFFFB9000);   // the frame header
+  putBig(36, 0x58696E67);  // "Xing", after 32 bytes of side information
+  putBig(40, 1);           // flags: a frame count follows
+  putBig(44, 0xFFFFFFFF);
+  const Bytes frames = tavrin::testing::FileBytes(WriterRig::Job.OutputPath);
+  xing.insert(xing.end(), frames.begin(), frames.end());
+  Save("claims.mp3", xing);
+  ASSERT_EQ(Open(At("claims.mp3")), OpenResult::Opened) << Message;
   EXPECT_GE(Opened.TakeLength, 5u);
   EXPECT_LE(Opened.TakeLength, 6u);
   // Ogg Opus from our own writer (48 kHz inside), Ogg Vorbis written by libsndfile.
@@ -225,12 +248,33 @@ TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   Save("long.wav", WavFile(1, 1, 8000, 8, bytes));
   fs::resize_file(Root / "long.wav", 44 + bytes);
   ExpectRefused(At("long.wav"), "long.wav is longer than 10 hours, so it can not be opened.");
+  // Header fields libsndfile answers with texts about itself, and an MP3 cut
+  // in its first frame: the user is told what is wrong in our words.
+  const auto expectToldWhy = [this](const std::string& name) {
+    ExpectRefused(At(name), name + " is ");
+    EXPECT_TRUE(Message.find("damaged") != std::string::npos ||
+                Message.find("not a sound file") != std::string::npos)
+        << Message;
+    for (const char* text : {"nternal", "pipe", "Unspecified"}) {
+      EXPECT_EQ(Message.find(text), std::string::npos) << Message;
+    }
+  };
+  Save("rate0.wav", WavFile(1, 2, 0, 16, 400, Bytes(400, 0x10)));
+  expectToldWhy("rate0.wav");
+  Save("float16.wav", WavFile(3, 2, 44100, 16, 400, Bytes(400, 0x10)));
+  expectToldWhy("float16.wav");
+  MakeTake(5);
+  ASSERT_EQ(SaveAndOpen("cut.mp3", WriteOurMp3), OpenResult::Opened);
+  ForgetOpened();
+  for (const int bytes : {60, 40, 12}) {
+    SCOPED_TRACE(bytes);
+    fs::resize_file(Root / "cut.mp3", bytes);
+    expectToldWhy("cut.mp3");
+  }
   // A FLAC file cut short loses its decoder's sync: refused, not opened in part.
   MakeTake(5);
   ASSERT_EQ(SaveAndOpen("cut.flac", exporter::WriteFlac), OpenResult::Opened);
-  Opened = {};
-  Opened.RawPath = "the recorder's take";
-  Opened.TakeLength = 7;
+  ForgetOpened();
   fs::resize_file(Root / "cut.flac", fs::file_size(Root / "cut.flac") / 2);
   ExpectRefused(At("cut.flac"), "cut.flac is damaged, so it can not be opened (");
   // A WAV cut short decodes without an error: it opens with what it holds.
