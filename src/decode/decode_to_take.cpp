@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/error_text.h"
+#include "decode/header_patch.h"
 #include "decode/rate_converter.h"
 #include "decode/stereo_mix.h"
 #include "decode/take_filler.h"
@@ -163,8 +164,9 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL));
 
   SF_INFO format{};
-  // The descriptor stays ours (closed above), whatever libsndfile makes of it.
-  const std::unique_ptr<SNDFILE, CloseSound> sound(sf_open_fd(fd, SFM_READ, &format, SF_FALSE));
+  const HeaderPatch patch = PatchFor(fd, status.st_size);
+  PatchedFile patched(fd, status.st_size, patch);
+  const std::unique_ptr<SNDFILE, CloseSound> sound(patched.Open(format));
   if (!sound) return refuse(OpenFailureText(name, sf_error(nullptr), sf_strerror(nullptr)));
   report.SourceRate = format.samplerate;
   report.SourceChannels = format.channels;
@@ -180,7 +182,8 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   const bool estimated = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
   // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
   // cut short); the limit is then kept while decoding.
-  sf_count_t framesTotal = format.frames < SF_COUNT_MAX ? format.frames : 0;
+  const sf_count_t stated = patch.StatedFrames > 0 ? patch.StatedFrames : format.frames;
+  sf_count_t framesTotal = stated < SF_COUNT_MAX ? stated : 0;
   if (framesTotal > 0 &&
       TakeBuffersFor(framesTotal, format.samplerate) >= document::kTenHoursBuffers) {
     if (!estimated) return refuse(TooLongText(name));

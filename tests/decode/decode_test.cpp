@@ -5,6 +5,7 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,15 @@ Bytes WavFile(int format, int channels, int rate, int bits, std::uint32_t dataBy
                                    channels * bits / 8, bits, dataBytes);
   file.insert(file.end(), data.begin(), data.end());
   return file;
+}
+
+// Big-endian fields, as FLAC, AIFF and MP3 headers hold them.
+std::uint32_t BigAt(const Bytes& bytes, std::size_t at) {
+  return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+         std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+void PutBig(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
 
 std::int16_t SampleOf(const Bytes& take, std::size_t frame, int channel) {
@@ -108,6 +118,36 @@ TEST_F(Decode, WavAndFlacAt44100StereoComeBackBitForBitWithTheirPeaks) {
     EXPECT_EQ(Opened.Peaks[3].MaxLeft, third.MaxLeft);
     EXPECT_EQ(Opened.Peaks[3].MinRight, third.MinRight);
   }
+  // Headers that state half the audio, a FLAC's total samples and an AIFF's
+  // sound-data offset: all of it opens all the same.
+  Bytes flac = tavrin::testing::FileBytes(At("same.flac"));
+  ASSERT_EQ(flac[21] & 0x0F, 0);
+  ASSERT_EQ(BigAt(flac, 22), 5u * 4410);
+  PutBig(flac, 22, 5 * 4410 / 2);
+  Save("half.flac", flac);
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 2;
+  info.format = SF_FORMAT_AIFF | SF_FORMAT_PCM_16;
+  SNDFILE* aiff = sf_open(At("half.aiff").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(aiff, nullptr) << sf_strerror(nullptr);
+  std::vector<short> shorts(take.size() / 2);
+  std::memcpy(shorts.data(), take.data(), take.size());
+  EXPECT_EQ(sf_writef_short(aiff, shorts.data(), 5 * 4410), 5 * 4410);
+  ASSERT_EQ(sf_close(aiff), 0);
+  Bytes half = tavrin::testing::FileBytes(At("half.aiff"));
+  const std::size_t ssnd =
+      std::search(half.begin(), half.end(), std::begin("SSND"), std::begin("SSND") + 4) -
+      half.begin();
+  ASSERT_EQ(BigAt(half, ssnd + 4), take.size() + 8);
+  PutBig(half, ssnd + 8, static_cast<std::uint32_t>(take.size() / 2));
+  Save("half.aiff", half);
+  for (const char* name : {"half.flac", "half.aiff"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(Open(At(name)), OpenResult::Opened) << Message;
+    EXPECT_EQ(Opened.TakeLength, 5u);
+    EXPECT_TRUE(WorkBytes() == take);
+  }
 }
 
 TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
@@ -144,13 +184,10 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
   // An information frame (MPEG-1 layer III, 128 kbit/s, 417 bytes) in front,
   // claiming 2^32 - 1 frames: the MP3 opens at the length that decodes.
   Bytes xing(417, 0);
-  const auto putBig = [&xing](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) xing[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-  };
-  putBig(0, 0xFFFB9000);   // the frame header
-  putBig(36, 0x58696E67);  // "Xing", after 32 bytes of side information
-  putBig(40, 1);           // flags: a frame count follows
-  putBig(44, 0xFFFFFFFF);
+  PutBig(xing, 0, 0xFFFB9000);   // the frame header
+  PutBig(xing, 36, 0x58696E67);  // "Xing", after 32 bytes of side information
+  PutBig(xing, 40, 1);           // flags: a frame count follows
+  PutBig(xing, 44, 0xFFFFFFFF);
   const Bytes frames = tavrin::testing::FileBytes(WriterRig::Job.OutputPath);
   xing.insert(xing.end(), frames.begin(), frames.end());
   Save("claims.mp3", xing);
