@@ -104,6 +104,10 @@ std::string NotConvertedText(const std::string& name,
   return name + " can not be converted to 44100 Hz (libsoxr: " +
          (converter ? converter->Error() : std::string("not started")) + ").";
 }
+// A work file that could not be made or written: the file being opened is named too.
+std::string WorkFileText(const std::string& name, const std::string& drive, int error) {
+  return name + " could not be opened: " + base::FileErrorText(drive, error) + ".";
+}
 std::string RateText(const std::string& name, int rate) {
   return name + " states a sample rate of " + std::to_string(rate) +
          " Hz, outside what sound files use, so it can not be opened.";
@@ -194,7 +198,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
       base::MountPointOf(std::filesystem::path(workPath).parent_path().string());
   base::File work;
   if (const int error = work.Create(workPath); error != 0) {
-    return refuse(base::FileErrorText(drive, error));
+    return refuse(WorkFileText(name, drive, error));
   }
   const auto giveUp = [&](OpenResult result, std::string text) {
     static_cast<void>(work.Close());
@@ -261,7 +265,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   if (flowing) flowing = filler.Finish();
   if (filler.TooLong()) return giveUp(OpenResult::Failed, TooLongText(name));
   if (filler.WriteError() != 0) {
-    return giveUp(OpenResult::Failed, base::FileErrorText(drive, filler.WriteError()));
+    return giveUp(OpenResult::Failed, WorkFileText(name, drive, filler.WriteError()));
   }
   if (!flowing) return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
   if (filler.Buffers() == 0) return giveUp(OpenResult::Failed, EmptyText(name));

@@ -353,7 +353,8 @@ TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
   tavrin::testing::SmallFileSystem small(Root / "small", 64);
   if (!small.Mounted()) GTEST_SKIP() << "no tmpfs without root";
   WorkPath = (small.Path() / "Open.raw").string();
-  ExpectRefused(At("take.wav"), "There is no space on drive " + small.Path().string());
+  ExpectRefused(At("take.wav"), "take.wav could not be opened: There is no space on drive " +
+                                    small.Path().string());
 }
 
 }  // namespace
