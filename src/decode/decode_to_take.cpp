@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -270,12 +271,30 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   if (!flowing) return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
   if (filler.Buffers() == 0) return giveUp(OpenResult::Failed, EmptyText(name));
 
+  report.OutputSamples = 2 * filler.Frames();
   loaded.RawStream = std::move(work);
   loaded.RawPath = workPath;
   loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
   return OpenResult::Opened;
+}
+
+std::string ClippingNotice(const std::string& path, const OpenReport& report) {
+  if (report.ClippedSamples == 0) return {};
+  const double percent =
+      report.OutputSamples > report.ClippedSamples
+          ? 100.0 * static_cast<double>(report.ClippedSamples) / report.OutputSamples
+          : 100.0;
+  std::string amount = "less than 0.1";
+  if (percent >= 0.05) {
+    // Not printf: the window's locale may write a decimal comma in an English sentence.
+    char text[16];
+    amount.assign(
+        text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr);
+  }
+  return FileName(path) + ": " + amount +
+         " % of its samples were louder than 16 bits can hold and were clipped.";
 }
 
 }  // namespace tavrin::decode
