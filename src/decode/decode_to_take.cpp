@@ -93,6 +93,7 @@ std::string DamagedText(const std::string& name, const std::string& reason) {
 std::string OpenFailureText(const std::string& name, int code, const char* text) {
   const std::string reason = FileReason(code, text);
   if (NotSound(code)) return NotSoundText(name, reason);
+  if (code == SF_ERR_MALFORMED_FILE) return DamagedText(name, {});
   // libsndfile spoke of itself (as for an MP3 cut to a few bytes): which of the two is not known.
   if (reason.empty()) return name + " is damaged or not a sound file, so it can not be opened.";
   return DamagedText(name, reason);
