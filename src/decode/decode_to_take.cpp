@@ -7,15 +7,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "base/error_text.h"
+#include "decode/header_patch.h"
 #include "decode/rate_converter.h"
 #include "decode/stereo_mix.h"
 #include "decode/take_filler.h"
@@ -24,9 +27,17 @@ namespace tavrin::decode {
 
 namespace {
 
-// Source samples decoded between two looks at Cancel: 0.37 s of 44100 Hz
-// stereo, and as many samples (fewer frames) of more channels.
+// Source samples decoded per read: 0.37 s of 44100 Hz stereo, and as many
+// samples (fewer frames) of more channels.
 constexpr sf_count_t kReadSamples = 32768;
+// Take frames written between two looks at events and Cancel: 0.19 s of
+// sound, a few milliseconds of work even where a low rate is converted up
+// 44 times and one read makes 16 s of take.
+constexpr std::uint64_t kPumpFrames = 8192;
+// The rates sound files are made at; a header outside them is damaged, and
+// converting 2 Hz up to 44100 would make hours of take from a second of data.
+constexpr int kLowestRate = 1000;
+constexpr int kHighestRate = 768000;
 
 std::string FileName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
@@ -39,14 +50,53 @@ std::string Reason(const char* text) {
   return reason;
 }
 
+// libsndfile's numbers past the public five (sndfile.h): one that says the
+// file's data is in a form it does not decode, those about channel counts,
+// and from kFirstFormatError on those naming a fault in one format's header.
+// The others speak of libsndfile's own state ("possibly a pipe?", "Internal
+// error") and tell the user nothing.
+constexpr int kUnimplementedError = 18;
+constexpr int kFirstChannelError = 32;
+constexpr int kLastChannelError = 34;
+constexpr int kFirstFormatError = 61;
+
+bool NotSound(int code) {
+  return code == SF_ERR_UNRECOGNISED_FORMAT || code == SF_ERR_UNSUPPORTED_ENCODING ||
+         code == kUnimplementedError;
+}
+
+// libsndfile's text for `code` when it says something of the file, else "".
+std::string FileReason(int code, const char* text) {
+  const bool telling = NotSound(code) || code == SF_ERR_SYSTEM ||
+                       (code >= kFirstChannelError && code <= kLastChannelError) ||
+                       code >= kFirstFormatError;
+  std::string reason = Reason(text);
+  if (!telling || reason.find("libsndfile") != std::string::npos) return {};
+  static constexpr std::string_view kPrefix = "Error : ";
+  if (reason.starts_with(kPrefix)) reason.erase(0, kPrefix.size());
+  return reason;
+}
+
 std::string CanNotOpenText(const std::string& path, const std::string& reason) {
   return "Can not open " + path + ": " + reason;
 }
-std::string NotSoundText(const std::string& name, const char* reason) {
-  return name + " is not a sound file this program can open (" + Reason(reason) + ").";
+std::string InBrackets(const std::string& reason) {
+  return reason.empty() ? "." : " (" + reason + ").";
+}
+std::string NotSoundText(const std::string& name, const std::string& reason) {
+  return name + " is not a sound file this program can open" + InBrackets(reason);
 }
 std::string DamagedText(const std::string& name, const std::string& reason) {
-  return name + " is damaged, so it can not be opened (" + reason + ").";
+  return name + " is damaged, so it can not be opened" + InBrackets(reason);
+}
+// What libsndfile's refusal to open a file means to the user.
+std::string OpenFailureText(const std::string& name, int code, const char* text) {
+  const std::string reason = FileReason(code, text);
+  if (NotSound(code)) return NotSoundText(name, reason);
+  if (code == SF_ERR_MALFORMED_FILE) return DamagedText(name, {});
+  // libsndfile spoke of itself (as for an MP3 cut to a few bytes): which of the two is not known.
+  if (reason.empty()) return name + " is damaged or not a sound file, so it can not be opened.";
+  return DamagedText(name, reason);
 }
 std::string TooLongText(const std::string& name) {
   return name + " is longer than 10 hours, so it can not be opened.";
@@ -55,6 +105,14 @@ std::string NotConvertedText(const std::string& name,
                              const std::optional<RateConverter>& converter) {
   return name + " can not be converted to 44100 Hz (libsoxr: " +
          (converter ? converter->Error() : std::string("not started")) + ").";
+}
+// A work file that could not be made or written: the file being opened is named too.
+std::string WorkFileText(const std::string& name, const std::string& drive, int error) {
+  return name + " could not be opened: " + base::FileErrorText(drive, error) + ".";
+}
+std::string RateText(const std::string& name, int rate) {
+  return name + " states a sample rate of " + std::to_string(rate) +
+         " Hz, outside what sound files use, so it can not be opened.";
 }
 std::string EmptyText(const std::string& name) {
   return name + " holds no sound, so there is nothing to open.";
@@ -73,12 +131,14 @@ double TakeBuffersFor(sf_count_t frames, int rate) {
                    document::kFramesPerBuffer);
 }
 
-// Percent of the source decoded: by its frames when its header gives them,
-// else by the bytes read of the file.
-float ProgressOf(sf_count_t framesRead, sf_count_t framesTotal, int fd, std::int64_t fileBytes) {
+// Percent of the source decoded: by the take frames written of those its
+// length makes when its header gives that, else by the bytes read of the file.
+float ProgressOf(std::uint64_t framesWritten, sf_count_t framesTotal, int rate, int fd,
+                 std::int64_t fileBytes) {
   double part = 0.0;
   if (framesTotal > 0) {
-    part = static_cast<double>(framesRead) / static_cast<double>(framesTotal);
+    part = static_cast<double>(framesWritten) /
+           (static_cast<double>(framesTotal) * document::kSampleRate / rate);
   } else if (fileBytes > 0) {
     part = static_cast<double>(::lseek(fd, 0, SEEK_CUR)) / static_cast<double>(fileBytes);
   }
@@ -110,28 +170,37 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL));
 
   SF_INFO format{};
-  // The descriptor stays ours (closed above), whatever libsndfile makes of it.
-  const std::unique_ptr<SNDFILE, CloseSound> sound(sf_open_fd(fd, SFM_READ, &format, SF_FALSE));
-  if (!sound) return refuse(NotSoundText(name, sf_strerror(nullptr)));
+  const HeaderPatch patch = PatchFor(fd, status.st_size);
+  PatchedFile patched(fd, status.st_size, patch);
+  const std::unique_ptr<SNDFILE, CloseSound> sound(patched.Open(format));
+  if (!sound) return refuse(OpenFailureText(name, sf_error(nullptr), sf_strerror(nullptr)));
   report.SourceRate = format.samplerate;
   report.SourceChannels = format.channels;
   if (format.channels < 1 || format.samplerate < 1) {
     return refuse(NotSoundText(name, "no channels or no sample rate"));
   }
+  if (format.samplerate < kLowestRate || format.samplerate > kHighestRate) {
+    return refuse(RateText(name, format.samplerate));
+  }
   if (format.frames == 0) return refuse(EmptyText(name));
+  // An MP3's length is only an estimate, from its first frame or an
+  // information frame that may claim anything: what decodes counts.
+  const bool estimated = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
   // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
   // cut short); the limit is then kept while decoding.
-  const sf_count_t framesTotal = format.frames < SF_COUNT_MAX ? format.frames : 0;
+  const sf_count_t stated = patch.StatedFrames > 0 ? patch.StatedFrames : format.frames;
+  sf_count_t framesTotal = stated < SF_COUNT_MAX ? stated : 0;
   if (framesTotal > 0 &&
       TakeBuffersFor(framesTotal, format.samplerate) >= document::kTenHoursBuffers) {
-    return refuse(TooLongText(name));
+    if (!estimated) return refuse(TooLongText(name));
+    framesTotal = 0;
   }
 
   const std::string drive =
       base::MountPointOf(std::filesystem::path(workPath).parent_path().string());
   base::File work;
   if (const int error = work.Create(workPath); error != 0) {
-    return refuse(base::FileErrorText(drive, error));
+    return refuse(WorkFileText(name, drive, error));
   }
   const auto giveUp = [&](OpenResult result, std::string text) {
     static_cast<void>(work.Close());
@@ -152,8 +221,18 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
       return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
     }
   }
-  const RateConverter::Sink toTake = [&filler](const float* stereo, std::size_t frames) {
-    return filler.Add(stereo, frames);
+  // Events run and Cancel is looked at by the work done: after every read,
+  // and every kPumpFrames written, however many a read makes.
+  std::uint64_t pumpedAt = 0;
+  const auto letEventsRun = [&] {
+    pumpedAt = filler.Frames();
+    job.Progress = ProgressOf(pumpedAt, framesTotal, format.samplerate, fd, status.st_size);
+    user.Pump();
+    return job.Active;
+  };
+  const RateConverter::Sink toTake = [&](const float* stereo, std::size_t frames) {
+    return filler.Add(stereo, frames) &&
+           (filler.Frames() - pumpedAt < kPumpFrames || letEventsRun());
   };
 
   // One pass: decode, mix, convert, write, measure.
@@ -169,37 +248,54 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
     const auto count = static_cast<std::size_t>(frames);
     mix.Mix(samples.data(), samples.data(), count);
     flowing = converter ? converter->Process(samples.data(), count, toTake)
-                        : filler.Add(samples.data(), count);
-    job.Progress = ProgressOf(framesRead, framesTotal, fd, status.st_size);
-    user.Pump();
-    if (!job.Active) return giveUp(OpenResult::Cancelled, {});
+                        : toTake(samples.data(), count);
+    if (!job.Active || (flowing && !letEventsRun())) return giveUp(OpenResult::Cancelled, {});
   }
   // A decoder error midway, or an end before the length the header states,
   // refuses the file: what follows would be lost without a word. A WAV or
   // AIFF cut short states no more than it holds (libsndfile counts the frames
   // there), so it opens with them; an MP3's length is only an estimate.
   if (flowing && sf_error(sound.get()) != SF_ERR_NO_ERROR) {
-    return giveUp(OpenResult::Failed, DamagedText(name, Reason(sf_strerror(sound.get()))));
+    return giveUp(OpenResult::Failed,
+                  DamagedText(name, FileReason(sf_error(sound.get()), sf_strerror(sound.get()))));
   }
-  if (flowing && framesRead < framesTotal &&
-      (format.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) {
+  if (flowing && framesRead < framesTotal && !estimated) {
     return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
   }
   if (flowing && converter) flowing = converter->Finish(toTake);
+  if (!job.Active) return giveUp(OpenResult::Cancelled, {});
   if (flowing) flowing = filler.Finish();
   if (filler.TooLong()) return giveUp(OpenResult::Failed, TooLongText(name));
   if (filler.WriteError() != 0) {
-    return giveUp(OpenResult::Failed, base::FileErrorText(drive, filler.WriteError()));
+    return giveUp(OpenResult::Failed, WorkFileText(name, drive, filler.WriteError()));
   }
   if (!flowing) return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
   if (filler.Buffers() == 0) return giveUp(OpenResult::Failed, EmptyText(name));
 
+  report.OutputSamples = 2 * filler.Frames();
   loaded.RawStream = std::move(work);
   loaded.RawPath = workPath;
   loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
   return OpenResult::Opened;
+}
+
+std::string ClippingNotice(const std::string& path, const OpenReport& report) {
+  if (report.ClippedSamples == 0) return {};
+  const double percent =
+      report.OutputSamples > report.ClippedSamples
+          ? 100.0 * static_cast<double>(report.ClippedSamples) / report.OutputSamples
+          : 100.0;
+  std::string amount = "less than 0.1";
+  if (percent >= 0.05) {
+    // Not printf: the window's locale may write a decimal comma in an English sentence.
+    char text[16];
+    amount.assign(
+        text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr);
+  }
+  return FileName(path) + ": " + amount +
+         " % of its samples were louder than 16 bits can hold and were clipped.";
 }
 
 }  // namespace tavrin::decode

@@ -23,6 +23,7 @@ struct OpenReport {
   std::int32_t SourceRate = 0;
   std::int32_t SourceChannels = 0;
   std::uint64_t ClippedSamples = 0;  // samples beyond 16 bits, clipped
+  std::uint64_t OutputSamples = 0;   // 16-bit samples decoded, both sides, padding not counted
 };
 
 enum class OpenResult { Opened, Cancelled, Failed };
@@ -38,5 +39,10 @@ enum class OpenResult { Opened, Cancelled, Failed };
 OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
                         const base::UserChannel& user, document::Take& take, OpenReport& report,
                         std::string& message);
+
+// What the user is told once `path` has opened with samples clipped, e.g.
+// "x.wav: 0.4 % of its samples were louder than 16 bits can hold and were
+// clipped."; "" when none were.
+std::string ClippingNotice(const std::string& path, const OpenReport& report);
 
 }  // namespace tavrin::decode

@@ -39,6 +39,7 @@ bool TakeFiller::Add(const float* stereo, std::size_t frames) {
     }
     stereo += 2 * count;
     frames -= count;
+    m_frames += count;
     m_framesInBuffer += count;
     if (m_framesInBuffer == document::kFramesPerBuffer && !CompleteBuffer()) return false;
   }

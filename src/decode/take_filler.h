@@ -28,6 +28,8 @@ public:
   bool Finish();
 
   std::uint32_t Buffers() const { return m_buffers; }
+  // Frames added so far, the silence that pads the last buffer not counted.
+  std::uint64_t Frames() const { return m_frames; }
   int WriteError() const { return m_writer.Error(); }
   bool TooLong() const { return m_tooLong; }
 
@@ -39,6 +41,7 @@ private:
   std::uint64_t& m_clipped;
   std::size_t m_framesInBuffer = 0;
   std::uint32_t m_buffers = 0;  // completed
+  std::uint64_t m_frames = 0;
   bool m_tooLong = false;
 };
 

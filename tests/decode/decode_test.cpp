@@ -5,6 +5,7 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,15 @@ Bytes WavFile(int format, int channels, int rate, int bits, std::uint32_t dataBy
   return file;
 }
 
+// Big-endian fields, as FLAC, AIFF and MP3 headers hold them.
+std::uint32_t BigAt(const Bytes& bytes, std::size_t at) {
+  return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+         std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+void PutBig(Bytes& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
 std::int16_t SampleOf(const Bytes& take, std::size_t frame, int channel) {
   return static_cast<std::int16_t>(exporter::Le(take, 4 * frame + 2 * channel, 2));
 }
@@ -61,6 +71,13 @@ protected:
     return Open(WriterRig::Job.OutputPath);
   }
   std::string At(const std::string& name) const { return (Root / name).string(); }
+  // Back to the take before the last opening, its work file gone.
+  void ForgetOpened() {
+    Opened = {};
+    Opened.RawPath = "the recorder's take";
+    Opened.TakeLength = 7;
+    fs::remove(WorkPath);
+  }
   void Save(const std::string& name, const Bytes& bytes) {
     std::ofstream(At(name), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
@@ -96,10 +113,41 @@ TEST_F(Decode, WavAndFlacAt44100StereoComeBackBitForBitWithTheirPeaks) {
     EXPECT_TRUE(WorkBytes() == take);
     EXPECT_EQ(Report.SourceRate, 44100);
     EXPECT_EQ(Report.ClippedSamples, 0u);
+    EXPECT_EQ(ClippingNotice(At(name), Report), "");
     EXPECT_FLOAT_EQ(Job.Progress, 100.0f);
     const document::BufferPeaks third = document::MeasurePeaks(take.data() + 2 * 17640, 4410);
     EXPECT_EQ(Opened.Peaks[3].MaxLeft, third.MaxLeft);
     EXPECT_EQ(Opened.Peaks[3].MinRight, third.MinRight);
+  }
+  // Headers that state half the audio, a FLAC's total samples and an AIFF's
+  // sound-data offset: all of it opens all the same.
+  Bytes flac = tavrin::testing::FileBytes(At("same.flac"));
+  ASSERT_EQ(flac[21] & 0x0F, 0);
+  ASSERT_EQ(BigAt(flac, 22), 5u * 4410);
+  PutBig(flac, 22, 5 * 4410 / 2);
+  Save("half.flac", flac);
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 2;
+  info.format = SF_FORMAT_AIFF | SF_FORMAT_PCM_16;
+  SNDFILE* aiff = sf_open(At("half.aiff").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(aiff, nullptr) << sf_strerror(nullptr);
+  std::vector<short> shorts(take.size() / 2);
+  std::memcpy(shorts.data(), take.data(), take.size());
+  EXPECT_EQ(sf_writef_short(aiff, shorts.data(), 5 * 4410), 5 * 4410);
+  ASSERT_EQ(sf_close(aiff), 0);
+  Bytes half = tavrin::testing::FileBytes(At("half.aiff"));
+  const std::size_t ssnd =
+      std::search(half.begin(), half.end(), std::begin("SSND"), std::begin("SSND") + 4) -
+      half.begin();
+  ASSERT_EQ(BigAt(half, ssnd + 4), take.size() + 8);
+  PutBig(half, ssnd + 8, static_cast<std::uint32_t>(take.size() / 2));
+  Save("half.aiff", half);
+  for (const char* name : {"half.flac", "half.aiff"}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(Open(At(name)), OpenResult::Opened) << Message;
+    EXPECT_EQ(Opened.TakeLength, 5u);
+    EXPECT_TRUE(WorkBytes() == take);
   }
 }
 
@@ -132,6 +180,19 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
   }
   // Without a tag the decoder adds the encoder's delay and padding, less than a buffer.
   ASSERT_EQ(SaveAndOpen("take.mp3", WriteOurMp3), OpenResult::Opened) << Message;
+  EXPECT_GE(Opened.TakeLength, 5u);
+  EXPECT_LE(Opened.TakeLength, 6u);
+  // An information frame (MPEG-1 layer III, 128 kbit/s, 417 bytes) in front,
+  // claiming 2^32 - 1 frames: the MP3 opens at the length that decodes.
+  Bytes xing(417, 0);
+  PutBig(xing, 0, 0xFFFB9000);   // the frame header
+  PutBig(xing, 36, 0x58696E67);  // "Xing", after 32 bytes of side information
+  PutBig(xing, 40, 1);           // flags: a frame count follows
+  PutBig(xing, 44, 0xFFFFFFFF);
+  const Bytes frames = tavrin::testing::FileBytes(WriterRig::Job.OutputPath);
+  xing.insert(xing.end(), frames.begin(), frames.end());
+  Save("claims.mp3", xing);
+  ASSERT_EQ(Open(At("claims.mp3")), OpenResult::Opened) << Message;
   EXPECT_GE(Opened.TakeLength, 5u);
   EXPECT_LE(Opened.TakeLength, 6u);
   // Ogg Opus from our own writer (48 kHz inside), Ogg Vorbis written by libsndfile.
@@ -201,6 +262,19 @@ TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
   EXPECT_EQ(SampleOf(work, 2, 0), 0);  // the part-buffer padded with silence
   EXPECT_EQ(Report.ClippedSamples, 2u);
   EXPECT_EQ(Opened.TakeLength, 1u);
+  // Of the four samples decoded, not of the buffer they are padded to.
+  EXPECT_EQ(ClippingNotice(At("float.wav"), Report),
+            "float.wav: 50.0 % of its samples were louder than 16 bits can hold and were clipped.");
+  // Rounding to a tenth must not make a clipped sample 0.0 %.
+  for (const auto& [clipped, amount] : {std::pair{1u, "less than 0.1 %"},
+                                        {44u, "less than 0.1 %"},
+                                        {45u, "0.1 %"},
+                                        {88200u, "100.0 %"}}) {
+    const OpenReport report{44100, 2, clipped, 88200};
+    EXPECT_EQ(ClippingNotice("/a/b.wav", report),
+              std::string("b.wav: ") + amount +
+                  " of its samples were louder than 16 bits can hold and were clipped.");
+  }
 }
 
 TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
@@ -214,24 +288,73 @@ TEST_F(Decode, RefusalsSayWhyAndChangeNothing) {
   ExpectRefused(Root.string(), "Can not open " + Root.string() + ": Is a directory");
   ASSERT_EQ(::mkfifo((Root / "pipe.wav").c_str(), 0600), 0);  // would block an open
   ExpectRefused(At("pipe.wav"), "Can not open " + At("pipe.wav") + ": it is not a plain file");
+  // A second of 44100 Hz whose header states 2 Hz would make 6 hours of take.
+  for (const int rate : {2, 999, 800000}) {
+    Save("rate.wav", WavFile(1, 2, rate, 16, 176400, Bytes(176400, 0x10)));
+    ExpectRefused(At("rate.wav"), "rate.wav states a sample rate of " + std::to_string(rate) +
+                                      " Hz, outside what sound files use");
+  }
   // 10 hours and a second of 8 kHz 8-bit mono, on a sparse file.
   const std::uint32_t bytes = 8000u * 36001;
   Save("long.wav", WavFile(1, 1, 8000, 8, bytes));
   fs::resize_file(Root / "long.wav", 44 + bytes);
   ExpectRefused(At("long.wav"), "long.wav is longer than 10 hours, so it can not be opened.");
+  // Header fields libsndfile answers with texts about itself: the user is
+  // told what is wrong in our words.
+  const auto expectToldWhy = [this](const std::string& name) {
+    ExpectRefused(At(name), name + " is ");
+    EXPECT_TRUE(Message.find("damaged") != std::string::npos ||
+                Message.find("not a sound file") != std::string::npos)
+        << Message;
+    for (const char* text : {"nternal", "pipe", "Unspecified"}) {
+      EXPECT_EQ(Message.find(text), std::string::npos) << Message;
+    }
+  };
+  Save("rate0.wav", WavFile(1, 2, 0, 16, 400, Bytes(400, 0x10)));
+  expectToldWhy("rate0.wav");
+  Save("float16.wav", WavFile(3, 2, 44100, 16, 400, Bytes(400, 0x10)));
+  expectToldWhy("float16.wav");
   // A FLAC file cut short loses its decoder's sync: refused, not opened in part.
   MakeTake(5);
   ASSERT_EQ(SaveAndOpen("cut.flac", exporter::WriteFlac), OpenResult::Opened);
-  Opened = {};
-  Opened.RawPath = "the recorder's take";
-  Opened.TakeLength = 7;
+  ForgetOpened();
   fs::resize_file(Root / "cut.flac", fs::file_size(Root / "cut.flac") / 2);
   ExpectRefused(At("cut.flac"), "cut.flac is damaged, so it can not be opened (");
+  // An MP3 cut in its first frame, likewise.
+  ASSERT_EQ(SaveAndOpen("cut.mp3", WriteOurMp3), OpenResult::Opened);
+  ForgetOpened();
+  for (const int bytes : {60, 40, 12}) {
+    SCOPED_TRACE(bytes);
+    fs::resize_file(Root / "cut.mp3", bytes);
+    expectToldWhy("cut.mp3");
+  }
   // A WAV cut short decodes without an error: it opens with what it holds.
   ASSERT_EQ(SaveAndOpen("cut.wav", exporter::WriteWav), OpenResult::Opened);
   fs::resize_file(Root / "cut.wav", 44 + 2 * 17640 + 100);
   ASSERT_EQ(Open(At("cut.wav")), OpenResult::Opened) << Message;
   EXPECT_EQ(Opened.TakeLength, 3u);
+}
+
+TEST_F(Decode, ConvertingALowRateUpLetsEventsRunAsItWritesAndCancelStopsAtOnce) {
+  // 20 s at 1000 Hz: one read of 16 s makes 706000 frames of take.
+  Save("low.wav", WavFile(1, 1, 1000, 16, 40000, Bytes(40000, 0x10)));
+  std::vector<float> seen{0.0f};
+  OnPump = [this, &seen] { seen.push_back(Job.Progress); };
+  ASSERT_EQ(Open(At("low.wav")), OpenResult::Opened) << Message;
+  EXPECT_EQ(Opened.TakeLength, 200u);
+  for (std::size_t i = 1; i < seen.size(); ++i) {
+    // Never more than a second of the take's 20 between two pumps.
+    ASSERT_LE(seen[i] - seen[i - 1], 5.0f) << i;
+    ASSERT_GE(seen[i], seen[i - 1]) << i;
+  }
+  OnPump = [this, &seen] {
+    seen = {Job.Progress};
+    Job.Active = false;
+  };
+  ASSERT_EQ(Open(At("low.wav")), OpenResult::Cancelled);
+  EXPECT_LT(seen.at(0), 5.0f);
+  EXPECT_EQ(Opened.TakeLength, 200u);  // the take opened before, untouched
+  EXPECT_FALSE(fs::exists(WorkPath));
 }
 
 TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
@@ -244,7 +367,8 @@ TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
   tavrin::testing::SmallFileSystem small(Root / "small", 64);
   if (!small.Mounted()) GTEST_SKIP() << "no tmpfs without root";
   WorkPath = (small.Path() / "Open.raw").string();
-  ExpectRefused(At("take.wav"), "There is no space on drive " + small.Path().string());
+  ExpectRefused(At("take.wav"), "take.wav could not be opened: There is no space on drive " +
+                                    small.Path().string());
 }
 
 }  // namespace
