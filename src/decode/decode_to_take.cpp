@@ -278,6 +278,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
+  message = ClippingNotice(path, report);
   return OpenResult::Opened;
 }
 

@@ -134,6 +134,8 @@ void OpenRequestServer::Accept() {
         socket->abort();
         return;
       }
+      // One request a connection: whatever follows it is not read.
+      QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
       line.chop(1);
       const QByteArray path = QByteArray::fromPercentEncoding(line.mid(kOpenVerb.size()));
       std::string refusal;

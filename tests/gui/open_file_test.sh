@@ -65,7 +65,7 @@ wait "$second" || status=$?
 ((status == 2)) || fail "the refused second start ended with status $status, not 2"
 dialog="$(window_id 'Save As')"
 xdotool windowfocus --sync "$dialog"
-xdotool type --delay 20 "$work/copy.wav"
+xdotool type --delay 20 copy.wav # the dialog starts beside the opened file
 xdotool key Return
 saved() { [[ -f "$work/copy.wav" ]] && (($(stat -c %s "$work/copy.wav") >= 44 + 60 * 17640)); }
 wait_for 60 "the saved copy" saved

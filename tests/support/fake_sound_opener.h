@@ -3,7 +3,7 @@
 // generated buffers in the work file, filled in as the real decoder does
 // (peaks measured), with events let run after every buffer. A path with
 // "broken" in it fails with a message; one with "slow" writes on until Cancel
-// clears the job (at most 5 s).
+// clears the job (at most 5 s); one with "loud" opens with a notice.
 
 #include <chrono>
 #include <cstdint>
@@ -50,6 +50,7 @@ inline editor::SoundFileOpener FakeSoundOpener(std::uint32_t buffers) {
         return decode::OpenResult::Cancelled;
       }
     }
+    if (path.find("loud") != std::string::npos) message = "every sample was clipped";
     made.RawPath = workPath;
     made.FinishInFileOrder(buffers);
     take = std::move(made);

@@ -25,7 +25,8 @@ using SoundFileOpener = std::function<decode::OpenResult(
 
 // Decodes `path` and makes it the state's take through `standIn`, its work
 // file Open.raw. `message` gets what the user is to be told once the progress
-// dialog has closed: for Failed why, for Opened what was clipped (or nothing).
+// dialog has closed: for Failed why, for Opened the opener's notice (what was
+// clipped), or nothing.
 // Failed or Cancelled: the state's take, the document and the work files are
 // as they were.
 decode::OpenResult OpenSoundFile(const SoundFileOpener& opener, const std::string& path,

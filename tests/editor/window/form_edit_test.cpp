@@ -506,6 +506,11 @@ void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   QCOMPARE(rig.Messages.size(), 1);
   for (const char* name : {"Open.raw", "Open.part.raw"}) QVERIFY(!fs::exists(rig.Root / name));
 
+  // The decoder's notice of what it clipped is said once the progress dialog has gone.
+  rig.Form->OpenFile((rig.Root / "loud.wav").string());
+  QCOMPARE(rig.Messages.back(), QStringLiteral("every sample was clipped"));
+  QVERIFY(!rig.MessageOverProgress);
+
   // With a file open, a failing one leaves it open and whole.
   rig.Form->OpenFile((rig.Root / "good.wav").string());
   const auto opened = FileBytes(rig.Root / "Open.raw");
