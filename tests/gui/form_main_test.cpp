@@ -4,14 +4,13 @@
 #include <QDesktopServices>
 #include <QMenuBar>
 #include <QtTest/QtTest>
-#include <atomic>
 #include <fstream>
-#include <thread>
 
 #include "drop_urls.h"
 #include "editor/window/form_edit.h"
 #include "fake_sound_opener.h"
 #include "form_main_fixture.h"
+#include "hand_off_sender.h"
 #include "platform/input_mixer.h"
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/instance_link.h"
@@ -540,18 +539,8 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   const auto address = tavrin::recorder_ui::InstanceServerAddress(rig.State.WorkFolder, true);
   QString error;
   QVERIFY2(server.Listen(address, error), qPrintable(error));
-  // The sender waits in a thread of its own while this one serves it.
   const auto handOver = [&address](const std::string& path) {
-    std::atomic<bool> done = false;
-    HandOffResult result;
-    std::thread second([&] {
-      result = tavrin::recorder_ui::SendOpenRequest(address, path);
-      done = true;
-    });
-    // The sender gives up by itself well within this.
-    static_cast<void>(QTest::qWaitFor([&done] { return done.load(); }, 10000));
-    second.join();
-    return result;
+    return tavrin::testing::HandOverServed(address, path);
   };
   QCOMPARE(handOver(song).Result, HandOffResult::Opened);
   QTRY_COMPARE(shown.size(), 3);
