@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -84,7 +85,11 @@ HeaderPatch PatchFor(int fd, std::int64_t fileBytes) {
 }
 
 PatchedFile::PatchedFile(int fd, std::int64_t fileBytes, const HeaderPatch& patch)
-    : m_fd(fd), m_fileBytes(fileBytes), m_patch(patch), m_io{Length, Seek, Read, Write, Tell} {}
+    : m_fd(fd),
+      m_fileBytes(fileBytes),
+      m_position(std::max<std::int64_t>(::lseek(fd, 0, SEEK_CUR), 0)),
+      m_patch(patch),
+      m_io{Length, Seek, Read, Write, Tell} {}
 
 SNDFILE* PatchedFile::Open(SF_INFO& format) {
   // The descriptor stays the caller's, whatever libsndfile makes of it.
@@ -97,17 +102,21 @@ sf_count_t PatchedFile::Length(void* self) {
 }
 
 sf_count_t PatchedFile::Seek(sf_count_t offset, int whence, void* self) {
-  return ::lseek(static_cast<PatchedFile*>(self)->m_fd, offset, whence);
+  auto& file = *static_cast<PatchedFile*>(self);
+  const off_t at = ::lseek(file.m_fd, offset, whence);
+  if (at >= 0) file.m_position = at;
+  return at;
 }
 
 sf_count_t PatchedFile::Read(void* bytes, sf_count_t count, void* self) {
-  const auto& file = *static_cast<PatchedFile*>(self);
-  const std::int64_t at = ::lseek(file.m_fd, 0, SEEK_CUR);
+  auto& file = *static_cast<PatchedFile*>(self);
+  const std::int64_t at = file.m_position;
   ssize_t got = 0;
   do {
     got = ::read(file.m_fd, bytes, static_cast<std::size_t>(count));
   } while (got < 0 && errno == EINTR);
-  if (got <= 0 || at < 0) return 0;
+  if (got <= 0) return 0;
+  file.m_position += got;
   auto* read = static_cast<std::uint8_t*>(bytes);
   for (std::size_t i = 0; i < file.m_patch.Count; ++i) {
     const std::int64_t where = file.m_patch.At + static_cast<std::int64_t>(i) - at;
@@ -121,7 +130,7 @@ sf_count_t PatchedFile::Write(const void* /*bytes*/, sf_count_t /*count*/, void*
 }
 
 sf_count_t PatchedFile::Tell(void* self) {
-  return ::lseek(static_cast<PatchedFile*>(self)->m_fd, 0, SEEK_CUR);
+  return static_cast<PatchedFile*>(self)->m_position;
 }
 
 }  // namespace tavrin::decode

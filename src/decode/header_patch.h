@@ -46,6 +46,7 @@ private:
 
   int m_fd;
   std::int64_t m_fileBytes;
+  std::int64_t m_position;  // kept here: no system call to ask for it at every read
   const HeaderPatch& m_patch;
   SF_VIRTUAL_IO m_io{};
 };
