@@ -70,9 +70,10 @@ InstanceAddress InstanceServerAddress(const std::string& workFolder, bool makeFo
     if (makeFolder && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
       address.Problem = folder + " could not be made (" + std::strerror(errno) + ")";
     }
-    // Missing is fine for a sender: then no program runs.
+    // Missing is fine for a sender: then no program runs. A link is not missing.
     std::error_code code;
-    if (address.Problem.empty() && (makeFolder || std::filesystem::exists(folder, code))) {
+    if (address.Problem.empty() &&
+        (makeFolder || std::filesystem::exists(std::filesystem::symlink_status(folder, code)))) {
       address.Problem = PrivateFolderProblem(folder);
     }
   }
