@@ -5,10 +5,12 @@ TAVRIN_XVFB_PID=""
 
 display_start() {
   # Xvfb picks the first free display itself and writes its number once it
-  # takes connections, so two tests starting at once never share one.
+  # takes connections, so two tests starting at once never share one. Without
+  # -noreset it resets when its last client leaves, and a program started in
+  # that moment (the next one a test runs) cannot connect.
   local numberFile
   numberFile="$(mktemp)" || return 1
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
   TAVRIN_XVFB_PID=$!
   local tries
   for ((tries = 0; tries < 100; tries++)); do
