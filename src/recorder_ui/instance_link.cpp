@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace tavrin::recorder_ui {
 
@@ -37,6 +38,15 @@ long PeerUser(int fd) {
   socklen_t size = sizeof credentials;
   if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0) return -1;
   return static_cast<long>(credentials.uid);
+}
+
+// Why the entry at the socket's name is not the user's own socket, or empty
+// when it is; a missing one sets `missing` (and is no problem).
+std::string SocketProblem(const QByteArray& name, bool& missing) {
+  struct stat entry {};
+  missing = ::lstat(name.constData(), &entry) != 0;
+  if (missing || (S_ISSOCK(entry.st_mode) && entry.st_uid == ::getuid())) return {};
+  return name.toStdString() + " is not a socket of this user's";
 }
 
 QByteArray Encoded(const QByteArray& bytes) {
@@ -98,11 +108,10 @@ bool OpenRequestServer::Listen(const InstanceAddress& address, QString& error) {
   }
   // The folder is the user's own and the run marker ours: a socket of the
   // user's there is an earlier run's. Anything else is left alone.
-  const QByteArray name = QFile::encodeName(address.Name);
-  struct stat entry {};
-  if (::lstat(name.constData(), &entry) == 0 &&
-      (!S_ISSOCK(entry.st_mode) || entry.st_uid != ::getuid())) {
-    error = address.Name + QStringLiteral(" is not a socket of this user's");
+  bool missing = false;
+  if (const std::string problem = SocketProblem(QFile::encodeName(address.Name), missing);
+      !problem.empty()) {
+    error = QString::fromStdString(problem);
     return false;
   }
   QLocalServer::removeServer(address.Name);
@@ -184,11 +193,11 @@ HandOffResult SendOpenRequest(const InstanceAddress& address, const std::string&
                               int timeoutMs) {
   if (!address.Problem.empty()) return {HandOffResult::Unsafe, address.Problem};
   const QByteArray name = QFile::encodeName(address.Name);
-  struct stat entry {};
-  if (::lstat(name.constData(), &entry) != 0) return {HandOffResult::NoProgram, {}};
-  if (!S_ISSOCK(entry.st_mode) || entry.st_uid != ::getuid()) {
-    return {HandOffResult::Unsafe, name.toStdString() + " is not a socket of this user's"};
+  bool missing = false;
+  if (std::string problem = SocketProblem(name, missing); !problem.empty()) {
+    return {HandOffResult::Unsafe, std::move(problem)};
   }
+  if (missing) return {HandOffResult::NoProgram, {}};
   sockaddr_un socketAddress{};
   socketAddress.sun_family = AF_UNIX;
   std::memcpy(socketAddress.sun_path, name.constData(),

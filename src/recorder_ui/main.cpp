@@ -56,10 +56,15 @@ private:
   long long m_launchNs;
 };
 
+// For a terminal or a script.
+void SayOnStandardError(const std::string& text) {
+  std::fprintf(stderr, "tavrin-recorder: %s\n", text.c_str());
+}
+
 // Says `text` where the user sees it: standard error for a terminal or a
 // script, a message box for a start from the desktop.
 void Tell(const std::string& text) {
-  std::fprintf(stderr, "tavrin-recorder: %s\n", text.c_str());
+  SayOnStandardError(text);
   QMessageBox::information(nullptr, QStringLiteral("Tavrin Recorder"),
                            QString::fromStdString(text));
 }
@@ -100,11 +105,11 @@ int main(int argc, char** argv) {
       recorder_ui::ReadCommandLine(std::vector<std::string>(argv + 1, argv + argc),
                                    std::filesystem::current_path(noFolder).string());
   if (!commandLine.Error.empty()) {
-    std::fprintf(stderr, "tavrin-recorder: %s\n", commandLine.Error.c_str());
+    SayOnStandardError(commandLine.Error);
     return 2;
   }
   if (!commandLine.Warning.empty()) {
-    std::fprintf(stderr, "tavrin-recorder: %s\n", commandLine.Warning.c_str());
+    SayOnStandardError(commandLine.Warning);
   }
   const std::string& openPath = commandLine.OpenPath;
 
@@ -175,7 +180,7 @@ int main(int argc, char** argv) {
                            listenError)) {
     const std::string text = "A second start of Tavrin Recorder can not hand files to this one (" +
                              listenError.toStdString() + ").";
-    std::fprintf(stderr, "tavrin-recorder: %s\n", text.c_str());
+    SayOnStandardError(text);
     QTimer::singleShot(0, form.get(), [&services, text] { services.User.Show(text); });
   }
   form->show();

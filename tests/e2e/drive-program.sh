@@ -42,6 +42,21 @@ window_id() {
   return 1
 }
 window_shown() { window_id "$1" >/dev/null; }
+windows_at_least() { (($(visible_windows) >= $1)); }
+# File > Save All in the editor window $1, up to its file dialog.
+open_save_all_dialog() {
+  xdotool mousemove --window "$1" 20 12 click 1
+  wait_for 10 "the File menu" windows_at_least 3
+  xdotool key Down Down Return # past File > Open to Save All
+  wait_for 20 "the file dialog" window_shown 'Save As'
+}
+# Presses Return in the message box of another process, $1 (a second start).
+press_return_in_box_of() {
+  local box
+  box="$(xdotool search --all --sync --onlyvisible --pid "$1" --name 'Tavrin Recorder' | head -1)"
+  xdotool windowfocus --sync "$box"
+  xdotool key Return
+}
 # A copy of the program in the scratch folder, so that its work folder (Temp
 # beside it) is the test's alone; the programs' logs ($work/program*.log) are
 # shown when the test fails.

@@ -63,11 +63,7 @@ press_return_in_box
 wait_for 30 "the editor" window_shown '声音编辑器'
 editor="$(window_id '声音编辑器')"
 # File > Save All as WAV into the output folder.
-xdotool mousemove --window "$editor" 20 12 click 1
-windows_at_least() { (($(visible_windows) >= $1)); }
-wait_for 10 "the File menu" windows_at_least 3
-xdotool key Down Down Return  # past File > Open to Save All
-wait_for 20 "the file dialog" window_shown 'Save As'
+open_save_all_dialog "$editor"
 dialog="$(window_id 'Save As')"
 xdotool windowfocus --sync "$dialog"
 xdotool type --delay 20 kept.wav

@@ -48,18 +48,11 @@ status=0
 
 # File > Save All; while its dialog is up a second start is refused, says
 # why and ends; the save then writes the 6 s document it began with.
-editor="$(window_id '声音编辑器')"
-xdotool mousemove --window "$editor" 20 12 click 1
-windows_at_least() { (($(visible_windows) >= $1)); }
-wait_for 10 "the File menu" windows_at_least 3
-xdotool key Down Down Return # past File > Open to Save All
-wait_for 20 "the file dialog" window_shown 'Save As'
+open_save_all_dialog "$(window_id '声音编辑器')"
 (run_program "$work/two.wav" >"$work/program-busy.log" 2>&1) & second=$!
-box="$(xdotool search --all --sync --onlyvisible --pid "$second" --name 'Tavrin Recorder' | head -1)"
+press_return_in_box_of "$second"
 grep -q "The sound editor is busy" "$work/program-busy.log" ||
   fail "the second start did not say why it was refused"
-xdotool windowfocus --sync "$box"
-xdotool key Return
 status=0
 wait "$second" || status=$?
 ((status == 2)) || fail "the refused second start ended with status $status, not 2"
@@ -88,9 +81,7 @@ if chown nobody "$taken" 2>/dev/null; then
   grep -q "can not hand files to this one ($taken belongs to another user)" "$work/program3.log" ||
     fail "the failed listen was not told"
   (no_runtime "$work/two.wav" >"$work/program-taken.log" 2>&1) & second=$!
-  box="$(xdotool search --all --sync --onlyvisible --pid "$second" --name 'Tavrin Recorder' | head -1)"
-  xdotool windowfocus --sync "$box"
-  xdotool key Return
+  press_return_in_box_of "$second"
   status=0
   wait "$second" || status=$?
   ((status == 2)) && grep -q "$taken belongs to another user" "$work/program-taken.log" ||
