@@ -38,6 +38,22 @@ void MarkDone(RecorderState& state) {
   for (int i = 0; i < kRingBuffers; ++i) state.BufferDone[i] = IsFull(state.WaveHeaders[i]) ? 1 : 0;
 }
 
+// Hands the complete buffers the observer has not had yet, in their order.
+// Only while monitoring: a take in loop mode numbers its buffers again.
+void TapCompleteBuffers(RecorderState& state, CaptureContext& context) {
+  if (!state.TapBuffers || state.Recording || !context.Observer) return;
+  for (bool found = true; found;) {
+    found = false;
+    for (int i = 0; i < kRingBuffers; ++i) {
+      if (state.BufferDone[i] != 1 || state.BufferNumbers[i] != state.TapNext) continue;
+      ++state.TapNext;
+      found = true;
+      context.Observer->BufferCaptured(std::span<const std::uint8_t>(
+          state.CaptureMemory.data() + static_cast<std::size_t>(i) * kBufferBytes, kBufferBytes));
+    }
+  }
+}
+
 void NoteDroppedFrames(RecorderState& state, CaptureContext& context) {
   const std::uint64_t dropped = context.Device.DroppedFrames();
   if (dropped <= state.DeviceDroppedSeen) return;
@@ -109,6 +125,8 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
   }
   state.DeviceOpen = true;
   state.DeviceDroppedSeen = context.Device.DroppedFrames();
+  state.TapNext = 1;
+  if (state.TapBuffers && context.Observer) context.Observer->CaptureRestarted();
   platform::MmResult queued = platform::kMmNoError;
   for (int i = 0; i < kRingBuffers && queued == platform::kMmNoError; ++i) {
     platform::WaveHeader& header = state.WaveHeaders[i];
@@ -140,6 +158,7 @@ void PollCapture(RecorderState& state, CaptureContext& context) {
   if (!state.DeviceOpen) return;
   state.CurrentBuffer = -1;
   MarkDone(state);
+  TapCompleteBuffers(state, context);
   for (int i = 0; i < kRingBuffers; ++i) {
     const std::uintptr_t number = state.WaveHeaders[i].User;
     if (state.BufferDone[i] == 1 && number > state.Take.LastBufferIndex) {
@@ -181,6 +200,7 @@ void CloseCapture(RecorderState& state, CaptureContext& context) {
   context.Device.Reset();
   NoteDroppedFrames(state, context);
   MarkDone(state);
+  TapCompleteBuffers(state, context);
   const bool wasRecording = state.Recording;
   std::array<bool, kRingBuffers> written{};
   for (int half : CompleteHalvesOldestFirst(state)) {
@@ -203,31 +223,17 @@ void CloseCapture(RecorderState& state, CaptureContext& context) {
 }
 
 bool StartTake(RecorderState& state, CaptureContext& context) {
-  if (state.Recording) return false;
+  if (state.Recording || state.AppendingTake) return false;
   if (state.DeviceName.empty()) {
     context.User.Show("No Audio Device Selected");
     return false;
   }
   state.Take.RawStream.Close();
   CloseCapture(state, context);
-  std::error_code ignored;
-  std::filesystem::remove(state.Take.RawPath, ignored);
-  state.RecordedBuffers = 0;
-  state.LoopWrapped = false;
-  state.Take.FinishedRecordedBuffers = 0;
-  state.Take.FinishedLoopWrapped = false;
-  state.LostFrames = 0;
-  int error = state.Take.RawStream.Create(state.Take.RawPath);
-  if (error == 0) error = NoteTakeOrder(state);
-  if (error != 0) {
+  if (const int error = NewTakeFile(state); error != 0) {
     context.User.Show(std::string(std::strerror(error)));
     OpenCapture(state, context);
     return false;
-  }
-  // The peaks kept beside the take are a copy the audio can always give
-  // again: without them the take still records.
-  if (state.TakePeaksPath.empty() || state.TakePeaksStream.Create(state.TakePeaksPath) != 0) {
-    state.TakePeaksStream.Close();
   }
   if (!OpenCapture(state, context)) return false;
   state.Recording = true;

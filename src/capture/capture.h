@@ -4,6 +4,8 @@
 // the meters; every complete half of the 40-buffer ring goes to the raw take
 // (while recording) and back to the device.
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "base/user_channel.h"
@@ -26,6 +28,11 @@ public:
   virtual void FramesLost(std::uint64_t totalFrames) { (void)totalFrames; }
   // A take ended on its own (a write to the raw take failed).
   virtual void TakeEnded() {}
+  // While `TapBuffers` is set and no take records: every complete buffer once,
+  // in the order captured (the sound trigger listens here).
+  virtual void BufferCaptured(std::span<const std::uint8_t> buffer) { (void)buffer; }
+  // The device was opened again: what comes next does not follow what came before.
+  virtual void CaptureRestarted() {}
 };
 
 // The engine's ties to the outside: the device, and the user.

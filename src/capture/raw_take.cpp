@@ -1,5 +1,6 @@
 #include "capture/raw_take.h"
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 
@@ -18,6 +19,7 @@ namespace {
 // whole buffers, and the user is told why.
 void AbortTake(RecorderState& state, CaptureContext& context, int error) {
   state.Recording = false;
+  state.AppendingTake = false;
   const std::int64_t wholeBuffers = state.Take.RawStream.Size() / kBufferBytes;
   state.Take.RawStream.Truncate(wholeBuffers * kBufferBytes);
   const std::int64_t position =
@@ -153,6 +155,71 @@ void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIn
   }
   if (state.Take.LastBufferIndex < number) state.Take.LastBufferIndex = number;
   NoteWritten(state, context, 1);
+}
+
+int NewTakeFile(RecorderState& state) {
+  state.Take.RawStream.Close();
+  std::error_code ignored;
+  std::filesystem::remove(state.Take.RawPath, ignored);
+  state.RecordedBuffers = 0;
+  state.LoopWrapped = false;
+  state.Take.FinishedRecordedBuffers = 0;
+  state.Take.FinishedLoopWrapped = false;
+  state.LostFrames = 0;
+  int error = state.Take.RawStream.Create(state.Take.RawPath);
+  if (error == 0) error = NoteTakeOrder(state);
+  if (error != 0) return error;
+  // The peaks kept beside the take are a copy the audio can always give
+  // again: without them the take still records.
+  if (state.TakePeaksPath.empty() || state.TakePeaksStream.Create(state.TakePeaksPath) != 0) {
+    state.TakePeaksStream.Close();
+  }
+  return 0;
+}
+
+int BeginAppendedTake(RecorderState& state) {
+  if (state.Recording || state.AppendingTake) return EBUSY;
+  if (const int error = NewTakeFile(state); error != 0) return error;
+  state.AppendingTake = true;
+  state.AppendedBuffers = 0;
+  return 0;
+}
+
+bool AppendToTake(RecorderState& state, CaptureContext& context,
+                  std::span<const std::uint8_t> buffer) {
+  if (!state.AppendingTake || buffer.size() != static_cast<std::size_t>(kBufferBytes)) return false;
+  // Round a loop take's ring: the buffer after the last one of the ring lands at its start.
+  const std::uint32_t ringBuffers =
+      state.LoopMode ? static_cast<std::uint32_t>(state.LoopHalves * kBuffersPerHalf) : 0;
+  std::uint32_t position = state.AppendedBuffers + 1;
+  if (ringBuffers > 0 && position > ringBuffers) {
+    position = (position - 1) % ringBuffers + 1;
+    state.LoopWrapped = true;
+  }
+  int error = 0;
+  if (position == 1 && state.AppendedBuffers > 0) error = state.Take.RawStream.Seek(0);
+  if (error == 0) error = state.Take.RawStream.Write(buffer.data(), buffer.size());
+  if (error == 0 && position < kPeakTableEntries) {
+    state.Take.Peaks[position] = document::MeasurePeaks(buffer.data(), kFramesPerBuffer);
+  }
+  if (error != 0) {
+    // What reached the disk stays, in whole buffers; the user is told why.
+    const std::int64_t whole = state.Take.RawStream.Size() / kBufferBytes;
+    state.Take.RawStream.Truncate(whole * kBufferBytes);
+    EndAppendedTake(state);
+    context.User.Show(base::FileErrorText(state.ProgramDrive, error));
+    return false;
+  }
+  ++state.AppendedBuffers;
+  state.RecordedBuffers = position;
+  NoteWritten(state, context, 1);
+  return state.AppendingTake;
+}
+
+void EndAppendedTake(RecorderState& state) {
+  if (!state.AppendingTake) return;
+  state.AppendingTake = false;
+  FinishTake(state, state.RecordedBuffers);
 }
 
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {

@@ -3,6 +3,7 @@
 // or round a ring of `LoopHalves` halves (loop modes), and the chronological
 // order in which a finished take is read back.
 
+#include <span>
 #include <vector>
 
 #include "capture/capture.h"
@@ -24,6 +25,20 @@ void WriteHalfToTake(RecorderState& state, CaptureContext& context, int half);
 // Writes one ring buffer at its own position (the end of the file in continuous
 // mode, the buffer's place in the ring in loop mode). Used at close.
 void WriteBufferToTake(RecorderState& state, CaptureContext& context, int ringIndex);
+
+// A new empty take file (the old one deleted), its order noted and its peaks
+// file begun. Returns 0 or the errno of the failure.
+int NewTakeFile(RecorderState& state);
+
+// A take filled from outside the ring, buffer by buffer (sound-activated
+// recording): begun without touching the device (0 or an errno), whole
+// buffers appended in order (round the ring in a loop mode), ended with its
+// length and order set. A failed write ends the take with what reached the
+// disk and tells the user; AppendToTake then returns false.
+int BeginAppendedTake(RecorderState& state);
+bool AppendToTake(RecorderState& state, CaptureContext& context,
+                  std::span<const std::uint8_t> buffer);
+void EndAppendedTake(RecorderState& state);
 
 // Ends the take: `RecordedBuffers` and `TakeLength` from the file.
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers);

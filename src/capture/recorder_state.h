@@ -56,6 +56,14 @@ struct RecorderState {
   // free because polls came too late), and the device's count last seen.
   std::uint64_t LostFrames = 0;
   std::uint64_t DeviceDroppedSeen = 0;
+  // The buffer stream handed to the observer while monitoring (see
+  // CaptureObserver::BufferCaptured): on while set; the next number handed.
+  bool TapBuffers = false;
+  std::uint32_t TapNext = 1;
+  // A take filled buffer by buffer from outside the ring (sound-activated):
+  // open while set, with this many buffers appended since it began.
+  bool AppendingTake = false;
+  std::uint32_t AppendedBuffers = 0;
 
   // Loop mode.
   bool LoopMode = false;
