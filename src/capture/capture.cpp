@@ -240,6 +240,14 @@ bool StartTake(RecorderState& state, CaptureContext& context) {
   return true;
 }
 
+void StartBufferTap(RecorderState& state) {
+  state.TapBuffers = true;
+  // The ring holds the buffers numbered up to BufferSequence, 40 of them.
+  state.TapNext = state.BufferSequence > static_cast<std::uint32_t>(kRingBuffers)
+                      ? state.BufferSequence - kRingBuffers + 1
+                      : 1;
+}
+
 void StopTake(RecorderState& state, CaptureContext& context) {
   if (!state.Recording) return;
   CloseCapture(state, context);

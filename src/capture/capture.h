@@ -60,6 +60,10 @@ bool StartTake(RecorderState& state, CaptureContext& context);
 // Stop: the take is flushed and closed and the device reopened for the meters.
 void StopTake(RecorderState& state, CaptureContext& context);
 
+// Hands the monitored buffers on from now (see CaptureObserver::BufferCaptured),
+// from the oldest the ring still holds.
+void StartBufferTap(RecorderState& state);
+
 // Text shown when the device lacks 44.1 kHz 16-bit stereo.
 std::string RefusedDeviceMessage(const std::string& deviceName);
 

@@ -91,10 +91,22 @@ SaveFlow::SaveFlow(Services services) : m_services(std::move(services)) {
 }
 
 bool SaveFlow::SaveTake(bool& saveRequested) {
+  return SaveWholeTake([&] { return ChooseFile(saveRequested); });
+}
+
+bool SaveFlow::SaveTakeTo(const std::string& path) {
+  return SaveWholeTake([&] {
+    m_job.OutputPath = path;
+    m_job.OutputName = std::filesystem::path(path).filename().string();
+    return true;
+  });
+}
+
+bool SaveFlow::SaveWholeTake(const std::function<bool()>& choose) {
   capture::RecorderState& state = *m_services.State;
   document::EditDocument& document = *m_services.Document;
   // While the editor is open the document is the editor's, not the take.
-  if (m_saving || state.Recording || !state.Take.RawStream.IsOpen() ||
+  if (m_saving || state.Recording || state.AppendingTake || !state.Take.RawStream.IsOpen() ||
       document.EditStream.IsOpen()) {
     return false;
   }
@@ -108,7 +120,7 @@ bool SaveFlow::SaveTake(bool& saveRequested) {
   m_job.SaveLast = takeLength;
   document::BuildLevelZero(document, takeLength, state.Take.FinishedRecordedBuffers,
                            state.Take.FinishedLoopWrapped);
-  if (!ChooseFile(saveRequested) || WavTooLarge()) return false;
+  if (!choose() || WavTooLarge()) return false;
   return RunSave() == WriteResult::Written;
 }
 

@@ -58,6 +58,8 @@ public:
   // `saveRequested` when the user changed the settings from the file dialog.
   // True when the take was written to a file.
   bool SaveTake(bool& saveRequested);
+  // The same save to `path`, without a dialog (a take recorded unattended).
+  bool SaveTakeTo(const std::string& path);
   // The editor's saves of the whole document and of its selection. A change of
   // the save settings from the file dialog sets SaveAllPending or
   // SaveSelectionPending, for the editor's status timer to start it again.
@@ -75,6 +77,8 @@ public:
 
 private:
   bool ChooseFile(bool& saveRequested);
+  // Saves the whole take to the file that `choose` names; false when nothing was written.
+  bool SaveWholeTake(const std::function<bool()>& choose);
   void SaveDocument(bool all);
   bool WavTooLarge();
   WriteResult RunSave();

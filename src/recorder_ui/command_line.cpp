@@ -12,6 +12,8 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments,
   for (const std::string& argument : arguments) {
     if (!optionsEnded && argument == "--") {
       optionsEnded = true;
+    } else if (!optionsEnded && argument == "--minimized") {
+      line.Minimized = true;
     } else if (!optionsEnded && !argument.empty() && argument.front() == '-') {
       line.Error = "Unknown option " + argument +
                    ". To open a file whose name starts with -, put -- before it.";

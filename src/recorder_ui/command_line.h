@@ -9,9 +9,10 @@
 namespace tavrin::recorder_ui {
 
 struct CommandLine {
-  std::string OpenPath;  // absolute, or empty
-  std::string Error;     // an argument the program does not take; nothing is opened
-  std::string Warning;   // said, and the program goes on (a second file, ignored)
+  std::string OpenPath;    // absolute, or empty
+  std::string Error;       // an argument the program does not take; nothing is opened
+  std::string Warning;     // said, and the program goes on (a second file, ignored)
+  bool Minimized = false;  // --minimized: start minimised (the desktop's autostart)
 };
 
 // `arguments` without the program's own name; relative paths are taken from `currentFolder`.

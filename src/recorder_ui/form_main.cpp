@@ -19,6 +19,7 @@
 #include "recorder_ui/form_about.h"
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
+#include "recorder_ui/unattended.h"
 #include "settings/artwork.h"
 #include "settings/form_save_settings.h"
 #include "settings/program_files.h"
@@ -76,6 +77,12 @@ public:
   void TakeEnded() override {
     m_form.m_panels[2]->setText(QStringLiteral("End - ") + m_form.TimeOfDay());
   }
+  void BufferCaptured(std::span<const std::uint8_t> buffer) override {
+    if (m_form.m_unattended) m_form.m_unattended->BufferCaptured(buffer);
+  }
+  void CaptureRestarted() override {
+    if (m_form.m_unattended) m_form.m_unattended->CaptureRestarted();
+  }
 
 private:
   TFormMain& m_form;
@@ -112,6 +119,7 @@ TFormMain::~TFormMain() {
   TimerRec.stop();
   TimerStatus.stop();
   capture::CloseCapture(State(), m_context);
+  m_unattended.reset();
   HoldAwakeWhileRecording();
   // Without a close the marker stays: the next start keeps what is left.
   State().Marker.Close();
@@ -183,6 +191,7 @@ void TFormMain::FormCreate() {
   editing.StartTimers = m_services.StartTimers;
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
   m_editor = new editor::TFormEdit(std::move(editing), this);
+  CreateUnattended();
 
   if (m_services.WaveIn->GetNumDevs() == 0 &&
       m_services.WaveIn->ListError() != platform::kMmNoError) {
@@ -223,9 +232,13 @@ bool TFormMain::FormCloseQuery() {
   capture::RecorderState& state = State();
   // The writer runs inside this window's event loop; the window stays until it ends.
   if (m_saveFlow && m_saveFlow->Saving()) return false;
-  if (state.Recording &&
-      !Confirm(QStringLiteral("Are you sure you want to interrupt recording?"))) {
+  if (TakeRunning() && !Confirm(QStringLiteral("Are you sure you want to interrupt recording?"))) {
     return false;
+  }
+  // An unattended take ends here and is saved before the window goes.
+  if (m_unattended->Active()) {
+    StopRecording();
+    m_unattended->StopPressed();
   }
   TimerRec.stop();
   TimerStatus.stop();
@@ -283,6 +296,10 @@ void TFormMain::ShowSourceCaption() {
   }
   // Audio lost in this take stays in view, in the widest panel, until the next Record.
   m_panels[0]->setText(state.LostFrames == 0 ? caption : LostText(state.LostFrames) + caption);
+}
+
+bool TFormMain::TakeRunning() const {
+  return m_services.State->Recording || (m_unattended && m_unattended->Active());
 }
 
 bool TFormMain::TakeUnsaved() const {

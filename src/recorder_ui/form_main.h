@@ -21,6 +21,7 @@
 #include "recorder_ui/device_check.h"
 #include "recorder_ui/drawing/drawing.h"
 #include "recorder_ui/start_up.h"
+#include "schedule/timer_schedule.h"
 #include "settings/color_schemes.h"
 #include "settings/settings.h"
 
@@ -45,6 +46,7 @@ class TFormEdit;
 namespace tavrin::recorder_ui {
 
 class MainSurface;
+class Unattended;
 class KnobWidget;
 class LevelChartView;
 
@@ -73,6 +75,9 @@ struct MainWindowServices {
   // Decodes a sound file for the editor; empty = File > Open and drops are not available.
   editor::SoundFileOpener OpenSoundFile;
   bool StartTimers = true;
+  // The timer's clocks; empty: the system's wall and monotonic clocks.
+  schedule::Clocks Clocks;
+  std::string ConfigHome;  // where the autostart entry goes; empty: not offered
 };
 
 class TFormMain : public QMainWindow {
@@ -108,6 +113,7 @@ public:
   bool OpenEnabled() const;
   void menuSaveAsClick();
   void menuSaveSettingsClick();
+  void menuTimerClick();
   void menuExplorerClick();
   void menuSkinClick();
   void menuAboutClick();
@@ -136,6 +142,7 @@ public:
   bool DcReductionChecked() const;
   int LevelIcon() const { return m_levelIcon; }
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
+  Unattended& Scheduler() { return *m_unattended; }
   // The 100 ms capture timer, whose ticks tests and benchmarks time.
   const QTimer& RecTimer() const { return TimerRec; }
   exporter::TFormProgress& Progress() { return *m_progress; }
@@ -155,6 +162,7 @@ protected:
 private:
   class Observer;
   friend class MainSurface;
+  class Unattended;
 
   void FormCreate();
   void BuildControls();
@@ -172,6 +180,14 @@ private:
   bool OpenAllowed() const;
   // A take with audio that Save as has not written since it was recorded.
   bool TakeUnsaved() const;
+  // A take records: the user's, the timer's, or a sound-activated session.
+  bool TakeRunning() const;
+  // Record and Stop as the buttons do them, for the user and the timer.
+  bool RecordTake();
+  void StopRecording();
+  void CreateUnattended();
+  void ShowUnattended();
+  void TellUnattended(const std::string& text, bool notify);
   // Title and panel 0: the source caption, after the audio lost in this take.
   void ShowSourceCaption();
   void SaveSettingsReportingFailure();
@@ -230,9 +246,11 @@ private:
   QAction* menuOpen = nullptr;
   QAction* menuSaveAs = nullptr;
   QAction* menuSaveSettings = nullptr;
+  QAction* menuTimer = nullptr;
   settings::TFormSaveSettings* m_saveSettings = nullptr;
   exporter::TFormProgress* m_progress = nullptr;
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
+  std::unique_ptr<recorder_ui::Unattended> m_unattended;
   editor::TFormEdit* m_editor = nullptr;  // created once, shown by Edit
   QTimer TimerRec;
   QTimer TimerStatus;

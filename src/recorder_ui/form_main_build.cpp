@@ -125,6 +125,7 @@ void TFormMain::BuildMenus() {
   });
   menuSaveSettings =
       item(menuOptions, QStringLiteral("保存设置..."), &TFormMain::menuSaveSettingsClick);
+  menuTimer = item(menuOptions, QStringLiteral("定时录音..."), &TFormMain::menuTimerClick);
   item(menuOptions, QStringLiteral("窗口颜色..."), &TFormMain::menuSkinClick);
 
   QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("帮助"));

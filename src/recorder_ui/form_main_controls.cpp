@@ -37,10 +37,21 @@ QString TFormMain::TimeOfDay(int minutesAgo) const {
 }
 
 void TFormMain::BtnRecordClick() {
+  if (TakeRunning() || m_saveFlow->Saving()) return;
+  // With sound activation on (and no timer to start it), Record waits for sound.
+  if (m_services.Settings->SoundActivated && m_unattended->StartSoundSession()) {
+    HoldAwakeWhileRecording();
+    ShowUnattended();
+    return;
+  }
+  RecordTake();
+}
+
+bool TFormMain::RecordTake() {
   capture::RecorderState& state = State();
   // A save in progress reads the take: it must not be replaced under it.
-  if (state.Recording || m_saveFlow->Saving()) return;
-  if (!capture::StartTake(state, m_context)) return;
+  if (state.Recording || state.AppendingTake || m_saveFlow->Saving()) return false;
+  if (!capture::StartTake(state, m_context)) return false;
   HoldAwakeWhileRecording();
   DrawTimeBar(m_timeBar, state, m_colors);
   ClearLevelHistory(m_history);
@@ -51,9 +62,18 @@ void TFormMain::BtnRecordClick() {
   m_panels[2]->clear();
   ShowSourceCaption();
   m_surface->update();
+  return true;
 }
 
 void TFormMain::BtnStopClick() {
+  StopRecording();
+  // A timed or sound-activated take is saved as it ends.
+  m_unattended->StopPressed();
+  HoldAwakeWhileRecording();
+  ShowUnattended();
+}
+
+void TFormMain::StopRecording() {
   if (!State().Recording) return;
   const CaptureHold hold(m_deviceCheck);  // StopTake lets events run between close and open
   capture::StopTake(State(), m_context);
@@ -63,7 +83,7 @@ void TFormMain::BtnStopClick() {
 
 void TFormMain::BtnEditClick() {
   capture::RecorderState& state = State();
-  if (state.Recording || m_saveFlow->Saving()) return;
+  if (TakeRunning() || m_saveFlow->Saving()) return;
   std::error_code code;
   // A take kept from an earlier run is offered by the editor even before this run records.
   if (!std::filesystem::exists(state.Take.RawPath, code) && !recovery::TestTakeOffered(state)) {
@@ -88,7 +108,7 @@ void TFormMain::RunEditor(const std::string& openPath) {
 }
 
 void TFormMain::BtnSourceClick() {
-  if (State().Recording) return;
+  if (TakeRunning()) return;
   std::string error;
   if (!m_services.Panels->OpenRecordingSettings(error)) ShowMessage(QString::fromStdString(error));
 }
@@ -133,8 +153,11 @@ void TFormMain::TimerStatusTimer() {
   CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
   if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
   capture::ComputeDcMeter(state);
+  if (state.AppendingTake) FormatFreeTime(state, m_services.FreeBytes(state.WorkFolder));
+  m_unattended->Tick();
+  ShowUnattended();
   if (!state.Recording) {
-    CmbBoxTime->setEnabled(true);
+    CmbBoxTime->setEnabled(!TakeRunning());
     return;
   }
   CmbBoxTime->setEnabled(false);
@@ -153,7 +176,10 @@ void TFormMain::TimerStatusTimer() {
 }
 
 void TFormMain::HoldAwakeWhileRecording() {
-  if (m_services.Inhibitor) m_services.Inhibitor->SetRecording(State().Recording);
+  if (m_services.Inhibitor) {
+    m_services.Inhibitor->SetRecording(State().Recording ||
+                                       (m_unattended && m_unattended->KeepAwake()));
+  }
 }
 
 void TFormMain::ShowTimes() {
@@ -168,8 +194,7 @@ void TFormMain::ShowTimes() {
 }
 
 void TFormMain::menuFileClick() {
-  menuSaveAs->setEnabled(!State().Recording && State().Take.TakeLength >= 2 &&
-                         !m_saveFlow->Saving());
+  menuSaveAs->setEnabled(!TakeRunning() && State().Take.TakeLength >= 2 && !m_saveFlow->Saving());
   menuOpen->setEnabled(OpenEnabled());
 }
 

@@ -145,6 +145,7 @@ int main(int argc, char** argv) {
   services.Inhibitor = &inhibitor;
   services.ProgramPath = programPath;
   services.AppDataDir = capture::AppDataFolder();
+  services.ConfigHome = settings::ConfigHomeFolder();
   services.OpenSoundFile = decode::DecodeToTake;
   services.RestartProgram = [] {
     QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
@@ -183,7 +184,11 @@ int main(int argc, char** argv) {
     SayOnStandardError(text);
     QTimer::singleShot(0, form.get(), [&services, text] { services.User.Show(text); });
   }
-  form->show();
+  if (commandLine.Minimized) {
+    form->showMinimized();
+  } else {
+    form->show();
+  }
   if (!openPath.empty()) {
     QTimer::singleShot(0, form.get(), [&form, openPath] { form->OpenFileRequested(openPath); });
   }

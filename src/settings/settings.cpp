@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -31,6 +32,8 @@ constexpr const char* kRecordingMode = "Recording Mode";
 constexpr const char* kWindowColors = "Window Colors";
 constexpr const char* kFlac = "FLAC";
 constexpr const char* kOpus = "Opus";
+constexpr const char* kTimer = "Timer";
+constexpr const char* kSoundActivation = "Sound Activation";
 
 // A key of the file and the field it keeps.
 struct Key {
@@ -69,6 +72,18 @@ const Key kKeys[] = {
     {kFlac, "Compression", &Settings::FlacCompression},
     {kOpus, "BitRate", &Settings::OpusBitRate},
     {kOpus, "Channels", &Settings::OpusChannels},
+    {kTimer, "Armed", &Settings::TimerArmed},
+    {kTimer, "Start", &Settings::TimerStart},
+    {kTimer, "Stop", &Settings::TimerStop},
+    {kTimer, "Duration", &Settings::TimerDuration},
+    {kTimer, "StopAt", &Settings::TimerStopAt},
+    {kTimer, "Daily", &Settings::TimerDaily},
+    {kTimer, "LastRunDay", &Settings::TimerLastRunDay},
+    {kSoundActivation, "On", &Settings::SoundActivated},
+    {kSoundActivation, "Threshold", &Settings::SoundThreshold},
+    {kSoundActivation, "PreRollMs", &Settings::SoundPreRollMs},
+    {kSoundActivation, "HangoverMs", &Settings::SoundHangoverMs},
+    {kSoundActivation, "Silence", &Settings::SoundSilence},
 };
 
 // Optional blanks and sign, then the leading decimal digits ("12abc" is 12),
@@ -166,6 +181,19 @@ Int OneOf(Int value, const List& allowed, Int fallback) {
 
 // The FLAC and Opus options were never written outside their lists, so a value
 // outside them is a hand edit or a damaged file: the default stands in.
+// A timer or trigger that could not be armed from the dialog reads as off,
+// with every value of its section back to the default.
+void MendTimerAndTrigger(Settings& s) {
+  const Settings defaults;
+  if (s.TimerStop < 0 || s.TimerStop > 2 || !schedule::PlanProblem(TimerPlanOf(s)).empty()) {
+    StoreTimerPlan(s, TimerPlanOf(defaults));
+    s.TimerArmed = false;
+  }
+  if (s.SoundSilence < 0 || s.SoundSilence > 1 || !schedule::TriggerProblem(TriggerOf(s)).empty()) {
+    StoreTrigger(s, TriggerOf(defaults));
+  }
+}
+
 void MendFlacAndOpus(Settings& s) {
   const Settings defaults;
   s.FlacSamplePerSecond =
@@ -247,6 +275,46 @@ void LoadSettings(Settings& settings, const std::string& path) {
   s.WindowColor = ValidSchemeNumber(s.WindowColor);
   ChooseFormat(s, ChosenFormat(s));
   MendFlacAndOpus(s);
+  MendTimerAndTrigger(s);
+}
+
+schedule::TimerPlan TimerPlanOf(const Settings& settings) {
+  schedule::TimerPlan plan;
+  plan.Armed = settings.TimerArmed;
+  plan.StartSecond = settings.TimerStart;
+  plan.Stop = static_cast<schedule::StopKind>(settings.TimerStop);
+  plan.DurationSeconds = settings.TimerDuration;
+  plan.StopSecond = settings.TimerStopAt;
+  plan.Daily = settings.TimerDaily;
+  return plan;
+}
+
+void StoreTimerPlan(Settings& settings, const schedule::TimerPlan& plan) {
+  settings.TimerArmed = plan.Armed;
+  settings.TimerStart = plan.StartSecond;
+  settings.TimerStop = static_cast<std::int32_t>(plan.Stop);
+  settings.TimerDuration = plan.DurationSeconds;
+  settings.TimerStopAt = plan.StopSecond;
+  settings.TimerDaily = plan.Daily;
+}
+
+schedule::TriggerSettings TriggerOf(const Settings& settings) {
+  schedule::TriggerSettings trigger;
+  trigger.Enabled = settings.SoundActivated;
+  trigger.ThresholdDb = settings.SoundThreshold;
+  trigger.PreRollSeconds = settings.SoundPreRollMs / 1000.0;
+  trigger.HangoverSeconds = settings.SoundHangoverMs / 1000.0;
+  trigger.Silence =
+      settings.SoundSilence == 1 ? schedule::SilenceAction::Split : schedule::SilenceAction::Pause;
+  return trigger;
+}
+
+void StoreTrigger(Settings& settings, const schedule::TriggerSettings& trigger) {
+  settings.SoundActivated = trigger.Enabled;
+  settings.SoundThreshold = trigger.ThresholdDb;
+  settings.SoundPreRollMs = static_cast<std::int32_t>(std::lround(trigger.PreRollSeconds * 1000));
+  settings.SoundHangoverMs = static_cast<std::int32_t>(std::lround(trigger.HangoverSeconds * 1000));
+  settings.SoundSilence = static_cast<std::int32_t>(trigger.Silence);
 }
 
 int SaveSettings(const Settings& settings, const std::string& path) {

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include "schedule/sound_trigger.h"
+#include "schedule/timer_schedule.h"
+
 namespace tavrin::settings {
 
 // $HOME, else the home folder of the user's account entry.
@@ -45,6 +48,20 @@ struct Settings {
   bool SaveOpus = false;
   std::int32_t OpusBitRate = kDefaultOpusBitRate;  // kbps, one of kOpusBitRates
   std::uint16_t OpusChannels = 2;                  // 2 or 1
+  // The recording timer and sound activation, each in a section of its own;
+  // a file without them reads as both off.
+  bool TimerArmed = false;
+  std::int32_t TimerStart = 7 * 60 * 60;  // seconds after local midnight
+  std::int32_t TimerStop = 1;             // 0 by hand, 1 after the duration, 2 at a time
+  std::int32_t TimerDuration = 60 * 60;   // seconds
+  std::int32_t TimerStopAt = 8 * 60 * 60;
+  bool TimerDaily = false;
+  std::int32_t TimerLastRunDay = -1;  // local day (since 1970-01-01) of the last timed take
+  bool SoundActivated = false;
+  std::int32_t SoundThreshold = schedule::kDefaultThresholdDb;  // dBFS
+  std::int32_t SoundPreRollMs = 2000;
+  std::int32_t SoundHangoverMs = 3000;
+  std::int32_t SoundSilence = 0;  // 0 pause, 1 a file per sound
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -58,6 +75,12 @@ SaveFormat ChosenFormat(const Settings& settings);
 // Sets exactly the flag of `format`.
 void ChooseFormat(Settings& settings, SaveFormat format);
 
+// The timer and the sound trigger as the settings hold them, and back.
+schedule::TimerPlan TimerPlanOf(const Settings& settings);
+void StoreTimerPlan(Settings& settings, const schedule::TimerPlan& plan);
+schedule::TriggerSettings TriggerOf(const Settings& settings);
+void StoreTrigger(Settings& settings, const schedule::TriggerSettings& trigger);
+
 // The executable's path with its extension replaced by ".INI" (appended when
 // the file name has none).
 std::string SettingsFilePath(const std::string& executablePath);
@@ -65,7 +88,8 @@ std::string SettingsFilePath(const std::string& executablePath);
 // Fills every field from the file at `path`; a missing file, section or key or
 // an unreadable number gives the field's default. Values the program cannot
 // use are mended (scheme 1, continuous mode, MP3 when not exactly one format
-// is chosen, the default for a FLAC or Opus option outside its list).
+// is chosen, the default for a FLAC or Opus option outside its list, a timer
+// or sound activation that could not be armed off with its defaults).
 void LoadSettings(Settings& settings, const std::string& path);
 
 // Writes every field, keeping the sections and keys of the file that it does
