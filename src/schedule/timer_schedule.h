@@ -83,10 +83,11 @@ class TimerSchedule {
 public:
   explicit TimerSchedule(Clocks clocks);
 
-  // Arms `plan` (or disarms when !plan.Armed). The first start is the next
-  // time the start comes; with `catchUp` (arming again at start-up) a window
-  // that is still open counts, unless `lastRunDay` (the local day whose take
-  // already ran, or -1) says it ran.
+  // Arms `plan` (or disarms when !plan.Armed or PlanProblem refuses it). The
+  // first start is the next time the start comes; with `catchUp` (arming again
+  // at start-up) a window that is still open counts, and no day up to
+  // `lastRunDay` (the local day whose take already ran, or -1) starts again.
+  // A take stopped by hand may start up to 10 hours late.
   void Arm(const TimerPlan& plan, bool catchUp = false, std::int64_t lastRunDay = -1);
   void Disarm();
 
@@ -98,11 +99,14 @@ public:
 
   TimerPhase Phase() const { return m_phase; }
   const TimerPlan& Plan() const { return m_plan; }
-  // The local day of the take that started last (-1 before any): stored so a
-  // restarted program does not start the same day's take twice.
+  // The local day of the take that started last (-1 before any): stored after
+  // each start and each Arm so a restarted program does not start the same
+  // day's take twice. Arming a plan (without catchUp) whose first take falls
+  // on a day that already ran lowers it to the day before, so that take is
+  // not held back after a restart.
   std::int64_t LastRunDay() const { return m_lastRunDay; }
-  // Epoch seconds of the next start (Armed, Waiting) and of the planned stop
-  // (Waiting, Running; 0 when stopped by hand).
+  // Epoch seconds of the next start (Armed, Waiting) and of its planned stop
+  // (0 when stopped by hand); both 0 when off.
   std::int64_t StartWall() const { return m_startWall; }
   std::int64_t StopWall() const;
 
@@ -113,8 +117,12 @@ public:
   std::string StatusText() const;
 
 private:
+  // Makes the take on `localDay` the one in hand (start and planned end).
   void PlanDay(std::int64_t localDay);
+  // The one in hand is done: the next day's (Daily) or Off.
   void NextOccurrence();
+  // Until when the take in hand may still start.
+  std::int64_t WindowEnd() const;
 
   Clocks m_clocks;
   TimerPlan m_plan;
@@ -122,7 +130,7 @@ private:
   std::int64_t m_day = 0;        // local day of the occurrence in hand
   std::int64_t m_startWall = 0;  // its start, epoch seconds
   std::int64_t m_endWall = 0;    // its planned end on the wall clock (0: by hand)
-  std::int64_t m_stopMono = 0;   // the take's stop on the monotonic clock (0: none)
+  std::int64_t m_stopMono = 0;   // the take's stop on the monotonic clock (by hand: unused)
   std::int64_t m_lastRunDay = -1;
 };
 
