@@ -162,7 +162,6 @@ protected:
 private:
   class Observer;
   friend class MainSurface;
-  class Unattended;
 
   void FormCreate();
   void BuildControls();

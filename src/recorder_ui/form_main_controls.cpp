@@ -17,6 +17,7 @@
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/recording_controls.h"
+#include "recorder_ui/unattended.h"
 #include "recovery/test_take.h"
 #include "settings/form_colors.h"
 #include "settings/form_save_settings.h"

@@ -38,7 +38,7 @@ void Notify(const QString& summary, const QString& body) {
       QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
   message << QStringLiteral("Tavrin Recorder") << 0u << QStringLiteral("tavrin-recorder") << summary
           << body << QStringList() << QVariantMap() << -1;
-  QDBusConnection::sessionBus().asyncCall(message);
+  QDBusConnection::sessionBus().send(message);
 }
 
 }  // namespace
@@ -101,7 +101,6 @@ void TFormMain::menuTimerClick() {
   // Nothing changes under a take that records by itself.
   settings::StoreTimerPlan(stored, choice.Plan);
   settings::StoreTrigger(stored, choice.Trigger);
-  stored.TimerLastRunDay = -1;
   SaveSettingsReportingFailure();
   if (!m_services.ConfigHome.empty() &&
       choice.StartAtLogin != AutostartEntryExists(m_services.ConfigHome)) {

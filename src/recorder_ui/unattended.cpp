@@ -63,6 +63,8 @@ void Unattended::ArmTimer(bool atStartUp) {
     m_timer.Disarm();
   } else {
     m_timer.Arm(plan, atStartUp, m_settings.TimerLastRunDay);
+    // Arming a new plan may give back a day whose take ran under the old one.
+    m_settings.TimerLastRunDay = static_cast<std::int32_t>(m_timer.LastRunDay());
   }
   if (m_hooks.Changed) m_hooks.Changed();
 }

@@ -266,10 +266,10 @@ std::string TimerSchedule::StatusText() const {
   case TimerPhase::Armed: break;
   }
   const std::int64_t left = m_startWall - m_clocks.WallSeconds();
-  if (left >= kCountdownSeconds) return "Timer " + ClockText(LocalSecondOf(m_startWall));
+  if (left >= kCountdownSeconds) return "Armed " + ClockText(LocalSecondOf(m_startWall));
   const auto shown = static_cast<int>(std::max<std::int64_t>(left, 0));
   char text[24];
-  std::snprintf(text, sizeof text, "Timer in %02d:%02d", shown / 60, shown % 60);
+  std::snprintf(text, sizeof text, "Armed, in %02d:%02d", shown / 60, shown % 60);
   return text;
 }
 

@@ -110,7 +110,7 @@ public:
   std::int64_t StartWall() const { return m_startWall; }
   std::int64_t StopWall() const;
 
-  // Panel 1 of the status bar: "Timer 07:00:00" while armed, "Timer in
+  // Panel 1 of the status bar: "Armed 07:00:00" while armed, "Armed, in
   // 12:34" in the last hour, "Timer: waiting" while Record cannot be pressed,
   // "Until 08:00:00" while a timed take records ("Timed" when it stops by
   // hand); empty when off.

@@ -341,8 +341,8 @@ TEST_F(TimerScheduleTest, NewPlanForADayThatRanIsNotHeldBackAfterARestart) {
 TEST_F(TimerScheduleTest, StatusText) {
   ArmAt(T(5), kHour7);
   const std::pair<std::int64_t, const char*> rows[] = {
-      {T(5, 59, 59), "Timer 07:00:00"}, {T(6), "Timer 07:00:00"},
-      {T(6, 0, 1), "Timer in 59:59"},   {T(6, 47, 26), "Timer in 12:34"},
+      {T(5, 59, 59), "Armed 07:00:00"}, {T(6), "Armed 07:00:00"},
+      {T(6, 0, 1), "Armed, in 59:59"},  {T(6, 47, 26), "Armed, in 12:34"},
       {T(7, 30), "Until 08:00:00"},     {T(8, 30), ""},
   };
   for (const auto& [at, text] : rows) {

@@ -280,9 +280,52 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "\n"
             "[Opus]\n"
             "BitRate=96\n"
-            "Channels=2\n");
+            "Channels=2\n"
+            "\n"
+            "\n"
+            "[Timer]\n"
+            "Armed=0\n"
+            "Start=25200\n"
+            "Stop=1\n"
+            "Duration=3600\n"
+            "StopAt=28800\n"
+            "Daily=0\n"
+            "LastRunDay=-1\n"
+            "\n"
+            "\n"
+            "[Sound Activation]\n"
+            "On=0\n"
+            "Threshold=-40\n"
+            "PreRollMs=2000\n"
+            "HangoverMs=3000\n"
+            "Silence=0\n");
 
   EXPECT_EQ(Load().OutputFolder, "/home/tester/Music");
+}
+
+// A timer or trigger that the dialog would refuse reads as off, with its defaults.
+TEST_F(SettingsFile, BrokenTimerAndSoundActivationValuesReadAsOff) {
+  const struct {
+    const char* Text;
+    bool TimerArmed;
+    bool SoundOn;
+  } cases[] = {
+      {"[Timer]\nArmed=1\nStart=3600\nStop=2\nStopAt=7200\n[Sound Activation]\nOn=1\n", true, true},
+      {"[Timer]\nArmed=1\nStart=3600\nStop=2\nStopAt=3600\n", false, false},  // stop = start
+      {"[Timer]\nArmed=1\nStop=1\nDuration=0\n", false, false},
+      {"[Timer]\nArmed=1\nStop=1\nDuration=36001\n", false, false},
+      {"[Timer]\nArmed=1\nStop=7\n", false, false},
+      {"[Timer]\nArmed=1\nStart=86400\n", false, false},
+      {"[Sound Activation]\nOn=1\nThreshold=-61\n", false, false},
+      {"[Sound Activation]\nOn=1\nHangoverMs=100\n", false, false},
+      {"[Sound Activation]\nOn=1\nSilence=2\n", false, false},
+  };
+  for (const auto& c : cases) {
+    Write(c.Text);
+    const Settings s = Load();
+    EXPECT_EQ(s.TimerArmed, c.TimerArmed) << c.Text;
+    EXPECT_EQ(s.SoundActivated, c.SoundOn) << c.Text;
+  }
 }
 
 TEST_F(SettingsFile, SavingKeepsForeignSectionsAndKeys) {
