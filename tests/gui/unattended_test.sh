@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Recording that runs by itself, in the real program on a virtual display and
+# a private daemon: a timer armed 10 s ahead for 5 s records and saves its take
+# at once, under its start time; sound-activated recording (pre-roll 2 s,
+# hangover 1 s, a file per sound) over two tone bursts saves two files, each
+# beginning exactly 2 s (within one 0.1 s buffer) before its burst's first sample.
+#   unattended_test.sh <program>
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+export TAVRIN_SINE=0 # the tone is played here, when wanted
+source "$root/scripts/desktop-session.sh"
+source "$root/tests/e2e/drive-program.sh"
+source "$root/tests/e2e/unattended-steps.sh"
+program_copy "$1"
+
+# The timer: the tone plays throughout, the take is cut from it by the clock.
+tone_on
+out="$work/timed"
+start=$(($(date +%s) + 10))
+write_settings "$out" "[Timer]
+Armed=1
+Start=$(second_of_day "$start")
+Stop=1
+Duration=5"
+run_program >"$work/program1.log" 2>&1 &
+app=$!
+wait_for 40 "the timed take saved" saved_files "$out" 1
+file="$(ls "$out"/*.wav)"
+name="$(basename "$file" .wav)"
+stamp="$(date -d "@$start" '+%F %H-%M-%S')"
+stamp1="$(date -d "@$((start + 1))" '+%F %H-%M-%S')"
+[[ "$name" == "$stamp" || "$name" == "$stamp1" ]] || fail "the timed take is named '$name', not its start time $stamp"
+seconds_between "$file" 4.6 5.4
+rms="$(sox "$file" -n stats 2>&1 | awk '/RMS lev dB/ {print $4}')"
+awk -v r="$rms" 'BEGIN { exit !(r > -10 && r < -8) }' || fail "the timed take's level is $rms dB, not the tone's -9 dB"
+grep -q '^Armed=0' "$bin/tavrin-recorder.INI" || fail "a one-off timer that ran is still armed in the settings"
+kill "$app"
+wait "$app" 2>/dev/null || true
+app=""
+
+# Sound activation: silence, then two bursts 3 s apart.
+tone_off
+out="$work/sound"
+program_copy "$1"
+rm -rf "$bin/Temp"
+write_settings "$out" "[Sound Activation]
+On=1
+Threshold=-40
+PreRollMs=2000
+HangoverMs=1000
+Silence=1"
+run_program >"$work/program2.log" 2>&1 &
+app=$!
+wait_for 30 "the recorder window to name its source" window_shown 'Tavrin Recorder - ?*'
+main="$(window_id 'Tavrin Recorder - ?*')"
+xdotool mousemove --window "$main" "$record_button_x" "$record_button_y" click 1
+sleep 3 # more than the pre-roll of silence is heard first
+tone_on
+sleep 1
+tone_off
+sleep 3
+tone_on
+sleep 1
+tone_off
+wait_for 30 "a file for each burst" saved_files "$out" 2
+for file in "$out"/*.wav; do
+  seconds_between "$file" 3.6 4.6 # 2 s before, about 1 s of tone, the hangover
+  onset="$(onset_ms "$file")"
+  ((onset >= 2000 && onset < 2100)) || fail "$(basename "$file"): the tone starts at $onset ms, not within the buffer at 2000 ms"
+done
+for file in "$work"/timed/*.wav "$work"/sound/*.wav; do echo "$(basename "$file"): $(sox --i -D "$file") s, sound from $(onset_ms "$file") ms"; done
