@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "file_bytes.h"
+#include "recorder_ui/autostart.h"
+#include "scratch_folder.h"
+
 namespace tavrin::recorder_ui {
 namespace {
 
@@ -33,6 +37,25 @@ TEST(CommandLine, TakesOneFileAndSaysWhatItDoesNotTake) {
     EXPECT_EQ(line.Error, row.error) << ::testing::PrintToString(row.arguments);
     EXPECT_EQ(line.Warning, row.warning) << ::testing::PrintToString(row.arguments);
   }
+  const CommandLine minimized = ReadCommandLine({"--minimized", "a.wav"}, "/home/u");
+  EXPECT_TRUE(minimized.Minimized);
+  EXPECT_EQ(minimized.OpenPath, "/home/u/a.wav");
+}
+
+// The desktop starts the program it names, minimised, whatever its path holds.
+TEST(Autostart, WritesAnEntryThatStartsTheProgramMinimisedAndRemovesIt) {
+  const testing::ScratchFolder scratch("autostart");
+  const std::string config = scratch.Path().string() + "/config";
+  ASSERT_EQ(SetAutostart(config, "/opt/my $apps/tavrin \"x\"", true), 0);
+  ASSERT_TRUE(AutostartEntryExists(config));
+  const std::vector<std::uint8_t> bytes = testing::FileBytes(AutostartEntryPath(config));
+  const std::string entry(bytes.begin(), bytes.end());
+  EXPECT_NE(entry.find("\nExec=\"/opt/my \\$apps/tavrin \\\"x\\\"\" --minimized\n"),
+            std::string::npos)
+      << entry;
+  EXPECT_EQ(SetAutostart(config, "/bin/a\nHidden=true", true), EINVAL);
+  ASSERT_EQ(SetAutostart(config, "/bin/tavrin-recorder", false), 0);
+  EXPECT_FALSE(AutostartEntryExists(config));
 }
 
 }  // namespace
