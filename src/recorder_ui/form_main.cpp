@@ -56,6 +56,12 @@ public:
                                      m_form.m_levelMeterCache, m_form.m_colors, m_form.m_layout)) {
       return;
     }
+    if (const settings::Settings& stored = *m_form.m_services.Settings; stored.SoundActivated) {
+      const auto peak = static_cast<std::int16_t>(
+          std::min(32767, schedule::ThresholdPeak(stored.SoundThreshold)));
+      DrawThresholdMark(m_form.m_levelBitmap, LevelBarLength(peak, 0.0, m_form.m_layout.LevelScale),
+                        m_form.m_colors);
+    }
     m_form.m_surface->update(m_form.m_layout.LevelX0, m_form.m_layout.LevelY0,
                              m_form.m_levelBitmap.width(), m_form.m_levelBitmap.height());
   }

@@ -129,6 +129,13 @@ int LevelBarLength(std::int16_t max, double mean, float levelScale) {
   return base::RoundHalfEven(static_cast<double>(peak) * static_cast<double>(levelScale));
 }
 
+void DrawThresholdMark(QImage& bitmap, int x, const settings::WindowColors& colors) {
+  if (x < 0 || x >= bitmap.width()) return;
+  QPainter painter(&bitmap);
+  AliasedPainting aliased(painter);
+  FillBox(painter, ToQColor(colors.TextColor), x, kLeftBand.Top, x + 1, kRightBand.Bottom);
+}
+
 bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
                     MeterCache& cache, const settings::WindowColors& colors,
                     const MainLayout& layout) {

@@ -41,6 +41,10 @@ void ClearMeterBitmap(QImage& bitmap, const settings::WindowColors& colors);
 int LevelBarLength(std::int16_t max, double mean, float levelScale);
 // Draws nothing unless DeviceOpen; otherwise ends with the peak markers' decay.
 // Returns whether the bitmap changed.
+// The sound-activation threshold: a one-pixel line across both bands at bar
+// length `x`, in the text colour.
+void DrawThresholdMark(QImage& bitmap, int x, const settings::WindowColors& colors);
+
 bool DrawLevelMeter(QImage& bitmap, const capture::RecorderState& state, PeakHold& peakHold,
                     MeterCache& cache, const settings::WindowColors& colors,
                     const MainLayout& layout);
