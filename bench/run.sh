@@ -18,3 +18,4 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/build-release/bin/editor_window_bench"
 "$root/bench/playback_bench.sh"
 "$root/bench/recorder_gap_bench.sh"
+"$root/bench/unattended_bench.sh"
