@@ -38,6 +38,7 @@ private slots:
   void lowDiskEndsTheTakeAndKeepsIt();
   void lengthLimitStopsTheTake();
   void theMachineStaysAwakeExactlyWhileATakeRecords();
+  void aTimedTakeSavesTheTakeItReplacesAndThenItself();
   void dcBoxEstimatesAndClearsTheOffset();
   void sliderSendsZeroAndNinetyNineAtItsEnds();
   void defaultDeviceChangeRestartsOnlyWhenNothingIsLost();
@@ -217,6 +218,47 @@ void FormMainTest::theMachineStaysAwakeExactlyWhileATakeRecords() {
   rig.Form.reset();
   QVERIFY(!rig.Inhibitor.Held);
   QCOMPARE(rig.Inhibitor.Changes, 6);
+}
+
+// An unattended Record never deletes audio: the take recorded by hand and
+// never saved is saved first, then the timed take once it stops; the machine
+// stays awake while the timer is armed.
+void FormMainTest::aTimedTakeSavesTheTakeItReplacesAndThenItself() {
+  MainWindowRig rig("timed");
+  std::int64_t wall = 1'800'000'000;
+  std::int64_t mono = 0;
+  const fs::path out = rig.Root / "out";
+  fs::create_directories(out);
+  rig.Settings.OutputFolder = out.string();
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
+  tavrin::schedule::TimerPlan plan;
+  plan.Armed = true;
+  plan.StartSecond = tavrin::schedule::LocalSecondOf(wall + 10);
+  plan.DurationSeconds = 3;
+  tavrin::settings::StoreTimerPlan(rig.Settings, plan);
+  auto services = rig.Services();
+  services.Clocks = {[&] { return wall; }, [&] { return mono; }};
+  auto& form = rig.CreateMonitoring(services);
+  QVERIFY(rig.Inhibitor.Held);
+  rig.Record(20);
+  form.BtnStopClick();
+  for (int buffer = 1; buffer <= 150; ++buffer) {  // 15 s of the clocks and the device
+    mono += 100;
+    if (buffer % 10 == 0) ++wall;
+    rig.Device.Advance(4410);
+    form.TimerRecTimer();
+    if (buffer % 2 == 0) form.TimerStatusTimer();
+  }
+  std::vector<std::uintmax_t> sizes;
+  for (const auto& entry : fs::directory_iterator(out)) sizes.push_back(entry.file_size());
+  std::sort(sizes.begin(), sizes.end());
+  QCOMPARE(sizes.size(), std::size_t{2});
+  QCOMPARE(sizes[0], std::uintmax_t{44 + 20 * 17640});  // the take made by hand, whole
+  QVERIFY(sizes[1] >= 44 + 28 * 17640 && sizes[1] <= 44 + 32 * 17640);
+  QVERIFY(!rig.State.Recording);
+  QVERIFY(!rig.Settings.TimerArmed);  // a one-off timer that has run
+  QVERIFY(!rig.Inhibitor.Held);
+  QCOMPARE(rig.Messages, std::vector<QString>{});
 }
 
 void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {
