@@ -172,6 +172,13 @@ void Unattended::Tick() {
     m_failed = false;
     EndSoundSession();
   }
+  // The device went away (the server stopped, the device was unplugged): the
+  // take so far ends and is saved; the session waits for the device to return.
+  if (m_trigger && !m_state.DeviceOpen && m_state.AppendingTake) {
+    m_trigger->Restart(*this);
+    EndTake();
+    m_hooks.Tell("The recording device went away: the sound-activated take so far is saved.", true);
+  }
   EnforceLimits();
   RunPendingWork();
   if (m_timer.Phase() == schedule::TimerPhase::Off) return;
