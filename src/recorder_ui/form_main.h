@@ -222,6 +222,7 @@ private:
   bool m_closing = false;
   bool m_takeSaved = false;   // the take was written by Save as since it was recorded
   bool m_openQueued = false;  // a file taken from outside waits to open
+  QString m_unattendedShown;  // the timer's or the trigger's status last put in panel 1
 
   MainSurface* m_surface = nullptr;
   KnobWidget* ImageVol = nullptr;

@@ -68,8 +68,12 @@ void TFormMain::CreateUnattended() {
 }
 
 void TFormMain::ShowUnattended() {
-  const std::string status = m_unattended->StatusText();
-  if (!status.empty()) m_panels[1]->setText(QString::fromStdString(status));
+  // Panel 1 says what runs by itself, and is cleared once nothing does.
+  const QString status = QString::fromStdString(m_unattended->StatusText());
+  if (status != m_unattendedShown &&
+      (!status.isEmpty() || m_panels[1]->text() == m_unattendedShown))
+    m_panels[1]->setText(status);
+  m_unattendedShown = status;
   capture::RecorderState& state = State();
   if (state.AppendingTake) {
     const std::uint32_t buffers = state.LoopWrapped
