@@ -87,12 +87,6 @@ void TFormMain::RunEditor(const std::string& openPath) {
   capture::OpenCapture(state, m_context);
 }
 
-void TFormMain::BtnSourceClick() {
-  if (State().Recording) return;
-  std::string error;
-  if (!m_services.Panels->OpenRecordingSettings(error)) ShowMessage(QString::fromStdString(error));
-}
-
 void TFormMain::CmbBoxTimeChange(int index) {
   capture::ApplyLoopMode(State(), index);
   DrawTimeBarBackground(m_timeBar, State(), m_colors);

@@ -31,6 +31,7 @@ constexpr const char* kRecordingMode = "Recording Mode";
 constexpr const char* kWindowColors = "Window Colors";
 constexpr const char* kFlac = "FLAC";
 constexpr const char* kOpus = "Opus";
+constexpr const char* kRecordingSource = "Recording Source";
 
 // A key of the file and the field it keeps.
 struct Key {
@@ -69,6 +70,7 @@ const Key kKeys[] = {
     {kFlac, "Compression", &Settings::FlacCompression},
     {kOpus, "BitRate", &Settings::OpusBitRate},
     {kOpus, "Channels", &Settings::OpusChannels},
+    {kRecordingSource, "Name", &Settings::RecordingSource},
 };
 
 // Optional blanks and sign, then the leading decimal digits ("12abc" is 12),
