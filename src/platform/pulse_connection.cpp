@@ -17,12 +17,15 @@ std::string Text(const char* text) {
 
 PulseDevice Describe(const pa_source_info& info) {
   PulseDevice source;
+  source.Index = info.index;
   source.Name = Text(info.name);
   source.Description =
       info.description != nullptr && info.description[0] != '\0' ? info.description : source.Name;
   source.Channels = info.channel_map.channels;
   source.Volume = info.volume;
   source.Muted = info.mute != 0;
+  source.Monitor = info.monitor_of_sink != PA_INVALID_INDEX;
+  source.MonitorOf = Text(info.monitor_of_sink_name);  // a name until the refresh ends
   for (std::uint32_t i = 0; info.ports != nullptr && i < info.n_ports; ++i) {
     const pa_source_port_info* port = info.ports[i];
     if (port == nullptr) break;
@@ -32,11 +35,16 @@ PulseDevice Describe(const pa_source_info& info) {
   return source;
 }
 
-// The default first; without one (or when it vanished between the answers)
-// the server would pick one itself, and the first device stands for it.
-void DefaultFirst(std::vector<PulseDevice>& devices, const std::string& defaultName) {
+// `first` first; without it (or when it vanished between the answers) the
+// server would pick a default itself, and the first device stands for it.
+void PutFirst(std::vector<PulseDevice>& devices, const std::string& first) {
   std::stable_partition(devices.begin(), devices.end(),
-                        [&](const PulseDevice& device) { return device.Name == defaultName; });
+                        [&](const PulseDevice& device) { return device.Name == first; });
+}
+
+bool Lists(const std::vector<PulseDevice>& devices, const std::string& name) {
+  return std::any_of(devices.begin(), devices.end(),
+                     [&](const PulseDevice& device) { return device.Name == name; });
 }
 
 }  // namespace
@@ -77,8 +85,9 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
   if (state == PA_CONTEXT_READY) {
     self->m_everReady = true;
     pa_context_set_subscribe_callback(context, &PulseConnection::OnEvent, self);
-    const auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SOURCE |
-                                                          PA_SUBSCRIPTION_MASK_SERVER);
+    // Sinks too: a monitor is named after the sink it records.
+    const auto mask = static_cast<pa_subscription_mask_t>(
+        PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER);
     Send(pa_context_subscribe(context, mask, nullptr, nullptr));
     self->Refresh();
   } else if (!PA_CONTEXT_IS_GOOD(state)) {
@@ -101,8 +110,10 @@ void PulseConnection::Refresh() {
     return;
   }
   m_pending = View{};
+  m_pendingSinks.clear();
   // Answered in the order asked: the source list ends the refresh.
   m_refreshing = Send(pa_context_get_server_info(m_context, &OnServerInfo, this)) &&
+                 Send(pa_context_get_sink_info_list(m_context, &OnSinkInfo, this)) &&
                  Send(pa_context_get_source_info_list(m_context, &OnSourceInfo, this));
 }
 
@@ -111,6 +122,15 @@ void PulseConnection::OnServerInfo(pa_context* context, const pa_server_info* in
   auto* self = static_cast<PulseConnection*>(userdata);
   if (context != self->m_context || info == nullptr) return;
   self->m_pending.DefaultSource = Text(info->default_source_name);
+}
+
+void PulseConnection::OnSinkInfo(pa_context* context, const pa_sink_info* info, int eol,
+                                 void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (context != self->m_context || eol != 0 || info == nullptr) return;
+  const std::string name = Text(info->name);
+  const bool described = info->description != nullptr && info->description[0] != '\0';
+  self->m_pendingSinks.push_back({name, described ? info->description : name});
 }
 
 void PulseConnection::OnSourceInfo(pa_context* context, const pa_source_info* info, int eol,
@@ -124,7 +144,11 @@ void PulseConnection::OnSourceInfo(pa_context* context, const pa_source_info* in
   // A failed list (the server is going away) keeps what was known before.
   if (eol > 0 && !self->m_refreshStale) {
     View& view = self->m_pending;
-    DefaultFirst(view.Sources, view.DefaultSource);
+    for (PulseDevice& source : view.Sources) {
+      for (const SinkName& sink : self->m_pendingSinks) {
+        if (source.Monitor && sink.Name == source.MonitorOf) source.MonitorOf = sink.Description;
+      }
+    }
     view.Known = true;
     self->m_view = std::move(view);
   }
@@ -267,7 +291,12 @@ std::optional<std::vector<PulseDevice>> PulseConnection::ListSources(MmResult* e
       m_contextWaited = true;
       WaitFor([&] { return m_view.Known; });
     }
-    if (result == kMmNoError && m_view.Known) return m_view.Sources;
+    if (result == kMmNoError && m_view.Known) {
+      std::vector<PulseDevice> sources = m_view.Sources;
+      const bool selected = !m_selectedSource.empty() && Lists(sources, m_selectedSource);
+      PutFirst(sources, selected ? m_selectedSource : m_view.DefaultSource);
+      return sources;
+    }
     if (result == kMmNoError) {
       result = PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ? BackendError(PA_ERR_TIMEOUT)
                                                                    : LastError();

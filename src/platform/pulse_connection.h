@@ -40,10 +40,14 @@ struct PulsePort {
   std::string Description;
 };
 
-// A source or a sink; volume, mute and ports are filled for sources only.
+// A source or a sink; volume, mute, ports and the monitored sink are filled
+// for sources only.
 struct PulseDevice {
+  std::uint32_t Index = PA_INVALID_INDEX;  // the server's; its list is in this order
   std::string Name;
   std::string Description;
+  bool Monitor = false;
+  std::string MonitorOf;  // the monitored sink's description
   std::uint32_t Channels = 0;
   pa_cvolume Volume{};
   bool Muted = false;
@@ -78,11 +82,15 @@ public:
   // kShortWaitUsec; a server that hangs while being connected to costs no
   // further waits.
   MmResult Connect();
-  // Sources, the server's default first, then the others in the
-  // server's order, as the server last told them; nothing while the server
-  // cannot be asked (gone, hung since connecting, or not answered yet), and
-  // then the reason in `error` when given.
+  // Sources, the selected one first while listed, else the server's default,
+  // then the others in the server's order, as the server last told them;
+  // nothing while the server cannot be asked (gone, hung since connecting, or
+  // not answered yet), and then the reason in `error` when given.
   std::optional<std::vector<PulseDevice>> ListSources(MmResult* error = nullptr);
+  // The source that every user of this connection takes for device 0 while
+  // it is listed; empty for the server's default. Owner's thread only.
+  void SelectSource(std::string name) { m_selectedSource = std::move(name); }
+  const std::string& SelectedSource() const { return m_selectedSource; }
 
   // ---- lock held ----
 
@@ -143,13 +151,18 @@ private:
   struct View {
     bool Known = false;
     std::string DefaultSource;
-    std::vector<PulseDevice> Sources;
+    std::vector<PulseDevice> Sources;  // in the server's order
+  };
+  struct SinkName {
+    std::string Name;
+    std::string Description;
   };
   static void OnContextState(pa_context*, void* userdata);
   static void OnOperationState(pa_operation*, void* userdata);
   static void OnTimeout(pa_mainloop_api*, pa_time_event*, const timeval*, void* userdata);
   static void OnEvent(pa_context*, pa_subscription_event_type_t, std::uint32_t, void* userdata);
   static void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata);
+  static void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata);
   static void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata);
 
   MmResult StartMainloop();
@@ -161,6 +174,7 @@ private:
 
   const std::string m_applicationName;
   const pa_usec_t m_timeoutUsec;
+  std::string m_selectedSource;
   pa_threaded_mainloop* m_mainloop = nullptr;
   pa_context* m_context = nullptr;
   int m_streams = 0;
@@ -169,7 +183,8 @@ private:
 
   // Guarded by the lock; filled on the main loop's thread.
   View m_view;
-  View m_pending;  // the answers of the refresh in flight
+  View m_pending;                        // the answers of the refresh in flight
+  std::vector<SinkName> m_pendingSinks;  // to name what each monitor records
   bool m_refreshing = false;
   bool m_refreshAgain = false;
   bool m_refreshStale = false;  // the refresh in flight is older than a change made here

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/wave_common.h"
 
@@ -37,6 +38,16 @@ struct WaveInCaps {
   std::uint16_t Reserved = 0;
 };
 static_assert(sizeof(WaveInCaps) == 48);
+
+// A source the user may record from.
+struct SourceInfo {
+  std::string Name;  // the system's stable name: what the settings keep
+  std::string Description;
+  // Records what an output plays; MonitorOf is that output's description.
+  bool Monitor = false;
+  std::string MonitorOf;
+  bool operator==(const SourceInfo&) const = default;
+};
 
 class WaveIn {
 public:
@@ -67,6 +78,13 @@ public:
   // Why the open device stopped delivering (the sound server or the device
   // went away); kMmNoError while it works or when none is open.
   virtual MmResult DeviceError() = 0;
+  // Every source, in the system's own order, as the last GetNumDevs read them.
+  virtual std::vector<SourceInfo> Sources() = 0;
+  // Device 0 is the source named `name` while it is listed, else (and for an
+  // empty name) the system's default source; from now on, without another
+  // GetNumDevs. A source opened by its name is not moved elsewhere by the
+  // system: when it goes away the device breaks (DeviceError).
+  virtual void SelectSource(const std::string& name) = 0;
 };
 
 // Copies a device name into a capability record: at most 31 bytes, cut at a

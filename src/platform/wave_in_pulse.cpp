@@ -2,6 +2,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -79,8 +80,12 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (deviceId >= impl.Devices.size()) {
     return kMmBadDeviceId;
   }
-  // Device 0 follows the server's default source, wherever it moves.
-  const std::string sourceName = deviceId == 0 ? std::string() : impl.Devices[deviceId].Name;
+  // Device 0 follows the server's default source, wherever it moves, unless
+  // it is the selected source. One opened by name ends with its source
+  // instead of being moved elsewhere without a word.
+  const std::string& listedName = impl.Devices[deviceId].Name;
+  const bool byName = deviceId != 0 || listedName == impl.Connection->SelectedSource();
+  const std::string sourceName = byName ? listedName : std::string();
 
   PulseConnection::Guard lock(*impl.Connection);
   const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, kFormatRate, kFormatChannels};
@@ -100,7 +105,8 @@ MmResult PulseWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   // Not corked: audio before Start is dropped on arrival (Started is false),
   // so Start needs no answer from the server.
   const auto flags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE);
+      static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+                                     (byName ? PA_STREAM_DONT_MOVE : PA_STREAM_NOFLAGS));
   pa_stream_set_latency_update_callback(impl.Stream, &Impl::OnTiming, &impl);
   MmResult result = kMmNoError;
   if (pa_stream_connect_record(impl.Stream, sourceName.empty() ? nullptr : sourceName.c_str(),
@@ -196,6 +202,22 @@ std::uint64_t PulseWaveIn::DroppedFrames() const {
 
 MmResult PulseWaveIn::ListError() {
   return m_impl->ListError;
+}
+
+std::vector<SourceInfo> PulseWaveIn::Sources() {
+  std::vector<PulseDevice> devices = m_impl->Devices;
+  std::sort(devices.begin(), devices.end(),
+            [](const PulseDevice& a, const PulseDevice& b) { return a.Index < b.Index; });
+  std::vector<SourceInfo> sources;
+  for (const PulseDevice& device : devices) {
+    sources.push_back({device.Name, device.Description, device.Monitor, device.MonitorOf});
+  }
+  return sources;
+}
+
+void PulseWaveIn::SelectSource(const std::string& name) {
+  m_impl->Connection->SelectSource(name);
+  if (m_impl->Enumerated) m_impl->Enumerate();
 }
 
 MmResult PulseWaveIn::DeviceError() {

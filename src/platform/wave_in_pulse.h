@@ -1,8 +1,9 @@
 #pragma once
 // Wave input from a PulseAudio server (or PipeWire's PulseAudio server).
-// Device 0 is the server's default source; the other sources follow in the
-// server's order. The stream's read callback, on libpulse's own thread, plays
-// the driver: it fills queued headers in order (see platform/wave_in.h).
+// Device 0 is the selected source while it is listed (SelectSource, kept by
+// the connection for every user of it), else the server's default source;
+// the other sources follow in the server's order. The stream's read callback, on libpulse's own
+// thread, plays the driver: it fills queued headers in order (see platform/wave_in.h).
 
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ public:
   std::uint64_t DroppedFrames() const override;
   MmResult ListError() override;
   MmResult DeviceError() override;
+  std::vector<SourceInfo> Sources() override;
+  void SelectSource(const std::string& name) override;
 
 private:
   struct Impl;

@@ -1,9 +1,18 @@
 #include "platform/wave_in_simulated.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
 namespace tavrin::platform {
+
+namespace {
+
+const std::string& IdOf(const SimulatedWaveIn::Device& device) {
+  return device.Id.empty() ? device.Name : device.Id;
+}
+
+}  // namespace
 
 SimulatedWaveIn::SimulatedWaveIn()
     : m_devices{Device{"Simulated Microphone"}}, m_source(&SimulatedWaveIn::IndexPattern) {}
@@ -50,18 +59,50 @@ std::uint32_t SimulatedWaveIn::GetNumDevs() {
   return static_cast<std::uint32_t>(m_devices.size());
 }
 
+void SimulatedWaveIn::SetDevices(std::vector<Device> devices) {
+  m_devices = std::move(devices);
+  const bool listed = std::any_of(m_devices.begin(), m_devices.end(), [this](const Device& device) {
+    return IdOf(device) == m_openSource;
+  });
+  if (m_open && m_openByName && !listed) m_deviceError = kMmBackendBase + 1;
+}
+
+const SimulatedWaveIn::Device* SimulatedWaveIn::Numbered(std::uint32_t deviceId) const {
+  if (deviceId >= m_devices.size()) return nullptr;
+  const auto selected =
+      std::find_if(m_devices.begin(), m_devices.end(),
+                   [this](const Device& device) { return IdOf(device) == m_selected; });
+  if (m_selected.empty() || selected == m_devices.end()) return &m_devices[deviceId];
+  const auto at = static_cast<std::ptrdiff_t>(deviceId);
+  if (at == 0) return &*selected;
+  // The others keep their order after it.
+  return &m_devices[static_cast<std::size_t>(at <= selected - m_devices.begin() ? at - 1 : at)];
+}
+
+std::vector<SourceInfo> SimulatedWaveIn::Sources() {
+  std::vector<SourceInfo> sources;
+  if (m_listError != kMmNoError) return sources;
+  for (const Device& device : m_devices) {
+    sources.push_back({IdOf(device), device.Name, !device.MonitorOf.empty(), device.MonitorOf});
+  }
+  return sources;
+}
+
 MmResult SimulatedWaveIn::GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) {
-  if (m_listError != kMmNoError || deviceId >= m_devices.size()) return kMmBadDeviceId;
+  const Device* device = Numbered(deviceId);
+  if (m_listError != kMmNoError || device == nullptr) return kMmBadDeviceId;
   caps = WaveInCaps{};
-  CopyDeviceName(caps, m_devices[deviceId].Name);
-  caps.Formats = m_devices[deviceId].Formats;
-  caps.Channels = m_devices[deviceId].Channels;
+  CopyDeviceName(caps, device->Name);
+  caps.Formats = device->Formats;
+  caps.Channels = device->Channels;
   return kMmNoError;
 }
 
 MmResult SimulatedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (m_openError != kMmNoError) return m_openError;
-  if (deviceId >= m_devices.size()) return kMmBadDeviceId;
+  const Device* device = Numbered(deviceId);
+  if (device == nullptr) return kMmBadDeviceId;
+  if (device->OpenError != kMmNoError) return device->OpenError;
   if (m_open) return kMmAllocated;
   if (format.FormatTag != kWaveFormatPcm || format.Channels != kFormatChannels ||
       format.BitsPerSample != kFormatBits || format.SamplesPerSec != kFormatRate) {
@@ -70,6 +111,8 @@ MmResult SimulatedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format)
   m_open = true;
   m_started = false;
   ++m_openCount;
+  m_openSource = IdOf(*device);
+  m_openByName = deviceId != 0 || m_openSource == m_selected;
   return kMmNoError;
 }
 

@@ -21,10 +21,14 @@ public:
   using SignalSource =
       std::function<void(std::uint64_t frame, std::int16_t& left, std::int16_t& right)>;
 
+  // The first device listed is the system's default.
   struct Device {
-    std::string Name;
+    std::string Name;  // the description: what the capability record carries
     std::uint32_t Formats = kWaveFormatAll;
     std::uint16_t Channels = 2;
+    std::string Id{};                 // the stable name; empty: the same as Name
+    std::string MonitorOf{};          // not empty: the monitor of this output
+    MmResult OpenError = kMmNoError;  // every Open of this device fails with it
   };
 
   SimulatedWaveIn();
@@ -33,7 +37,9 @@ public:
   // the right sample bits 16..31, so order and loss show in the recorded data.
   static void IndexPattern(std::uint64_t frame, std::int16_t& left, std::int16_t& right);
 
-  void SetDevices(std::vector<Device> devices) { m_devices = std::move(devices); }
+  // A source opened by its name (SelectSource) that leaves the list breaks
+  // the open device, as a source going away does.
+  void SetDevices(std::vector<Device> devices);
   void SetSignal(SignalSource source) { m_source = std::move(source); }
   // Every following Open fails with this result (kMmNoError to stop failing).
   void SetOpenError(MmResult result) { m_openError = result; }
@@ -61,6 +67,8 @@ public:
   bool IsStarted() const { return m_started; }
   std::size_t QueuedHeaders() const { return m_queue.size(); }
   int OpenCount() const { return m_openCount; }
+  // The stable name of the source open, or of the last one opened.
+  const std::string& OpenSource() const { return m_openSource; }
 
   std::uint32_t GetNumDevs() override;
   MmResult GetDevCaps(std::uint32_t deviceId, WaveInCaps& caps) override;
@@ -75,12 +83,20 @@ public:
   std::uint64_t DroppedFrames() const override { return m_droppedFrames; }
   MmResult ListError() override { return m_listError; }
   MmResult DeviceError() override { return m_open ? m_deviceError : kMmNoError; }
+  std::vector<SourceInfo> Sources() override;
+  void SelectSource(const std::string& name) override { m_selected = name; }
 
 private:
   // Whether the injected failure hits this call now (it then fails with m_failResult).
   bool FailsNow(Call call);
+  // Device `deviceId` as the system numbers them: the selected source first
+  // while it is listed. Null when there is no such device.
+  const Device* Numbered(std::uint32_t deviceId) const;
 
   std::vector<Device> m_devices;
+  std::string m_selected;
+  std::string m_openSource;
+  bool m_openByName = false;
   SignalSource m_source;
   MmResult m_openError = kMmNoError;
   Call m_failCall = Call::Start;

@@ -86,6 +86,95 @@ void SetUpMixer(DeviceCheckState& check, platform::InputMixer& mixer) {
   check.MixerFreed = false;
 }
 
+void TellStatus(DeviceCheckHooks& hooks, const std::string& text) {
+  if (hooks.ShowStatus) hooks.ShowStatus(text);
+}
+
+void SetUpSource(const std::string& name, capture::RecorderState& state, DeviceCheckState& check,
+                 capture::CaptureContext& context, platform::InputMixer& mixer,
+                 DeviceCheckHooks& hooks);
+
+// Opens the capture on device 0. A chosen source that cannot be opened (gone
+// since it was listed, a stream or a format the server refuses) gives way to
+// the default at once, and the status bar says why: never a silent meter.
+void OpenCaptureOnSource(capture::RecorderState& state, DeviceCheckState& check,
+                         capture::CaptureContext& context, platform::InputMixer& mixer,
+                         DeviceCheckHooks& hooks) {
+  SourceChoice& source = check.Source;
+  if (source.InUse.empty() || check.CaptureHolds > 0) {
+    OpenCaptureReportingOnce(state, check, context);
+    return;
+  }
+  std::string reason = "it offers no 44.1 kHz 16-bit stereo";
+  if (state.DeviceCaps[0].Formats >= platform::kWaveFormat4S16) {
+    capture::CaptureContext quiet{context.Device, context.User, context.Observer};
+    quiet.User.ShowMessage = [&reason](const std::string& text) { reason = text; };
+    if (capture::OpenCapture(state, quiet)) return;
+  }
+  source.Refused = source.InUse;
+  SetUpSource({}, state, check, context, mixer, hooks);
+  TellStatus(hooks, SourceRefusedMessage(ChosenCaption(source), reason));
+}
+
+// Device 0 set up again in place: the capture reopened on it and its mixer set up.
+void SetUpInPlace(capture::RecorderState& state, DeviceCheckState& check,
+                  capture::CaptureContext& context, platform::InputMixer& mixer,
+                  DeviceCheckHooks& hooks) {
+  state.PreviousDeviceName = state.DeviceName;
+  check.RestartDeferred = false;
+  capture::CloseCapture(state, context);
+  Call(hooks.ClearMeters);
+  mixer.Free();
+  SetUpMixer(check, mixer);
+  OpenCaptureOnSource(state, check, context, mixer, hooks);
+  capture::EnumerateDevices(state, context);
+}
+
+// Device 0 becomes the source `name` (empty: the default).
+void SetUpSource(const std::string& name, capture::RecorderState& state, DeviceCheckState& check,
+                 capture::CaptureContext& context, platform::InputMixer& mixer,
+                 DeviceCheckHooks& hooks) {
+  context.Device.SelectSource(name);
+  check.Source.InUse = name;
+  ReadDeviceZero(state, context);
+  SetUpInPlace(state, check, context, mixer, hooks);
+}
+
+// Device 0 stands for the chosen source while it is listed and has not been
+// refused, else for the default. A take records on to its end, and a capture
+// held closed (the editor) stays so; the change waits for both.
+void FollowChosenSource(capture::RecorderState& state, DeviceCheckState& check,
+                        capture::CaptureContext& context, platform::InputMixer& mixer,
+                        DeviceCheckHooks& hooks) {
+  SourceChoice& source = check.Source;
+  const std::vector<platform::SourceInfo> sources = context.Device.Sources();
+  const auto chosen = std::find_if(sources.begin(), sources.end(), [&](const auto& listed) {
+    return !source.Chosen.empty() && listed.Name == source.Chosen;
+  });
+  const bool listed = chosen != sources.end();
+  if (listed) {
+    source.Caption = SourceMenuCaption(*chosen);
+    source.ToldMissing.clear();
+  } else {
+    // Tried again when it comes back.
+    source.Refused.clear();
+    if (!source.Chosen.empty() && source.ToldMissing != source.Chosen) {
+      source.ToldMissing = source.Chosen;
+      TellStatus(hooks, NotConnectedMessage(ChosenCaption(source)));
+    }
+  }
+  const std::string wanted = listed && source.Refused != source.Chosen ? source.Chosen : "";
+  if (wanted == source.InUse) return;
+  if (state.PreviousDeviceName.empty() && state.DeviceName.empty()) {
+    // Not set up yet: the first set-up opens it.
+    context.Device.SelectSource(wanted);
+    source.InUse = wanted;
+    return;
+  }
+  if (state.Recording || check.CaptureHolds > 0) return;
+  SetUpSource(wanted, state, check, context, mixer, hooks);
+}
+
 void RestartProgram(capture::RecorderState& state, DeviceCheckState& check,
                     DeviceCheckHooks& hooks) {
   // Stands in for stopping the status timer: a tick that runs inside the
@@ -96,21 +185,6 @@ void RestartProgram(capture::RecorderState& state, DeviceCheckState& check,
   hooks.User.Pump();
   hooks.User.Show(kRestartMessage);
   Call(hooks.RestartProgram);
-}
-
-// A new default device set up without a restart: the capture reopened on it
-// and its mixer set up again.
-void FollowNewDefaultInPlace(capture::RecorderState& state, DeviceCheckState& check,
-                             capture::CaptureContext& context, platform::InputMixer& mixer,
-                             DeviceCheckHooks& hooks) {
-  state.PreviousDeviceName = state.DeviceName;
-  check.RestartDeferred = false;
-  capture::CloseCapture(state, context);
-  Call(hooks.ClearMeters);
-  mixer.Free();
-  SetUpMixer(check, mixer);
-  OpenCaptureReportingOnce(state, check, context);
-  capture::EnumerateDevices(state, context);
 }
 
 // The open device stopped delivering (its source or the server went away):
@@ -148,7 +222,7 @@ std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderSta
   if (check.MixerFreed) SetUpMixer(check, mixer);
   state.SourceCaption = state.DeviceName;
   const std::optional<int> level = ReadLevel(mixer, 0);
-  if (!state.DeviceOpen) OpenCaptureReportingOnce(state, check, context);
+  if (!state.DeviceOpen) OpenCaptureOnSource(state, check, context, mixer, hooks);
 
   // Asked on every tick so that a panel the user has closed is reaped at once.
   const bool panelOpen = panels.IsOpen();
@@ -159,10 +233,13 @@ std::optional<int> FollowDefaultDevice(std::uint32_t count, capture::RecorderSta
   } else if (state.Recording || (hooks.Busy && hooks.Busy())) {
     // A restart now would lose the take, the save or the edit.
     check.RestartDeferred = true;
+  } else if (!check.Source.Chosen.empty()) {
+    // The default only stands in for a chosen source: no restart for it.
+    SetUpInPlace(state, check, context, mixer, hooks);
   } else if (panelOpen) {
     check.RestartDeferred = false;
   } else if (hooks.TakeUnsaved && hooks.TakeUnsaved()) {
-    FollowNewDefaultInPlace(state, check, context, mixer, hooks);
+    SetUpInPlace(state, check, context, mixer, hooks);
   } else {
     RestartProgram(state, check, hooks);
   }
@@ -225,10 +302,11 @@ int FindDeviceIndex(const capture::RecorderState& state, const std::string& name
 }
 
 void InitInputMixer(capture::RecorderState& state, DeviceCheckState& check,
-                    capture::CaptureContext& context, platform::InputMixer& mixer) {
+                    capture::CaptureContext& context, platform::InputMixer& mixer,
+                    DeviceCheckHooks& hooks) {
   if (!ReadDeviceZero(state, context)) return;
   state.PreviousDeviceName = state.DeviceName;
-  OpenCaptureReportingOnce(state, check, context);
+  OpenCaptureOnSource(state, check, context, mixer, hooks);
   SetUpMixer(check, mixer);
   capture::EnumerateDevices(state, context);
 }
@@ -250,8 +328,9 @@ void CheckDevice(capture::RecorderState& state, DeviceCheckState& check,
     if (hooks.ShowSourceCaption) hooks.ShowSourceCaption(state.SourceCaption);
     return;
   }
+  if (count > 0) FollowChosenSource(state, check, context, mixer, hooks);
   if (count > 0 && state.PreviousDeviceName.empty() && state.DeviceName.empty()) {
-    InitInputMixer(state, check, context, mixer);
+    InitInputMixer(state, check, context, mixer, hooks);
   }
   const std::optional<int> level =
       state.NewWindows ? FollowDefaultDevice(count, state, check, context, mixer, panels, hooks)

@@ -15,6 +15,7 @@
 #include "capture/recorder_state.h"
 #include "platform/input_mixer.h"
 #include "platform/sound_panels.h"
+#include "recorder_ui/source_choice.h"
 
 namespace tavrin::recorder_ui {
 
@@ -46,6 +47,10 @@ struct DeviceCheckState {
   // Steps that closed the capture on purpose (the editor is open, a take
   // stops) and open it again themselves; until then no tick opens it.
   int CaptureHolds = 0;
+  // The source chosen in the program. While there is one, device 0 is that
+  // source when it is listed, and a change of the system's default is
+  // followed in place rather than by a restart.
+  SourceChoice Source;
 };
 
 // Keeps the device step from opening the capture for as long as it lives.
@@ -75,6 +80,8 @@ struct DeviceCheckHooks {
   std::function<bool()> TakeUnsaved;
   // Title "Tavrin Recorder - " + caption; status-bar panel 0 = caption.
   std::function<void(const std::string& caption)> ShowSourceCaption;
+  // A passing word in the status bar.
+  std::function<void(const std::string& text)> ShowStatus;
 };
 
 // Input level per pixel of knob travel: 100 / 107 for the 11-pixel knob.
@@ -91,7 +98,8 @@ int FindDeviceIndex(const capture::RecorderState& state, const std::string& name
 // First set-up of device 0: its name, the capture, the input mixer with the
 // recording input switched on, and the device list.
 void InitInputMixer(capture::RecorderState& state, DeviceCheckState& check,
-                    capture::CaptureContext& context, platform::InputMixer& mixer);
+                    capture::CaptureContext& context, platform::InputMixer& mixer,
+                    DeviceCheckHooks& hooks);
 
 // The status timer's device step.
 void CheckDevice(capture::RecorderState& state, DeviceCheckState& check,

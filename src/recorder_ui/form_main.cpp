@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QUrl>
 #include <cstring>
 
@@ -27,6 +28,9 @@
 namespace tavrin::recorder_ui {
 
 namespace {
+
+// How long a passing word stays in the status bar over the panels.
+constexpr int kStatusWordMs = 15000;
 
 QString LostText(std::uint64_t frames) {
   return QStringLiteral("Lost %1 s | ")
@@ -114,6 +118,9 @@ TFormMain::TFormMain(MainWindowServices services, QWidget* parent)
   };
   m_hooks.TakeUnsaved = [this] { return TakeUnsaved(); };
   m_hooks.ShowSourceCaption = [this](const std::string&) { ShowSourceCaption(); };
+  m_hooks.ShowStatus = [this](const std::string& text) {
+    statusBar()->showMessage(QString::fromStdString(text), kStatusWordMs);
+  };
   FormCreate();
   connect(&TimerRec, &QTimer::timeout, this, &TFormMain::TimerRecTimer);
   connect(&TimerStatus, &QTimer::timeout, this, &TFormMain::TimerStatusTimer);
@@ -147,6 +154,7 @@ void TFormMain::FormCreate() {
     CmbBoxTime->setCurrentIndex(started.ModeIndex);
   }
   if (!started.Message.empty()) ShowMessage(QString::fromStdString(started.Message));
+  ChooseSource(m_deviceCheck.Source, stored.RecordingSource);
 
   m_colors = settings::ColorsForScheme(stored.WindowColor);
   m_levelBitmap = MakeLevelMeterBitmap(m_layout);
@@ -262,6 +270,7 @@ bool TFormMain::FormCloseQuery() {
 
 void TFormMain::SaveSettingsReportingFailure() {
   m_services.Settings->OutputFolder = State().OutputFolder;
+  m_services.Settings->RecordingSource = m_deviceCheck.Source.Chosen;
   const int error = settings::SaveSettings(*m_services.Settings, m_services.SettingsPath);
   if (error != 0 && !m_settingsFailureShown) {
     m_settingsFailureShown = true;

@@ -29,6 +29,7 @@ class QCheckBox;
 class QFileDialog;
 class QComboBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 
 namespace tavrin::exporter {
@@ -134,6 +135,8 @@ public:
   const QImage& TimeBarImage() const { return m_timeBar; }
   const QImage& KnobImage() const { return m_knobImage; }
   const DeviceCheckState& DeviceCheck() const { return m_deviceCheck; }
+  // The sources to record from, shown by the source button and the Options menu.
+  QMenu* SourceMenu() const { return m_sourceMenu; }
   QString StatusPanelText(int panel) const;
   QString TimeLabelText() const;
   QString RecordingModeText() const;
@@ -166,6 +169,10 @@ private:
   void FormCreate();
   void BuildControls();
   void BuildMenus();
+  void BuildSourceMenu();
+  void FillSourceMenu();
+  void SourceChosen(const std::string& name, const std::string& caption);
+  void OpenSoundSettings();
   bool FormCloseQuery();
   void ApplicationMinimized();
   void ApplicationRestored();
@@ -247,6 +254,7 @@ private:
   QAction* menuSaveAs = nullptr;
   QAction* menuSaveSettings = nullptr;
   QAction* menuTimer = nullptr;
+  QMenu* m_sourceMenu = nullptr;
   settings::TFormSaveSettings* m_saveSettings = nullptr;
   exporter::TFormProgress* m_progress = nullptr;
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;

@@ -1,7 +1,6 @@
 // The recorder window's controls and menus, placed as designed on the 464-pixel client area.
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -119,10 +118,8 @@ void TFormMain::BuildMenus() {
   item(menuFile, QStringLiteral("退出"), &QWidget::close);
 
   QMenu* menuOptions = menuBar()->addMenu(QStringLiteral("选项"));
-  item(menuOptions, QStringLiteral("录音源"), [this] {
-    QCoreApplication::processEvents();
-    BtnSourceClick();
-  });
+  BuildSourceMenu();
+  menuOptions->addMenu(m_sourceMenu);
   menuSaveSettings =
       item(menuOptions, QStringLiteral("保存设置..."), &TFormMain::menuSaveSettingsClick);
   menuTimer = item(menuOptions, QStringLiteral("定时录音..."), &TFormMain::menuTimerClick);

@@ -108,12 +108,6 @@ void TFormMain::RunEditor(const std::string& openPath) {
   capture::OpenCapture(state, m_context);
 }
 
-void TFormMain::BtnSourceClick() {
-  if (TakeRunning()) return;
-  std::string error;
-  if (!m_services.Panels->OpenRecordingSettings(error)) ShowMessage(QString::fromStdString(error));
-}
-
 void TFormMain::CmbBoxTimeChange(int index) {
   capture::ApplyLoopMode(State(), index);
   DrawTimeBarBackground(m_timeBar, State(), m_colors);

@@ -13,11 +13,17 @@ constexpr std::array<ColorScheme, kSchemeCount + 1> kSchemes{{
 }};
 }  // namespace
 
-const std::array<ColorScheme, kSchemeCount + 1>& ColorSchemes() { return kSchemes; }
+const std::array<ColorScheme, kSchemeCount + 1>& ColorSchemes() {
+  return kSchemes;
+}
 
-int ValidSchemeNumber(int number) { return number >= 1 && number <= kSchemeCount ? number : 1; }
+int ValidSchemeNumber(int number) {
+  return number >= 1 && number <= kSchemeCount ? number : 1;
+}
 
-const ColorScheme& SchemeFor(int number) { return kSchemes[ValidSchemeNumber(number)]; }
+const ColorScheme& SchemeFor(int number) {
+  return kSchemes[ValidSchemeNumber(number)];
+}
 
 ColorRef Shift(ColorRef color, int delta) {
   return Rgb(RedOf(color) + delta, GreenOf(color) + delta, BlueOf(color) + delta);

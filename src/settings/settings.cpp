@@ -32,6 +32,7 @@ constexpr const char* kRecordingMode = "Recording Mode";
 constexpr const char* kWindowColors = "Window Colors";
 constexpr const char* kFlac = "FLAC";
 constexpr const char* kOpus = "Opus";
+constexpr const char* kRecordingSource = "Recording Source";
 constexpr const char* kTimer = "Timer";
 constexpr const char* kSoundActivation = "Sound Activation";
 
@@ -72,6 +73,7 @@ const Key kKeys[] = {
     {kFlac, "Compression", &Settings::FlacCompression},
     {kOpus, "BitRate", &Settings::OpusBitRate},
     {kOpus, "Channels", &Settings::OpusChannels},
+    {kRecordingSource, "Name", &Settings::RecordingSource},
     {kTimer, "Armed", &Settings::TimerArmed},
     {kTimer, "Start", &Settings::TimerStart},
     {kTimer, "Stop", &Settings::TimerStop},

@@ -48,6 +48,9 @@ struct Settings {
   bool SaveOpus = false;
   std::int32_t OpusBitRate = kDefaultOpusBitRate;  // kbps, one of kOpusBitRates
   std::uint16_t OpusChannels = 2;                  // 2 or 1
+  // The sound server's stable name of the source to record from; empty (and
+  // in a file written before the choice existed): the system's default.
+  std::string RecordingSource{};
   // The recording timer and sound activation, each in a section of its own;
   // a file without them reads as both off.
   bool TimerArmed = false;

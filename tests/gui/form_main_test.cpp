@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QtTest/QtTest>
 #include <fstream>
 
 #include "drop_urls.h"
 #include "editor/window/form_edit.h"
 #include "fake_sound_opener.h"
+#include "file_bytes.h"
 #include "form_main_fixture.h"
 #include "hand_off_sender.h"
 #include "platform/input_mixer.h"
@@ -52,6 +54,7 @@ private slots:
   void aSecondProgramIsRefusedAndAnUnclosedOnesTakeIsKept();
   void helpOpensTheGuideOrSaysItIsMissing();
   void noDeviceAtStartUpOpensTheSoundSettings();
+  void sourceMenuChoosesTheSourceAtOnceAndTheSettingsKeepIt();
   void colourSchemeFiveGivesBlackText();
   void theMenuADropAndASecondStartOpenAFileInTheEditor();
 };
@@ -487,6 +490,49 @@ void FormMainTest::noDeviceAtStartUpOpensTheSoundSettings() {
   form.TimerStatusTimer();
   QVERIFY(rig.State.DeviceOpen);  // picked up once present
   QCOMPARE(form.StatusPanelText(0), QStringLiteral("Late Microphone"));
+}
+
+void FormMainTest::sourceMenuChoosesTheSourceAtOnceAndTheSettingsKeepIt() {
+  using Device = tavrin::platform::SimulatedWaveIn::Device;
+  const Device mic{"Simulated Microphone"};
+  const Device usb{"USB Mic", tavrin::platform::kWaveFormatAll, 2, "usb"};
+  const Device monitor{"Monitor of Speakers", tavrin::platform::kWaveFormatAll, 2,
+                       "speakers.monitor", "Speakers"};
+  MainWindowRig rig("source");
+  rig.Device.SetDevices({mic, usb, monitor});
+  auto& form = rig.CreateMonitoring();
+  const QString monitorEntry = QStringLiteral("Speakers 的声音 (monitor)");
+  QCOMPARE(tavrin::testing::OpenSourceMenu(form),
+           (QStringList{QStringLiteral("跟随系统默认"), QStringLiteral("Simulated Microphone"),
+                        QStringLiteral("USB Mic"), monitorEntry, QString(),
+                        QStringLiteral("声音设置...")}));
+  QVERIFY(form.SourceMenu()->actions().front()->isChecked());
+  QVERIFY(tavrin::testing::ChooseFromSourceMenu(form, monitorEntry));
+  QCOMPARE(rig.Device.OpenSource(), std::string("speakers.monitor"));
+  QCOMPARE(form.windowTitle(), QStringLiteral("Tavrin Recorder - Monitor of Speakers"));
+  QVERIFY(tavrin::testing::FileText(rig.Root / "bin" / "tavrin-recorder.INI")
+              .find("[Recording Source]\nName=speakers.monitor\n") != std::string::npos);
+  tavrin::testing::OpenSourceMenu(form);
+  QVERIFY(form.SourceMenu()->actions().at(3)->isChecked());
+
+  // While a take records its source stays; the sound settings are at hand.
+  form.BtnRecordClick();
+  tavrin::testing::OpenSourceMenu(form);
+  QVERIFY(!tavrin::testing::ChooseFromSourceMenu(form, QStringLiteral("USB Mic")));
+  QVERIFY(tavrin::testing::ChooseFromSourceMenu(form, QStringLiteral("声音设置...")));
+  QCOMPARE(rig.Panels.Opened, 1);
+  QCOMPARE(rig.Device.OpenSource(), std::string("speakers.monitor"));
+  form.BtnStopClick();
+
+  // Unplugged between listing and choosing: the default, and a word why.
+  tavrin::testing::OpenSourceMenu(form);
+  rig.Device.SetDevices({mic, monitor});
+  QVERIFY(tavrin::testing::ChooseFromSourceMenu(form, QStringLiteral("USB Mic")));
+  QVERIFY(rig.State.DeviceOpen);
+  QCOMPARE(rig.Device.OpenSource(), std::string("Simulated Microphone"));
+  QCOMPARE(form.statusBar()->currentMessage(),
+           QStringLiteral("USB Mic is not connected; recording from the default source"));
+  QVERIFY(rig.Messages.empty());
 }
 
 void FormMainTest::colourSchemeFiveGivesBlackText() {

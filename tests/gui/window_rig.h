@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QMenu>
 #include <QString>
+#include <QStringList>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -29,6 +31,29 @@ inline std::function<bool(QFileDialog&)> ChoosePath(const std::filesystem::path&
     dialog.selectFile(QString::fromStdString(path.string()));
     return true;
   };
+}
+
+// Opens the source menu as the user does, with the source button; its entries
+// as shown (a separator is an empty text).
+inline QStringList OpenSourceMenu(recorder_ui::TFormMain& form) {
+  form.BtnSourceClick();
+  QStringList texts;
+  for (const QAction* action : form.SourceMenu()->actions()) texts << action->text();
+  return texts;
+}
+
+// Chooses the entry `caption` of the open source menu; false when it has none
+// or it is disabled.
+inline bool ChooseFromSourceMenu(recorder_ui::TFormMain& form, const QString& caption) {
+  QMenu& menu = *form.SourceMenu();
+  for (QAction* action : menu.actions()) {
+    if (action->text() != caption || !action->isEnabled()) continue;
+    menu.hide();
+    action->trigger();
+    return true;
+  }
+  menu.hide();
+  return false;
 }
 
 struct WindowRigBase {

@@ -43,6 +43,7 @@ protected:
     };
     Hooks.RestartProgram = [this] { Events.push_back("RestartProgram"); };
     Hooks.ShowSourceCaption = [this](const std::string& caption) { Caption = caption; };
+    Hooks.ShowStatus = [this](const std::string& text) { Events.push_back("Status: " + text); };
   }
 
   void Tick(int times = 1) {
@@ -276,6 +277,149 @@ TEST_F(DeviceCheckTest, InPlaceModeWaitsForTheTakeThenSetsUpTheMovedDevice) {
   EXPECT_EQ(std::find(freed, calls.end(), Call{CallKind::SetDevice, 0}) + 1,
             std::find(freed, calls.end(), Call{CallKind::Init, 0}));
   EXPECT_EQ(Mixer.CurrentDevice(), 0);
+}
+
+// Sources of a machine: the default microphone, a USB one, an output's monitor.
+const platform::SimulatedWaveIn::Device kMicA{"Mic A"};
+const platform::SimulatedWaveIn::Device kUsb{"USB Mic", platform::kWaveFormatAll, 2, "usb"};
+const platform::SimulatedWaveIn::Device kMonitor{"Monitor of Speakers", platform::kWaveFormatAll, 2,
+                                                 "speakers.monitor", "Speakers"};
+
+TEST_F(DeviceCheckTest, ChosenSourceIsRecordedAndAChangeOfTheDefaultLeavesItAlone) {
+  Device.SetDevices({kMicA, kUsb});
+  ChooseSource(Check.Source, "usb");
+  Tick();
+  EXPECT_EQ(Device.OpenSource(), "usb");
+  EXPECT_EQ(Caption, "USB Mic");
+  EXPECT_EQ(State.DeviceNames[0], "USB Mic");
+
+  Device.SetDevices({{"Headset"}, kMicA, kUsb});
+  Tick(3);
+  EXPECT_EQ(Device.OpenCount(), 1);
+  EXPECT_TRUE(Events.empty());
+
+  // Back to following the default: at once, without a restart.
+  ChooseSource(Check.Source, "");
+  Tick();
+  EXPECT_EQ(Device.OpenSource(), "Headset");
+  EXPECT_EQ(Caption, "Headset");
+  EXPECT_EQ(Count("RestartProgram"), 0);
+}
+
+TEST_F(DeviceCheckTest, MissingChosenSourceIsToldOnceAndTakenBackWhenItReturns) {
+  ChooseSource(Check.Source, "speakers.monitor");
+  Tick(3);
+  EXPECT_EQ(Device.OpenSource(), "Mic A");
+  EXPECT_EQ(Caption, "Mic A");
+  // Never listed in this run: its stored name.
+  EXPECT_EQ(Events, (std::vector<std::string>{
+                        "Status: speakers.monitor is not connected; recording from the default "
+                        "source"}));
+
+  Device.SetDevices({kMicA, kMonitor});
+  Events.clear();
+  Tick();
+  EXPECT_EQ(Device.OpenSource(), "speakers.monitor");
+  EXPECT_EQ(Caption, "Monitor of Speakers");
+  EXPECT_EQ(Events, (std::vector<std::string>{"ClearMeters"}));
+
+  // Gone while monitoring: the open stream breaks, the default stands in.
+  Device.SetDevices({kMicA});
+  Events.clear();
+  Tick(3);
+  EXPECT_TRUE(State.DeviceOpen);
+  EXPECT_EQ(Device.OpenSource(), "Mic A");
+  EXPECT_EQ(Count("Status: Speakers 的声音 (monitor) is not connected; recording from the "
+                  "default source"),
+            1);
+  EXPECT_EQ(Check.Source.Chosen, "speakers.monitor");
+  EXPECT_EQ(Count("RestartProgram"), 0);
+
+  // The default changes meanwhile: followed in place, as it only stands in.
+  Device.SetDevices({{"Headset"}, kMicA});
+  Tick();
+  EXPECT_EQ(Device.OpenSource(), "Headset");
+  EXPECT_EQ(Count("RestartProgram"), 0);
+}
+
+TEST_F(DeviceCheckTest, ChosenSourceGoingAwayEndsTheTakeOnceThenTheDefaultIsMonitored) {
+  Device.SetDevices({kMicA, kUsb});
+  ChooseSource(Check.Source, "usb");
+  Tick();
+  State.Recording = true;
+  Device.SetDevices({kMicA});
+  Tick(3);
+  EXPECT_FALSE(State.Recording);
+  EXPECT_EQ(
+      CaptureMessages,
+      (std::vector<std::string>{DeviceLostMessage("Simulated device error 1.", State.TimeText)}));
+  EXPECT_TRUE(State.DeviceOpen);
+  EXPECT_EQ(Device.OpenSource(), "Mic A");
+}
+
+TEST_F(DeviceCheckTest, RefusedChosenSourceGivesWayToTheDefaultUntilItIsListedAgain) {
+  struct Row {
+    const char* Case;
+    platform::SimulatedWaveIn::Device Refusing;
+    std::string Told;
+  };
+  auto refusing = [](std::uint32_t formats, platform::MmResult openError) {
+    platform::SimulatedWaveIn::Device usb = kUsb;
+    usb.Formats = formats;
+    usb.OpenError = openError;
+    return usb;
+  };
+  const Row rows[] = {
+      {"stream refused", refusing(platform::kWaveFormatAll, platform::kMmAllocated),
+       "Status: USB Mic can not be used (" + platform::CommonErrorText(platform::kMmAllocated) +
+           "); recording from the default source"},
+      {"format refused", refusing(0x7FF, platform::kMmNoError),
+       "Status: USB Mic can not be used (it offers no 44.1 kHz 16-bit stereo); recording from "
+       "the default source"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Case);
+    DeviceCheckState check;
+    Check = check;
+    capture::CloseCapture(State, Context);
+    State.DeviceName.clear();
+    State.PreviousDeviceName.clear();
+    Device.SetDevices({kMicA, row.Refusing});
+    Events.clear();
+    ChooseSource(Check.Source, "usb");
+    Tick(3);
+    EXPECT_TRUE(State.DeviceOpen);
+    EXPECT_EQ(Device.OpenSource(), "Mic A");
+    EXPECT_EQ(Caption, "Mic A");
+    EXPECT_EQ(Count(row.Told), 1);
+    EXPECT_TRUE(CaptureMessages.empty());
+    // Not tried again on every tick while it stays listed ...
+    const int opens = Device.OpenCount();
+    Tick(3);
+    EXPECT_EQ(Device.OpenCount(), opens);
+    // ... but once it has gone and come back, mended.
+    Device.SetDevices({kMicA});
+    Tick();
+    Device.SetDevices({kMicA, kUsb});
+    Tick();
+    EXPECT_EQ(Device.OpenSource(), "usb");
+  }
+}
+
+TEST(SourceMenu, ListsTheDefaultThenInputsThenMonitorsAndChecksTheOneInUse) {
+  const std::vector<platform::SourceInfo> sources{
+      {"speakers.monitor", "Monitor of Speakers", true, "Speakers"},
+      {"mic", "Built-in Mic", false, ""},
+      {"hdmi.monitor", "Monitor of HDMI", true, ""},
+      {"usb", "USB Mic", false, ""}};
+  EXPECT_EQ(
+      SourceMenuEntries(sources, "speakers.monitor"),
+      (std::vector<SourceMenuEntry>{{"", "跟随系统默认", false},
+                                    {"mic", "Built-in Mic", false},
+                                    {"usb", "USB Mic", false},
+                                    {"speakers.monitor", "Speakers 的声音 (monitor)", true},
+                                    {"hdmi.monitor", "Monitor of HDMI 的声音 (monitor)", false}}));
+  EXPECT_TRUE(SourceMenuEntries({}, "").front().Checked);
 }
 
 TEST(DeviceCheckSlider, DragPastBothEndsStopsAtTheStopsAndSendsZeroAnd99) {

@@ -42,6 +42,7 @@ protected:
 
 TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {
   Settings s{true, 11025, 8, 1, false, 320, 3, true, 64, 128, 8, true, true, true, "/x", 7, 5};
+  s.RecordingSource = "usb-mic";
   LoadSettings(s, Path);
 
   EXPECT_FALSE(s.SaveWav);
@@ -61,6 +62,7 @@ TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {
   EXPECT_EQ(s.OutputFolder, "/home/tester");
   EXPECT_EQ(s.RecordingModeIndex, 0);
   EXPECT_EQ(s.WindowColor, 1);
+  EXPECT_EQ(s.RecordingSource, "") << "the system's default";
   EXPECT_FALSE(fs::exists(Path)) << "loading never creates the file";
 }
 
@@ -238,6 +240,7 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
   s.OutputFolder = "/home/tester/Music";
   s.RecordingModeIndex = 3;
   s.WindowColor = 2;
+  s.RecordingSource = "alsa_output.pci.analog-stereo.monitor";
   ASSERT_EQ(SaveSettings(s, Path), 0);
   EXPECT_EQ(Read(),
             "[Save Format]\n"
@@ -283,6 +286,10 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "Channels=2\n"
             "\n"
             "\n"
+            "[Recording Source]\n"
+            "Name=alsa_output.pci.analog-stereo.monitor\n"
+            "\n"
+            "\n"
             "[Timer]\n"
             "Armed=0\n"
             "Start=25200\n"
@@ -301,6 +308,7 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "Silence=0\n");
 
   EXPECT_EQ(Load().OutputFolder, "/home/tester/Music");
+  EXPECT_EQ(Load().RecordingSource, "alsa_output.pci.analog-stereo.monitor");
 }
 
 // A timer or trigger that the dialog would refuse reads as off, with its defaults.
@@ -353,6 +361,7 @@ TEST_F(SettingsFile, AFolderNameWithALineBreakCannotInjectKeys) {
   Settings s;
   s.OutputFolder = "/home/tester/a\n[Window Colors]\nColor=9";
   s.WindowColor = 2;
+  s.RecordingSource = "alsa_output.pci.analog-stereo.monitor";
   ASSERT_EQ(SaveSettings(s, Path), 0);
   const Settings back = Load();
   EXPECT_EQ(back.OutputFolder, "") << "start-up replaces it with the home folder";

@@ -1,0 +1,41 @@
+#include "recorder_ui/source_choice.h"
+
+namespace tavrin::recorder_ui {
+
+std::string SourceMenuCaption(const platform::SourceInfo& source) {
+  if (!source.Monitor) return source.Description;
+  return (source.MonitorOf.empty() ? source.Description : source.MonitorOf) + " 的声音 (monitor)";
+}
+
+std::vector<SourceMenuEntry> SourceMenuEntries(const std::vector<platform::SourceInfo>& sources,
+                                               const std::string& inUse) {
+  std::vector<SourceMenuEntry> entries{{{}, kFollowDefaultCaption, inUse.empty()}};
+  for (const bool monitors : {false, true}) {
+    for (const platform::SourceInfo& source : sources) {
+      if (source.Monitor != monitors) continue;
+      entries.push_back({source.Name, SourceMenuCaption(source), source.Name == inUse});
+    }
+  }
+  return entries;
+}
+
+void ChooseSource(SourceChoice& choice, const std::string& name, const std::string& caption) {
+  choice.Chosen = name;
+  choice.Caption = caption;
+  choice.Refused.clear();
+  choice.ToldMissing.clear();
+}
+
+std::string ChosenCaption(const SourceChoice& choice) {
+  return choice.Caption.empty() ? choice.Chosen : choice.Caption;
+}
+
+std::string NotConnectedMessage(const std::string& caption) {
+  return caption + " is not connected; recording from the default source";
+}
+
+std::string SourceRefusedMessage(const std::string& caption, const std::string& reason) {
+  return caption + " can not be used (" + reason + "); recording from the default source";
+}
+
+}  // namespace tavrin::recorder_ui
