@@ -145,6 +145,10 @@ public:
   bool DcReductionChecked() const;
   int LevelIcon() const { return m_levelIcon; }
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
+  // One line saying what the recorder does: "recording 00:12:34.5 <source>",
+  // "stopped, take 00:03:10.0 not saved", "armed, starts 07:00:00",
+  // "waiting for sound" (the command line's --status and the tray's tool tip).
+  std::string StatusLine() const;
   Unattended& Scheduler() { return *m_unattended; }
   // The 100 ms capture timer, whose ticks tests and benchmarks time.
   const QTimer& RecTimer() const { return TimerRec; }

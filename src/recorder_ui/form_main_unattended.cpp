@@ -67,6 +67,29 @@ void TFormMain::CreateUnattended() {
   HoldAwakeWhileRecording();
 }
 
+std::string TFormMain::StatusLine() const {
+  const capture::RecorderState& state = *m_services.State;
+  if (state.Recording) {
+    const std::uint32_t buffers =
+        state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves * capture::kBuffersPerHalf)
+                          : state.Take.LastBufferIndex;
+    return "recording " + capture::PositionText(buffers) + " " + state.SourceCaption;
+  }
+  switch (m_unattended->Mode()) {
+  case UnattendedMode::WaitingForSound: return "waiting for sound";
+  case UnattendedMode::RecordingSound:
+    return "recording (sound) " + capture::PositionText(state.AppendedBuffers) + " " +
+           state.SourceCaption;
+  case UnattendedMode::PausedSilence: return "paused (silence)";
+  case UnattendedMode::TimerArmed:
+  case UnattendedMode::TimerWaiting: return "armed, starts " + m_unattended->StartText();
+  default: break;
+  }
+  if (state.Take.TakeLength < 2 || !state.Take.RawStream.IsOpen()) return "stopped, no take";
+  return "stopped, take " + capture::PositionText(state.Take.TakeLength) +
+         (TakeUnsaved() ? " not saved" : " saved");
+}
+
 void TFormMain::ShowUnattended() {
   // Panel 1 says what runs by itself, and is cleared once nothing does.
   const QString status = QString::fromStdString(m_unattended->StatusText());

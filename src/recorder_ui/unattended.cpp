@@ -95,6 +95,10 @@ std::string Unattended::StatusText() const {
   }
 }
 
+std::string Unattended::StartText() const {
+  return schedule::ClockText(schedule::LocalSecondOf(m_timer.StartWall()));
+}
+
 bool Unattended::Active() const {
   return m_trigger != nullptr || m_timedTake || m_state.AppendingTake;
 }

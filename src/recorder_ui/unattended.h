@@ -78,6 +78,8 @@ public:
   void CaptureRestarted();
 
   UnattendedMode Mode() const;
+  // The local time of day the armed timer starts next ("07:00:00").
+  std::string StartText() const;
   // Panel 1 of the status bar; empty when nothing runs by itself.
   std::string StatusText() const;
   // A sound session or a timed take: the recorder acts as while recording.
