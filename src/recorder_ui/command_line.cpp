@@ -1,7 +1,5 @@
 #include "recorder_ui/command_line.h"
 
-#include <filesystem>
-
 namespace tavrin::recorder_ui {
 
 CommandLine ReadCommandLine(const std::vector<std::string>& arguments,
@@ -9,8 +7,29 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments,
   CommandLine line;
   std::vector<std::string> files;
   bool optionsEnded = false;
-  for (const std::string& argument : arguments) {
-    if (!optionsEnded && argument == "--") {
+  const auto absolute = [&](const std::string& name) {
+    // Not made canonical: the file is used by the path the user gave, links and all.
+    return name.front() == '/' ? name : currentFolder + "/" + name;
+  };
+  for (std::size_t at = 0; at < arguments.size(); ++at) {
+    const std::string& argument = arguments[at];
+    const bool command = argument == "--record" || argument == "--stop" || argument == "--toggle" ||
+                         argument == "--status" || argument == "--save";
+    if (!optionsEnded && command) {
+      if (!line.Command.empty()) {
+        line.Error =
+            "Give one command at a time: " + line.Command + " and " + argument.substr(2) + ".";
+        return line;
+      }
+      line.Command = argument.substr(2);
+      if (line.Command == "save") {
+        if (at + 1 == arguments.size() || arguments[at + 1].empty()) {
+          line.Error = "--save needs the path of the file to save the take to.";
+          return line;
+        }
+        line.CommandPath = absolute(arguments[++at]);
+      }
+    } else if (!optionsEnded && argument == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && argument == "--minimized") {
       line.Minimized = true;
@@ -26,9 +45,11 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments,
     }
   }
   if (files.empty()) return line;
-  // Not made canonical: the file is opened by the path the user gave, links and all.
-  const std::filesystem::path first(files.front());
-  line.OpenPath = first.is_absolute() ? first.string() : (currentFolder + "/" + first.string());
+  if (!line.Command.empty()) {
+    line.Error = "--" + line.Command + " takes no file to open.";
+    return line;
+  }
+  line.OpenPath = absolute(files.front());
   if (files.size() > 1) {
     line.Warning = "Tavrin Recorder opens one file at a time: " + files[1] +
                    (files.size() > 2 ? " and the others were" : " was") + " not opened.";

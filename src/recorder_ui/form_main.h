@@ -149,6 +149,14 @@ public:
   // "stopped, take 00:03:10.0 not saved", "armed, starts 07:00:00",
   // "waiting for sound" (the command line's --status and the tray's tool tip).
   std::string StatusLine() const;
+  // A command from the command line, through a second start: "record",
+  // "stop", "toggle", "status", "save" (with its absolute path). Done as the
+  // buttons do it, under their rules; `reply` says what was done or why not,
+  // in the program's own words.
+  // Record as soon as the device check has found the source (a first start with --record).
+  void RecordWhenReady() { m_recordWhenReady = true; }
+  void RunCommand(const std::string& verb, const std::string& path,
+                  const std::function<void(bool done, const std::string& text)>& reply);
   Unattended& Scheduler() { return *m_unattended; }
   // The 100 ms capture timer, whose ticks tests and benchmarks time.
   const QTimer& RecTimer() const { return TimerRec; }
@@ -233,6 +241,7 @@ private:
   bool m_closing = false;
   bool m_takeSaved = false;   // the take was written by Save as since it was recorded
   bool m_openQueued = false;  // a file taken from outside waits to open
+  bool m_recordWhenReady = false;
   QString m_unattendedShown;  // the timer's or the trigger's status last put in panel 1
 
   MainSurface* m_surface = nullptr;

@@ -148,6 +148,10 @@ void TFormMain::TimerStatusTimer() {
   CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
   if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
   capture::ComputeDcMeter(state);
+  if (m_recordWhenReady && !state.DeviceName.empty()) {
+    m_recordWhenReady = false;
+    BtnRecordClick();
+  }
   if (state.AppendingTake) FormatFreeTime(state, m_services.FreeBytes(state.WorkFolder));
   m_unattended->Tick();
   ShowUnattended();

@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QTimer>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,9 +23,15 @@ namespace tavrin::recorder_ui {
 
 namespace {
 
-const QByteArray kOpenVerb = QByteArrayLiteral("open ");
+const QByteArray kOpenVerb = QByteArrayLiteral("open");
+const QByteArray kSaveVerb = QByteArrayLiteral("save");
 const QByteArray kRefusedVerb = QByteArrayLiteral("refused ");
 const QByteArray kOkAnswer = QByteArrayLiteral("ok\n");
+const QByteArray kOkVerb = QByteArrayLiteral("ok ");
+// Commands without an argument.
+const std::array<QByteArray, 4> kBareCommands{
+    QByteArrayLiteral("record"), QByteArrayLiteral("stop"), QByteArrayLiteral("toggle"),
+    QByteArrayLiteral("status")};
 // A request line: the verb, every byte of the longest path percent-encoded, the newline.
 constexpr qint64 kLongestRequest = 5 + 3 * static_cast<qint64>(kLongestHandedPath) + 1;
 // An answer: a refusal names the path, so it may be as long as a request and some.
@@ -132,35 +140,61 @@ void OpenRequestServer::Accept() {
     ++m_connections;
     QObject::connect(socket, &QObject::destroyed, &m_server, [this] { --m_connections; });
     // A sender that says nothing is let go.
-    QTimer::singleShot(kClientPatienceMs, socket, [socket] { socket->abort(); });
-    QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+    auto* patience = new QTimer(socket);
+    patience->setSingleShot(true);
+    QObject::connect(patience, &QTimer::timeout, socket, [socket] { socket->abort(); });
+    patience->start(kClientPatienceMs);
+    QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket, patience] {
       if (!socket->canReadLine()) {
         if (socket->bytesAvailable() >= kLongestRequest) socket->abort();
         return;
       }
       // readLine reads one byte less than it is given; a line cut short has no newline.
       QByteArray line = socket->readLine(kLongestRequest + 1);
-      if (!line.endsWith('\n') || !line.startsWith(kOpenVerb)) {
+      if (!line.endsWith('\n')) {
+        socket->abort();
+        return;
+      }
+      line.chop(1);
+      const qsizetype space = line.indexOf(' ');
+      const QByteArray verb = space < 0 ? line : line.left(space);
+      const bool bare =
+          std::find(kBareCommands.begin(), kBareCommands.end(), verb) != kBareCommands.end();
+      const bool withPath = verb == kOpenVerb || verb == kSaveVerb;
+      if ((bare && space >= 0) || (withPath && space < 0) || (!bare && !withPath)) {
         socket->abort();
         return;
       }
       // One request a connection: whatever follows it is not read.
       QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
-      line.chop(1);
-      const QByteArray path = QByteArray::fromPercentEncoding(line.mid(kOpenVerb.size()));
-      std::string refusal;
-      if (path.isEmpty() || path.front() != '/' || path.contains('\0')) {
-        refusal = "The running Tavrin Recorder was not given a full path to open.";
+      patience->stop();
+      // The answer may come once a command is done; the sender may be gone by then.
+      const RequestReply reply = [socket =
+                                      QPointer<QLocalSocket>(socket)](const RequestAnswer& answer) {
+        if (!socket) return;
+        const QByteArray text = Encoded(QByteArray::fromStdString(answer.Text));
+        socket->write(!answer.Taken    ? kRefusedVerb + text + '\n'
+                      : text.isEmpty() ? kOkAnswer
+                                       : kOkVerb + text + '\n');
+        socket->flush();
+        socket->disconnectFromServer();
+      };
+      const QByteArray path =
+          withPath ? QByteArray::fromPercentEncoding(line.mid(space + 1)) : QByteArray();
+      if (withPath && (path.isEmpty() || path.front() != '/' || path.contains('\0'))) {
+        reply({false, std::string("The running Tavrin Recorder was not given a full path to ") +
+                          (verb == kOpenVerb ? "open." : "save to.")});
       } else if (static_cast<std::size_t>(path.size()) > kLongestHandedPath) {
-        refusal = "The path is longer than " + std::to_string(kLongestHandedPath) + " bytes.";
-      } else if (OpenRequested) {
-        refusal = OpenRequested(path.toStdString());
+        reply({false, "The path is longer than " + std::to_string(kLongestHandedPath) + " bytes."});
+      } else if (verb == kOpenVerb) {
+        const std::string refusal =
+            OpenRequested ? OpenRequested(path.toStdString()) : std::string();
+        reply({refusal.empty(), refusal});
+      } else if (CommandRequested) {
+        CommandRequested(verb.toStdString(), path.toStdString(), reply);
+      } else {
+        reply({false, "The running Tavrin Recorder takes no commands."});
       }
-      socket->write(refusal.empty()
-                        ? kOkAnswer
-                        : kRefusedVerb + Encoded(QByteArray::fromStdString(refusal)) + '\n');
-      socket->flush();
-      socket->disconnectFromServer();
     });
   }
 }
@@ -191,6 +225,11 @@ bool WaitFor(int fd, short events, const QDeadlineTimer& deadline) {
 
 HandOffResult SendOpenRequest(const InstanceAddress& address, const std::string& path,
                               int timeoutMs) {
+  return SendCommand(address, kOpenVerb.toStdString(), path, timeoutMs);
+}
+
+HandOffResult SendCommand(const InstanceAddress& address, const std::string& verb,
+                          const std::string& argument, int timeoutMs) {
   if (!address.Problem.empty()) return {HandOffResult::Unsafe, address.Problem};
   const QByteArray name = QFile::encodeName(address.Name);
   bool missing = false;
@@ -216,7 +255,9 @@ HandOffResult SendOpenRequest(const InstanceAddress& address, const std::string&
   if (PeerUser(socket.Fd) != static_cast<long>(::getuid())) {
     return {HandOffResult::Unsafe, name.toStdString() + " is served by another user"};
   }
-  const QByteArray request = kOpenVerb + Encoded(QByteArray::fromStdString(path)) + '\n';
+  QByteArray request = QByteArray::fromStdString(verb);
+  if (!argument.empty()) request += ' ' + Encoded(QByteArray::fromStdString(argument));
+  request += '\n';
   for (qsizetype sent = 0; sent < request.size();) {
     if (!WaitFor(socket.Fd, POLLOUT, deadline)) return {HandOffResult::NoAnswer, {}};
     const ssize_t written = ::send(socket.Fd, request.constData() + sent,
@@ -238,6 +279,11 @@ HandOffResult SendOpenRequest(const InstanceAddress& address, const std::string&
   }
   answer.truncate(answer.indexOf('\n') + 1);
   if (answer == kOkAnswer) return {HandOffResult::Opened, {}};
+  if (answer.startsWith(kOkVerb)) {
+    answer.chop(1);
+    return {HandOffResult::Opened,
+            QByteArray::fromPercentEncoding(answer.mid(kOkVerb.size())).toStdString()};
+  }
   if (answer.startsWith(kRefusedVerb)) {
     answer.chop(1);
     return {HandOffResult::Refused,

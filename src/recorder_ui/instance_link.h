@@ -6,8 +6,10 @@
 // never used. Both ends check that the other is the same user.
 //
 // One request line: "open " + the path's bytes percent-encoded + "\n" (any
-// byte of a file name travels exactly). One answer line: "ok\n", or "refused "
-// + the running program's reason percent-encoded + "\n". Lines, waits and
+// byte of a file name travels exactly), or a command: "record", "stop",
+// "toggle", "status" alone, or "save " + a path as for open. One answer
+// line: "ok\n" or "ok " + a text percent-encoded + "\n", or "refused " + the
+// running program's reason percent-encoded + "\n". Lines, waits and
 // connections are bounded. User-interface thread only.
 
 #include <QLocalServer>
@@ -34,6 +36,13 @@ InstanceAddress InstanceServerAddress(const std::string& workFolder, bool makeFo
 // one else may enter. Empty = it is; else why not.
 std::string PrivateFolderProblem(const std::string& folder);
 
+// What the running program answers to a request.
+struct RequestAnswer {
+  bool Taken = true;
+  std::string Text;  // for a command: what it did (a status line, a path); else the refusal
+};
+using RequestReply = std::function<void(const RequestAnswer&)>;
+
 class OpenRequestServer {
 public:
   OpenRequestServer();
@@ -43,6 +52,11 @@ public:
   // Called with each path received; answers empty when the program takes it
   // (it opens once the sender has its answer), else the reason it cannot now.
   std::function<std::string(const std::string& path)> OpenRequested;
+  // Called with each command ("record", "stop", "toggle", "status", or "save"
+  // with its path); `reply` answers the sender, now or once the command is
+  // done. Without it every command is refused.
+  std::function<void(const std::string& verb, const std::string& argument, RequestReply reply)>
+      CommandRequested;
 
 private:
   void Accept();
@@ -59,12 +73,16 @@ struct HandOffResult {
     Unsafe,     // the folder or the socket is not the user's own (Text)
   };
   Outcome Result = NoProgram;
-  std::string Text;
+  std::string Text;  // Opened: what a command did; Refused: why; Unsafe: what
 };
 
 // Sends `path` (absolute) to the program listening at `address`, waiting at
 // most `timeoutMs` in all.
 HandOffResult SendOpenRequest(const InstanceAddress& address, const std::string& path,
                               int timeoutMs = 5000);
+// Sends a command (see above) with its argument (a save's absolute path, else
+// empty); Opened means the program did it.
+HandOffResult SendCommand(const InstanceAddress& address, const std::string& verb,
+                          const std::string& argument, int timeoutMs = 5000);
 
 }  // namespace tavrin::recorder_ui

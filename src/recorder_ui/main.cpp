@@ -91,6 +91,42 @@ int HandOver(const std::string& workFolder, const std::string& path, const std::
   return 2;
 }
 
+// A command for the program that runs on this program's work folder: what it
+// did goes to standard output (exit 0), why not to standard error (exit 2).
+// Without a running program: 1, and `noProgram` set.
+int Command(const recorder_ui::CommandLine& line, const std::string& programPath, bool& noProgram) {
+  using recorder_ui::HandOffResult;
+  capture::RecorderState probe;
+  std::string error;
+  if (!capture::ChooseWorkFolder(probe, capture::AppDataFolder(),
+                                 std::filesystem::path(programPath).parent_path().string(),
+                                 error)) {
+    SayOnStandardError(error);
+    return 2;
+  }
+  // A save may take minutes; the other commands answer at once.
+  constexpr int kSaveWaitMs = 60 * 60 * 1000;
+  const HandOffResult sent = recorder_ui::SendCommand(
+      recorder_ui::InstanceServerAddress(probe.WorkFolder, false), line.Command, line.CommandPath,
+      line.Command == "save" ? kSaveWaitMs : 5000);
+  switch (sent.Result) {
+  case HandOffResult::Opened:
+    if (!sent.Text.empty()) std::printf("%s\n", sent.Text.c_str());
+    return 0;
+  case HandOffResult::Refused: SayOnStandardError(sent.Text); return 2;
+  case HandOffResult::NoAnswer:
+    SayOnStandardError("No answer from the running Tavrin Recorder.");
+    return 2;
+  case HandOffResult::Unsafe:
+    SayOnStandardError("The running Tavrin Recorder can not be reached safely: " + sent.Text + ".");
+    return 2;
+  case HandOffResult::NoProgram: break;
+  }
+  noProgram = true;
+  SayOnStandardError("Tavrin Recorder is not running.");
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,6 +148,14 @@ int main(int argc, char** argv) {
     SayOnStandardError(commandLine.Warning);
   }
   const std::string& openPath = commandLine.OpenPath;
+  // A command goes to the running program; --record without one starts it recording.
+  bool recordAtStart = false;
+  if (!commandLine.Command.empty()) {
+    bool noProgram = false;
+    const int status = Command(commandLine, programPath, noProgram);
+    if (!noProgram || commandLine.Command != "record") return status;
+    recordAtStart = true;
+  }
 
   settings::Settings settings;
   const std::string settingsPath =
@@ -176,6 +220,12 @@ int main(int argc, char** argv) {
   openRequests.OpenRequested = [&form](const std::string& path) {
     return form->AcceptOpenRequest(path);
   };
+  openRequests.CommandRequested = [&form](const std::string& verb, const std::string& path,
+                                          const recorder_ui::RequestReply& reply) {
+    form->RunCommand(verb, path, [reply](bool done, const std::string& text) {
+      reply({done, text});
+    });
+  };
   QString listenError;
   if (!openRequests.Listen(recorder_ui::InstanceServerAddress(state.WorkFolder, true),
                            listenError)) {
@@ -192,5 +242,6 @@ int main(int argc, char** argv) {
   if (!openPath.empty()) {
     QTimer::singleShot(0, form.get(), [&form, openPath] { form->OpenFileRequested(openPath); });
   }
+  if (recordAtStart) form->RecordWhenReady();
   return QApplication::exec();
 }

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 
+#include <QTimer>
 #include "hand_off_sender.h"
 #include "scoped_env.h"
 #include "scratch_folder.h"
@@ -203,6 +204,47 @@ TEST_F(HandOff, APathOverTheLimitIsRefusedNotCut) {
   EXPECT_EQ(tooLong.Text, "The path is longer than 4096 bytes.");
   EXPECT_EQ(testing::HandOverServed(address, "relative.wav").Result, HandOffResult::Refused);
   EXPECT_EQ(received, std::vector<std::string>{longest});
+}
+
+// Commands reach the program with their path, and their answer may come once
+// the command is done; a request the program does not know is cut off unread.
+TEST_F(HandOff, CommandsAreAnsweredAndGarbageIsCutOff) {
+  const InstanceAddress address = Address(true);
+  OpenRequestServer server;
+  QString error;
+  ASSERT_TRUE(server.Listen(address, error)) << error.toStdString();
+  std::vector<std::string> received;
+  server.CommandRequested = [&](const std::string& verb, const std::string& path,
+                                const RequestReply& reply) {
+    received.push_back(verb + " " + path);
+    if (verb == "save") {
+      QTimer::singleShot(50, [reply, path] { reply({true, path}); });
+    } else {
+      reply({verb != "stop", verb == "stop" ? "Tavrin Recorder is not recording." : "stopped"});
+    }
+  };
+  struct Row {
+    const char* verb;
+    const char* argument;
+    HandOffResult::Outcome result;
+    const char* text;
+  };
+  const std::vector<Row> rows = {
+      {"status", "", HandOffResult::Opened, "stopped"},
+      {"stop", "", HandOffResult::Refused, "Tavrin Recorder is not recording."},
+      {"save", "/music/take 1.flac", HandOffResult::Opened, "/music/take 1.flac"},
+      {"save", "take.flac", HandOffResult::Refused,
+       "The running Tavrin Recorder was not given a full path to save to."},
+      {"record", "/x", HandOffResult::NoAnswer, ""},
+      {"recordx", "", HandOffResult::NoAnswer, ""},
+      {"save", "", HandOffResult::NoAnswer, ""},
+  };
+  for (const Row& row : rows) {
+    const HandOffResult sent = testing::CommandServed(address, row.verb, row.argument);
+    EXPECT_EQ(sent.Result, row.result) << row.verb << " " << row.argument;
+    EXPECT_EQ(sent.Text, row.text) << row.verb << " " << row.argument;
+  }
+  EXPECT_EQ(received, (std::vector<std::string>{"status ", "stop ", "save /music/take 1.flac"}));
 }
 
 }  // namespace

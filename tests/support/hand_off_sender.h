@@ -12,12 +12,14 @@
 
 namespace tavrin::testing {
 
-inline recorder_ui::HandOffResult HandOverServed(const recorder_ui::InstanceAddress& address,
-                                                 const std::string& path) {
+// A command (or an "open") sent the same way.
+inline recorder_ui::HandOffResult CommandServed(const recorder_ui::InstanceAddress& address,
+                                                const std::string& verb,
+                                                const std::string& argument) {
   std::atomic<bool> done = false;
   recorder_ui::HandOffResult result;
   std::thread sender([&] {
-    result = recorder_ui::SendOpenRequest(address, path);
+    result = recorder_ui::SendCommand(address, verb, argument, 2000);
     done = true;
   });
   QEventLoop loop;
@@ -29,6 +31,11 @@ inline recorder_ui::HandOffResult HandOverServed(const recorder_ui::InstanceAddr
   loop.exec();  // the sender gives up by itself within its few seconds
   sender.join();
   return result;
+}
+
+inline recorder_ui::HandOffResult HandOverServed(const recorder_ui::InstanceAddress& address,
+                                                 const std::string& path) {
+  return CommandServed(address, "open", path);
 }
 
 }  // namespace tavrin::testing

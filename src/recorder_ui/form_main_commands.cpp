@@ -1,0 +1,107 @@
+// Commands from the command line (a second start with --record, --stop,
+// --toggle, --status or --save): the buttons' own steps, with the messages
+// they would show sent back to the command instead of a message box.
+#include <QApplication>
+#include <cctype>
+#include <filesystem>
+#include <optional>
+
+#include "editor/window/form_edit.h"
+#include "export/save_flow.h"
+#include "recorder_ui/form_main.h"
+#include "recorder_ui/unattended.h"
+
+namespace tavrin::recorder_ui {
+
+namespace {
+
+// The format a file name's extension names, if it is one this program saves.
+std::optional<settings::SaveFormat> FormatOf(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".wav") return settings::SaveFormat::Wav;
+  if (extension == ".mp3") return settings::SaveFormat::Mp3;
+  if (extension == ".flac") return settings::SaveFormat::Flac;
+  if (extension == ".opus") return settings::SaveFormat::Opus;
+  return std::nullopt;
+}
+
+}  // namespace
+
+void TFormMain::RunCommand(const std::string& verb, const std::string& path,
+                           const std::function<void(bool, const std::string&)>& reply) {
+  if (verb == "status") {
+    reply(true, StatusLine());
+    return;
+  }
+  // What the user is working on is not changed from outside.
+  std::string busy;
+  if (m_editor->isVisible()) {
+    busy = "The sound editor is open; close it first.";
+  } else if (m_saveFlow->Saving() || m_unattended->Saving()) {
+    busy = "Tavrin Recorder is saving; try again once it is done.";
+  } else if (QApplication::activeModalWidget() != nullptr) {
+    busy = "Tavrin Recorder is showing a dialog; answer it first.";
+  }
+  const std::string command = verb == "toggle" ? (TakeRunning() ? "stop" : "record") : verb;
+  if (!busy.empty() && command != "stop") {
+    reply(false, busy);
+    return;
+  }
+  // The messages the buttons' steps show go back to the command instead.
+  std::string said;
+  const base::UserChannel user = m_context.User;
+  m_context.User.ShowMessage = [&said](const std::string& text) { said = text; };
+  const auto restore = [&] { m_context.User = user; };
+  if (command == "record") {
+    if (TakeRunning()) {
+      restore();
+      reply(false, "Tavrin Recorder is already recording.");
+      return;
+    }
+    BtnRecordClick();
+    restore();
+    if (TakeRunning()) {
+      reply(true, StatusLine());
+    } else {
+      reply(false, said.empty() ? "Recording did not start." : said);
+    }
+  } else if (command == "stop") {
+    restore();
+    if (!TakeRunning()) {
+      reply(false, "Tavrin Recorder is not recording.");
+      return;
+    }
+    BtnStopClick();
+    reply(true, StatusLine());
+  } else if (command == "save") {
+    restore();
+    const std::optional<settings::SaveFormat> format = FormatOf(path);
+    if (TakeRunning()) {
+      reply(false, "Stop recording before saving.");
+    } else if (!format) {
+      reply(false, path + ": the name must end in .wav, .mp3, .flac or .opus.");
+    } else if (State().Take.TakeLength < 2 || !State().Take.RawStream.IsOpen()) {
+      reply(false, "There is no take to save.");
+    } else {
+      // The save runs once the command's handler has returned; its answer comes then.
+      QMetaObject::invokeMethod(
+          this,
+          [this, path, format, reply] {
+            settings::Settings& stored = *m_services.Settings;
+            const settings::SaveFormat chosen = settings::ChosenFormat(stored);
+            settings::ChooseFormat(stored, *format);
+            const bool written = m_saveFlow->SaveTakeTo(path);
+            settings::ChooseFormat(stored, chosen);
+            if (written) m_takeSaved = true;
+            reply(written, written ? path : "The take was not saved to " + path + ".");
+          },
+          Qt::QueuedConnection);
+    }
+  } else {
+    restore();
+    reply(false, "Tavrin Recorder does not know the command " + verb + ".");
+  }
+}
+
+}  // namespace tavrin::recorder_ui
