@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Commands from the command line, on the real program with its window
+# minimised, on a virtual display and a private daemon: without a program
+# --status and --stop say none runs (exit 1); then --record, --status, --toggle
+# (a stop), --save to WAV and MP3 (read back by sox and lame), a save refused for
+# its name, the take refused while the editor is open, and --stop when nothing records.
+#   commands_test.sh <program>
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/desktop-session.sh"
+source "$root/tests/e2e/drive-program.sh"
+program_copy "$1"
+cp "$(dirname "$1")/lame_enc.so" "$bin/"
+
+# run_command <expected exit status> <args...>: its output in $said, its errors in $complaint.
+run_command() {
+  local expected="$1" status=0
+  shift
+  said="$(run_program "$@" 2>"$work/complaint")" || status=$?
+  complaint="$(cat "$work/complaint")"
+  ((status == expected)) || fail "$* exited $status, not $expected (said '$said', complained '$complaint')"
+}
+answers() { (run_program --status) >/dev/null 2>&1; }
+records() { (run_program --record) >/dev/null 2>&1; }
+recorded_two_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[2-9]* ]]; }
+
+run_command 1 --status
+[[ "$complaint" == *"Tavrin Recorder is not running."* ]] || fail "--status without a program said '$complaint'"
+run_command 1 --stop
+
+run_program --minimized >"$work/program.log" 2>&1 &
+app=$!
+wait_for 30 "the program to answer" answers
+wait_for 30 "the program to record once its device is found" records
+run_command 2 --record
+[[ "$complaint" == *"Tavrin Recorder is already recording."* ]] || fail "a second --record said '$complaint'"
+wait_for 30 "two seconds recorded" recorded_two_seconds
+run_command 0 --toggle
+[[ "$said" == "stopped, take "*" not saved" ]] || fail "--toggle while recording said '$said'"
+run_command 2 --stop
+[[ "$complaint" == *"not recording"* ]] || fail "--stop when stopped said '$complaint'"
+
+run_command 0 --save "$work/take.wav"
+[[ "$said" == "$work/take.wav" ]] || fail "--save printed '$said'"
+length="$(sox --i -D "$work/take.wav")"
+awk -v l="$length" 'BEGIN { exit !(l >= 2) }' || fail "the saved WAV lasts $length s"
+run_command 0 --save "$work/take.mp3"
+lame --quiet --decode "$work/take.mp3" "$work/mp3.wav"
+rms="$(sox "$work/mp3.wav" -n stats 2>&1 | awk '/RMS lev dB/ {print $4}')"
+awk -v r="$rms" 'BEGIN { exit !(r > -10.5 && r < -8) }' || fail "the MP3's level is $rms dB, not the tone's"
+run_command 2 --save "$work/take.txt"
+[[ "$complaint" == *".wav, .mp3, .flac or .opus"* ]] || fail "--save to .txt said '$complaint'"
+[[ "$(run_program --status)" == *" saved" ]] || fail "the take is not saved after --save"
+
+# The editor open (a second start hands it a file): the take stays as it is.
+run_command 0 "$work/take.wav"
+wait_for 30 "the editor" window_shown '声音编辑器'
+run_command 2 --record
+[[ "$complaint" == *"The sound editor is open"* ]] || fail "--record with the editor open said '$complaint'"
+echo "commands: every command answered as the buttons would"
