@@ -14,8 +14,8 @@ namespace tavrin::recorder_ui {
 
 namespace {
 
-constexpr int kClientWidth = 347;
-constexpr int kClientHeight = 392;
+constexpr int kTimerDialogWidth = 347;
+constexpr int kTimerDialogHeight = 392;
 
 template <typename Control>
 Control* Place(Control* control, const QString& name, const QRect& geometry,
@@ -47,7 +47,7 @@ TFormTimer::TFormTimer(QWidget* parent, std::function<std::int32_t()> now,
                        std::function<void(const QString&)> refuse)
     : QDialog(parent), m_now(std::move(now)), m_refuse(std::move(refuse)) {
   setWindowTitle(QStringLiteral("定时录音"));
-  setFixedSize(kClientWidth, kClientHeight);
+  setFixedSize(kTimerDialogWidth, kTimerDialogHeight);
 
   m_armed = Place(new QCheckBox(QStringLiteral("启用定时"), this), QStringLiteral("ChBoxTimer"),
                   QRect(12, 8, 200, 22), QStringLiteral("Record at the times below"));
