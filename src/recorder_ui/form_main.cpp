@@ -20,6 +20,7 @@
 #include "recorder_ui/form_about.h"
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
+#include "recorder_ui/form_main_tray.h"
 #include "recorder_ui/unattended.h"
 #include "settings/artwork.h"
 #include "settings/form_save_settings.h"

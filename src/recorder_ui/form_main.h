@@ -176,6 +176,7 @@ protected:
 
 private:
   class Observer;
+  class Tray;
   friend class MainSurface;
 
   void FormCreate();
@@ -275,6 +276,7 @@ private:
   editor::TFormEdit* m_editor = nullptr;  // created once, shown by Edit
   QTimer TimerRec;
   QTimer TimerStatus;
+  std::unique_ptr<Tray> m_tray;  // the tray icon and the choice to minimise into it
 };
 
 }  // namespace tavrin::recorder_ui

@@ -10,6 +10,7 @@
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
+#include "recorder_ui/form_main_tray.h"
 
 namespace tavrin::recorder_ui {
 
@@ -124,6 +125,7 @@ void TFormMain::BuildMenus() {
       item(menuOptions, QStringLiteral("保存设置..."), &TFormMain::menuSaveSettingsClick);
   menuTimer = item(menuOptions, QStringLiteral("定时录音..."), &TFormMain::menuTimerClick);
   item(menuOptions, QStringLiteral("窗口颜色..."), &TFormMain::menuSkinClick);
+  m_tray = std::make_unique<Tray>(*this, *menuOptions);
 
   QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("帮助"));
   item(menuHelp, QStringLiteral("帮助内容"), &TFormMain::TavrinRecorderHelpClick);

@@ -16,6 +16,7 @@
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
+#include "recorder_ui/form_main_tray.h"
 #include "recorder_ui/recording_controls.h"
 #include "recorder_ui/unattended.h"
 #include "recovery/test_take.h"
@@ -137,6 +138,7 @@ void TFormMain::TimerRecTimer() {
   capture::RecordDcHistory(state);
   m_levelIcon = LevelIconFor(state.MaxLeft, state.MaxRight);
   if (state.Minimized) setWindowIcon(m_levelIcons[m_levelIcon]);
+  m_tray->ShowLevel(m_levelIcon);
 }
 
 void TFormMain::TimerStatusTimer() {
@@ -155,6 +157,7 @@ void TFormMain::TimerStatusTimer() {
   if (state.AppendingTake) FormatFreeTime(state, m_services.FreeBytes(state.WorkFolder));
   m_unattended->Tick();
   ShowUnattended();
+  m_tray->ShowStatus();
   if (!state.Recording) {
     CmbBoxTime->setEnabled(!TakeRunning());
     return;

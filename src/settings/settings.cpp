@@ -35,6 +35,7 @@ constexpr const char* kOpus = "Opus";
 constexpr const char* kRecordingSource = "Recording Source";
 constexpr const char* kTimer = "Timer";
 constexpr const char* kSoundActivation = "Sound Activation";
+constexpr const char* kWindow = "Window";
 
 // A key of the file and the field it keeps.
 struct Key {
@@ -86,6 +87,7 @@ const Key kKeys[] = {
     {kSoundActivation, "PreRollMs", &Settings::SoundPreRollMs},
     {kSoundActivation, "HangoverMs", &Settings::SoundHangoverMs},
     {kSoundActivation, "Silence", &Settings::SoundSilence},
+    {kWindow, "MinimizeToTray", &Settings::MinimizeToTray},
 };
 
 // Optional blanks and sign, then the leading decimal digits ("12abc" is 12),

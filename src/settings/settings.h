@@ -65,6 +65,8 @@ struct Settings {
   std::int32_t SoundPreRollMs = 2000;
   std::int32_t SoundHangoverMs = 3000;
   std::int32_t SoundSilence = 0;  // 0 pause, 1 a file per sound
+  // Minimising the window hides it into the system tray (where there is one).
+  bool MinimizeToTray = false;
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };

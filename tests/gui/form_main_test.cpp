@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QtTest/QtTest>
 #include <fstream>
 
@@ -57,6 +59,7 @@ private slots:
   void sourceMenuChoosesTheSourceAtOnceAndTheSettingsKeepIt();
   void colourSchemeFiveGivesBlackText();
   void theMenuADropAndASecondStartOpenAFileInTheEditor();
+  void theTrayRecordsStopsAndHidesTheMinimisedWindow();
 };
 
 void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
@@ -684,6 +687,89 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   form.BtnStopClick();
   QCOMPARE(shown.size(), 5);
   QVERIFY(rig.State.Take.TakeLength >= 3u);
+}
+
+void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
+  MainWindowRig rig("tray");
+  rig.Settings.MinimizeToTray = true;
+  auto& form = rig.CreateMonitoring();
+  auto find = [](const QObject& owner, const QString& text) -> QAction* {
+    for (QAction* action : owner.findChildren<QAction*>())
+      if (action->text() == text) return action;
+    return nullptr;
+  };
+  QAction* option = find(form, QStringLiteral("最小化到托盘"));
+  QVERIFY(option && option->isChecked());
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+    // Nothing to bring a hidden window back from: no icon, and minimising only minimises.
+    QVERIFY(!option->isEnabled());
+    QVERIFY(!form.findChild<QSystemTrayIcon*>());
+    form.showMinimized();
+    QTest::qWait(20);
+    QVERIFY(form.isVisible());
+    QSKIP("the platform reports no system tray");
+  }
+  QVERIFY(option->isEnabled());
+  auto* tray = form.findChild<QSystemTrayIcon*>();
+  QVERIFY(tray && tray->isVisible());
+  auto menu = [&](const char* text) { return find(*tray->contextMenu(), QString(text)); };
+  QVERIFY(menu("Record")->isEnabled() && !menu("Stop")->isEnabled());
+  menu("Record")->trigger();
+  QVERIFY(rig.State.Recording);
+  QVERIFY(!menu("Record")->isEnabled() && menu("Stop")->isEnabled());
+  rig.Run(20);
+  QCOMPARE(tray->toolTip(), QString::fromStdString(form.StatusLine()));
+  QVERIFY(tray->toolTip().startsWith(QStringLiteral("recording 00:00:0")));
+
+  // Minimised, the window goes to the tray and the icon follows the level.
+  form.showMinimized();
+  QTRY_VERIFY(!form.isVisible());
+  QVERIFY(rig.State.Minimized);
+  rig.Device.SetSignal(
+      [](std::uint64_t, std::int16_t& left, std::int16_t& right) { left = right = 16000; });
+  rig.Run(5);
+  QCOMPARE(form.LevelIcon(), 8);
+  QCOMPARE(tray->icon().cacheKey(), form.windowIcon().cacheKey());
+  menu("Stop")->trigger();
+  QVERIFY(!rig.State.Recording);
+  form.TimerStatusTimer();
+  QVERIFY(tray->toolTip().startsWith(QStringLiteral("stopped, take 00:00:02")));
+  menu("Show window")->trigger();
+  QVERIFY(form.isVisible() && !form.isMinimized() && !rig.State.Minimized);
+  form.showMinimized();
+  QTRY_VERIFY(!form.isVisible());
+  emit tray->activated(QSystemTrayIcon::Trigger);
+  QVERIFY(form.isVisible() && !rig.State.Minimized);
+
+  option->trigger();  // off: minimising only minimises, and the file keeps it
+  QVERIFY(tavrin::testing::FileText(rig.Root / "bin" / "tavrin-recorder.INI")
+              .find("[Window]\nMinimizeToTray=0\n") != std::string::npos);
+  form.showMinimized();
+  QTest::qWait(20);
+  QVERIFY(form.isVisible());
+  menu("Show window")->trigger();
+
+  // Hidden in the tray, a message box over no window closing leaves the
+  // program running; Exit asks today's question, then ends it.
+  option->trigger();
+  menu("Record")->trigger();
+  form.showMinimized();
+  QTRY_VERIFY(!form.isVisible());
+  QTimer::singleShot(0, [] {
+    QTimer::singleShot(50, [] { QApplication::activeModalWidget()->close(); });
+    QMessageBox::information(nullptr, QString(), QStringLiteral("A word from the timer"));
+  });
+  QTimer::singleShot(500, [] { QCoreApplication::exit(1); });
+  QCOMPARE(QCoreApplication::exec(), 1);
+  rig.Answer = false;
+  menu("Exit")->trigger();
+  QCOMPARE(rig.Questions.back(), QStringLiteral("Are you sure you want to interrupt recording?"));
+  QVERIFY(rig.State.Recording && tray->isVisible());
+  rig.Answer = true;
+  QTimer::singleShot(0, [&] { menu("Exit")->trigger(); });
+  QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
+  QCOMPARE(QCoreApplication::exec(), 0);
+  QVERIFY(!rig.State.Recording && !tray->isVisible());
 }
 
 QTEST_MAIN(FormMainTest)

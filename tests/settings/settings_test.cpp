@@ -43,6 +43,7 @@ protected:
 TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {
   Settings s{true, 11025, 8, 1, false, 320, 3, true, 64, 128, 8, true, true, true, "/x", 7, 5};
   s.RecordingSource = "usb-mic";
+  s.MinimizeToTray = true;
   LoadSettings(s, Path);
 
   EXPECT_FALSE(s.SaveWav);
@@ -63,6 +64,7 @@ TEST_F(SettingsFile, FirstStartWithoutAFileGivesEveryDefault) {
   EXPECT_EQ(s.RecordingModeIndex, 0);
   EXPECT_EQ(s.WindowColor, 1);
   EXPECT_EQ(s.RecordingSource, "") << "the system's default";
+  EXPECT_FALSE(s.MinimizeToTray);
   EXPECT_FALSE(fs::exists(Path)) << "loading never creates the file";
 }
 
@@ -241,6 +243,7 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
   s.RecordingModeIndex = 3;
   s.WindowColor = 2;
   s.RecordingSource = "alsa_output.pci.analog-stereo.monitor";
+  s.MinimizeToTray = true;
   ASSERT_EQ(SaveSettings(s, Path), 0);
   EXPECT_EQ(Read(),
             "[Save Format]\n"
@@ -305,9 +308,14 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "Threshold=-40\n"
             "PreRollMs=2000\n"
             "HangoverMs=3000\n"
-            "Silence=0\n");
+            "Silence=0\n"
+            "\n"
+            "\n"
+            "[Window]\n"
+            "MinimizeToTray=1\n");
 
   EXPECT_EQ(Load().OutputFolder, "/home/tester/Music");
+  EXPECT_TRUE(Load().MinimizeToTray);
   EXPECT_EQ(Load().RecordingSource, "alsa_output.pci.analog-stereo.monitor");
 }
 
@@ -362,6 +370,7 @@ TEST_F(SettingsFile, AFolderNameWithALineBreakCannotInjectKeys) {
   s.OutputFolder = "/home/tester/a\n[Window Colors]\nColor=9";
   s.WindowColor = 2;
   s.RecordingSource = "alsa_output.pci.analog-stereo.monitor";
+  s.MinimizeToTray = true;
   ASSERT_EQ(SaveSettings(s, Path), 0);
   const Settings back = Load();
   EXPECT_EQ(back.OutputFolder, "") << "start-up replaces it with the home folder";
