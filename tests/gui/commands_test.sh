@@ -48,9 +48,17 @@ run_command 0 --save "$work/take.mp3"
 lame --quiet --decode "$work/take.mp3" "$work/mp3.wav"
 rms="$(sox "$work/mp3.wav" -n stats 2>&1 | awk '/RMS lev dB/ {print $4}')"
 awk -v r="$rms" 'BEGIN { exit !(r > -10.5 && r < -8) }' || fail "the MP3's level is $rms dB, not the tone's"
+run_command 0 --save "$work/take.flac"
+flac --silent --test "$work/take.flac" || fail "the saved FLAC does not pass flac -t"
 run_command 2 --save "$work/take.txt"
 [[ "$complaint" == *".wav, .mp3, .flac or .opus"* ]] || fail "--save to .txt said '$complaint'"
 [[ "$(run_program --status)" == *" saved" ]] || fail "the take is not saved after --save"
+
+# --toggle twice: a take of its own, recorded and stopped.
+run_command 0 --toggle
+[[ "$said" == "recording "* ]] || fail "--toggle while stopped said '$said'"
+run_command 0 --toggle
+[[ "$said" == "stopped, take "*" not saved" ]] || fail "the second --toggle said '$said'"
 
 # The editor open (a second start hands it a file): the take stays as it is.
 run_command 0 "$work/take.wav"

@@ -15,7 +15,11 @@
 #include <fstream>
 #include <functional>
 
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
+#include <atomic>
+#include <thread>
 #include "hand_off_sender.h"
 #include "scoped_env.h"
 #include "scratch_folder.h"
@@ -245,6 +249,57 @@ TEST_F(HandOff, CommandsAreAnsweredAndGarbageIsCutOff) {
     EXPECT_EQ(sent.Text, row.text) << row.verb << " " << row.argument;
   }
   EXPECT_EQ(received, (std::vector<std::string>{"status ", "stop ", "save /music/take 1.flac"}));
+}
+
+// A flood of garbage from the user's own programs changes nothing and never
+// holds the window's events: 10 000 connections, each sending a line the
+// program does not take (or nothing), while a timer ticks every 10 ms.
+TEST_F(HandOff, TenThousandGarbageConnectionsNeverHoldTheEvents) {
+  const InstanceAddress address = Address(true);
+  OpenRequestServer server;
+  QString error;
+  ASSERT_TRUE(server.Listen(address, error)) << error.toStdString();
+  int commands = 0;
+  server.CommandRequested = [&](const std::string&, const std::string&, const RequestReply& reply) {
+    ++commands;
+    reply({true, "stopped"});
+  };
+  const QByteArray name = address.Name.toLocal8Bit();
+  std::atomic<bool> done = false;
+  std::thread flood([&] {
+    sockaddr_un to{};
+    to.sun_family = AF_UNIX;
+    std::memcpy(to.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+    const char* garbage[] = {"record now\n", "\xff\xfe\n", "open relative\n", "", "stat"};
+    for (int i = 0; i < 10000; ++i) {
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+        const char* line = garbage[i % 5];
+        static_cast<void>(::send(fd, line, std::strlen(line), MSG_NOSIGNAL));
+      }
+      ::close(fd);
+    }
+    done = true;
+  });
+  QEventLoop loop;
+  QTimer tick;
+  QElapsedTimer since;
+  qint64 longestGap = 0;
+  since.start();
+  QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+    longestGap = std::max(longestGap, since.restart());
+    if (done) loop.quit();
+  });
+  tick.start(10);
+  loop.exec();
+  flood.join();
+  std::printf("longest gap between 10 ms ticks during the flood: %lld ms\n",
+              static_cast<long long>(longestGap));
+  EXPECT_LT(longestGap, 1000) << "a sender held the events";
+  EXPECT_EQ(commands, 0);
+  const HandOffResult after = testing::CommandServed(address, "status", "");
+  EXPECT_EQ(after.Result, HandOffResult::Opened);
+  EXPECT_EQ(after.Text, "stopped");
 }
 
 }  // namespace
