@@ -57,6 +57,7 @@ run_command 2 --save "$work/take.txt"
 # --toggle twice: a take of its own, recorded and stopped.
 run_command 0 --toggle
 [[ "$said" == "recording "* ]] || fail "--toggle while stopped said '$said'"
+wait_for 30 "two seconds recorded" recorded_two_seconds
 run_command 0 --toggle
 [[ "$said" == "stopped, take "*" not saved" ]] || fail "the second --toggle said '$said'"
 
