@@ -190,6 +190,8 @@ private:
   void ApplicationMinimized();
   void ApplicationRestored();
   void ShowTimes();
+  // The large time display from the take's length.
+  void ShowTimeText();
   void ShowMessage(const QString& text);
   bool Confirm(const QString& text);
   void RestartProgram();

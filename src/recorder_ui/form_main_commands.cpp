@@ -2,9 +2,6 @@
 // --toggle, --status or --save): the buttons' own steps, with the messages
 // they would show sent back to the command instead of a message box.
 #include <QApplication>
-#include <cctype>
-#include <filesystem>
-#include <optional>
 
 #include "editor/window/form_edit.h"
 #include "export/save_flow.h"
@@ -12,21 +9,6 @@
 #include "recorder_ui/unattended.h"
 
 namespace tavrin::recorder_ui {
-
-namespace {
-
-// The format a file name's extension names, if it is one this program saves.
-std::optional<settings::SaveFormat> FormatOf(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (extension == ".wav") return settings::SaveFormat::Wav;
-  if (extension == ".mp3") return settings::SaveFormat::Mp3;
-  if (extension == ".flac") return settings::SaveFormat::Flac;
-  if (extension == ".opus") return settings::SaveFormat::Opus;
-  return std::nullopt;
-}
-
-}  // namespace
 
 void TFormMain::RunCommand(const std::string& verb, const std::string& path,
                            const std::function<void(bool, const std::string&)>& reply) {
@@ -48,26 +30,23 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
     reply(false, busy);
     return;
   }
-  // The messages the buttons' steps show go back to the command instead.
-  std::string said;
-  const base::UserChannel user = m_context.User;
-  m_context.User.ShowMessage = [&said](const std::string& text) { said = text; };
-  const auto restore = [&] { m_context.User = user; };
   if (command == "record") {
     if (TakeRunning()) {
-      restore();
       reply(false, "Tavrin Recorder is already recording.");
       return;
     }
+    // The messages Record's steps show go back to the command instead.
+    std::string said;
+    const base::UserChannel user = m_context.User;
+    m_context.User.ShowMessage = [&said](const std::string& text) { said = text; };
     BtnRecordClick();
-    restore();
+    m_context.User = user;
     if (TakeRunning()) {
       reply(true, StatusLine());
     } else {
       reply(false, said.empty() ? "Recording did not start." : said);
     }
   } else if (command == "stop") {
-    restore();
     if (!TakeRunning()) {
       reply(false, "Tavrin Recorder is not recording.");
       return;
@@ -75,8 +54,7 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
     BtnStopClick();
     reply(true, StatusLine());
   } else if (command == "save") {
-    restore();
-    const std::optional<settings::SaveFormat> format = FormatOf(path);
+    const std::optional<settings::SaveFormat> format = settings::FormatOfPath(path);
     if (TakeRunning()) {
       reply(false, "Stop recording before saving.");
     } else if (!format) {
@@ -99,7 +77,6 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
           Qt::QueuedConnection);
     }
   } else {
-    restore();
     reply(false, "Tavrin Recorder does not know the command " + verb + ".");
   }
 }

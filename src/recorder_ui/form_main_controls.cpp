@@ -184,11 +184,15 @@ void TFormMain::HoldAwakeWhileRecording() {
   }
 }
 
+void TFormMain::ShowTimeText() {
+  FormatTimeRecorded(State());
+  LabTime->setText(QString::fromStdString(State().TimeText));
+  LabTime0->setText(QString::fromStdString(State().TimeText));
+}
+
 void TFormMain::ShowTimes() {
   capture::RecorderState& state = State();
-  FormatTimeRecorded(state);
-  LabTime->setText(QString::fromStdString(state.TimeText));
-  LabTime0->setText(QString::fromStdString(state.TimeText));
+  ShowTimeText();
   m_panels[2]->setText(QStringLiteral("Current-") + TimeOfDay());
   if (state.LoopMode && state.LoopWrapped) {
     m_panels[1]->setText(QStringLiteral("Start-") + TimeOfDay(state.LoopMinutes));

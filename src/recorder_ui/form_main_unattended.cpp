@@ -14,6 +14,7 @@
 #include "recorder_ui/autostart.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_timer.h"
+#include "recorder_ui/recording_controls.h"
 #include "recorder_ui/unattended.h"
 
 namespace tavrin::recorder_ui {
@@ -70,15 +71,12 @@ void TFormMain::CreateUnattended() {
 std::string TFormMain::StatusLine() const {
   const capture::RecorderState& state = *m_services.State;
   if (state.Recording) {
-    const std::uint32_t buffers =
-        state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves * capture::kBuffersPerHalf)
-                          : state.Take.LastBufferIndex;
-    return "recording " + capture::PositionText(buffers) + " " + state.SourceCaption;
+    return "recording " + capture::PositionText(BuffersRecorded(state)) + " " + state.SourceCaption;
   }
   switch (m_unattended->Mode()) {
   case UnattendedMode::WaitingForSound: return "waiting for sound";
   case UnattendedMode::RecordingSound:
-    return "recording (sound) " + capture::PositionText(state.AppendedBuffers) + " " +
+    return "recording (sound) " + capture::PositionText(BuffersRecorded(state)) + " " +
            state.SourceCaption;
   case UnattendedMode::PausedSilence: return "paused (silence)";
   case UnattendedMode::TimerArmed:
@@ -97,15 +95,7 @@ void TFormMain::ShowUnattended() {
       (!status.isEmpty() || m_panels[1]->text() == m_unattendedShown))
     m_panels[1]->setText(status);
   m_unattendedShown = status;
-  capture::RecorderState& state = State();
-  if (state.AppendingTake) {
-    const std::uint32_t buffers = state.LoopWrapped
-                                      ? static_cast<std::uint32_t>(state.LoopHalves * 20)
-                                      : state.AppendedBuffers;
-    state.TimeText = capture::PositionText(buffers).substr(0, 8);
-    LabTime->setText(QString::fromStdString(state.TimeText));
-    LabTime0->setText(QString::fromStdString(state.TimeText));
-  }
+  if (State().AppendingTake) ShowTimeText();
 }
 
 void TFormMain::TellUnattended(const std::string& text, bool notify) {

@@ -7,11 +7,14 @@
 
 namespace tavrin::recorder_ui {
 
+std::uint32_t BuffersRecorded(const capture::RecorderState& state) {
+  if (state.LoopWrapped)
+    return static_cast<std::uint32_t>(state.LoopHalves * capture::kBuffersPerHalf);
+  return state.AppendingTake ? state.AppendedBuffers : state.Take.LastBufferIndex;
+}
+
 void FormatTimeRecorded(capture::RecorderState& state) {
-  const std::uint32_t buffers =
-      state.LoopWrapped ? static_cast<std::uint32_t>(state.LoopHalves * capture::kBuffersPerHalf)
-                        : state.Take.LastBufferIndex;
-  state.TimeText = capture::PositionText(buffers).substr(0, 8);  // hh:mm:ss, no tenths
+  state.TimeText = capture::PositionText(BuffersRecorded(state)).substr(0, 8);  // hh:mm:ss
 }
 
 void FormatFreeTime(capture::RecorderState& state, std::int64_t freeBytes) {

@@ -13,7 +13,10 @@ namespace tavrin::recorder_ui {
 inline constexpr std::int64_t kMinimumFreeSeconds = 100;
 inline constexpr std::uint32_t kLengthLimitBuffers = capture::kTenHoursBuffers;
 
-// TimeText from the buffers recorded (the whole loop once it has wrapped).
+// The buffers the take in hand holds: the whole loop once it has wrapped, else
+// what was recorded or, for a sound-activated take, appended.
+std::uint32_t BuffersRecorded(const capture::RecorderState& state);
+// TimeText from BuffersRecorded.
 void FormatTimeRecorded(capture::RecorderState& state);
 // Seconds of audio that fit in `freeBytes` (a negative count means unknown: no limit).
 void FormatFreeTime(capture::RecorderState& state, std::int64_t freeBytes);

@@ -9,20 +9,6 @@
 
 namespace tavrin::recorder_ui {
 
-namespace {
-
-std::string Extension(const settings::Settings& settings) {
-  switch (settings::ChosenFormat(settings)) {
-  case settings::SaveFormat::Wav: return "wav";
-  case settings::SaveFormat::Mp3: return "mp3";
-  case settings::SaveFormat::Flac: return "flac";
-  case settings::SaveFormat::Opus: return "opus";
-  }
-  return "mp3";
-}
-
-}  // namespace
-
 std::string UnattendedFilePath(const std::string& folder, std::int64_t wallSeconds,
                                const std::string& extension) {
   const std::time_t time = static_cast<std::time_t>(wallSeconds);
@@ -223,7 +209,8 @@ void Unattended::SaveUnsavedFirst() {
 
 void Unattended::SaveTake(std::int64_t startWall) {
   const std::string path =
-      UnattendedFilePath(m_state.OutputFolder, startWall, Extension(m_settings));
+      UnattendedFilePath(m_state.OutputFolder, startWall,
+                         settings::FormatExtension(settings::ChosenFormat(m_settings)));
   m_saving = true;
   const bool written = m_hooks.SaveTakeTo(path);
   m_saving = false;

@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -280,6 +281,28 @@ void LoadSettings(Settings& settings, const std::string& path) {
   ChooseFormat(s, ChosenFormat(s));
   MendFlacAndOpus(s);
   MendTimerAndTrigger(s);
+}
+
+const char* FormatExtension(SaveFormat format) {
+  switch (format) {
+  case SaveFormat::Wav: return "wav";
+  case SaveFormat::Mp3: return "mp3";
+  case SaveFormat::Flac: return "flac";
+  case SaveFormat::Opus: return "opus";
+  }
+  return "mp3";
+}
+
+std::optional<SaveFormat> FormatOfPath(const std::string& path) {
+  const std::size_t dot = path.find_last_of("./");
+  if (dot == std::string::npos || path[dot] != '.') return std::nullopt;
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const SaveFormat format :
+       {SaveFormat::Wav, SaveFormat::Mp3, SaveFormat::Flac, SaveFormat::Opus}) {
+    if (extension == FormatExtension(format)) return format;
+  }
+  return std::nullopt;
 }
 
 schedule::TimerPlan TimerPlanOf(const Settings& settings) {

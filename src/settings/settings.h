@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "schedule/sound_trigger.h"
@@ -79,6 +80,10 @@ enum class SaveFormat { Wav, Mp3, Flac, Opus };
 SaveFormat ChosenFormat(const Settings& settings);
 // Sets exactly the flag of `format`.
 void ChooseFormat(Settings& settings, SaveFormat format);
+// A saved file's extension for `format` ("wav", "mp3", "flac", "opus"), and the
+// format a file name's extension names (any case), if it is one of them.
+const char* FormatExtension(SaveFormat format);
+std::optional<SaveFormat> FormatOfPath(const std::string& path);
 
 // The timer and the sound trigger as the settings hold them, and back.
 schedule::TimerPlan TimerPlanOf(const Settings& settings);
