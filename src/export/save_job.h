@@ -20,6 +20,7 @@ struct SaveJob {
   std::string OutputName;
   bool SaveActive = false;         // cleared by the progress dialog's Cancel
   float OperationProgress = 0.0f;  // percent, 0..100
+  unsigned Threads = 0;            // encoding threads wanted; 0: every usable core (SaveThreads)
 };
 
 // The writers' ties to the rest of the program.
