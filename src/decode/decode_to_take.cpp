@@ -1,7 +1,6 @@
 #include "decode/decode_to_take.h"
 
 #include <fcntl.h>
-#include <sndfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,8 +17,10 @@
 #include <vector>
 
 #include "base/error_text.h"
-#include "decode/header_patch.h"
+#include "decode/ffmpeg_source.h"
+#include "decode/open_texts.h"
 #include "decode/rate_converter.h"
+#include "decode/sndfile_source.h"
 #include "decode/stereo_mix.h"
 #include "decode/take_filler.h"
 
@@ -29,7 +30,7 @@ namespace {
 
 // Source samples decoded per read: 0.37 s of 44100 Hz stereo, and as many
 // samples (fewer frames) of more channels.
-constexpr sf_count_t kReadSamples = 32768;
+constexpr std::int64_t kReadSamples = 32768;
 // Take frames written between two looks at events and Cancel: 0.19 s of
 // sound, a few milliseconds of work even where a low rate is converted up
 // 44 times and one read makes 16 s of take.
@@ -43,60 +44,8 @@ std::string FileName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
 }
 
-// libsndfile's texts end with a full stop; ours put them in brackets.
-std::string Reason(const char* text) {
-  std::string reason = text != nullptr ? text : "";
-  while (!reason.empty() && (reason.back() == '.' || reason.back() == ' ')) reason.pop_back();
-  return reason;
-}
-
-// libsndfile's numbers past the public five (sndfile.h): one that says the
-// file's data is in a form it does not decode, those about channel counts,
-// and from kFirstFormatError on those naming a fault in one format's header.
-// The others speak of libsndfile's own state ("possibly a pipe?", "Internal
-// error") and tell the user nothing.
-constexpr int kUnimplementedError = 18;
-constexpr int kFirstChannelError = 32;
-constexpr int kLastChannelError = 34;
-constexpr int kFirstFormatError = 61;
-
-bool NotSound(int code) {
-  return code == SF_ERR_UNRECOGNISED_FORMAT || code == SF_ERR_UNSUPPORTED_ENCODING ||
-         code == kUnimplementedError;
-}
-
-// libsndfile's text for `code` when it says something of the file, else "".
-std::string FileReason(int code, const char* text) {
-  const bool telling = NotSound(code) || code == SF_ERR_SYSTEM ||
-                       (code >= kFirstChannelError && code <= kLastChannelError) ||
-                       code >= kFirstFormatError;
-  std::string reason = Reason(text);
-  if (!telling || reason.find("libsndfile") != std::string::npos) return {};
-  static constexpr std::string_view kPrefix = "Error : ";
-  if (reason.starts_with(kPrefix)) reason.erase(0, kPrefix.size());
-  return reason;
-}
-
 std::string CanNotOpenText(const std::string& path, const std::string& reason) {
   return "Can not open " + path + ": " + reason;
-}
-std::string InBrackets(const std::string& reason) {
-  return reason.empty() ? "." : " (" + reason + ").";
-}
-std::string NotSoundText(const std::string& name, const std::string& reason) {
-  return name + " is not a sound file this program can open" + InBrackets(reason);
-}
-std::string DamagedText(const std::string& name, const std::string& reason) {
-  return name + " is damaged, so it can not be opened" + InBrackets(reason);
-}
-// What libsndfile's refusal to open a file means to the user.
-std::string OpenFailureText(const std::string& name, int code, const char* text) {
-  const std::string reason = FileReason(code, text);
-  if (NotSound(code)) return NotSoundText(name, reason);
-  if (code == SF_ERR_MALFORMED_FILE) return DamagedText(name, {});
-  // libsndfile spoke of itself (as for an MP3 cut to a few bytes): which of the two is not known.
-  if (reason.empty()) return name + " is damaged or not a sound file, so it can not be opened.";
-  return DamagedText(name, reason);
 }
 std::string TooLongText(const std::string& name) {
   return name + " is longer than 10 hours, so it can not be opened.";
@@ -114,26 +63,18 @@ std::string RateText(const std::string& name, int rate) {
   return name + " states a sample rate of " + std::to_string(rate) +
          " Hz, outside what sound files use, so it can not be opened.";
 }
-std::string EmptyText(const std::string& name) {
-  return name + " holds no sound, so there is nothing to open.";
-}
-
 struct CloseDescriptor {
   void operator()(const int* fd) const { ::close(*fd); }
 };
-struct CloseSound {
-  void operator()(SNDFILE* sound) const { sf_close(sound); }
-};
-
 // Whole take buffers that `frames` at `rate` make at 44100 Hz, a part-buffer counted.
-double TakeBuffersFor(sf_count_t frames, int rate) {
+double TakeBuffersFor(std::int64_t frames, int rate) {
   return std::ceil(static_cast<double>(frames) * document::kSampleRate / rate /
                    document::kFramesPerBuffer);
 }
 
 // Percent of the source decoded: by the take frames written of those its
 // length makes when its header gives that, else by the bytes read of the file.
-float ProgressOf(std::uint64_t framesWritten, sf_count_t framesTotal, int rate, int fd,
+float ProgressOf(std::uint64_t framesWritten, std::int64_t framesTotal, int rate, int fd,
                  std::int64_t fileBytes) {
   double part = 0.0;
   if (framesTotal > 0) {
@@ -169,30 +110,29 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   if (status.st_size == 0) return refuse(EmptyText(name));
   static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL));
 
-  SF_INFO format{};
-  const HeaderPatch patch = PatchFor(fd, status.st_size);
-  PatchedFile patched(fd, status.st_size, patch);
-  const std::unique_ptr<SNDFILE, CloseSound> sound(patched.Open(format));
-  if (!sound) return refuse(OpenFailureText(name, sf_error(nullptr), sf_strerror(nullptr)));
-  report.SourceRate = format.samplerate;
-  report.SourceChannels = format.channels;
-  if (format.channels < 1 || format.samplerate < 1) {
+  // libsndfile first, for the formats it has always opened; FFmpeg for the
+  // containers it does not know.
+  OpenedSource opened = OpenWithSndfile(fd, status.st_size, name);
+  if (!opened.Source && opened.NotSound) {
+    OpenedSource other = OpenWithFfmpeg(fd, status.st_size, name);
+    // When neither knows the file, libsndfile's reason stands.
+    if (other.Source || !other.NotSound) opened = std::move(other);
+  }
+  if (!opened.Source) return refuse(opened.Refusal);
+  SoundSource& source = *opened.Source;
+  const SourceShape& format = source.Shape();
+  report.SourceRate = format.Rate;
+  report.SourceChannels = format.Channels;
+  if (format.Channels < 1 || format.Rate < 1) {
     return refuse(NotSoundText(name, "no channels or no sample rate"));
   }
-  if (format.samplerate < kLowestRate || format.samplerate > kHighestRate) {
-    return refuse(RateText(name, format.samplerate));
+  if (format.Rate < kLowestRate || format.Rate > kHighestRate) {
+    return refuse(RateText(name, format.Rate));
   }
-  if (format.frames == 0) return refuse(EmptyText(name));
-  // An MP3's length is only an estimate, from its first frame or an
-  // information frame that may claim anything: what decodes counts.
-  const bool estimated = (format.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
-  // SF_COUNT_MAX: a stream whose length its header does not give (an Ogg file
-  // cut short); the limit is then kept while decoding.
-  const sf_count_t stated = patch.StatedFrames > 0 ? patch.StatedFrames : format.frames;
-  sf_count_t framesTotal = stated < SF_COUNT_MAX ? stated : 0;
-  if (framesTotal > 0 &&
-      TakeBuffersFor(framesTotal, format.samplerate) >= document::kTenHoursBuffers) {
-    if (!estimated) return refuse(TooLongText(name));
+  if (format.StatedFrames == 0) return refuse(EmptyText(name));
+  std::int64_t framesTotal = std::max<std::int64_t>(format.StatedFrames, 0);
+  if (framesTotal > 0 && TakeBuffersFor(framesTotal, format.Rate) >= document::kTenHoursBuffers) {
+    if (!format.Estimated) return refuse(TooLongText(name));
     framesTotal = 0;
   }
 
@@ -213,10 +153,10 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   document::Take loaded;
   loaded.SizePeaks();
   TakeFiller filler(work, loaded.Peaks, report.ClippedSamples);
-  const StereoMix mix(format.channels);
+  const StereoMix mix(format.Channels);
   std::optional<RateConverter> converter;
-  if (format.samplerate != document::kSampleRate) {
-    converter.emplace(format.samplerate, document::kSampleRate);
+  if (format.Rate != document::kSampleRate) {
+    converter.emplace(format.Rate, document::kSampleRate);
     if (!converter->Error().empty()) {
       return giveUp(OpenResult::Failed, NotConvertedText(name, converter));
     }
@@ -226,7 +166,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   std::uint64_t pumpedAt = 0;
   const auto letEventsRun = [&] {
     pumpedAt = filler.Frames();
-    job.Progress = ProgressOf(pumpedAt, framesTotal, format.samplerate, fd, status.st_size);
+    job.Progress = ProgressOf(pumpedAt, framesTotal, format.Rate, fd, status.st_size);
     user.Pump();
     return job.Active;
   };
@@ -236,13 +176,13 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   };
 
   // One pass: decode, mix, convert, write, measure.
-  const sf_count_t readFrames = std::max<sf_count_t>(kReadSamples / format.channels, 1);
+  const std::int64_t readFrames = std::max<std::int64_t>(kReadSamples / format.Channels, 1);
   // Room for the stereo the source's frames are mixed into in place.
-  std::vector<float> samples(static_cast<std::size_t>(readFrames) * std::max(format.channels, 2));
-  sf_count_t framesRead = 0;
+  std::vector<float> samples(static_cast<std::size_t>(readFrames) * std::max(format.Channels, 2));
+  std::int64_t framesRead = 0;
   bool flowing = true;
   while (flowing) {
-    const sf_count_t frames = sf_readf_float(sound.get(), samples.data(), readFrames);
+    const std::int64_t frames = source.Read(samples.data(), readFrames);
     if (frames <= 0) break;
     framesRead += frames;
     const auto count = static_cast<std::size_t>(frames);
@@ -255,11 +195,12 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   // refuses the file: what follows would be lost without a word. A WAV or
   // AIFF cut short states no more than it holds (libsndfile counts the frames
   // there), so it opens with them; an MP3's length is only an estimate.
-  if (flowing && sf_error(sound.get()) != SF_ERR_NO_ERROR) {
-    return giveUp(OpenResult::Failed,
-                  DamagedText(name, FileReason(sf_error(sound.get()), sf_strerror(sound.get()))));
+  if (flowing) {
+    if (const std::optional<std::string> damage = source.Damage()) {
+      return giveUp(OpenResult::Failed, DamagedText(name, *damage));
+    }
   }
-  if (flowing && framesRead < framesTotal && !estimated) {
+  if (flowing && framesRead < framesTotal && !format.Estimated) {
     return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
   }
   if (flowing && converter) flowing = converter->Finish(toTake);
@@ -278,7 +219,11 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
-  message = ClippingNotice(path, report);
+  // What the source has to say first (which track opened), then the clipping.
+  message = source.Notice();
+  if (const std::string clipping = ClippingNotice(path, report); !clipping.empty()) {
+    message += (message.empty() ? "" : "\n") + clipping;
+  }
   return OpenResult::Opened;
 }
 

@@ -92,8 +92,8 @@ PatchedFile::PatchedFile(int fd, std::int64_t fileBytes, const HeaderPatch& patc
       m_io{Length, Seek, Read, Write, Tell} {}
 
 SNDFILE* PatchedFile::Open(SF_INFO& format) {
-  // The descriptor stays the caller's, whatever libsndfile makes of it.
-  if (m_patch.Count == 0) return sf_open_fd(m_fd, SFM_READ, &format, SF_FALSE);
+  // Always through our own reads: sf_open_fd closes the descriptor when it
+  // refuses the file, though told not to, and another decoder may try it next.
   return sf_open_virtual(&m_io, SFM_READ, &format, this);
 }
 

@@ -34,7 +34,7 @@ public:
   PatchedFile(const PatchedFile&) = delete;
   PatchedFile& operator=(const PatchedFile&) = delete;
 
-  // sf_open_fd() when there is nothing to patch, else sf_open_virtual() over the view.
+  // sf_open_virtual() over the view, from the file's start.
   SNDFILE* Open(SF_INFO& format);
 
 private:

@@ -1,6 +1,7 @@
 // Opening sound files: our own saves come back at their length (bit for bit
 // at 44100/16/stereo), other rates, widths and channel counts by the mix
-// rules, and every refusal leaves the take as it was and no work file.
+// rules, the containers of phones, browsers and videos made by the ffmpeg
+// command line, and every refusal leaves the take as it was and no work file.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "decode/decode_to_take.h"
 #include "export/flac_writer.h"
@@ -369,6 +371,51 @@ TEST_F(Decode, CancelAndFullDiskLeaveNothing) {
   WorkPath = (small.Path() / "Open.raw").string();
   ExpectRefused(At("take.wav"), "take.wav could not be opened: There is no space on drive " +
                                     small.Path().string());
+}
+
+TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
+  const std::string made = (Root / "made").string();
+  ASSERT_EQ(std::system((TAVRIN_PHONE_FILES " " + made).c_str()), 0);
+  const Bytes tone = tavrin::testing::FileBytes(made + "/tone.wav");
+  const Bytes toneData(tone.end() - 60 * 17640, tone.end());  // 6 s: 60 buffers exactly
+  // {file, lossless, rate inside, the notice it opens with}
+  const std::vector<std::tuple<const char*, bool, int, std::string>> files{
+      {"tone.m4a", false, 44100, ""},
+      {"alac.m4a", true, 44100, ""},
+      {"tone.webm", false, 48000, ""},
+      {"tone.mka", false, 44100, ""},
+      {"tone.wma", false, 44100, ""},
+      {"tone.ac3", false, 44100, ""},
+      {"video.mp4", false, 44100, ""},
+      {"two-tracks.mkv", false, 44100,
+       "two-tracks.mkv has 2 sound tracks; the first (vorbis, eng) was opened."}};
+  for (const auto& [file, lossless, rate, notice] : files) {
+    SCOPED_TRACE(file);
+    ASSERT_EQ(Open(made + "/" + file), OpenResult::Opened) << Message;
+    EXPECT_EQ(Message, notice);
+    EXPECT_EQ(Report.SourceRate, rate);
+    // The encoder's delay and padding removed: 6.0 s within one buffer.
+    EXPECT_NEAR(static_cast<double>(Report.OutputSamples) / 2, 6 * 44100.0, 4410.0);
+    EXPECT_NEAR(Opened.TakeLength, 60u, 1u);
+    if (lossless) {
+      EXPECT_TRUE(WorkBytes() == toneData);
+    }
+    // Every whole buffer at the tone's level (half scale, within 0.5 dB): no break.
+    for (std::uint32_t buffer = 2; buffer < 59; ++buffer) {
+      const double level = 20 * std::log10(Opened.Peaks[buffer].MaxLeft / 16384.0);
+      ASSERT_NEAR(level, 0.0, 0.5) << buffer;
+      ASSERT_NEAR(Opened.Peaks[buffer].MinRight, -Opened.Peaks[buffer].MaxLeft, 400) << buffer;
+    }
+    ForgetOpened();
+  }
+  // What is no sound, or cut short, is told so and changes nothing.
+  ExpectRefused(made + "/silent-video.mp4",
+                "silent-video.mp4 is a video without sound, so there is nothing to open.");
+  Save("text.m4a", Bytes(300, 'x'));
+  ExpectRefused(At("text.m4a"), "text.m4a is not a sound file this program can open");
+  const Bytes m4a = tavrin::testing::FileBytes(made + "/tone.m4a");
+  Save("cut.m4a", Bytes(m4a.begin(), m4a.begin() + m4a.size() / 2));
+  ExpectRefused(At("cut.m4a"), "cut.m4a is damaged, so it can not be opened (");
 }
 
 }  // namespace

@@ -1,0 +1,314 @@
+#include "decode/ffmpeg_source.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libavutil/channel_layout.h>
+}
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+#include <string_view>
+
+#include "decode/open_texts.h"
+
+namespace tavrin::decode {
+
+namespace {
+
+constexpr int kIoBufferBytes = 64 * 1024;
+// A stated length may be rounded (Matroska keeps milliseconds); decoding
+// more than this short of it is a file cut short.
+constexpr std::int64_t kShortfallDivisor = 10;  // a tenth of a second
+
+std::string AvText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
+
+// Demuxers that read pictures: a picture is no video without sound.
+bool ReadsPictures(const AVInputFormat& format) {
+  const std::string_view name = format.name;
+  return name.starts_with("image2") || name.ends_with("_pipe");
+}
+
+int RefuseOtherFiles(AVFormatContext* /*format*/, AVIOContext** /*io*/, const char* /*url*/,
+                     int /*flags*/, AVDictionary** /*options*/) {
+  return AVERROR(EPERM);
+}
+
+// One sample of a decoded frame as float, full scale 1.0.
+template <typename T>
+float ToFloat(T value) {
+  if constexpr (std::is_same_v<T, std::uint8_t>)
+    return (static_cast<float>(value) - 128.0f) / 128.0f;
+  if constexpr (std::is_same_v<T, std::int16_t>) return static_cast<float>(value) / 32768.0f;
+  if constexpr (std::is_same_v<T, std::int32_t>) return static_cast<float>(value) / 2147483648.0f;
+  if constexpr (std::is_same_v<T, std::int64_t>) {
+    return static_cast<float>(static_cast<double>(value) / 9223372036854775808.0);
+  }
+  if constexpr (std::is_floating_point_v<T>) return static_cast<float>(value);
+}
+
+// Frames first..first+count of `frame` into interleaved `out`.
+template <typename T>
+void Interleave(const AVFrame& frame, bool planar, int channels, int first, int count, float* out) {
+  for (int c = 0; c < channels; ++c) {
+    const auto* plane = reinterpret_cast<const T*>(frame.extended_data[planar ? c : 0]);
+    const int step = planar ? 1 : channels;
+    const T* in = plane + static_cast<std::ptrdiff_t>(first) * step + (planar ? 0 : c);
+    for (int i = 0; i < count; ++i) out[i * channels + c] = ToFloat(in[i * step]);
+  }
+}
+
+// False for a sample format no decoder gives today.
+bool InterleaveAny(const AVFrame& frame, int channels, int first, int count, float* out) {
+  const auto format = static_cast<AVSampleFormat>(frame.format);
+  const bool planar = av_sample_fmt_is_planar(format) != 0;
+  switch (av_get_packed_sample_fmt(format)) {
+  case AV_SAMPLE_FMT_U8:
+    Interleave<std::uint8_t>(frame, planar, channels, first, count, out);
+    break;
+  case AV_SAMPLE_FMT_S16:
+    Interleave<std::int16_t>(frame, planar, channels, first, count, out);
+    break;
+  case AV_SAMPLE_FMT_S32:
+    Interleave<std::int32_t>(frame, planar, channels, first, count, out);
+    break;
+  case AV_SAMPLE_FMT_S64:
+    Interleave<std::int64_t>(frame, planar, channels, first, count, out);
+    break;
+  case AV_SAMPLE_FMT_FLT: Interleave<float>(frame, planar, channels, first, count, out); break;
+  case AV_SAMPLE_FMT_DBL: Interleave<double>(frame, planar, channels, first, count, out); break;
+  default: return false;
+  }
+  return true;
+}
+
+class FfmpegSource final : public SoundSource {
+public:
+  FfmpegSource(int fd, std::int64_t fileBytes) : m_fd(fd), m_fileBytes(fileBytes) {}
+  ~FfmpegSource() override {
+    av_frame_free(&m_frame);
+    av_packet_free(&m_packet);
+    avcodec_free_context(&m_codec);
+    avformat_close_input(&m_format);  // leaves our own reader alone
+    if (m_io) av_freep(&m_io->buffer);
+    avio_context_free(&m_io);
+  }
+  FfmpegSource(const FfmpegSource&) = delete;
+  FfmpegSource& operator=(const FfmpegSource&) = delete;
+
+  std::string Open(const std::string& name, bool& notSound);
+
+  const SourceShape& Shape() const override { return m_shape; }
+  std::int64_t Read(float* samples, std::int64_t frames) override;
+  std::optional<std::string> Damage() const override { return m_damage; }
+  std::string Notice() const override { return m_notice; }
+
+private:
+  static int ReadBytes(void* self, std::uint8_t* bytes, int count);
+  static std::int64_t SeekBytes(void* self, std::int64_t offset, int whence);
+  bool NextFrame();
+  bool Fail(std::string reason) {
+    m_damage = std::move(reason);
+    return false;
+  }
+  std::string ChooseTrack(const std::string& name, bool& notSound);
+
+  int m_fd;
+  std::int64_t m_fileBytes;
+  AVIOContext* m_io = nullptr;
+  AVFormatContext* m_format = nullptr;
+  AVCodecContext* m_codec = nullptr;
+  AVPacket* m_packet = av_packet_alloc();
+  AVFrame* m_frame = av_frame_alloc();
+  int m_track = -1;
+  int m_used = 0;  // frames of m_frame already read out
+  bool m_draining = false;
+  std::int64_t m_decoded = 0;
+  std::int64_t m_exactFrames = kNotStated;  // a length the container states exactly
+  SourceShape m_shape;
+  std::optional<std::string> m_damage;
+  std::string m_notice;
+};
+
+int FfmpegSource::ReadBytes(void* self, std::uint8_t* bytes, int count) {
+  const auto& source = *static_cast<FfmpegSource*>(self);
+  ssize_t got = 0;
+  do {
+    got = ::read(source.m_fd, bytes, static_cast<std::size_t>(count));
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return AVERROR(errno);
+  return got == 0 ? AVERROR_EOF : static_cast<int>(got);
+}
+
+std::int64_t FfmpegSource::SeekBytes(void* self, std::int64_t offset, int whence) {
+  const auto& source = *static_cast<FfmpegSource*>(self);
+  if (whence == AVSEEK_SIZE) return source.m_fileBytes;
+  const off_t at = ::lseek(source.m_fd, offset, whence & ~AVSEEK_FORCE);
+  return at < 0 ? AVERROR(errno) : at;
+}
+
+std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
+  static std::once_flag quiet;
+  // Every failure reaches the user as a message; nothing goes to a terminal.
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+  auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
+  if (buffer)
+    m_io = avio_alloc_context(buffer, kIoBufferBytes, 0, this, ReadBytes, nullptr, SeekBytes);
+  if (!m_io) av_free(buffer);
+  m_format = avformat_alloc_context();
+  if (!m_io || !m_format || !m_packet || !m_frame)
+    return name + " could not be opened: " + AvText(AVERROR(ENOMEM)) + ".";
+  // Another decoder may have read the file first.
+  if (::lseek(m_fd, 0, SEEK_SET) != 0)
+    return name + " could not be opened: " + AvText(AVERROR(errno)) + ".";
+  m_format->pb = m_io;
+  m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  m_format->io_open = RefuseOtherFiles;
+
+  // By the bytes alone: a text file named .m4a is no damaged MP4.
+  const AVInputFormat* format = nullptr;
+  if (av_probe_input_buffer2(m_io, &format, "", nullptr, 0, 0) < 0 || !format) {
+    notSound = true;
+    return NotSoundText(name, {});
+  }
+  if (const int error = avformat_open_input(&m_format, "", format, nullptr); error < 0) {
+    return DamagedText(name, AvText(error));  // m_format is freed and null
+  }
+  if (const int error = avformat_find_stream_info(m_format, nullptr); error < 0) {
+    return DamagedText(name, AvText(error));
+  }
+  if (std::string refusal = ChooseTrack(name, notSound); !refusal.empty()) return refusal;
+  // The shape is the decoded sound's (an AAC file's extension may double the
+  // rate its header gives): the first frame is decoded now.
+  if (!NextFrame()) return m_damage ? DamagedText(name, *m_damage) : EmptyText(name);
+  m_shape.Rate = m_frame->sample_rate;
+  m_shape.Channels = m_frame->ch_layout.nb_channels;
+  const AVStream& track = *m_format->streams[m_track];
+  // Only a track's own duration is exact (an MP4's sample tables); the
+  // container's is a guess from the bit rate or rounded, and steers the
+  // progress only.
+  m_shape.Estimated = true;
+  if (track.duration != AV_NOPTS_VALUE && track.duration > 0 && m_shape.Rate > 0) {
+    m_exactFrames = av_rescale_q(track.duration, track.time_base, AVRational{1, m_shape.Rate});
+    m_shape.StatedFrames = m_exactFrames;
+  } else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0 && m_shape.Rate > 0) {
+    m_shape.StatedFrames =
+        av_rescale_q(m_format->duration, AV_TIME_BASE_Q, AVRational{1, m_shape.Rate});
+  }
+  return {};
+}
+
+std::string FfmpegSource::ChooseTrack(const std::string& name, bool& notSound) {
+  int tracks = 0;
+  bool video = false;
+  for (unsigned i = 0; i < m_format->nb_streams; ++i) {
+    AVStream& stream = *m_format->streams[i];
+    const AVMediaType type = stream.codecpar->codec_type;
+    if (type == AVMEDIA_TYPE_AUDIO && ++tracks == 1) m_track = static_cast<int>(i);
+    video = video ||
+            (type == AVMEDIA_TYPE_VIDEO && (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) == 0);
+    // The demuxer skips what is not decoded: a film's pictures are never read.
+    if (m_track != static_cast<int>(i)) stream.discard = AVDISCARD_ALL;
+  }
+  if (tracks == 0) {
+    if (video && !ReadsPictures(*m_format->iformat)) {
+      return name + " is a video without sound, so there is nothing to open.";
+    }
+    notSound = true;
+    return NotSoundText(name, "no sound in it");
+  }
+  const AVCodecParameters& parameters = *m_format->streams[m_track]->codecpar;
+  const AVCodec* decoder = avcodec_find_decoder(parameters.codec_id);
+  if (!decoder) {
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters.codec_id);
+    if (!codec) return NotSoundText(name, "its sound is coded in a form no decoder here knows");
+    return name + " holds " + codec->long_name + " sound, and no decoder for " + codec->name +
+           " is installed, so it can not be opened.";
+  }
+  m_codec = avcodec_alloc_context3(decoder);
+  if (!m_codec) return name + " could not be opened: " + AvText(AVERROR(ENOMEM)) + ".";
+  int error = avcodec_parameters_to_context(m_codec, &parameters);
+  // The time base lets the decoder drop the delay and padding the container states.
+  m_codec->pkt_timebase = m_format->streams[m_track]->time_base;
+  if (error >= 0) error = avcodec_open2(m_codec, decoder, nullptr);
+  if (error < 0) return DamagedText(name, AvText(error));
+  if (tracks > 1) {
+    const AVDictionaryEntry* language =
+        av_dict_get(m_format->streams[m_track]->metadata, "language", nullptr, 0);
+    m_notice = name + " has " + std::to_string(tracks) + " sound tracks; the first (" +
+               decoder->name + (language ? std::string(", ") + language->value : "") +
+               ") was opened.";
+  }
+  return {};
+}
+
+bool FfmpegSource::NextFrame() {
+  av_frame_unref(m_frame);
+  m_used = 0;
+  while (true) {
+    int result = avcodec_receive_frame(m_codec, m_frame);
+    if (result == 0) {
+      if (m_frame->nb_samples > 0) return true;
+      continue;
+    }
+    if (result == AVERROR_EOF) return false;
+    if (result != AVERROR(EAGAIN) || m_draining) return Fail(AvText(result));
+    result = av_read_frame(m_format, m_packet);
+    if (result == AVERROR_EOF) {
+      m_draining = true;
+      result = avcodec_send_packet(m_codec, nullptr);
+    } else if (result >= 0) {
+      if (m_packet->stream_index == m_track) result = avcodec_send_packet(m_codec, m_packet);
+      av_packet_unref(m_packet);
+    }
+    if (result < 0) return Fail(AvText(result));
+  }
+}
+
+std::int64_t FfmpegSource::Read(float* samples, std::int64_t frames) {
+  std::int64_t done = 0;
+  while (done < frames && !m_damage) {
+    if (m_used >= m_frame->nb_samples && !NextFrame()) break;
+    if (m_frame->sample_rate != m_shape.Rate ||
+        m_frame->ch_layout.nb_channels != m_shape.Channels) {
+      Fail("its sample rate or channels change midway");
+      break;
+    }
+    const int count =
+        static_cast<int>(std::min<std::int64_t>(frames - done, m_frame->nb_samples - m_used));
+    if (!InterleaveAny(*m_frame, m_shape.Channels, m_used, count,
+                       samples + done * m_shape.Channels)) {
+      Fail("its decoder gives samples in a form this program does not read");
+      break;
+    }
+    m_used += count;
+    done += count;
+  }
+  m_decoded += done;
+  if (done == 0 && !m_damage && m_exactFrames > 0 &&
+      m_decoded < m_exactFrames - m_shape.Rate / kShortfallDivisor) {
+    Fail("it ends before its header says");
+  }
+  if (m_damage) return 0;
+  return done;
+}
+
+}  // namespace
+
+OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name) {
+  auto source = std::make_unique<FfmpegSource>(fd, fileBytes);
+  OpenedSource opened;
+  opened.Refusal = source->Open(name, opened.NotSound);
+  if (opened.Refusal.empty()) opened.Source = std::move(source);
+  return opened;
+}
+
+}  // namespace tavrin::decode

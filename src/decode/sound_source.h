@@ -1,0 +1,47 @@
+#pragma once
+// A sound file being decoded, whichever library reads it: its shape, then its
+// frames as interleaved float (full scale 1.0) in the order they play.
+// libsndfile reads what it knows (sndfile_source); FFmpeg's libraries read
+// the containers it does not (ffmpeg_source). One opening, one thread.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tavrin::decode {
+
+inline constexpr std::int64_t kNotStated = -1;
+
+struct SourceShape {
+  int Rate = 0;                            // frames per second
+  int Channels = 0;                        // per frame, in the WAV order (L R C LFE Ls Rs)
+  std::int64_t StatedFrames = kNotStated;  // the length the file states
+  // StatedFrames is a guess (an MP3's first frame, a bit-rate estimate): what
+  // decodes counts, and decoding less than it says is no damage.
+  bool Estimated = false;
+};
+
+class SoundSource {
+public:
+  virtual ~SoundSource() = default;
+
+  virtual const SourceShape& Shape() const = 0;
+  // Decodes up to `frames` frames into `samples` (frames x Channels floats);
+  // 0 at the end of the sound or once decoding has failed.
+  virtual std::int64_t Read(float* samples, std::int64_t frames) = 0;
+  // After Read gave 0: nothing when the sound ended cleanly, else what is
+  // wrong with the file ("" when the library said nothing telling).
+  virtual std::optional<std::string> Damage() const = 0;
+  // What the user is told once the file has opened, besides clipping ("" for nothing).
+  virtual std::string Notice() const { return {}; }
+};
+
+// A file opened for decoding, or the text refusing it.
+struct OpenedSource {
+  std::unique_ptr<SoundSource> Source;
+  std::string Refusal;    // for the user, when Source is empty
+  bool NotSound = false;  // the refusal only says the library does not know the file
+};
+
+}  // namespace tavrin::decode
