@@ -2,7 +2,9 @@
 // peaks) against the reference command-line decoders on the same file, same
 // run, all made from the 10-minute bench take: our FLAC save against
 // `flac -d`, our 128 kbps MP3 save against `lame --decode`, and a 48 kHz WAV
-// made by sox against sox's own conversion to 44100 Hz. Best of 3 after one
+// made by sox against sox's own conversion to 44100 Hz, and an AAC M4A made
+// by the ffmpeg command line against `ffmpeg -i in.m4a -ar 44100 out.wav`
+// (the second decoder, through FFmpeg's libraries). Best of 3 after one
 // warm-up run each; outputs removed and dirty pages flushed outside the timing.
 // Usage: decode_bench <scratch folder>
 #include <unistd.h>
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
   const std::string wav48 = folder + "/in48.wav";
   const std::string flac = folder + "/in.flac";
   const std::string mp3 = folder + "/in.mp3";
+  const std::string m4a = folder + "/in.m4a";
   const std::string theirs = folder + "/theirs.wav";
   bench::ExportRig rig("decode_bench");
   if (!rig.Open(folder)) return 1;
@@ -61,7 +64,9 @@ int main(int argc, char** argv) {
   rig.Settings.BitRate = 128;
   rig.Settings.VBR = false;
   if (!rig.Save(wav, exporter::WriteWav) || !rig.Save(flac, exporter::WriteFlac) ||
-      !rig.Save(mp3, WriteMp3Beside) || !bench::RunProgram({"sox", wav, "-r", "48000", wav48})) {
+      !rig.Save(mp3, WriteMp3Beside) || !bench::RunProgram({"sox", wav, "-r", "48000", wav48}) ||
+      !bench::RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", wav, "-c:a", "aac",
+                          "-b:a", "128k", m4a})) {
     std::fprintf(stderr, "decode_bench: the files to open could not be made\n");
     return 1;
   }
@@ -77,12 +82,17 @@ int main(int argc, char** argv) {
   const double wavTheirs = bench::BestOfThree(theirs, [&] {
     return bench::RunProgram({"sox", wav48, "-r", "44100", theirs});
   });
+  const double m4aOurs = TimeOpening(m4a, folder);
+  const double m4aTheirs = bench::BestOfThree(theirs, [&] {
+    return bench::RunProgram(
+        {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", m4a, "-ar", "44100", theirs});
+  });
   for (const std::string& path :
-       {folder + "/in.raw", folder + "/open.raw", wav, wav48, flac, mp3, theirs}) {
+       {folder + "/in.raw", folder + "/open.raw", wav, wav48, flac, mp3, m4a, theirs}) {
     ::unlink(path.c_str());
   }
   if (flacOurs < 0 || flacTheirs < 0 || mp3Ours < 0 || mp3Theirs < 0 || wavOurs < 0 ||
-      wavTheirs < 0) {
+      wavTheirs < 0 || m4aOurs < 0 || m4aTheirs < 0) {
     std::fprintf(stderr, "decode_bench: a run failed\n");
     return 1;
   }
@@ -95,5 +105,8 @@ int main(int argc, char** argv) {
   std::printf("open_48k_wav_seconds: %.3f s\n", wavOurs);
   std::printf("sox_rate_seconds: %.3f s\n", wavTheirs);
   std::printf("open_48k_wav_vs_sox: %.3f\n", wavOurs / wavTheirs);
+  std::printf("open_m4a_seconds: %.3f s\n", m4aOurs);
+  std::printf("ffmpeg_decode_seconds: %.3f s\n", m4aTheirs);
+  std::printf("open_m4a_vs_ffmpeg: %.3f\n", m4aOurs / m4aTheirs);
   return 0;
 }

@@ -10,7 +10,7 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/bench/in-scratch.sh" wav_bench sox
 "$root/bench/mp3_bench.sh"
 "$root/bench/in-scratch.sh" flac_opus_bench flac opusenc
-"$root/bench/in-scratch.sh" decode_bench flac lame sox
+"$root/bench/in-scratch.sh" decode_bench flac lame sox ffmpeg
 "$root/bench/in-scratch.sh" edit_bench sox
 "$root/bench/in-scratch.sh" recovery_bench
 "$root/bench/recorder_bench.sh"

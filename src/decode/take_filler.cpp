@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base/samples.h"
 #include "document/take.h"
 
 namespace tavrin::decode {
@@ -11,6 +10,10 @@ namespace tavrin::decode {
 namespace {
 
 constexpr std::size_t kFrameBytes = document::kBufferBytes / document::kFramesPerBuffer;
+// 1.5 x 2^23: a float of magnitude below 2^22 plus this has no fraction bits
+// left, so the sum is rounded as the default mode rounds (halves to even),
+// without a call to the library for every sample.
+constexpr float kRoundingMagic = 12582912.0f;
 
 }  // namespace
 
@@ -18,7 +21,7 @@ std::int16_t ToSample16(float value, std::uint64_t& clipped) {
   const float scaled = value * 32768.0f;
   // Exact bounds of what rounds (halves to even) into 16 bits; NaN fails both.
   if (scaled >= -32768.5f && scaled < 32767.5f) {
-    return static_cast<std::int16_t>(base::RoundHalfEven(scaled));
+    return static_cast<std::int16_t>((scaled + kRoundingMagic) - kRoundingMagic);
   }
   ++clipped;
   return scaled > 0.0f ? 32767 : scaled < 0.0f ? -32768 : 0;

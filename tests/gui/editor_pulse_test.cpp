@@ -1,7 +1,8 @@
 // The recorder and its editor on a private PulseAudio daemon playing a 1 kHz
 // tone: record about 3 s, Edit, Delete the first second, Fade Out the last,
 // Play all to the end on the null sink, save all as WAV, FLAC and Opus; sox
-// reads the WAV, flac and opusdec decode the others.
+// reads the WAV, flac and opusdec decode the others; every format, a phone's
+// M4A and a browser's WebM among them, opens again by menu, drop and command line.
 #include <QProcess>
 #include <QtTest/QtTest>
 #include <cmath>
@@ -102,11 +103,11 @@ void EditorPulseTest::recordEditPlayAndSave() {
     editor->menuSaveAllClick();
     // Every format by each way in: the editor's own File > Open (its dialog
     // answered), a drop on the editor, and the path handed over as from the
-    // command line. MP3 and Vorbis come back with their encoder's padding, less
-    // than a buffer more.
+    // command line. MP3, Vorbis and a phone's or browser's AAC and Opus may
+    // come back with their encoder's padding, less than a buffer more.
     for (const char* way : {"menu", "drop", "command line"}) {
-      for (const std::string name :
-           {"edited.wav", "edited.mp3", "edited.ogg", "edited.opus", "edited.flac"}) {
+      for (const std::string name : {"edited.wav", "edited.mp3", "edited.ogg", "edited.opus",
+                                     "edited.flac", "memo.m4a", "browser.webm"}) {
         const std::string path = (rig.Root / name).string();
         target = path;
         if (way == std::string("menu")) editor->menuOpenClick();
@@ -114,7 +115,7 @@ void EditorPulseTest::recordEditPlayAndSave() {
           QVERIFY(testing::DropUrls(*editor, {QUrl::fromLocalFile(QString::fromStdString(path))}));
         if (way == std::string("command line")) form.OpenFileRequested(path);
         QTRY_COMPARE(editor->Saver().OpenedPath, path);
-        const bool padded = name == "edited.mp3" || name == "edited.ogg";
+        const bool padded = name != "edited.wav" && name != "edited.flac" && name != "edited.opus";
         QVERIFY2(
             document.Length() == recorded - 10 || (padded && document.Length() == recorded - 9),
             qPrintable(QStringLiteral("%1 by %2: %3 buffers, not %4")
@@ -133,11 +134,20 @@ void EditorPulseTest::recordEditPlayAndSave() {
     reopened = true;
     editor->close();
   };
-  // Ogg Vorbis, which none of our writers makes, encoded by sox from the WAV.
+  // Ogg Vorbis, which none of our writers makes, encoded by sox from the WAV;
+  // a phone's voice memo and a browser's recording by the ffmpeg command line.
+  const QString edited = QString::fromStdString(target.string());
   QCOMPARE(QProcess::execute(QStringLiteral("sox"),
-                             {QString::fromStdString(target.string()),
-                              QString::fromStdString((rig.Root / "edited.ogg").string())}),
+                             {edited, QString::fromStdString((rig.Root / "edited.ogg").string())}),
            0);
+  for (const auto& [codec, name] : {std::pair{"aac", "memo.m4a"}, {"libopus", "browser.webm"}}) {
+    QCOMPARE(QProcess::execute(
+                 QStringLiteral("ffmpeg"),
+                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                  QStringLiteral("-i"), edited, QStringLiteral("-c:a"), QString::fromLatin1(codec),
+                  QString::fromStdString((rig.Root / name).string())}),
+             0);
+  }
   QTimer::singleShot(0, whenOpen);
   QVERIFY(testing::DropUrls(
       form, {QUrl::fromLocalFile(QString::fromStdString((rig.Root / "edited.flac").string()))}));

@@ -41,7 +41,8 @@ done
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "depends: $depends"
 # Found by dpkg-shlibdeps: the program's libraries and the encoder's.
-for package in libqt6widgets6 libpulse0 libmp3lame0 libflac12 libopusenc0 qt6-qpa-plugins; do
+for package in libqt6widgets6 libpulse0 libmp3lame0 libflac12 libopusenc0 libavformat59 libavcodec59 \
+  qt6-qpa-plugins; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package"
 done
 # Native Wayland where the session is Wayland.

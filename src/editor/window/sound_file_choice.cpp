@@ -13,7 +13,8 @@ std::string ChooseSoundFile(QWidget* owner, const std::function<bool(QFileDialog
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters({QStringLiteral("Sound files (*.wav *.flac *.mp3 *.ogg *.oga *.opus "
-                                        "*.aif *.aiff)"),
+                                        "*.aif *.aiff *.m4a *.aac *.mp4 *.webm *.mka *.mkv "
+                                        "*.wma *.ac3 *.mov)"),
                          QStringLiteral("All files (*)")});
   dialog.setDirectory(QString::fromStdString(folder));
   const bool accepted = exec ? exec(dialog) : dialog.exec() == QDialog::Accepted;
