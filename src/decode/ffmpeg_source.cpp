@@ -13,6 +13,7 @@ extern "C" {
 #include <cerrno>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "decode/open_texts.h"
 
@@ -24,6 +25,8 @@ constexpr int kIoBufferBytes = 64 * 1024;
 // A stated length may be rounded (Matroska keeps milliseconds); decoding
 // more than this short of it is a file cut short.
 constexpr std::int64_t kShortfallDivisor = 10;  // a tenth of a second
+// The most an AAC encoder pads the end with (two frames of HE-AAC).
+constexpr std::size_t kMostPaddingFrames = 4096;
 
 std::string AvText(int error) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -133,6 +136,11 @@ private:
   bool m_draining = false;
   std::int64_t m_decoded = 0;
   std::int64_t m_exactFrames = kNotStated;  // a length the container states exactly
+  // Where an MP4's edit list ends the sound: the encoder's padding decoded
+  // past it is held back, and dropped at the end.
+  std::int64_t m_trimAt = kNotStated;
+  std::vector<float> m_heldBack;
+  std::size_t m_released = 0;  // samples of m_heldBack given out once trimming is given up
   SourceShape m_shape;
   std::optional<std::string> m_damage;
   std::string m_notice;
@@ -199,6 +207,8 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
   if (track.duration != AV_NOPTS_VALUE && track.duration > 0 && m_shape.Rate > 0) {
     m_exactFrames = av_rescale_q(track.duration, track.time_base, AVRational{1, m_shape.Rate});
     m_shape.StatedFrames = m_exactFrames;
+    // An MP4 states its sound's end in its edit list, whatever the last frame holds.
+    if (std::string_view(m_format->iformat->name).starts_with("mov,")) m_trimAt = m_exactFrames;
   } else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0 && m_shape.Rate > 0) {
     m_shape.StatedFrames =
         av_rescale_q(m_format->duration, AV_TIME_BASE_Q, AVRational{1, m_shape.Rate});
@@ -274,23 +284,45 @@ bool FfmpegSource::NextFrame() {
 }
 
 std::int64_t FfmpegSource::Read(float* samples, std::int64_t frames) {
+  const int channels = m_shape.Channels;
   std::int64_t done = 0;
   while (done < frames && !m_damage) {
+    if (m_trimAt == kNotStated && m_released < m_heldBack.size()) {  // found to be sound after all
+      const std::size_t count = std::min<std::size_t>(
+          static_cast<std::size_t>(frames - done) * channels, m_heldBack.size() - m_released);
+      std::copy_n(m_heldBack.begin() + static_cast<std::ptrdiff_t>(m_released), count,
+                  samples + done * channels);
+      m_released += count;
+      done += static_cast<std::int64_t>(count) / channels;
+      continue;
+    }
     if (m_used >= m_frame->nb_samples && !NextFrame()) break;
-    if (m_frame->sample_rate != m_shape.Rate ||
-        m_frame->ch_layout.nb_channels != m_shape.Channels) {
+    if (m_frame->sample_rate != m_shape.Rate || m_frame->ch_layout.nb_channels != channels) {
       Fail("its sample rate or channels change midway");
       break;
     }
-    const int count =
+    int count =
         static_cast<int>(std::min<std::int64_t>(frames - done, m_frame->nb_samples - m_used));
-    if (!InterleaveAny(*m_frame, m_shape.Channels, m_used, count,
-                       samples + done * m_shape.Channels)) {
+    float* out = samples + done * channels;
+    const bool past = m_trimAt != kNotStated && m_decoded + done >= m_trimAt;
+    if (m_trimAt != kNotStated && !past) {
+      count = static_cast<int>(std::min<std::int64_t>(count, m_trimAt - (m_decoded + done)));
+    }
+    if (past) {
+      m_heldBack.resize(m_heldBack.size() + static_cast<std::size_t>(count) * channels);
+      out = m_heldBack.data() + m_heldBack.size() - static_cast<std::size_t>(count) * channels;
+    }
+    if (!InterleaveAny(*m_frame, channels, m_used, count, out)) {
       Fail("its decoder gives samples in a form this program does not read");
       break;
     }
     m_used += count;
-    done += count;
+    if (!past) done += count;
+    // More past the stated end than an encoder pads with: the statement was
+    // wrong, and what was held back is sound after all.
+    if (past && m_heldBack.size() > kMostPaddingFrames * static_cast<std::size_t>(channels)) {
+      m_trimAt = kNotStated;
+    }
   }
   m_decoded += done;
   if (done == 0 && !m_damage && m_exactFrames > 0 &&

@@ -378,7 +378,8 @@ TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
   ASSERT_EQ(std::system((TAVRIN_PHONE_FILES " " + made).c_str()), 0);
   const Bytes tone = tavrin::testing::FileBytes(made + "/tone.wav");
   const Bytes toneData(tone.end() - 60 * 17640, tone.end());  // 6 s: 60 buffers exactly
-  // {file, lossless, rate inside, the notice it opens with}
+  // {file, lossless, rate inside, the notice it opens with}; an MP4's edit
+  // list states where the sound ends, so it opens at 6 s exactly.
   const std::vector<std::tuple<const char*, bool, int, std::string>> files{
       {"tone.m4a", false, 44100, ""},
       {"alac.m4a", true, 44100, ""},
@@ -395,8 +396,9 @@ TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
     EXPECT_EQ(Message, notice);
     EXPECT_EQ(Report.SourceRate, rate);
     // The encoder's delay and padding removed: 6.0 s within one buffer.
-    EXPECT_NEAR(static_cast<double>(Report.OutputSamples) / 2, 6 * 44100.0, 4410.0);
-    EXPECT_NEAR(Opened.TakeLength, 60u, 1u);
+    const bool mp4 = std::string(file).ends_with(".m4a") || std::string(file).ends_with(".mp4");
+    EXPECT_NEAR(static_cast<double>(Report.OutputSamples) / 2, 6 * 44100.0, mp4 ? 0.0 : 4410.0);
+    EXPECT_NEAR(Opened.TakeLength, 60u, mp4 ? 0u : 1u);
     if (lossless) {
       EXPECT_TRUE(WorkBytes() == toneData);
     }

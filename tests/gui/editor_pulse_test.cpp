@@ -136,17 +136,21 @@ void EditorPulseTest::recordEditPlayAndSave() {
   };
   // Ogg Vorbis, which none of our writers makes, encoded by sox from the WAV;
   // a phone's voice memo and a browser's recording by the ffmpeg command line.
-  const QString edited = QString::fromStdString(target.string());
-  QCOMPARE(QProcess::execute(QStringLiteral("sox"),
-                             {edited, QString::fromStdString((rig.Root / "edited.ogg").string())}),
-           0);
+  const QString editedWav = QString::fromStdString(target.string());
+  QCOMPARE(
+      QProcess::execute(QStringLiteral("sox"),
+                        {editedWav, QString::fromStdString((rig.Root / "edited.ogg").string())}),
+      0);
   for (const auto& [codec, name] : {std::pair{"aac", "memo.m4a"}, {"libopus", "browser.webm"}}) {
-    QCOMPARE(QProcess::execute(
-                 QStringLiteral("ffmpeg"),
-                 {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                  QStringLiteral("-i"), edited, QStringLiteral("-c:a"), QString::fromLatin1(codec),
-                  QString::fromStdString((rig.Root / name).string())}),
-             0);
+    const QStringList arguments{QStringLiteral("-nostdin"),
+                                QStringLiteral("-v"),
+                                QStringLiteral("error"),
+                                QStringLiteral("-i"),
+                                editedWav,
+                                QStringLiteral("-c:a"),
+                                QString::fromLatin1(codec),
+                                QString::fromStdString((rig.Root / name).string())};
+    QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"), arguments), 0);
   }
   QTimer::singleShot(0, whenOpen);
   QVERIFY(testing::DropUrls(

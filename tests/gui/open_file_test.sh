@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Opening files from outside, with the real program on a virtual display and a
-# private daemon: `tavrin-recorder FILE` starts with the file in the editor,
+# private daemon: `tavrin-recorder FILE` starts with the file (a phone's M4A) in the editor,
 # and a second start with another file hands it to the running program and
 # ends at once, the running editor then holding the second file; names that
 # are not plain (a trailing space, a newline, not UTF-8, a leading "-") arrive
@@ -16,13 +16,15 @@ printf '[Save Format]\nWav=1\nMP3=0\nSamplePerSecond=44100\nBitPerSample=16\nCha
 sox -n -c 2 -r 48000 -b 16 "$work/two.wav" synth 2 sine 440 vol 0.5
 sox -n -c 1 -r 44100 -b 16 "$work/three.wav" synth 3 sine 880 vol 0.5
 flac --silent -o "$work/three.flac" "$work/three.wav"
+# A phone's voice memo: AAC in M4A, made by the ffmpeg command line.
+ffmpeg -nostdin -v error -i "$work/two.wav" -c:a aac "$work/memo.m4a"
 
 opened_buffers() { [[ -f "$workFolder/Open.raw" && "$(stat -c %s "$workFolder/Open.raw")" -eq $(($1 * 17640)) ]]; }
 
-run_program "$work/two.wav" >"$work/program1.log" 2>&1 &
+run_program "$work/memo.m4a" >"$work/program1.log" 2>&1 &
 app=$!
 wait_for 30 "the editor with the file" window_shown '声音编辑器'
-wait_for 30 "the 2 s file decoded (20 buffers)" opened_buffers 20
+wait_for 30 "the 2 s voice memo decoded (20 buffers)" opened_buffers 20
 
 # The second start hands its file over and ends without a window of its own.
 (run_program "$work/three.flac" >"$work/program2.log" 2>&1) & second=$!
