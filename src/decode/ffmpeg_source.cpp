@@ -211,7 +211,7 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
     if (std::string_view(m_format->iformat->name).starts_with("mov,")) m_trimAt = m_exactFrames;
   } else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0 && m_shape.Rate > 0) {
     m_shape.StatedFrames =
-        av_rescale_q(m_format->duration, AV_TIME_BASE_Q, AVRational{1, m_shape.Rate});
+        av_rescale_q(m_format->duration, AVRational{1, AV_TIME_BASE}, AVRational{1, m_shape.Rate});
   }
   return {};
 }
