@@ -10,6 +10,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <mutex>
 #include <string_view>
@@ -40,6 +41,13 @@ bool ReadsPictures(const AVInputFormat& format) {
   return name.starts_with("image2") || name.ends_with("_pipe");
 }
 
+// Playlists and compositions: their sound is in the files they name.
+bool NamesOtherFiles(const AVInputFormat& format) {
+  static constexpr std::array<std::string_view, 4> kLists{"hls", "concat", "dash", "imf"};
+  return std::find(kLists.begin(), kLists.end(), format.name) != kLists.end();
+}
+
+// Should a demuxer still reach for another file or address, it is refused.
 int RefuseOtherFiles(AVFormatContext* /*format*/, AVIOContext** /*io*/, const char* /*url*/,
                      int /*flags*/, AVDictionary** /*options*/) {
   return AVERROR(EPERM);
@@ -187,6 +195,7 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
     notSound = true;
     return NotSoundText(name, {});
   }
+  if (NamesOtherFiles(*format)) return NotSoundText(name, "it is a list of other files");
   if (const int error = avformat_open_input(&m_format, "", format, nullptr); error < 0) {
     return DamagedText(name, AvText(error));  // m_format is freed and null
   }

@@ -418,6 +418,17 @@ TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
   const Bytes m4a = tavrin::testing::FileBytes(made + "/tone.m4a");
   Save("cut.m4a", Bytes(m4a.begin(), m4a.begin() + m4a.size() / 2));
   ExpectRefused(At("cut.m4a"), "cut.m4a is damaged, so it can not be opened (");
+  // Playlists name other files; none is followed.
+  const std::string named = made + "/tone.m4a";
+  for (const auto& [list, text] :
+       {std::pair{"list.m3u8", std::string("#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:6,\n") +
+                                   named + "\n#EXT-X-ENDLIST\n"},
+        {"list.ffconcat", "ffconcat version 1.0\nfile " + named + "\n"}}) {
+    Save(list, Bytes(text.begin(), text.end()));
+    ExpectRefused(At(list), std::string(list) +
+                                " is not a sound file this program can open (it is a list of "
+                                "other files).");
+  }
 }
 
 }  // namespace
