@@ -345,11 +345,7 @@ std::int64_t FfmpegSource::Read(float* samples, std::int64_t frames) {
 }  // namespace
 
 OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name) {
-  auto source = std::make_unique<FfmpegSource>(fd, fileBytes);
-  OpenedSource opened;
-  opened.Refusal = source->Open(name, opened.NotSound);
-  if (opened.Refusal.empty()) opened.Source = std::move(source);
-  return opened;
+  return OpenedFrom(std::make_unique<FfmpegSource>(fd, fileBytes), name);
 }
 
 }  // namespace tavrin::decode

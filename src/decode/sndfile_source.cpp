@@ -101,11 +101,7 @@ private:
 }  // namespace
 
 OpenedSource OpenWithSndfile(int fd, std::int64_t fileBytes, const std::string& name) {
-  auto source = std::make_unique<SndfileSource>(fd, fileBytes);
-  OpenedSource opened;
-  opened.Refusal = source->Open(name, opened.NotSound);
-  if (opened.Refusal.empty()) opened.Source = std::move(source);
-  return opened;
+  return OpenedFrom(std::make_unique<SndfileSource>(fd, fileBytes), name);
 }
 
 }  // namespace tavrin::decode

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace tavrin::decode {
 
@@ -43,5 +44,14 @@ struct OpenedSource {
   std::string Refusal;    // for the user, when Source is empty
   bool NotSound = false;  // the refusal only says the library does not know the file
 };
+
+// `source` kept when its Open(name, notSound) refuses nothing (returns "").
+template <typename Source>
+OpenedSource OpenedFrom(std::unique_ptr<Source> source, const std::string& name) {
+  OpenedSource opened;
+  opened.Refusal = source->Open(name, opened.NotSound);
+  if (opened.Refusal.empty()) opened.Source = std::move(source);
+  return opened;
+}
 
 }  // namespace tavrin::decode
