@@ -1,11 +1,13 @@
 #pragma once
 // The recording modes of the recorder's list, continuous first: the one list
 // that the settings file's index, the capture engine's loop length and the
-// recorder window's items are all read from.
+// recorder window's items (translated there) are all read from.
 
 #include <array>
 #include <cstdint>
 #include <string_view>
+
+#include "base/translatable.h"
 
 namespace tavrin::base {
 
@@ -17,7 +19,7 @@ struct RecordingMode {
 };
 
 inline constexpr std::array<RecordingMode, kRecordingModeCount> kRecordingModes{{
-    {"连续", 0},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "连续"), 0},
     {"Loop 3 min", 3},
     {"Loop 5 min", 5},
     {"Loop10 min", 10},

@@ -13,11 +13,11 @@ QString FormatProgress(float percent) {
 }
 
 TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("保存"));
+  setWindowTitle(tr("保存"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::WindowStaysOnTopHint);
   setFixedSize(321, 139);
-  Label1 = new QLabel(QStringLiteral("正在保存..."), this);
+  Label1 = new QLabel(tr("正在保存..."), this);
   Label1->setObjectName(QStringLiteral("Label1"));
   Label1->setGeometry(7, 14, 307, 20);
   ProgressBar1 = new QProgressBar(this);
@@ -25,7 +25,7 @@ TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);
   ProgressBar1->setGeometry(7, 48, 307, 20);
-  BtnCancel = new QPushButton(QStringLiteral("取消"), this);
+  BtnCancel = new QPushButton(tr("取消"), this);
   BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
   BtnCancel->setGeometry(123, 94, 75, 28);
   connect(BtnCancel, &QPushButton::clicked, this, &TFormProgress::BtnCancelClick);

@@ -7,7 +7,7 @@
 namespace tavrin::recorder_ui {
 
 TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("关于"));
+  setWindowTitle(tr("关于"));
   setModal(true);
   auto* layout = new QVBoxLayout(this);
   auto* name = new QLabel(QStringLiteral("<b>Tavrin Recorder</b>"), this);

@@ -34,7 +34,7 @@ namespace {
 constexpr int kStatusWordMs = 15000;
 
 QString LostText(std::uint64_t frames) {
-  return QStringLiteral("Lost %1 s | ")
+  return TFormMain::tr("Lost %1 s | ")
       .arg(static_cast<double>(frames) / capture::kSampleRate, 0, 'f', 1);
 }
 
@@ -85,9 +85,7 @@ public:
     }
   }
   void FramesLost(std::uint64_t) override { m_form.ShowSourceCaption(); }
-  void TakeEnded() override {
-    m_form.m_panels[2]->setText(QStringLiteral("End - ") + m_form.TimeOfDay());
-  }
+  void TakeEnded() override { m_form.m_panels[2]->setText(tr("End - ") + m_form.TimeOfDay()); }
   void BufferCaptured(std::span<const std::uint8_t> buffer) override {
     if (m_form.m_unattended) m_form.m_unattended->BufferCaptured(buffer);
   }
@@ -216,7 +214,7 @@ void TFormMain::FormCreate() {
                     .arg(QString::fromStdString(
                         m_services.WaveIn->GetErrorText(m_services.WaveIn->ListError()))));
   } else if (m_services.WaveIn->GetNumDevs() == 0) {
-    ShowMessage(QStringLiteral("Please, select and enable an audio source!"));
+    ShowMessage(tr("Please, select and enable an audio source!"));
     std::string panelError;
     if (!m_services.Panels->OpenRecordingSettings(panelError))
       ShowMessage(QString::fromStdString(panelError));
@@ -247,7 +245,7 @@ bool TFormMain::FormCloseQuery() {
   capture::RecorderState& state = State();
   // The writer runs inside this window's event loop; the window stays until it ends.
   if (m_saveFlow && m_saveFlow->Saving()) return false;
-  if (TakeRunning() && !Confirm(QStringLiteral("Are you sure you want to interrupt recording?"))) {
+  if (TakeRunning() && !Confirm(tr("Are you sure you want to interrupt recording?"))) {
     return false;
   }
   // An unattended take ends here and is saved before the window goes.
@@ -275,7 +273,7 @@ void TFormMain::SaveSettingsReportingFailure() {
   const int error = settings::SaveSettings(*m_services.Settings, m_services.SettingsPath);
   if (error != 0 && !m_settingsFailureShown) {
     m_settingsFailureShown = true;
-    ShowMessage(QStringLiteral("The settings were not saved to %1: %2")
+    ShowMessage(tr("The settings were not saved to %1: %2")
                     .arg(QString::fromStdString(m_services.SettingsPath),
                          QString::fromLocal8Bit(std::strerror(error))));
   }

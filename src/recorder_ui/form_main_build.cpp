@@ -39,6 +39,8 @@ QPushButton* MakeButton(TFormMain* form, const QString& text, const QRect& geome
 
 void TFormMain::BuildControls() {
   m_surface = new MainSurface(*this);
+  m_surface->setAccessibleName(tr("电平表"));
+  m_surface->setAccessibleDescription(tr("左右声道的输入电平和直流偏移，录音时间和可录时间"));
   setCentralWidget(m_surface);
   setWindowTitle(QStringLiteral("Tavrin Recorder"));
   setAcceptDrops(true);
@@ -46,22 +48,26 @@ void TFormMain::BuildControls() {
   LabAudioDeviceControl =
       MakeLabel(m_surface, QStringLiteral("A u d i o   D e v i c e C o n t r o l"),
                 QRect(150, 0, 200, 14), 11);
-  LabRecordingControl =
-      MakeLabel(m_surface, QStringLiteral("进程正在录制"), QRect(18, 114, 120, 16), 12);
+  // The caption's spaced letters are for the eye; a screen reader says the words.
+  LabAudioDeviceControl->setAccessibleName(tr("音频设备控制"));
+  LabRecordingControl = MakeLabel(m_surface, tr("进程正在录制"), QRect(18, 114, 120, 16), 12);
 
   ImageVol = new KnobWidget(*this, m_surface);
-  BtnSource = MakeButton(this, QStringLiteral("来源"), QRect(150, 76, 64, 24),
-                         QStringLiteral("录音源"), &TFormMain::BtnSourceClick);
+  BtnSource = MakeButton(this, tr("来源"), QRect(150, 76, 64, 24), tr("录音源"),
+                         &TFormMain::BtnSourceClick);
 
   ChBoxDC = new QCheckBox(m_surface);
   ChBoxDC->setGeometry(354, 80, 18, 18);
-  ChBoxDC->setToolTip(QStringLiteral("Reduce DC Offset"));
+  ChBoxDC->setToolTip(tr("Reduce DC Offset"));
+  ChBoxDC->setAccessibleName(tr("减少直流偏移"));
   connect(ChBoxDC, &QCheckBox::clicked, this, &TFormMain::ChBoxDCClick);
-  LabReduce = MakeLabel(m_surface, QStringLiteral("减少"), QRect(374, 80, 40, 18), 12);
+  LabReduce = MakeLabel(m_surface, tr("减少"), QRect(374, 80, 40, 18), 12);
 
   ChartWave = new LevelChartView(m_surface, Series1, Series2, Series3);
   ChartWave->setGeometry(m_layout.ChartLeft, m_layout.ChartTop, m_layout.ChartWidth,
                          m_layout.ChartHeight);
+  ChartWave->setAccessibleName(tr("电平图"));
+  ChartWave->setAccessibleDescription(tr("录音时左右声道电平的走势"));
 
   LabTime0 = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(19, 274, 120, 26), 22);
   LabTime0->setStyleSheet(QStringLiteral("color: silver;"));
@@ -70,21 +76,18 @@ void TFormMain::BuildControls() {
 
   CmbBoxTime = new QComboBox(m_surface);
   CmbBoxTime->setGeometry(138, 274, 90, 24);
-  CmbBoxTime->setToolTip(QStringLiteral("刻录模式"));
+  CmbBoxTime->setToolTip(tr("刻录模式"));
   for (const base::RecordingMode& mode : base::kRecordingModes) {
-    CmbBoxTime->addItem(
-        QString::fromUtf8(mode.ItemText.data(), static_cast<int>(mode.ItemText.size())));
+    CmbBoxTime->addItem(tr(std::string(mode.ItemText).c_str()));
   }
   connect(CmbBoxTime, &QComboBox::currentIndexChanged, this, &TFormMain::CmbBoxTimeChange);
 
-  BtnRecord = MakeButton(this, QStringLiteral("记录"), QRect(234, 272, 50, 28), {},
-                         &TFormMain::BtnRecordClick);
-  BtnStop = MakeButton(this, QStringLiteral("停止"), QRect(287, 272, 50, 28), {},
-                       &TFormMain::BtnStopClick);
-  BtnEdit = MakeButton(this, QStringLiteral("编辑"), QRect(340, 272, 50, 28),
-                       QStringLiteral("编辑并保存"), &TFormMain::BtnEditClick);
-  BtnSave = MakeButton(this, QStringLiteral("保存"), QRect(393, 272, 50, 28),
-                       QStringLiteral("保存"), &TFormMain::menuSaveAsClick);
+  BtnRecord = MakeButton(this, tr("记录"), QRect(234, 272, 50, 28), {}, &TFormMain::BtnRecordClick);
+  BtnStop = MakeButton(this, tr("停止"), QRect(287, 272, 50, 28), {}, &TFormMain::BtnStopClick);
+  BtnEdit = MakeButton(this, tr("编辑"), QRect(340, 272, 50, 28), tr("编辑并保存"),
+                       &TFormMain::BtnEditClick);
+  BtnSave = MakeButton(this, tr("保存"), QRect(393, 272, 50, 28), tr("保存"),
+                       &TFormMain::menuSaveAsClick);
 
   const std::array<int, 3> widths{254, 100, 100};
   for (std::size_t i = 0; i < m_panels.size(); ++i) {
@@ -107,29 +110,28 @@ void TFormMain::BuildMenus() {
     connect(action, &QAction::triggered, this, handler);
     return action;
   };
-  QMenu* menuFile = menuBar()->addMenu(QStringLiteral("文件"));
+  QMenu* menuFile = menuBar()->addMenu(tr("文件"));
   connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
-  menuOpen = item(menuFile, QStringLiteral("打开..."), &TFormMain::menuOpenClick);
+  menuOpen = item(menuFile, tr("打开..."), &TFormMain::menuOpenClick);
   menuOpen->setEnabled(static_cast<bool>(m_services.OpenSoundFile));
   menuFile->addSeparator();
-  menuSaveAs = item(menuFile, QStringLiteral("另存为..."), &TFormMain::menuSaveAsClick);
+  menuSaveAs = item(menuFile, tr("另存为..."), &TFormMain::menuSaveAsClick);
   menuSaveAs->setEnabled(false);
-  item(menuFile, QStringLiteral("打开资源管理器"), &TFormMain::menuExplorerClick);
+  item(menuFile, tr("打开资源管理器"), &TFormMain::menuExplorerClick);
   menuFile->addSeparator();
-  item(menuFile, QStringLiteral("退出"), &QWidget::close);
+  item(menuFile, tr("退出"), &QWidget::close);
 
-  QMenu* menuOptions = menuBar()->addMenu(QStringLiteral("选项"));
+  QMenu* menuOptions = menuBar()->addMenu(tr("选项"));
   BuildSourceMenu();
   menuOptions->addMenu(m_sourceMenu);
-  menuSaveSettings =
-      item(menuOptions, QStringLiteral("保存设置..."), &TFormMain::menuSaveSettingsClick);
-  menuTimer = item(menuOptions, QStringLiteral("定时录音..."), &TFormMain::menuTimerClick);
-  item(menuOptions, QStringLiteral("窗口颜色..."), &TFormMain::menuSkinClick);
+  menuSaveSettings = item(menuOptions, tr("保存设置..."), &TFormMain::menuSaveSettingsClick);
+  menuTimer = item(menuOptions, tr("定时录音..."), &TFormMain::menuTimerClick);
+  item(menuOptions, tr("窗口颜色..."), &TFormMain::menuSkinClick);
   m_tray = std::make_unique<Tray>(*this, *menuOptions);
 
-  QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("帮助"));
-  item(menuHelp, QStringLiteral("帮助内容"), &TFormMain::TavrinRecorderHelpClick);
-  item(menuHelp, QStringLiteral("关于"), &TFormMain::menuAboutClick);
+  QMenu* menuHelp = menuBar()->addMenu(tr("帮助"));
+  item(menuHelp, tr("帮助内容"), &TFormMain::TavrinRecorderHelpClick);
+  item(menuHelp, tr("关于"), &TFormMain::menuAboutClick);
 }
 
 }  // namespace tavrin::recorder_ui

@@ -80,7 +80,7 @@ void TFormMain::StopRecording() {
   const CaptureHold hold(m_deviceCheck);  // StopTake lets events run between close and open
   capture::StopTake(State(), m_context);
   HoldAwakeWhileRecording();
-  m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
+  m_panels[2]->setText(tr("End - ") + TimeOfDay());
 }
 
 void TFormMain::BtnEditClick() {
@@ -89,7 +89,7 @@ void TFormMain::BtnEditClick() {
   std::error_code code;
   // A take kept from an earlier run is offered by the editor even before this run records.
   if (!std::filesystem::exists(state.Take.RawPath, code) && !recovery::TestTakeOffered(state)) {
-    ShowMessage(QStringLiteral("No sound recorded."));
+    ShowMessage(tr("No sound recorded."));
     return;
   }
   RunEditor({});
@@ -167,7 +167,7 @@ void TFormMain::TimerStatusTimer() {
   ShowTimes();
   if (state.Minimized) setWindowTitle(QString::fromStdString(state.TimeText));
   const TakeLimit limit = EnforceTakeLimits(state, m_context);
-  if (limit != TakeLimit::None) m_panels[2]->setText(QStringLiteral("End - ") + TimeOfDay());
+  if (limit != TakeLimit::None) m_panels[2]->setText(tr("End - ") + TimeOfDay());
   if (limit == TakeLimit::DiskFull) return;
   // A new scale, or a loop take that has just filled its ring, redraws the whole bar.
   const bool rescaled = StepTimeScale(state);
@@ -249,7 +249,7 @@ void TFormMain::ImageVolMouseUp() {
 
 void TFormMain::Shape1MouseMove(int x, int y) {
   ShowKnob(false);
-  m_surface->setToolTip(InVolumeHintArea(x, y) ? QStringLiteral("Recording Volume") : QString());
+  m_surface->setToolTip(InVolumeHintArea(x, y) ? tr("Recording Volume") : QString());
 }
 
 }  // namespace tavrin::recorder_ui

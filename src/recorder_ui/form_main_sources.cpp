@@ -17,7 +17,9 @@ QString MenuText(const std::string& text) {
 }  // namespace
 
 void TFormMain::BuildSourceMenu() {
-  m_sourceMenu = new QMenu(QStringLiteral("录音源"), this);
+  UseSourceMenuTexts(
+      {tr(kFollowDefaultCaption).toStdString(), tr(kMonitorCaptionPattern).toStdString()});
+  m_sourceMenu = new QMenu(tr("录音源"), this);
   connect(m_sourceMenu, &QMenu::aboutToShow, this, &TFormMain::FillSourceMenu);
 }
 
@@ -37,8 +39,8 @@ void TFormMain::FillSourceMenu() {
             [this, entry] { SourceChosen(entry.Name, entry.Caption); });
   }
   m_sourceMenu->addSeparator();
-  connect(m_sourceMenu->addAction(QString::fromUtf8(kSoundSettingsCaption)), &QAction::triggered,
-          this, &TFormMain::OpenSoundSettings);
+  connect(m_sourceMenu->addAction(tr(kSoundSettingsCaption)), &QAction::triggered, this,
+          &TFormMain::OpenSoundSettings);
 }
 
 void TFormMain::BtnSourceClick() {

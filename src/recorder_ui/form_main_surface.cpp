@@ -53,7 +53,8 @@ void MainSurface::mouseMoveEvent(QMouseEvent* event) {
 
 KnobWidget::KnobWidget(TFormMain& form, QWidget* parent) : QWidget(parent), m_form(form) {
   setMouseTracking(true);
-  setToolTip(QStringLiteral("刻录音量"));
+  setToolTip(tr("刻录音量"));
+  setAccessibleName(tr("刻录音量"));
 }
 
 void KnobWidget::paintEvent(QPaintEvent* /*event*/) {

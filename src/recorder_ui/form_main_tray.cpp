@@ -9,7 +9,7 @@ namespace tavrin::recorder_ui {
 
 TFormMain::Tray::Tray(TFormMain& form, QMenu& options) : QObject(&form), m_form(form) {
   options.addSeparator();
-  m_option = options.addAction(QStringLiteral("最小化到托盘"));
+  m_option = options.addAction(TFormMain::tr("最小化到托盘"));
   m_option->setCheckable(true);
   m_option->setChecked(m_form.m_services.Settings->MinimizeToTray);
   connect(m_option, &QAction::toggled, this, [this](bool on) {
@@ -19,20 +19,20 @@ TFormMain::Tray::Tray(TFormMain& form, QMenu& options) : QObject(&form), m_form(
   connect(&options, &QMenu::aboutToShow, this, &Tray::FollowTray);
 
   m_menu = std::make_unique<QMenu>();
-  m_record = m_menu->addAction(QStringLiteral("Record"));
+  m_record = m_menu->addAction(TFormMain::tr("Record"));
   connect(m_record, &QAction::triggered, this, [this] {
     m_form.BtnRecordClick();
     ShowMenuState();
   });
-  m_stop = m_menu->addAction(QStringLiteral("Stop"));
+  m_stop = m_menu->addAction(TFormMain::tr("Stop"));
   connect(m_stop, &QAction::triggered, this, [this] {
     m_form.BtnStopClick();
     ShowMenuState();
   });
   m_menu->addSeparator();
-  connect(m_menu->addAction(QStringLiteral("Show window")), &QAction::triggered, this,
+  connect(m_menu->addAction(TFormMain::tr("Show window")), &QAction::triggered, this,
           &Tray::ShowWindow);
-  connect(m_menu->addAction(QStringLiteral("Exit")), &QAction::triggered, this, &Tray::Exit);
+  connect(m_menu->addAction(TFormMain::tr("Exit")), &QAction::triggered, this, &Tray::Exit);
   connect(m_menu.get(), &QMenu::aboutToShow, this, &Tray::ShowMenuState);
   ShowMenuState();
 

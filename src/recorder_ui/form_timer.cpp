@@ -46,75 +46,69 @@ std::int32_t SecondOf(const QTimeEdit* edit) {
 TFormTimer::TFormTimer(QWidget* parent, std::function<std::int32_t()> now,
                        std::function<void(const QString&)> refuse)
     : QDialog(parent), m_now(std::move(now)), m_refuse(std::move(refuse)) {
-  setWindowTitle(QStringLiteral("定时录音"));
+  setWindowTitle(tr("定时录音"));
   setFixedSize(kTimerDialogWidth, kTimerDialogHeight);
 
-  m_armed = Place(new QCheckBox(QStringLiteral("启用定时"), this), QStringLiteral("ChBoxTimer"),
-                  QRect(12, 8, 200, 22), QStringLiteral("Record at the times below"));
-  auto* start = Place(new QGroupBox(QStringLiteral("开始"), this), QStringLiteral("GroupStart"),
-                      QRect(8, 32, 331, 52));
-  m_startNow = Place(new QRadioButton(QStringLiteral("立即"), start),
-                     QStringLiteral("RadioStartNow"), QRect(10, 20, 70, 24));
-  m_startAt = Place(new QRadioButton(QStringLiteral("时间"), start), QStringLiteral("RadioStartAt"),
-                    QRect(90, 20, 70, 24), QStringLiteral("The next time this time of day comes"));
-  m_startTime = AddClock(start, QStringLiteral("TimeStart"), QRect(160, 20, 100, 24),
-                         QStringLiteral("Start time"));
+  m_armed = Place(new QCheckBox(tr("启用定时"), this), QStringLiteral("ChBoxTimer"),
+                  QRect(12, 8, 200, 22), tr("Record at the times below"));
+  auto* start =
+      Place(new QGroupBox(tr("开始"), this), QStringLiteral("GroupStart"), QRect(8, 32, 331, 52));
+  m_startNow = Place(new QRadioButton(tr("立即"), start), QStringLiteral("RadioStartNow"),
+                     QRect(10, 20, 70, 24));
+  m_startAt = Place(new QRadioButton(tr("时间"), start), QStringLiteral("RadioStartAt"),
+                    QRect(90, 20, 70, 24), tr("The next time this time of day comes"));
+  m_startTime =
+      AddClock(start, QStringLiteral("TimeStart"), QRect(160, 20, 100, 24), tr("Start time"));
 
-  auto* stop = Place(new QGroupBox(QStringLiteral("停止"), this), QStringLiteral("GroupStop"),
-                     QRect(8, 88, 331, 80));
-  m_stopByHand = Place(new QRadioButton(QStringLiteral("手动"), stop),
-                       QStringLiteral("RadioStopByHand"), QRect(10, 20, 70, 24));
-  m_stopAfter = Place(new QRadioButton(QStringLiteral("时长"), stop),
-                      QStringLiteral("RadioStopAfter"), QRect(90, 20, 70, 24));
+  auto* stop =
+      Place(new QGroupBox(tr("停止"), this), QStringLiteral("GroupStop"), QRect(8, 88, 331, 80));
+  m_stopByHand = Place(new QRadioButton(tr("手动"), stop), QStringLiteral("RadioStopByHand"),
+                       QRect(10, 20, 70, 24));
+  m_stopAfter = Place(new QRadioButton(tr("时长"), stop), QStringLiteral("RadioStopAfter"),
+                      QRect(90, 20, 70, 24));
   m_duration = AddClock(stop, QStringLiteral("TimeDuration"), QRect(160, 20, 100, 24),
-                        QStringLiteral("Duration (at most 10 hours)"));
-  m_stopAt = Place(new QRadioButton(QStringLiteral("时间"), stop), QStringLiteral("RadioStopAt"),
+                        tr("Duration (at most 10 hours)"));
+  m_stopAt = Place(new QRadioButton(tr("时间"), stop), QStringLiteral("RadioStopAt"),
                    QRect(90, 48, 70, 24));
-  m_stopTime = AddClock(stop, QStringLiteral("TimeStop"), QRect(160, 48, 100, 24),
-                        QStringLiteral("Stop time"));
-  m_daily = Place(new QCheckBox(QStringLiteral("每天"), this), QStringLiteral("ChBoxDaily"),
-                  QRect(12, 172, 160, 22), QStringLiteral("Repeat every day"));
+  m_stopTime = AddClock(stop, QStringLiteral("TimeStop"), QRect(160, 48, 100, 24), tr("Stop time"));
+  m_daily = Place(new QCheckBox(tr("每天"), this), QStringLiteral("ChBoxDaily"),
+                  QRect(12, 172, 160, 22), tr("Repeat every day"));
 
-  auto* sound = Place(new QGroupBox(QStringLiteral("声控录音"), this), QStringLiteral("GroupSound"),
+  auto* sound = Place(new QGroupBox(tr("声控录音"), this), QStringLiteral("GroupSound"),
                       QRect(8, 198, 331, 128));
-  m_sound = Place(new QCheckBox(QStringLiteral("启用"), sound), QStringLiteral("ChBoxSound"),
-                  QRect(10, 20, 150, 22),
-                  QStringLiteral("Record only while there is sound (Record starts waiting)"));
-  Place(new QLabel(QStringLiteral("阈值 (dBFS)"), sound), QStringLiteral("LabThreshold"),
+  m_sound =
+      Place(new QCheckBox(tr("启用"), sound), QStringLiteral("ChBoxSound"), QRect(10, 20, 150, 22),
+            tr("Record only while there is sound (Record starts waiting)"));
+  Place(new QLabel(tr("阈值 (dBFS)"), sound), QStringLiteral("LabThreshold"),
         QRect(10, 46, 100, 22));
   m_threshold = Place(new QSpinBox(sound), QStringLiteral("SpinThreshold"), QRect(110, 46, 70, 22),
-                      QStringLiteral("Sound louder than this starts a take"));
+                      tr("Sound louder than this starts a take"));
   m_threshold->setRange(-100, 20);  // checked at OK, so a wrong value is said, not clamped
-  Place(new QLabel(QStringLiteral("预录 (秒)"), sound), QStringLiteral("LabPreRoll"),
-        QRect(190, 46, 70, 22));
+  Place(new QLabel(tr("预录 (秒)"), sound), QStringLiteral("LabPreRoll"), QRect(190, 46, 70, 22));
   m_preRoll = Place(new QDoubleSpinBox(sound), QStringLiteral("SpinPreRoll"),
-                    QRect(260, 46, 62, 22), QStringLiteral("Seconds kept before the sound"));
+                    QRect(260, 46, 62, 22), tr("Seconds kept before the sound"));
   m_preRoll->setDecimals(1);
   m_preRoll->setRange(-100, 100);
-  Place(new QLabel(QStringLiteral("静音等待 (秒)"), sound), QStringLiteral("LabHangover"),
+  Place(new QLabel(tr("静音等待 (秒)"), sound), QStringLiteral("LabHangover"),
         QRect(10, 72, 100, 22));
-  m_hangover =
-      Place(new QDoubleSpinBox(sound), QStringLiteral("SpinHangover"), QRect(110, 72, 70, 22),
-            QStringLiteral("Seconds of silence before the take pauses"));
+  m_hangover = Place(new QDoubleSpinBox(sound), QStringLiteral("SpinHangover"),
+                     QRect(110, 72, 70, 22), tr("Seconds of silence before the take pauses"));
   m_hangover->setDecimals(1);
   m_hangover->setRange(-100, 100);
-  m_pause =
-      Place(new QRadioButton(QStringLiteral("静音时暂停"), sound), QStringLiteral("RadioPause"),
-            QRect(10, 98, 140, 22), QStringLiteral("One take; silences are left out"));
-  m_split =
-      Place(new QRadioButton(QStringLiteral("每段存为文件"), sound), QStringLiteral("RadioSplit"),
-            QRect(160, 98, 160, 22), QStringLiteral("Every sound is saved as a file of its own"));
+  m_pause = Place(new QRadioButton(tr("静音时暂停"), sound), QStringLiteral("RadioPause"),
+                  QRect(10, 98, 140, 22), tr("One take; silences are left out"));
+  m_split = Place(new QRadioButton(tr("每段存为文件"), sound), QStringLiteral("RadioSplit"),
+                  QRect(160, 98, 160, 22), tr("Every sound is saved as a file of its own"));
 
-  m_login =
-      Place(new QCheckBox(QStringLiteral("登录时启动"), this), QStringLiteral("ChBoxLogin"),
-            QRect(12, 330, 200, 22), QStringLiteral("Start Tavrin Recorder minimised at login"));
-  auto* awake = Place(new QLabel(QStringLiteral("定时启用时，电脑不会进入睡眠。"), this),
+  m_login = Place(new QCheckBox(tr("登录时启动"), this), QStringLiteral("ChBoxLogin"),
+                  QRect(12, 330, 200, 22), tr("Start Tavrin Recorder minimised at login"));
+  auto* awake = Place(new QLabel(tr("定时启用时，电脑不会进入睡眠。"), this),
                       QStringLiteral("LabAwake"), QRect(12, 354, 240, 18));
-  awake->setToolTip(QStringLiteral("While the timer is armed the computer is kept from sleeping"));
+  awake->setToolTip(tr("While the timer is armed the computer is kept from sleeping"));
 
-  auto* ok = Place(new QPushButton(QStringLiteral("确定"), this), QStringLiteral("BtnOk"),
-                   QRect(262, 330, 75, 25));
-  auto* cancel = Place(new QPushButton(QStringLiteral("取消"), this), QStringLiteral("BtnCancel"),
+  auto* ok =
+      Place(new QPushButton(tr("确定"), this), QStringLiteral("BtnOk"), QRect(262, 330, 75, 25));
+  auto* cancel = Place(new QPushButton(tr("取消"), this), QStringLiteral("BtnCancel"),
                        QRect(262, 360, 75, 25));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

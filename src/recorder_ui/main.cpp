@@ -27,6 +27,7 @@
 #include "recorder_ui/desktop_channel.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/instance_link.h"
+#include "recorder_ui/language.h"
 #include "settings/program_files.h"
 #include "settings/settings.h"
 
@@ -135,6 +136,11 @@ int main(int argc, char** argv) {
   // Lets the desktop match the window to the installed launcher and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(TAVRIN_APP_ID));
   const std::string programPath = QCoreApplication::applicationFilePath().toStdString();
+  if (const std::string problem = recorder_ui::InstallTranslations(
+          application, QString::fromStdString(settings::TranslationsFolder(programPath)));
+      !problem.empty()) {
+    SayOnStandardError(problem);
+  }
   // Qt has taken its own options out of argv.
   std::error_code noFolder;
   const recorder_ui::CommandLine commandLine =

@@ -1,15 +1,33 @@
 #include "recorder_ui/source_choice.h"
 
+#include <utility>
+
 namespace tavrin::recorder_ui {
+
+namespace {
+
+SourceMenuTexts& Texts() {
+  static SourceMenuTexts texts;
+  return texts;
+}
+
+}  // namespace
+
+void UseSourceMenuTexts(SourceMenuTexts texts) {
+  Texts() = std::move(texts);
+}
 
 std::string SourceMenuCaption(const platform::SourceInfo& source) {
   if (!source.Monitor) return source.Description;
-  return (source.MonitorOf.empty() ? source.Description : source.MonitorOf) + " 的声音 (monitor)";
+  std::string caption = Texts().MonitorPattern;
+  const std::size_t at = caption.find("%1");
+  const std::string& output = source.MonitorOf.empty() ? source.Description : source.MonitorOf;
+  return at == std::string::npos ? caption + " " + output : caption.replace(at, 2, output);
 }
 
 std::vector<SourceMenuEntry> SourceMenuEntries(const std::vector<platform::SourceInfo>& sources,
                                                const std::string& inUse) {
-  std::vector<SourceMenuEntry> entries{{{}, kFollowDefaultCaption, inUse.empty()}};
+  std::vector<SourceMenuEntry> entries{{{}, Texts().FollowDefault, inUse.empty()}};
   for (const bool monitors : {false, true}) {
     for (const platform::SourceInfo& source : sources) {
       if (source.Monitor != monitors) continue;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/translatable.h"
 #include "platform/wave_in.h"
 
 namespace tavrin::recorder_ui {
@@ -19,8 +20,21 @@ struct SourceChoice {
   std::string ToldMissing;  // Chosen whose absence has been told
 };
 
-inline constexpr const char* kFollowDefaultCaption = "跟随系统默认";
-inline constexpr const char* kSoundSettingsCaption = "声音设置...";
+// The menu's own texts, translated by the window (TFormMain) that shows them.
+inline constexpr const char* kFollowDefaultCaption =
+    TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "跟随系统默认");
+inline constexpr const char* kSoundSettingsCaption =
+    TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "声音设置...");
+// A monitor is named by what it records: %1 is the output's description.
+inline constexpr const char* kMonitorCaptionPattern =
+    TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "%1 的声音 (monitor)");
+
+// Those texts in the language the windows speak; set once by the recorder window.
+struct SourceMenuTexts {
+  std::string FollowDefault = kFollowDefaultCaption;
+  std::string MonitorPattern = kMonitorCaptionPattern;
+};
+void UseSourceMenuTexts(SourceMenuTexts texts);
 
 struct SourceMenuEntry {
   std::string Name;  // empty: follow the default

@@ -53,7 +53,7 @@ private:
 }  // namespace
 
 TFormColors::TFormColors(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("可用颜色"));
+  setWindowTitle(tr("可用颜色"));
   setFixedSize(kClientWidth, kClientHeight);
   QPalette background = palette();
   background.setColor(QPalette::Window, Qt::white);
@@ -67,7 +67,7 @@ TFormColors::TFormColors(QWidget* parent) : QDialog(parent) {
     auto* shape = new ColorShape(ColorSchemes()[scheme], this);
     shape->setObjectName(QStringLiteral("Shape%1").arg(scheme));
     shape->setGeometry(kShapeX, kShapeY[i], kShapeWidth, kShapeHeight);
-    auto* label = new QLabel(QStringLiteral("颜色%1").arg(scheme), this);
+    auto* label = new QLabel(tr("颜色%1").arg(scheme), this);
     label->setObjectName(QStringLiteral("Lab%1").arg(scheme));
     label->setFont(labelFont);
     label->adjustSize();

@@ -79,18 +79,22 @@ QStringList NumberItems(const std::array<int, N>& values) {
 
 TFormSaveSettings::PcmLists BuildPcmLists(QWidget* sheet, const QString& prefix) {
   TFormSaveSettings::PcmLists lists;
-  AddLabel(sheet, QStringLiteral("Lab%1Sps").arg(prefix), QStringLiteral("采样频率"), 20, 18);
+  AddLabel(sheet, QStringLiteral("Lab%1Sps").arg(prefix), TFormSaveSettings::tr("采样频率"), 20,
+           18);
   lists.Sps = AddList(
       sheet, QStringLiteral("CBox%1Sps").arg(prefix),
       {QStringLiteral("44100 Hz"), QStringLiteral("22050 Hz "), QStringLiteral("11025 Hz ")},
       QRect(120, 14, 130, 24));
-  AddLabel(sheet, QStringLiteral("Lab%1Channel").arg(prefix), QStringLiteral("通道"), 20, 60);
-  lists.Channel =
-      AddList(sheet, QStringLiteral("CBox%1Channel").arg(prefix),
-              {QStringLiteral("立体声"), QStringLiteral("单声道")}, QRect(120, 56, 130, 24));
-  AddLabel(sheet, QStringLiteral("Lab%1Bits").arg(prefix), QStringLiteral("比特/采样"), 20, 102);
-  lists.Bits = AddList(sheet, QStringLiteral("CBox%1Bits").arg(prefix),
-                       {QStringLiteral("16位"), QStringLiteral("8  bit")}, QRect(120, 98, 130, 24));
+  AddLabel(sheet, QStringLiteral("Lab%1Channel").arg(prefix), TFormSaveSettings::tr("通道"), 20,
+           60);
+  lists.Channel = AddList(sheet, QStringLiteral("CBox%1Channel").arg(prefix),
+                          {TFormSaveSettings::tr("立体声"), TFormSaveSettings::tr("单声道")},
+                          QRect(120, 56, 130, 24));
+  AddLabel(sheet, QStringLiteral("Lab%1Bits").arg(prefix), TFormSaveSettings::tr("比特/采样"), 20,
+           102);
+  lists.Bits =
+      AddList(sheet, QStringLiteral("CBox%1Bits").arg(prefix),
+              {TFormSaveSettings::tr("16位"), QStringLiteral("8  bit")}, QRect(120, 98, 130, 24));
   return lists;
 }
 
@@ -117,7 +121,7 @@ constexpr std::array<const char*, 4> kCaptions{"WAV", "MP3", "FLAC", "OPUS"};
 
 TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, DialogOwner owner)
     : QDialog(parent), m_settings(settings), m_owner(std::move(owner)) {
-  setWindowTitle(QStringLiteral("保存设置"));
+  setWindowTitle(tr("保存设置"));
   setFixedSize(kClientWidth, kClientHeight);
 
   m_pages = new QTabWidget(this);
@@ -130,7 +134,7 @@ TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, Dialog
   m_pages->setCurrentWidget(m_sheetMp3);
   connect(m_pages, &QTabWidget::currentChanged, this, &TFormSaveSettings::PControlFormatChange);
 
-  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  auto* ok = new QPushButton(tr("确定"), this);
   ok->setObjectName(QStringLiteral("BitBtnOK"));
   ok->setGeometry(256, 230, 83, 28);
   ok->setDefault(true);
@@ -155,33 +159,31 @@ void TFormSaveSettings::BuildMp3Sheet() {
   m_sheetMp3 = AddSheet(SaveFormat::Mp3, QStringLiteral("TSheetMP3"));
   const QStringList bitRates = NumberItems(kBitRates);
 
-  AddLabel(m_sheetMp3, QStringLiteral("LabMP3BitRate"), QStringLiteral("比特率, kbps"), 10, 6);
+  AddLabel(m_sheetMp3, QStringLiteral("LabMP3BitRate"), tr("比特率, kbps"), 10, 6);
   m_mp3BitRate =
       AddList(m_sheetMp3, QStringLiteral("CBoxMP3BitRate"), bitRates, QRect(10, 26, 90, 24));
   m_mp3BitRate->setCurrentIndex(kDefaultBitRateItem);
-  AddLabel(m_sheetMp3, QStringLiteral("LabMP3Mode"), QStringLiteral("声道模式"), 112, 6);
-  m_mp3Mode =
-      AddList(m_sheetMp3, QStringLiteral("CBoxMP3Mode"),
-              {QStringLiteral("立体声"), QStringLiteral("扩展立体声"), QStringLiteral("单声道")},
-              QRect(112, 26, 110, 24));
-  m_copyright = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), QStringLiteral("版权"),
-                            QRect(238, 2, 80, 20));
-  m_original = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), QStringLiteral("原始"),
-                           QRect(238, 20, 80, 20));
-  m_private = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), QStringLiteral("专用"),
-                          QRect(238, 38, 80, 20));
+  AddLabel(m_sheetMp3, QStringLiteral("LabMP3Mode"), tr("声道模式"), 112, 6);
+  m_mp3Mode = AddList(m_sheetMp3, QStringLiteral("CBoxMP3Mode"),
+                      {tr("立体声"), tr("扩展立体声"), tr("单声道")}, QRect(112, 26, 110, 24));
+  m_copyright =
+      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), tr("版权"), QRect(238, 2, 80, 20));
+  m_original =
+      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), tr("原始"), QRect(238, 20, 80, 20));
+  m_private =
+      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), tr("专用"), QRect(238, 38, 80, 20));
 
-  auto* vbr = new QGroupBox(QStringLiteral("VBR - 变码率"), m_sheetMp3);
+  auto* vbr = new QGroupBox(tr("VBR - 变码率"), m_sheetMp3);
   vbr->setObjectName(QStringLiteral("GBoxVBR"));
   vbr->setGeometry(6, 58, 315, 120);
-  m_enableVbr = AddCheckBox(vbr, QStringLiteral("ChBoxEnableVBR"), QStringLiteral("启用变码率"),
-                            QRect(10, 20, 140, 20));
-  AddLabel(vbr, QStringLiteral("LabMinBRate"), QStringLiteral("最低码率"), 10, 46);
+  m_enableVbr =
+      AddCheckBox(vbr, QStringLiteral("ChBoxEnableVBR"), tr("启用变码率"), QRect(10, 20, 140, 20));
+  AddLabel(vbr, QStringLiteral("LabMinBRate"), tr("最低码率"), 10, 46);
   m_minBitRate = AddList(vbr, QStringLiteral("CBoxMinBRate"), bitRates, QRect(10, 64, 70, 24));
-  AddLabel(vbr, QStringLiteral("LabMaxBRate"), QStringLiteral("最高码率"), 90, 46);
+  AddLabel(vbr, QStringLiteral("LabMaxBRate"), tr("最高码率"), 90, 46);
   m_maxBitRate = AddList(vbr, QStringLiteral("CBoxMaxBRate"), bitRates, QRect(90, 64, 70, 24));
   m_maxBitRate->setCurrentIndex(kMaxBitRateItem);
-  AddLabel(vbr, QStringLiteral("LabVBRQuality"), QStringLiteral("VBR 质量"), 176, 46);
+  AddLabel(vbr, QStringLiteral("LabVBRQuality"), tr("VBR 质量"), 176, 46);
   m_vbrQuality = new QSlider(Qt::Horizontal, vbr);
   m_vbrQuality->setObjectName(QStringLiteral("TBarVBRQuality"));
   m_vbrQuality->setRange(kBestVbrQuality, kFastestVbrQuality);
@@ -189,15 +191,15 @@ void TFormSaveSettings::BuildMp3Sheet() {
   m_vbrQuality->setTickPosition(QSlider::TicksBelow);
   m_vbrQuality->setTickInterval(1);
   m_vbrQuality->setGeometry(172, 64, 134, 26);
-  AddLabel(vbr, QStringLiteral("LabBetter"), QStringLiteral("较好"), 172, 94);
-  QLabel* faster = AddLabel(vbr, QStringLiteral("LabFaster"), QStringLiteral("较快"), 0, 94);
+  AddLabel(vbr, QStringLiteral("LabBetter"), tr("较好"), 172, 94);
+  QLabel* faster = AddLabel(vbr, QStringLiteral("LabFaster"), tr("较快"), 0, 94);
   faster->move(306 - faster->width(), 94);
 }
 
 void TFormSaveSettings::BuildFlacSheet() {
   m_sheetFlac = AddSheet(SaveFormat::Flac, QStringLiteral("TSheetFlac"));
   m_flac = BuildPcmLists(m_sheetFlac, QStringLiteral("Flac"));
-  AddLabel(m_sheetFlac, QStringLiteral("LabFlacLevel"), QStringLiteral("压缩级别"), 20, 144);
+  AddLabel(m_sheetFlac, QStringLiteral("LabFlacLevel"), tr("压缩级别"), 20, 144);
   m_flacLevel = new QSlider(Qt::Horizontal, m_sheetFlac);
   m_flacLevel->setObjectName(QStringLiteral("TBarFlacLevel"));
   m_flacLevel->setRange(0, kMaxFlacCompression);
@@ -206,22 +208,20 @@ void TFormSaveSettings::BuildFlacSheet() {
   m_flacLevel->setTickInterval(1);
   m_flacLevel->setGeometry(116, 138, 138, 26);
   m_flacLevel->setValue(kDefaultFlacCompression);
-  AddLabel(m_sheetFlac, QStringLiteral("LabFlacFaster"), QStringLiteral("较快"), 116, 166);
-  QLabel* smaller =
-      AddLabel(m_sheetFlac, QStringLiteral("LabFlacSmaller"), QStringLiteral("较小"), 0, 166);
+  AddLabel(m_sheetFlac, QStringLiteral("LabFlacFaster"), tr("较快"), 116, 166);
+  QLabel* smaller = AddLabel(m_sheetFlac, QStringLiteral("LabFlacSmaller"), tr("较小"), 0, 166);
   smaller->move(254 - smaller->width(), 166);
 }
 
 void TFormSaveSettings::BuildOpusSheet() {
   m_sheetOpus = AddSheet(SaveFormat::Opus, QStringLiteral("TSheetOpus"));
-  AddLabel(m_sheetOpus, QStringLiteral("LabOpusBitRate"), QStringLiteral("比特率, kbps"), 20, 18);
+  AddLabel(m_sheetOpus, QStringLiteral("LabOpusBitRate"), tr("比特率, kbps"), 20, 18);
   m_opusBitRate = AddList(m_sheetOpus, QStringLiteral("CBoxOpusBitRate"),
                           NumberItems(kOpusBitRates), QRect(120, 14, 130, 24));
   m_opusBitRate->setCurrentIndex(kDefaultOpusRateItem);
-  AddLabel(m_sheetOpus, QStringLiteral("LabOpusChannel"), QStringLiteral("通道"), 20, 60);
-  m_opusChannel =
-      AddList(m_sheetOpus, QStringLiteral("CBoxOpusChannel"),
-              {QStringLiteral("立体声"), QStringLiteral("单声道")}, QRect(120, 56, 130, 24));
+  AddLabel(m_sheetOpus, QStringLiteral("LabOpusChannel"), tr("通道"), 20, 60);
+  m_opusChannel = AddList(m_sheetOpus, QStringLiteral("CBoxOpusChannel"),
+                          {tr("立体声"), tr("单声道")}, QRect(120, 56, 130, 24));
 }
 
 void TFormSaveSettings::Execute() {

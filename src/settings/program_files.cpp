@@ -75,4 +75,13 @@ std::string HelpFilePath(const std::string& executablePath) {
   return beside.string();
 }
 
+std::string TranslationsFolder(const std::string& executablePath) {
+  const fs::path beside = ProgramFolder(executablePath) / "translations";
+  std::error_code code;
+  if (fs::is_directory(beside, code)) return beside.string();
+  return (ProgramFolder(executablePath) / TAVRIN_DATA_DIR_FROM_BIN / "translations")
+      .lexically_normal()
+      .string();
+}
+
 }  // namespace tavrin::settings

@@ -1,6 +1,6 @@
 #pragma once
 // Where the program finds its own files: the settings file, the encoder
-// library and the user guide, both when it runs from its build folder (all
+// library, the user guide and the translations, both when it runs from its build folder (all
 // beside the executable) and when it is installed (the executable in a
 // folder the user cannot write, the rest in the package's folders). Plain
 // C++: no Qt here.
@@ -33,5 +33,10 @@ std::vector<std::string> EncoderLibraryCandidates(const std::string& executableP
 // file exists, else the copy in the package's data folder when that exists,
 // else the path beside the program (for the "not found" message).
 std::string HelpFilePath(const std::string& executablePath);
+
+// The folder of the windows' translations (tavrin_<language>.qm): "translations"
+// beside the program when that folder exists, else the one in the package's
+// data folder.
+std::string TranslationsFolder(const std::string& executablePath);
 
 }  // namespace tavrin::settings

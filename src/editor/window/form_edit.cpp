@@ -28,7 +28,7 @@ TFormEdit::TFormEdit(EditorWindowServices services, QWidget* parent)
 TFormEdit::~TFormEdit() = default;
 
 void TFormEdit::FormCreate() {
-  setWindowTitle(QStringLiteral("声音编辑器"));
+  setWindowTitle(tr("声音编辑器"));
   setObjectName(QStringLiteral("TFormEdit"));
   resize(892, 575);
   setMinimumSize(780, 450);
@@ -51,7 +51,7 @@ void TFormEdit::FormCreate() {
                                   m_services.User, m_services.Panels});
   }
   // The desktop stands in for the system's playback device settings.
-  menuPlayBack->setText(QStringLiteral("Playback Devices"));
+  menuPlayBack->setText(tr("Playback Devices"));
 
   exporter::SaveFlow::Services saving;
   saving.Owner = this;
@@ -172,15 +172,14 @@ void TFormEdit::TimerStatusTimer() {
 void TFormEdit::ShowPositions() {
   const EditDocument& document = Document();
   const bool selected = document.SelStart != document.SelEnd;
-  m_panels[0]->setText(QStringLiteral("Start - ") +
+  m_panels[0]->setText(tr("Start - ") +
                        QString::fromStdString(PositionText(document.SelStart - 1)));
-  m_panels[1]->setText(
-      QStringLiteral("End - ") +
-      (selected ? QString::fromStdString(PositionText(document.SelEnd)) : QString()));
-  m_panels[2]->setText(
-      QStringLiteral("Length - ") +
-      (selected ? QString::fromStdString(PositionText(document.SelEnd - document.SelStart + 1))
-                : QString()));
+  m_panels[1]->setText(tr("End - ") + (selected
+                                           ? QString::fromStdString(PositionText(document.SelEnd))
+                                           : QString()));
+  m_panels[2]->setText(tr("Length - ") + (selected ? QString::fromStdString(PositionText(
+                                                         document.SelEnd - document.SelStart + 1))
+                                                   : QString()));
 }
 
 QString TFormEdit::StatusPanelText(int panel) const {

@@ -31,63 +31,57 @@ void TFormEdit::BuildMenus() {
     return action;
   };
   QMenuBar* bar = menuBar();
-  QMenu* file = bar->addMenu(QStringLiteral("文件"));
+  QMenu* file = bar->addMenu(tr("文件"));
   file->setObjectName(QStringLiteral("menuFile"));
-  item(file, "menuOpen", QStringLiteral("打开..."), &TFormEdit::menuOpenClick)
+  item(file, "menuOpen", tr("打开..."), &TFormEdit::menuOpenClick)
       ->setEnabled(static_cast<bool>(m_services.OpenSoundFile));
   file->addSeparator();
-  item(file, "menuSaveAll", QStringLiteral("保存所有为..."), &TFormEdit::menuSaveAllClick);
-  item(file, "menuSaveSelection", QStringLiteral("保存选定部分为..."),
-       &TFormEdit::menuSaveSelectionClick);
+  item(file, "menuSaveAll", tr("保存所有为..."), &TFormEdit::menuSaveAllClick);
+  item(file, "menuSaveSelection", tr("保存选定部分为..."), &TFormEdit::menuSaveSelectionClick);
   file->addSeparator();
-  item(file, "menuExplorer", QStringLiteral("打开资源管理器"), &TFormEdit::menuExplorerClick);
+  item(file, "menuExplorer", tr("打开资源管理器"), &TFormEdit::menuExplorerClick);
   file->addSeparator();
-  item(file, "menuExit", QStringLiteral("退出"), &TFormEdit::menuExitClick);
+  item(file, "menuExit", tr("退出"), &TFormEdit::menuExitClick);
 
-  QMenu* edit = bar->addMenu(QStringLiteral("编辑"));
+  QMenu* edit = bar->addMenu(tr("编辑"));
   edit->setObjectName(QStringLiteral("menuEdit"));
-  item(edit, "menuUndo", QStringLiteral("撤消"), &TFormEdit::menuUndoClick, QKeySequence("Ctrl+Z"));
-  item(edit, "menuRedo", QStringLiteral("恢复"), &TFormEdit::menuRedoClick, QKeySequence("Ctrl+Y"));
+  item(edit, "menuUndo", tr("撤消"), &TFormEdit::menuUndoClick, QKeySequence("Ctrl+Z"));
+  item(edit, "menuRedo", tr("恢复"), &TFormEdit::menuRedoClick, QKeySequence("Ctrl+Y"));
   edit->addSeparator();
-  item(edit, "menuCut", QStringLiteral("剪切"), &TFormEdit::menuCutClick, QKeySequence("Ctrl+X"));
-  item(edit, "menuCopy", QStringLiteral("复制"), &TFormEdit::menuCopyClick, QKeySequence("Ctrl+C"));
-  item(edit, "menuPaste", QStringLiteral("粘贴"), &TFormEdit::menuPasteClick,
-       QKeySequence("Ctrl+V"));
-  item(edit, "menuDelete", QStringLiteral("删除"), &TFormEdit::menuDeleteClick,
-       QKeySequence(Qt::Key_Delete));
+  item(edit, "menuCut", tr("剪切"), &TFormEdit::menuCutClick, QKeySequence("Ctrl+X"));
+  item(edit, "menuCopy", tr("复制"), &TFormEdit::menuCopyClick, QKeySequence("Ctrl+C"));
+  item(edit, "menuPaste", tr("粘贴"), &TFormEdit::menuPasteClick, QKeySequence("Ctrl+V"));
+  item(edit, "menuDelete", tr("删除"), &TFormEdit::menuDeleteClick, QKeySequence(Qt::Key_Delete));
   edit->addSeparator();
-  item(edit, "menuSelectAll", QStringLiteral("全选"), &TFormEdit::menuSelectAllClick,
-       QKeySequence("Ctrl+A"));
+  item(edit, "menuSelectAll", tr("全选"), &TFormEdit::menuSelectAllClick, QKeySequence("Ctrl+A"));
 
-  QMenu* effects = bar->addMenu(QStringLiteral("效果"));
+  QMenu* effects = bar->addMenu(tr("效果"));
   effects->setObjectName(QStringLiteral("menuEffects"));
-  item(effects, "menuFadeIn", QStringLiteral("淡入"), &TFormEdit::menuFadeInClick);
-  item(effects, "menuFadeOut", QStringLiteral("淡出"), &TFormEdit::menuFadeOutClick);
+  item(effects, "menuFadeIn", tr("淡入"), &TFormEdit::menuFadeInClick);
+  item(effects, "menuFadeOut", tr("淡出"), &TFormEdit::menuFadeOutClick);
   effects->addSeparator();
-  item(effects, "menuAmplify", QStringLiteral("放大 +/- ..."), &TFormEdit::menuAmplifyClick);
-  item(effects, "menuNormalize", QStringLiteral("标准化"), &TFormEdit::menuNormalizeClick);
+  item(effects, "menuAmplify", tr("放大 +/- ..."), &TFormEdit::menuAmplifyClick);
+  item(effects, "menuNormalize", tr("标准化"), &TFormEdit::menuNormalizeClick);
   effects->addSeparator();
-  item(effects, "menuSilence", QStringLiteral("插入静音"), &TFormEdit::menuSilenceClick);
+  item(effects, "menuSilence", tr("插入静音"), &TFormEdit::menuSilenceClick);
 
-  QMenu* options = bar->addMenu(QStringLiteral("选项"));
+  QMenu* options = bar->addMenu(tr("选项"));
   options->setObjectName(QStringLiteral("menuOptions"));
-  item(options, "menuSaveSettings", QStringLiteral("保存设置..."),
-       &TFormEdit::menuSaveSettingsClick);
+  item(options, "menuSaveSettings", tr("保存设置..."), &TFormEdit::menuSaveSettingsClick);
   options->addSeparator();
-  menuPlayBack =
-      item(options, "menuPlayBack", QStringLiteral("播放设备"), &TFormEdit::menuPlayBackClick);
+  menuPlayBack = item(options, "menuPlayBack", tr("播放设备"), &TFormEdit::menuPlayBackClick);
 
-  QMenu* help = bar->addMenu(QStringLiteral("帮助"));
+  QMenu* help = bar->addMenu(tr("帮助"));
   help->setObjectName(QStringLiteral("menuHelp"));
-  item(help, "menuTavrinHelp", QStringLiteral("帮助内容"), &TFormEdit::menuTavrinHelpClick);
-  item(help, "menuAbout", QStringLiteral("关于"), &TFormEdit::menuAboutClick);
+  item(help, "menuTavrinHelp", tr("帮助内容"), &TFormEdit::menuTavrinHelpClick);
+  item(help, "menuAbout", tr("关于"), &TFormEdit::menuAboutClick);
 }
 
 namespace {
 
 struct ToolButton {
   const char* Name;
-  const char* Hint;
+  const char* Hint;  // a source text of TFormEdit's, translated where shown
   const char* ThemeIcon;
   Glyph Picture;
   void (TFormEdit::*Handler)();
@@ -103,33 +97,45 @@ struct ToolBarButtons {
 void TFormEdit::BuildToolBars() {
   const ToolBarButtons bars[] = {
       {"CoolBarFile",
-       {{"SBtnSaveAll", "保存所有为", "document-save", Glyph::SaveAll,
-         &TFormEdit::menuSaveAllClick},
-        {"SBtnSaveSel", "另存当前所选为...", "document-save-as", Glyph::SaveSelection,
-         &TFormEdit::menuSaveSelectionClick},
-        {"SBtnSettings", "保存设置", "preferences-system", Glyph::Settings,
-         &TFormEdit::menuSaveSettingsClick},
-        {"SBtnExplorer", "打开资源管理器", "folder-open", Glyph::Folder,
-         &TFormEdit::menuExplorerClick}}},
+       {{"SBtnSaveAll", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "保存所有为"),
+         "document-save", Glyph::SaveAll, &TFormEdit::menuSaveAllClick},
+        {"SBtnSaveSel", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "另存当前所选为..."),
+         "document-save-as", Glyph::SaveSelection, &TFormEdit::menuSaveSelectionClick},
+        {"SBtnSettings", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "保存设置"),
+         "preferences-system", Glyph::Settings, &TFormEdit::menuSaveSettingsClick},
+        {"SBtnExplorer", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "打开资源管理器"),
+         "folder-open", Glyph::Folder, &TFormEdit::menuExplorerClick}}},
       {"CoolBarEdit",
-       {{"SBtnUndo", "撤消", "edit-undo", Glyph::Undo, &TFormEdit::menuUndoClick},
-        {"SBtnRedo", "重做", "edit-redo", Glyph::Redo, &TFormEdit::menuRedoClick},
-        {"SBtnCut", "剪切", "edit-cut", Glyph::Cut, &TFormEdit::menuCutClick},
-        {"SBtnCopy", "复制", "edit-copy", Glyph::Copy, &TFormEdit::menuCopyClick},
-        {"SBtnPaste", "粘贴", "edit-paste", Glyph::Paste, &TFormEdit::menuPasteClick},
-        {"SBtnDelete", "删除", "edit-delete", Glyph::Delete, &TFormEdit::menuDeleteClick}}},
+       {{"SBtnUndo", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "撤消"), "edit-undo",
+         Glyph::Undo, &TFormEdit::menuUndoClick},
+        {"SBtnRedo", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "重做"), "edit-redo",
+         Glyph::Redo, &TFormEdit::menuRedoClick},
+        {"SBtnCut", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "剪切"), "edit-cut", Glyph::Cut,
+         &TFormEdit::menuCutClick},
+        {"SBtnCopy", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "复制"), "edit-copy",
+         Glyph::Copy, &TFormEdit::menuCopyClick},
+        {"SBtnPaste", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "粘贴"), "edit-paste",
+         Glyph::Paste, &TFormEdit::menuPasteClick},
+        {"SBtnDelete", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "删除"), "edit-delete",
+         Glyph::Delete, &TFormEdit::menuDeleteClick}}},
       {"CoolBarTransfom",
-       {{"SBtnFadeIn", "淡入", "", Glyph::FadeIn, &TFormEdit::menuFadeInClick},
-        {"SBtnFadeOut", "淡出", "", Glyph::FadeOut, &TFormEdit::menuFadeOutClick},
-        {"SBtnAmplify", "放大 +/- ...", "", Glyph::Amplify, &TFormEdit::menuAmplifyClick},
-        {"SBtnNormalize", "标准化", "", Glyph::Normalize, &TFormEdit::menuNormalizeClick},
-        {"SBtnSilence", "插入静音", "", Glyph::Silence, &TFormEdit::menuSilenceClick}}},
+       {{"SBtnFadeIn", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "淡入"), "", Glyph::FadeIn,
+         &TFormEdit::menuFadeInClick},
+        {"SBtnFadeOut", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "淡出"), "", Glyph::FadeOut,
+         &TFormEdit::menuFadeOutClick},
+        {"SBtnAmplify", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "放大 +/- ..."), "",
+         Glyph::Amplify, &TFormEdit::menuAmplifyClick},
+        {"SBtnNormalize", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "标准化"), "",
+         Glyph::Normalize, &TFormEdit::menuNormalizeClick},
+        {"SBtnSilence", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "插入静音"), "",
+         Glyph::Silence, &TFormEdit::menuSilenceClick}}},
       {"CoolBarPlay",
-       {{"SBtnPlayAll", "播放全部", "media-playback-start", Glyph::PlayAll,
-         &TFormEdit::SBtnPlayAllClick},
-        {"SBtnPlaySelection", "播放选区", "media-seek-forward", Glyph::PlaySelection,
-         &TFormEdit::SBtnPlaySelectionClick},
-        {"SBtnStop", "停止", "media-playback-stop", Glyph::Stop, &TFormEdit::SBtnStopClick}}},
+       {{"SBtnPlayAll", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "播放全部"),
+         "media-playback-start", Glyph::PlayAll, &TFormEdit::SBtnPlayAllClick},
+        {"SBtnPlaySelection", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "播放选区"),
+         "media-seek-forward", Glyph::PlaySelection, &TFormEdit::SBtnPlaySelectionClick},
+        {"SBtnStop", QT_TRANSLATE_NOOP("tavrin::editor::TFormEdit", "停止"), "media-playback-stop",
+         Glyph::Stop, &TFormEdit::SBtnStopClick}}},
       {"CoolBarVolume", {}},
   };
   for (const ToolBarButtons& bar : bars) {
@@ -138,7 +144,7 @@ void TFormEdit::BuildToolBars() {
     toolBar->setMovable(false);
     toolBar->setIconSize(QSize(20, 20));
     for (const ToolButton& button : bar.Buttons) {
-      const QString hint = QString::fromUtf8(button.Hint);
+      const QString hint = tr(button.Hint);
       QAction* action =
           toolBar->addAction(ToolIcon(QString::fromLatin1(button.ThemeIcon), button.Picture), hint);
       action->setObjectName(QString::fromLatin1(button.Name));

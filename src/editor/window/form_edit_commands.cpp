@@ -80,8 +80,8 @@ void TFormEdit::menuAmplifyClick() {
                                "Input Amplification Factor (1-1000%)\nOriginal Level - 100%\n"
                                "Sound Clipping Level - %1")
                                .arg(clipping);
-    const AmplifyAnswer answer = ParseAmplifyAnswer(
-        AskText(QStringLiteral("Amplify"), prompt, QStringLiteral("100")).toStdString());
+    const AmplifyAnswer answer =
+        ParseAmplifyAnswer(AskText(tr("Amplify"), prompt, QStringLiteral("100")).toStdString());
     if (answer.Action == AnswerAction::Invalid) ShowMessage(QString::fromStdString(answer.Message));
     if (answer.Action != AnswerAction::Run) return EditResult::Unchanged;
     return Amplify(m_context, answer.Factor);
@@ -91,11 +91,10 @@ void TFormEdit::menuAmplifyClick() {
 void TFormEdit::menuSilenceClick() {
   // Playback stops before the box opens, whatever the answer.
   if (!BeginCommand()) return;
-  const SilenceAnswer answer =
-      ParseSilenceAnswer(AskText(QStringLiteral("Insert Silence"),
-                                 QStringLiteral("Insert Silence in seconds:"), QStringLiteral("0"))
-                             .toStdString(),
-                         Document().Length());
+  const SilenceAnswer answer = ParseSilenceAnswer(
+      AskText(tr("Insert Silence"), tr("Insert Silence in seconds:"), QStringLiteral("0"))
+          .toStdString(),
+      Document().Length());
   if (answer.Action == AnswerAction::Invalid) ShowMessage(QString::fromStdString(answer.Message));
   if (answer.Action != AnswerAction::Run) return;
   Document().SilenceLength = answer.Buffers;

@@ -21,6 +21,8 @@ constexpr int kMarkerSize = 16;
 
 void TFormEdit::BuildSurface() {
   m_surface = new EditSurface(*this);
+  m_surface->setAccessibleName(tr("波形"));
+  m_surface->setAccessibleDescription(tr("声音的波形，带所选区域和播放位置"));
   setCentralWidget(m_surface);
   connect(m_surface->ScrollBar, &QScrollBar::valueChanged, this, &TFormEdit::ScrollBarChange);
   // Qt steps a trough click by the page, which also sizes the thumb: the

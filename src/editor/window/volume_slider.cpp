@@ -18,7 +18,7 @@ constexpr int kTravel = VolumeSlider::kTrackWidth - VolumeSlider::kHandleWidth;
 
 VolumeSlider::VolumeSlider(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("ImageVolume"));
-  setToolTip(QStringLiteral("回放音量"));
+  setToolTip(tr("回放音量"));
   setFixedSize(kTrackWidth, kHandleHeight);
   setMouseTracking(true);
 }

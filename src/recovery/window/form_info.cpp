@@ -23,9 +23,9 @@ TFormInfo::TFormInfo(capture::RecorderState& state, TestTakeLoader& loader, floa
   setWindowTitle(QStringLiteral("Tavrin Recorder"));
   setModal(true);
   setFixedSize(341, 179);
-  LabMessage = new QLabel(QStringLiteral("Tavrin Recorder找到已录波形文件:"), this);
+  LabMessage = new QLabel(tr("Tavrin Recorder找到已录波形文件:"), this);
   LabMessage->setGeometry(16, 16, 309, 20);
-  LabQuestion = new QLabel(QStringLiteral("你要如何处理已录波形文件?"), this);
+  LabQuestion = new QLabel(tr("你要如何处理已录波形文件?"), this);
   LabQuestion->setGeometry(16, 44, 309, 20);
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setRange(0, 100);
@@ -35,10 +35,10 @@ TFormInfo::TFormInfo(capture::RecorderState& state, TestTakeLoader& loader, floa
   LabProgress = new QLabel(this);
   LabProgress->setGeometry(16, 102, 309, 18);
   LabProgress->hide();
-  BtnLoad = new QPushButton(QStringLiteral("载入"), this);
+  BtnLoad = new QPushButton(tr("载入"), this);
   BtnLoad->setGeometry(72, 136, 85, 27);
   BtnLoad->setDefault(true);
-  BtnDiscard = new QPushButton(QStringLiteral("忽略"), this);
+  BtnDiscard = new QPushButton(tr("忽略"), this);
   BtnDiscard->setGeometry(184, 136, 85, 27);
   connect(BtnLoad, &QPushButton::clicked, this, &TFormInfo::BtnLoadClick);
   connect(BtnDiscard, &QPushButton::clicked, this, &TFormInfo::BtnDiscardClick);

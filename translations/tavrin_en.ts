@@ -1,0 +1,662 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>tavrin::editor::TFormEdit</name>
+    <message>
+        <source>声音编辑器</source>
+        <translation>Sound Editor</translation>
+    </message>
+    <message>
+        <source>Playback Devices</source>
+        <translation>Playback Devices</translation>
+    </message>
+    <message>
+        <source>Start - </source>
+        <translation>Start - </translation>
+    </message>
+    <message>
+        <source>End - </source>
+        <translation>End - </translation>
+    </message>
+    <message>
+        <source>Length - </source>
+        <translation>Length - </translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>打开...</source>
+        <translation>Open...</translation>
+    </message>
+    <message>
+        <source>保存所有为...</source>
+        <translation>Save all as...</translation>
+    </message>
+    <message>
+        <source>保存选定部分为...</source>
+        <translation>Save selection as...</translation>
+    </message>
+    <message>
+        <source>打开资源管理器</source>
+        <translation>Open output folder</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>撤消</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>剪切</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>粘贴</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>效果</source>
+        <translation>Effects</translation>
+    </message>
+    <message>
+        <source>淡入</source>
+        <translation>Fade in</translation>
+    </message>
+    <message>
+        <source>淡出</source>
+        <translation>Fade out</translation>
+    </message>
+    <message>
+        <source>放大 +/- ...</source>
+        <translation>Amplify +/- ...</translation>
+    </message>
+    <message>
+        <source>标准化</source>
+        <translation>Normalize</translation>
+    </message>
+    <message>
+        <source>插入静音</source>
+        <translation>Insert silence</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>保存设置...</source>
+        <translation>Save settings...</translation>
+    </message>
+    <message>
+        <source>播放设备</source>
+        <translation>Playback devices</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>帮助内容</source>
+        <translation>Help contents</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>保存所有为</source>
+        <translation>Save all as</translation>
+    </message>
+    <message>
+        <source>另存当前所选为...</source>
+        <translation>Save selection as...</translation>
+    </message>
+    <message>
+        <source>保存设置</source>
+        <translation>Save settings</translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>播放全部</source>
+        <translation>Play all</translation>
+    </message>
+    <message>
+        <source>播放选区</source>
+        <translation>Play selection</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Amplify</source>
+        <translation>Amplify</translation>
+    </message>
+    <message>
+        <source>Insert Silence</source>
+        <translation>Insert Silence</translation>
+    </message>
+    <message>
+        <source>Insert Silence in seconds:</source>
+        <translation>Insert Silence in seconds:</translation>
+    </message>
+    <message>
+        <source>波形</source>
+        <translation>Waveform</translation>
+    </message>
+    <message>
+        <source>声音的波形，带所选区域和播放位置</source>
+        <translation>The sound&apos;s waveform, with the selection and the play position</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::editor::VolumeSlider</name>
+    <message>
+        <source>回放音量</source>
+        <translation>Playback volume</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::exporter::TFormProgress</name>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>正在保存...</source>
+        <translation>Saving...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::recorder_ui::KnobWidget</name>
+    <message>
+        <source>刻录音量</source>
+        <translation>Recording volume</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::recorder_ui::TFormAbout</name>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::recorder_ui::TFormMain</name>
+    <message>
+        <source>连续</source>
+        <translation>Continuous</translation>
+    </message>
+    <message>
+        <source>Lost %1 s | </source>
+        <translation>Lost %1 s | </translation>
+    </message>
+    <message>
+        <source>End - </source>
+        <translation>End - </translation>
+    </message>
+    <message>
+        <source>Please, select and enable an audio source!</source>
+        <translation>Please, select and enable an audio source!</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to interrupt recording?</source>
+        <translation>Are you sure you want to interrupt recording?</translation>
+    </message>
+    <message>
+        <source>The settings were not saved to %1: %2</source>
+        <translation>The settings were not saved to %1: %2</translation>
+    </message>
+    <message>
+        <source>电平表</source>
+        <translation>Level meters</translation>
+    </message>
+    <message>
+        <source>左右声道的输入电平和直流偏移，录音时间和可录时间</source>
+        <translation>Input level and DC offset of both channels, time recorded and time left</translation>
+    </message>
+    <message>
+        <source>音频设备控制</source>
+        <translation>Audio device control</translation>
+    </message>
+    <message>
+        <source>进程正在录制</source>
+        <translation>Recording progress</translation>
+    </message>
+    <message>
+        <source>来源</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>录音源</source>
+        <translation>Recording source</translation>
+    </message>
+    <message>
+        <source>Reduce DC Offset</source>
+        <translation>Reduce DC Offset</translation>
+    </message>
+    <message>
+        <source>减少直流偏移</source>
+        <translation>Reduce DC offset</translation>
+    </message>
+    <message>
+        <source>减少</source>
+        <translation>Reduce</translation>
+    </message>
+    <message>
+        <source>电平图</source>
+        <translation>Level chart</translation>
+    </message>
+    <message>
+        <source>录音时左右声道电平的走势</source>
+        <translation>The level of both channels over the take</translation>
+    </message>
+    <message>
+        <source>刻录模式</source>
+        <translation>Recording mode</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>编辑</source>
+        <translation>Edit</translation>
+    </message>
+    <message>
+        <source>编辑并保存</source>
+        <translation>Edit and save</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>打开...</source>
+        <translation>Open...</translation>
+    </message>
+    <message>
+        <source>另存为...</source>
+        <translation>Save as...</translation>
+    </message>
+    <message>
+        <source>打开资源管理器</source>
+        <translation>Open output folder</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>保存设置...</source>
+        <translation>Save settings...</translation>
+    </message>
+    <message>
+        <source>定时录音...</source>
+        <translation>Timed recording...</translation>
+    </message>
+    <message>
+        <source>窗口颜色...</source>
+        <translation>Window colours...</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>帮助内容</source>
+        <translation>Help contents</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>No sound recorded.</source>
+        <translation>No sound recorded.</translation>
+    </message>
+    <message>
+        <source>Recording Volume</source>
+        <translation>Recording Volume</translation>
+    </message>
+    <message>
+        <source>最小化到托盘</source>
+        <translation>Minimise to tray</translation>
+    </message>
+    <message>
+        <source>Record</source>
+        <translation>Record</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Show window</source>
+        <translation>Show window</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>跟随系统默认</source>
+        <translation>Follow the system default</translation>
+    </message>
+    <message>
+        <source>声音设置...</source>
+        <translation>Sound settings...</translation>
+    </message>
+    <message>
+        <source>%1 的声音 (monitor)</source>
+        <translation>What %1 plays (monitor)</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::recorder_ui::TFormTimer</name>
+    <message>
+        <source>定时录音</source>
+        <translation>Timed recording</translation>
+    </message>
+    <message>
+        <source>启用定时</source>
+        <translation>Timer on</translation>
+    </message>
+    <message>
+        <source>Record at the times below</source>
+        <translation>Record at the times below</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>立即</source>
+        <translation>Now</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>At</translation>
+    </message>
+    <message>
+        <source>The next time this time of day comes</source>
+        <translation>The next time this time of day comes</translation>
+    </message>
+    <message>
+        <source>Start time</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>手动</source>
+        <translation>By hand</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>Duration (at most 10 hours)</source>
+        <translation>Duration (at most 10 hours)</translation>
+    </message>
+    <message>
+        <source>Stop time</source>
+        <translation>Stop time</translation>
+    </message>
+    <message>
+        <source>每天</source>
+        <translation>Every day</translation>
+    </message>
+    <message>
+        <source>Repeat every day</source>
+        <translation>Repeat every day</translation>
+    </message>
+    <message>
+        <source>声控录音</source>
+        <translation>Sound activation</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>Record only while there is sound (Record starts waiting)</source>
+        <translation>Record only while there is sound (Record starts waiting)</translation>
+    </message>
+    <message>
+        <source>阈值 (dBFS)</source>
+        <translation>Threshold (dBFS)</translation>
+    </message>
+    <message>
+        <source>Sound louder than this starts a take</source>
+        <translation>Sound louder than this starts a take</translation>
+    </message>
+    <message>
+        <source>预录 (秒)</source>
+        <translation>Pre-roll (s)</translation>
+    </message>
+    <message>
+        <source>Seconds kept before the sound</source>
+        <translation>Seconds kept before the sound</translation>
+    </message>
+    <message>
+        <source>静音等待 (秒)</source>
+        <translation>Silence wait (s)</translation>
+    </message>
+    <message>
+        <source>Seconds of silence before the take pauses</source>
+        <translation>Seconds of silence before the take pauses</translation>
+    </message>
+    <message>
+        <source>静音时暂停</source>
+        <translation>Pause in silence</translation>
+    </message>
+    <message>
+        <source>One take; silences are left out</source>
+        <translation>One take; silences are left out</translation>
+    </message>
+    <message>
+        <source>每段存为文件</source>
+        <translation>A file per sound</translation>
+    </message>
+    <message>
+        <source>Every sound is saved as a file of its own</source>
+        <translation>Every sound is saved as a file of its own</translation>
+    </message>
+    <message>
+        <source>登录时启动</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>Start Tavrin Recorder minimised at login</source>
+        <translation>Start Tavrin Recorder minimised at login</translation>
+    </message>
+    <message>
+        <source>定时启用时，电脑不会进入睡眠。</source>
+        <translation>While the timer is on, the computer does not sleep.</translation>
+    </message>
+    <message>
+        <source>While the timer is armed the computer is kept from sleeping</source>
+        <translation>While the timer is armed the computer is kept from sleeping</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::recovery::TFormInfo</name>
+    <message>
+        <source>Tavrin Recorder找到已录波形文件:</source>
+        <translation>Tavrin Recorder found a recorded take:</translation>
+    </message>
+    <message>
+        <source>你要如何处理已录波形文件?</source>
+        <translation>What do you want to do with it?</translation>
+    </message>
+    <message>
+        <source>载入</source>
+        <translation>Load</translation>
+    </message>
+    <message>
+        <source>忽略</source>
+        <translation>Ignore</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::settings::TFormColors</name>
+    <message>
+        <source>可用颜色</source>
+        <translation>Window colours</translation>
+    </message>
+    <message>
+        <source>颜色%1</source>
+        <translation>Colour %1</translation>
+    </message>
+</context>
+<context>
+    <name>tavrin::settings::TFormSaveSettings</name>
+    <message>
+        <source>采样频率</source>
+        <translation>Sample rate</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>立体声</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>单声道</source>
+        <translation>Mono</translation>
+    </message>
+    <message>
+        <source>比特/采样</source>
+        <translation>Bits/sample</translation>
+    </message>
+    <message>
+        <source>16位</source>
+        <translation>16 bit</translation>
+    </message>
+    <message>
+        <source>保存设置</source>
+        <translation>Save settings</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>比特率, kbps</source>
+        <translation>Bit rate, kbps</translation>
+    </message>
+    <message>
+        <source>声道模式</source>
+        <translation>Channel mode</translation>
+    </message>
+    <message>
+        <source>扩展立体声</source>
+        <translation>Joint stereo</translation>
+    </message>
+    <message>
+        <source>版权</source>
+        <translation>Copyright</translation>
+    </message>
+    <message>
+        <source>原始</source>
+        <translation>Original</translation>
+    </message>
+    <message>
+        <source>专用</source>
+        <translation>Private</translation>
+    </message>
+    <message>
+        <source>VBR - 变码率</source>
+        <translation>VBR - variable bit rate</translation>
+    </message>
+    <message>
+        <source>启用变码率</source>
+        <translation>Use VBR</translation>
+    </message>
+    <message>
+        <source>最低码率</source>
+        <translation>Lowest bit rate</translation>
+    </message>
+    <message>
+        <source>最高码率</source>
+        <translation>Highest bit rate</translation>
+    </message>
+    <message>
+        <source>VBR 质量</source>
+        <translation>VBR quality</translation>
+    </message>
+    <message>
+        <source>较好</source>
+        <translation>Better</translation>
+    </message>
+    <message>
+        <source>较快</source>
+        <translation>Faster</translation>
+    </message>
+    <message>
+        <source>压缩级别</source>
+        <translation>Compression level</translation>
+    </message>
+    <message>
+        <source>较小</source>
+        <translation>Smaller</translation>
+    </message>
+</context>
+</TS>
