@@ -175,6 +175,10 @@
         <source>声音的波形，带所选区域和播放位置</source>
         <translation>The sound&apos;s waveform, with the selection and the play position</translation>
     </message>
+    <message>
+        <source>波形位置</source>
+        <translation>Waveform position</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::editor::VolumeSlider</name>
@@ -435,7 +439,7 @@
     </message>
     <message>
         <source>手动</source>
-        <translation>By hand</translation>
+        <translation>Manual</translation>
     </message>
     <message>
         <source>时长</source>
@@ -471,7 +475,7 @@
     </message>
     <message>
         <source>阈值 (dBFS)</source>
-        <translation>Threshold (dBFS)</translation>
+        <translation>Trigger (dBFS)</translation>
     </message>
     <message>
         <source>Sound louder than this starts a take</source>
@@ -519,7 +523,7 @@
     </message>
     <message>
         <source>定时启用时，电脑不会进入睡眠。</source>
-        <translation>While the timer is on, the computer does not sleep.</translation>
+        <translation>No sleep while the timer is on.</translation>
     </message>
     <message>
         <source>While the timer is armed the computer is kept from sleeping</source>

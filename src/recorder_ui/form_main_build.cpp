@@ -61,7 +61,7 @@ void TFormMain::BuildControls() {
   ChBoxDC->setToolTip(tr("Reduce DC Offset"));
   ChBoxDC->setAccessibleName(tr("减少直流偏移"));
   connect(ChBoxDC, &QCheckBox::clicked, this, &TFormMain::ChBoxDCClick);
-  LabReduce = MakeLabel(m_surface, tr("减少"), QRect(374, 80, 40, 18), 12);
+  LabReduce = MakeLabel(m_surface, tr("减少"), QRect(374, 80, 48, 18), 12);
 
   ChartWave = new LevelChartView(m_surface, Series1, Series2, Series3);
   ChartWave->setGeometry(m_layout.ChartLeft, m_layout.ChartTop, m_layout.ChartWidth,
@@ -75,7 +75,11 @@ void TFormMain::BuildControls() {
   LabTime->setStyleSheet(QStringLiteral("color: navy;"));
 
   CmbBoxTime = new QComboBox(m_surface);
-  CmbBoxTime->setGeometry(138, 274, 90, 24);
+  // Up to the Record button, at 11 px: "Loop 20 min" shows whole beside the arrow.
+  CmbBoxTime->setGeometry(138, 274, 95, 24);
+  QFont listFont = CmbBoxTime->font();
+  listFont.setPixelSize(11);
+  CmbBoxTime->setFont(listFont);
   CmbBoxTime->setToolTip(tr("刻录模式"));
   for (const base::RecordingMode& mode : base::kRecordingModes) {
     CmbBoxTime->addItem(tr(std::string(mode.ItemText).c_str()));

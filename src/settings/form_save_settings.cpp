@@ -167,11 +167,11 @@ void TFormSaveSettings::BuildMp3Sheet() {
   m_mp3Mode = AddList(m_sheetMp3, QStringLiteral("CBoxMP3Mode"),
                       {tr("立体声"), tr("扩展立体声"), tr("单声道")}, QRect(112, 26, 110, 24));
   m_copyright =
-      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), tr("版权"), QRect(238, 2, 80, 20));
+      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), tr("版权"), QRect(238, 2, 86, 20));
   m_original =
-      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), tr("原始"), QRect(238, 20, 80, 20));
+      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), tr("原始"), QRect(238, 20, 86, 20));
   m_private =
-      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), tr("专用"), QRect(238, 38, 80, 20));
+      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), tr("专用"), QRect(238, 38, 86, 20));
 
   auto* vbr = new QGroupBox(tr("VBR - 变码率"), m_sheetMp3);
   vbr->setObjectName(QStringLiteral("GBoxVBR"));

@@ -1,12 +1,15 @@
 // Every dialog and message box the program raises belongs to the window the
 // user is working in: the editor while it is open, else the recorder window.
 // Each is raised in turn, for real, and checked to be that window's child and
-// transient. Where a window manager answers (tests/gui/on-desktop.sh openbox)
-// it must also stack the dialog above that window and give it the keyboard
-// focus; on Wayland (on-desktop.sh weston) the compositor keeps its stacking
+// transient; it and both windows speak the language the desktop asks for
+// (run with LANGUAGE=en, and QT_SCALE_FACTOR=2, for English), with every
+// caption fitting its place and every control named for a screen reader. Where a window manager
+// answers (tests/gui/on-desktop.sh openbox) it must also stack the dialog above that window and
+// give it the keyboard focus; on Wayland (on-desktop.sh weston) the compositor keeps its stacking
 // to itself, so only the ownership is checked there.
 #include <QApplication>
 #include <QDialog>
+#include <QMenuBar>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QWindow>
@@ -15,15 +18,28 @@
 #include <functional>
 
 #include "editor/window/form_edit.h"
+#include "export/form_progress.h"
 #include "form_main_fixture.h"
 #include "recorder_ui/desktop_channel.h"
+#include "recorder_ui/language.h"
 #include "recovery/test_take.h"
 #include "settings/form_save_settings.h"
+#include "window_texts.h"
 
 using tavrin::testing::MainWindowRig;
 using namespace tavrin;
 
 namespace {
+
+// The program speaks English here (else its Chinese source texts).
+bool g_english = false;
+
+// `window`'s text faults, each named after where it was seen.
+QStringList TextFaultsOf(const QString& name, QWidget& window) {
+  QStringList faults = tavrin::testing::TextFaults(window, g_english);
+  for (QString& fault : faults) fault.prepend(name + QStringLiteral(": "));
+  return faults;
+}
 
 // What the window manager says: its stacking of the client windows (bottom
 // first) and the window it gave the focus to. Empty without one.
@@ -108,6 +124,7 @@ struct Raised {
 QString CheckWhenUp(const Raised& raised) {
   QWidget* owner = raised.Owner();
   QString fault = QStringLiteral("no dialog came up");
+  QStringList texts;
   bool checked = false;
   QTimer watch;
   watch.setInterval(20);
@@ -115,6 +132,7 @@ QString CheckWhenUp(const Raised& raised) {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog || dialog == owner || !dialog->isVisible()) return;
     watch.stop();
+    texts = TextFaultsOf(raised.Name, *dialog);
     static_cast<void>(QTest::qWaitFor(
         [&] {
           fault = OwnershipFault(*dialog, *owner);
@@ -131,7 +149,8 @@ QString CheckWhenUp(const Raised& raised) {
   watch.start();
   raised.Raise();
   static_cast<void>(QTest::qWaitFor([&] { return checked; }, 10000));
-  return fault.isEmpty() ? QString() : raised.Name + QStringLiteral(": ") + fault;
+  if (!fault.isEmpty()) texts.prepend(raised.Name + QStringLiteral(": ") + fault);
+  return texts.join(QLatin1Char('\n'));
 }
 
 // Raises each in turn; the faults found.
@@ -148,8 +167,17 @@ QStringList CheckEach(const std::vector<Raised>& dialogs) {
 class DialogOwnerTest : public QObject {
   Q_OBJECT
 private slots:
+  void initTestCase();
   void everyDialogBelongsToTheWindowInUse();
 };
+
+void DialogOwnerTest::initTestCase() {
+  // As the program does at its start, from the build's translations.
+  const std::string problem =
+      recorder_ui::InstallTranslations(*QCoreApplication::instance(), TAVRIN_TRANSLATIONS_DIR);
+  QVERIFY2(problem.empty(), problem.c_str());
+  g_english = !recorder_ui::TranslationFor(QLocale::system().uiLanguages()).isEmpty();
+}
 
 void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
   MainWindowRig rig("dialog-owner");
@@ -164,9 +192,12 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
   form.TimerStatusTimer();
   QVERIFY(rig.State.DeviceOpen);
   const auto recorder = [&form]() -> QWidget* { return &form; };
+  QStringList faults = TextFaultsOf(QStringLiteral("recorder"), form);
+  // The source texts where the desktop is Chinese or C, exactly as they were.
+  if (!g_english) QCOMPARE(form.menuBar()->actions().value(0)->text(), QStringLiteral("文件"));
 
   rig.Record(30);
-  QStringList faults = CheckEach({
+  faults += CheckEach({
       {QStringLiteral("closing while recording"), recorder, [&] { form.close(); }},
   });
   QVERIFY(form.isVisible());
@@ -176,6 +207,7 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
       {QStringLiteral("recorder: save settings"), recorder, [&] { form.menuSaveSettingsClick(); }},
       {QStringLiteral("recorder: colours"), recorder, [&] { form.menuSkinClick(); }},
       {QStringLiteral("recorder: about"), recorder, [&] { form.menuAboutClick(); }},
+      {QStringLiteral("recorder: timer"), recorder, [&] { form.menuTimerClick(); }},
       {QStringLiteral("recorder: help missing"), recorder, [&] { form.TavrinRecorderHelpClick(); }},
   });
 
@@ -192,6 +224,7 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
       const bool shown = editor->isVisible();
       if (!shown) faults << QStringLiteral("the editor did not open");
       if (shown) {
+        faults += TextFaultsOf(QStringLiteral("editor"), *editor);
         rig.Document.SelEnd = rig.Document.SelStart;
         faults += CheckEach({
             {QStringLiteral("editor: save selection without one"), editing,
@@ -216,6 +249,12 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
   faults += CheckEach({{QStringLiteral("recorder after the editor: save settings"), recorder,
                         [&] { form.menuSaveSettingsClick(); }}});
   QCOMPARE(form.SaveSettingsDialog().parentWidget(), &form);
+  // The progress of a save, as it shows.
+  auto* progress = form.findChild<exporter::TFormProgress*>();
+  QVERIFY(progress);
+  progress->show();
+  faults += TextFaultsOf(QStringLiteral("progress"), *progress);
+  progress->hide();
   QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
 }
 

@@ -23,6 +23,7 @@ void TFormEdit::BuildSurface() {
   m_surface = new EditSurface(*this);
   m_surface->setAccessibleName(tr("波形"));
   m_surface->setAccessibleDescription(tr("声音的波形，带所选区域和播放位置"));
+  m_surface->ScrollBar->setAccessibleName(tr("波形位置"));
   setCentralWidget(m_surface);
   connect(m_surface->ScrollBar, &QScrollBar::valueChanged, this, &TFormEdit::ScrollBarChange);
   // Qt steps a trough click by the page, which also sizes the thumb: the
