@@ -14,8 +14,10 @@ class QCoreApplication;
 namespace tavrin::recorder_ui {
 
 // The translation of ours to load for `uiLanguages` (most wanted first):
-// "" for the source texts, else a language code ("en").
-QString TranslationFor(const QStringList& uiLanguages);
+// "" for the source texts; the first language's code when `folder` has its
+// translation (tavrin_<code>.qm), so that adding a language is adding its
+// file; else "en".
+QString TranslationFor(const QStringList& uiLanguages, const QString& folder);
 
 // Installs on `application` the translation chosen for the desktop's
 // languages, from `folder` (tavrin_<code>.qm), and Qt's own for its dialogs'

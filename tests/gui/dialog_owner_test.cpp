@@ -176,7 +176,8 @@ void DialogOwnerTest::initTestCase() {
   const std::string problem =
       recorder_ui::InstallTranslations(*QCoreApplication::instance(), TAVRIN_TRANSLATIONS_DIR);
   QVERIFY2(problem.empty(), problem.c_str());
-  g_english = !recorder_ui::TranslationFor(QLocale::system().uiLanguages()).isEmpty();
+  g_english = !recorder_ui::TranslationFor(QLocale::system().uiLanguages(), TAVRIN_TRANSLATIONS_DIR)
+                   .isEmpty();
 }
 
 void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
