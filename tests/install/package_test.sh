@@ -30,6 +30,7 @@ expected=(
   /usr/share/metainfo/org.tavrin.Recorder.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/tavrin-recorder.svg
   /usr/share/tavrin-recorder/tavrin-recorder.html
+  /usr/share/tavrin-recorder/translations/tavrin_en.qm
 )
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/tavrin-recorder.png")

@@ -64,7 +64,7 @@ TEST_F(ProgramFiles, AShippedDefaultBesideTheProgramSeedsThePersonalFileOnce) {
   EXPECT_EQ(FileText(personal), "[Window Colors]\nColor=5\n") << "the user's own choices stay";
 }
 
-TEST_F(ProgramFiles, TheGuideBesideTheProgramComesBeforeTheInstalledOne) {
+TEST_F(ProgramFiles, TheGuideAndTranslationsBesideTheProgramComeBeforeTheInstalledOnes) {
   const fs::path beside = Root / "bin" / "tavrin-recorder.html";
   const fs::path installed = Root / "share" / "tavrin-recorder" / "tavrin-recorder.html";
   EXPECT_EQ(HelpFilePath(Program), beside.string()) << "neither: named beside, for the message";
@@ -73,6 +73,10 @@ TEST_F(ProgramFiles, TheGuideBesideTheProgramComesBeforeTheInstalledOne) {
   EXPECT_EQ(HelpFilePath(Program), installed.string());
   std::ofstream(beside) << "<html>";
   EXPECT_EQ(HelpFilePath(Program), beside.string());
+  // The translations: the package's folder, until the build's is beside the program.
+  EXPECT_EQ(TranslationsFolder(Program), (installed.parent_path() / "translations").string());
+  fs::create_directories(Root / "bin" / "translations");
+  EXPECT_EQ(TranslationsFolder(Program), (Root / "bin" / "translations").string());
 }
 
 TEST_F(ProgramFiles, EncoderLibraryIsSoughtBesideThenInThePackageThenByName) {
