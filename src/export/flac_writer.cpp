@@ -5,14 +5,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "capture/recorder_state.h"
 #include "export/block_loop.h"
 #include "export/file_tags.h"
+#include "export/flac_frames.h"
+#include "export/flac_pieces.h"
+#include "export/md5.h"
 #include "export/output_file.h"
+#include "export/save_threads.h"
 
 namespace tavrin::exporter {
 
@@ -21,6 +28,10 @@ namespace {
 constexpr std::uint32_t kSeekPointSeconds = 10;
 // Returned by a block step when the encoder failed without a file error.
 constexpr int kEncoderFailed = -1;
+// Returned by a step of a save on threads when a piece's encoder failed.
+constexpr int kPieceFailed = -2;
+// How long the user-interface thread waits for a piece at a time.
+constexpr std::chrono::milliseconds kPieceWait{50};
 
 // libFLAC writes forwards and, at the end, seeks back to fill in STREAMINFO
 // (sample count, MD5) and the seek table.
@@ -112,33 +123,272 @@ bool SetUpEncoder(FlacSession& session, const WavFormat& format, int level,
                   std::uint64_t totalFrames) {
   FLAC__StreamEncoder* encoder = session.Encoder;
   return encoder && BuildMetadata(session, format, totalFrames) &&
-         FLAC__stream_encoder_set_channels(encoder, format.Channels) &&
-         FLAC__stream_encoder_set_bits_per_sample(encoder, format.BitPerSample) &&
-         FLAC__stream_encoder_set_sample_rate(encoder,
-                                              static_cast<std::uint32_t>(format.SamplePerSecond)) &&
-         FLAC__stream_encoder_set_compression_level(encoder, static_cast<std::uint32_t>(level)) &&
+         SetEncoderFormat(encoder, format, level) &&
          FLAC__stream_encoder_set_total_samples_estimate(encoder, totalFrames) &&
          FLAC__stream_encoder_set_metadata(encoder, session.Metadata.data(),
                                            static_cast<std::uint32_t>(session.Metadata.size()));
 }
 
-// A converted block as libFLAC's samples, one array a channel (the encoder
-// copies those whole): 16-bit little-endian as it is, 8-bit (stored with 128
-// added) back to signed.
-void Widen(const WavFormat& format, const std::uint8_t* converted, std::size_t frames,
-           FLAC__int32* const* channels) {
-  const std::size_t count = format.Channels;
-  for (std::size_t frame = 0, at = 0; frame < frames; ++frame) {
-    for (std::size_t channel = 0; channel < count; ++channel) {
-      if (format.BitPerSample == 8) {
-        channels[channel][frame] = static_cast<FLAC__int32>(converted[at++]) - 128;
-      } else {
-        channels[channel][frame] =
-            static_cast<std::int16_t>(converted[at] | (converted[at + 1] << 8));
-        at += 2;
-      }
+// Shows why the save failed, a file's error, the encoder's state or a piece's
+// text, and leaves no file.
+WriteResult FailFlac(ExportContext& context, FlacSession& session, int error,
+                     const std::string& pieceError = {}) {
+  const std::string text =
+      error == kPieceFailed ? pieceError
+      : error == kEncoderFailed
+          ? std::string("FLAC encoder: ") +
+                FLAC__StreamEncoderStateString[FLAC__stream_encoder_get_state(session.Encoder)]
+          : session.File.ErrorText(error);
+  session.Discard();
+  context.User.Show(text);
+  return WriteResult::Failed;
+}
+
+// Keeps the stream's start as libFLAC writes it: "fLaC" and the metadata blocks.
+FLAC__StreamEncoderWriteStatus KeepHead(const FLAC__StreamEncoder*, const FLAC__byte buffer[],
+                                        size_t bytes, uint32_t, uint32_t, void* head) {
+  auto& kept = *static_cast<std::vector<std::uint8_t>*>(head);
+  kept.insert(kept.end(), buffer, buffer + bytes);
+  return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+}
+
+// libFLAC sums the MD5 over signed little-endian samples: converted 16-bit
+// audio as it is, 8-bit with the top bit flipped back.
+void AddToMd5(Md5& md5, const WavFormat& format, const std::uint8_t* converted, std::size_t bytes) {
+  if (format.BitPerSample != 8) {
+    md5.Update(converted, bytes);
+    return;
+  }
+  std::uint8_t flipped[1024];
+  for (std::size_t at = 0; at < bytes; at += sizeof flipped) {
+    const std::size_t count = std::min(sizeof flipped, bytes - at);
+    for (std::size_t i = 0; i < count; ++i) flipped[i] = converted[at + i] ^ 0x80;
+    md5.Update(flipped, count);
+  }
+}
+
+// The FLAC frames of the pieces as they are written, in order: the figures
+// of STREAMINFO and the seek points they fill in, as one encoder would have.
+class JoinedStream {
+public:
+  JoinedStream(const WavFormat& format, std::uint32_t blockFrames, std::uint64_t totalFrames,
+               const FLAC__StreamMetadata_SeekTable& templates)
+      : m_blockFrames(blockFrames), m_totalFrames(totalFrames) {
+    m_info.MinBlockFrames = m_info.MaxBlockFrames = blockFrames;
+    m_info.MinFrameBytes = std::numeric_limits<std::uint32_t>::max();
+    m_info.SampleRate = static_cast<std::uint32_t>(format.SamplePerSecond);
+    m_info.Channels = format.Channels;
+    m_info.BitsPerSample = format.BitPerSample;
+    m_info.TotalFrames = totalFrames;
+    // A point stands for the FLAC frame holding its target audio frame.
+    for (std::uint32_t i = 0; i < templates.num_points; ++i) {
+      const FLAC__StreamMetadata_SeekPoint& point = templates.points[i];
+      m_points.push_back({point.sample_number, point.stream_offset,
+                          static_cast<std::uint16_t>(point.frame_samples)});
     }
   }
+
+  // Counts the FLAC frames of the next piece; false when the audio has no room for them.
+  bool Add(const FlacPiece& piece) {
+    for (const std::uint32_t bytes : piece.FlacFrameBytes) {
+      const std::uint64_t first = m_flacFrames * m_blockFrames;
+      if (first >= m_totalFrames) return false;
+      const auto frames =
+          static_cast<std::uint16_t>(std::min<std::uint64_t>(m_blockFrames, m_totalFrames - first));
+      for (;
+           m_pointsFilled < m_points.size() && m_points[m_pointsFilled].FirstFrame < first + frames;
+           ++m_pointsFilled) {
+        m_points[m_pointsFilled] = {first, m_flacBytes, frames};
+      }
+      m_info.MinFrameBytes = std::min(m_info.MinFrameBytes, bytes);
+      m_info.MaxFrameBytes = std::max(m_info.MaxFrameBytes, bytes);
+      m_flacBytes += bytes;
+      ++m_flacFrames;
+    }
+    return true;
+  }
+
+  // Whether every audio frame of the save is in the FLAC frames counted.
+  bool Complete() const { return m_flacFrames * m_blockFrames >= m_totalFrames; }
+
+  std::array<std::uint8_t, kStreamInfoBytes> StreamInfo(Md5& md5) {
+    m_info.Md5 = md5.Finish();
+    return StreamInfoBytes(m_info);
+  }
+
+  std::vector<std::uint8_t> SeekTable() const {
+    std::vector<std::uint8_t> bytes;
+    for (const FlacSeekPoint& point : m_points) {
+      const auto one = SeekPointBytes(point);
+      bytes.insert(bytes.end(), one.begin(), one.end());
+    }
+    return bytes;
+  }
+
+private:
+  const std::uint64_t m_blockFrames;
+  const std::uint64_t m_totalFrames;
+  FlacStreamInfo m_info;
+  std::vector<FlacSeekPoint> m_points;
+  std::size_t m_pointsFilled = 0;
+  std::uint64_t m_flacFrames = 0;
+  std::uint64_t m_flacBytes = 0;  // from the first FLAC frame
+};
+
+const FLAC__StreamMetadata* FindSeekTable(const FlacSession& session) {
+  for (const FLAC__StreamMetadata* block : session.Metadata) {
+    if (block->type == FLAC__METADATA_TYPE_SEEKTABLE) return block;
+  }
+  return nullptr;
+}
+
+// The save on `threads` threads: libFLAC writes the stream's start once, the
+// pieces are cut here in order (with the MD5 of the audio), encoded by the
+// pool and written back in order, and STREAMINFO and the seek table are
+// filled in for the whole stream at the end.
+WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, int level,
+                               std::uint64_t totalFrames, unsigned threads) {
+  SaveJob& job = context.Job;
+  FlacSession session;  // its encoder writes the stream's start and no audio
+  std::vector<std::uint8_t> head;
+  std::string pieceError;
+  std::unique_ptr<FlacPiecePool> pool;
+  auto fail = [&](int error) {
+    if (pool) pool->Stop();
+    return FailFlac(context, session, error, pieceError);
+  };
+
+  if (!SetUpEncoder(session, format, level, totalFrames)) return fail(ENOMEM);
+  if (const int error = session.File.Create(job.OutputPath, context)) return fail(error);
+  if (FLAC__stream_encoder_init_stream(session.Encoder, KeepHead, nullptr, nullptr, nullptr,
+                                       &head) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+    return fail(kEncoderFailed);
+  }
+  const std::uint32_t blockFrames = FLAC__stream_encoder_get_blocksize(session.Encoder);
+  if (!FLAC__stream_encoder_finish(session.Encoder)) return fail(kEncoderFailed);
+  const FLAC__StreamMetadata* templates = FindSeekTable(session);
+  const FlacBlockPlace infoPlace = FindMetadataBlock(head, FLAC__METADATA_TYPE_STREAMINFO);
+  const FlacBlockPlace seekPlace = FindMetadataBlock(head, FLAC__METADATA_TYPE_SEEKTABLE);
+  if (!templates || blockFrames == 0 || infoPlace.Bytes != kStreamInfoBytes ||
+      seekPlace.Bytes != templates->data.seek_table.num_points * kSeekPointBytes) {
+    return fail(EINVAL);
+  }
+  if (const int error = session.File.Append(head.data(), head.size())) return fail(error);
+
+  pool = std::make_unique<FlacPiecePool>(format, level, threads);
+  if (pool->Threads() == 0) return fail(pool->StartError() != 0 ? pool->StartError() : EAGAIN);
+  JoinedStream stream(format, blockFrames, totalFrames, templates->data.seek_table);
+  const std::uint64_t pieceFrames = FlacPieceFrames(blockFrames);
+  const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
+  const std::size_t pieceBytes = pieceFrames * frameBytes;
+  std::uint64_t piecesCut = 0;
+  std::vector<std::unique_ptr<FlacPiece>> spare;  // written, to be filled again
+  const auto nextPiece = [&] {
+    std::unique_ptr<FlacPiece> piece;
+    if (spare.empty()) {
+      piece = std::make_unique<FlacPiece>();
+      piece->Audio.resize(pieceBytes);
+    } else {
+      piece = std::move(spare.back());
+      spare.pop_back();
+    }
+    piece->FirstFlacFrame = static_cast<std::uint32_t>(piecesCut * (pieceFrames / blockFrames));
+    return piece;
+  };
+  const auto write = [&](std::unique_ptr<FlacPiece> piece) {
+    if (!piece->Error.empty()) {
+      pieceError = piece->Error;
+      return kPieceFailed;
+    }
+    if (!stream.Add(*piece)) return EINVAL;
+    const int error = session.File.Append(piece->FlacFrames.data(), piece->FlacFrames.size());
+    piece->AudioBytes = 0;
+    piece->FlacFrames.clear();
+    piece->FlacFrameBytes.clear();
+    spare.push_back(std::move(piece));
+    return error;
+  };
+  // Writes the pieces encoded at the front; while `most` or more are held,
+  // waits for the oldest, which bounds the memory the save holds.
+  const auto writeReady = [&](std::size_t most) {
+    for (;;) {
+      const bool full = pool->Held() >= most;
+      std::unique_ptr<FlacPiece> piece =
+          pool->TakeOldest(full ? kPieceWait : std::chrono::milliseconds{0});
+      if (piece) {
+        if (const int error = write(std::move(piece))) return error;
+      } else if (!full) {
+        return 0;
+      }
+    }
+  };
+
+  std::unique_ptr<FlacPiece> piece = nextPiece();
+  const auto cut = [&] {
+    pool->Submit(std::move(piece));
+    ++piecesCut;
+    piece = nextPiece();
+  };
+  const auto blockBytes = static_cast<std::size_t>(OutputBlockBytes(format));
+  std::vector<std::uint8_t> converted(blockBytes);
+  Md5 md5;
+  const std::size_t most = 2 * std::size_t{pool->Threads()};
+  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
+    // Converted straight into the piece when the block fits in it whole.
+    const bool fits = pieceBytes - piece->AudioBytes >= blockBytes;
+    std::uint8_t* out = fits ? piece->Audio.data() + piece->AudioBytes : converted.data();
+    if (ConvertBlock(format, block, out) != blockBytes) return EINVAL;
+    AddToMd5(md5, format, out, blockBytes);
+    if (fits) {
+      piece->AudioBytes += blockBytes;
+      if (piece->AudioBytes == pieceBytes) cut();
+    } else {
+      // A piece holds many blocks: the rest of this one starts the next.
+      const std::size_t head = pieceBytes - piece->AudioBytes;
+      std::copy_n(out, head, piece->Audio.data() + piece->AudioBytes);
+      piece->AudioBytes = pieceBytes;
+      cut();
+      std::copy_n(out + head, blockBytes - head, piece->Audio.data());
+      piece->AudioBytes = blockBytes - head;
+    }
+    return writeReady(most);
+  });
+  if (outcome.Error != 0) return fail(outcome.Error);
+  if (outcome.Cancelled) {
+    pool->Stop();
+    session.Discard();
+    return WriteResult::Cancelled;
+  }
+  if (piece->AudioBytes > 0) pool->Submit(std::move(piece));
+  // The last pieces, with messages let run in between so that Cancel still reaches the save.
+  while (pool->Held() > 0) {
+    if (std::unique_ptr<FlacPiece> done = pool->TakeOldest(kPieceWait)) {
+      if (const int error = write(std::move(done))) return fail(error);
+    }
+    context.User.Pump();
+    if (!job.SaveActive) {
+      pool->Stop();
+      session.Discard();
+      return WriteResult::Cancelled;
+    }
+  }
+  pool->Stop();
+  if (!stream.Complete()) return fail(EINVAL);
+
+  const auto info = stream.StreamInfo(md5);
+  const std::vector<std::uint8_t> seekTable = stream.SeekTable();
+  if (const int error = session.File.WriteAt(static_cast<std::int64_t>(infoPlace.Offset),
+                                             info.data(), info.size())) {
+    return fail(error);
+  }
+  if (!seekTable.empty()) {
+    if (const int error = session.File.WriteAt(static_cast<std::int64_t>(seekPlace.Offset),
+                                               seekTable.data(), seekTable.size())) {
+      return fail(error);
+    }
+  }
+  if (const int error = session.File.Finish(); error != 0) return fail(error);
+  return WriteResult::Written;
 }
 
 }  // namespace
@@ -156,18 +406,11 @@ WriteResult WriteFlac(ExportContext& context) {
   const std::uint64_t totalFrames =
       (std::uint64_t{job.SaveLast} - job.SaveFirst + 1) * (blockBytes / frameBytes);
   const int level = std::clamp(context.Settings.FlacCompression, 0, settings::kMaxFlacCompression);
+  if (const unsigned threads = SaveThreads(totalFrames, job.Threads); threads > 1) {
+    return WriteFlacOnThreads(context, format, level, totalFrames, threads);
+  }
   FlacSession session;
-
-  auto fail = [&](int error) {
-    const std::string text =
-        error == kEncoderFailed
-            ? std::string("FLAC encoder: ") +
-                  FLAC__StreamEncoderStateString[FLAC__stream_encoder_get_state(session.Encoder)]
-            : session.File.ErrorText(error);
-    session.Discard();
-    context.User.Show(text);
-    return WriteResult::Failed;
-  };
+  auto fail = [&](int error) { return FailFlac(context, session, error); };
 
   if (!SetUpEncoder(session, format, level, totalFrames)) return fail(ENOMEM);
   if (const int error = session.File.Create(job.OutputPath, context)) return fail(error);
