@@ -1,6 +1,8 @@
 #include "export/flac_frames.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace tavrin::exporter {
 
@@ -184,6 +186,47 @@ FlacBlockPlace FindMetadataBlock(const std::vector<std::uint8_t>& head, int type
     at += 4 + bytes;
   }
   return {};
+}
+
+JoinedStream::JoinedStream(const FlacStreamInfo& info, std::vector<FlacSeekPoint> points)
+    : m_info(info), m_points(std::move(points)) {
+  m_info.MinFrameBytes = std::numeric_limits<std::uint32_t>::max();
+  m_info.MaxFrameBytes = 0;
+}
+
+bool JoinedStream::Add(const std::vector<std::uint32_t>& flacFrameBytes) {
+  const std::uint64_t blockFrames = m_info.MaxBlockFrames;
+  for (const std::uint32_t bytes : flacFrameBytes) {
+    const std::uint64_t first = m_flacFrames * blockFrames;
+    if (first >= m_info.TotalFrames) return false;
+    const auto frames =
+        static_cast<std::uint16_t>(std::min(blockFrames, m_info.TotalFrames - first));
+    // A point stands for the FLAC frame that holds its target.
+    for (; m_pointsFilled < m_points.size() && m_points[m_pointsFilled].FirstFrame < first + frames;
+         ++m_pointsFilled) {
+      m_points[m_pointsFilled] = {first, m_flacBytes, frames};
+    }
+    m_info.MinFrameBytes = std::min(m_info.MinFrameBytes, bytes);
+    m_info.MaxFrameBytes = std::max(m_info.MaxFrameBytes, bytes);
+    m_flacBytes += bytes;
+    ++m_flacFrames;
+  }
+  return true;
+}
+
+std::array<std::uint8_t, kStreamInfoBytes> JoinedStream::StreamInfo(
+    const std::array<std::uint8_t, 16>& md5) {
+  m_info.Md5 = md5;
+  return StreamInfoBytes(m_info);
+}
+
+std::vector<std::uint8_t> JoinedStream::SeekTable() const {
+  std::vector<std::uint8_t> bytes;
+  for (const FlacSeekPoint& point : m_points) {
+    const auto one = SeekPointBytes(point);
+    bytes.insert(bytes.end(), one.begin(), one.end());
+  }
+  return bytes;
 }
 
 }  // namespace tavrin::exporter

@@ -2,7 +2,7 @@
 // The byte layout a FLAC file on several threads needs beyond what libFLAC
 // writes: FLAC frames encoded apart renumbered for their place in the whole
 // stream, and the STREAMINFO and seek points of the whole stream.
-// Plain functions; any thread.
+// Any thread; a JoinedStream on one thread at a time.
 
 #include <array>
 #include <cstddef>
@@ -54,5 +54,30 @@ struct FlacBlockPlace {
   std::size_t Bytes = 0;
 };
 FlacBlockPlace FindMetadataBlock(const std::vector<std::uint8_t>& head, int type);
+
+// The FLAC frames of a stream written piece by piece, in order: the figures
+// of STREAMINFO and the seek points they fill in, as one encoder would have.
+class JoinedStream {
+public:
+  // `info` with everything but the frame sizes and the MD5; `points` the
+  // seek table's template, each FirstFrame the audio frame a point targets.
+  JoinedStream(const FlacStreamInfo& info, std::vector<FlacSeekPoint> points);
+
+  // Counts the next FLAC frames, of these lengths; false when the audio has
+  // no room for them.
+  bool Add(const std::vector<std::uint32_t>& flacFrameBytes);
+  // Whether every audio frame is in the FLAC frames counted.
+  bool Complete() const { return m_flacFrames * m_info.MaxBlockFrames >= m_info.TotalFrames; }
+
+  std::array<std::uint8_t, kStreamInfoBytes> StreamInfo(const std::array<std::uint8_t, 16>& md5);
+  std::vector<std::uint8_t> SeekTable() const;
+
+private:
+  FlacStreamInfo m_info;
+  std::vector<FlacSeekPoint> m_points;
+  std::size_t m_pointsFilled = 0;
+  std::uint64_t m_flacFrames = 0;
+  std::uint64_t m_flacBytes = 0;  // from the first FLAC frame
+};
 
 }  // namespace tavrin::exporter

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -167,74 +167,6 @@ void AddToMd5(Md5& md5, const WavFormat& format, const std::uint8_t* converted, 
   }
 }
 
-// The FLAC frames of the pieces as they are written, in order: the figures
-// of STREAMINFO and the seek points they fill in, as one encoder would have.
-class JoinedStream {
-public:
-  JoinedStream(const WavFormat& format, std::uint32_t blockFrames, std::uint64_t totalFrames,
-               const FLAC__StreamMetadata_SeekTable& templates)
-      : m_blockFrames(blockFrames), m_totalFrames(totalFrames) {
-    m_info.MinBlockFrames = m_info.MaxBlockFrames = blockFrames;
-    m_info.MinFrameBytes = std::numeric_limits<std::uint32_t>::max();
-    m_info.SampleRate = static_cast<std::uint32_t>(format.SamplePerSecond);
-    m_info.Channels = format.Channels;
-    m_info.BitsPerSample = format.BitPerSample;
-    m_info.TotalFrames = totalFrames;
-    // A point stands for the FLAC frame holding its target audio frame.
-    for (std::uint32_t i = 0; i < templates.num_points; ++i) {
-      const FLAC__StreamMetadata_SeekPoint& point = templates.points[i];
-      m_points.push_back({point.sample_number, point.stream_offset,
-                          static_cast<std::uint16_t>(point.frame_samples)});
-    }
-  }
-
-  // Counts the FLAC frames of the next piece; false when the audio has no room for them.
-  bool Add(const FlacPiece& piece) {
-    for (const std::uint32_t bytes : piece.FlacFrameBytes) {
-      const std::uint64_t first = m_flacFrames * m_blockFrames;
-      if (first >= m_totalFrames) return false;
-      const auto frames =
-          static_cast<std::uint16_t>(std::min<std::uint64_t>(m_blockFrames, m_totalFrames - first));
-      for (;
-           m_pointsFilled < m_points.size() && m_points[m_pointsFilled].FirstFrame < first + frames;
-           ++m_pointsFilled) {
-        m_points[m_pointsFilled] = {first, m_flacBytes, frames};
-      }
-      m_info.MinFrameBytes = std::min(m_info.MinFrameBytes, bytes);
-      m_info.MaxFrameBytes = std::max(m_info.MaxFrameBytes, bytes);
-      m_flacBytes += bytes;
-      ++m_flacFrames;
-    }
-    return true;
-  }
-
-  // Whether every audio frame of the save is in the FLAC frames counted.
-  bool Complete() const { return m_flacFrames * m_blockFrames >= m_totalFrames; }
-
-  std::array<std::uint8_t, kStreamInfoBytes> StreamInfo(Md5& md5) {
-    m_info.Md5 = md5.Finish();
-    return StreamInfoBytes(m_info);
-  }
-
-  std::vector<std::uint8_t> SeekTable() const {
-    std::vector<std::uint8_t> bytes;
-    for (const FlacSeekPoint& point : m_points) {
-      const auto one = SeekPointBytes(point);
-      bytes.insert(bytes.end(), one.begin(), one.end());
-    }
-    return bytes;
-  }
-
-private:
-  const std::uint64_t m_blockFrames;
-  const std::uint64_t m_totalFrames;
-  FlacStreamInfo m_info;
-  std::vector<FlacSeekPoint> m_points;
-  std::size_t m_pointsFilled = 0;
-  std::uint64_t m_flacFrames = 0;
-  std::uint64_t m_flacBytes = 0;  // from the first FLAC frame
-};
-
 const FLAC__StreamMetadata* FindSeekTable(const FlacSession& session) {
   for (const FLAC__StreamMetadata* block : session.Metadata) {
     if (block->type == FLAC__METADATA_TYPE_SEEKTABLE) return block;
@@ -277,7 +209,19 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
 
   pool = std::make_unique<FlacPiecePool>(format, level, threads);
   if (pool->Threads() == 0) return fail(pool->StartError() != 0 ? pool->StartError() : EAGAIN);
-  JoinedStream stream(format, blockFrames, totalFrames, templates->data.seek_table);
+  FlacStreamInfo info;
+  info.MinBlockFrames = info.MaxBlockFrames = blockFrames;
+  info.SampleRate = static_cast<std::uint32_t>(format.SamplePerSecond);
+  info.Channels = format.Channels;
+  info.BitsPerSample = format.BitPerSample;
+  info.TotalFrames = totalFrames;
+  std::vector<FlacSeekPoint> points;
+  const FLAC__StreamMetadata_SeekTable& table = templates->data.seek_table;
+  for (const FLAC__StreamMetadata_SeekPoint& point : std::span(table.points, table.num_points)) {
+    points.push_back({point.sample_number, point.stream_offset,
+                      static_cast<std::uint16_t>(point.frame_samples)});
+  }
+  JoinedStream stream(info, std::move(points));
   const std::uint64_t pieceFrames = FlacPieceFrames(blockFrames);
   const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
   const std::size_t pieceBytes = pieceFrames * frameBytes;
@@ -300,7 +244,7 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
       pieceError = piece->Error;
       return kPieceFailed;
     }
-    if (!stream.Add(*piece)) return EINVAL;
+    if (!stream.Add(piece->FlacFrameBytes)) return EINVAL;
     const int error = session.File.Append(piece->FlacFrames.data(), piece->FlacFrames.size());
     piece->AudioBytes = 0;
     piece->FlacFrames.clear();
@@ -344,12 +288,12 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
       if (piece->AudioBytes == pieceBytes) cut();
     } else {
       // A piece holds many blocks: the rest of this one starts the next.
-      const std::size_t head = pieceBytes - piece->AudioBytes;
-      std::copy_n(out, head, piece->Audio.data() + piece->AudioBytes);
+      const std::size_t room = pieceBytes - piece->AudioBytes;
+      std::copy_n(out, room, piece->Audio.data() + piece->AudioBytes);
       piece->AudioBytes = pieceBytes;
       cut();
-      std::copy_n(out + head, blockBytes - head, piece->Audio.data());
-      piece->AudioBytes = blockBytes - head;
+      std::copy_n(out + room, blockBytes - room, piece->Audio.data());
+      piece->AudioBytes = blockBytes - room;
     }
     return writeReady(most);
   });
@@ -375,10 +319,10 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
   pool->Stop();
   if (!stream.Complete()) return fail(EINVAL);
 
-  const auto info = stream.StreamInfo(md5);
+  const auto streamInfo = stream.StreamInfo(md5.Finish());
   const std::vector<std::uint8_t> seekTable = stream.SeekTable();
   if (const int error = session.File.WriteAt(static_cast<std::int64_t>(infoPlace.Offset),
-                                             info.data(), info.size())) {
+                                             streamInfo.data(), streamInfo.size())) {
     return fail(error);
   }
   if (!seekTable.empty()) {
