@@ -154,8 +154,9 @@ std::size_t FlacPiecePool::Held() {
 
 std::unique_ptr<FlacPiece> FlacPiecePool::TakeOldest(std::chrono::milliseconds wait) {
   std::unique_lock lock(m_mutex);
-  if (m_held.empty() ||
-      !m_encoded.wait_for(lock, wait, [this] { return m_held.front().Encoded; })) {
+  const auto ready = [this] { return m_held.front().Encoded; };
+  // Not waiting at all is asked for after every block: no timed wait (a system call) then.
+  if (m_held.empty() || !(ready() || (wait.count() > 0 && m_encoded.wait_for(lock, wait, ready)))) {
     return nullptr;
   }
   std::unique_ptr<FlacPiece> piece = std::move(m_held.front().Piece);
