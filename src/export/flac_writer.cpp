@@ -167,11 +167,41 @@ void AddToMd5(Md5& md5, const WavFormat& format, const std::uint8_t* converted, 
   }
 }
 
-const FLAC__StreamMetadata* FindSeekTable(const FlacSession& session) {
-  for (const FLAC__StreamMetadata* block : session.Metadata) {
-    if (block->type == FLAC__METADATA_TYPE_SEEKTABLE) return block;
+// The stream's start as libFLAC writes it for a save's settings ("fLaC" and
+// the metadata blocks, STREAMINFO and the seek table still to be filled in),
+// with where those two lie and the seek table's template.
+struct StreamStart {
+  std::vector<std::uint8_t> Bytes;
+  std::uint32_t BlockFrames = 0;  // the encoder's fixed block size
+  FlacBlockPlace Info;
+  FlacBlockPlace SeekTable;
+  std::vector<FlacSeekPoint> SeekPoints;
+};
+
+// Fills `start` through the session's encoder, which encodes no audio.
+// Returns 0, ENOMEM, kEncoderFailed or EINVAL (a layout libFLAC never writes).
+int MakeStreamStart(FlacSession& session, const WavFormat& format, int level,
+                    std::uint64_t totalFrames, StreamStart& start) {
+  if (!SetUpEncoder(session, format, level, totalFrames)) return ENOMEM;
+  if (FLAC__stream_encoder_init_stream(session.Encoder, KeepHead, nullptr, nullptr, nullptr,
+                                       &start.Bytes) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+    return kEncoderFailed;
   }
-  return nullptr;
+  start.BlockFrames = FLAC__stream_encoder_get_blocksize(session.Encoder);
+  if (!FLAC__stream_encoder_finish(session.Encoder)) return kEncoderFailed;
+  start.Info = FindMetadataBlock(start.Bytes, FLAC__METADATA_TYPE_STREAMINFO);
+  start.SeekTable = FindMetadataBlock(start.Bytes, FLAC__METADATA_TYPE_SEEKTABLE);
+  for (const FLAC__StreamMetadata* block : session.Metadata) {
+    if (block->type != FLAC__METADATA_TYPE_SEEKTABLE) continue;
+    const FLAC__StreamMetadata_SeekTable& table = block->data.seek_table;
+    for (const FLAC__StreamMetadata_SeekPoint& point : std::span(table.points, table.num_points)) {
+      start.SeekPoints.push_back({point.sample_number, point.stream_offset,
+                                  static_cast<std::uint16_t>(point.frame_samples)});
+    }
+  }
+  const bool known = start.BlockFrames > 0 && start.Info.Bytes == kStreamInfoBytes &&
+                     start.SeekTable.Bytes == start.SeekPoints.size() * kSeekPointBytes;
+  return known ? 0 : EINVAL;
 }
 
 // The save on `threads` threads: libFLAC writes the stream's start once, the
@@ -182,7 +212,6 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
                                std::uint64_t totalFrames, unsigned threads) {
   SaveJob& job = context.Job;
   FlacSession session;  // its encoder writes the stream's start and no audio
-  std::vector<std::uint8_t> head;
   std::string pieceError;
   std::unique_ptr<FlacPiecePool> pool;
   auto fail = [&](int error) {
@@ -190,38 +219,25 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
     return FailFlac(context, session, error, pieceError);
   };
 
-  if (!SetUpEncoder(session, format, level, totalFrames)) return fail(ENOMEM);
+  StreamStart start;
   if (const int error = session.File.Create(job.OutputPath, context)) return fail(error);
-  if (FLAC__stream_encoder_init_stream(session.Encoder, KeepHead, nullptr, nullptr, nullptr,
-                                       &head) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
-    return fail(kEncoderFailed);
+  if (const int error = MakeStreamStart(session, format, level, totalFrames, start)) {
+    return fail(error);
   }
-  const std::uint32_t blockFrames = FLAC__stream_encoder_get_blocksize(session.Encoder);
-  if (!FLAC__stream_encoder_finish(session.Encoder)) return fail(kEncoderFailed);
-  const FLAC__StreamMetadata* templates = FindSeekTable(session);
-  const FlacBlockPlace infoPlace = FindMetadataBlock(head, FLAC__METADATA_TYPE_STREAMINFO);
-  const FlacBlockPlace seekPlace = FindMetadataBlock(head, FLAC__METADATA_TYPE_SEEKTABLE);
-  if (!templates || blockFrames == 0 || infoPlace.Bytes != kStreamInfoBytes ||
-      seekPlace.Bytes != templates->data.seek_table.num_points * kSeekPointBytes) {
-    return fail(EINVAL);
+  if (const int error = session.File.Append(start.Bytes.data(), start.Bytes.size())) {
+    return fail(error);
   }
-  if (const int error = session.File.Append(head.data(), head.size())) return fail(error);
-
   pool = std::make_unique<FlacPiecePool>(format, level, threads);
   if (pool->Threads() == 0) return fail(pool->StartError() != 0 ? pool->StartError() : EAGAIN);
+
+  const std::uint32_t blockFrames = start.BlockFrames;
   FlacStreamInfo info;
   info.MinBlockFrames = info.MaxBlockFrames = blockFrames;
   info.SampleRate = static_cast<std::uint32_t>(format.SamplePerSecond);
   info.Channels = format.Channels;
   info.BitsPerSample = format.BitPerSample;
   info.TotalFrames = totalFrames;
-  std::vector<FlacSeekPoint> points;
-  const FLAC__StreamMetadata_SeekTable& table = templates->data.seek_table;
-  for (const FLAC__StreamMetadata_SeekPoint& point : std::span(table.points, table.num_points)) {
-    points.push_back({point.sample_number, point.stream_offset,
-                      static_cast<std::uint16_t>(point.frame_samples)});
-  }
-  JoinedStream stream(info, std::move(points));
+  JoinedStream stream(info, std::move(start.SeekPoints));
   const std::uint64_t pieceFrames = FlacPieceFrames(blockFrames);
   const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
   const std::size_t pieceBytes = pieceFrames * frameBytes;
@@ -321,12 +337,12 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
 
   const auto streamInfo = stream.StreamInfo(md5.Finish());
   const std::vector<std::uint8_t> seekTable = stream.SeekTable();
-  if (const int error = session.File.WriteAt(static_cast<std::int64_t>(infoPlace.Offset),
+  if (const int error = session.File.WriteAt(static_cast<std::int64_t>(start.Info.Offset),
                                              streamInfo.data(), streamInfo.size())) {
     return fail(error);
   }
   if (!seekTable.empty()) {
-    if (const int error = session.File.WriteAt(static_cast<std::int64_t>(seekPlace.Offset),
+    if (const int error = session.File.WriteAt(static_cast<std::int64_t>(start.SeekTable.Offset),
                                                seekTable.data(), seekTable.size())) {
       return fail(error);
     }
