@@ -5,14 +5,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "capture/recorder_state.h"
 #include "export/block_loop.h"
 #include "export/file_tags.h"
+#include "export/flac_frames.h"
+#include "export/flac_pieces.h"
+#include "export/md5.h"
 #include "export/output_file.h"
+#include "export/save_threads.h"
 
 namespace tavrin::exporter {
 
@@ -21,6 +28,10 @@ namespace {
 constexpr std::uint32_t kSeekPointSeconds = 10;
 // Returned by a block step when the encoder failed without a file error.
 constexpr int kEncoderFailed = -1;
+// Returned by a step of a save on threads when a piece's encoder failed.
+constexpr int kPieceFailed = -2;
+// How long the user-interface thread waits for a piece at a time.
+constexpr std::chrono::milliseconds kPieceWait{50};
 
 // libFLAC writes forwards and, at the end, seeks back to fill in STREAMINFO
 // (sample count, MD5) and the seek table.
@@ -112,33 +123,232 @@ bool SetUpEncoder(FlacSession& session, const WavFormat& format, int level,
                   std::uint64_t totalFrames) {
   FLAC__StreamEncoder* encoder = session.Encoder;
   return encoder && BuildMetadata(session, format, totalFrames) &&
-         FLAC__stream_encoder_set_channels(encoder, format.Channels) &&
-         FLAC__stream_encoder_set_bits_per_sample(encoder, format.BitPerSample) &&
-         FLAC__stream_encoder_set_sample_rate(encoder,
-                                              static_cast<std::uint32_t>(format.SamplePerSecond)) &&
-         FLAC__stream_encoder_set_compression_level(encoder, static_cast<std::uint32_t>(level)) &&
+         SetEncoderFormat(encoder, format, level) &&
          FLAC__stream_encoder_set_total_samples_estimate(encoder, totalFrames) &&
          FLAC__stream_encoder_set_metadata(encoder, session.Metadata.data(),
                                            static_cast<std::uint32_t>(session.Metadata.size()));
 }
 
-// A converted block as libFLAC's samples, one array a channel (the encoder
-// copies those whole): 16-bit little-endian as it is, 8-bit (stored with 128
-// added) back to signed.
-void Widen(const WavFormat& format, const std::uint8_t* converted, std::size_t frames,
-           FLAC__int32* const* channels) {
-  const std::size_t count = format.Channels;
-  for (std::size_t frame = 0, at = 0; frame < frames; ++frame) {
-    for (std::size_t channel = 0; channel < count; ++channel) {
-      if (format.BitPerSample == 8) {
-        channels[channel][frame] = static_cast<FLAC__int32>(converted[at++]) - 128;
-      } else {
-        channels[channel][frame] =
-            static_cast<std::int16_t>(converted[at] | (converted[at + 1] << 8));
-        at += 2;
-      }
+// Shows why the save failed, a file's error, the encoder's state or a piece's
+// text, and leaves no file.
+WriteResult FailFlac(ExportContext& context, FlacSession& session, int error,
+                     const std::string& pieceError = {}) {
+  const std::string text =
+      error == kPieceFailed ? pieceError
+      : error == kEncoderFailed
+          ? std::string("FLAC encoder: ") +
+                FLAC__StreamEncoderStateString[FLAC__stream_encoder_get_state(session.Encoder)]
+          : session.File.ErrorText(error);
+  session.Discard();
+  context.User.Show(text);
+  return WriteResult::Failed;
+}
+
+// Keeps the stream's start as libFLAC writes it: "fLaC" and the metadata blocks.
+FLAC__StreamEncoderWriteStatus KeepHead(const FLAC__StreamEncoder*, const FLAC__byte buffer[],
+                                        size_t bytes, uint32_t, uint32_t, void* head) {
+  auto& kept = *static_cast<std::vector<std::uint8_t>*>(head);
+  kept.insert(kept.end(), buffer, buffer + bytes);
+  return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+}
+
+// libFLAC sums the MD5 over signed little-endian samples: converted 16-bit
+// audio as it is, 8-bit with the top bit flipped back.
+void AddToMd5(Md5& md5, const WavFormat& format, const std::uint8_t* converted, std::size_t bytes) {
+  if (format.BitPerSample != 8) {
+    md5.Update(converted, bytes);
+    return;
+  }
+  std::uint8_t flipped[1024];
+  for (std::size_t at = 0; at < bytes; at += sizeof flipped) {
+    const std::size_t count = std::min(sizeof flipped, bytes - at);
+    for (std::size_t i = 0; i < count; ++i) flipped[i] = converted[at + i] ^ 0x80;
+    md5.Update(flipped, count);
+  }
+}
+
+// The stream's start as libFLAC writes it for a save's settings ("fLaC" and
+// the metadata blocks, STREAMINFO and the seek table still to be filled in),
+// with where those two lie and the seek table's template.
+struct StreamStart {
+  std::vector<std::uint8_t> Bytes;
+  std::uint32_t BlockFrames = 0;  // the encoder's fixed block size
+  FlacBlockPlace Info;
+  FlacBlockPlace SeekTable;
+  std::vector<FlacSeekPoint> SeekPoints;
+};
+
+// Fills `start` through the session's encoder, which encodes no audio.
+// Returns 0, ENOMEM, kEncoderFailed or EINVAL (a layout libFLAC never writes).
+int MakeStreamStart(FlacSession& session, const WavFormat& format, int level,
+                    std::uint64_t totalFrames, StreamStart& start) {
+  if (!SetUpEncoder(session, format, level, totalFrames)) return ENOMEM;
+  if (FLAC__stream_encoder_init_stream(session.Encoder, KeepHead, nullptr, nullptr, nullptr,
+                                       &start.Bytes) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+    return kEncoderFailed;
+  }
+  start.BlockFrames = FLAC__stream_encoder_get_blocksize(session.Encoder);
+  if (!FLAC__stream_encoder_finish(session.Encoder)) return kEncoderFailed;
+  start.Info = FindMetadataBlock(start.Bytes, FLAC__METADATA_TYPE_STREAMINFO);
+  start.SeekTable = FindMetadataBlock(start.Bytes, FLAC__METADATA_TYPE_SEEKTABLE);
+  for (const FLAC__StreamMetadata* block : session.Metadata) {
+    if (block->type != FLAC__METADATA_TYPE_SEEKTABLE) continue;
+    const FLAC__StreamMetadata_SeekTable& table = block->data.seek_table;
+    for (const FLAC__StreamMetadata_SeekPoint& point : std::span(table.points, table.num_points)) {
+      start.SeekPoints.push_back({point.sample_number, point.stream_offset,
+                                  static_cast<std::uint16_t>(point.frame_samples)});
     }
   }
+  const bool known = start.BlockFrames > 0 && start.Info.Bytes == kStreamInfoBytes &&
+                     start.SeekTable.Bytes == start.SeekPoints.size() * kSeekPointBytes;
+  return known ? 0 : EINVAL;
+}
+
+// The save on `threads` threads: libFLAC writes the stream's start once, the
+// pieces are cut here in order (with the MD5 of the audio), encoded by the
+// pool and written back in order, and STREAMINFO and the seek table are
+// filled in for the whole stream at the end.
+WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, int level,
+                               std::uint64_t totalFrames, unsigned threads) {
+  SaveJob& job = context.Job;
+  FlacSession session;  // its encoder writes the stream's start and no audio
+  std::string pieceError;
+  std::unique_ptr<FlacPiecePool> pool;
+  auto fail = [&](int error) {
+    if (pool) pool->Stop();
+    return FailFlac(context, session, error, pieceError);
+  };
+
+  StreamStart start;
+  if (const int error = session.File.Create(job.OutputPath, context)) return fail(error);
+  if (const int error = MakeStreamStart(session, format, level, totalFrames, start)) {
+    return fail(error);
+  }
+  if (const int error = session.File.Append(start.Bytes.data(), start.Bytes.size())) {
+    return fail(error);
+  }
+  pool = std::make_unique<FlacPiecePool>(format, level, threads);
+  if (pool->Threads() == 0) return fail(pool->StartError() != 0 ? pool->StartError() : EAGAIN);
+
+  const std::uint32_t blockFrames = start.BlockFrames;
+  FlacStreamInfo info;
+  info.MinBlockFrames = info.MaxBlockFrames = blockFrames;
+  info.SampleRate = static_cast<std::uint32_t>(format.SamplePerSecond);
+  info.Channels = format.Channels;
+  info.BitsPerSample = format.BitPerSample;
+  info.TotalFrames = totalFrames;
+  JoinedStream stream(info, std::move(start.SeekPoints));
+  const std::uint64_t pieceFrames = FlacPieceFrames(blockFrames);
+  const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
+  const std::size_t pieceBytes = pieceFrames * frameBytes;
+  std::uint64_t piecesCut = 0;
+  std::vector<std::unique_ptr<FlacPiece>> spare;  // written, to be filled again
+  const auto nextPiece = [&] {
+    std::unique_ptr<FlacPiece> piece;
+    if (spare.empty()) {
+      piece = std::make_unique<FlacPiece>();
+      piece->Audio.resize(pieceBytes);
+    } else {
+      piece = std::move(spare.back());
+      spare.pop_back();
+    }
+    piece->FirstFlacFrame = static_cast<std::uint32_t>(piecesCut * (pieceFrames / blockFrames));
+    return piece;
+  };
+  const auto write = [&](std::unique_ptr<FlacPiece> piece) {
+    if (!piece->Error.empty()) {
+      pieceError = piece->Error;
+      return kPieceFailed;
+    }
+    if (!stream.Add(piece->FlacFrameBytes)) return EINVAL;
+    const int error = session.File.Append(piece->FlacFrames.data(), piece->FlacFrames.size());
+    piece->AudioBytes = 0;
+    piece->FlacFrames.clear();
+    piece->FlacFrameBytes.clear();
+    spare.push_back(std::move(piece));
+    return error;
+  };
+  // Writes the pieces encoded at the front; while `most` or more are held,
+  // waits for the oldest, which bounds the memory the save holds.
+  const auto writeReady = [&](std::size_t most) {
+    for (;;) {
+      const bool full = pool->Held() >= most;
+      std::unique_ptr<FlacPiece> piece =
+          pool->TakeOldest(full ? kPieceWait : std::chrono::milliseconds{0});
+      if (piece) {
+        if (const int error = write(std::move(piece))) return error;
+      } else if (!full) {
+        return 0;
+      }
+    }
+  };
+
+  std::unique_ptr<FlacPiece> piece = nextPiece();
+  const auto cut = [&] {
+    pool->Submit(std::move(piece));
+    ++piecesCut;
+    piece = nextPiece();
+  };
+  const auto blockBytes = static_cast<std::size_t>(OutputBlockBytes(format));
+  std::vector<std::uint8_t> converted(blockBytes);
+  Md5 md5;
+  const std::size_t most = 2 * std::size_t{pool->Threads()};
+  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
+    // Converted straight into the piece when the block fits in it whole.
+    const bool fits = pieceBytes - piece->AudioBytes >= blockBytes;
+    std::uint8_t* out = fits ? piece->Audio.data() + piece->AudioBytes : converted.data();
+    if (ConvertBlock(format, block, out) != blockBytes) return EINVAL;
+    AddToMd5(md5, format, out, blockBytes);
+    if (fits) {
+      piece->AudioBytes += blockBytes;
+      if (piece->AudioBytes == pieceBytes) cut();
+    } else {
+      // A piece holds many blocks: the rest of this one starts the next.
+      const std::size_t room = pieceBytes - piece->AudioBytes;
+      std::copy_n(out, room, piece->Audio.data() + piece->AudioBytes);
+      piece->AudioBytes = pieceBytes;
+      cut();
+      std::copy_n(out + room, blockBytes - room, piece->Audio.data());
+      piece->AudioBytes = blockBytes - room;
+    }
+    return writeReady(most);
+  });
+  if (outcome.Error != 0) return fail(outcome.Error);
+  if (outcome.Cancelled) {
+    pool->Stop();
+    session.Discard();
+    return WriteResult::Cancelled;
+  }
+  if (piece->AudioBytes > 0) pool->Submit(std::move(piece));
+  // The last pieces, with messages let run in between so that Cancel still reaches the save.
+  while (pool->Held() > 0) {
+    if (std::unique_ptr<FlacPiece> done = pool->TakeOldest(kPieceWait)) {
+      if (const int error = write(std::move(done))) return fail(error);
+    }
+    context.User.Pump();
+    if (!job.SaveActive) {
+      pool->Stop();
+      session.Discard();
+      return WriteResult::Cancelled;
+    }
+  }
+  pool->Stop();
+  if (!stream.Complete()) return fail(EINVAL);
+
+  const auto streamInfo = stream.StreamInfo(md5.Finish());
+  const std::vector<std::uint8_t> seekTable = stream.SeekTable();
+  if (const int error = session.File.WriteAt(static_cast<std::int64_t>(start.Info.Offset),
+                                             streamInfo.data(), streamInfo.size())) {
+    return fail(error);
+  }
+  if (!seekTable.empty()) {
+    if (const int error = session.File.WriteAt(static_cast<std::int64_t>(start.SeekTable.Offset),
+                                               seekTable.data(), seekTable.size())) {
+      return fail(error);
+    }
+  }
+  if (const int error = session.File.Finish(); error != 0) return fail(error);
+  return WriteResult::Written;
 }
 
 }  // namespace
@@ -156,18 +366,11 @@ WriteResult WriteFlac(ExportContext& context) {
   const std::uint64_t totalFrames =
       (std::uint64_t{job.SaveLast} - job.SaveFirst + 1) * (blockBytes / frameBytes);
   const int level = std::clamp(context.Settings.FlacCompression, 0, settings::kMaxFlacCompression);
+  if (const unsigned threads = SaveThreads(totalFrames, job.Threads); threads > 1) {
+    return WriteFlacOnThreads(context, format, level, totalFrames, threads);
+  }
   FlacSession session;
-
-  auto fail = [&](int error) {
-    const std::string text =
-        error == kEncoderFailed
-            ? std::string("FLAC encoder: ") +
-                  FLAC__StreamEncoderStateString[FLAC__stream_encoder_get_state(session.Encoder)]
-            : session.File.ErrorText(error);
-    session.Discard();
-    context.User.Show(text);
-    return WriteResult::Failed;
-  };
+  auto fail = [&](int error) { return FailFlac(context, session, error); };
 
   if (!SetUpEncoder(session, format, level, totalFrames)) return fail(ENOMEM);
   if (const int error = session.File.Create(job.OutputPath, context)) return fail(error);
