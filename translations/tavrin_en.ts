@@ -398,6 +398,34 @@
         <source>%1 的声音 (monitor)</source>
         <translation>What %1 plays (monitor)</translation>
     </message>
+    <message>
+        <source>Loop 3 min</source>
+        <translation>Loop 3 min</translation>
+    </message>
+    <message>
+        <source>Loop 5 min</source>
+        <translation>Loop 5 min</translation>
+    </message>
+    <message>
+        <source>Loop10 min</source>
+        <translation>Loop 10 min</translation>
+    </message>
+    <message>
+        <source>Loop15 min</source>
+        <translation>Loop 15 min</translation>
+    </message>
+    <message>
+        <source>Loop 20 min</source>
+        <translation>Loop 20 min</translation>
+    </message>
+    <message>
+        <source>Loop 30 min</source>
+        <translation>Loop 30 min</translation>
+    </message>
+    <message>
+        <source>Loop 60 min</source>
+        <translation>Loop 60 min</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::recorder_ui::TFormTimer</name>

@@ -20,13 +20,13 @@ struct RecordingMode {
 
 inline constexpr std::array<RecordingMode, kRecordingModeCount> kRecordingModes{{
     {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "连续"), 0},
-    {"Loop 3 min", 3},
-    {"Loop 5 min", 5},
-    {"Loop10 min", 10},
-    {"Loop15 min", 15},
-    {"Loop 20 min", 20},
-    {"Loop 30 min", 30},
-    {"Loop 60 min", 60},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop 3 min"), 3},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop 5 min"), 5},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop10 min"), 10},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop15 min"), 15},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop 20 min"), 20},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop 30 min"), 30},
+    {TAVRIN_TRANSLATABLE("tavrin::recorder_ui::TFormMain", "Loop 60 min"), 60},
 }};
 
 // `index` when it names an item of the list; an index outside it counts as
