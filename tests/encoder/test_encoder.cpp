@@ -65,6 +65,16 @@ std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
   return g_control.DeinitResult;
 }
 
+std::uint32_t beGetInfoFrame(std::uint32_t stream, std::uint8_t* output,
+                             std::uint32_t* outputBytes) {
+  *outputBytes = 0;
+  if (stream != kHandle) return tavrin::encoder::kBeErrInvalidHandle;
+  if (g_control.InfoResult != 0) return g_control.InfoResult;
+  std::memcpy(output, g_control.InfoFrame.data(), g_control.InfoFrame.size());
+  *outputBytes = static_cast<std::uint32_t>(g_control.InfoFrame.size());
+  return 0;
+}
+
 std::uint32_t beCloseStream(std::uint32_t stream) {
   g_control.Calls.push_back("close");
   return stream == kHandle ? 0 : tavrin::encoder::kBeErrInvalidHandle;
