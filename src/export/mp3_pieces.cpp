@@ -31,9 +31,8 @@ constexpr std::int64_t kLeadMp3Frames = 3;
 // Encoded after a piece's end and dropped: the last kept frame's window and the
 // encoder's look-ahead reach into them.
 constexpr std::int64_t kTailMp3Frames = 2;
-// 13.4 s: bounds what a piece holds (2.4 MB of samples) and lets the pieces
-// of a long take spread evenly over the threads. The overlap costs 1 % more
-// encoding.
+// 13.4 s: bounds what a piece holds (2.4 MB of samples); the overlap costs 1 %
+// more encoding.
 constexpr std::int64_t kMostPieceMp3Frames = 512;
 constexpr std::int64_t kProbeMp3Frames = 4;
 constexpr std::int64_t kReadStepFrames = 65536;  // read between letting messages run
@@ -58,13 +57,10 @@ struct PiecePlan {
   std::int64_t PieceFrames = 0;
   std::int64_t Count = 0;
 
-  PiecePlan(std::int64_t takeFrames, unsigned threads) : TakeFrames(takeFrames) {
-    const std::int64_t perThread = (takeFrames + threads - 1) / threads;
-    const std::int64_t onGrid =
-        (perThread + kFramesPerMp3Frame - 1) / kFramesPerMp3Frame * kFramesPerMp3Frame;
-    PieceFrames = std::min(kMostPieceMp3Frames * kFramesPerMp3Frame, onGrid);
-    Count = (takeFrames + PieceFrames - 1) / PieceFrames;
-  }
+  PiecePlan(std::int64_t takeFrames, unsigned threads)
+      : TakeFrames(takeFrames),
+        PieceFrames(Mp3PieceFrames(takeFrames, threads)),
+        Count((takeFrames + PieceFrames - 1) / PieceFrames) {}
   std::int64_t InputFirst(std::int64_t index) const {
     return std::max<std::int64_t>(index * PieceFrames - kLeadMp3Frames * kFramesPerMp3Frame, 0);
   }
@@ -380,6 +376,13 @@ PiecesOutcome Encode(ExportContext& context, const EncoderEntries& entries,
 
 std::string EncoderErrorText(std::uint32_t code) {
   return "BE_ERR code-" + std::to_string(code);
+}
+
+std::int64_t Mp3PieceFrames(std::int64_t takeFrames, unsigned threads) {
+  const std::int64_t share = (takeFrames + threads - 1) / threads;
+  const std::int64_t onGrid =
+      (share + kFramesPerMp3Frame - 1) / kFramesPerMp3Frame * kFramesPerMp3Frame;
+  return std::max(std::min(kMostPieceMp3Frames * kFramesPerMp3Frame, onGrid), kFramesPerMp3Frame);
 }
 
 StreamShape ProbeStreams(const EncoderEntries& entries, EncoderConfig config) {

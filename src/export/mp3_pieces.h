@@ -42,6 +42,11 @@ struct StreamShape {
 };
 StreamShape ProbeStreams(const EncoderEntries& entries, encoder::EncoderConfig config);
 
+// The frames of audio in each piece but the last: each thread's share of
+// `takeFrames` on whole MP3 frames, at most 512 MP3 frames (13.4 s), so
+// that a piece's samples stay small and a long take spreads evenly.
+std::int64_t Mp3PieceFrames(std::int64_t takeFrames, unsigned threads);
+
 struct PiecesOutcome {
   bool Cancelled = false;
   std::string Error;                    // for the user; empty when the stream is written

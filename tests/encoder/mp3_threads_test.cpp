@@ -11,6 +11,7 @@
 #include "../e2e/tone_check.h"
 #include "encoder_test_support.h"
 #include "export/mp3_frames.h"
+#include "export/mp3_pieces.h"
 
 namespace tavrin::exporter::testing {
 namespace {
@@ -112,11 +113,9 @@ std::vector<double> BlockErrorsDb(const Decoded& wav, const std::vector<std::uin
   return errors;
 }
 
-// The first block after each join: the writer cuts the take into pieces of
-// each thread's share on whole 1152-frame blocks, at most 512 of them.
+// The first block after each join.
 std::vector<std::int64_t> JoinBlocks(unsigned threads) {
-  const std::int64_t share = (kTakeFrames + threads - 1) / threads;
-  const std::int64_t blocks = std::min<std::int64_t>((share + 1151) / 1152, 512);
+  const std::int64_t blocks = Mp3PieceFrames(kTakeFrames, threads) / 1152;
   std::vector<std::int64_t> joins;
   for (std::int64_t join = blocks; threads > 1 && join * 1152 < kTakeFrames; join += blocks) {
     joins.push_back(join);
