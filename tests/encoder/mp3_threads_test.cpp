@@ -97,6 +97,16 @@ std::string Mp3valFaults(const std::string& path, const std::string& report) {
   return faults;
 }
 
+// The length mediainfo reports, in milliseconds; -1 when it reports none.
+long MediainfoMilliseconds(const std::string& path, const std::string& report) {
+  const std::string command =
+      "mediainfo --Inform='Audio;%Duration%' '" + path + "' > '" + report + "'";
+  if (std::system(command.c_str()) != 0) return -1;
+  const std::vector<std::uint8_t> text = FileBytes(report);
+  const std::string digits(text.begin(), text.end());
+  return digits.empty() ? -1 : std::atol(digits.c_str());
+}
+
 // The error against the source in each 1152-frame block, in dB of its energy.
 std::vector<double> BlockErrorsDb(const Decoded& wav, const std::vector<std::uint8_t>& source) {
   std::vector<double> errors;
@@ -179,6 +189,9 @@ TEST_P(ThreadedMp3Saves, DecodeToTheTakeToTheSampleWithNoClickAtAJoin) {
     ASSERT_EQ(mp3[starts[i] + 4] << 1 | mp3[starts[i] + 5] >> 7, 0) << "frame " << i;
   }
   EXPECT_EQ(Mp3valFaults(job.OutputPath, Folder() + "/mp3val.txt"), "");
+  // mediainfo counts whole frames, delay and padding included: within 60 ms.
+  // Without the frame count it would reckon a VBR file's length from the first frame's rate.
+  EXPECT_NEAR(MediainfoMilliseconds(job.OutputPath, Folder() + "/mediainfo.txt"), 30000, 60);
 
   const Decoded wav = DecodeWithLame(job.OutputPath, Folder() + "/decoded.wav");
   ASSERT_EQ(wav.Channels, 2);
