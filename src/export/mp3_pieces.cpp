@@ -233,7 +233,7 @@ private:
     result = m_entries.DeinitStream(stream, output.data(), &produced);
     if (result == kBeErrSuccessful && !keep(produced)) result = kBeErrBufferTooSmall;
     if (result != kBeErrSuccessful) return EncoderErrorText(result);
-    if (piece.Last && m_entries.GetInfoFrame) {
+    if (piece.Last && m_shape.Placeholder) {
       result = m_entries.GetInfoFrame(stream, output.data(), &produced);
       if (result == kBeErrSuccessful && produced > outputBytes) result = kBeErrBufferTooSmall;
       if (result != kBeErrSuccessful) return EncoderErrorText(result);

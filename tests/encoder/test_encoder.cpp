@@ -1,6 +1,7 @@
 // The stand-in encoder library (see test_encoder.h).
 #include "test_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 using tavrin::encoder::EncoderConfig;
@@ -70,7 +71,7 @@ std::uint32_t beGetInfoFrame(std::uint32_t stream, std::uint8_t* output,
   *outputBytes = 0;
   if (stream != kHandle) return tavrin::encoder::kBeErrInvalidHandle;
   if (g_control.InfoResult != 0) return g_control.InfoResult;
-  std::memcpy(output, g_control.InfoFrame.data(), g_control.InfoFrame.size());
+  std::copy(g_control.InfoFrame.begin(), g_control.InfoFrame.end(), output);
   *outputBytes = static_cast<std::uint32_t>(g_control.InfoFrame.size());
   return 0;
 }
