@@ -25,7 +25,8 @@ protected:
     encode = reinterpret_cast<BeEncodeChunkEntry>(::dlsym(m_library, kBeEncodeChunkName));
     deinit = reinterpret_cast<BeDeinitStreamEntry>(::dlsym(m_library, kBeDeinitStreamName));
     close = reinterpret_cast<BeCloseStreamEntry>(::dlsym(m_library, kBeCloseStreamName));
-    ASSERT_TRUE(init && encode && deinit && close);
+    info = reinterpret_cast<BeGetInfoFrameEntry>(::dlsym(m_library, kBeGetInfoFrameName));
+    ASSERT_TRUE(init && encode && deinit && close && info);
   }
   void TearDown() override {
     if (m_library) ::dlclose(m_library);
@@ -62,6 +63,7 @@ protected:
   BeEncodeChunkEntry encode = nullptr;
   BeDeinitStreamEntry deinit = nullptr;
   BeCloseStreamEntry close = nullptr;
+  BeGetInfoFrameEntry info = nullptr;
   std::uint32_t m_chunkSamples = 0;
   std::uint32_t m_outputBytes = 0;
 
@@ -98,8 +100,13 @@ TEST_F(LameEncTest, StreamsAreBoundedAndCheckedAgainstTheirBuffers) {
   EXPECT_NE(encode(stream + 1, 2, input.data(), output.data(), &produced), 0u);
   EXPECT_EQ(encode(stream, m_chunkSamples, input.data(), output.data(), &produced), 0u);
   EXPECT_LE(produced, m_outputBytes);
+  // The information frame only once the last frames are out; none unless asked for.
+  EXPECT_NE(info(stream, output.data(), &produced), 0u);
   EXPECT_EQ(deinit(stream, output.data(), &produced), 0u);
   EXPECT_GT(produced, 0u);
+  std::uint32_t infoBytes = 99;
+  EXPECT_EQ(info(stream, output.data(), &infoBytes), 0u);
+  EXPECT_EQ(infoBytes, 0u);
   EXPECT_EQ(close(stream), 0u);
   EXPECT_NE(close(stream), 0u);
   EXPECT_NE(deinit(0, output.data(), &produced), 0u);
