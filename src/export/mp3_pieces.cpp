@@ -324,8 +324,10 @@ PiecesOutcome Encode(ExportContext& context, const EncoderEntries& entries,
 
   for (std::int64_t next = 0, written = 0; written < plan.Count;) {
     if (outcome.Error = workers.Failure(); !outcome.Error.empty()) return outcome;
-    // Reading stays two pieces ahead of the workers, no further: memory is bounded.
-    if (next < plan.Count && held.size() < threads + 2) {
+    // Up to two pieces a thread are held (read, being encoded, or done and
+    // waiting for the ones before them), so that a slow piece at the head does
+    // not leave threads idle; memory stays bounded (2.6 MB or so a piece).
+    if (next < plan.Count && held.size() < 2 * std::size_t{threads}) {
       auto piece = std::make_unique<Piece>();
       const std::int64_t first = plan.InputFirst(next);
       const std::int64_t frames = plan.InputEnd(next) - first;
