@@ -30,14 +30,14 @@ else
   echo "== fuzzers skipped: no clang++"
 fi
 
-echo "== ThreadSanitizer: wave input, wave output, the input mixer, capture and playback on a private daemon, FLAC saved on threads"
+echo "== ThreadSanitizer: wave input, wave output, the input mixer, capture and playback on a private daemon, FLAC and MP3 saved on threads"
 tsan_tests=(pulse_wave_in_test pulse_wave_out_test input_mixer_pulse_test capture_pulse_e2e_test
-  playback_pulse_e2e_test flac_opus_writer_tests)
+  playback_pulse_e2e_test flac_opus_writer_tests encoder_tests)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIN_TSAN=ON -DTAVRIN_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j"$jobs" --target "${tsan_tests[@]}"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/tests/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -j"$jobs" --timeout 300 \
-  -R '^(PulseWaveIn|PulseWaveOut|InputMixerPulse|CapturePulseEndToEnd|PlaybackPulseEndToEnd|FlacOpusWriter\.(ManyThreads|Cancel|AFullDisk))'
+  -R '^(PulseWaveIn|PulseWaveOut|InputMixerPulse|CapturePulseEndToEnd|PlaybackPulseEndToEnd|FlacOpusWriter\.(ManyThreads|Cancel|AFullDisk)|ThreadedMp3Save\.|ToneAndSweep/ThreadedMp3Saves\.)'
 
 echo "== build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# MP3 export of the 10-minute benchmark take through our encoder library
-# against the lame command-line encoder (CBR 128 kbps stereo, quality 2).
+# MP3 export (CBR and VBR) of the 10-minute benchmark take through our encoder library
+# on every usable core against the lame command-line encoder (stereo, quality 2),
+# and the error at the joins of a sweep saved on those cores.
 # Needs a Release build (bench/run.sh makes one); the build folder may be
 # given as the first argument.
 set -euo pipefail

@@ -1,7 +1,8 @@
 #pragma once
 // The interface of the MP3 encoder library that the program loads at run time:
 // a 331-byte configuration record and four C entries with 32-bit arguments and
-// results. The MP3 writer uses only this header; the library implements it.
+// results, and a fifth, optional one for the information frame. The MP3 writer
+// uses only this header; the library implements it.
 
 #include <bit>
 #include <cstddef>
@@ -50,7 +51,7 @@ struct EncoderConfig {
   std::int32_t Crc;
   std::int32_t Copyright;
   std::int32_t Original;
-  std::int32_t WriteVbrHeader;
+  std::int32_t WriteVbrHeader;  // start with a placeholder for beGetInfoFrame's frame
   std::int32_t EnableVbr;
   std::int32_t VbrQuality;   // 0 best .. 9
   std::uint32_t AbrBitRate;  // bits per second
@@ -87,11 +88,15 @@ using BeEncodeChunkEntry = std::uint32_t (*)(std::uint32_t stream, std::uint32_t
 using BeDeinitStreamEntry = std::uint32_t (*)(std::uint32_t stream, std::uint8_t* output,
                                               std::uint32_t* outputBytes);
 using BeCloseStreamEntry = std::uint32_t (*)(std::uint32_t stream);
+using BeGetInfoFrameEntry = std::uint32_t (*)(std::uint32_t stream, std::uint8_t* output,
+                                              std::uint32_t* outputBytes);
 
 inline constexpr const char* kBeInitStreamName = "beInitStream";
 inline constexpr const char* kBeEncodeChunkName = "beEncodeChunk";
 inline constexpr const char* kBeDeinitStreamName = "beDeinitStream";
 inline constexpr const char* kBeCloseStreamName = "beCloseStream";
+// Optional: a library without it is used with WriteVbrHeader off.
+inline constexpr const char* kBeGetInfoFrameName = "beGetInfoFrame";
 
 }  // namespace tavrin::encoder
 
@@ -112,4 +117,12 @@ TAVRIN_ENCODER_EXPORT std::uint32_t beEncodeChunk(std::uint32_t stream, std::uin
 TAVRIN_ENCODER_EXPORT std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
                                                    std::uint32_t* outputBytes);
 TAVRIN_ENCODER_EXPORT std::uint32_t beCloseStream(std::uint32_t stream);
+// After beDeinitStream of a stream opened with WriteVbrHeader on: the
+// information frame ("Xing" for VBR, "Info" for CBR, with the LAME extension:
+// frame and byte counts, seek table, encoder delay and padding) that the caller
+// writes over the stream's first frame, the placeholder of the same size.
+// output holds outputBufferBytes bytes; 0 bytes when the stream has none (not
+// asked for, or a frame at this bit rate too small to hold it).
+TAVRIN_ENCODER_EXPORT std::uint32_t beGetInfoFrame(std::uint32_t stream, std::uint8_t* output,
+                                                   std::uint32_t* outputBytes);
 }

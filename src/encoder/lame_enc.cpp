@@ -1,5 +1,6 @@
-// The encoder library's four entries over libmp3lame. Input is always 16-bit
-// interleaved stereo; mono output is LAME's downmix of it.
+// The encoder library's entries over libmp3lame. Input is always 16-bit
+// interleaved stereo; mono output is LAME's downmix of it. Streams may be used
+// from different threads at once: each has a lock of its own.
 #include <lame/lame.h>
 
 #include <algorithm>
@@ -29,14 +30,23 @@ struct Stream {
   bool Flushed = false;
 };
 
-std::mutex g_streamsLock;
+// A slot's lock guards its Stream: a call on one stream never waits for
+// another stream's encoding.
+std::array<std::mutex, kMaxStreams> g_slotLocks;
 std::array<Stream, kMaxStreams> g_streams;
+// Held while a stream is opened: LAME fills tables shared by every stream
+// (with the same values each time) in lame_init_params.
+std::mutex g_openLock;
 
-// Handles are table index + 1, so 0 is never a valid handle.
-Stream* FindStream(std::uint32_t handle) {
-  if (handle == 0 || handle > kMaxStreams) return nullptr;
-  Stream& stream = g_streams[handle - 1];
-  return stream.Flags ? &stream : nullptr;
+// The slot of a handle, locked, or an unowned lock when the handle names no
+// open stream. Handles are table index + 1, so 0 is never a valid handle.
+std::unique_lock<std::mutex> LockStream(std::uint32_t handle, Stream*& found) {
+  found = nullptr;
+  if (handle == 0 || handle > kMaxStreams) return {};
+  std::unique_lock lock(g_slotLocks[handle - 1]);
+  if (!g_streams[handle - 1].Flags) return {};
+  found = &g_streams[handle - 1];
+  return lock;
 }
 
 bool IsLegalBitRate(std::uint32_t mpegVersion, std::uint32_t kbps) {
@@ -77,8 +87,9 @@ bool Configure(lame_global_flags* flags, const EncoderConfig& config) {
   lame_set_error_protection(flags, config.Crc != 0);
   lame_set_strict_ISO(flags, config.StrictIso != 0);
   lame_set_disable_reservoir(flags, config.NoBitReservoir != 0);
-  // Output goes straight to the caller's file, which cannot be rewound for a tag.
-  lame_set_bWriteVbrTag(flags, 0);
+  // The stream then starts with a placeholder frame that the caller overwrites
+  // with beGetInfoFrame's frame once the stream is flushed.
+  lame_set_bWriteVbrTag(flags, config.WriteVbrHeader != 0);
 
   const std::uint32_t qualityLow = config.QualityWord & 0xFF;
   const std::uint32_t qualityHigh = config.QualityWord >> 8;
@@ -113,14 +124,15 @@ std::uint32_t beInitStream(EncoderConfig* config, std::uint32_t* chunkSamples,
   if (config->ConfigFormat != kConfigFormatExtended || config->RecordSize != kConfigRecordSize) {
     return kBeErrInvalidFormat;
   }
+  std::lock_guard openLock(g_openLock);
   lame_global_flags* flags = lame_init();
   if (!flags) return kBeErrNoMoreHandles;
   if (!Configure(flags, *config) || lame_init_params(flags) < 0) {
     lame_close(flags);
     return kBeErrInvalidFormatParameters;
   }
-  std::lock_guard lock(g_streamsLock);
   for (std::size_t i = 0; i < kMaxStreams; ++i) {
+    std::lock_guard slotLock(g_slotLocks[i]);
     if (!g_streams[i].Flags) {
       g_streams[i] = Stream{flags, false};
       *chunkSamples = kChunkSamples;
@@ -136,8 +148,8 @@ std::uint32_t beInitStream(EncoderConfig* config, std::uint32_t* chunkSamples,
 std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t samples, const std::int16_t* input,
                             std::uint8_t* output, std::uint32_t* outputBytes) {
   if (outputBytes) *outputBytes = 0;
-  std::lock_guard lock(g_streamsLock);
-  Stream* found = FindStream(stream);
+  Stream* found = nullptr;
+  const auto lock = LockStream(stream, found);
   if (!found || found->Flushed) return kBeErrInvalidHandle;
   if (!outputBytes || !output || (samples > 0 && !input)) return kBeErrInvalidFormatParameters;
   // More than a chunk could overrun the output buffer; an odd count splits a frame.
@@ -155,8 +167,8 @@ std::uint32_t beEncodeChunk(std::uint32_t stream, std::uint32_t samples, const s
 std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
                              std::uint32_t* outputBytes) {
   if (outputBytes) *outputBytes = 0;
-  std::lock_guard lock(g_streamsLock);
-  Stream* found = FindStream(stream);
+  Stream* found = nullptr;
+  const auto lock = LockStream(stream, found);
   if (!found) return kBeErrInvalidHandle;
   if (!outputBytes || !output) return kBeErrInvalidFormatParameters;
   if (found->Flushed) return kBeErrSuccessful;
@@ -168,9 +180,24 @@ std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
   return kBeErrSuccessful;
 }
 
+std::uint32_t beGetInfoFrame(std::uint32_t stream, std::uint8_t* output,
+                             std::uint32_t* outputBytes) {
+  if (outputBytes) *outputBytes = 0;
+  Stream* found = nullptr;
+  const auto lock = LockStream(stream, found);
+  if (!found) return kBeErrInvalidHandle;
+  if (!outputBytes || !output) return kBeErrInvalidFormatParameters;
+  // Before the flush the counts would leave out the last frames.
+  if (!found->Flushed) return kBeErrInvalidHandle;
+  const std::size_t bytes = lame_get_lametag_frame(found->Flags, output, kOutputBufferBytes);
+  if (bytes > kOutputBufferBytes) return kBeErrBufferTooSmall;
+  *outputBytes = static_cast<std::uint32_t>(bytes);
+  return kBeErrSuccessful;
+}
+
 std::uint32_t beCloseStream(std::uint32_t stream) {
-  std::lock_guard lock(g_streamsLock);
-  Stream* found = FindStream(stream);
+  Stream* found = nullptr;
+  const auto lock = LockStream(stream, found);
   if (!found) return kBeErrInvalidHandle;
   lame_close(found->Flags);
   *found = Stream{};

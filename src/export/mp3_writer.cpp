@@ -8,7 +8,9 @@
 #include <new>
 
 #include "base/file.h"
+#include "export/mp3_pieces.h"
 #include "export/output_file.h"
+#include "export/save_threads.h"
 #include "platform/wave_common.h"
 
 namespace tavrin::exporter {
@@ -19,10 +21,6 @@ using namespace tavrin::encoder;
 
 constexpr const char* kLibraryMissingText = "Lame_enc.dll did not found";
 constexpr std::uint16_t kQualityWord = 0xFD02;  // quality 2, complement 0xFD above it
-
-std::string EncoderErrorText(std::uint32_t code) {
-  return "BE_ERR code-" + std::to_string(code);
-}
 
 std::int32_t Flag(bool on) {
   return on ? kConfigTrue : kConfigFalse;
@@ -36,6 +34,7 @@ struct EncoderSession {
   BeEncodeChunkEntry EncodeChunk = nullptr;
   BeDeinitStreamEntry DeinitStream = nullptr;
   BeCloseStreamEntry CloseStream = nullptr;
+  BeGetInfoFrameEntry GetInfoFrame = nullptr;  // absent from older libraries
   bool StreamOpen = false;
   std::uint32_t Stream = 0;
   std::vector<std::int16_t> Input;
@@ -56,6 +55,7 @@ struct EncoderSession {
       DeinitStream = reinterpret_cast<BeDeinitStreamEntry>(::dlsym(library, kBeDeinitStreamName));
       CloseStream = reinterpret_cast<BeCloseStreamEntry>(::dlsym(library, kBeCloseStreamName));
       if (InitStream && EncodeChunk && DeinitStream && CloseStream) {
+        GetInfoFrame = reinterpret_cast<BeGetInfoFrameEntry>(::dlsym(library, kBeGetInfoFrameName));
         Library = library;
         return true;
       }
@@ -72,6 +72,10 @@ struct EncoderSession {
     File.Close();
     if (Library) ::dlclose(Library);
     Library = nullptr;
+  }
+
+  EncoderEntries Entries() const {
+    return {InitStream, EncodeChunk, DeinitStream, CloseStream, GetInfoFrame};
   }
 };
 
@@ -137,6 +141,37 @@ WriteResult Fail(ExportContext& context, EncoderSession& session, const std::str
   return WriteResult::Failed;
 }
 
+// Writes the information frame over the placeholder at the file's start.
+int WriteInfoFrame(EncoderSession& session, const std::uint8_t* frame, std::size_t bytes) {
+  if (bytes == 0) return 0;
+  if (bytes > session.File.Length()) return EIO;
+  return session.File.WriteAt(0, frame, bytes);
+}
+
+WriteResult WriteOnThreads(ExportContext& context, EncoderSession& session,
+                           const EncoderConfig& config, StreamShape shape, unsigned threads) {
+  if (const int error = session.File.Create(context.Job.OutputPath, context); error != 0) {
+    return Fail(context, session, session.File.ErrorText(error));
+  }
+  const PiecesOutcome outcome =
+      EncodePieces(context, session.Entries(), config, shape, threads, session.File);
+  if (outcome.Cancelled) {
+    session.Release();
+    session.File.Remove();
+    return WriteResult::Cancelled;
+  }
+  if (!outcome.Error.empty()) return Fail(context, session, outcome.Error);
+  if (const int error = WriteInfoFrame(session, outcome.InfoFrame.data(), outcome.InfoFrame.size());
+      error != 0) {
+    return Fail(context, session, session.File.ErrorText(error));
+  }
+  if (const int closeError = session.File.Finish(); closeError != 0) {
+    return Fail(context, session, session.File.ErrorText(closeError));
+  }
+  session.Release();
+  return WriteResult::Written;
+}
+
 }  // namespace
 
 EncoderConfig FillEncoderConfig(const settings::Settings& settings) {
@@ -158,7 +193,9 @@ EncoderConfig FillEncoderConfig(const settings::Settings& settings) {
   config.Crc = kConfigFalse;
   config.Copyright = Flag(settings.Copyright);
   config.Original = Flag(settings.Original);
-  config.WriteVbrHeader = kConfigFalse;
+  // Players learn the length, the seek table and the encoder's delay and
+  // padding from the information frame; without it they guess.
+  config.WriteVbrHeader = kConfigTrue;
   config.EnableVbr = Flag(settings.VBR);
   config.VbrQuality = settings.VBRQuality;
   config.AbrBitRate = 0;
@@ -177,6 +214,17 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
   }
 
   EncoderConfig config = FillEncoderConfig(context.Settings);
+  // A placeholder nobody overwrites would stay in the file as a silent frame.
+  if (!session.GetInfoFrame) config.WriteVbrHeader = kConfigFalse;
+  const SaveJob& job = context.Job;
+  const unsigned threads = SaveThreads(
+      std::uint64_t{job.SaveLast - job.SaveFirst + 1} * capture::kFramesPerBuffer, job.Threads);
+  if (threads > 1) {
+    if (const StreamShape shape = ProbeStreams(session.Entries(), config); shape.Joinable) {
+      return WriteOnThreads(context, session, config, shape, threads);
+    }
+  }
+
   std::uint32_t chunkSamples = 0;
   std::uint32_t outputBytes = 0;
   const std::uint32_t initResult =
@@ -222,6 +270,17 @@ WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& lib
     session.Release();
     session.File.Remove();
     return WriteResult::Cancelled;
+  }
+  if (session.GetInfoFrame) {
+    std::uint32_t infoResult =
+        session.GetInfoFrame(session.Stream, session.Output.data(), &produced);
+    if (infoResult == kBeErrSuccessful && produced > session.Output.size()) {
+      infoResult = kBeErrBufferTooSmall;
+    }
+    if (infoResult != kBeErrSuccessful) return Fail(context, session, EncoderErrorText(infoResult));
+    if (const int error = WriteInfoFrame(session, session.Output.data(), produced); error != 0) {
+      return Fail(context, session, session.File.ErrorText(error));
+    }
   }
   // Some file systems report a failed write only here.
   if (const int closeError = session.File.Finish(); closeError != 0) {

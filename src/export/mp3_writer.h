@@ -1,7 +1,9 @@
 #pragma once
 // The MP3 writer: encodes SaveFirst..SaveLast of the current edit level through
 // the encoder library, which it loads by name for every save and releases at
-// the end. User-interface thread only.
+// the end; on as many threads as SaveThreads allows (see mp3_pieces.h), one
+// when the encoder resamples. The file starts with the information frame when
+// the library offers it. Called on the user-interface thread.
 
 #include <string>
 #include <vector>
@@ -12,8 +14,8 @@
 
 namespace tavrin::exporter {
 
-// The record handed to the library: the export settings, quality 2, no VBR
-// header, no bit reservoir, 44100 Hz input.
+// The record handed to the library: the export settings, quality 2, the VBR
+// header (the information frame) asked for, no bit reservoir, 44100 Hz input.
 encoder::EncoderConfig FillEncoderConfig(const settings::Settings& settings);
 
 // Tries each library path in order (dlopen) and writes context.Job.OutputPath.

@@ -180,7 +180,7 @@ TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
       }
     }
   }
-  // Without a tag the decoder adds the encoder's delay and padding, less than a buffer.
+  // At most a buffer more than the take, should a decoder leave out the information frame.
   ASSERT_EQ(SaveAndOpen("take.mp3", WriteOurMp3), OpenResult::Opened) << Message;
   EXPECT_GE(Opened.TakeLength, 5u);
   EXPECT_LE(Opened.TakeLength, 6u);

@@ -103,8 +103,8 @@ TEST_F(Mp3WriterTest, RecordCarriesTheSettingsInItsFixedLayout) {
   const std::vector<std::uint8_t> cbr = control->ConfigBytes;
   ASSERT_EQ(cbr.size(), 331u);
   // Offsets 0..88 in steps of 4: format, version, size, rates, mode, bit rates, preset ...
-  const std::vector<std::int32_t> expected = {256, 1, 331, 44100, 0, 1, 192, 256, -1, 1,  0, 0,
-                                              -1,  0, -1,  0,     0, 0, 4,   0,   0,  -1, 0};
+  const std::vector<std::int32_t> expected = {256, 1, 331, 44100, 0,  1, 192, 256, -1, 1,  0, 0,
+                                              -1,  0, -1,  0,     -1, 0, 4,   0,   0,  -1, 0};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(Int32At(cbr, 4 * i), expected[i]) << "offset " << 4 * i;
   }
@@ -126,7 +126,7 @@ TEST_F(Mp3WriterTest, RecordCarriesTheSettingsInItsFixedLayout) {
   EXPECT_EQ(Int32At(vbr, 48), 0);
   EXPECT_EQ(Int32At(vbr, 56), 0);
   EXPECT_EQ(Int32At(vbr, 60), -1);
-  EXPECT_EQ(Int32At(vbr, 64), 0);  // no VBR header even with VBR on
+  EXPECT_EQ(Int32At(vbr, 64), -1);  // the information frame, for VBR above all
   EXPECT_EQ(Int32At(vbr, 68), -1);
 }
 
@@ -158,6 +158,20 @@ TEST_F(Mp3WriterTest, FeedsTheRangeRowByRowInChunksThatNeverSpanRows) {
     EXPECT_GT(progressSeen[i], progressSeen[i - 1]);
     EXPECT_LT(progressSeen[i], 100.0f);
   }
+}
+
+TEST_F(Mp3WriterTest, InformationFrameGoesOverTheStartAndItsFailureFailsTheSave) {
+  control->InfoFrame = {'I', 'N', 'F', 'O'};
+  ASSERT_EQ(Save({kTestEncoder}), WriteResult::Written);
+  std::vector<std::uint8_t> file = ExpectedRange();
+  std::copy(control->InfoFrame.begin(), control->InfoFrame.end(), file.begin());
+  file.insert(file.end(), {'F', 'L', 'U', 'S', 'H'});
+  EXPECT_TRUE(FileBytes(job.OutputPath) == file);
+
+  std::filesystem::remove(job.OutputPath);
+  control->InfoResult = 4;
+  ExpectSaveFails("BE_ERR code-4");
+  EXPECT_FALSE(OutputExists());
 }
 
 TEST_F(Mp3WriterTest, CancelStopsAfterTheChunkThenFlushesClosesAndDeletes) {

@@ -1,6 +1,7 @@
 // The stand-in encoder library (see test_encoder.h).
 #include "test_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 using tavrin::encoder::EncoderConfig;
@@ -63,6 +64,16 @@ std::uint32_t beDeinitStream(std::uint32_t stream, std::uint8_t* output,
   std::memcpy(output, kFlushTrailer, std::strlen(kFlushTrailer));
   *outputBytes = static_cast<std::uint32_t>(std::strlen(kFlushTrailer));
   return g_control.DeinitResult;
+}
+
+std::uint32_t beGetInfoFrame(std::uint32_t stream, std::uint8_t* output,
+                             std::uint32_t* outputBytes) {
+  *outputBytes = 0;
+  if (stream != kHandle) return tavrin::encoder::kBeErrInvalidHandle;
+  if (g_control.InfoResult != 0) return g_control.InfoResult;
+  std::copy(g_control.InfoFrame.begin(), g_control.InfoFrame.end(), output);
+  *outputBytes = static_cast<std::uint32_t>(g_control.InfoFrame.size());
+  return 0;
 }
 
 std::uint32_t beCloseStream(std::uint32_t stream) {

@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in encoder library for the MP3 writer's tests: it echoes every chunk
-// it receives as its output, records the record and the calls, and fails on
-// request. The test reaches the control block through an extra entry.
+// it receives as its output, records the record and the calls (beGetInfoFrame
+// not among them), and fails on request. The test reaches the control block through an extra entry.
 
 #include <cstdint>
 #include <string>
@@ -20,6 +20,8 @@ struct TestEncoderControl {
   std::uint32_t DeinitResult = 0;
   int FailEncodeAtCall = -1;  // 0-based encode call that returns EncodeFailure
   std::uint32_t EncodeFailure = 0;
+  std::vector<std::uint8_t> InfoFrame;  // what beGetInfoFrame gives
+  std::uint32_t InfoResult = 0;
   // Recorded by the library.
   std::vector<std::uint8_t> ConfigBytes;
   std::vector<std::string> Calls;  // "init", "encode", "deinit", "close"
