@@ -5,13 +5,15 @@
 # ends at once, the running editor then holding the second file; names that
 # are not plain (a trailing space, a newline, not UTF-8, a leading "-") arrive
 # exactly; a file handed over while a save's dialog is up is refused with why,
-# and the save writes what it began with.
+# and the save writes what it began with. The program speaks English here
+# (LANGUAGE=en), as any desktop not in Chinese sees it.
 #   open_file_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/desktop-session.sh"
 source "$root/tests/e2e/drive-program.sh"
 program_copy "$1"
+export LANGUAGE=en
 printf '[Save Format]\nWav=1\nMP3=0\nSamplePerSecond=44100\nBitPerSample=16\nChannels=2\n' >"$bin/tavrin-recorder.INI"
 sox -n -c 2 -r 48000 -b 16 "$work/two.wav" synth 2 sine 440 vol 0.5
 sox -n -c 1 -r 44100 -b 16 "$work/three.wav" synth 3 sine 880 vol 0.5
@@ -23,7 +25,7 @@ opened_buffers() { [[ -f "$workFolder/Open.raw" && "$(stat -c %s "$workFolder/Op
 
 run_program "$work/memo.m4a" >"$work/program1.log" 2>&1 &
 app=$!
-wait_for 30 "the editor with the file" window_shown '声音编辑器'
+wait_for 30 "the editor with the file, in English" window_shown 'Sound Editor'
 wait_for 30 "the 2 s voice memo decoded (20 buffers)" opened_buffers 20
 
 # The second start hands its file over and ends without a window of its own.
@@ -50,7 +52,7 @@ status=0
 
 # File > Save All; while its dialog is up a second start is refused, says
 # why and ends; the save then writes the 6 s document it began with.
-open_save_all_dialog "$(window_id '声音编辑器')"
+open_save_all_dialog "$(window_id 'Sound Editor')"
 (run_program "$work/two.wav" >"$work/program-busy.log" 2>&1) & second=$!
 press_return_in_box_of "$second"
 grep -q "The sound editor is busy" "$work/program-busy.log" ||

@@ -3,7 +3,8 @@
 # into a root-owned tree (so the program cannot write beside itself) with a
 # shipped default settings file, and `nobody`, with a home of its own, runs it
 # on a virtual display against a private PulseAudio daemon playing a 1 kHz
-# tone. The test records, saves the take as MP3 through the installed encoder
+# tone, on a German desktop (so in English, from the installed translations).
+# The test records, saves the take as MP3 through the installed encoder
 # library, quits from the File menu, and checks where the files went.
 #   installed_test.sh <folder holding tavrin-recorder_*.deb>
 set -euo pipefail
@@ -46,7 +47,7 @@ setpriv --reuid="$user" --regid="$group" --clear-groups -- env -i \
   HOME="$home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$runtime" \
   PATH=/usr/bin:/bin DISPLAY="$DISPLAY" PULSE_SERVER="$PULSE_SERVER" \
   PULSE_CLIENTCONFIG="$PULSE_CLIENTCONFIG" PULSE_RUNTIME_PATH="$runtime/pulse" \
-  DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb \
+  DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb LANG=de_DE.UTF-8 \
   "$program" >"$work/program.log" 2>&1 &
 app=$!
 trap 'status=$?; [[ $status -eq 0 ]] || { echo "program output:" >&2; cat "$work/program.log" >&2; }; desktop_session_cleanup' EXIT
@@ -83,6 +84,8 @@ status=0
 wait "$app" || status=$?
 app=""
 [[ $status -eq 0 ]] || fail "the program exited with status $status"
+# A German desktop gets the English windows, from the package's translations.
+! grep -q "translation" "$work/program.log" || fail "the installed translation did not load"
 
 # The take, decoded: at least 4 s of the daemon's tone.
 lame --quiet --decode "$home/take.mp3" "$work/take.wav" || fail "lame cannot decode the saved MP3"
