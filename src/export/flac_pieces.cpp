@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <new>
-#include <system_error>
 
 #include "export/flac_frames.h"
 #include "export/save_threads.h"
@@ -49,44 +48,6 @@ FLAC__StreamEncoderWriteStatus KeepPieceFrame(const FLAC__StreamEncoder*, const 
   return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
 }
 
-// Worker thread: encodes `piece` unless `stop` is raised first.
-void EncodePiece(const WavFormat& format, int level, FlacPiece& piece,
-                 const std::atomic<bool>& stop) {
-  FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
-  const auto failed = [&] {
-    piece.Error =
-        std::string("FLAC encoder: ") +
-        FLAC__StreamEncoderStateString[encoder ? FLAC__stream_encoder_get_state(encoder)
-                                               : FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR];
-  };
-  const SetDoMd5Entry setDoMd5 = FindSetDoMd5();
-  if (!encoder || !SetEncoderFormat(encoder, format, level) ||
-      (setDoMd5 && !setDoMd5(encoder, false)) ||
-      FLAC__stream_encoder_init_stream(encoder, KeepPieceFrame, nullptr, nullptr, nullptr,
-                                       &piece) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
-    failed();
-  } else {
-    try {
-      const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
-      const std::size_t frames = piece.AudioBytes / frameBytes;
-      std::vector<FLAC__int32> samples(2 * kPieceChunkFrames);
-      FLAC__int32* const channels[2] = {samples.data(), samples.data() + kPieceChunkFrames};
-      bool ok = true;
-      for (std::size_t at = 0; ok && at < frames && !stop; at += kPieceChunkFrames) {
-        const std::size_t count = std::min(kPieceChunkFrames, frames - at);
-        Widen(format, piece.Audio.data() + at * frameBytes, count, channels);
-        ok = FLAC__stream_encoder_process(encoder, channels, static_cast<std::uint32_t>(count));
-      }
-      // The finish writes the piece's last FLAC frame.
-      if (!stop && !(ok && FLAC__stream_encoder_finish(encoder))) failed();
-    } catch (const std::bad_alloc&) {
-      piece.Error = std::string("FLAC encoder: ") +
-                    FLAC__StreamEncoderStateString[FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR];
-    }
-  }
-  if (encoder) FLAC__stream_encoder_delete(encoder);
-}
-
 // One loop a format, so that the compiler can vectorise each.
 template <std::size_t Channels, std::size_t Bytes>
 void WidenAs(const std::uint8_t* converted, std::size_t frames, FLAC__int32* const* channels) {
@@ -129,71 +90,41 @@ std::uint64_t FlacPieceFrames(std::uint32_t blockFrames) {
   return (kLeastFramesPerThread + block - 1) / block * block;
 }
 
-FlacPiecePool::FlacPiecePool(const WavFormat& format, int level, unsigned threads)
-    : m_format(format), m_level(level) {
-  try {
-    while (m_workers.size() < threads) m_workers.emplace_back(&FlacPiecePool::Work, this);
-  } catch (const std::system_error& error) {
-    m_startError = error.code().value();
-  }
-}
-
-void FlacPiecePool::Submit(std::unique_ptr<FlacPiece> piece) {
-  {
-    const std::lock_guard lock(m_mutex);
-    m_held.push_back({std::move(piece), false});
-    m_waiting.push_back(&m_held.back());
-  }
-  m_handedIn.notify_one();
-}
-
-std::size_t FlacPiecePool::Held() {
-  const std::lock_guard lock(m_mutex);
-  return m_held.size();
-}
-
-std::unique_ptr<FlacPiece> FlacPiecePool::TakeOldest(std::chrono::milliseconds wait) {
-  std::unique_lock lock(m_mutex);
-  const auto ready = [this] { return m_held.front().Encoded; };
-  // Not waiting at all is asked for after every block: no timed wait (a system call) then.
-  if (m_held.empty() || !(ready() || (wait.count() > 0 && m_encoded.wait_for(lock, wait, ready)))) {
-    return nullptr;
-  }
-  std::unique_ptr<FlacPiece> piece = std::move(m_held.front().Piece);
-  m_held.pop_front();
-  return piece;
-}
-
-void FlacPiecePool::Stop() {
-  {
-    const std::lock_guard lock(m_mutex);
-    m_stop = true;
-  }
-  m_handedIn.notify_all();
-  for (std::thread& worker : m_workers) worker.join();
-  m_workers.clear();
-  m_waiting.clear();
-  m_held.clear();
-}
-
-void FlacPiecePool::Work() {
-  for (;;) {
-    Slot* slot = nullptr;
-    {
-      std::unique_lock lock(m_mutex);
-      m_handedIn.wait(lock, [this] { return m_stop || !m_waiting.empty(); });
-      if (m_stop) return;
-      slot = m_waiting.front();
-      m_waiting.pop_front();
+void EncodePiece(const WavFormat& format, int level, FlacPiece& piece,
+                 const std::atomic<bool>& stop) {
+  FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
+  const auto failed = [&] {
+    piece.Error =
+        std::string("FLAC encoder: ") +
+        FLAC__StreamEncoderStateString[encoder ? FLAC__stream_encoder_get_state(encoder)
+                                               : FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR];
+  };
+  const SetDoMd5Entry setDoMd5 = FindSetDoMd5();
+  if (!encoder || !SetEncoderFormat(encoder, format, level) ||
+      (setDoMd5 && !setDoMd5(encoder, false)) ||
+      FLAC__stream_encoder_init_stream(encoder, KeepPieceFrame, nullptr, nullptr, nullptr,
+                                       &piece) != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+    failed();
+  } else {
+    try {
+      const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
+      const std::size_t frames = piece.AudioBytes / frameBytes;
+      std::vector<FLAC__int32> samples(2 * kPieceChunkFrames);
+      FLAC__int32* const channels[2] = {samples.data(), samples.data() + kPieceChunkFrames};
+      bool ok = true;
+      for (std::size_t at = 0; ok && at < frames && !stop; at += kPieceChunkFrames) {
+        const std::size_t count = std::min(kPieceChunkFrames, frames - at);
+        Widen(format, piece.Audio.data() + at * frameBytes, count, channels);
+        ok = FLAC__stream_encoder_process(encoder, channels, static_cast<std::uint32_t>(count));
+      }
+      // The finish writes the piece's last FLAC frame.
+      if (!stop && !(ok && FLAC__stream_encoder_finish(encoder))) failed();
+    } catch (const std::bad_alloc&) {
+      piece.Error = std::string("FLAC encoder: ") +
+                    FLAC__StreamEncoderStateString[FLAC__STREAM_ENCODER_MEMORY_ALLOCATION_ERROR];
     }
-    // The slot stays where it is until it is marked encoded: only then is it taken back.
-    EncodePiece(m_format, m_level, *slot->Piece, m_stop);
-    {
-      const std::lock_guard lock(m_mutex);
-      slot->Encoded = true;
-    }
-    m_encoded.notify_all();
   }
+  if (encoder) FLAC__stream_encoder_delete(encoder);
 }
 
 }  // namespace tavrin::exporter

@@ -1,22 +1,14 @@
 #pragma once
 // FLAC on several threads: the audio cut into pieces of whole encoder blocks,
 // each piece encoded by a libFLAC stream encoder of its own, with the same
-// settings, on a worker thread, and its FLAC frames renumbered for their place
-// in the whole stream. The workers see only the pieces: the document, the file
-// and the user channel stay with the thread that hands pieces in and takes
-// them back, in order (the user-interface thread).
+// settings, on a worker thread (PieceWorkers), and its FLAC frames renumbered
+// for their place in the whole stream.
 
 #include <FLAC/stream_encoder.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "export/wav_writer.h"
@@ -47,48 +39,9 @@ struct FlacPiece {
   std::string Error;                          // why its encoder failed; empty when it did not
 };
 
-// Worker threads encoding the pieces handed in. Every member is called on
-// one thread, the one that owns the pool.
-class FlacPiecePool {
-public:
-  // Starts up to `threads` workers for pieces of `format` at `level`; see Threads().
-  FlacPiecePool(const WavFormat& format, int level, unsigned threads);
-  ~FlacPiecePool() { Stop(); }
-  FlacPiecePool(const FlacPiecePool&) = delete;
-  FlacPiecePool& operator=(const FlacPiecePool&) = delete;
-
-  // The workers running: fewer than asked when the system would start no
-  // more, 0 when it started none (StartError() says why).
-  unsigned Threads() const { return static_cast<unsigned>(m_workers.size()); }
-  int StartError() const { return m_startError; }
-
-  void Submit(std::unique_ptr<FlacPiece> piece);
-  // Pieces handed in and not yet taken back.
-  std::size_t Held();
-  // The oldest piece handed in once it is encoded, waiting at most `wait`
-  // for it; null when there is none or it is not ready.
-  std::unique_ptr<FlacPiece> TakeOldest(std::chrono::milliseconds wait);
-  // Stops every worker within a few thousand audio frames and waits for
-  // them; the pieces held are dropped.
-  void Stop();
-
-private:
-  struct Slot {
-    std::unique_ptr<FlacPiece> Piece;
-    bool Encoded = false;
-  };
-  void Work();
-
-  const WavFormat m_format;
-  const int m_level;
-  std::mutex m_mutex;
-  std::condition_variable m_handedIn;  // a piece to encode, or stop
-  std::condition_variable m_encoded;
-  std::deque<Slot> m_held;      // in the order handed in; a deque keeps references stable
-  std::deque<Slot*> m_waiting;  // handed in, not yet taken by a worker
-  std::atomic<bool> m_stop{false};
-  std::vector<std::thread> m_workers;
-  int m_startError = 0;
-};
+// Worker thread: encodes `piece` unless `stop` is raised first; a failure
+// is left in piece.Error.
+void EncodePiece(const WavFormat& format, int level, FlacPiece& piece,
+                 const std::atomic<bool>& stop);
 
 }  // namespace tavrin::exporter

@@ -19,6 +19,7 @@
 #include "export/flac_pieces.h"
 #include "export/md5.h"
 #include "export/output_file.h"
+#include "export/piece_workers.h"
 #include "export/save_threads.h"
 
 namespace tavrin::exporter {
@@ -213,7 +214,7 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
   SaveJob& job = context.Job;
   FlacSession session;  // its encoder writes the stream's start and no audio
   std::string pieceError;
-  std::unique_ptr<FlacPiecePool> pool;
+  std::unique_ptr<PieceWorkers<FlacPiece>> pool;
   auto fail = [&](int error) {
     if (pool) pool->Stop();
     return FailFlac(context, session, error, pieceError);
@@ -227,7 +228,10 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
   if (const int error = session.File.Append(start.Bytes.data(), start.Bytes.size())) {
     return fail(error);
   }
-  pool = std::make_unique<FlacPiecePool>(format, level, threads);
+  pool = std::make_unique<PieceWorkers<FlacPiece>>(
+      threads, [&format, level](FlacPiece& piece, const std::atomic<bool>& stop) {
+        EncodePiece(format, level, piece, stop);
+      });
   if (pool->Threads() == 0) return fail(pool->StartError() != 0 ? pool->StartError() : EAGAIN);
 
   const std::uint32_t blockFrames = start.BlockFrames;

@@ -4,17 +4,14 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "capture/recorder_state.h"
 #include "export/mp3_frames.h"
+#include "export/piece_workers.h"
 #include "platform/wave_common.h"
 
 namespace tavrin::exporter {
@@ -45,11 +42,11 @@ struct Piece {
   std::vector<std::int16_t> Input;  // interleaved; freed once encoded
   std::int64_t SkipMp3Frames = 0;   // the lead, dropped
   std::int64_t KeepMp3Frames = -1;  // -1: to the stream's end
-  // Written by the worker before Done is set.
+  // Written by the worker before the piece is taken back.
   std::vector<std::uint8_t> Output;  // the placeholder (first piece only), then the kept frames
   std::size_t PlaceholderBytes = 0;
   std::vector<std::uint8_t> InfoFrame;  // last piece only
-  bool Done = false;
+  std::string Error;                    // for the user; empty when it encoded
 };
 
 struct PiecePlan {
@@ -118,87 +115,25 @@ struct StreamCloser {
   ~StreamCloser() { Entries.CloseStream(Stream); }
 };
 
-// The worker threads and the pieces handed to them.
-class Workers {
+// What a worker does with a piece: encodes it on a stream of its own and keeps
+// its frames. Shared by every worker of one save.
+class PieceEncoder {
 public:
-  Workers(const EncoderEntries& entries, const EncoderConfig& config, StreamShape shape,
-          unsigned threads)
-      : m_entries(entries), m_config(config), m_shape(shape) {
+  PieceEncoder(const EncoderEntries& entries, const EncoderConfig& config, StreamShape shape)
+      : m_entries(entries), m_config(config), m_shape(shape) {}
+
+  void operator()(Piece& piece, const std::atomic<bool>& stop) {
     try {
-      for (unsigned i = 0; i < threads; ++i) m_threads.emplace_back([this] { Run(); });
-    } catch (...) {
-      Stop();
-      throw;
+      piece.Error = Encode(piece, stop);
+    } catch (const std::bad_alloc&) {
+      piece.Error = std::strerror(ENOMEM);
     }
-  }
-  Workers(const Workers&) = delete;
-  Workers& operator=(const Workers&) = delete;
-  ~Workers() { Stop(); }
-
-  void Push(Piece* piece) {
-    {
-      std::lock_guard lock(m_lock);
-      m_queue.push_back(piece);
-    }
-    m_work.notify_one();
-  }
-
-  // Whether `piece` is done, after waiting at most `timeout` for it.
-  bool WaitDone(const Piece& piece, std::chrono::milliseconds timeout) {
-    std::unique_lock lock(m_lock);
-    m_done.wait_for(lock, timeout, [&] { return piece.Done || !m_failure.empty(); });
-    return piece.Done;
-  }
-
-  std::string Failure() {
-    std::lock_guard lock(m_lock);
-    return m_failure;
   }
   std::int64_t EncodedFrames() const { return m_encodedFrames.load(std::memory_order_relaxed); }
 
 private:
-  void Stop() {
-    {
-      std::lock_guard lock(m_lock);
-      m_stop = true;
-    }
-    m_work.notify_all();
-    for (std::thread& thread : m_threads) thread.join();
-    m_threads.clear();
-  }
-
-  void Run() {
-    for (;;) {
-      Piece* piece = nullptr;
-      {
-        std::unique_lock lock(m_lock);
-        m_work.wait(lock, [this] { return m_stop || !m_queue.empty(); });
-        if (m_stop) return;
-        piece = m_queue.front();
-        m_queue.pop_front();
-      }
-      std::string error;
-      try {
-        error = Encode(*piece);
-      } catch (const std::bad_alloc&) {
-        error = std::strerror(ENOMEM);
-      }
-      {
-        std::lock_guard lock(m_lock);
-        piece->Done = true;
-        if (!error.empty() && m_failure.empty()) m_failure = error;
-      }
-      m_done.notify_all();
-    }
-  }
-
-  bool Stopping() {
-    std::lock_guard lock(m_lock);
-    return m_stop;
-  }
-
   // Encodes one piece and keeps its frames; returns "" or the user's message.
-  std::string Encode(Piece& piece) {
+  std::string Encode(Piece& piece, const std::atomic<bool>& stop) {
     EncoderConfig config = m_config;
     std::uint32_t chunkSamples = 0;
     std::uint32_t outputBytes = 0;
@@ -217,7 +152,7 @@ private:
       return true;
     };
     for (std::size_t at = 0; at < piece.Input.size();) {
-      if (Stopping()) return {};
+      if (stop) return {};
       const auto samples =
           static_cast<std::uint32_t>(std::min<std::size_t>(chunkSamples, piece.Input.size() - at));
       std::uint32_t produced = 0;
@@ -274,14 +209,7 @@ private:
   const EncoderEntries& m_entries;
   const EncoderConfig m_config;
   const StreamShape m_shape;
-  std::mutex m_lock;  // guards the queue, m_stop, m_failure and every piece's Done
-  std::condition_variable m_work;
-  std::condition_variable m_done;
-  std::deque<Piece*> m_queue;
-  bool m_stop = false;
-  std::string m_failure;
   std::atomic<std::int64_t> m_encodedFrames{0};
-  std::vector<std::thread> m_threads;
 };
 
 // Appends a finished piece in stream order and counts its frames for the
@@ -309,25 +237,27 @@ PiecesOutcome Encode(ExportContext& context, const EncoderEntries& entries,
   const RangeReader reader(context);
   InfoFrameTotals totals;
   PiecesOutcome outcome;
-  // Declared before the workers, so that it outlives their threads.
-  std::deque<std::unique_ptr<Piece>> held;
-  Workers workers(entries, config, shape, threads);
+  PieceEncoder encoder(entries, config, shape);
+  PieceWorkers<Piece> workers(threads, std::ref(encoder));
+  if (workers.Threads() == 0) {
+    outcome.Error = std::strerror(workers.StartError() != 0 ? workers.StartError() : EAGAIN);
+    return outcome;
+  }
   // Sets the progress and lets messages run; false once Cancel was pressed.
   // 100 % is left for the save's end: the last frames are still being cut and written.
   auto letMessagesRun = [&] {
     job.OperationProgress = static_cast<float>(std::min(
-        static_cast<double>(workers.EncodedFrames()) / static_cast<double>(inputFrames) * 100.0,
+        static_cast<double>(encoder.EncodedFrames()) / static_cast<double>(inputFrames) * 100.0,
         99.9));
     context.User.Pump();
     return job.SaveActive;
   };
 
   for (std::int64_t next = 0, written = 0; written < plan.Count;) {
-    if (outcome.Error = workers.Failure(); !outcome.Error.empty()) return outcome;
     // Up to two pieces a thread are held (read, being encoded, or done and
     // waiting for the ones before them), so that a slow piece at the head does
     // not leave threads idle; memory stays bounded (2.6 MB or so a piece).
-    if (next < plan.Count && held.size() < 2 * std::size_t{threads}) {
+    if (next < plan.Count && workers.Held() < 2 * std::size_t{workers.Threads()}) {
       auto piece = std::make_unique<Piece>();
       const std::int64_t first = plan.InputFirst(next);
       const std::int64_t frames = plan.InputEnd(next) - first;
@@ -347,25 +277,24 @@ PiecesOutcome Encode(ExportContext& context, const EncoderEntries& entries,
           return outcome;
         }
       }
-      workers.Push(piece.get());
-      held.push_back(std::move(piece));
+      workers.Submit(std::move(piece));
       ++next;
       continue;
     }
-    if (!workers.WaitDone(*held.front(), kPumpInterval)) {
+    const std::unique_ptr<Piece> done = workers.TakeOldest(kPumpInterval);
+    if (!done) {
       if (!letMessagesRun()) {
         outcome.Cancelled = true;
         return outcome;
       }
       continue;
     }
-    if (outcome.Error = workers.Failure(); !outcome.Error.empty()) return outcome;
-    if (const int error = WritePiece(*held.front(), file, totals)) {
+    if (outcome.Error = done->Error; !outcome.Error.empty()) return outcome;
+    if (const int error = WritePiece(*done, file, totals)) {
       outcome.Error = file.ErrorText(error);
       return outcome;
     }
-    if (held.front()->Last) outcome.InfoFrame = std::move(held.front()->InfoFrame);
-    held.pop_front();
+    if (done->Last) outcome.InfoFrame = std::move(done->InfoFrame);
     ++written;
   }
   if (!outcome.InfoFrame.empty() && !RewriteInfoFrame(outcome.InfoFrame, totals, plan.TakeFrames)) {
@@ -442,8 +371,6 @@ PiecesOutcome EncodePieces(ExportContext& context, const EncoderEntries& entries
     return Encode(context, entries, config, shape, threads, file);
   } catch (const std::bad_alloc&) {
     return {false, std::strerror(ENOMEM), {}};
-  } catch (const std::system_error& error) {  // a thread that could not be started
-    return {false, std::strerror(error.code().value()), {}};
   }
 }
 
