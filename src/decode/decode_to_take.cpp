@@ -59,6 +59,26 @@ std::string NotConvertedText(const std::string& name,
 std::string WorkFileText(const std::string& name, const std::string& drive, int error) {
   return name + " could not be opened: " + base::FileErrorText(drive, error) + ".";
 }
+// Not printf: the window's locale may write a decimal comma in an English sentence.
+std::string TenthsText(double value) {
+  char text[32];
+  return {text, std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1).ptr};
+}
+std::string SecondsText(std::int64_t frames, int rate) {
+  return TenthsText(static_cast<double>(frames) / rate) + " s";
+}
+std::string EndsEarlyText(const std::string& name, std::int64_t frames, std::int64_t stated,
+                          int rate) {
+  return name + " ends at " + SecondsText(frames, rate) + ", before the " +
+         SecondsText(stated, rate) + " its header states; what there is was opened.";
+}
+std::string DamagedAfterText(const std::string& name, const std::string& reason,
+                             std::int64_t frames, int rate) {
+  return name + " is damaged after " + SecondsText(frames, rate) +
+         (reason.empty() ? "" : " (" + reason + ")") + "; what came before was opened.";
+}
+// More clipped than this is told in a box, not only in the editor's status bar.
+constexpr double kBoxClippedPercent = 1.0;
 std::string RateText(const std::string& name, int rate) {
   return name + " states a sample rate of " + std::to_string(rate) +
          " Hz, outside what sound files use, so it can not be opened.";
@@ -111,13 +131,17 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   static_cast<void>(::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL));
 
   // libsndfile first, for the formats it has always opened; FFmpeg for the
-  // containers it does not know.
+  // containers it does not know, letting events run while a step of it is long.
   OpenedSource opened = OpenWithSndfile(fd, status.st_size, name);
   if (!opened.Source && opened.NotSound) {
-    OpenedSource other = OpenWithFfmpeg(fd, status.st_size, name);
+    OpenedSource other = OpenWithFfmpeg(fd, status.st_size, name, [&] {
+      user.Pump();
+      return job.Active;
+    });
     // When neither knows the file, libsndfile's reason stands.
     if (other.Source || !other.NotSound) opened = std::move(other);
   }
+  if (!job.Active) return OpenResult::Cancelled;
   if (!opened.Source) return refuse(opened.Refusal);
   SoundSource& source = *opened.Source;
   const SourceShape& format = source.Shape();
@@ -191,17 +215,18 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
                         : toTake(samples.data(), count);
     if (!job.Active || (flowing && !letEventsRun())) return giveUp(OpenResult::Cancelled, {});
   }
-  // A decoder error midway, or an end before the length the header states,
-  // refuses the file: what follows would be lost without a word. A WAV or
-  // AIFF cut short states no more than it holds (libsndfile counts the frames
-  // there), so it opens with them; an MP3's length is only an estimate.
-  if (flowing) {
-    if (const std::optional<std::string> damage = source.Damage()) {
-      return giveUp(OpenResult::Failed, DamagedText(name, *damage));
-    }
-  }
-  if (flowing && framesRead < framesTotal && !format.Estimated) {
-    return giveUp(OpenResult::Failed, DamagedText(name, "it ends before its header says"));
+  if (!job.Active) return giveUp(OpenResult::Cancelled, {});
+  // A decoder error midway, or an end before the length the header states:
+  // what decoded is kept and the user told (a phone that died mid-memo); a
+  // file of which nothing decodes is refused.
+  const std::optional<std::string> damage = flowing ? source.Damage() : std::nullopt;
+  if (damage && framesRead == 0) return giveUp(OpenResult::Failed, DamagedText(name, *damage));
+  std::string endedEarly;
+  if (flowing && !format.Estimated && format.StatedFrames > 0 &&
+      framesRead < format.StatedFrames - format.StatedSlack) {
+    endedEarly = EndsEarlyText(name, framesRead, format.StatedFrames, format.Rate);
+  } else if (damage) {
+    endedEarly = DamagedAfterText(name, *damage, framesRead, format.Rate);
   }
   if (flowing && converter) flowing = converter->Finish(toTake);
   if (!job.Active) return giveUp(OpenResult::Cancelled, {});
@@ -219,28 +244,27 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
-  // What the source has to say first (which track opened), then the clipping.
-  message = source.Notice();
-  if (const std::string clipping = ClippingNotice(path, report); !clipping.empty()) {
-    message += (message.empty() ? "" : "\n") + clipping;
+  // What is missing first, then what the source has to say (which track
+  // opened), then the clipping.
+  message.clear();
+  for (const std::string& notice : {endedEarly, source.Notice(), ClippingNotice(path, report)}) {
+    if (!notice.empty()) message += (message.empty() ? "" : "\n") + notice;
   }
+  report.Alarming = !endedEarly.empty() || ClippedPercent(report) > kBoxClippedPercent;
   return OpenResult::Opened;
+}
+
+double ClippedPercent(const OpenReport& report) {
+  if (report.ClippedSamples == 0) return 0.0;
+  return report.OutputSamples > report.ClippedSamples
+             ? 100.0 * static_cast<double>(report.ClippedSamples) / report.OutputSamples
+             : 100.0;
 }
 
 std::string ClippingNotice(const std::string& path, const OpenReport& report) {
   if (report.ClippedSamples == 0) return {};
-  const double percent =
-      report.OutputSamples > report.ClippedSamples
-          ? 100.0 * static_cast<double>(report.ClippedSamples) / report.OutputSamples
-          : 100.0;
-  std::string amount = "less than 0.1";
-  if (percent >= 0.05) {
-    // Not printf: the window's locale may write a decimal comma in an English sentence.
-    char text[16];
-    amount.assign(
-        text, std::to_chars(text, text + sizeof text, percent, std::chars_format::fixed, 1).ptr);
-  }
-  return FileName(path) + ": " + amount +
+  const double percent = ClippedPercent(report);
+  return FileName(path) + ": " + (percent >= 0.05 ? TenthsText(percent) : "less than 0.1") +
          " % of its samples were louder than 16 bits can hold and were clipped.";
 }
 

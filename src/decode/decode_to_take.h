@@ -24,6 +24,9 @@ struct OpenReport {
   std::int32_t SourceChannels = 0;
   std::uint64_t ClippedSamples = 0;  // samples beyond 16 bits, clipped
   std::uint64_t OutputSamples = 0;   // 16-bit samples decoded, both sides, padding not counted
+  // The notice deserves a box, not only the status bar: the file ended before
+  // its stated length or was damaged, or more than 1 % of it clipped.
+  bool Alarming = false;
 };
 
 enum class OpenResult { Opened, Cancelled, Failed };
@@ -33,9 +36,12 @@ enum class OpenResult { Opened, Cancelled, Failed };
 // FinishedRecordedBuffers = its whole buffers (a last part-buffer is padded
 // with silence), FinishedLoopWrapped = false, Peaks (kPeakTableEntries
 // entries) measured. Updates job.Progress and pumps `user` as it goes; stops
-// when job.Active is cleared. Cancelled or Failed: `take` untouched and no
-// work file left; for Failed, `message` holds the English text to show (the
-// caller shows it); for Opened, the ClippingNotice (empty when nothing clipped).
+// when job.Active is cleared. A file that fails midway or ends before the
+// length it states opens with what decoded, and says so; one of which nothing
+// decodes fails. Cancelled or Failed: `take` untouched and no work file left;
+// for Failed, `message` holds the English text to show (the caller shows it);
+// for Opened, what the user is told once the file is open, one notice a line
+// (what is missing, which track opened, the ClippingNotice; empty for nothing).
 OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
                         const base::UserChannel& user, document::Take& take, OpenReport& report,
                         std::string& message);
@@ -44,5 +50,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
 // "x.wav: 0.4 % of its samples were louder than 16 bits can hold and were
 // clipped."; "" when none were.
 std::string ClippingNotice(const std::string& path, const OpenReport& report);
+// The share of the decoded samples that clipped, in percent.
+double ClippedPercent(const OpenReport& report);
 
 }  // namespace tavrin::decode

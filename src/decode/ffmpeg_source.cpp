@@ -5,6 +5,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
 }
 
 #include <unistd.h>
@@ -12,8 +13,11 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "decode/open_texts.h"
@@ -23,22 +27,58 @@ namespace tavrin::decode {
 namespace {
 
 constexpr int kIoBufferBytes = 64 * 1024;
-// A stated length may be rounded (Matroska keeps milliseconds); decoding
-// more than this short of it is a file cut short.
-constexpr std::int64_t kShortfallDivisor = 10;  // a tenth of a second
+// A stated length may be rounded (Matroska keeps milliseconds): a tenth of a
+// second short of it is no cut.
+constexpr std::int64_t kSlackDivisor = 10;
 // The most an AAC encoder pads the end with (two frames of HE-AAC).
 constexpr std::size_t kMostPaddingFrames = 4096;
+// No step of FFmpeg's (probing, the header, the stream information, a
+// packet) may take longer on a local file; a demuxer still waiting then is
+// interrupted and the file refused.
+constexpr auto kStepDeadline = std::chrono::seconds(10);
+// How often a step that runs long lets events run (the progress dialog, Cancel).
+constexpr auto kPumpInterval = std::chrono::milliseconds(100);
 
-std::string AvText(int error) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(error, text, sizeof text);
-  return text;
+// The only demuxers ever chosen, by FFmpeg's full names: the containers of
+// phones, browsers, cameras and videos, and second readers for the formats
+// libsndfile knows but not in every coding. None of them opens a protocol.
+constexpr std::array<std::string_view, 20> kAllowedFormats{"mov,mp4,m4a,3gp,3g2,mj2",
+                                                           "matroska,webm",
+                                                           "asf",
+                                                           "aac",
+                                                           "ac3",
+                                                           "eac3",
+                                                           "amr",
+                                                           "amrnb",
+                                                           "amrwb",
+                                                           "avi",
+                                                           "mpeg",
+                                                           "mpegts",
+                                                           "wav",
+                                                           "w64",
+                                                           "aiff",
+                                                           "caf",
+                                                           "ogg",
+                                                           "flac",
+                                                           "mp3",
+                                                           "loas"};
+
+bool Allowed(const AVInputFormat& format) {
+  return std::find(kAllowedFormats.begin(), kAllowedFormats.end(), format.name) !=
+         kAllowedFormats.end();
 }
 
-// Demuxers that read pictures: a picture is no video without sound.
-bool ReadsPictures(const AVInputFormat& format) {
-  const std::string_view name = format.name;
-  return name.starts_with("image2") || name.ends_with("_pipe");
+// The same list in FFmpeg's own form, so that nothing FFmpeg opens by itself
+// can be another demuxer.
+const std::string& AllowedFormatList() {
+  static const std::string list = [] {
+    std::string joined;
+    for (const std::string_view name : kAllowedFormats) {
+      joined += (joined.empty() ? "" : ",") + std::string(name);
+    }
+    return joined;
+  }();
+  return list;
 }
 
 // Playlists and compositions: their sound is in the files they name.
@@ -47,10 +87,13 @@ bool NamesOtherFiles(const AVInputFormat& format) {
   return std::find(kLists.begin(), kLists.end(), format.name) != kLists.end();
 }
 
-// Should a demuxer still reach for another file or address, it is refused.
-int RefuseOtherFiles(AVFormatContext* /*format*/, AVIOContext** /*io*/, const char* /*url*/,
-                     int /*flags*/, AVDictionary** /*options*/) {
-  return AVERROR(EPERM);
+// FFmpeg's error in the user's words where it says something true of the
+// file; "" where the word "damaged" says all there is.
+std::string ReasonFor(int error) {
+  if (error == AVERROR_EOF) return "it ends too early";
+  if (error == AVERROR(ENOMEM)) return "there is not enough memory";
+  if (error == AVERROR(EIO)) return "the disk could not read it";
+  return {};
 }
 
 // One sample of a decoded frame as float, full scale 1.0.
@@ -103,7 +146,8 @@ bool InterleaveAny(const AVFrame& frame, int channels, int first, int count, flo
 
 class FfmpegSource final : public SoundSource {
 public:
-  FfmpegSource(int fd, std::int64_t fileBytes) : m_fd(fd), m_fileBytes(fileBytes) {}
+  FfmpegSource(int fd, std::int64_t fileBytes, std::function<bool()> keepGoing)
+      : m_fd(fd), m_fileBytes(fileBytes), m_keepGoing(std::move(keepGoing)) {}
   ~FfmpegSource() override {
     av_frame_free(&m_frame);
     av_packet_free(&m_packet);
@@ -125,15 +169,33 @@ public:
 private:
   static int ReadBytes(void* self, std::uint8_t* bytes, int count);
   static std::int64_t SeekBytes(void* self, std::int64_t offset, int whence);
+  static int Interrupted(void* self);
+  static int RefuseOtherFiles(AVFormatContext* format, AVIOContext** io, const char* url, int flags,
+                              AVDictionary** options);
+  // Starts the deadline of the next step of FFmpeg's.
+  void StartStep() { m_deadline = std::chrono::steady_clock::now() + kStepDeadline; }
   bool NextFrame();
+  bool Fail(int error) {
+    if (!m_cancelled) m_damage = Reason(error);
+    return false;
+  }
   bool Fail(std::string reason) {
     m_damage = std::move(reason);
     return false;
   }
+  // What went wrong, in the user's words ("" when "damaged" says it all).
+  std::string Reason(int error) const;
+  std::string Refusal(const std::string& name, int error) const;
   std::string ChooseTrack(const std::string& name, bool& notSound);
 
   int m_fd;
   std::int64_t m_fileBytes;
+  std::function<bool()> m_keepGoing;  // false: Cancel was pressed
+  std::chrono::steady_clock::time_point m_deadline;
+  std::chrono::steady_clock::time_point m_nextPump;
+  bool m_cancelled = false;
+  bool m_timedOut = false;
+  bool m_referredElsewhere = false;  // a demuxer asked for another file or address
   AVIOContext* m_io = nullptr;
   AVFormatContext* m_format = nullptr;
   AVCodecContext* m_codec = nullptr;
@@ -143,7 +205,6 @@ private:
   int m_used = 0;  // frames of m_frame already read out
   bool m_draining = false;
   std::int64_t m_decoded = 0;
-  std::int64_t m_exactFrames = kNotStated;  // a length the container states exactly
   // Where an MP4's edit list ends the sound: the encoder's padding decoded
   // past it is held back, and dropped at the end.
   std::int64_t m_trimAt = kNotStated;
@@ -156,6 +217,7 @@ private:
 
 int FfmpegSource::ReadBytes(void* self, std::uint8_t* bytes, int count) {
   const auto& source = *static_cast<FfmpegSource*>(self);
+  if (Interrupted(self) != 0) return AVERROR_EXIT;
   ssize_t got = 0;
   do {
     got = ::read(source.m_fd, bytes, static_cast<std::size_t>(count));
@@ -171,6 +233,41 @@ std::int64_t FfmpegSource::SeekBytes(void* self, std::int64_t offset, int whence
   return at < 0 ? AVERROR(errno) : at;
 }
 
+int FfmpegSource::Interrupted(void* self) {
+  auto& source = *static_cast<FfmpegSource*>(self);
+  if (source.m_cancelled || source.m_timedOut) return 1;
+  const auto now = std::chrono::steady_clock::now();
+  if (now >= source.m_deadline) {
+    source.m_timedOut = true;
+    return 1;
+  }
+  if (source.m_keepGoing && now >= source.m_nextPump) {
+    source.m_nextPump = now + kPumpInterval;
+    source.m_cancelled = !source.m_keepGoing();
+  }
+  return source.m_cancelled ? 1 : 0;
+}
+
+// Should a demuxer still reach for another file or address, it is refused.
+int FfmpegSource::RefuseOtherFiles(AVFormatContext* format, AVIOContext** /*io*/,
+                                   const char* /*url*/, int /*flags*/, AVDictionary** /*options*/) {
+  static_cast<FfmpegSource*>(format->opaque)->m_referredElsewhere = true;
+  return AVERROR(EPERM);
+}
+
+std::string FfmpegSource::Reason(int error) const {
+  if (m_timedOut) {
+    return "reading it stalled for more than " +
+           std::to_string(std::chrono::seconds(kStepDeadline).count()) + " s";
+  }
+  if (m_referredElsewhere) return "it refers to other files, and those are never opened";
+  return ReasonFor(error);
+}
+
+std::string FfmpegSource::Refusal(const std::string& name, int error) const {
+  return DamagedText(name, Reason(error));
+}
+
 std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
   static std::once_flag quiet;
   // Every failure reaches the user as a message; nothing goes to a terminal.
@@ -181,26 +278,40 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
   if (!m_io) av_free(buffer);
   m_format = avformat_alloc_context();
   if (!m_io || !m_format || !m_packet || !m_frame)
-    return name + " could not be opened: " + AvText(AVERROR(ENOMEM)) + ".";
+    return DamagedText(name, ReasonFor(AVERROR(ENOMEM)));
   // Another decoder may have read the file first.
-  if (::lseek(m_fd, 0, SEEK_SET) != 0)
-    return name + " could not be opened: " + AvText(AVERROR(errno)) + ".";
+  if (::lseek(m_fd, 0, SEEK_SET) != 0) return DamagedText(name, ReasonFor(AVERROR(EIO)));
+  // Our reader is the only input: no protocol may open, no demuxer but ours
+  // may be chosen, no other file may be asked for, and every step has a deadline.
   m_format->pb = m_io;
   m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+  m_format->opaque = this;
   m_format->io_open = RefuseOtherFiles;
+  m_format->interrupt_callback = {Interrupted, this};
+  if (av_opt_set(m_format, "protocol_whitelist", "", 0) < 0 ||
+      av_opt_set(m_format, "format_whitelist", AllowedFormatList().c_str(), 0) < 0) {
+    return name + " could not be opened: FFmpeg refused its safety settings.";
+  }
 
   // By the bytes alone: a text file named .m4a is no damaged MP4.
+  StartStep();
   const AVInputFormat* format = nullptr;
   if (av_probe_input_buffer2(m_io, &format, "", nullptr, 0, 0) < 0 || !format) {
     notSound = true;
     return NotSoundText(name, {});
   }
   if (NamesOtherFiles(*format)) return NotSoundText(name, "it is a list of other files");
-  if (const int error = avformat_open_input(&m_format, "", format, nullptr); error < 0) {
-    return DamagedText(name, AvText(error));  // m_format is freed and null
+  if (!Allowed(*format)) {
+    notSound = true;
+    return NotSoundText(name, {});
   }
+  StartStep();
+  if (const int error = avformat_open_input(&m_format, "", format, nullptr); error < 0) {
+    return Refusal(name, error);  // m_format is freed and null
+  }
+  StartStep();
   if (const int error = avformat_find_stream_info(m_format, nullptr); error < 0) {
-    return DamagedText(name, AvText(error));
+    return Refusal(name, error);
   }
   if (std::string refusal = ChooseTrack(name, notSound); !refusal.empty()) return refusal;
   // The shape is the decoded sound's (an AAC file's extension may double the
@@ -209,15 +320,18 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
   m_shape.Rate = m_frame->sample_rate;
   m_shape.Channels = m_frame->ch_layout.nb_channels;
   const AVStream& track = *m_format->streams[m_track];
-  // Only a track's own duration is exact (an MP4's sample tables); the
-  // container's is a guess from the bit rate or rounded, and steers the
-  // progress only.
-  m_shape.Estimated = true;
+  // A length the container states (an MP4's sample tables, Matroska's
+  // duration to the millisecond) tells a file cut short; one FFmpeg guessed
+  // from the bit rate or the last time stamp steers the progress only.
+  m_shape.Estimated = m_format->duration_estimation_method != AVFMT_DURATION_FROM_STREAM;
+  m_shape.StatedSlack = m_shape.Rate / kSlackDivisor;
   if (track.duration != AV_NOPTS_VALUE && track.duration > 0 && m_shape.Rate > 0) {
-    m_exactFrames = av_rescale_q(track.duration, track.time_base, AVRational{1, m_shape.Rate});
-    m_shape.StatedFrames = m_exactFrames;
+    m_shape.StatedFrames =
+        av_rescale_q(track.duration, track.time_base, AVRational{1, m_shape.Rate});
     // An MP4 states its sound's end in its edit list, whatever the last frame holds.
-    if (std::string_view(m_format->iformat->name).starts_with("mov,")) m_trimAt = m_exactFrames;
+    if (std::string_view(m_format->iformat->name).starts_with("mov,")) {
+      m_trimAt = m_shape.StatedFrames;
+    }
   } else if (m_format->duration != AV_NOPTS_VALUE && m_format->duration > 0 && m_shape.Rate > 0) {
     m_shape.StatedFrames =
         av_rescale_q(m_format->duration, AVRational{1, AV_TIME_BASE}, AVRational{1, m_shape.Rate});
@@ -238,7 +352,7 @@ std::string FfmpegSource::ChooseTrack(const std::string& name, bool& notSound) {
     if (m_track != static_cast<int>(i)) stream.discard = AVDISCARD_ALL;
   }
   if (tracks == 0) {
-    if (video && !ReadsPictures(*m_format->iformat)) {
+    if (video) {
       return name + " is a video without sound, so there is nothing to open.";
     }
     notSound = true;
@@ -253,12 +367,12 @@ std::string FfmpegSource::ChooseTrack(const std::string& name, bool& notSound) {
            " is installed, so it can not be opened.";
   }
   m_codec = avcodec_alloc_context3(decoder);
-  if (!m_codec) return name + " could not be opened: " + AvText(AVERROR(ENOMEM)) + ".";
+  if (!m_codec) return DamagedText(name, ReasonFor(AVERROR(ENOMEM)));
   int error = avcodec_parameters_to_context(m_codec, &parameters);
   // The time base lets the decoder drop the delay and padding the container states.
   m_codec->pkt_timebase = m_format->streams[m_track]->time_base;
   if (error >= 0) error = avcodec_open2(m_codec, decoder, nullptr);
-  if (error < 0) return DamagedText(name, AvText(error));
+  if (error < 0) return Refusal(name, error);
   if (tracks > 1) {
     const AVDictionaryEntry* language =
         av_dict_get(m_format->streams[m_track]->metadata, "language", nullptr, 0);
@@ -272,6 +386,7 @@ std::string FfmpegSource::ChooseTrack(const std::string& name, bool& notSound) {
 bool FfmpegSource::NextFrame() {
   av_frame_unref(m_frame);
   m_used = 0;
+  StartStep();
   while (true) {
     int result = avcodec_receive_frame(m_codec, m_frame);
     if (result == 0) {
@@ -279,7 +394,7 @@ bool FfmpegSource::NextFrame() {
       continue;
     }
     if (result == AVERROR_EOF) return false;
-    if (result != AVERROR(EAGAIN) || m_draining) return Fail(AvText(result));
+    if (result != AVERROR(EAGAIN) || m_draining) return Fail(result);
     result = av_read_frame(m_format, m_packet);
     if (result == AVERROR_EOF) {
       m_draining = true;
@@ -288,14 +403,14 @@ bool FfmpegSource::NextFrame() {
       if (m_packet->stream_index == m_track) result = avcodec_send_packet(m_codec, m_packet);
       av_packet_unref(m_packet);
     }
-    if (result < 0) return Fail(AvText(result));
+    if (result < 0) return Fail(result);
   }
 }
 
 std::int64_t FfmpegSource::Read(float* samples, std::int64_t frames) {
   const int channels = m_shape.Channels;
   std::int64_t done = 0;
-  while (done < frames && !m_damage) {
+  while (done < frames && !m_damage && !m_cancelled) {
     if (m_trimAt == kNotStated && m_released < m_heldBack.size()) {  // found to be sound after all
       const std::size_t count = std::min<std::size_t>(
           static_cast<std::size_t>(frames - done) * channels, m_heldBack.size() - m_released);
@@ -333,19 +448,16 @@ std::int64_t FfmpegSource::Read(float* samples, std::int64_t frames) {
       m_trimAt = kNotStated;
     }
   }
+  // What decoded before a failure is handed out; the failure ends the next read.
   m_decoded += done;
-  if (done == 0 && !m_damage && m_exactFrames > 0 &&
-      m_decoded < m_exactFrames - m_shape.Rate / kShortfallDivisor) {
-    Fail("it ends before its header says");
-  }
-  if (m_damage) return 0;
   return done;
 }
 
 }  // namespace
 
-OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name) {
-  return OpenedFrom(std::make_unique<FfmpegSource>(fd, fileBytes), name);
+OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name,
+                            std::function<bool()> keepGoing) {
+  return OpenedFrom(std::make_unique<FfmpegSource>(fd, fileBytes, std::move(keepGoing)), name);
 }
 
 }  // namespace tavrin::decode

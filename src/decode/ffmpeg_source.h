@@ -5,6 +5,7 @@
 // padding removed where the container states them.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "decode/sound_source.h"
@@ -13,9 +14,12 @@ namespace tavrin::decode {
 
 // Opens the file on `fd` (`fileBytes` long; the descriptor stays the
 // caller's and must outlive the source). The format is told by the file's
-// bytes alone, never its name, and the file may open no other file or
-// address. A refusal is worded for `name`; NotSound is set when FFmpeg does
-// not know the file either.
-OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name);
+// bytes alone, never its name, and only the containers of an allow-list are
+// read; no protocol, other file or address is ever opened. Every step of
+// FFmpeg's runs under a deadline, and `keepGoing` (called every 100 ms of a
+// long step; false for Cancel) stops it. A refusal is worded for `name`;
+// NotSound is set when the file is none of the allowed containers.
+OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name,
+                            std::function<bool()> keepGoing);
 
 }  // namespace tavrin::decode

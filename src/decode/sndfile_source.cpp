@@ -65,7 +65,8 @@ public:
       // libsndfile spoke of itself (as for an MP3 cut to a few bytes): which
       // of the two is not known, and another decoder may know the file.
       notSound = NotSound(code) || (code != SF_ERR_MALFORMED_FILE && reason.empty());
-      if (NotSound(code)) return NotSoundText(name, reason);
+      // libsndfile's own words there ("Format not recognised") add nothing.
+      if (NotSound(code)) return NotSoundText(name, {});
       if (code == SF_ERR_MALFORMED_FILE) return DamagedText(name, {});
       if (reason.empty()) return name + " is damaged or not a sound file, so it can not be opened.";
       return DamagedText(name, reason);

@@ -21,6 +21,9 @@ struct SourceShape {
   // StatedFrames is a guess (an MP3's first frame, a bit-rate estimate): what
   // decodes counts, and decoding less than it says is no damage.
   bool Estimated = false;
+  // Frames by which a stated length may be rounded up: decoding fewer than
+  // StatedFrames - StatedSlack is a file that ends early.
+  std::int64_t StatedSlack = 0;
 };
 
 class SoundSource {
@@ -32,7 +35,8 @@ public:
   // 0 at the end of the sound or once decoding has failed.
   virtual std::int64_t Read(float* samples, std::int64_t frames) = 0;
   // After Read gave 0: nothing when the sound ended cleanly, else what is
-  // wrong with the file ("" when the library said nothing telling).
+  // wrong with the file ("" when the library said nothing telling). What was
+  // read before it is sound all the same.
   virtual std::optional<std::string> Damage() const = 0;
   // What the user is told once the file has opened, besides clipping ("" for nothing).
   virtual std::string Notice() const { return {}; }

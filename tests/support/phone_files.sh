@@ -13,6 +13,7 @@ ff() { ffmpeg -nostdin -v error -y "$@"; }
 ff -f lavfi -i "sine=frequency=1000:sample_rate=44100:duration=$seconds" \
   -af "volume=4.0,pan=stereo|c0=c0|c1=c0" -c:a pcm_s16le tone.wav
 ff -i tone.wav -c:a aac -b:a 128k tone.m4a
+ff -i tone.wav -c:a aac -b:a 128k -movflags +faststart memo.m4a
 ff -i tone.wav -c:a alac alac.m4a
 ff -i tone.wav -c:a libopus -b:a 96k tone.webm
 ff -i tone.wav -c:a libvorbis tone.mka
