@@ -16,9 +16,18 @@ struct UserChannel {
   std::function<void(const std::string&)> ShowMessage{};
   std::function<bool(const std::string&)> Confirm{};  // Yes = true
   std::function<void()> ProcessMessages{};
+  // A refusal or a failure (the warning icon); ShowMessage where not set.
+  std::function<void(const std::string&)> ShowWarning{};
 
   void Show(const std::string& text) const {
     if (ShowMessage) ShowMessage(text);
+  }
+  void Warn(const std::string& text) const {
+    if (ShowWarning) {
+      ShowWarning(text);
+    } else {
+      Show(text);
+    }
   }
   bool Ask(const std::string& question) const { return Confirm && Confirm(question); }
   void Pump() const {

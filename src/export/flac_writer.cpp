@@ -141,7 +141,7 @@ WriteResult FailFlac(ExportContext& context, FlacSession& session, int error,
                 FLAC__StreamEncoderStateString[FLAC__stream_encoder_get_state(session.Encoder)]
           : session.File.ErrorText(error);
   session.Discard();
-  context.User.Show(text);
+  context.User.Warn(text);
   return WriteResult::Failed;
 }
 

@@ -137,7 +137,7 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
 WriteResult Fail(ExportContext& context, EncoderSession& session, const std::string& text) {
   session.Release();
   session.File.Remove();
-  context.User.Show(text);
+  context.User.Warn(text);
   return WriteResult::Failed;
 }
 
@@ -209,7 +209,7 @@ EncoderConfig FillEncoderConfig(const settings::Settings& settings) {
 WriteResult WriteMp3(ExportContext& context, const std::vector<std::string>& libraryCandidates) {
   EncoderSession session;
   if (!session.Load(libraryCandidates)) {
-    context.User.Show(kLibraryMissingText);
+    context.User.Warn(kLibraryMissingText);
     return WriteResult::Failed;
   }
 

@@ -77,7 +77,7 @@ WriteResult WriteOpus(ExportContext& context) {
                                  ? std::string("Opus encoder: ") + ope_strerror(session.EncoderCode)
                                  : session.File.ErrorText(error);
     session.File.Remove();  // undrained: what the close reports no longer matters
-    context.User.Show(text);
+    context.User.Warn(text);
     return WriteResult::Failed;
   };
 

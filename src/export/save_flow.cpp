@@ -131,7 +131,7 @@ bool SaveFlow::WavTooLarge() {
       EstimateWavSize(m_job, stored) < kWavSizeLimit) {
     return false;
   }
-  m_services.User.Show("File size is more 4GB!");
+  m_services.User.Warn("File size is more 4GB!");
   return true;
 }
 
@@ -154,7 +154,7 @@ void SaveFlow::SaveDocument(bool all) {
     m_job.SaveLast = length;
   } else {
     if (document.SelStart == document.SelEnd) {
-      m_services.User.Show("Please Select Waveform!");
+      m_services.User.Warn("Please Select Waveform!");
       return;
     }
     m_job.SaveFirst = document.SelStart;

@@ -153,7 +153,7 @@ WriteResult WriteWav(ExportContext& context) {
 
   auto fail = [&](int error) {
     file.Close();
-    context.User.Show(file.ErrorText(error));
+    context.User.Warn(file.ErrorText(error));
     file.Remove();
     return WriteResult::Failed;
   };

@@ -12,6 +12,10 @@ base::UserChannel DesktopUserChannel(std::function<QWidget*()> owner) {
     QMessageBox::information(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
                              QString::fromStdString(text));
   };
+  user.ShowWarning = [owner](const std::string& text) {
+    QMessageBox::warning(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
+                         QString::fromStdString(text));
+  };
   user.Confirm = [owner = std::move(owner)](const std::string& text) {
     return QMessageBox::question(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
                                  QString::fromStdString(text),

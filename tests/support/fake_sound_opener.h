@@ -3,7 +3,8 @@
 // generated buffers in the work file, filled in as the real decoder does
 // (peaks measured), with events let run after every buffer. A path with
 // "broken" in it fails with a message; one with "slow" writes on until Cancel
-// clears the job (at most 5 s); one with "loud" opens with a notice.
+// clears the job (at most 5 s); one with "loud" opens with a notice that
+// deserves a box, one with "clip" with one for the status bar only.
 
 #include <chrono>
 #include <cstdint>
@@ -26,7 +27,7 @@ inline std::vector<std::uint8_t> FakeDecodedBuffer(std::uint32_t index) {
 
 inline editor::SoundFileOpener FakeSoundOpener(std::uint32_t buffers) {
   return [buffers](const std::string& path, const std::string& workPath, decode::OpenJob& job,
-                   const base::UserChannel& user, document::Take& take, decode::OpenReport&,
+                   const base::UserChannel& user, document::Take& take, decode::OpenReport& report,
                    std::string& message) {
     if (path.find("broken") != std::string::npos) {
       message = path + " is not a sound file.";
@@ -51,6 +52,8 @@ inline editor::SoundFileOpener FakeSoundOpener(std::uint32_t buffers) {
       }
     }
     if (path.find("loud") != std::string::npos) message = "every sample was clipped";
+    if (path.find("clip") != std::string::npos) message = "a sample was clipped";
+    report.Alarming = path.find("loud") != std::string::npos;
     made.RawPath = workPath;
     made.FinishInFileOrder(buffers);
     take = std::move(made);

@@ -86,6 +86,7 @@ void TFormEdit::Execute(const std::string& openPath) {
     hide();
     return;
   }
+  QTimer::singleShot(0, this, [this] { WarnOpenNotice(); });
   QEventLoop loop;
   m_loop = &loop;
   loop.exec();

@@ -183,6 +183,10 @@ private:
   void OfferTestTake();
   // Decodes `path` in place of the take, with the progress dialog over `over`.
   bool OpenSound(const std::string& path, QWidget* over);
+  // What an opening had to say: in the status bar, and in a box when `alarming`
+  // (at once when the editor is up, else once it is).
+  void ShowOpenNotice(const std::string& text, bool alarming);
+  void WarnOpenNotice();
   // The document shown from its start: colours, layout, zoom, positions.
   void ShowDocument();
   // The recorder's own take again, and an opened file's work file gone.
@@ -210,6 +214,8 @@ private:
   std::vector<QAction*> m_actions;
   QToolBar* CoolBarVolume = nullptr;
   std::array<QLabel*, 4> m_panels{};
+  QLabel* m_notice = nullptr;  // what the last opening had to say
+  std::string m_noticeToWarn;  // said in a box once the editor is up
   QProgressBar* StatusProgressBar = nullptr;
   QAction* menuPlayBack = nullptr;
   QAction* SBtnPlayAll = nullptr;

@@ -167,6 +167,11 @@ void TFormEdit::BuildStatusBar() {
     m_panels[i]->setFixedWidth(kPanelWidth);
     bar->addWidget(m_panels[i]);
   }
+  m_notice = new QLabel(bar);
+  m_notice->setObjectName(QStringLiteral("StatusNotice"));
+  // A long notice is cut at the window's edge, never widening it; its tooltip holds it whole.
+  m_notice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  bar->addWidget(m_notice, 1);
   StatusProgressBar = new QProgressBar(bar);
   StatusProgressBar->setObjectName(QStringLiteral("StatusProgressBar"));
   StatusProgressBar->setRange(0, 100);

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <filesystem>
+#include <utility>
 
 #include "editor/editor_session.h"
 #include "editor/window/form_edit.h"
@@ -59,15 +61,35 @@ bool TFormEdit::OpenSound(const std::string& path, QWidget* over) {
                     job.Progress, job.Active, over, true);
   }
   std::string message;
-  const decode::OpenResult result = OpenSoundFile(m_services.OpenSoundFile, path, State(),
-                                                  m_takeStandIn, job, m_services.User, message);
+  bool alarming = false;
+  const decode::OpenResult result =
+      OpenSoundFile(m_services.OpenSoundFile, path, State(), m_takeStandIn, job, m_services.User,
+                    message, alarming);
   // The progress dialog goes before anything is said over it.
   if (progress) progress->Finish();
-  if (!message.empty()) m_services.User.Show(message);
-  if (result != decode::OpenResult::Opened) return false;
+  if (result != decode::OpenResult::Opened) {
+    if (!message.empty()) m_services.User.Warn(message);
+    return false;
+  }
+  ShowOpenNotice(message, alarming);
   m_openFolder = std::filesystem::path(path).parent_path().string();
   m_saveFlow->OpenedPath = path;
   return true;
+}
+
+void TFormEdit::ShowOpenNotice(const std::string& text, bool alarming) {
+  const QString notice = QString::fromStdString(text).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  m_notice->setText(notice);
+  m_notice->setToolTip(notice);
+  m_notice->setAccessibleName(notice);
+  // A box as well for what the user must not miss, once the editor is up.
+  m_noticeToWarn = alarming ? text : std::string();
+  if (isVisible()) WarnOpenNotice();
+}
+
+void TFormEdit::WarnOpenNotice() {
+  if (m_noticeToWarn.empty()) return;
+  m_services.User.Warn(std::exchange(m_noticeToWarn, {}));
 }
 
 void TFormEdit::GiveTakeBack() {

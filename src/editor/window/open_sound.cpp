@@ -10,8 +10,9 @@ namespace tavrin::editor {
 decode::OpenResult OpenSoundFile(const SoundFileOpener& opener, const std::string& path,
                                  capture::RecorderState& state, recovery::TakeStandIn& standIn,
                                  decode::OpenJob& job, const base::UserChannel& user,
-                                 std::string& message) {
+                                 std::string& message, bool& alarming) {
   message.clear();
+  alarming = false;
   if (!opener) return decode::OpenResult::Failed;
   // A file already open stays whole in Open.raw until the new one is decoded.
   const std::string partPath = capture::OpeningTakePath(state);
@@ -27,6 +28,7 @@ decode::OpenResult OpenSoundFile(const SoundFileOpener& opener, const std::strin
     if (result == decode::OpenResult::Cancelled) message.clear();
     return result;
   }
+  alarming = report.Alarming;
   standIn.PutIn(state, std::move(take));
   // The earlier opening's stream closed with its take: its file is replaced.
   std::error_code code;

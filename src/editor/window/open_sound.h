@@ -25,14 +25,15 @@ using SoundFileOpener = std::function<decode::OpenResult(
 
 // Decodes `path` and makes it the state's take through `standIn`, its work
 // file Open.raw. `message` gets what the user is to be told once the progress
-// dialog has closed: for Failed why, for Opened the opener's notice (what was
-// clipped), or nothing.
+// dialog has closed: for Failed why, for Opened the opener's notices (what is
+// missing, what was clipped), or nothing; `alarming`, for Opened, that they
+// deserve a box and not only the status bar.
 // Failed or Cancelled: the state's take, the document and the work files are
 // as they were.
 decode::OpenResult OpenSoundFile(const SoundFileOpener& opener, const std::string& path,
                                  capture::RecorderState& state, recovery::TakeStandIn& standIn,
                                  decode::OpenJob& job, const base::UserChannel& user,
-                                 std::string& message);
+                                 std::string& message, bool& alarming);
 
 // Once the recorder's take is back: the opened file's work files go.
 void RemoveOpenedTake(const capture::RecorderState& state);

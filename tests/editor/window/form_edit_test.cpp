@@ -506,9 +506,15 @@ void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   QCOMPARE(rig.Messages.size(), 1);
   for (const char* name : {"Open.raw", "Open.part.raw"}) QVERIFY(!fs::exists(rig.Root / name));
 
-  // The decoder's notice of what it clipped is said once the progress dialog has gone.
+  // The decoder's notices stand in the status bar; one that must not be missed
+  // is also said in a box, once the progress dialog has gone.
+  const auto* notice = rig.Form->findChild<QLabel*>(QStringLiteral("StatusNotice"));
+  rig.Form->OpenFile((rig.Root / "clip.wav").string());
+  QCOMPARE(rig.Messages.size(), 1);
+  QCOMPARE(notice->text(), QStringLiteral("a sample was clipped"));
   rig.Form->OpenFile((rig.Root / "loud.wav").string());
   QCOMPARE(rig.Messages.back(), QStringLiteral("every sample was clipped"));
+  QCOMPARE(notice->text(), QStringLiteral("every sample was clipped"));
   QVERIFY(!rig.MessageOverProgress);
 
   // With a file open, a failing one leaves it open and whole.
