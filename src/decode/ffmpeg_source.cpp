@@ -20,6 +20,7 @@ extern "C" {
 #include <utility>
 #include <vector>
 
+#include "decode/ffmpeg_module.h"
 #include "decode/open_texts.h"
 
 namespace tavrin::decode {
@@ -455,9 +456,13 @@ std::int64_t FfmpegSource::Read(float* samples, std::int64_t frames) {
 
 }  // namespace
 
-OpenedSource OpenWithFfmpeg(int fd, std::int64_t fileBytes, const std::string& name,
-                            std::function<bool()> keepGoing) {
-  return OpenedFrom(std::make_unique<FfmpegSource>(fd, fileBytes, std::move(keepGoing)), name);
-}
-
 }  // namespace tavrin::decode
+
+// The module's one entry (ffmpeg_module.h); everything else in it is hidden.
+extern "C" __attribute__((visibility("default"))) void TavrinFfmpegOpen(
+    int fd, std::int64_t fileBytes, const std::string* name, const std::function<bool()>* keepGoing,
+    tavrin::decode::OpenedSource* opened) {
+  using tavrin::decode::FfmpegSource;
+  *opened =
+      tavrin::decode::OpenedFrom(std::make_unique<FfmpegSource>(fd, fileBytes, *keepGoing), *name);
+}

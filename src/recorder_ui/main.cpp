@@ -16,6 +16,7 @@
 #include "capture/recorder_state.h"
 #include "capture/work_files.h"
 #include "decode/decode_to_take.h"
+#include "decode/ffmpeg_module.h"
 #include "editor/edit_context.h"
 #include "platform/input_mixer_pulse.h"
 #include "platform/pulse_connection.h"
@@ -197,6 +198,8 @@ int main(int argc, char** argv) {
   services.AppDataDir = capture::AppDataFolder();
   services.ConfigHome = settings::ConfigHomeFolder();
   services.OpenSoundFile = decode::DecodeToTake;
+  decode::SetFfmpegModuleCandidates(
+      settings::PrivateLibraryCandidates(programPath, decode::kFfmpegModuleName));
   services.RestartProgram = [] {
     QProcess::startDetached(QCoreApplication::applicationFilePath(), {});
     QCoreApplication::exit(0);

@@ -55,12 +55,16 @@ std::string ChooseSettingsFile(const std::string& executablePath, const std::str
   return personal.string();
 }
 
-std::vector<std::string> EncoderLibraryCandidates(const std::string& executablePath) {
+std::vector<std::string> PrivateLibraryCandidates(const std::string& executablePath,
+                                                  const std::string& fileName) {
   const fs::path folder = ProgramFolder(executablePath);
-  return {
-      (folder / kEncoderLibraryName).string(),
-      (folder / TAVRIN_PRIVATE_LIB_DIR_FROM_BIN / kEncoderLibraryName).lexically_normal().string(),
-      kEncoderLibraryName};
+  return {(folder / fileName).string(),
+          (folder / TAVRIN_PRIVATE_LIB_DIR_FROM_BIN / fileName).lexically_normal().string(),
+          fileName};
+}
+
+std::vector<std::string> EncoderLibraryCandidates(const std::string& executablePath) {
+  return PrivateLibraryCandidates(executablePath, kEncoderLibraryName);
 }
 
 std::string HelpFilePath(const std::string& executablePath) {

@@ -1,9 +1,8 @@
 #pragma once
 // Where the program finds its own files: the settings file, the encoder
-// library, the user guide and the translations, both when it runs from its build folder (all
-// beside the executable) and when it is installed (the executable in a
-// folder the user cannot write, the rest in the package's folders). Plain
-// C++: no Qt here.
+// library and the FFmpeg module, the user guide and the translations, both when it runs from its
+// build folder (all beside the executable) and when it is installed (the executable in a folder the
+// user cannot write, the rest in the package's folders). Plain C++: no Qt here.
 
 #include <string>
 #include <vector>
@@ -25,8 +24,12 @@ std::string ConfigHomeFolder();
 // home the file beside the program it is, and saving it reports the failure.
 std::string ChooseSettingsFile(const std::string& executablePath, const std::string& configHome);
 
-// Paths the MP3 writer tries in order: beside the program, then the package's
-// private library folder, then the bare name for the dynamic loader's search.
+// Paths a library of the program's own (`fileName`) is looked for at, in
+// order: beside the program, then the package's private library folder, then
+// the bare name for the dynamic loader's search.
+std::vector<std::string> PrivateLibraryCandidates(const std::string& executablePath,
+                                                  const std::string& fileName);
+// Those of the encoder library, which the MP3 writer tries in order.
 std::vector<std::string> EncoderLibraryCandidates(const std::string& executablePath);
 
 // The user guide: the program's path with the extension ".html" when that

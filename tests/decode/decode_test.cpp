@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "decode/decode_to_take.h"
+#include "decode/ffmpeg_module.h"
 #include "export/flac_writer.h"
 #include "export/mp3_writer.h"
 #include "export/opus_writer.h"
@@ -460,6 +461,14 @@ TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
                 "silent-video.mp4 is a video without sound, so there is nothing to open.");
   Save("text.m4a", Bytes(300, 'x'));
   ExpectRefused(At("text.m4a"), "text.m4a is not a sound file this program can open");
+  // Without the module that reads them, such files are told why.
+  {
+    SetFfmpegModuleCandidates({At("nowhere/tavrin_ffmpeg.so")});
+    const std::unique_ptr<void, void (*)(void*)> restore(
+        this, [](void*) { SetFfmpegModuleCandidates({}); });
+    ExpectRefused(made + "/tone.m4a",
+                  "tone.m4a needs the FFmpeg libraries, which are not installed (");
+  }
   // Cut in half: what decodes opens and the user is told, once the index is
   // at the front; an M4A whose index was at its end holds nothing that decodes.
   const auto cut = [&](const std::string& file) {

@@ -65,6 +65,8 @@ program_copy() {
   workFolder="$bin/Temp"
   mkdir -p "$bin" "$work/home"
   cp "$1" "$bin/tavrin-recorder"
+  # The module that opens what libsndfile does not, loaded from beside it.
+  cp "$(dirname "$1")/tavrin_ffmpeg.so" "$bin/"
   # Its translations, where the build puts them beside it.
   if [[ -d "$(dirname "$1")/translations" ]]; then cp -r "$(dirname "$1")/translations" "$bin/"; fi
   trap 'status=$?; [[ $status -eq 0 ]] || { for log in "$work"/program*.log; do echo "$log:" >&2; cat "$log" >&2; done; }; desktop_session_cleanup' EXIT

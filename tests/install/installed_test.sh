@@ -43,12 +43,16 @@ data="$home/data"
 # The daemon's folder is private to root; its socket accepts anyone.
 chmod 755 "$TAVRIN_PULSE_DIR"
 
-setpriv --reuid="$user" --regid="$group" --clear-groups -- env -i \
-  HOME="$home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$runtime" \
-  PATH=/usr/bin:/bin DISPLAY="$DISPLAY" PULSE_SERVER="$PULSE_SERVER" \
-  PULSE_CLIENTCONFIG="$PULSE_CLIENTCONFIG" PULSE_RUNTIME_PATH="$runtime/pulse" \
-  DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb LANG=de_DE.UTF-8 \
-  "$program" >"$work/program.log" 2>&1 &
+# Started with &: the program is $! itself.
+run_installed() {
+  exec setpriv --reuid="$user" --regid="$group" --clear-groups -- env -i \
+    HOME="$home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$runtime" \
+    PATH=/usr/bin:/bin DISPLAY="$DISPLAY" PULSE_SERVER="$PULSE_SERVER" \
+    PULSE_CLIENTCONFIG="$PULSE_CLIENTCONFIG" PULSE_RUNTIME_PATH="$runtime/pulse" \
+    DBUS_SESSION_BUS_ADDRESS=disabled: QT_QPA_PLATFORM=xcb LANG=de_DE.UTF-8 \
+    "$program" "$@" >>"$work/program.log" 2>&1
+}
+run_installed &
 app=$!
 trap 'status=$?; [[ $status -eq 0 ]] || { echo "program output:" >&2; cat "$work/program.log" >&2; }; desktop_session_cleanup' EXIT
 
@@ -105,4 +109,17 @@ done
 # Work files: under XDG_DATA_HOME, and the unsaved take gone with the program.
 [[ "$(stat -c %U "$workFolder")" == "$user" ]] || fail "the work folder does not belong to $user"
 [[ ! -e "$workFolder/Tavrin.raw" ]] || fail "the take outlived the program"
-echo "installed program checks passed (${length} s saved, RMS ${rms})"
+# A phone's M4A opens through the FFmpeg module in the package's private
+# library folder, which the program loads only now.
+ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=1000:duration=2" -c:a aac "$home/memo.m4a"
+chown "$user:$group" "$home/memo.m4a"
+run_installed "$home/memo.m4a" &
+app=$!
+opened_memo() { [[ -f "$workFolder/Open.raw" && "$(stat -c %s "$workFolder/Open.raw")" -eq $((20 * 17640)) ]]; }
+wait_for 30 "the M4A decoded by the installed module" opened_memo
+grep -q "/usr/lib/tavrin-recorder/tavrin_ffmpeg.so" "/proc/$app/maps" ||
+  fail "the M4A was not opened by the package's module"
+kill "$app"
+wait "$app" 2>/dev/null || true
+app=""
+echo "installed program checks passed (${length} s saved, RMS ${rms}, the M4A opened)"

@@ -26,6 +26,7 @@ files="$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')"
 expected=(
   /usr/bin/tavrin-recorder
   /usr/lib/tavrin-recorder/lame_enc.so
+  /usr/lib/tavrin-recorder/tavrin_ffmpeg.so
   /usr/share/applications/org.tavrin.Recorder.desktop
   /usr/share/metainfo/org.tavrin.Recorder.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/tavrin-recorder.svg
@@ -41,7 +42,7 @@ done
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "depends: $depends"
-# Found by dpkg-shlibdeps: the program's libraries and the encoder's.
+# Found by dpkg-shlibdeps: the program's libraries, the encoder's and the FFmpeg module's.
 for package in libqt6widgets6 libpulse0 libmp3lame0 libflac12 libopusenc0 libavformat59 libavcodec59 \
   qt6-qpa-plugins; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package"
