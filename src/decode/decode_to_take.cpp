@@ -59,6 +59,10 @@ std::string NotConvertedText(const std::string& name,
 std::string WorkFileText(const std::string& name, const std::string& drive, int error) {
   return name + " could not be opened: " + base::FileErrorText(drive, error) + ".";
 }
+std::string EvenMixText(const std::string& name, int channels) {
+  return name + " does not say which speaker each of its " + std::to_string(channels) +
+         " channels is for; they were mixed evenly into both sides.";
+}
 std::string RateText(const std::string& name, int rate) {
   return name + " states a sample rate of " + std::to_string(rate) +
          " Hz, outside what sound files use, so it can not be opened.";
@@ -153,7 +157,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   document::Take loaded;
   loaded.SizePeaks();
   TakeFiller filler(work, loaded.Peaks, report.ClippedSamples);
-  const StereoMix mix(format.Channels);
+  const StereoMix mix(format.Channels, format.Speakers);
   std::optional<RateConverter> converter;
   if (format.Rate != document::kSampleRate) {
     converter.emplace(format.Rate, document::kSampleRate);
@@ -219,8 +223,9 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   loaded.FinishInFileOrder(filler.Buffers());
   take = std::move(loaded);
   job.Progress = 100.0f;
-  // What the source has to say first (which track opened), then the clipping.
+  // What the source has to say first (which track opened), then the mix and the clipping.
   message = source.Notice();
+  if (mix.Even()) message += (message.empty() ? "" : "\n") + EvenMixText(name, format.Channels);
   if (const std::string clipping = ClippingNotice(path, report); !clipping.empty()) {
     message += (message.empty() ? "" : "\n") + clipping;
   }

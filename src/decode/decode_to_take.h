@@ -35,7 +35,9 @@ enum class OpenResult { Opened, Cancelled, Failed };
 // entries) measured. Updates job.Progress and pumps `user` as it goes; stops
 // when job.Active is cleared. Cancelled or Failed: `take` untouched and no
 // work file left; for Failed, `message` holds the English text to show (the
-// caller shows it); for Opened, the ClippingNotice (empty when nothing clipped).
+// caller shows it); for Opened, what the user is told besides: the source's
+// notice, channels mixed evenly for want of their speakers, the ClippingNotice
+// (empty when none applies).
 OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
                         const base::UserChannel& user, document::Take& take, OpenReport& report,
                         std::string& message);

@@ -16,6 +16,7 @@ extern "C" {
 #include <string_view>
 #include <vector>
 
+#include "decode/ffmpeg_speakers.h"
 #include "decode/open_texts.h"
 
 namespace tavrin::decode {
@@ -208,6 +209,7 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
   if (!NextFrame()) return m_damage ? DamagedText(name, *m_damage) : EmptyText(name);
   m_shape.Rate = m_frame->sample_rate;
   m_shape.Channels = m_frame->ch_layout.nb_channels;
+  m_shape.Speakers = SpeakersOf(m_frame->ch_layout);
   const AVStream& track = *m_format->streams[m_track];
   // Only a track's own duration is exact (an MP4's sample tables); the
   // container's is a guess from the bit rate or rounded, and steers the
