@@ -79,6 +79,10 @@ std::string DamagedAfterText(const std::string& name, const std::string& reason,
 }
 // More clipped than this is told in a box, not only in the editor's status bar.
 constexpr double kBoxClippedPercent = 1.0;
+std::string EvenMixText(const std::string& name, int channels) {
+  return name + " does not say which speaker each of its " + std::to_string(channels) +
+         " channels is for; they were mixed evenly into both sides.";
+}
 std::string RateText(const std::string& name, int rate) {
   return name + " states a sample rate of " + std::to_string(rate) +
          " Hz, outside what sound files use, so it can not be opened.";
@@ -177,7 +181,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   document::Take loaded;
   loaded.SizePeaks();
   TakeFiller filler(work, loaded.Peaks, report.ClippedSamples);
-  const StereoMix mix(format.Channels);
+  const StereoMix mix(format.Channels, format.Speakers);
   std::optional<RateConverter> converter;
   if (format.Rate != document::kSampleRate) {
     converter.emplace(format.Rate, document::kSampleRate);
@@ -245,9 +249,11 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   take = std::move(loaded);
   job.Progress = 100.0f;
   // What is missing first, then what the source has to say (which track
-  // opened), then the clipping.
+  // opened), then the mix and the clipping.
   message.clear();
-  for (const std::string& notice : {endedEarly, source.Notice(), ClippingNotice(path, report)}) {
+  const std::string evenMix = mix.Even() ? EvenMixText(name, format.Channels) : std::string();
+  for (const std::string& notice :
+       {endedEarly, source.Notice(), evenMix, ClippingNotice(path, report)}) {
     if (!notice.empty()) message += (message.empty() ? "" : "\n") + notice;
   }
   report.Alarming = !endedEarly.empty() || ClippedPercent(report) > kBoxClippedPercent;

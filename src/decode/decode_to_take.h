@@ -40,8 +40,9 @@ enum class OpenResult { Opened, Cancelled, Failed };
 // length it states opens with what decoded, and says so; one of which nothing
 // decodes fails. Cancelled or Failed: `take` untouched and no work file left;
 // for Failed, `message` holds the English text to show (the caller shows it);
-// for Opened, what the user is told once the file is open, one notice a line
-// (what is missing, which track opened, the ClippingNotice; empty for nothing).
+// for Opened, what the user is told once the file is open, one notice a line:
+// what is missing, the source's notice (which track opened), channels mixed
+// evenly for want of their speakers, the ClippingNotice (empty for nothing).
 OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
                         const base::UserChannel& user, document::Take& take, OpenReport& report,
                         std::string& message);

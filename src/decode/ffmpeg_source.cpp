@@ -21,6 +21,7 @@ extern "C" {
 #include <vector>
 
 #include "decode/ffmpeg_module.h"
+#include "decode/ffmpeg_speakers.h"
 #include "decode/open_texts.h"
 
 namespace tavrin::decode {
@@ -320,6 +321,7 @@ std::string FfmpegSource::Open(const std::string& name, bool& notSound) {
   if (!NextFrame()) return m_damage ? DamagedText(name, *m_damage) : EmptyText(name);
   m_shape.Rate = m_frame->sample_rate;
   m_shape.Channels = m_frame->ch_layout.nb_channels;
+  m_shape.Speakers = SpeakersOf(m_frame->ch_layout);
   const AVStream& track = *m_format->streams[m_track];
   // A length the container states (an MP4's sample tables, Matroska's
   // duration to the millisecond) tells a file cut short; one FFmpeg guessed

@@ -9,14 +9,41 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tavrin::decode {
 
 inline constexpr std::int64_t kNotStated = -1;
 
+// The loudspeaker a channel is meant for, in the names both libraries share;
+// Unknown where the file does not say (or says something we do not place).
+enum class Speaker : std::uint8_t {
+  Unknown,
+  FrontLeft,
+  FrontRight,
+  FrontCenter,
+  LowFrequency,
+  BackLeft,
+  BackRight,
+  BackCenter,
+  SideLeft,
+  SideRight,
+  FrontLeftOfCenter,
+  FrontRightOfCenter,
+  TopCenter,
+  TopFrontLeft,
+  TopFrontCenter,
+  TopFrontRight,
+  TopBackLeft,
+  TopBackCenter,
+  TopBackRight,
+};
+
 struct SourceShape {
-  int Rate = 0;                            // frames per second
-  int Channels = 0;                        // per frame, in the WAV order (L R C LFE Ls Rs)
+  int Rate = 0;      // frames per second
+  int Channels = 0;  // per frame
+  // One per channel, in the frame's order; empty when the file does not say.
+  std::vector<Speaker> Speakers;
   std::int64_t StatedFrames = kNotStated;  // the length the file states
   // StatedFrames is a guess (an MP3's first frame, a bit-rate estimate): what
   // decodes counts, and decoding less than it says is no damage.

@@ -1,6 +1,6 @@
 // Opening sound files: our own saves come back at their length (bit for bit
-// at 44100/16/stereo), other rates, widths and channel counts by the mix
-// rules, the containers of phones, browsers and videos made by the ffmpeg
+// at 44100/16/stereo), other rates and widths, surround mixed down as ffmpeg
+// mixes it, the containers of phones, browsers and videos made by the ffmpeg
 // command line, and every refusal leaves the take as it was and no work file.
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
 #include <tuple>
 
 #include "decode/decode_to_take.h"
@@ -229,24 +230,24 @@ TEST_F(Decode, OtherRatesAndWidthsKeepLengthAndLevel) {
   }
 }
 
-TEST_F(Decode, ChannelsMixToStereoByTheRuleAndFloatRoundsAndClips) {
-  // 5.1 (L R C LFE Ls Rs) and three channels, each channel a constant.
-  const std::vector<std::vector<int>> sources{{8000, -4000, 2000, 30000, 1000, -3000},
-                                              {8000, -4000, 2000}};
-  const double g = std::sqrt(0.5);
-  const std::vector<std::pair<double, double>> expected{
-      {(8000 + g * 2000 + g * 1000) / (1 + 2 * g), (-4000 + g * 2000 - g * 3000) / (1 + 2 * g)},
-      {(8000 + 2000) / 2.0, (-4000 + 2000) / 2.0}};
-  for (std::size_t s = 0; s < sources.size(); ++s) {
+TEST_F(Decode, ChannelsWithoutSpeakersMixEvenlyAndFloatRoundsAndClips) {
+  // A plain PCM WAV names no speakers: six and three channels, each a
+  // constant, go evenly into both sides, and the user is told.
+  for (const std::vector<int>& source :
+       {std::vector<int>{8000, -4000, 2000, 30000, 1000, -3000}, {8000, -4000, 2000}}) {
     Bytes data;
     for (int frame = 0; frame < 4410; ++frame) {
-      for (const int value : sources[s]) Put(data, static_cast<std::uint16_t>(value), 2);
+      for (const int value : source) Put(data, static_cast<std::uint16_t>(value), 2);
     }
-    const auto channels = static_cast<int>(sources[s].size());
+    const auto channels = static_cast<int>(source.size());
+    const double even = std::accumulate(source.begin(), source.end(), 0.0) / channels;
     Save("many.wav", WavFile(1, channels, 44100, 16, data.size(), data));
     ASSERT_EQ(Open(At("many.wav")), OpenResult::Opened) << Message;
-    EXPECT_NEAR(SampleOf(WorkBytes(), 100, 0), expected[s].first, 1.0);
-    EXPECT_NEAR(SampleOf(WorkBytes(), 100, 1), expected[s].second, 1.0);
+    EXPECT_NEAR(SampleOf(WorkBytes(), 100, 0), even, 1.0);
+    EXPECT_NEAR(SampleOf(WorkBytes(), 100, 1), even, 1.0);
+    EXPECT_EQ(Message, "many.wav does not say which speaker each of its " +
+                           std::to_string(channels) +
+                           " channels is for; they were mixed evenly into both sides.");
   }
   // Float frames: halves round to even, beyond full scale clips (counted).
   const std::vector<float> values{2.5f / 32768, 3.5f / 32768, 1.5f, -2.0f};
@@ -499,6 +500,69 @@ TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
                                 " is not a sound file this program can open (it is a list of "
                                 "other files).");
   }
+}
+
+// Peaks of a file's left and right in dBFS (below -90 for silence), the first
+// 0.3 s left out.
+std::pair<double, double> PeakLevels(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  EXPECT_NE(file, nullptr) << path;
+  std::vector<short> samples(static_cast<std::size_t>(2 * info.frames));
+  if (file) sf_readf_short(file, samples.data(), info.frames);
+  sf_close(file);
+  int left = 1;
+  int right = 1;
+  for (std::size_t i = 2 * 13230; i + 1 < samples.size(); i += 2) {
+    left = std::max(left, std::abs(samples[i]));
+    right = std::max(right, std::abs(samples[i + 1]));
+  }
+  return {20 * std::log10(left / 32768.0), 20 * std::log10(right / 32768.0)};
+}
+
+void ExpectLevelNear(double level, double expected) {
+  if (expected < -60) {
+    EXPECT_LT(level, -60);
+  } else {
+    EXPECT_NEAR(level, expected, 1.0);
+  }
+}
+
+TEST_F(Decode, SurroundChannelsLandWhereFfmpegMixesThemDown) {
+  const std::string made = (Root / "surround").string();
+  ASSERT_EQ(std::system((TAVRIN_DOWNMIX_FILES " " + made).c_str()), 0);
+  const auto levels = [](const document::BufferPeaks& peaks) {
+    return std::pair{20 * std::log10(std::max<int>(peaks.MaxLeft, 1) / 32768.0),
+                     20 * std::log10(std::max<int>(peaks.MaxRight, 1) / 32768.0)};
+  };
+  // A channel mask in the WAV; FLAC's and Vorbis's own orders (libsndfile);
+  // the layout FFmpeg's FLAC decoder states in Matroska.
+  for (const char* extension : {"wav", "flac", "ogg", "opus", "mka"}) {
+    for (const auto& [layout, channels] :
+         {std::pair{"3.0", 3}, {"quad", 4}, {"5.0", 5}, {"5.1", 6}, {"6.1", 7}, {"7.1", 8}}) {
+      for (int channel = 0; channel < channels; ++channel) {
+        const std::string file =
+            made + "/" + layout + "-" + std::to_string(channel) + "." + extension;
+        SCOPED_TRACE(file);
+        ASSERT_EQ(Open(file), OpenResult::Opened) << Message;
+        EXPECT_EQ(Message, "");
+        const auto [left, right] = levels(Opened.Peaks[5]);
+        const auto [expectedLeft, expectedRight] = PeakLevels(file + ".ref.wav");
+        // Only the LFE is left out: every other tone reached the file and the mix.
+        EXPECT_NE(expectedLeft > -60 || expectedRight > -60, channels >= 6 && channel == 3);
+        ExpectLevelNear(left, expectedLeft);
+        ExpectLevelNear(right, expectedRight);
+      }
+    }
+  }
+  // Six channels with no speakers named: a sixth of the tone on each side.
+  ASSERT_EQ(Open(made + "/unknown.mka"), OpenResult::Opened) << Message;
+  EXPECT_EQ(Message,
+            "unknown.mka does not say which speaker each of its 6 channels is for; they were "
+            "mixed evenly into both sides.");
+  const auto [left, right] = levels(Opened.Peaks[5]);
+  EXPECT_NEAR(left, 20 * std::log10(0.5 / 6), 1.0);
+  EXPECT_NEAR(right, 20 * std::log10(0.5 / 6), 1.0);
 }
 
 }  // namespace
