@@ -21,27 +21,33 @@ flac --silent -o "$work/three.flac" "$work/three.wav"
 # A phone's voice memo: AAC in M4A, made by the ffmpeg command line.
 ffmpeg -nostdin -v error -i "$work/two.wav" -c:a aac "$work/memo.m4a"
 
-# A text file that describes a network stream, named as a voice memo: the
-# program is watched from outside (every socket it makes and every file it
-# opens, by strace) while it refuses the file; it must make no network socket
-# and bind no port.
+# Hostile files, watched from outside (every socket the program makes and
+# every file it opens, by strace) while it refuses them: a text file that
+# describes a network stream, named as a voice memo, must make no network
+# socket and bind no port; a playlist naming a file by file:// and through
+# FFmpeg's protocols must not open it.
 printf 'v=0\no=- 0 0 IN IP4 127.0.0.1\ns=voice\nc=IN IP4 127.0.0.1\nt=0 0\nm=audio 47123 RTP/AVP 0\na=rtpmap:0 PCMU/8000\n' >"$work/stream.m4a"
-(HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" QT_QPA_PLATFORM=xcb \
-  exec strace -f -qq -e trace=socket,bind,connect,openat -o "$work/strace.log" \
-  "$bin/tavrin-recorder" "$work/stream.m4a") >"$work/program0.log" 2>&1 &
-tracer=$!
-app=$tracer
-app_traced() { app="$(pgrep -P "$tracer" -f "$bin/tavrin-recorder" | head -1)" && [[ -n "$app" ]]; }
-wait_for 30 "the program under strace" app_traced
-wait_for 30 "the refusal over the recorder window" windows_at_least 2
-grep -q 'socket(AF_UNIX' "$work/strace.log" || fail "strace did not see the program's own sockets"
-! grep -E 'socket\(AF_INET6?,' "$work/strace.log" ||
-  fail "opening a stream description made a network socket"
-! grep -E 'bind\(.*sin6?_port' "$work/strace.log" || fail "opening a stream description bound a port"
-! ss -uanp 2>/dev/null | grep -q ':4712[34] ' || fail "a UDP port of the stream description is open"
-[[ ! -e "$workFolder/Open.raw" ]] || fail "the refused file was decoded"
-kill "$app"
-wait "$tracer" 2>/dev/null || true
+cp "$work/two.wav" "$work/secret.wav"
+printf '#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:2,\nfile://%s\n#EXTINF:2,\ntee:%s\n#EXTINF:2,\nsubfile:,start,0,end,0,:%s\n#EXT-X-ENDLIST\n' \
+  "$work/secret.wav" "$work/secret.wav" "$work/secret.wav" >"$work/list.m4a"
+for hostile in stream.m4a list.m4a; do
+  (HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" QT_QPA_PLATFORM=xcb \
+    exec strace -f -qq -e trace=socket,bind,connect,openat -o "$work/strace.log" \
+    "$bin/tavrin-recorder" "$work/$hostile") >"$work/program0.log" 2>&1 &
+  tracer=$!
+  app=$tracer
+  app_traced() { app="$(pgrep -P "$tracer" -f "$bin/tavrin-recorder" | head -1)" && [[ -n "$app" ]]; }
+  wait_for 30 "the program under strace" app_traced
+  wait_for 30 "the refusal of $hostile over the recorder window" windows_at_least 2
+  grep -q 'socket(AF_UNIX' "$work/strace.log" || fail "strace did not see the program's own sockets"
+  ! grep -E 'socket\(AF_INET6?,' "$work/strace.log" || fail "opening $hostile made a network socket"
+  ! grep -E 'bind\(.*sin6?_port' "$work/strace.log" || fail "opening $hostile bound a port"
+  ! ss -uanp 2>/dev/null | grep -q ':4712[34] ' || fail "a UDP port of $hostile is open"
+  ! grep -F "secret.wav" "$work/strace.log" || fail "opening $hostile opened the file it names"
+  [[ ! -e "$workFolder/Open.raw" ]] || fail "the refused $hostile was decoded"
+  kill "$app"
+  wait "$tracer" 2>/dev/null || true
+done
 
 opened_buffers() { [[ -f "$workFolder/Open.raw" && "$(stat -c %s "$workFolder/Open.raw")" -eq $(($1 * 17640)) ]]; }
 
