@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes, in folder $1, the files phones, browsers and cameras hand over, with
 # the ffmpeg command line: from tone.wav (6 s of 1 kHz at half scale, 44100 Hz
-# 16-bit stereo) the same tone as AAC in M4A, ALAC in M4A, Opus in WebM,
+# 16-bit stereo) the same tone as AAC in M4A (its index at the end, and at
+# the front as phones write it: memo.m4a), ALAC in M4A, Opus in WebM,
 # Vorbis in Matroska, WMA, AC-3 and the sound track of an MP4 video; a video
 # without sound; a Matroska file with two sound tracks. $2 sets the seconds.
 set -euo pipefail
