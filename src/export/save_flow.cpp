@@ -1,6 +1,7 @@
 #include "export/save_flow.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -42,7 +43,42 @@ private:
   bool& m_saving;
 };
 
+// The Save As dialog names the file the save will write before its overwrite
+// prompt, so that the prompt asks about the file that would be replaced.
+class SaveAsDialog : public QFileDialog {
+public:
+  SaveAsDialog(QWidget* parent, settings::SaveFormat chosen)
+      : QFileDialog(parent), m_chosen(chosen) {}
+
+  void accept() override {
+    const QStringList files = selectedFiles();
+    if (files.size() == 1 && !QFileInfo(files.front()).isDir()) {
+      const std::string typed = files.front().toStdString();
+      if (const std::string path = TargetOf(typed, m_chosen).Path; path != typed) {
+        // The name field takes a new name only while it does not have the focus.
+        QWidget* focused = focusWidget();
+        if (focused) focused->clearFocus();
+        selectFile(QString::fromStdString(path));
+        if (focused) focused->setFocus();
+      }
+    }
+    QFileDialog::accept();
+  }
+
+private:
+  settings::SaveFormat m_chosen;
+};
+
 }  // namespace
+
+SaveTarget TargetOf(const std::string& path, settings::SaveFormat chosen) {
+  if (const std::optional<settings::SaveFormat> named = settings::FormatOfPath(path)) {
+    return {path, *named};
+  }
+  // "x." gets "x.mp3", not "x..mp3".
+  const std::string stem = path.ends_with('.') ? path : path + '.';
+  return {stem + settings::FormatExtension(chosen), chosen};
+}
 
 SaveFilter BuildSaveFilter(const settings::Settings& settings) {
   SaveFilter filter;
@@ -96,6 +132,7 @@ bool SaveFlow::SaveTake(bool& saveRequested) {
 
 bool SaveFlow::SaveTakeTo(const std::string& path) {
   return SaveWholeTake([&] {
+    m_format = settings::FormatOfPath(path).value_or(settings::ChosenFormat(*m_services.Settings));
     m_job.OutputPath = path;
     m_job.OutputName = std::filesystem::path(path).filename().string();
     return true;
@@ -127,8 +164,7 @@ bool SaveFlow::SaveWholeTake(const std::function<bool()>& choose) {
 bool SaveFlow::WavTooLarge() {
   const settings::Settings& stored = *m_services.Settings;
   // Only a WAV header has 32-bit sizes.
-  if (settings::ChosenFormat(stored) != settings::SaveFormat::Wav ||
-      EstimateWavSize(m_job, stored) < kWavSizeLimit) {
+  if (m_format != settings::SaveFormat::Wav || EstimateWavSize(m_job, stored) < kWavSizeLimit) {
     return false;
   }
   m_services.User.Warn("File size is more 4GB!");
@@ -161,6 +197,7 @@ void SaveFlow::SaveDocument(bool all) {
     // A selection left one past the end by a paste at the end saves what exists.
     m_job.SaveLast = std::min(document.SelEnd, length);
   }
+  m_format = settings::ChosenFormat(*m_services.Settings);
   if (WavTooLarge()) return;
   bool changeRequested = false;
   if (!ChooseFile(changeRequested)) {
@@ -170,6 +207,8 @@ void SaveFlow::SaveDocument(bool all) {
     }
     return;
   }
+  // A name ending in .wav may have made this a WAV save.
+  if (WavTooLarge()) return;
   if (m_services.StopPlayback) m_services.StopPlayback();
   // No edit may change the document while the writer reads it.
   if (m_services.EditBusy != nullptr) *m_services.EditBusy = true;
@@ -180,7 +219,8 @@ void SaveFlow::SaveDocument(bool all) {
 bool SaveFlow::ChooseFile(bool& saveRequested) {
   settings::Settings& stored = *m_services.Settings;
   const SaveFilter filter = BuildSaveFilter(stored);
-  QFileDialog dialog(m_services.Owner);
+  const settings::SaveFormat chosen = settings::ChosenFormat(stored);
+  SaveAsDialog dialog(m_services.Owner, chosen);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -209,7 +249,9 @@ bool SaveFlow::ChooseFile(bool& saveRequested) {
   });
   const bool accepted = m_services.ExecFileDialog(dialog) && !changeRequested;
   if (!accepted || dialog.selectedFiles().isEmpty()) return false;
-  const std::filesystem::path path = dialog.selectedFiles().front().toStdString();
+  const SaveTarget target = TargetOf(dialog.selectedFiles().front().toStdString(), chosen);
+  m_format = target.Format;
+  const std::filesystem::path path = target.Path;
   m_job.OutputPath = path.string();
   m_job.OutputName = path.filename().string();
   stored.OutputFolder = path.parent_path().string();
@@ -224,7 +266,7 @@ WriteResult SaveFlow::RunSave() {
   ExportContext context{*m_services.Settings, *m_services.Document, *m_services.State, m_job,
                         m_services.User};
   WriteResult result = WriteResult::Failed;
-  switch (settings::ChosenFormat(*m_services.Settings)) {
+  switch (m_format) {
   case settings::SaveFormat::Wav: result = WriteWav(context); break;
   case settings::SaveFormat::Mp3: result = WriteMp3(context, m_services.EncoderLibraries); break;
   case settings::SaveFormat::Flac: result = WriteFlac(context); break;

@@ -32,6 +32,16 @@ struct SaveFilter {
 
 SaveFilter BuildSaveFilter(const settings::Settings& settings);
 
+// The file a save writes and its format, so that the content always matches
+// the name: a name that ends in the extension of a format the program writes
+// (in any case) is saved in that format, with that format's settings; any
+// other name gets the extension of `chosen` appended.
+struct SaveTarget {
+  std::string Path;
+  settings::SaveFormat Format;
+};
+SaveTarget TargetOf(const std::string& path, settings::SaveFormat chosen);
+
 class SaveFlow {
 public:
   struct Services {
@@ -58,7 +68,8 @@ public:
   // `saveRequested` when the user changed the settings from the file dialog.
   // True when the take was written to a file.
   bool SaveTake(bool& saveRequested);
-  // The same save to `path`, without a dialog (a take recorded unattended).
+  // The same save to `path`, without a dialog (a take recorded unattended, a
+  // command): in the format its extension names, else the chosen one.
   bool SaveTakeTo(const std::string& path);
   // The editor's saves of the whole document and of its selection. A change of
   // the save settings from the file dialog sets SaveAllPending or
@@ -85,6 +96,8 @@ private:
 
   Services m_services;
   SaveJob m_job;
+  // The format of the save under way; the stored choice stays as it is.
+  settings::SaveFormat m_format = settings::SaveFormat::Mp3;
   bool m_saving = false;
   bool m_savingAll = false;
 };

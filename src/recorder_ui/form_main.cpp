@@ -168,8 +168,9 @@ void TFormMain::FormCreate() {
   ApplyColorScheme(stored.WindowColor);
 
   // The dialogs that live as long as the window, in the program's creation order.
-  m_saveSettings =
-      new settings::TFormSaveSettings(stored, this, [this] { return WorkingWindow(); });
+  m_saveSettings = new settings::TFormSaveSettings(
+      stored, this, [this] { return WorkingWindow(); },
+      [this](const QString& text) { ShowMessage(text); });
   m_progress = new exporter::TFormProgress(this);
   exporter::SaveFlow::Services saving;
   saving.Owner = this;

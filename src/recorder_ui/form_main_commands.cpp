@@ -65,12 +65,9 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
       // The save runs once the command's handler has returned; its answer comes then.
       QMetaObject::invokeMethod(
           this,
-          [this, path, format, reply] {
-            settings::Settings& stored = *m_services.Settings;
-            const settings::SaveFormat chosen = settings::ChosenFormat(stored);
-            settings::ChooseFormat(stored, *format);
+          [this, path, reply] {
+            // Saved in the format the extension names; the stored choice stays.
             const bool written = m_saveFlow->SaveTakeTo(path);
-            settings::ChooseFormat(stored, chosen);
             if (written) m_takeSaved = true;
             reply(written, written ? path : "The take was not saved to " + path + ".");
           },

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -119,8 +120,12 @@ constexpr std::array<const char*, 4> kCaptions{"WAV", "MP3", "FLAC", "OPUS"};
 
 }  // namespace
 
-TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, DialogOwner owner)
-    : QDialog(parent), m_settings(settings), m_owner(std::move(owner)) {
+TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, DialogOwner owner,
+                                     std::function<void(const QString&)> refuse)
+    : QDialog(parent),
+      m_settings(settings),
+      m_owner(std::move(owner)),
+      m_refuse(std::move(refuse)) {
   setWindowTitle(tr("保存设置"));
   setFixedSize(kClientWidth, kClientHeight);
 
@@ -280,13 +285,26 @@ void TFormSaveSettings::FormClose() {
   m_settings.BitRate = ValueAt(kBitRates, m_mp3BitRate, kBitRates[kDefaultBitRateItem]);
   m_settings.Mode = ValueAt(kModes, m_mp3Mode, kModes[0]);
   m_settings.VBR = m_enableVbr->isChecked();
-  // No check that the bounds are ordered: the MP3 writer reports what the encoder refuses.
   m_settings.MinBitRate = ValueAt(kBitRates, m_minBitRate, kBitRates.front());
   m_settings.MaxBitRate = ValueAt(kBitRates, m_maxBitRate, kBitRates.back());
   m_settings.VBRQuality = m_vbrQuality->value();
   m_settings.Copyright = m_copyright->isChecked();
   m_settings.Original = m_original->isChecked();
   m_settings.Private = m_private->isChecked();
+}
+
+void TFormSaveSettings::done(int result) {
+  // Checked whether VBR is on or not: the bounds are kept for when it is.
+  const std::string problem = VbrBoundsProblem(ValueAt(kBitRates, m_minBitRate, kBitRates.front()),
+                                               ValueAt(kBitRates, m_maxBitRate, kBitRates.back()));
+  if (problem.empty()) {
+    QDialog::done(result);
+  } else if (m_refuse) {
+    m_refuse(QString::fromStdString(problem));
+  } else {
+    QMessageBox::information(this, QStringLiteral("Tavrin Recorder"),
+                             QString::fromStdString(problem));
+  }
 }
 
 void TFormSaveSettings::PControlFormatChange() {

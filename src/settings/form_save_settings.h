@@ -1,9 +1,11 @@
 #pragma once
 // TFormSaveSettings: the modal dialog in which the user chooses the export
 // format, WAV, MP3, FLAC or Opus (one page each), and its parameters. It has no Cancel: however it
-// is closed, what it shows is stored.
+// is closed, what it shows is stored; while that cannot be used (VBR bounds
+// reversed) it says why and stays open, the settings unchanged.
 
 #include <QDialog>
+#include <functional>
 
 #include "settings/dialog_owner.h"
 #include "settings/settings.h"
@@ -21,8 +23,10 @@ class TFormSaveSettings : public QDialog {
 public:
   // Created once at start-up; `settings` must outlive the dialog. The lists
   // keep their selections from one showing to the next. Each showing belongs
-  // to the window `owner` gives then (none: to `parent`).
-  explicit TFormSaveSettings(Settings& settings, QWidget* parent = nullptr, DialogOwner owner = {});
+  // to the window `owner` gives then (none: to `parent`). `refuse` shows why
+  // what the dialog shows cannot be stored (none: a message box of its own).
+  explicit TFormSaveSettings(Settings& settings, QWidget* parent = nullptr, DialogOwner owner = {},
+                             std::function<void(const QString&)> refuse = {});
 
   // Sets the controls from the settings, shows the dialog modally, and stores
   // every control into the settings when it closes (OK, Escape or close box).
@@ -34,6 +38,9 @@ public:
     QComboBox* Channel = nullptr;
     QComboBox* Bits = nullptr;
   };
+
+  // Every way of closing (OK, Escape, close box) ends here.
+  void done(int result) override;
 
 private:
   QWidget* AddSheet(SaveFormat format, const QString& name);
@@ -50,6 +57,7 @@ private:
 
   Settings& m_settings;
   DialogOwner m_owner;
+  std::function<void(const QString&)> m_refuse;
   QTabWidget* m_pages = nullptr;
   QWidget* m_sheetWav = nullptr;
   QWidget* m_sheetMp3 = nullptr;

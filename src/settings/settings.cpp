@@ -280,6 +280,11 @@ void LoadSettings(Settings& settings, const std::string& path) {
   s.WindowColor = ValidSchemeNumber(s.WindowColor);
   ChooseFormat(s, ChosenFormat(s));
   MendFlacAndOpus(s);
+  // Reversed bounds would have the encoder write every frame at the lower one.
+  if (!VbrBoundsProblem(s.MinBitRate, s.MaxBitRate).empty()) {
+    s.MinBitRate = defaults.MinBitRate;
+    s.MaxBitRate = defaults.MaxBitRate;
+  }
   MendTimerAndTrigger(s);
 }
 
@@ -303,6 +308,11 @@ std::optional<SaveFormat> FormatOfPath(const std::string& path) {
     if (extension == FormatExtension(format)) return format;
   }
   return std::nullopt;
+}
+
+std::string VbrBoundsProblem(std::int32_t minBitRate, std::int32_t maxBitRate) {
+  if (minBitRate > maxBitRate) return "The lowest VBR bit rate must not be above the highest.";
+  return {};
 }
 
 schedule::TimerPlan TimerPlanOf(const Settings& settings) {

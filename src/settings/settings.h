@@ -85,6 +85,9 @@ void ChooseFormat(Settings& settings, SaveFormat format);
 const char* FormatExtension(SaveFormat format);
 std::optional<SaveFormat> FormatOfPath(const std::string& path);
 
+// Why an MP3 VBR lowest and highest bit rate (kbps) cannot be used together, or empty.
+std::string VbrBoundsProblem(std::int32_t minBitRate, std::int32_t maxBitRate);
+
 // The timer and the sound trigger as the settings hold them, and back.
 schedule::TimerPlan TimerPlanOf(const Settings& settings);
 void StoreTimerPlan(Settings& settings, const schedule::TimerPlan& plan);
@@ -98,8 +101,9 @@ std::string SettingsFilePath(const std::string& executablePath);
 // Fills every field from the file at `path`; a missing file, section or key or
 // an unreadable number gives the field's default. Values the program cannot
 // use are mended (scheme 1, continuous mode, MP3 when not exactly one format
-// is chosen, the default for a FLAC or Opus option outside its list, a timer
-// or sound activation that could not be armed off with its defaults).
+// is chosen, the default for a FLAC or Opus option outside its list, both VBR
+// bounds at their defaults when the lowest is above the highest, a timer or
+// sound activation that could not be armed off with its defaults).
 void LoadSettings(Settings& settings, const std::string& path);
 
 // Writes every field, keeping the sections and keys of the file that it does

@@ -2,6 +2,8 @@
 // change that reopens the dialog, Cancel during writing, and a wrapped loop
 // take saved as WAV, byte for byte.
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QtTest/QtTest>
@@ -24,6 +26,7 @@ private slots:
   void wrappedLoopTakeIsSavedOldestFirstByteForByte();
   void saveAsIsOffWhileRecordingAndForOneBuffer();
   void wavOfFourGigabytesIsRefused();
+  void typedExtensionChoosesTheFormatOfThatSave();
 };
 
 void SaveFlowTest::typeListDescribesTheExportFormat() {
@@ -190,6 +193,53 @@ void SaveFlowTest::wavOfFourGigabytesIsRefused() {
     QVERIFY(asked);
     QVERIFY(rig.Messages.empty());
   }
+}
+
+// The content always matches the name typed: with MP3 chosen, another format's
+// extension saves that format, this once; any other name gets ".mp3", and the
+// overwrite prompt asks about the name written.
+void SaveFlowTest::typedExtensionChoosesTheFormatOfThatSave() {
+  MainWindowRig rig("typedname");
+  auto services = rig.Services();
+  services.EncoderLibraries = {TAVRIN_ENCODER_LIBRARY};
+  auto& form = rig.CreateMonitoring(services);
+  rig.Record(20);
+  form.BtnStopClick();
+  rig.Settings.OutputFolder = rig.Root.string();
+  QString typed, prompt;
+  rig.FileDialog = [&typed](QFileDialog& dialog) {
+    QTimer::singleShot(0, &dialog, [&] {
+      // Typed into the name field, which has the focus as it has for the user.
+      QTest::qWaitFor([&dialog] { return dialog.isActiveWindow(); });
+      auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      name->setFocus();
+      QTest::keyClicks(name, typed);
+      QTest::keyClick(name, Qt::Key_Return);
+      if (dialog.isVisible()) dialog.reject();
+    });
+    return dialog.exec() == QDialog::Accepted;
+  };
+  QTimer answerNo;
+  QObject::connect(&answerNo, &QTimer::timeout, [&prompt] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      prompt = box->text();
+      box->button(QMessageBox::No)->click();
+    }
+  });
+  answerNo.start(10);
+  const struct {
+    const char *Typed, *Written, *Start;
+  } rows[] = {{"a.wav", "a.wav", "RIFF"},   {"b.FLAC", "b.FLAC", "fLaC"},
+              {"c.Opus", "c.Opus", "OggS"}, {"d.mp3", "d.mp3", "\xFF\xFB"},
+              {"f", "f.mp3", "\xFF\xFB"},   {"e.txt", "e.txt.mp3", "\xFF\xFB"}};
+  for (const auto& row : rows) {
+    typed = QString::fromLatin1(row.Typed);
+    form.menuSaveAsClick();
+    QVERIFY2(tavrin::testing::FileText(rig.Root / row.Written).starts_with(row.Start), row.Typed);
+  }
+  QVERIFY(rig.Settings.SaveMp3 && rig.Messages.empty() && prompt.isEmpty());
+  form.menuSaveAsClick();  // "e.txt" again
+  QVERIFY2(prompt.startsWith(QStringLiteral("e.txt.mp3 ")), qPrintable(prompt));
 }
 
 QTEST_MAIN(SaveFlowTest)

@@ -60,20 +60,24 @@ private:
         .arg(s.Original)
         .arg(s.Private);
   }
+  static void Close(TFormSaveSettings& dialog, CloseBy closeBy) {
+    switch (closeBy) {
+    case CloseBy::Ok:
+      QTest::mouseClick(Get<QPushButton>(dialog, "BitBtnOK"), Qt::LeftButton);
+      break;
+    case CloseBy::CloseBox: dialog.close(); break;
+    case CloseBy::Escape: QTest::keyClick(&dialog, Qt::Key_Escape); break;
+    }
+  }
   // Runs `whileOpen` once the modal dialog is on screen, then closes it.
   static void Run(TFormSaveSettings& dialog, std::function<void()> whileOpen = {},
                   CloseBy closeBy = CloseBy::Ok) {
     QTimer::singleShot(0, &dialog, [&dialog, whileOpen, closeBy] {
       if (!QTest::qWaitForWindowExposed(&dialog)) qWarning("the dialog was not exposed");
       if (whileOpen) whileOpen();
-      switch (closeBy) {
-      case CloseBy::Ok:
-        QTest::mouseClick(Get<QPushButton>(dialog, "BitBtnOK"), Qt::LeftButton);
-        break;
-      case CloseBy::CloseBox: dialog.close(); break;
-      case CloseBy::Escape: QTest::keyClick(&dialog, Qt::Key_Escape); break;
-      }
-      if (dialog.isVisible()) dialog.reject();  // a failed check must not hang the test
+      Close(dialog, closeBy);
+      // A failed check must not hang the test, not even on a refusal.
+      if (dialog.isVisible()) dialog.QDialog::done(QDialog::Rejected);
     });
     dialog.Execute();
   }
@@ -235,16 +239,24 @@ private slots:
                             .BitRate = 224,
                             .Mode = 3,
                             .VBR = true,
-                            .MinBitRate = 320,
-                            .MaxBitRate = 32,
+                            .MinBitRate = 64,
+                            .MaxBitRate = 256,
                             .VBRQuality = 5,
                             .Copyright = true,
                             .Original = false,
                             .Private = true};
     for (const CloseBy closeBy : {CloseBy::Ok, CloseBy::CloseBox, CloseBy::Escape}) {
       Settings settings;  // MP3, 44100 Hz, 16 bit, stereo, 128 kbps, VBR off 32..320
-      TFormSaveSettings dialog(settings);
+      QStringList refusals;
+      TFormSaveSettings dialog(settings, nullptr, {},
+                               [&](const QString& text) { refusals << text; });
+      bool refusedOpen = false;
       const auto chooseEverything = [&] {
+        // Reversed VBR bounds are refused however the dialog is closed; nothing is stored.
+        Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
+        Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
+        Close(dialog, closeBy);
+        refusedOpen = dialog.isVisible() && settings.MinBitRate == 32 && settings.MaxBitRate == 320;
         Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(0);
         Get(dialog, "CBoxWavSpsIn")->setCurrentIndex(2);
         Get(dialog, "CBoxWavBits")->setCurrentIndex(1);
@@ -252,14 +264,15 @@ private slots:
         Get(dialog, "CBoxMP3BitRate")->setCurrentIndex(11);
         Get(dialog, "CBoxMP3Mode")->setCurrentIndex(2);
         Get<QCheckBox>(dialog, "ChBoxEnableVBR")->setChecked(true);
-        // A minimum above the maximum is kept as chosen.
-        Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
-        Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
+        Get(dialog, "CBoxMinBRate")->setCurrentIndex(4);
+        Get(dialog, "CBoxMaxBRate")->setCurrentIndex(12);
         Get<QSlider>(dialog, "TBarVBRQuality")->setValue(5);
         Get<QCheckBox>(dialog, "ChBoxCopyright")->setChecked(true);
         Get<QCheckBox>(dialog, "ChBoxPrivate")->setChecked(true);
       };
       Run(dialog, chooseEverything, closeBy);
+      QVERIFY(refusedOpen);
+      QCOMPARE(refusals, QStringList{"The lowest VBR bit rate must not be above the highest."});
       QCOMPARE(Export(settings), Export(expected));
 
       // Shown again from those values, the dialog stores them unchanged.

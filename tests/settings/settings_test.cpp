@@ -83,8 +83,8 @@ TEST_F(SettingsFile, NumbersReadLikeAPrivateProfileInteger) {
       "BitRate=abc\n"
       "SamplePerSecond=22050Hz\n"
       "Mode= 3\n"
-      "MinBitRate=\n"
-      "MaxBitRate=-64\n"
+      "MinBitRate=-64\n"
+      "MaxBitRate=\n"
       "VBRQuality=99999999999\n"
       "VBR=1yes\n"
       "Copyright=0\n"
@@ -95,8 +95,8 @@ TEST_F(SettingsFile, NumbersReadLikeAPrivateProfileInteger) {
   EXPECT_EQ(s.BitRate, 128) << "not a number: the default";
   EXPECT_EQ(s.SamplePerSecond, 22050) << "leading digits count";
   EXPECT_EQ(s.Mode, 3) << "leading blanks are skipped";
-  EXPECT_EQ(s.MinBitRate, 32) << "empty: the default";
-  EXPECT_EQ(s.MaxBitRate, -64) << "a sign is read";
+  EXPECT_EQ(s.MinBitRate, -64) << "a sign is read";
+  EXPECT_EQ(s.MaxBitRate, 320) << "empty: the default";
   EXPECT_EQ(s.VBRQuality, 0) << "beyond 32 bits: the default, not a wrapped value";
   EXPECT_TRUE(s.VBR);
   EXPECT_FALSE(s.Copyright);
@@ -213,16 +213,19 @@ TEST_F(SettingsFile, FlacAndOpusAreChosenAndReadBackBesideTheOlderKeys) {
   EXPECT_TRUE(s.SaveOpus && !s.SaveWav && !s.SaveMp3 && !s.SaveFlac);
 }
 
-TEST_F(SettingsFile, FlacAndOpusOptionsOutsideTheirListsFallBackToTheDefaults) {
+TEST_F(SettingsFile, ExportOptionsOutsideTheirListsOrOrderFallBackToTheDefaults) {
   for (const char* text :
        {"[FLAC]\nSamplePerSecond=48000\nBitPerSample=24\nChannels=3\nCompression=9\n"
         "[Opus]\nBitRate=100\nChannels=0\n",
-        "[FLAC]\nCompression=-1\n[Opus]\nBitRate=abc\n"}) {
+        "[FLAC]\nCompression=-1\n[Opus]\nBitRate=abc\n",
+        "[Save Format]\nMinBitRate=320\nMaxBitRate=32\n"}) {
     Write(text);
     EXPECT_EQ(Load(), Settings{}) << text;
   }
   Write("[FLAC]\nCompression=8\n[Opus]\nBitRate=256\n");  // the ends of the ranges
   EXPECT_EQ(Load(), (Settings{.FlacCompression = 8, .OpusBitRate = 256}));
+  Write("[Save Format]\nMinBitRate=128\nMaxBitRate=128\n");  // one rate for every frame
+  EXPECT_EQ(Load(), (Settings{.MinBitRate = 128, .MaxBitRate = 128}));
 }
 
 TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
