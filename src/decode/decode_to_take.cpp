@@ -216,7 +216,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   report.OutputSamples = 2 * filler.Frames();
   loaded.RawStream = std::move(work);
   loaded.RawPath = workPath;
-  loaded.FinishInFileOrder(filler.Buffers());
+  loaded.FinishInFileOrder(filler.Buffers(), filler.LastBufferFrames());
   take = std::move(loaded);
   job.Progress = 100.0f;
   // What the source has to say first (which track opened), then the clipping.

@@ -31,9 +31,10 @@ enum class OpenResult { Opened, Cancelled, Failed };
 // Decodes `path` into a new work file at `workPath` and fills `take` with it:
 // RawStream open on it, RawPath = workPath, TakeLength = LastBufferIndex =
 // FinishedRecordedBuffers = its whole buffers (a last part-buffer is padded
-// with silence), FinishedLoopWrapped = false, Peaks (kPeakTableEntries
-// entries) measured. Updates job.Progress and pumps `user` as it goes; stops
-// when job.Active is cleared. Cancelled or Failed: `take` untouched and no
+// with silence, LastBufferFrames its frames of sound, so that a save writes
+// the file's exact length), FinishedLoopWrapped = false, Peaks
+// (kPeakTableEntries entries) measured. Updates job.Progress and pumps `user`
+// as it goes; stops when job.Active is cleared. Cancelled or Failed: `take` untouched and no
 // work file left; for Failed, `message` holds the English text to show (the
 // caller shows it); for Opened, the ClippingNotice (empty when nothing clipped).
 OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
