@@ -217,23 +217,22 @@ TEST_P(ThreadedMp3Saves, DecodeToTheTakeToTheSampleWithNoClickAtAJoin) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ToneAndSweep, ThreadedMp3Saves,
-    ::testing::Values(SaveCase{"ToneCbrOneThread", false, false, 1},
-                      SaveCase{"ToneCbrTwoThreads", false, false, 2},
-                      SaveCase{"ToneCbrSevenThreads", false, false, 7},
-                      SaveCase{"ToneVbrOneThread", false, true, 1},
-                      SaveCase{"ToneVbrTwoThreads", false, true, 2},
-                      SaveCase{"ToneVbrSevenThreads", false, true, 7},
-                      SaveCase{"SweepCbrOneThread", true, false, 1},
-                      SaveCase{"SweepCbrTwoThreads", true, false, 2},
-                      SaveCase{"SweepCbrSevenThreads", true, false, 7},
-                      SaveCase{"SweepVbrOneThread", true, true, 1},
-                      SaveCase{"SweepVbrTwoThreads", true, true, 2},
-                      SaveCase{"SweepVbrSevenThreads", true, true, 7},
-                      SaveCase{"ToneCbrOneThreadPartBuffer", false, false, 1, 2205},
-                      SaveCase{"SweepVbrSevenThreadsPartBuffer", true, true, 7, 2205}),
-    [](const auto& info) { return std::string(info.param.Name); });
+INSTANTIATE_TEST_SUITE_P(ToneAndSweep, ThreadedMp3Saves,
+                         ::testing::Values(SaveCase{"ToneCbrOneThread", false, false, 1},
+                                           SaveCase{"ToneCbrTwoThreads", false, false, 2},
+                                           SaveCase{"ToneCbrSevenThreads", false, false, 7},
+                                           SaveCase{"ToneVbrOneThread", false, true, 1},
+                                           SaveCase{"ToneVbrTwoThreads", false, true, 2},
+                                           SaveCase{"ToneVbrSevenThreads", false, true, 7},
+                                           SaveCase{"SweepCbrOneThread", true, false, 1},
+                                           SaveCase{"SweepCbrTwoThreads", true, false, 2},
+                                           SaveCase{"SweepCbrSevenThreads", true, false, 7},
+                                           SaveCase{"SweepVbrOneThread", true, true, 1},
+                                           SaveCase{"SweepVbrTwoThreads", true, true, 2},
+                                           SaveCase{"SweepVbrSevenThreads", true, true, 7},
+                                           SaveCase{"ToneCbrOneThreadPart", false, false, 1, 2205},
+                                           SaveCase{"SweepVbrSevenPart", true, true, 7, 2205}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ThreadedMp3Save, LameOwnInformationFrameIsRebuiltFromTheFramesAfterIt) {
   MakeTake(SweepBytes(kTakeFrames));
