@@ -225,6 +225,7 @@ void EndAppendedTake(RecorderState& state) {
 void FinishTake(RecorderState& state, std::uint32_t recordedBuffers) {
   state.RecordedBuffers = recordedBuffers;
   state.Take.TakeLength = static_cast<std::uint32_t>(state.Take.RawStream.Size() / kBufferBytes);
+  state.Take.LastBufferFrames = kFramesPerBuffer;  // a recording writes whole buffers only
   state.Take.FinishedRecordedBuffers = recordedBuffers;
   state.Take.FinishedLoopWrapped = state.LoopWrapped;
 }

@@ -245,7 +245,7 @@ OpenResult DecodeToTake(const std::string& path, const std::string& workPath, Op
   report.OutputSamples = 2 * filler.Frames();
   loaded.RawStream = std::move(work);
   loaded.RawPath = workPath;
-  loaded.FinishInFileOrder(filler.Buffers());
+  loaded.FinishInFileOrder(filler.Buffers(), filler.LastBufferFrames());
   take = std::move(loaded);
   job.Progress = 100.0f;
   // What is missing first, then what the source has to say (which track

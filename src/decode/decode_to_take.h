@@ -34,15 +34,17 @@ enum class OpenResult { Opened, Cancelled, Failed };
 // Decodes `path` into a new work file at `workPath` and fills `take` with it:
 // RawStream open on it, RawPath = workPath, TakeLength = LastBufferIndex =
 // FinishedRecordedBuffers = its whole buffers (a last part-buffer is padded
-// with silence), FinishedLoopWrapped = false, Peaks (kPeakTableEntries
-// entries) measured. Updates job.Progress and pumps `user` as it goes; stops
-// when job.Active is cleared. A file that fails midway or ends before the
-// length it states opens with what decoded, and says so; one of which nothing
-// decodes fails. Cancelled or Failed: `take` untouched and no work file left;
-// for Failed, `message` holds the English text to show (the caller shows it);
-// for Opened, what the user is told once the file is open, one notice a line:
-// what is missing, the source's notice (which track opened), channels mixed
-// evenly for want of their speakers, the ClippingNotice (empty for nothing).
+// with silence, LastBufferFrames its frames of sound, so that a save writes
+// the file's exact length), FinishedLoopWrapped = false, Peaks
+// (kPeakTableEntries entries) measured. Updates job.Progress and pumps `user`
+// as it goes; stops when job.Active is cleared. A file that fails midway or
+// ends before the length it states opens with what decoded, and says so; one
+// of which nothing decodes fails. Cancelled or Failed: `take` untouched and no
+// work file left; for Failed, `message` holds the English text to show (the
+// caller shows it); for Opened, what the user is told once the file is open,
+// one notice a line: what is missing, the source's notice (which track
+// opened), channels mixed evenly for want of their speakers, the
+// ClippingNotice (empty for nothing).
 OpenResult DecodeToTake(const std::string& path, const std::string& workPath, OpenJob& job,
                         const base::UserChannel& user, document::Take& take, OpenReport& report,
                         std::string& message);

@@ -9,6 +9,7 @@
 #include "base/file.h"
 #include "document/chunked_io.h"
 #include "document/peaks.h"
+#include "document/take.h"
 
 namespace tavrin::decode {
 
@@ -30,6 +31,12 @@ public:
   std::uint32_t Buffers() const { return m_buffers; }
   // Frames added so far, the silence that pads the last buffer not counted.
   std::uint64_t Frames() const { return m_frames; }
+  // Once finished: the frames of the last buffer that are sound (0 for none).
+  std::uint16_t LastBufferFrames() const {
+    return m_buffers == 0 ? 0
+                          : static_cast<std::uint16_t>(m_frames - std::uint64_t{m_buffers - 1} *
+                                                                      document::kFramesPerBuffer);
+  }
   int WriteError() const { return m_writer.Error(); }
   bool TooLong() const { return m_tooLong; }
 

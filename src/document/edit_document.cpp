@@ -107,6 +107,18 @@ int ReadBuffer(const EditDocument& document, const Take& take, std::uint32_t pos
       .ReadAt(location.ByteOffset(), out, kBufferBytes);
 }
 
+std::uint32_t BufferFrames(const EditDocument& document, const Take& take, std::uint32_t position) {
+  const SourceLocation location = Locate(document, position);
+  if (!location.Found) return 0;
+  return location.FromTake ? take.SoundFrames(location.SourceBuffer) : kFramesPerBuffer;
+}
+
+std::uint64_t RunFrames(const Take& take, const DocumentRun& run) {
+  const std::uint64_t whole = std::uint64_t{run.Buffers} * kFramesPerBuffer;
+  if (!run.FromTake || run.Buffers == 0) return whole;
+  return whole - kFramesPerBuffer + take.SoundFrames(run.SourceBuffer + run.Buffers - 1);
+}
+
 BufferPeaks PeaksAt(const EditDocument& document, const Take& take, std::uint32_t position) {
   const SourceLocation location = Locate(document, position);
   if (!location.Found) return {};

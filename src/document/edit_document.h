@@ -108,6 +108,12 @@ int ReadRun(const EditDocument& document, const Take& take, const DocumentRun& r
 // errno (ENOENT when no row holds the position).
 int ReadBuffer(const EditDocument& document, const Take& take, std::uint32_t position,
                std::uint8_t* out);
+// Frames of sound in document buffer `position` (0 when no row holds it) or
+// in a run: every buffer is whole but the take's part-filled last one, whose
+// padding a save leaves out wherever it stands. Being the take's last
+// buffer, it can only end a run.
+std::uint32_t BufferFrames(const EditDocument& document, const Take& take, std::uint32_t position);
+std::uint64_t RunFrames(const Take& take, const DocumentRun& run);
 BufferPeaks PeaksAt(const EditDocument& document, const Take& take, std::uint32_t position);
 // The peaks of buffer `index` (0-based) of a run, from its source's table.
 BufferPeaks RunPeaks(const EditDocument& document, const Take& take, const DocumentRun& run,

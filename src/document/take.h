@@ -1,8 +1,9 @@
 #pragma once
 // The take: the raw file of 16-bit stereo buffers of 0.1 s that a recording
-// makes (or a kept "test" put in its place), its length, its own order and
-// the peaks of every buffer. The capture writes it; the editor, playback, the
-// writers and recovery read it. User-interface thread only.
+// makes (or a kept "test" or an opened file put in its place), its length,
+// how much of its last buffer is sound, its own order and the peaks of every
+// buffer. The capture writes it; the editor, playback, the writers and
+// recovery read it. User-interface thread only.
 
 #include <cstdint>
 #include <string>
@@ -31,7 +32,11 @@ inline std::int64_t BufferByteOffset(std::uint32_t buffer) {
 struct Take {
   base::File RawStream;
   std::string RawPath;
-  std::uint32_t TakeLength = 0;       // whole buffers
+  std::uint32_t TakeLength = 0;  // whole buffers
+  // Frames of buffer TakeLength that are sound; silence pads the rest. Fewer
+  // than kFramesPerBuffer only for an opened file of part-buffer length:
+  // recorded takes and "test" are whole.
+  std::uint16_t LastBufferFrames = kFramesPerBuffer;
   std::uint32_t LastBufferIndex = 0;  // the last buffer written
   // The finished take's own order, kept for its save whatever the editor does
   // with the capture's RecordedBuffers and LoopWrapped later.
@@ -43,9 +48,14 @@ struct Take {
   void SizePeaks() { Peaks.assign(kPeakTableEntries, BufferPeaks{}); }
   // Ends a take that was read from a file in its own order (a kept "test",
   // an opened sound file): `length` buffers, one run, never wrapped.
-  void FinishInFileOrder(std::uint32_t length) {
+  void FinishInFileOrder(std::uint32_t length, std::uint16_t lastBufferFrames = kFramesPerBuffer) {
     TakeLength = LastBufferIndex = FinishedRecordedBuffers = length;
+    LastBufferFrames = lastBufferFrames;
     FinishedLoopWrapped = false;
+  }
+  // Frames of take buffer `buffer` (1-based) that are sound, the rest padding.
+  std::uint32_t SoundFrames(std::uint32_t buffer) const {
+    return buffer == TakeLength ? LastBufferFrames : kFramesPerBuffer;
   }
 };
 

@@ -18,11 +18,13 @@ struct BlockLoopOutcome {
 };
 
 // Calls `consume` with blocks Job.SaveFirst..Job.SaveLast of the document's
-// CurrentLevel in order (17640 bytes of 16-bit stereo each); `consume` returns
-// 0 or an errno that ends the loop. The block is handed over before messages
-// run, so nothing they start can touch the read buffer first.
+// CurrentLevel in order (17640 bytes of 16-bit stereo each) and the frames of
+// each that are sound (4410 but for the take's part-filled last buffer, whose
+// padding is never saved); `consume` returns 0 or an errno that ends the
+// loop. The block is handed over before messages run, so nothing they start
+// can touch the read buffer first.
 // OperationProgress = (i - SaveFirst) x 100 / (SaveLast - SaveFirst), 0 for one block.
-BlockLoopOutcome ForEachBlock(ExportContext& context,
-                              const std::function<int(const std::uint8_t* block)>& consume);
+using BlockConsumer = std::function<int(const std::uint8_t* block, std::uint32_t frames)>;
+BlockLoopOutcome ForEachBlock(ExportContext& context, const BlockConsumer& consume);
 
 }  // namespace tavrin::exporter

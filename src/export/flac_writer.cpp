@@ -297,26 +297,25 @@ WriteResult WriteFlacOnThreads(ExportContext& context, const WavFormat& format, 
   std::vector<std::uint8_t> converted(blockBytes);
   Md5 md5;
   const std::size_t most = 2 * std::size_t{pool->Threads()};
-  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
-    // Converted straight into the piece when the block fits in it whole.
-    const bool fits = pieceBytes - piece->AudioBytes >= blockBytes;
-    std::uint8_t* out = fits ? piece->Audio.data() + piece->AudioBytes : converted.data();
-    if (ConvertBlock(format, block, out) != blockBytes) return EINVAL;
-    AddToMd5(md5, format, out, blockBytes);
-    if (fits) {
-      piece->AudioBytes += blockBytes;
-      if (piece->AudioBytes == pieceBytes) cut();
-    } else {
-      // A piece holds many blocks: the rest of this one starts the next.
-      const std::size_t room = pieceBytes - piece->AudioBytes;
-      std::copy_n(out, room, piece->Audio.data() + piece->AudioBytes);
-      piece->AudioBytes = pieceBytes;
-      cut();
-      std::copy_n(out + room, blockBytes - room, piece->Audio.data());
-      piece->AudioBytes = blockBytes - room;
-    }
-    return writeReady(most);
-  });
+  const BlockLoopOutcome outcome =
+      ForEachBlock(context, [&](const std::uint8_t* block, std::uint32_t frames) {
+        // Converted straight into the piece when the block fits in it whole.
+        const bool fits = pieceBytes - piece->AudioBytes >= blockBytes;
+        std::uint8_t* out = fits ? piece->Audio.data() + piece->AudioBytes : converted.data();
+        const std::size_t bytes = ConvertBlock(format, block, out, frames);
+        if (bytes == 0) return EINVAL;
+        AddToMd5(md5, format, out, bytes);
+        // A piece holds many blocks: what does not fit starts the next.
+        const std::size_t taken = std::min(bytes, pieceBytes - piece->AudioBytes);
+        if (!fits) std::copy_n(out, taken, piece->Audio.data() + piece->AudioBytes);
+        piece->AudioBytes += taken;
+        if (piece->AudioBytes == pieceBytes) cut();
+        if (taken < bytes) {
+          std::copy_n(out + taken, bytes - taken, piece->Audio.data());
+          piece->AudioBytes = bytes - taken;
+        }
+        return writeReady(most);
+      });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
     pool->Stop();
@@ -367,8 +366,7 @@ WriteResult WriteFlac(ExportContext& context) {
   const WavFormat format = EffectiveFlacFormat(context.Settings);
   const auto blockBytes = static_cast<std::size_t>(OutputBlockBytes(format));
   const std::size_t frameBytes = format.Channels * (format.BitPerSample / 8u);
-  const std::uint64_t totalFrames =
-      (std::uint64_t{job.SaveLast} - job.SaveFirst + 1) * (blockBytes / frameBytes);
+  const std::uint64_t totalFrames = RangeOutputFrames(context, format);
   const int level = std::clamp(context.Settings.FlacCompression, 0, settings::kMaxFlacCompression);
   if (const unsigned threads = SaveThreads(totalFrames, job.Threads); threads > 1) {
     return WriteFlacOnThreads(context, format, level, totalFrames, threads);
@@ -383,15 +381,19 @@ WriteResult WriteFlac(ExportContext& context) {
     return fail(session.Failure());
   }
 
-  const auto frames = static_cast<std::uint32_t>(blockBytes / frameBytes);
+  const std::size_t blockFrames = blockBytes / frameBytes;
   std::vector<std::uint8_t> converted(blockBytes);
-  std::vector<FLAC__int32> samples(std::size_t{2} * frames);
-  FLAC__int32* const channels[2] = {samples.data(), samples.data() + frames};
-  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
-    if (ConvertBlock(format, block, converted.data()) != blockBytes) return EINVAL;
-    Widen(format, converted.data(), frames, channels);
-    return FLAC__stream_encoder_process(session.Encoder, channels, frames) ? 0 : session.Failure();
-  });
+  std::vector<FLAC__int32> samples(2 * blockFrames);
+  FLAC__int32* const channels[2] = {samples.data(), samples.data() + blockFrames};
+  const BlockLoopOutcome outcome =
+      ForEachBlock(context, [&](const std::uint8_t* block, std::uint32_t sourceFrames) {
+        const auto frames = static_cast<std::uint32_t>(
+            ConvertBlock(format, block, converted.data(), sourceFrames) / frameBytes);
+        if (frames == 0) return EINVAL;
+        Widen(format, converted.data(), frames, channels);
+        return FLAC__stream_encoder_process(session.Encoder, channels, frames) ? 0
+                                                                               : session.Failure();
+      });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
     session.Discard();

@@ -74,13 +74,15 @@ public:
         m_runs(
             document::DocumentRuns(context.Document, context.Job.SaveFirst, context.Job.SaveLast)) {
     std::int64_t start = 0;
+    // A run's frames leave out the take's padding at its end.
     for (const document::DocumentRun& run : m_runs) {
       m_starts.push_back(start);
-      start += std::int64_t{run.Buffers} * capture::kFramesPerBuffer;
+      start += static_cast<std::int64_t>(document::RunFrames(context.State.Take, run));
     }
     m_starts.push_back(start);
   }
 
+  std::int64_t Frames() const { return m_starts.back(); }
   // Returns 0 or errno.
   int Read(std::int64_t from, std::int64_t frames, std::int16_t* out) const {
     auto run = static_cast<std::size_t>(std::upper_bound(m_starts.begin(), m_starts.end(), from) -
@@ -229,12 +231,11 @@ PiecesOutcome Encode(ExportContext& context, const EncoderEntries& entries,
                      const EncoderConfig& config, StreamShape shape, unsigned threads,
                      OutputFile& file) {
   SaveJob& job = context.Job;
-  const PiecePlan plan(std::int64_t{job.SaveLast - job.SaveFirst + 1} * capture::kFramesPerBuffer,
-                       threads);
+  const RangeReader reader(context);
+  const PiecePlan plan(reader.Frames(), threads);
   std::int64_t inputFrames = 0;
   for (std::int64_t i = 0; i < plan.Count; ++i)
     inputFrames += plan.InputEnd(i) - plan.InputFirst(i);
-  const RangeReader reader(context);
   InfoFrameTotals totals;
   PiecesOutcome outcome;
   PieceEncoder encoder(entries, config, shape);

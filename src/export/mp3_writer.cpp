@@ -99,20 +99,23 @@ LoopOutcome EncodeRange(ExportContext& context, EncoderSession& session) {
   const std::int64_t last = job.SaveLast;
   const std::int64_t totalBytes = (last - first + 1) * capture::kBufferBytes;
   const std::int64_t chunkBytes = static_cast<std::int64_t>(session.Input.size()) * 2;
+  const document::Take& take = context.State.Take;
   std::int64_t doneBytes = 0;
   LoopOutcome outcome;
 
   for (const document::DocumentRun& run :
        document::DocumentRuns(context.Document, job.SaveFirst, job.SaveLast)) {
-    const std::int64_t runBytes = std::int64_t{run.Buffers} * capture::kBufferBytes;
+    // The take's padding, at a run's end, is left out.
+    const auto runBytes =
+        static_cast<std::int64_t>(document::RunFrames(take, run)) * platform::kFormatBlockAlign;
     for (std::int64_t done = 0; done < runBytes;) {
       job.OperationProgress =
           static_cast<float>(static_cast<double>(doneBytes + done) / totalBytes * 100.0);
       context.User.Pump();
       // A chunk never reaches into the next run.
       const std::int64_t bytes = done + chunkBytes < runBytes ? chunkBytes : runBytes - done;
-      outcome.FileError = document::ReadRun(context.Document, context.State.Take, run, done,
-                                            session.Input.data(), static_cast<std::size_t>(bytes));
+      outcome.FileError = document::ReadRun(context.Document, take, run, done, session.Input.data(),
+                                            static_cast<std::size_t>(bytes));
       if (outcome.FileError != 0) return outcome;
       std::uint32_t produced = 0;
       outcome.EncoderError =

@@ -99,11 +99,14 @@ WriteResult WriteOpus(ExportContext& context) {
   const auto blockBytes = static_cast<std::size_t>(OutputBlockBytes(format));
   std::vector<std::uint8_t> converted(blockBytes);
   std::vector<opus_int16> samples(blockBytes / 2);
-  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
-    std::memcpy(samples.data(), converted.data(), ConvertBlock(format, block, converted.data()));
-    code = ope_encoder_write(session.Encoder, samples.data(), capture::kFramesPerBuffer);
-    return code == OPE_OK && session.WriteError == 0 ? 0 : session.Failure(code);
-  });
+  // The end's granule position counts the frames written: the take's padding is left out.
+  const BlockLoopOutcome outcome =
+      ForEachBlock(context, [&](const std::uint8_t* block, std::uint32_t frames) {
+        std::memcpy(samples.data(), converted.data(),
+                    ConvertBlock(format, block, converted.data(), frames));
+        code = ope_encoder_write(session.Encoder, samples.data(), static_cast<int>(frames));
+        return code == OPE_OK && session.WriteError == 0 ? 0 : session.Failure(code);
+      });
   if (outcome.Error != 0) return fail(outcome.Error);
   if (outcome.Cancelled) {
     session.File.Remove();

@@ -16,7 +16,6 @@ namespace tavrin::exporter {
 namespace {
 
 constexpr std::size_t kHeaderBytes = 44;
-constexpr std::size_t kSourceBlockBytes = capture::kBufferBytes;
 constexpr std::size_t kSourceFrameBytes = 4;  // 16-bit stereo
 // Converted blocks are gathered here and written in one go; allocated once per save.
 constexpr std::size_t kOutputBufferBytes = 2 * 1024 * 1024;
@@ -96,24 +95,48 @@ std::int32_t OutputBlockBytes(const WavFormat& format) {
   return 0;
 }
 
-std::size_t ConvertBlock(const WavFormat& format, const std::uint8_t* in17640, std::uint8_t* out) {
+std::size_t OutputFrames(const WavFormat& format, std::uint32_t sourceFrames) {
   const std::int32_t outputBytes = OutputBlockBytes(format);
   if (outputBytes <= 0) return 0;
+  const std::size_t blockFrames =
+      static_cast<std::size_t>(outputBytes) / (format.Channels * (format.BitPerSample / 8u));
+  const std::size_t step =
+      capture::kSampleRate / static_cast<std::uint32_t>(format.SamplePerSecond);
+  // The picks that fall on the sound, held to the table (1102 of 1103 for two formats at 11025 Hz).
+  return std::min(blockFrames, (std::size_t{sourceFrames} + step - 1) / step);
+}
+
+std::size_t ConvertBlock(const WavFormat& format, const std::uint8_t* in17640, std::uint8_t* out,
+                         std::uint32_t sourceFrames) {
+  const std::size_t frames = OutputFrames(format, sourceFrames);
+  if (frames == 0) return 0;
   // The take's own format is copied as it stands.
   if (format.SamplePerSecond == capture::kSampleRate &&
       format.Channels == platform::kFormatChannels &&
       format.BitPerSample == platform::kFormatBits) {
-    std::memcpy(out, in17640, kSourceBlockBytes);
-    return kSourceBlockBytes;
+    std::memcpy(out, in17640, frames * kSourceFrameBytes);
+    return frames * kSourceFrameBytes;
   }
-  const std::size_t frames =
-      static_cast<std::size_t>(outputBytes) / (format.Channels * (format.BitPerSample / 8u));
   switch (format.SamplePerSecond) {
   case 44100: PickFrames<1>(format, in17640, out, frames); break;
   case 22050: PickFrames<2>(format, in17640, out, frames); break;
   default: PickFrames<4>(format, in17640, out, frames); break;
   }
-  return static_cast<std::size_t>(outputBytes);
+  return frames * format.Channels * (format.BitPerSample / 8u);
+}
+
+std::uint64_t RangeOutputFrames(const ExportContext& context, const WavFormat& format) {
+  const SaveJob& job = context.Job;
+  const std::uint64_t blockFrames = OutputFrames(format, capture::kFramesPerBuffer);
+  std::uint64_t frames = 0;
+  // Only a run's last buffer may be part-filled.
+  for (const document::DocumentRun& run :
+       document::DocumentRuns(context.Document, job.SaveFirst, job.SaveLast)) {
+    const std::uint64_t sound = document::RunFrames(context.State.Take, run);
+    frames += sound / capture::kFramesPerBuffer * blockFrames +
+              OutputFrames(format, static_cast<std::uint32_t>(sound % capture::kFramesPerBuffer));
+  }
+  return frames;
 }
 
 std::array<std::uint8_t, 44> BuildWavHeader(const WavFormat& format, std::uint32_t dataBytes) {
@@ -164,14 +187,15 @@ WriteResult WriteWav(ExportContext& context) {
   // The header's place is reserved with zeros and filled in once the data is written.
   std::memset(output.get(), 0, kHeaderBytes);
   std::size_t filled = kHeaderBytes;
-  const BlockLoopOutcome outcome = ForEachBlock(context, [&](const std::uint8_t* block) {
-    if (filled + blockBytes > kOutputBufferBytes) {
-      if (const int error = file.Append(output.get(), filled)) return error;
-      filled = 0;
-    }
-    filled += ConvertBlock(format, block, output.get() + filled);
-    return 0;
-  });
+  const BlockLoopOutcome outcome =
+      ForEachBlock(context, [&](const std::uint8_t* block, std::uint32_t frames) {
+        if (filled + blockBytes > kOutputBufferBytes) {
+          if (const int error = file.Append(output.get(), filled)) return error;
+          filled = 0;
+        }
+        filled += ConvertBlock(format, block, output.get() + filled, frames);
+        return 0;
+      });
   if (outcome.Error != 0) return fail(outcome.Error);
 
   int error = file.Append(output.get(), filled);

@@ -29,9 +29,18 @@ WavFormat EffectiveWavFormat(const settings::Settings& settings);
 // outside the twelve that EffectiveWavFormat gives.
 std::int32_t OutputBlockBytes(const WavFormat& format);
 
-// Converts one source block (4410 frames of 16-bit stereo) into `out`, which
-// must hold OutputBlockBytes(format) bytes. Returns that count.
-std::size_t ConvertBlock(const WavFormat& format, const std::uint8_t* in17640, std::uint8_t* out);
+// Frames of `format` made from the first `sourceFrames` (0..4410) of a block:
+// those picked from its sound. A whole block makes OutputBlockBytes' frames.
+std::size_t OutputFrames(const WavFormat& format, std::uint32_t sourceFrames);
+
+// Converts the first `sourceFrames` of one source block (4410 frames of
+// 16-bit stereo) into `out`, which must hold OutputBlockBytes(format) bytes.
+// Returns the bytes written: OutputBlockBytes(format) for a whole block.
+std::size_t ConvertBlock(const WavFormat& format, const std::uint8_t* in17640, std::uint8_t* out,
+                         std::uint32_t sourceFrames = capture::kFramesPerBuffer);
+
+// Frames of `format` that the job's range makes, the take's padding left out.
+std::uint64_t RangeOutputFrames(const ExportContext& context, const WavFormat& format);
 
 // The RIFF sizes saturate at 0xFFFFFFFF rather than wrap.
 std::array<std::uint8_t, 44> BuildWavHeader(const WavFormat& format, std::uint32_t dataBytes);

@@ -156,6 +156,27 @@ TEST_F(Decode, WavAndFlacAt44100StereoComeBackBitForBitWithTheirPeaks) {
   }
 }
 
+// 443205 frames, no whole number of buffers: the take knows its last
+// buffer's sound, and saved again it is the same WAV file.
+TEST_F(Decode, AFileOfPartBuffersSavesBackAtItsExactLength) {
+  Bytes data;
+  for (std::uint32_t block = 1; block <= 101; ++block) {
+    const Bytes part = exporter::PatternBlock(1, block);
+    data.insert(data.end(), part.begin(), part.begin() + (block == 101 ? 2205 * 4 : 17640));
+  }
+  const Bytes wav = WavFile(1, 2, 44100, 16, static_cast<std::uint32_t>(data.size()), data);
+  Save("part.wav", wav);
+  ASSERT_EQ(Open(At("part.wav")), OpenResult::Opened) << Message;
+  EXPECT_EQ(Opened.TakeLength, 101u);
+  EXPECT_EQ(Opened.LastBufferFrames, 2205u);
+  State.Take = std::move(Opened);
+  document::BuildLevelZero(Document, State.Take);
+  WriterRig::Job.SaveLast = 101;
+  WriterRig::Job.OutputPath = At("again.wav");
+  ASSERT_EQ(Write(exporter::WriteWav), exporter::WriteResult::Written);
+  EXPECT_TRUE(tavrin::testing::FileBytes(At("again.wav")) == wav);
+}
+
 TEST_F(Decode, EveryWavFormatAndTheCompressedOnesOpenAtTheirLength) {
   MakeTake(5);
   for (const std::int32_t rate : {44100, 22050, 11025}) {
@@ -267,6 +288,7 @@ TEST_F(Decode, ChannelsWithoutSpeakersMixEvenlyAndFloatRoundsAndClips) {
   EXPECT_EQ(SampleOf(work, 2, 0), 0);  // the part-buffer padded with silence
   EXPECT_EQ(Report.ClippedSamples, 2u);
   EXPECT_EQ(Opened.TakeLength, 1u);
+  EXPECT_EQ(Opened.LastBufferFrames, 2u);
   // Of the four samples decoded, not of the buffer they are padded to.
   EXPECT_EQ(Message,
             "float.wav: 50.0 % of its samples were louder than 16 bits can hold and were clipped.");
@@ -446,6 +468,7 @@ TEST_F(Decode, FilesOfPhonesBrowsersAndVideosOpenAtTheirLengthAndLevel) {
     const bool mp4 = std::string(file).ends_with(".m4a") || std::string(file).ends_with(".mp4");
     EXPECT_NEAR(static_cast<double>(Report.OutputSamples) / 2, 6 * 44100.0, mp4 ? 0.0 : 4410.0);
     EXPECT_NEAR(Opened.TakeLength, 60u, mp4 ? 0u : 1u);
+    EXPECT_EQ((Opened.TakeLength - 1) * 4410 + Opened.LastBufferFrames, Report.OutputSamples / 2);
     if (lossless) {
       EXPECT_TRUE(WorkBytes() == toneData);
     }

@@ -152,10 +152,13 @@ std::vector<FLAC__int32> WavSamples(const Bytes& wav, int bits) {
 
 class FlacOpusWriter : public WriterRig {};
 
+// To the take's end, whose last buffer holds 1001 frames of sound: STREAMINFO's
+// total and MD5 count only those, as the WAV does.
 TEST_F(FlacOpusWriter, FlacDecodesToWhatTheWavWriterWritesInEveryFormat) {
   MakeTake(5);
+  State.Take.LastBufferFrames = 1001;
   Job.SaveFirst = 2;
-  Job.SaveLast = 4;
+  Job.SaveLast = 5;
   int level = 0;
   for (const std::int32_t rate : {44100, 22050, 11025}) {
     for (const std::uint16_t channels : {2, 1}) {
@@ -199,9 +202,9 @@ std::uint32_t EncoderBlockFrames(int level) {
 
 TEST_F(FlacOpusWriter, ManyThreadsWriteWhatOneEncoderWouldAroundThePieceSize) {
   MakeTake(540);
-  const auto expectAsOneThread = [&](std::uint32_t blocks, std::uint64_t blockFrames) {
+  const auto expectAsOneThread = [&](std::uint32_t blocks, std::uint64_t totalFrames) {
     Job.SaveLast = blocks;
-    ASSERT_EQ(SaveThreads(blocks * blockFrames, 2), 2u) << "too short for two threads";
+    ASSERT_EQ(SaveThreads(totalFrames, 2), 2u) << "too short for two threads";
     Job.Threads = 1;
     Job.OutputPath = (Root / "one.flac").string();
     ASSERT_EQ(Write(WriteFlac), WriteResult::Written);
@@ -213,8 +216,8 @@ TEST_F(FlacOpusWriter, ManyThreadsWriteWhatOneEncoderWouldAroundThePieceSize) {
     const FlacRead many = DecodeFlac(Job.OutputPath);
     EXPECT_FALSE(many.Errors);
     EXPECT_TRUE(many.Md5Matches);
-    EXPECT_EQ(many.TotalFrames, blocks * blockFrames);
-    EXPECT_EQ(many.Samples.size(), blocks * blockFrames * many.Channels);
+    EXPECT_EQ(many.TotalFrames, totalFrames);
+    EXPECT_EQ(many.Samples.size(), totalFrames * many.Channels);
     EXPECT_TRUE(many.Samples == one.Samples);
     EXPECT_EQ(many.Md5, one.Md5);
     EXPECT_EQ(many.FlacFrameSizes, one.FlacFrameSizes);
@@ -243,7 +246,7 @@ TEST_F(FlacOpusWriter, ManyThreadsWriteWhatOneEncoderWouldAroundThePieceSize) {
                        std::to_string(bits) + " bit, level " +
                        std::to_string(Settings.FlacCompression) + ", " + std::to_string(blocks) +
                        " blocks");
-          expectAsOneThread(static_cast<std::uint32_t>(blocks), blockFrames);
+          expectAsOneThread(static_cast<std::uint32_t>(blocks), blocks * blockFrames);
         }
       }
     }
@@ -255,7 +258,10 @@ TEST_F(FlacOpusWriter, ManyThreadsWriteWhatOneEncoderWouldAroundThePieceSize) {
   Settings.FlacCompression = 0;
   static_assert(540 * 4410 > 2048 * 1152);
   SCOPED_TRACE("FLAC frame 2048 and on");
-  expectAsOneThread(540, 4410);
+  expectAsOneThread(540, 540 * 4410);
+  // The take's last buffer part-filled: the last piece is short by its padding.
+  State.Take.LastBufferFrames = 1001;
+  expectAsOneThread(540, 539 * 4410 + 1001);
 }
 
 struct WriterRow {
@@ -317,6 +323,7 @@ TEST_F(FlacOpusWriter, OpusOfAToneDecodesToTheToneAtItsLevelAndLength) {
   for (const std::uint16_t channels : {2, 1}) {
     SCOPED_TRACE(std::to_string(channels) + " ch");
     Settings.OpusChannels = channels;
+    State.Take.LastBufferFrames = channels == 2 ? 4410 : 2205;  // mono: 50 ms of the end padding
     Job.OutputPath = (Root / "tone.opus").string();
     ASSERT_EQ(Write(WriteOpus), WriteResult::Written);
     int error = 0;
@@ -327,8 +334,9 @@ TEST_F(FlacOpusWriter, OpusOfAToneDecodesToTheToneAtItsLevelAndLength) {
     const char* encoder = opus_tags_query(tags, "ENCODER", 0);
     EXPECT_EQ(std::string(encoder ? encoder : "").rfind("Tavrin Recorder ", 0), 0u);
     EXPECT_NE(opus_tags_query(tags, "DATE", 0), nullptr);
-    // Opus decodes at 48 kHz; its length counts from after the pre-skip.
-    EXPECT_NEAR(op_pcm_total(file, -1), 3 * 48000, 960) << "one 20 ms frame";
+    // Opus decodes at 48 kHz; its length counts from after the pre-skip, to
+    // the end's granule position: the take's exact length.
+    EXPECT_EQ(op_pcm_total(file, -1), channels == 2 ? 3 * 48000 : 2950 * 48);
     std::vector<float> left;
     float pcm[5760 * 2];
     for (int frames; (frames = op_read_float(file, pcm, 5760 * 2, nullptr)) > 0;) {

@@ -44,10 +44,13 @@ void PrintTo(const TableRow& row, std::ostream* out) {
 class WavTable : public WavWriter, public ::testing::WithParamInterface<TableRow> {};
 
 // Ten blocks (2..11) per row: every byte against frames picked by index,
-// restarting at frame 0 in every block, and every header field.
+// restarting at frame 0 in every block, and every header field. Then the
+// range to the take's end, whose last buffer holds 1001 frames of sound: only
+// the frames picked from those follow.
 TEST_P(WavTable, ConvertsEveryBlockAndDescribesItInTheHeader) {
   const TableRow row = GetParam();
   MakeTake(12);
+  State.Take.LastBufferFrames = 1001;
   SetFormat(row.Rate, row.Bits, row.Channels);
   Job.SaveFirst = 2;
   Job.SaveLast = 11;
@@ -55,8 +58,8 @@ TEST_P(WavTable, ConvertsEveryBlockAndDescribesItInTheHeader) {
 
   Bytes expected;
   const int step = 44100 / row.Rate;
-  for (std::uint32_t block = 2; block <= 11; ++block) {
-    for (int j = 0; j < row.FramesPerBlock; ++j) {
+  const auto putBlock = [&](std::uint32_t block, int frames) {
+    for (int j = 0; j < frames; ++j) {
       for (int channel = 0; channel < row.Channels; ++channel) {
         const std::int16_t sample = PatternSample(1, block, j * step, channel);
         if (row.Bits == 16) {
@@ -66,14 +69,26 @@ TEST_P(WavTable, ConvertsEveryBlockAndDescribesItInTheHeader) {
         }
       }
     }
-  }
-  const Bytes file = Output();
-  const std::uint32_t dataBytes = 10u * row.OutputBytes;
+  };
+  for (std::uint32_t block = 2; block <= 11; ++block) putBlock(block, row.FramesPerBlock);
+  Bytes file = Output();
+  std::uint32_t dataBytes = 10u * row.OutputBytes;
   ASSERT_EQ(file.size(), 44u + dataBytes);
   EXPECT_EQ(Bytes(file.begin() + 44, file.end()), expected);
   EXPECT_EQ(Head(file),
             Header(row.Channels, row.Rate, row.ByteRate, row.BlockAlign, row.Bits, dataBytes));
   EXPECT_FLOAT_EQ(Job.OperationProgress, 100.0f);
+
+  Job.SaveLast = 12;
+  ASSERT_EQ(Write(), WriteResult::Written);
+  const int partFrames = (1001 + step - 1) / step;  // frames 0, step, ... below 1001
+  putBlock(12, partFrames);
+  file = Output();
+  dataBytes += partFrames * row.BlockAlign;
+  ASSERT_EQ(file.size(), 44u + dataBytes);
+  EXPECT_EQ(Bytes(file.begin() + 44, file.end()), expected);
+  EXPECT_EQ(Head(file),
+            Header(row.Channels, row.Rate, row.ByteRate, row.BlockAlign, row.Bits, dataBytes));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -174,6 +189,32 @@ TEST_F(WavWriter, ReadsARangeAcrossRowsFromBothSourcesInDocumentOrder) {
   }
   const Bytes file = Output();
   EXPECT_EQ(Bytes(file.begin() + 44, file.end()), expected);
+}
+
+// Edits move whole buffers; wherever the take's part-filled last buffer
+// stands, only its sound is written: after a Delete in the middle it still
+// ends the file, moved to the front the rest follows it at once.
+TEST_F(WavWriter, ThePartFilledLastBufferKeepsOnlyItsSoundWhereverEditsPutIt) {
+  MakeTake(10);
+  State.Take.LastBufferFrames = 7;
+  for (const auto& [rows, order] :
+       {std::pair{std::vector<document::Segment>{{1, 3, 1, true}, {4, 5, 6, true}},
+                  std::vector<std::uint32_t>{1, 2, 3, 6, 7, 8, 9, 10}},
+        {{{1, 1, 10, true}, {2, 9, 1, true}}, {10, 1, 2, 3, 4, 5, 6, 7, 8, 9}}}) {
+    ASSERT_TRUE(document::SetLevelRows(Document, 1, rows));
+    Document.CurrentLevel = 1;
+    Job.SaveLast = static_cast<std::uint32_t>(order.size());
+    ASSERT_EQ(Write(), WriteResult::Written);
+    Bytes expected;
+    for (const std::uint32_t block : order) {
+      const Bytes part = PatternBlock(1, block);
+      expected.insert(expected.end(), part.begin(),
+                      part.begin() + (block == 10 ? 28 : kBlockBytes));
+    }
+    const Bytes file = Output();
+    EXPECT_EQ(Le(file, 40, 4), expected.size());
+    EXPECT_TRUE(Bytes(file.begin() + 44, file.end()) == expected) << order.front();
+  }
 }
 
 TEST_F(WavWriter, ReportsProgressAndLetsMessagesRunAfterEveryBlock) {
