@@ -32,7 +32,8 @@ const LoadedModule& Module() {
       paths.push_back((program.parent_path() / kFfmpegModuleName).string());
     }
     for (const std::string& path : paths) {
-      void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      // Lazily bound: of the many libraries FFmpeg's pull in, few functions are ever called.
+      void* handle = ::dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
       if (handle == nullptr) {
         const char* why = ::dlerror();
         // The first path's problem is the one to tell, unless a later one got further.
