@@ -24,6 +24,11 @@ bool IsSameFile(const std::string& path, int fd) {
 
 int OutputFile::Create(const std::string& path, const ExportContext& context) {
   m_wanted = path;
+  // A pipe would hold the save (and the window) until someone reads it, a
+  // device takes bytes that are no file: a sound is saved only as a plain file.
+  struct stat existing {};
+  m_notPlain = ::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode);
+  if (m_notPlain) return S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
   if (IsSameFile(path, context.State.Take.RawStream.Descriptor()) ||
       IsSameFile(path, context.Document.EditStream.Descriptor())) {
     return EBUSY;
@@ -37,6 +42,7 @@ std::string OutputFile::ErrorText(int error) const {
   // A full drive is named by the drive's own text; anything else names the file.
   if (error == ENOSPC || error == EDQUOT) return base::NoSpaceText(drive);
   if (error == EBUSY) return m_wanted + " is the sound being saved: choose another file.";
+  if (m_notPlain) return m_wanted + " is not a plain file: choose another file.";
   return m_wanted + " could not be saved (" + std::strerror(error) + ").";
 }
 

@@ -130,13 +130,24 @@ bool SaveFlow::SaveTake(bool& saveRequested) {
   return SaveWholeTake([&] { return ChooseFile(saveRequested); });
 }
 
-bool SaveFlow::SaveTakeTo(const std::string& path) {
-  return SaveWholeTake([&] {
+bool SaveFlow::SaveTakeTo(const std::string& path, std::string* reason) {
+  const base::UserChannel user = m_services.User;
+  if (reason != nullptr) {
+    reason->clear();
+    const auto keep = [reason](const std::string& text) {
+      *reason += (reason->empty() ? "" : " ") + text;
+    };
+    m_services.User.ShowMessage = keep;
+    m_services.User.ShowWarning = keep;
+  }
+  const bool written = SaveWholeTake([&] {
     m_format = settings::FormatOfPath(path).value_or(settings::ChosenFormat(*m_services.Settings));
     m_job.OutputPath = path;
     m_job.OutputName = std::filesystem::path(path).filename().string();
     return true;
   });
+  m_services.User = user;
+  return written;
 }
 
 bool SaveFlow::SaveWholeTake(const std::function<bool()>& choose) {

@@ -69,8 +69,10 @@ public:
   // True when the take was written to a file.
   bool SaveTake(bool& saveRequested);
   // The same save to `path`, without a dialog (a take recorded unattended, a
-  // command): in the format its extension names, else the chosen one.
-  bool SaveTakeTo(const std::string& path);
+  // command): in the format its extension names, else the chosen one. With
+  // `reason`, what a failure has to say goes there and no box is shown, for a
+  // caller that nobody may be watching.
+  bool SaveTakeTo(const std::string& path, std::string* reason = nullptr);
   // The editor's saves of the whole document and of its selection. A change of
   // the save settings from the file dialog sets SaveAllPending or
   // SaveSelectionPending, for the editor's status timer to start it again.

@@ -67,9 +67,12 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
           this,
           [this, path, reply] {
             // Saved in the format the extension names; the stored choice stays.
-            const bool written = m_saveFlow->SaveTakeTo(path);
+            // Why it failed goes back to the command, not into a box in the window.
+            std::string reason;
+            const bool written = m_saveFlow->SaveTakeTo(path, &reason);
             if (written) m_takeSaved = true;
-            reply(written, written ? path : "The take was not saved to " + path + ".");
+            if (reason.empty()) reason = "The take was not saved to " + path + ".";
+            reply(written, written ? path : reason);
           },
           Qt::QueuedConnection);
     }

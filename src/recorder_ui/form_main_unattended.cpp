@@ -53,8 +53,8 @@ void TFormMain::CreateUnattended() {
   };
   hooks.PressRecord = [this] { return RecordTake(); };
   hooks.PressStop = [this] { StopRecording(); };
-  hooks.SaveTakeTo = [this](const std::string& path) {
-    const bool written = m_saveFlow->SaveTakeTo(path);
+  hooks.SaveTakeTo = [this](const std::string& path, std::string& reason) {
+    const bool written = m_saveFlow->SaveTakeTo(path, &reason);
     if (written) m_takeSaved = true;
     return written;
   };

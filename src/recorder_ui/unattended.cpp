@@ -208,17 +208,38 @@ void Unattended::SaveUnsavedFirst() {
 }
 
 void Unattended::SaveTake(std::int64_t startWall) {
-  const std::string path =
-      UnattendedFilePath(m_state.OutputFolder, startWall,
-                         settings::FormatExtension(settings::ChosenFormat(m_settings)));
+  const std::string extension = settings::FormatExtension(settings::ChosenFormat(m_settings));
+  // A missing output folder is made; one that can not be written keeps the
+  // take in the work folder's Unsaved, under the same name, so that the next
+  // take never replaces it and nobody has to answer anything.
+  std::error_code ignored;  // a folder that can not be made fails the save, which says why
+  std::filesystem::create_directories(m_state.OutputFolder, ignored);
+  const std::string path = UnattendedFilePath(m_state.OutputFolder, startWall, extension);
+  std::string reason;
   m_saving = true;
-  const bool written = m_hooks.SaveTakeTo(path);
+  bool written = m_hooks.SaveTakeTo(path, reason);
+  std::string kept;
+  if (!written) {
+    const std::string unsaved =
+        (std::filesystem::path(m_state.WorkFolder) / kUnsavedFolder).string();
+    std::filesystem::create_directories(unsaved, ignored);
+    kept = UnattendedFilePath(unsaved, startWall, extension);
+    std::string keptReason;
+    if (!m_hooks.SaveTakeTo(kept, keptReason)) kept.clear();
+  }
   m_saving = false;
+  if (reason.empty()) reason = "it could not be written";
   if (written) {
     m_lastSaved = path;
     m_hooks.Tell("Saved " + path, true);
+  } else if (!kept.empty()) {
+    m_lastSaved = kept;
+    m_hooks.Tell("The take could not be saved to " + m_state.OutputFolder + " (" + reason +
+                     "); it was kept as " + kept,
+                 true);
   } else {
-    m_hooks.Tell("The take was not saved to " + path + "; it stays in the recorder.", true);
+    m_hooks.Tell(
+        "The take was not saved to " + path + " (" + reason + "); it stays in the recorder.", true);
   }
 }
 

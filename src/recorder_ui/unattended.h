@@ -28,8 +28,9 @@ struct UnattendedHooks {
   std::function<bool()> PressRecord;  // the Record button's steps; true when a take started
   std::function<void()> PressStop;    // the Stop button's steps
   // Writes the finished take to `path` in the chosen format, without a
-  // dialog, through the save flow. True when written.
-  std::function<bool(const std::string& path)> SaveTakeTo;
+  // dialog or a box, through the save flow. True when written; else `reason`
+  // says why.
+  std::function<bool(const std::string& path, std::string& reason)> SaveTakeTo;
   std::function<bool()> TakeUnsaved;
   // Said in the status bar; `notify`: also as a desktop notification.
   std::function<void(const std::string& text, bool notify)> Tell;
@@ -48,6 +49,9 @@ enum class UnattendedMode {
   RecordingSound,
   PausedSilence,  // within the hangover: the take goes on if sound comes back
 };
+
+// The work folder's folder that keeps the unattended takes whose save failed.
+inline constexpr const char* kUnsavedFolder = "Unsaved";
 
 // "2026-12-08 07-00-00.mp3" in `folder`, or with " (2)", " (3)" ... before
 // the extension when a file of that name exists.

@@ -212,7 +212,7 @@ TEST_F(Mp3WriterTest, FlushFailureReportsTheCodeAndDeletesThePartialFile) {
 TEST_F(Mp3WriterTest, AFullDiskPartWayLeavesNoFileAndSaysSo) {
   // 64 KB: the 141 KB the stand-in echoes cannot fit.
   const tavrin::testing::SmallFileSystem disk(Folder() + "/disk", 64);
-  if (!disk.Mounted()) GTEST_SKIP() << "no small file system here; /dev/full is tried below";
+  if (!disk.Mounted()) GTEST_SKIP() << "no small file system here";
   job.OutputPath = (disk.Path() / "out.mp3").string();
   ExpectSaveFails("There is no space on drive " + disk.Path().string());
   EXPECT_EQ(control->Calls.back(), "close");
@@ -249,8 +249,9 @@ TEST_F(Mp3WriterTest, NeverReplacesTheTakeNorUnlinksWhatItDidNotCreate) {
   ExpectSaveFails(job.OutputPath + " is the sound being saved: choose another file.");
   EXPECT_TRUE(FileBytes(Folder() + "/take.raw") == take);
 
+  // A device is no sound file: refused before it is opened.
   job.OutputPath = "/dev/full";
-  ExpectSaveFails("There is no space on drive /dev");
+  ExpectSaveFails("/dev/full is not a plain file: choose another file.");
   EXPECT_TRUE(std::filesystem::exists("/dev/full"));
 }
 

@@ -295,18 +295,17 @@ TEST_F(FlacOpusWriter, CancelStopsAfterTheCurrentBlockAndLeavesNoFile) {
 TEST_F(FlacOpusWriter, AFullDiskPartWayLeavesNoFileAndNamesTheDrive) {
   // 64 KB: a FLAC of these samples (all but incompressible) or 8 s of Opus cannot fit.
   const testing::SmallFileSystem disk(Root / "disk", 64);
-  const bool small = disk.Mounted();
-  const std::string drive = small ? disk.Path().string() : "/dev";
+  if (!disk.Mounted()) GTEST_SKIP() << "no small file system here";
   MakeTake(80);
   for (const auto& [name, writer, threads] : kWriters) {
     Messages.clear();
     Job.Threads = threads;
-    Job.OutputPath = small ? (disk.Path() / "out").string() : "/dev/full";
+    Job.OutputPath = (disk.Path() / "out").string();
     EXPECT_EQ(Write(writer), WriteResult::Failed) << name;
-    EXPECT_EQ(Messages, std::vector<std::string>{"There is no space on drive " + drive}) << name;
-    if (small) {
-      EXPECT_TRUE(fs::is_empty(disk.Path())) << name << ": the space is given back";
-    }
+    EXPECT_EQ(Messages,
+              std::vector<std::string>{"There is no space on drive " + disk.Path().string()})
+        << name;
+    EXPECT_TRUE(fs::is_empty(disk.Path())) << name << ": the space is given back";
   }
 }
 

@@ -309,17 +309,28 @@ TEST_F(WavWriter, RefusesToReplaceTheTakeItReads) {
   }
 }
 
-TEST_F(WavWriter, AWriteErrorOnASpecialFileLeavesThatFileAlone) {
-  struct stat before {};
-  if (::stat("/dev/full", &before) != 0) GTEST_SKIP() << "no /dev/full";
+// A pipe would hold the save until someone read it; a device or a folder is
+// no sound file: each is refused before it is opened, and left as it was.
+TEST_F(WavWriter, ATargetThatIsNoPlainFileIsRefusedUnopened) {
   MakeTake(4);
-  Job.OutputPath = "/dev/full";
-  EXPECT_EQ(Write(), WriteResult::Failed);
-  EXPECT_EQ(Messages, std::vector<std::string>{"There is no space on drive /dev"});
-  struct stat after {};
-  ASSERT_EQ(::stat("/dev/full", &after), 0);
-  EXPECT_TRUE(S_ISCHR(after.st_mode));
-  EXPECT_EQ(after.st_rdev, before.st_rdev);
+  ASSERT_EQ(::mkfifo((Root / "pipe.wav").c_str(), 0600), 0);
+  fs::create_directory(Root / "folder.wav");
+  for (const std::string& path :
+       {(Root / "pipe.wav").string(), (Root / "folder.wav").string(), std::string("/dev/full")}) {
+    SCOPED_TRACE(path);
+    struct stat before {};
+    if (::stat(path.c_str(), &before) != 0) continue;  // no /dev/full here
+    Messages.clear();
+    Job.OutputPath = path;
+    EXPECT_EQ(Write(), WriteResult::Failed);
+    EXPECT_EQ(Messages,
+              std::vector<std::string>{path + " is not a plain file: choose another file."});
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_rdev, before.st_rdev);
+  }
+  EXPECT_TRUE(fs::is_empty(Root / "folder.wav"));
 }
 
 }  // namespace

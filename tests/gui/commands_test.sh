@@ -3,7 +3,8 @@
 # minimised, on a virtual display and a private daemon: without a program
 # --status and --stop say none runs (exit 1); then --record, --status, --toggle
 # (a stop), --save to WAV and MP3 (read back by sox and lame), a save refused for
-# its name, the take refused while the editor is open, and --stop when nothing records.
+# its name, saves to a missing folder and to a pipe answered with why and no
+# box, the take refused while the editor is open, and --stop when nothing records.
 #   commands_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -52,6 +53,19 @@ run_command 0 --save "$work/take.flac"
 flac --silent --test "$work/take.flac" || fail "the saved FLAC does not pass flac -t"
 run_command 2 --save "$work/take.txt"
 [[ "$complaint" == *".wav, .mp3, .flac or .opus"* ]] || fail "--save to .txt said '$complaint'"
+# Saves that fail answer the command with why, at once, and the window shows
+# no box: a missing folder, a pipe (which would hold the save until read).
+mkfifo "$work/pipe.wav"
+for target in "$work/missing/take.wav" "$work/pipe.wav"; do
+  started=$SECONDS
+  run_command 2 --save "$target"
+  ((SECONDS - started < 5)) || fail "--save $target took $((SECONDS - started)) s to answer"
+  [[ "$complaint" == *"$target could not be saved (No such file or directory)."* ||
+    "$complaint" == *"$target is not a plain file: choose another file."* ]] ||
+    fail "--save $target said '$complaint'"
+  ! window_shown "Tavrin Recorder" || fail "--save $target left a box in the window"
+  run_command 0 --status
+done
 [[ "$(run_program --status)" == *" saved" ]] || fail "the take is not saved after --save"
 
 # --toggle twice: a take of its own, recorded and stopped.

@@ -3,7 +3,9 @@
 # a private daemon: a timer armed 10 s ahead for 5 s records and saves its take
 # at once, under its start time; sound-activated recording (pre-roll 2 s,
 # hangover 1 s, a file per sound) over two tone bursts saves two files, each
-# beginning exactly 2 s (within one 0.1 s buffer) before its burst's first sample.
+# beginning exactly 2 s (within one 0.1 s buffer) before its burst's first
+# sample; with an output folder that can not be made, both are kept in the
+# work folder's Unsaved, and no box waits for anyone.
 #   unattended_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -68,4 +70,37 @@ for file in "$out"/*.wav; do
   onset="$(onset_ms "$file")"
   ((onset >= 2000 && onset < 2100)) || fail "$(basename "$file"): the tone starts at $onset ms, not within the buffer at 2000 ms"
 done
-for file in "$work"/timed/*.wav "$work"/sound/*.wav; do echo "$(basename "$file"): $(sox --i -D "$file") s, sound from $(onset_ms "$file") ms"; done
+# An output folder that can not be made (a file stands where its parent should
+# be): each take is kept in the work folder's Unsaved under its onset's name,
+# the next take replaces none of them, and no box waits for anyone.
+kill "$app"
+wait "$app" 2>/dev/null || true
+program_copy "$1"
+rm -rf "$bin/Temp"
+touch "$work/blocked"
+write_settings "$work/unused" "[Sound Activation]
+On=1
+Threshold=-40
+PreRollMs=2000
+HangoverMs=1000
+Silence=1"
+sed -i "s|^Name=.*|Name=$work/blocked/out|" "$bin/tavrin-recorder.INI"
+run_program >"$work/program3.log" 2>&1 &
+app=$!
+wait_for 30 "the recorder window to name its source" window_shown 'Tavrin Recorder - ?*'
+main="$(window_id 'Tavrin Recorder - ?*')"
+xdotool mousemove --window "$main" "$record_button_x" "$record_button_y" click 1
+sleep 3
+for burst in 1 2; do
+  tone_on
+  sleep 1
+  tone_off
+  sleep 3
+done
+wait_for 30 "both takes kept in Unsaved" saved_files "$bin/Temp/Unsaved" 2
+! window_shown 'Tavrin Recorder' || fail "a box waits for someone over the unattended recorder"
+for file in "$bin/Temp/Unsaved"/*.wav; do
+  onset="$(onset_ms "$file")"
+  ((onset >= 2000 && onset < 2100)) || fail "kept $(basename "$file"): the tone starts at $onset ms, not 2000"
+done
+for file in "$work"/timed/*.wav "$work"/sound/*.wav "$bin/Temp/Unsaved"/*.wav; do echo "$(basename "$file"): $(sox --i -D "$file") s, sound from $(onset_ms "$file") ms"; done
