@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -149,14 +150,16 @@ public:
   // "stopped, take 00:03:10.0 not saved", "armed, starts 07:00:00",
   // "waiting for sound" (the command line's --status and the tray's tool tip).
   std::string StatusLine() const;
+  // Record as soon as the device check has found the source (a first start with --record).
+  void RecordWhenReady() { m_recordWhenReady = true; }
   // A command from the command line, through a second start: "record",
   // "stop", "toggle", "status", "save" (with its absolute path). Done as the
   // buttons do it, under their rules; `reply` says what was done or why not,
-  // in the program's own words.
-  // Record as soon as the device check has found the source (a first start with --record).
-  void RecordWhenReady() { m_recordWhenReady = true; }
-  void RunCommand(const std::string& verb, const std::string& path,
-                  const std::function<void(bool done, const std::string& text)>& reply);
+  // in the program's own words. Commands are taken one at a time, in the
+  // order they came, each decided on the state the one before left, once the
+  // caller has returned; "status" is answered at once.
+  using CommandReply = std::function<void(bool done, const std::string& text)>;
+  void RunCommand(const std::string& verb, const std::string& path, const CommandReply& reply);
   Unattended& Scheduler() { return *m_unattended; }
   // The 100 ms capture timer, whose ticks tests and benchmarks time.
   const QTimer& RecTimer() const { return TimerRec; }
@@ -242,7 +245,16 @@ private:
   bool m_firstTick = false;
   bool m_settingsFailureShown = false;
   bool m_closing = false;
-  bool m_takeSaved = false;   // the take was written by Save as since it was recorded
+  bool m_takeSaved = false;  // the take was written by Save as since it was recorded
+  struct PendingCommand {
+    std::string Verb;
+    std::string Path;
+    CommandReply Reply;
+  };
+  std::deque<PendingCommand> m_commands;  // waiting for the one in hand
+  bool m_commandRunning = false;
+  void RunQueuedCommands();
+  void RunOneCommand(const PendingCommand& command);
   bool m_openQueued = false;  // a file taken from outside waits to open
   bool m_recordWhenReady = false;
   QString m_unattendedShown;  // the timer's or the trigger's status last put in panel 1

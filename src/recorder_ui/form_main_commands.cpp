@@ -11,11 +11,34 @@
 namespace tavrin::recorder_ui {
 
 void TFormMain::RunCommand(const std::string& verb, const std::string& path,
-                           const std::function<void(bool, const std::string&)>& reply) {
+                           const CommandReply& reply) {
   if (verb == "status") {
     reply(true, StatusLine());
     return;
   }
+  // Record and Stop let events run, in which the next command may arrive:
+  // it waits, so that each is decided on the state the one before left.
+  m_commands.push_back({verb, path, reply});
+  if (m_commands.size() == 1 && !m_commandRunning) {
+    QMetaObject::invokeMethod(this, &TFormMain::RunQueuedCommands, Qt::QueuedConnection);
+  }
+}
+
+void TFormMain::RunQueuedCommands() {
+  if (m_commandRunning) return;
+  m_commandRunning = true;
+  while (!m_commands.empty()) {
+    PendingCommand command = std::move(m_commands.front());
+    m_commands.pop_front();
+    RunOneCommand(command);
+  }
+  m_commandRunning = false;
+}
+
+void TFormMain::RunOneCommand(const PendingCommand& pending) {
+  const std::string& verb = pending.Verb;
+  const std::string& path = pending.Path;
+  const CommandReply& reply = pending.Reply;
   // What the user is working on is not changed from outside.
   std::string busy;
   if (m_editor->isVisible()) {
@@ -62,19 +85,13 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
     } else if (State().Take.TakeLength < 2 || !State().Take.RawStream.IsOpen()) {
       reply(false, "There is no take to save.");
     } else {
-      // The save runs once the command's handler has returned; its answer comes then.
-      QMetaObject::invokeMethod(
-          this,
-          [this, path, reply] {
-            // Saved in the format the extension names; the stored choice stays.
-            // Why it failed goes back to the command, not into a box in the window.
-            std::string reason;
-            const bool written = m_saveFlow->SaveTakeTo(path, &reason);
-            if (written) m_takeSaved = true;
-            if (reason.empty()) reason = "The take was not saved to " + path + ".";
-            reply(written, written ? path : reason);
-          },
-          Qt::QueuedConnection);
+      // Saved in the format the extension names; the stored choice stays.
+      // Why it failed goes back to the command, not into a box in the window.
+      std::string reason;
+      const bool written = m_saveFlow->SaveTakeTo(path, &reason);
+      if (written) m_takeSaved = true;
+      if (reason.empty()) reason = "The take was not saved to " + path + ".";
+      reply(written, written ? path : reason);
     }
   } else {
     reply(false, "Tavrin Recorder does not know the command " + verb + ".");

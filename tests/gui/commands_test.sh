@@ -75,6 +75,20 @@ wait_for 30 "two seconds recorded" recorded_two_seconds
 run_command 0 --toggle
 [[ "$said" == "stopped, take "*" not saved" ]] || fail "the second --toggle said '$said'"
 
+# Twenty toggles at once are taken one after another: they start and stop in
+# turn, and what they said adds up to the state the program is left in.
+toggles=()
+for i in $(seq 1 20); do
+  (run_program --toggle >"$work/toggle-$i.out" 2>&1) &
+  toggles+=($!)
+done
+for toggle in "${toggles[@]}"; do wait "$toggle" || fail "a --toggle of the twenty failed"; done
+started="$(cat "$work"/toggle-*.out | grep -c '^recording ' || true)"
+stopped="$(cat "$work"/toggle-*.out | grep -c '^stopped' || true)"
+((started + stopped == 20 && started == stopped)) ||
+  fail "20 toggles said recording $started times and stopped $stopped times"
+[[ "$(run_program --status)" == "stopped"* ]] || fail "after 20 toggles the program is not stopped"
+
 # The editor open (a second start hands it a file): the take stays as it is.
 run_command 0 "$work/take.wav"
 wait_for 30 "the editor" window_shown '声音编辑器'
