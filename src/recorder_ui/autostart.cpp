@@ -1,5 +1,6 @@
 #include "recorder_ui/autostart.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
@@ -10,15 +11,31 @@ namespace tavrin::recorder_ui {
 namespace {
 
 // A desktop entry's Exec field: the program's path quoted, with the
-// characters that quoting still gives a meaning escaped.
+// characters that quoting still gives a meaning escaped. The Exec value is
+// itself a string value, whose reader takes one level of backslashes off
+// first, so every backslash of the quoted argument is written twice.
 std::string QuotedForExec(const std::string& path) {
   std::string quoted = "\"";
   for (const char c : path) {
-    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    if (c == '"' || c == '`' || c == '$') quoted += "\\\\";
+    if (c == '\\') quoted += "\\\\\\";
     if (c == '%') quoted += '%';
+    if (c == '\t') {
+      quoted += "\\t";
+      continue;
+    }
     quoted += c;
   }
   return quoted + "\"";
+}
+
+// A string value holds no control character but the tab (written as \t):
+// a line break would end the Exec line and add keys of its own.
+bool FitsAnEntry(const std::string& path) {
+  return std::none_of(path.begin(), path.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7f;
+  });
 }
 
 }  // namespace
@@ -40,8 +57,7 @@ int SetAutostart(const std::string& configHome, const std::string& programPath, 
     std::filesystem::remove(path, code);
     return code.value();
   }
-  // A line break in the path would end the Exec line and add keys of its own.
-  if (programPath.find_first_of("\r\n") != std::string::npos) return EINVAL;
+  if (!FitsAnEntry(programPath)) return EINVAL;
   std::filesystem::create_directories(std::filesystem::path(path).parent_path(), code);
   if (code) return code.value();
   const std::string entry =

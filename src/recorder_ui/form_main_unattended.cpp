@@ -118,7 +118,6 @@ void TFormMain::menuTimerClick() {
   // Nothing changes under a take that records by itself.
   settings::StoreTimerPlan(stored, choice.Plan);
   settings::StoreTrigger(stored, choice.Trigger);
-  SaveSettingsReportingFailure();
   if (!m_services.ConfigHome.empty() &&
       choice.StartAtLogin != AutostartEntryExists(m_services.ConfigHome)) {
     if (const int error =
@@ -128,7 +127,9 @@ void TFormMain::menuTimerClick() {
                       .arg(QString::fromLocal8Bit(std::strerror(error))));
     }
   }
+  // Stored once armed: arming sets the day up to which no take starts again.
   if (!m_unattended->Active()) m_unattended->ArmTimer(false);
+  SaveSettingsReportingFailure();
   HoldAwakeWhileRecording();
   ShowUnattended();
 }

@@ -58,9 +58,13 @@ void Unattended::ArmTimer(bool atStartUp) {
 UnattendedMode Unattended::Mode() const {
   if (m_trigger) {
     switch (m_trigger->Phase()) {
-    case schedule::TriggerPhase::Waiting: return UnattendedMode::WaitingForSound;
-    case schedule::TriggerPhase::Sounding: return UnattendedMode::RecordingSound;
-    case schedule::TriggerPhase::Silence: return UnattendedMode::PausedSilence;
+    // The hangover's silence still goes into the take: it records until the
+    // event ends, and only a take kept open across the silence is paused.
+    case schedule::TriggerPhase::Sounding:
+    case schedule::TriggerPhase::Silence: return UnattendedMode::RecordingSound;
+    case schedule::TriggerPhase::Waiting:
+      return m_state.AppendingTake ? UnattendedMode::PausedSilence
+                                   : UnattendedMode::WaitingForSound;
     }
   }
   if (m_timedTake) return UnattendedMode::TimedTake;
@@ -82,7 +86,7 @@ std::string Unattended::StatusText() const {
 }
 
 std::string Unattended::StartText() const {
-  return schedule::ClockText(schedule::LocalSecondOf(m_timer.StartWall()));
+  return schedule::WhenText(m_timer.StartWall(), Now());
 }
 
 bool Unattended::Active() const {
@@ -174,7 +178,10 @@ void Unattended::Tick() {
   if (m_timer.Phase() == schedule::TimerPhase::Off) return;
   const bool running = m_timedSession ? m_trigger != nullptr : m_timedTake;
   const schedule::TimerDecision decision = m_timer.Tick(m_hooks.CanStart(), running);
-  if (!decision.Note.empty()) m_hooks.Tell(decision.Note, false);
+  // A take that will not be recorded is also told where the desktop shows it.
+  if (!decision.Note.empty())
+    m_hooks.Tell(decision.Note, decision.Notice == schedule::TimerNotice::Skipped ||
+                                    decision.Notice == schedule::TimerNotice::Missed);
   if (decision.Action == schedule::TimerAction::Start) {
     StartTimed();
     m_settings.TimerLastRunDay = static_cast<std::int32_t>(m_timer.LastRunDay());

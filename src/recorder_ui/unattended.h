@@ -46,8 +46,8 @@ enum class UnattendedMode {
   TimerWaiting,     // the start came; Record cannot be pressed yet
   TimedTake,        // the timer's take records
   WaitingForSound,  // a sound session, nothing heard yet or since the last take
-  RecordingSound,
-  PausedSilence,  // within the hangover: the take goes on if sound comes back
+  RecordingSound,   // an event, its hangover included, goes into the take
+  PausedSilence,    // past the hangover: the take goes on if sound comes back
 };
 
 // The work folder's folder that keeps the unattended takes whose save failed.
@@ -82,7 +82,7 @@ public:
   void CaptureRestarted();
 
   UnattendedMode Mode() const;
-  // The local time of day the armed timer starts next ("07:00:00").
+  // When the armed timer starts next ("07:00:00", "tomorrow 07:00:00").
   std::string StartText() const;
   // Panel 1 of the status bar; empty when nothing runs by itself.
   std::string StatusText() const;

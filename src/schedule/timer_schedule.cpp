@@ -128,6 +128,18 @@ std::string ClockText(std::int32_t second) {
   return text;
 }
 
+std::string WhenText(std::int64_t wall, std::int64_t now) {
+  const std::int64_t days = LocalDayOf(wall) - LocalDayOf(now);
+  const std::string clock = ClockText(LocalSecondOf(wall));
+  if (days == 0) return clock;
+  if (days == 1) return "tomorrow " + clock;
+  const auto t = static_cast<std::time_t>(wall);
+  std::tm local{};
+  char date[32] = "?";
+  if (localtime_r(&t, &local)) std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+  return std::string(date) + " " + clock;
+}
+
 TimerSchedule::TimerSchedule(Clocks clocks) : m_clocks(std::move(clocks)) {}
 
 void TimerSchedule::Arm(const TimerPlan& plan, bool catchUp, std::int64_t lastRunDay) {
@@ -142,16 +154,25 @@ void TimerSchedule::Arm(const TimerPlan& plan, bool catchUp, std::int64_t lastRu
   if (lastRunDay >= -1 && lastRunDay <= today + 1)
     m_lastRunDay = std::max(m_lastRunDay, lastRunDay);
 
+  bool missed = false;
   for (std::int64_t day = today - 1; day < today + kDaysToSearch; ++day) {
     PlanDay(day);
     // At start-up a take whose window is still open counts unless its day ran;
     // otherwise the first start still to come.
     const bool comes =
         catchUp ? day > m_lastRunDay && now < WindowEnd() : m_startWall >= now - kOnTimeSeconds;
-    if (!comes) continue;
-    // A plan the user arms for a day that already ran a take (an earlier
-    // plan's) must not be held back by that take once the program restarts.
-    if (!catchUp && day <= m_lastRunDay) m_lastRunDay = day - 1;
+    if (!comes) {
+      // Without a day of its own stored (an older file), nothing is known missed.
+      missed = missed || (catchUp && m_lastRunDay >= 0 && day > m_lastRunDay && now >= WindowEnd());
+      continue;
+    }
+    // The days before the first take are behind the plan: after a restart
+    // none of them starts late (nor is missed), whatever ran on them before.
+    if (!catchUp) m_lastRunDay = day - 1;
+    if (missed) {
+      m_missedNote = "Timer: the take planned for " + ClockText(m_plan.StartSecond) +
+                     " was missed: the recorder was not running then";
+    }
     m_phase = TimerPhase::Armed;
     return;
   }
@@ -162,6 +183,7 @@ void TimerSchedule::Disarm() {
   m_plan.Armed = false;
   m_phase = TimerPhase::Off;
   m_startWall = m_endWall = m_stopMono = 0;
+  m_missedNote.clear();
 }
 
 void TimerSchedule::PlanDay(std::int64_t localDay) {
@@ -203,6 +225,18 @@ void TimerSchedule::NextOccurrence() {
 }
 
 TimerDecision TimerSchedule::Tick(bool canStart, bool recording) {
+  TimerDecision decision = Decide(canStart, recording);
+  if (m_missedNote.empty()) return decision;
+  // A late start at the same tick is told in the same line.
+  if (!decision.Note.empty())
+    m_missedNote += "; " + decision.Note.substr(decision.Note.find(' ') + 1);
+  decision.Note = std::move(m_missedNote);
+  decision.Notice = TimerNotice::Missed;
+  m_missedNote.clear();
+  return decision;
+}
+
+TimerDecision TimerSchedule::Decide(bool canStart, bool recording) {
   TimerDecision decision;
   if (m_phase == TimerPhase::Off) return decision;
   const std::int64_t now = m_clocks.WallSeconds();
@@ -224,6 +258,7 @@ TimerDecision TimerSchedule::Tick(bool canStart, bool recording) {
 
   const std::string planned = ClockText(m_plan.StartSecond);
   if (now >= WindowEnd()) {
+    decision.Notice = TimerNotice::Skipped;
     decision.Note = "Timer: the take planned for " + planned + " was skipped: " +
                     (m_phase == TimerPhase::Waiting
                          ? "Record could not be pressed before its time was over"
@@ -247,9 +282,11 @@ TimerDecision TimerSchedule::Tick(bool canStart, bool recording) {
   m_lastRunDay = m_day;
   m_phase = TimerPhase::Running;
   decision.Action = TimerAction::Start;
-  if (late > kOnTimeSeconds)
+  if (late > kOnTimeSeconds) {
+    decision.Notice = TimerNotice::Late;
     decision.Note =
         "Timer: started " + DurationText(late) + " late (the start was " + planned + ")";
+  }
   return decision;
 }
 
@@ -266,7 +303,7 @@ std::string TimerSchedule::StatusText() const {
   case TimerPhase::Armed: break;
   }
   const std::int64_t left = m_startWall - m_clocks.WallSeconds();
-  if (left >= kCountdownSeconds) return "Armed " + ClockText(LocalSecondOf(m_startWall));
+  if (left >= kCountdownSeconds) return "Armed " + WhenText(m_startWall, m_clocks.WallSeconds());
   const auto shown = static_cast<int>(std::max<std::int64_t>(left, 0));
   char text[24];
   std::snprintf(text, sizeof text, "Armed, in %02d:%02d", shown / 60, shown % 60);

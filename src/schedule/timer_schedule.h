@@ -57,6 +57,9 @@ std::int64_t LocalDayOf(std::int64_t wall);
 std::int32_t LocalSecondOf(std::int64_t wall);
 // "07:00:00", "23:59:05" for seconds after midnight.
 std::string ClockText(std::int32_t second);
+// The local time at `wall` as seen at `now`: "07:00:00" on the same day,
+// "tomorrow 07:00:00" on the next, "2026-01-18 07:00:00" on any other.
+std::string WhenText(std::int64_t wall, std::int64_t now);
 
 enum class TimerAction {
   None,
@@ -64,11 +67,21 @@ enum class TimerAction {
   Stop,   // press Stop now
 };
 
+// What the note of a decision tells.
+enum class TimerNotice {
+  None,
+  Late,     // the take started late
+  Skipped,  // a window passed while the program ran (asleep, clock changed, busy)
+  Missed,   // a window passed before the program started
+};
+
 struct TimerDecision {
   TimerAction Action = TimerAction::None;
   // Said once in the status bar: a start that came late (the machine slept,
   // the clock was changed, the recorder was busy) says by how much; a start
-  // whose whole window passed says it was skipped.
+  // whose whole window passed says it was skipped, or missed when the program
+  // was not running (told at the first tick after arming at start-up).
+  TimerNotice Notice = TimerNotice::None;
   std::string Note;
 };
 
@@ -86,7 +99,8 @@ public:
   // Arms `plan` (or disarms when !plan.Armed or PlanProblem refuses it). The
   // first start is the next time the start comes; with `catchUp` (arming again
   // at start-up) a window that is still open counts, and no day up to
-  // `lastRunDay` (the local day whose take already ran, or -1) starts again.
+  // `lastRunDay` (the local day whose take already ran, or -1) starts again;
+  // the latest window after that day which has passed is told as missed.
   // A take stopped by hand may start up to 10 hours late.
   void Arm(const TimerPlan& plan, bool catchUp = false, std::int64_t lastRunDay = -1);
   void Disarm();
@@ -101,22 +115,25 @@ public:
   const TimerPlan& Plan() const { return m_plan; }
   // The local day of the take that started last (-1 before any): stored after
   // each start and each Arm so a restarted program does not start the same
-  // day's take twice. Arming a plan (without catchUp) whose first take falls
-  // on a day that already ran lowers it to the day before, so that take is
-  // not held back after a restart.
+  // day's take twice. Arming a plan (without catchUp) sets it to the day
+  // before its first take: that take is not held back after a restart, and
+  // the windows before it, which the plan never meant to run, are neither
+  // started late nor told as missed.
   std::int64_t LastRunDay() const { return m_lastRunDay; }
   // Epoch seconds of the next start (Armed, Waiting) and of its planned stop
   // (0 when stopped by hand); both 0 when off.
   std::int64_t StartWall() const { return m_startWall; }
   std::int64_t StopWall() const;
 
-  // Panel 1 of the status bar: "Armed 07:00:00" while armed, "Armed, in
-  // 12:34" in the last hour, "Timer: waiting" while Record cannot be pressed,
-  // "Until 08:00:00" while a timed take records ("Timed" when it stops by
+  // Panel 1 of the status bar: "Armed 07:00:00" while armed ("Armed
+  // tomorrow 07:00:00" for a later day), "Armed, in 12:34" in the last hour, "Timer: waiting" while
+  // Record cannot be pressed, "Until 08:00:00" while a timed take records ("Timed" when it stops by
   // hand); empty when off.
   std::string StatusText() const;
 
 private:
+  // Tick without the missed window's note.
+  TimerDecision Decide(bool canStart, bool recording);
   // Makes the take on `localDay` the one in hand (start and planned end).
   void PlanDay(std::int64_t localDay);
   // The one in hand is done: the next day's (Daily) or Off.
@@ -132,6 +149,7 @@ private:
   std::int64_t m_endWall = 0;    // its planned end on the wall clock (0: by hand)
   std::int64_t m_stopMono = 0;   // the take's stop on the monotonic clock (by hand: unused)
   std::int64_t m_lastRunDay = -1;
+  std::string m_missedNote;  // told by the next Tick
 };
 
 }  // namespace tavrin::schedule

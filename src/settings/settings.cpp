@@ -126,6 +126,21 @@ public:
     return static_cast<Int>(*number);
   }
 
+  // A value that is there but is no number `Value` holds (an integer field)
+  // or no number at all (a flag): reading it gives the default instead.
+  template <typename Value>
+  bool Unreadable(const char* section, const char* key) const {
+    if (m_ini.GetValue(section, key, nullptr) == nullptr) return false;
+    const std::optional<std::int64_t> number = Number(section, key);
+    if (!number) return true;
+    if constexpr (std::is_same_v<Value, bool>) {
+      return false;
+    } else {
+      return *number < std::numeric_limits<Value>::min() ||
+             *number > std::numeric_limits<Value>::max();
+    }
+  }
+
   bool Boolean(const char* section, const char* key, bool fallback) const {
     const std::optional<std::int64_t> number = Number(section, key);
     return number ? *number != 0 : fallback;
@@ -187,14 +202,17 @@ Int OneOf(Int value, const List& allowed, Int fallback) {
 // The FLAC and Opus options were never written outside their lists, so a value
 // outside them is a hand edit or a damaged file: the default stands in.
 // A timer or trigger that could not be armed from the dialog reads as off,
-// with every value of its section back to the default.
-void MendTimerAndTrigger(Settings& s) {
+// with every value of its section back to the default. So does one with a
+// value that could not be read: its default would arm a plan nobody chose.
+void MendTimerAndTrigger(Settings& s, bool timerUnreadable, bool triggerUnreadable) {
   const Settings defaults;
-  if (s.TimerStop < 0 || s.TimerStop > 2 || !schedule::PlanProblem(TimerPlanOf(s)).empty()) {
+  if (timerUnreadable || s.TimerStop < 0 || s.TimerStop > 2 ||
+      !schedule::PlanProblem(TimerPlanOf(s)).empty()) {
     StoreTimerPlan(s, TimerPlanOf(defaults));
     s.TimerArmed = false;
   }
-  if (s.SoundSilence < 0 || s.SoundSilence > 1 || !schedule::TriggerProblem(TriggerOf(s)).empty()) {
+  if (triggerUnreadable || s.SoundSilence < 0 || s.SoundSilence > 1 ||
+      !schedule::TriggerProblem(TriggerOf(s)).empty()) {
     StoreTrigger(s, TriggerOf(defaults));
   }
 }
@@ -258,10 +276,18 @@ void LoadSettings(Settings& settings, const std::string& path) {
   const IniReader read(ini);
   const Settings defaults;
   Settings& s = settings;
+  bool timerUnreadable = false, triggerUnreadable = false;
   for (const Key& key : kKeys) {
     std::visit(
         [&](auto field) {
           using Value = std::remove_reference_t<decltype(s.*field)>;
+          if constexpr (!std::is_same_v<Value, std::string>) {
+            // LastRunDay is the program's own note, not a choice of the dialog.
+            if (key.Section == kTimer && std::string_view(key.Name) != "LastRunDay")
+              timerUnreadable |= read.Unreadable<Value>(key.Section, key.Name);
+            if (key.Section == kSoundActivation)
+              triggerUnreadable |= read.Unreadable<Value>(key.Section, key.Name);
+          }
           if constexpr (std::is_same_v<Value, std::string>) {
             // Present but empty stays empty: start-up replaces it with the home folder.
             s.*field = read.Text(key.Section, key.Name).value_or(defaults.*field);
@@ -285,7 +311,7 @@ void LoadSettings(Settings& settings, const std::string& path) {
     s.MinBitRate = defaults.MinBitRate;
     s.MaxBitRate = defaults.MaxBitRate;
   }
-  MendTimerAndTrigger(s);
+  MendTimerAndTrigger(s, timerUnreadable, triggerUnreadable);
 }
 
 const char* FormatExtension(SaveFormat format) {

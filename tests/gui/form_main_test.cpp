@@ -43,6 +43,7 @@ private slots:
   void lengthLimitStopsTheTake();
   void theMachineStaysAwakeExactlyWhileATakeRecords();
   void aTimedTakeSavesTheTakeItReplacesAndThenItself();
+  void theHangoverShowsAsRecordingAndOnlyTheSilencePastItAsPaused();
   void dcBoxEstimatesAndClearsTheOffset();
   void sliderSendsZeroAndNinetyNineAtItsEnds();
   void defaultDeviceChangeRestartsOnlyWhenNothingIsLost();
@@ -265,6 +266,30 @@ void FormMainTest::aTimedTakeSavesTheTakeItReplacesAndThenItself() {
   QVERIFY(!rig.Settings.TimerArmed);  // a one-off timer that has run
   QVERIFY(!rig.Inhibitor.Held);
   QCOMPARE(rig.Messages, std::vector<QString>{});
+}
+
+// The hangover's silence still goes into the take: it shows as recording,
+// and only the silence past it as paused.
+void FormMainTest::theHangoverShowsAsRecordingAndOnlyTheSilencePastItAsPaused() {
+  MainWindowRig rig("hangover");
+  bool loud = false;
+  rig.Device.SetSignal([&](std::uint64_t, std::int16_t& left, std::int16_t& right) {
+    left = right = loud ? 16000 : 0;
+  });
+  rig.Settings.OutputFolder = rig.Root.string();
+  tavrin::settings::ChooseFormat(rig.Settings, tavrin::settings::SaveFormat::Wav);
+  rig.Settings.SoundActivated = true;
+  rig.Settings.SoundHangoverMs = 1000;  // ten buffers
+  auto& form = rig.CreateMonitoring();
+  rig.Record(4);
+  loud = true;
+  rig.Run(4);
+  loud = false;
+  rig.Run(6);
+  QCOMPARE(form.StatusPanelText(1), QStringLiteral("recording (sound)"));
+  rig.Run(10);
+  QCOMPARE(form.StatusPanelText(1), QStringLiteral("paused (silence)"));
+  form.BtnStopClick();
 }
 
 void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {

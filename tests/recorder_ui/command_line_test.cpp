@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include "file_bytes.h"
 #include "recorder_ui/autostart.h"
 #include "scratch_folder.h"
@@ -42,18 +48,30 @@ TEST(CommandLine, TakesOneFileAndSaysWhatItDoesNotTake) {
   EXPECT_EQ(minimized.OpenPath, "/home/u/a.wav");
 }
 
-// The desktop starts the program it names, minimised, whatever its path holds.
+// The desktop starts the program it names, minimised, whatever its path holds:
+// the entry is valid, and the desktop's own reader (GLib, through gio) starts
+// exactly that program. (Not with a % in it: GLib looks for the program before
+// it reads %% as %.)
 TEST(Autostart, WritesAnEntryThatStartsTheProgramMinimisedAndRemovesIt) {
   const testing::ScratchFolder scratch("autostart");
   const std::string config = scratch.Path().string() + "/config";
-  ASSERT_EQ(SetAutostart(config, "/opt/my $apps/tavrin \"x\"", true), 0);
-  ASSERT_TRUE(AutostartEntryExists(config));
-  const std::vector<std::uint8_t> bytes = testing::FileBytes(AutostartEntryPath(config));
-  const std::string entry(bytes.begin(), bytes.end());
-  EXPECT_NE(entry.find("\nExec=\"/opt/my \\$apps/tavrin \\\"x\\\"\" --minimized\n"),
-            std::string::npos)
-      << entry;
+  const std::string said = scratch.Path().string() + "/said";
+  const std::filesystem::path folder = scratch.Path() / "my $apps `x` \"y\" a\\b\tc";
+  const std::string program = (folder / "rec").string();
+  std::filesystem::create_directories(folder);
+  std::ofstream(program) << "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$1\" >'" << said << ".part' && mv '"
+                         << said << ".part' '" << said << "'\n";
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  ASSERT_EQ(SetAutostart(config, program, true), 0);
+  const std::string quoted = "'" + AutostartEntryPath(config) + "'";
+  EXPECT_EQ(std::system(("desktop-file-validate " + quoted).c_str()), 0);
+  ASSERT_EQ(std::system(("DBUS_SESSION_BUS_ADDRESS=disabled: gio launch " + quoted).c_str()), 0);
+  for (int i = 0; i < 100 && !std::filesystem::exists(said); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::vector<std::uint8_t> started = testing::FileBytes(said);
+  EXPECT_EQ(std::string(started.begin(), started.end()), program + "|--minimized");
   EXPECT_EQ(SetAutostart(config, "/bin/a\nHidden=true", true), EINVAL);
+  EXPECT_EQ(SetAutostart(config, "/bin/a\x1b", true), EINVAL);
   ASSERT_EQ(SetAutostart(config, "/bin/tavrin-recorder", false), 0);
   EXPECT_FALSE(AutostartEntryExists(config));
 }

@@ -58,6 +58,11 @@ std::string Event(std::int64_t wall, TimerAction action, const std::string& note
 std::string Late(const char* at, const char* late) {
   return std::string(at) + " start / Timer: started " + late + " late (the start was 07:00:00)";
 }
+std::string Missed(const char* at, const std::string& andThen = {}) {
+  return std::string(at) + (andThen.empty() ? " / " : " start / ") +
+         "Timer: the take planned for 07:00:00 was missed: the recorder was not running then" +
+         andThen;
+}
 std::string Skipped(const char* at, bool busy = false) {
   return std::string(at) + " / Timer: the take planned for 07:00:00 was skipped: " +
          (busy ? "Record could not be pressed before its time was over"
@@ -144,6 +149,7 @@ TEST_F(TimerScheduleTest, LocalCalendarAcrossClockChanges) {
   EXPECT_EQ(LocalSecondOf(Utc(2026, 10, 25, 1, 30)), M(2, 30));
   EXPECT_EQ(LocalDayOf(Utc(2026, 1, 15, 23, 30)), kJan15 + 1);
   EXPECT_EQ(ClockText(M(23, 59, 5)), "23:59:05");
+  EXPECT_EQ(WhenText(T(55), T(6)), "2026-01-17 07:00:00");
 }
 
 TEST_F(TimerScheduleTest, PlanProblemsAndPlannedSeconds) {
@@ -306,15 +312,20 @@ TEST_F(TimerScheduleTest, ArmingAtStartUp) {
       {"window open", kDaily7, T(7, 20), true, notRan, Late("07:20:00", "20 min 0 s"), T(7)},
       {"window open, its day ran", kDaily7, T(7, 20), true, ran, "", tomorrow},
       {"window open, no catch-up", kDaily7, T(7, 20), false, -1, "", tomorrow},
-      {"window passed", kDaily7, T(8, 20), true, -1, "", tomorrow},
+      {"window passed", kDaily7, T(8, 20), true, notRan, Missed("08:20:00"), tomorrow},
+      {"window passed, no day stored", kDaily7, T(8, 20), true, -1, "", tomorrow},
+      {"one-off passed, armed the day before", kHour7, T(8, 20), true, notRan, Missed("08:20:00"),
+       tomorrow},
+      {"yesterday's passed, today's open", kDaily7, T(7, 20), true, kJan15 - 2,
+       Missed("07:20:00", "; started 20 min 0 s late (the start was 07:00:00)"), T(7)},
       {"before the start", kDaily7, T(6), true, notRan, "", T(7)},
       {"stored day far ahead", kDaily7, T(7, 20), true, kJan15 + 1000,
        Late("07:20:00", "20 min 0 s"), T(7)},
       {"yesterday's, past midnight", Hour(M(23, 30)), T(24, 10), true, notRan,
        "24:10:00 start / Timer: started 40 min 0 s late (the start was 23:30:00)", T(23, 30)},
-      {"by hand, 9 h 59 min late", kByHand7, T(16, 59), true, -1, Late("16:59:00", "9 h 59 min"),
-       T(7)},
-      {"by hand, 10 h late", kByHand7, T(17), true, -1, "", tomorrow},
+      {"by hand, 9 h 59 min late", kByHand7, T(16, 59), true, notRan,
+       Late("16:59:00", "9 h 59 min"), T(7)},
+      {"by hand, 10 h late", kByHand7, T(17), true, notRan, Missed("17:00:00"), tomorrow},
       {"start now, armed a second on", Hour(M(10)), T(10, 0, 1), false, -1, "10:00:01 start",
        T(10)},
       // clang-format on
@@ -324,6 +335,7 @@ TEST_F(TimerScheduleTest, ArmingAtStartUp) {
     Restart();
     ArmAt(r.At, r.Plan, r.CatchUp, r.LastRunDay);
     Tick();
+    Tick();  // what there was to tell is told once
     EXPECT_EQ(events, r.Event.empty() ? std::vector<std::string>{} : std::vector{r.Event});
     EXPECT_EQ(timer.StartWall(), r.StartWall);
   }
@@ -336,6 +348,9 @@ TEST_F(TimerScheduleTest, NewPlanForADayThatRanIsNotHeldBackAfterARestart) {
   Restart();  // at 10:00, arming what it stored
   ArmAt(T(10), Hour(M(12)), true, stored);
   EXPECT_EQ(timer.StartWall(), T(12));
+  // Armed after today's start: today is behind the plan, and is not caught up after a restart.
+  ArmAt(T(7, 30), kDaily7);
+  EXPECT_EQ(timer.LastRunDay(), kJan15);
 }
 
 TEST_F(TimerScheduleTest, StatusText) {
@@ -354,6 +369,15 @@ TEST_F(TimerScheduleTest, StatusText) {
   RunTo(T(7, 1));
   EXPECT_EQ(timer.StatusText(), "Timed");
   EXPECT_EQ(timer.StopWall(), 0);
+
+  // A window jumped over (or missed, after a restart) is told once; the next one is shown.
+  for (const bool restart : {false, true}) {
+    ArmAt(restart ? T(8, 10) : T(6), kDaily7, restart, kJan15 - 1);
+    wall = T(8, 10);
+    EXPECT_EQ(timer.Tick(true, false).Notice, restart ? TimerNotice::Missed : TimerNotice::Skipped);
+    EXPECT_EQ(timer.Tick(true, false).Notice, TimerNotice::None);
+    EXPECT_EQ(timer.StatusText(), "Armed tomorrow 07:00:00");
+  }
 }
 
 }  // namespace

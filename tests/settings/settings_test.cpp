@@ -338,6 +338,12 @@ TEST_F(SettingsFile, BrokenTimerAndSoundActivationValuesReadAsOff) {
       {"[Sound Activation]\nOn=1\nThreshold=-61\n", false, false},
       {"[Sound Activation]\nOn=1\nHangoverMs=100\n", false, false},
       {"[Sound Activation]\nOn=1\nSilence=2\n", false, false},
+      // Not read as a number: the default (07:00, -40 dBFS) must not stand in.
+      {"[Timer]\nArmed=1\nStart=abc\n", false, false},
+      {"[Timer]\nArmed=1\nStart=12345678901234567890123\n", false, false},
+      {"[Timer]\nArmed=1\nStop=2\nStopAt=4294974496\n", false, false},  // 7200 + 2^32
+      {"[Sound Activation]\nOn=1\nThreshold=loud\n", false, false},
+      {"[Timer]\nArmed=1\nLastRunDay=x\n[Sound Activation]\nOn=1\n", true, true},
   };
   for (const auto& c : cases) {
     Write(c.Text);
