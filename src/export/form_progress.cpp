@@ -45,6 +45,7 @@ void TFormProgress::Start(const QString& what, const std::string& name, const fl
   m_active = &active;
   setWindowTitle(m_what + m_name);
   ProgressBar1->setValue(0);
+  BtnCancel->setEnabled(true);
   Timer1Timer();
   m_shownOver.emplace(*this, over);
   if (over) move(over->geometry().center() - rect().center());
@@ -70,14 +71,29 @@ void TFormProgress::Timer1Timer() {
 }
 
 void TFormProgress::BtnCancelClick() {
-  if (m_active) *m_active = false;
-  Finish();
+  if (!m_active) {
+    Finish();
+    return;
+  }
+  // The job notices at its next check; until it has stopped (and left no file
+  // behind) the dialog stays, so nothing looks finished that is not.
+  *m_active = false;
+  BtnCancel->setEnabled(false);
+}
+
+void TFormProgress::done(int result) {
+  if (m_active) {
+    BtnCancelClick();
+    return;
+  }
+  QDialog::done(result);
 }
 
 void TFormProgress::closeEvent(QCloseEvent* event) {
-  // The close box cancels like the button does.
+  // The close box cancels like the button does; a running job's Finish takes the dialog away.
+  const bool running = m_active != nullptr;
   BtnCancelClick();
-  event->accept();
+  event->setAccepted(!running);
 }
 
 QString TFormProgress::LabelText() const {

@@ -1,7 +1,8 @@
 #pragma once
 // The progress dialog of a save (or of the opening of a sound file): file
 // name, percentage and bar every 100 ms, and Cancel, which clears the job's
-// active flag (SaveActive) for the writer to notice.
+// active flag (SaveActive) for the writer to notice. Escape and the close box
+// cancel the same way; the dialog stays until the job has stopped (Finish).
 
 #include <QDialog>
 #include <QTimer>
@@ -36,6 +37,9 @@ public:
   void BtnCancelClick();
   QString LabelText() const;
   int BarPosition() const;
+
+  // Every way of rejecting the dialog (Escape) cancels the job while it runs.
+  void done(int result) override;
 
 protected:
   void closeEvent(QCloseEvent* event) override;

@@ -16,10 +16,12 @@ base::UserChannel DesktopUserChannel(std::function<QWidget*()> owner) {
     QMessageBox::warning(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
                          QString::fromStdString(text));
   };
+  // Every question asks before something is thrown away (a take, edits): a
+  // stray Enter must keep it, so No is the default.
   user.Confirm = [owner = std::move(owner)](const std::string& text) {
     return QMessageBox::question(owner ? owner() : nullptr, QStringLiteral("Tavrin Recorder"),
-                                 QString::fromStdString(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                 QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
   };
   user.ProcessMessages = [] { QCoreApplication::processEvents(); };
   return user;

@@ -3,13 +3,15 @@
 // Each is raised in turn, for real, and checked to be that window's child and
 // transient; it and both windows speak the language the desktop asks for
 // (run with LANGUAGE=en, and QT_SCALE_FACTOR=2, for English), with every
-// caption fitting its place and every control named for a screen reader. Where a window manager
+// caption fitting its place and every control named for a screen reader, and
+// every question defaulting to No. Where a window manager
 // answers (tests/gui/on-desktop.sh openbox) it must also stack the dialog above that window and
 // give it the keyboard focus; on Wayland (on-desktop.sh weston) the compositor keeps its stacking
 // to itself, so only the ownership is checked there.
 #include <QApplication>
 #include <QDialog>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QWindow>
@@ -133,6 +135,12 @@ QString CheckWhenUp(const Raised& raised) {
     if (!dialog || dialog == owner || !dialog->isVisible()) return;
     watch.stop();
     texts = TextFaultsOf(raised.Name, *dialog);
+    // A question asks before something is thrown away: Enter must keep it.
+    if (auto* box = qobject_cast<QMessageBox*>(dialog);
+        box && box->button(QMessageBox::No) &&
+        box->defaultButton() != box->button(QMessageBox::No)) {
+      texts << raised.Name + QStringLiteral(": the default answer is not No");
+    }
     static_cast<void>(QTest::qWaitFor(
         [&] {
           fault = OwnershipFault(*dialog, *owner);

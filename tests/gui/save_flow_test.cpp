@@ -1,6 +1,6 @@
 // The recorder's save flow on simulated devices: the type list, the type
-// change that reopens the dialog, Cancel during writing, and a wrapped loop
-// take saved as WAV, byte for byte.
+// change that reopens the dialog, Cancel or Escape during writing, and a
+// wrapped loop take saved as WAV, byte for byte.
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -118,6 +118,12 @@ void SaveFlowTest::cancelInTheProgressDialogRemovesTheFile() {
   QVERIFY(!form.Saver().Job().SaveActive);
   QCOMPARE(rig.State.OutputFolder, target.parent_path().string());
   QVERIFY(form.Progress().isHidden());
+
+  // Escape cancels as the button does.
+  QTimer::singleShot(0, [&] { QTest::keyClick(&form.Progress(), Qt::Key_Escape); });
+  QVERIFY(!form.Saver().SaveTakeTo(target.string()));
+  QVERIFY(!fs::exists(target));
+  QVERIFY(!form.Saver().Job().SaveActive);
 }
 
 void SaveFlowTest::wrappedLoopTakeIsSavedOldestFirstByteForByte() {

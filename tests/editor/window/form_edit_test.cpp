@@ -487,24 +487,30 @@ void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   QCOMPARE(rig.Document.Length(), 20u);
   QCOMPARE(rig.Document.CurrentLevel, 1);
 
-  // Cancel in the progress dialog, as the opening runs.
-  QString caption;
-  QTimer cancel;
-  QObject::connect(&cancel, &QTimer::timeout, [&] {
-    if (rig.Progress.isHidden()) return;
-    cancel.stop();
-    caption = rig.Progress.windowTitle() +
-              (QApplication::activeModalWidget() == &rig.Progress ? " modal" : "");
-    rig.Progress.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->click();
-  });
-  cancel.start(5);
-  rig.Form->OpenFile((rig.Root / "slow.wav").string());
-  QCOMPARE(caption, QStringLiteral("Opening...slow.wav modal"));
-  QVERIFY(!rig.Document.EditBusy);
-  QCOMPARE(rig.Document.Length(), 20u);
-  QCOMPARE(rig.Document.CurrentLevel, 1);
-  QCOMPARE(rig.Messages.size(), 1);
-  for (const char* name : {"Open.raw", "Open.part.raw"}) QVERIFY(!fs::exists(rig.Root / name));
+  // Cancel in the progress dialog, as the opening runs; Escape there does the same.
+  for (const bool escape : {false, true}) {
+    QString caption;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+      if (rig.Progress.isHidden()) return;
+      cancel.stop();
+      caption = rig.Progress.windowTitle() +
+                (QApplication::activeModalWidget() == &rig.Progress ? " modal" : "");
+      if (escape) {
+        QTest::keyClick(&rig.Progress, Qt::Key_Escape);
+      } else {
+        rig.Progress.findChild<QPushButton*>(QStringLiteral("BtnCancel"))->click();
+      }
+    });
+    cancel.start(5);
+    rig.Form->OpenFile((rig.Root / "slow.wav").string());
+    QCOMPARE(caption, QStringLiteral("Opening...slow.wav modal"));
+    QVERIFY(!rig.Document.EditBusy);
+    QCOMPARE(rig.Document.Length(), 20u);
+    QCOMPARE(rig.Document.CurrentLevel, 1);
+    QCOMPARE(rig.Messages.size(), 1);
+    for (const char* name : {"Open.raw", "Open.part.raw"}) QVERIFY(!fs::exists(rig.Root / name));
+  }
 
   // The decoder's notices stand in the status bar; one that must not be missed
   // is also said in a box, once the progress dialog has gone.
