@@ -12,12 +12,18 @@
 
 namespace tavrin::base {
 
+// The answer to "… has not been saved. Save it?".
+enum class SaveAnswer { Save, Discard, Cancel };
+
 struct UserChannel {
   std::function<void(const std::string&)> ShowMessage{};
   std::function<bool(const std::string&)> Confirm{};  // Yes = true
   std::function<void()> ProcessMessages{};
   // A refusal or a failure (the warning icon); ShowMessage where not set.
   std::function<void(const std::string&)> ShowWarning{};
+  // Save... / Discard / Cancel before something unsaved would be thrown away;
+  // where not set, answered as no (Discard).
+  std::function<SaveAnswer(const std::string&)> AskSave{};
 
   void Show(const std::string& text) const {
     if (ShowMessage) ShowMessage(text);
@@ -30,6 +36,9 @@ struct UserChannel {
     }
   }
   bool Ask(const std::string& question) const { return Confirm && Confirm(question); }
+  SaveAnswer AskToSave(const std::string& question) const {
+    return AskSave ? AskSave(question) : SaveAnswer::Discard;
+  }
   void Pump() const {
     if (ProcessMessages) ProcessMessages();
   }

@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUrl>
+#include <cstdio>
 #include <cstring>
 
 #include "capture/run_marker.h"
@@ -249,6 +250,7 @@ bool TFormMain::FormCloseQuery() {
   if (TakeRunning() && !Confirm(tr("Are you sure you want to interrupt recording?"))) {
     return false;
   }
+  if (!TakeRunning() && !KeepOrDiscardUnsavedTake()) return false;
   // An unattended take ends here and is saved before the window goes.
   if (m_unattended->Active()) {
     StopRecording();
@@ -321,6 +323,25 @@ bool TFormMain::TakeUnsaved() const {
   const capture::RecorderState& state = *m_services.State;
   return !m_takeSaved && state.Take.RawStream.IsOpen() &&
          state.Take.RawStream.Size() > std::int64_t{capture::kBufferBytes};
+}
+
+bool TFormMain::KeepOrDiscardUnsavedTake() {
+  if (!TakeUnsaved()) return true;
+  // Whole seconds, a started one counted: a take is never called 00:00:00.
+  const auto buffers = State().Take.RawStream.Size() / capture::kBufferBytes;
+  const auto seconds = static_cast<unsigned>((buffers + 9) / 10);
+  char length[16];
+  std::snprintf(length, sizeof length, "%02u:%02u:%02u", seconds / 3600, seconds / 60 % 60,
+                seconds % 60);
+  switch (m_services.User.AskToSave(std::string("The take (") + length +
+                                    ") has not been saved. Save it?")) {
+  case base::SaveAnswer::Save:
+    if (m_saveFlow->SaveTake(State().SaveRequested)) m_takeSaved = true;
+    return m_takeSaved;
+  case base::SaveAnswer::Discard: return true;
+  case base::SaveAnswer::Cancel: break;
+  }
+  return false;
 }
 
 void TFormMain::RestartProgram() {

@@ -253,6 +253,9 @@ private:
   };
   std::deque<PendingCommand> m_commands;  // waiting for the one in hand
   bool m_commandRunning = false;
+  // Before a take never saved would go: Save... (the file dialog), Discard or
+  // Cancel. True when it may go (saved or discarded).
+  bool KeepOrDiscardUnsavedTake();
   void RunQueuedCommands();
   void RunOneCommand(const PendingCommand& command);
   bool m_openQueued = false;  // a file taken from outside waits to open

@@ -58,6 +58,16 @@ void TFormMain::RunOneCommand(const PendingCommand& pending) {
       reply(false, "Tavrin Recorder is already recording.");
       return;
     }
+    // Nobody is there to be asked: a take never saved is saved under its
+    // date and time first, and the answer says where.
+    const std::string before = m_unattended->LastSavedPath();
+    m_unattended->SaveUnsavedFirst();
+    const std::string savedFirst =
+        m_unattended->LastSavedPath() != before ? m_unattended->LastSavedPath() : std::string();
+    if (TakeUnsaved()) {
+      reply(false, "The take before could not be saved, so it was kept; nothing was recorded.");
+      return;
+    }
     // The messages Record's steps show go back to the command instead.
     std::string said;
     const base::UserChannel user = m_context.User;
@@ -65,7 +75,8 @@ void TFormMain::RunOneCommand(const PendingCommand& pending) {
     BtnRecordClick();
     m_context.User = user;
     if (TakeRunning()) {
-      reply(true, StatusLine());
+      reply(true, (savedFirst.empty() ? "" : "saved the take before as " + savedFirst + "; ") +
+                      StatusLine());
     } else {
       reply(false, said.empty() ? "Recording did not start." : said);
     }

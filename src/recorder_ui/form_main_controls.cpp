@@ -40,6 +40,8 @@ QString TFormMain::TimeOfDay(int minutesAgo) const {
 
 void TFormMain::BtnRecordClick() {
   if (TakeRunning() || m_saveFlow->Saving()) return;
+  // A new take replaces the last: one never saved is not thrown away unasked.
+  if (!KeepOrDiscardUnsavedTake()) return;
   // With sound activation on (and no timer to start it), Record waits for sound.
   if (m_services.Settings->SoundActivated && m_unattended->StartSoundSession()) {
     HoldAwakeWhileRecording();

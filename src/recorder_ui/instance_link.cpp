@@ -38,7 +38,9 @@ constexpr qint64 kLongestRequest = 5 + 3 * static_cast<qint64>(kLongestHandedPat
 constexpr std::size_t kLongestAnswer = 2 * kLongestRequest;
 constexpr int kClientPatienceMs = 5000;
 // Senders served at once; more are let go at once, so a flood costs nothing.
-constexpr int kMostConnections = 8;
+// Commands wait their turn on their connection (behind a save, say): room for
+// a few dozen started together.
+constexpr int kMostConnections = 32;
 
 // The user id at the other end of a connected local socket, or -1.
 long PeerUser(int fd) {

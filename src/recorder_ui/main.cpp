@@ -106,11 +106,14 @@ int Command(const recorder_ui::CommandLine& line, const std::string& programPath
     SayOnStandardError(error);
     return 2;
   }
-  // A save may take minutes; the other commands answer at once.
+  // A save may take minutes, and Record (and a toggle that records) first
+  // saves a take never saved; the other commands answer at once.
   constexpr int kSaveWaitMs = 60 * 60 * 1000;
-  const HandOffResult sent = recorder_ui::SendCommand(
-      recorder_ui::InstanceServerAddress(probe.WorkFolder, false), line.Command, line.CommandPath,
-      line.Command == "save" ? kSaveWaitMs : 5000);
+  const bool maySave =
+      line.Command == "save" || line.Command == "record" || line.Command == "toggle";
+  const HandOffResult sent =
+      recorder_ui::SendCommand(recorder_ui::InstanceServerAddress(probe.WorkFolder, false),
+                               line.Command, line.CommandPath, maySave ? kSaveWaitMs : 5000);
   switch (sent.Result) {
   case HandOffResult::Opened:
     if (!sent.Text.empty()) std::printf("%s\n", sent.Text.c_str());

@@ -92,6 +92,9 @@ public:
   bool KeepAwake() const;
   bool Saving() const { return m_saving; }
   const std::string& LastSavedPath() const { return m_lastSaved; }
+  // A take not saved yet is saved under the date and time into the output
+  // folder (or kept in Unsaved), before something that would replace it.
+  void SaveUnsavedFirst();
 
 private:
   struct QueuedEvent {
@@ -110,7 +113,6 @@ private:
   void EndSoundSession();
   bool BeginTake(std::int64_t startWall);
   void EndTake();
-  void SaveUnsavedFirst();
   void SaveTake(std::int64_t startWall);
   void RunPendingWork();
   void EnforceLimits();

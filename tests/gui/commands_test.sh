@@ -76,18 +76,24 @@ run_command 0 --toggle
 [[ "$said" == "stopped, take "*" not saved" ]] || fail "the second --toggle said '$said'"
 
 # Twenty toggles at once are taken one after another: they start and stop in
-# turn, and what they said adds up to the state the program is left in.
+# turn, and what they said adds up to the state the program is left in. The
+# first records over the take of the toggles before, never saved: it saves
+# that take first, under its date and time in the output folder, and says so.
 toggles=()
 for i in $(seq 1 20); do
   (run_program --toggle >"$work/toggle-$i.out" 2>&1) &
   toggles+=($!)
 done
-for toggle in "${toggles[@]}"; do wait "$toggle" || fail "a --toggle of the twenty failed"; done
-started="$(cat "$work"/toggle-*.out | grep -c '^recording ' || true)"
+for toggle in "${toggles[@]}"; do wait "$toggle" || fail "a --toggle of the twenty failed: $(cat "$work"/toggle-*.out)"; done
+started="$(cat "$work"/toggle-*.out | grep -cE '^(saved the take before as .*; )?recording ' || true)"
 stopped="$(cat "$work"/toggle-*.out | grep -c '^stopped' || true)"
 ((started + stopped == 20 && started == stopped)) ||
   fail "20 toggles said recording $started times and stopped $stopped times"
 [[ "$(run_program --status)" == "stopped"* ]] || fail "after 20 toggles the program is not stopped"
+grep -h '^saved the take before as ' "$work"/toggle-*.out >"$work/saved-first" ||
+  fail "no toggle saved the take it recorded over"
+kept="$(sed 's/^saved the take before as \(.*\); recording .*/\1/' "$work/saved-first")"
+[[ -s "$kept" ]] || fail "the take saved first is not at $kept"
 
 # The editor open (a second start hands it a file): the take stays as it is.
 run_command 0 "$work/take.wav"

@@ -49,6 +49,10 @@ struct MainWindowRig : WindowRigBase {
     services.Inhibitor = &Inhibitor;
     services.AppDataDir = (Root / "appdata").string();
     services.FreeBytes = [this](const std::string&) { return FreeBytes; };
+    services.User.AskSave = [this](const std::string& text) {
+      Questions.push_back(QString::fromStdString(text));
+      return SaveAnswer;
+    };
     services.User.Confirm = [this](const std::string& text) {
       Questions.push_back(QString::fromStdString(text));
       return Answer;
@@ -98,6 +102,7 @@ struct MainWindowRig : WindowRigBase {
   std::int64_t FreeBytes = std::int64_t{1} << 40;
   std::vector<QString> Questions;
   bool Answer = true;
+  base::SaveAnswer SaveAnswer = base::SaveAnswer::Discard;
   int Restarts = 0;
   int EditorShown = 0;
   bool DeviceOpenInEditor = true;

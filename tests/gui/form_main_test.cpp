@@ -431,10 +431,21 @@ void FormMainTest::closingWhileRecordingAsksFirst() {
   rig.Run(4);
   QVERIFY(rig.State.Recording);
 
-  rig.Answer = true;
+  // Stopped, the take never saved: Exit and Record ask first, and Cancel keeps it.
+  form.BtnStopClick();
+  rig.SaveAnswer = tavrin::base::SaveAnswer::Cancel;
+  QVERIFY(!form.close());
+  QCOMPARE(rig.Questions.back(),
+           QStringLiteral("The take (00:00:01) has not been saved. Save it?"));
+  form.BtnRecordClick();
+  QVERIFY(!rig.State.Recording);
+  QCOMPARE(rig.Questions.size(), std::size_t{3});
+  QVERIFY(fs::exists(rig.State.Take.RawPath));
+
+  rig.SaveAnswer = tavrin::base::SaveAnswer::Discard;
   QVERIFY(form.close());
   QVERIFY(!rig.State.Recording);
-  QVERIFY(!fs::exists(rig.State.Take.RawPath));  // an unsaved take does not outlive the program
+  QVERIFY(!fs::exists(rig.State.Take.RawPath));  // a discarded take does not outlive the program
   QVERIFY(fs::exists(rig.Root / "bin" / "tavrin-recorder.INI"));
 }
 
