@@ -14,7 +14,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments,
   for (std::size_t at = 0; at < arguments.size(); ++at) {
     const std::string& argument = arguments[at];
     const bool command = argument == "--record" || argument == "--stop" || argument == "--toggle" ||
-                         argument == "--status" || argument == "--save";
+                         argument == "--status" || argument == "--save" || argument == "--show";
     if (!optionsEnded && command) {
       if (!line.Command.empty()) {
         line.Error =

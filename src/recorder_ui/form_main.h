@@ -159,6 +159,8 @@ public:
   // order they came, each decided on the state the one before left, once the
   // caller has returned; "status" is answered at once.
   using CommandReply = std::function<void(bool done, const std::string& text)>;
+  // Up and in front, from the tray or minimised (the command line's --show).
+  void ShowWindow();
   void RunCommand(const std::string& verb, const std::string& path, const CommandReply& reply);
   Unattended& Scheduler() { return *m_unattended; }
   // The 100 ms capture timer, whose ticks tests and benchmarks time.

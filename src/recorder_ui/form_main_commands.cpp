@@ -16,6 +16,12 @@ void TFormMain::RunCommand(const std::string& verb, const std::string& path,
     reply(true, StatusLine());
     return;
   }
+  if (verb == "show") {
+    // From the tray or minimised: up and in front, whatever else is under way.
+    ShowWindow();
+    reply(true, StatusLine());
+    return;
+  }
   // Record and Stop let events run, in which the next command may arrive:
   // it waits, so that each is decided on the state the one before left.
   m_commands.push_back({verb, path, reply});

@@ -72,7 +72,18 @@ void TFormMain::Tray::ShowLevel(int icon) {
 
 void TFormMain::Tray::ShowStatus() {
   ShowMenuState();
-  if (!m_icon) return;
+  // The tray went away (its host ended or restarted): a window hidden in it
+  // comes back, and the icon is made again once a tray is there.
+  if (m_icon && !QSystemTrayIcon::isSystemTrayAvailable()) {
+    m_icon.reset();
+    m_option->setEnabled(false);
+    m_trayLost = true;
+    if (m_hidden) ShowWindow();
+  }
+  if (!m_icon) {
+    if (m_trayLost && QSystemTrayIcon::isSystemTrayAvailable()) FollowTray();
+    return;
+  }
   const QString text = QString::fromStdString(m_form.StatusLine());
   if (text == m_toolTip) return;
   m_toolTip = text;
@@ -123,6 +134,10 @@ void TFormMain::Tray::ResumeQuitOnLastWindow() {
   if (!m_hidden) return;
   m_hidden = false;
   QGuiApplication::setQuitOnLastWindowClosed(m_quitOnLastWindowClosed);
+}
+
+void TFormMain::ShowWindow() {
+  m_tray->ShowWindow();
 }
 
 void TFormMain::Tray::ShowWindow() {

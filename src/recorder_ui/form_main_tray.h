@@ -27,6 +27,8 @@ public:
   // The status tick: the tool tip when the status line changed, and which of
   // Record and Stop the menu offers.
   void ShowStatus();
+  // Brings the window up, from the tray or minimised.
+  void ShowWindow();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,7 +38,6 @@ private:
   void FollowTray();
   void ShowMenuState();
   void HideIfMinimized();
-  void ShowWindow();
   void Exit();
   void ResumeQuitOnLastWindow();
 
@@ -52,6 +53,7 @@ private:
   // Hidden into the tray: the program must not end when a message box over
   // no window closes, so quitting on the last window waits until it shows.
   bool m_hidden = false;
+  bool m_trayLost = false;  // the tray went away: looked for again at every status tick
   bool m_quitOnLastWindowClosed = true;
 };
 

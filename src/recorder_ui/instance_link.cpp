@@ -29,9 +29,9 @@ const QByteArray kRefusedVerb = QByteArrayLiteral("refused ");
 const QByteArray kOkAnswer = QByteArrayLiteral("ok\n");
 const QByteArray kOkVerb = QByteArrayLiteral("ok ");
 // Commands without an argument.
-const std::array<QByteArray, 4> kBareCommands{
+const std::array<QByteArray, 5> kBareCommands{
     QByteArrayLiteral("record"), QByteArrayLiteral("stop"), QByteArrayLiteral("toggle"),
-    QByteArrayLiteral("status")};
+    QByteArrayLiteral("status"), QByteArrayLiteral("show")};
 // A request line: the verb, every byte of the longest path percent-encoded, the newline.
 constexpr qint64 kLongestRequest = 5 + 3 * static_cast<qint64>(kLongestHandedPath) + 1;
 // An answer: a refusal names the path, so it may be as long as a request and some.

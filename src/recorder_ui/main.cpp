@@ -158,13 +158,16 @@ int main(int argc, char** argv) {
     SayOnStandardError(commandLine.Warning);
   }
   const std::string& openPath = commandLine.OpenPath;
-  // A command goes to the running program; --record without one starts it recording.
+  // A command goes to the running program; --record without one starts it
+  // recording, --show starts it.
   bool recordAtStart = false;
   if (!commandLine.Command.empty()) {
     bool noProgram = false;
     const int status = Command(commandLine, programPath, noProgram);
-    if (!noProgram || commandLine.Command != "record") return status;
-    recordAtStart = true;
+    if (!noProgram || (commandLine.Command != "record" && commandLine.Command != "show")) {
+      return status;
+    }
+    recordAtStart = commandLine.Command == "record";
   }
 
   settings::Settings settings;

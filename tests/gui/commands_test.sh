@@ -68,6 +68,10 @@ for target in "$work/missing/take.wav" "$work/pipe.wav"; do
 done
 [[ "$(run_program --status)" == *" saved" ]] || fail "the take is not saved after --save"
 
+# --show brings the minimised window up and answers with the status.
+run_command 0 --show
+[[ "$said" == "stopped, take "* ]] || fail "--show said '$said'"
+
 # --toggle twice: a take of its own, recorded and stopped.
 run_command 0 --toggle
 [[ "$said" == "recording "* ]] || fail "--toggle while stopped said '$said'"

@@ -736,6 +736,12 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   };
   QAction* option = find(form, QStringLiteral("最小化到托盘"));
   QVERIFY(option && option->isChecked());
+  // --show brings a minimised window up, with or without a tray.
+  form.showMinimized();
+  QVERIFY(QTest::qWaitFor([&form] { return form.isMinimized(); }));
+  bool shown = false;
+  form.RunCommand("show", {}, [&shown](bool done, const std::string&) { shown = done; });
+  QVERIFY(shown && form.isVisible() && !form.isMinimized());
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
     // Nothing to bring a hidden window back from: no icon, and minimising only minimises.
     QVERIFY(!option->isEnabled());
