@@ -182,18 +182,18 @@ bool SaveFlow::WavTooLarge() {
   return true;
 }
 
-void SaveFlow::SaveAllAs() {
-  SaveDocument(true);
+bool SaveFlow::SaveAllAs() {
+  return SaveDocument(true);
 }
 
 void SaveFlow::SaveSelectionAs() {
   SaveDocument(false);
 }
 
-void SaveFlow::SaveDocument(bool all) {
+bool SaveFlow::SaveDocument(bool all) {
   document::EditDocument& document = *m_services.Document;
   const std::uint32_t length = document.Length();
-  if (m_saving || (m_services.EditBusy != nullptr && *m_services.EditBusy)) return;
+  if (m_saving || (m_services.EditBusy != nullptr && *m_services.EditBusy)) return false;
   const SavingScope saving(m_saving);
   m_savingAll = all;
   if (all) {
@@ -202,29 +202,30 @@ void SaveFlow::SaveDocument(bool all) {
   } else {
     if (document.SelStart == document.SelEnd) {
       m_services.User.Warn("Please Select Waveform!");
-      return;
+      return false;
     }
     m_job.SaveFirst = document.SelStart;
     // A selection left one past the end by a paste at the end saves what exists.
     m_job.SaveLast = std::min(document.SelEnd, length);
   }
   m_format = settings::ChosenFormat(*m_services.Settings);
-  if (WavTooLarge()) return;
+  if (WavTooLarge()) return false;
   bool changeRequested = false;
   if (!ChooseFile(changeRequested)) {
     if (changeRequested) {
       SaveAllPending = all;
       SaveSelectionPending = !all;
     }
-    return;
+    return false;
   }
   // A name ending in .wav may have made this a WAV save.
-  if (WavTooLarge()) return;
+  if (WavTooLarge()) return false;
   if (m_services.StopPlayback) m_services.StopPlayback();
   // No edit may change the document while the writer reads it.
   if (m_services.EditBusy != nullptr) *m_services.EditBusy = true;
-  RunSave();
+  const bool written = RunSave() == WriteResult::Written;
   if (m_services.EditBusy != nullptr) *m_services.EditBusy = false;
+  return written;
 }
 
 bool SaveFlow::ChooseFile(bool& saveRequested) {

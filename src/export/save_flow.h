@@ -76,7 +76,7 @@ public:
   // The editor's saves of the whole document and of its selection. A change of
   // the save settings from the file dialog sets SaveAllPending or
   // SaveSelectionPending, for the editor's status timer to start it again.
-  void SaveAllAs();
+  bool SaveAllAs();  // true when the document was written
   void SaveSelectionAs();
   bool SaveAllPending = false;
   bool SaveSelectionPending = false;
@@ -92,7 +92,7 @@ private:
   bool ChooseFile(bool& saveRequested);
   // Saves the whole take to the file that `choose` names; false when nothing was written.
   bool SaveWholeTake(const std::function<bool()>& choose);
-  void SaveDocument(bool all);
+  bool SaveDocument(bool all);
   bool WavTooLarge();
   WriteResult RunSave();
 

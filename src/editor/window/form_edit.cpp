@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QToolBar>
+#include <algorithm>
 
 #include "drawing/raster.h"
 #include "editor/editor_session.h"
@@ -121,6 +122,8 @@ void TFormEdit::FormShow() {
 }
 
 void TFormEdit::ShowDocument() {
+  // As opened, the document holds no edits to lose.
+  m_savedRows = document::LevelRows(Document(), Document().CurrentLevel);
   m_view.ViewOffset = 0;
   const settings::WindowColors colors = settings::ColorsForScheme(m_services.Settings->WindowColor);
   m_view.SetColors(colors);
@@ -151,12 +154,32 @@ void TFormEdit::FormClose() {
 
 void TFormEdit::closeEvent(QCloseEvent* event) {
   // A long operation lets messages run: the window stays until it ends.
-  if (Document().EditBusy) {
+  if (Document().EditBusy || !KeepOrDiscardEdits()) {
     event->ignore();
     return;
   }
   FormClose();
   event->accept();
+}
+
+bool TFormEdit::EditsUnsaved() {
+  const std::vector<document::Segment> rows =
+      document::LevelRows(Document(), Document().CurrentLevel);
+  return !std::equal(rows.begin(), rows.end(), m_savedRows.begin(), m_savedRows.end(),
+                     [](const document::Segment& a, const document::Segment& b) {
+                       return a.Start == b.Start && a.Length == b.Length && a.Offset == b.Offset &&
+                              a.FromTake == b.FromTake;
+                     });
+}
+
+bool TFormEdit::KeepOrDiscardEdits() {
+  if (!m_open || !EditsUnsaved()) return true;
+  switch (m_services.User.AskToSave("The edits have not been saved. Save them?")) {
+  case base::SaveAnswer::Save: menuSaveAllClick(); return !EditsUnsaved();
+  case base::SaveAnswer::Discard: return true;
+  case base::SaveAnswer::Cancel: break;
+  }
+  return false;
 }
 
 void TFormEdit::TimerStatusTimer() {

@@ -215,6 +215,11 @@ private:
   QToolBar* CoolBarVolume = nullptr;
   std::array<QLabel*, 4> m_panels{};
   QLabel* m_notice = nullptr;  // what the last opening had to say
+  // The document's rows as last opened or saved whole: anything else is edits to lose.
+  std::vector<document::Segment> m_savedRows;
+  bool EditsUnsaved();
+  // Before unsaved edits go: Save... (Save all as), Discard or Cancel. True when they may go.
+  bool KeepOrDiscardEdits();
   std::string m_noticeToWarn;  // said in a box once the editor is up
   QProgressBar* StatusProgressBar = nullptr;
   QAction* menuPlayBack = nullptr;

@@ -102,7 +102,8 @@ void TFormEdit::menuSilenceClick() {
 }
 
 void TFormEdit::menuSaveAllClick() {
-  m_saveFlow->SaveAllAs();
+  if (m_saveFlow->SaveAllAs())
+    m_savedRows = document::LevelRows(Document(), Document().CurrentLevel);
   RedrawView();
 }
 

@@ -70,6 +70,10 @@ struct EditorWindowRig {
       Questions << QString::fromStdString(text);
       return Yes;
     };
+    services.User.AskSave = [this](const std::string& text) {
+      Questions << QString::fromStdString(text);
+      return SaveAnswer;
+    };
     services.InputBox = [this](const QString& caption, const QString& prompt, const QString&) {
       Prompts << caption + "|" + prompt;
       return Answer;
@@ -100,6 +104,7 @@ struct EditorWindowRig {
   exporter::TFormProgress Progress;
   std::vector<std::uint8_t> Take;
   QStringList Messages;
+  base::SaveAnswer SaveAnswer = base::SaveAnswer::Discard;
   bool MessageOverProgress = false;  // a message was shown with the progress dialog still up
   QStringList Prompts;
   QString Answer;
@@ -529,6 +534,13 @@ void FormEditTest::aFailedOrCancelledOpenChangesNothing() {
   rig.Form->OpenFile((rig.Root / "broken.wav").string());
   QCOMPARE(rig.Document.Length(), 12u);
   QVERIFY(FileBytes(rig.Root / "Open.raw") == opened);
+  // Edits never saved are not closed away unasked: Cancel keeps the editor.
+  rig.Select(1, 2);
+  rig.Form->menuCutClick();
+  rig.SaveAnswer = base::SaveAnswer::Cancel;
+  QVERIFY(!rig.Form->close());
+  QCOMPARE(rig.Questions.back(), QStringLiteral("The edits have not been saved. Save them?"));
+  rig.SaveAnswer = base::SaveAnswer::Discard;
   rig.Form->close();
   ExpectRecorderTakeBack(rig);
 }
