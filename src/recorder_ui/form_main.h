@@ -150,6 +150,7 @@ public:
   // "stopped, take 00:03:10.0 not saved", "armed, starts 07:00:00",
   // "waiting for sound" (the command line's --status and the tray's tool tip).
   std::string StatusLine() const;
+  std::string RecorderStatus() const;  // the status line without the kept takes
   // Record as soon as the device check has found the source (a first start with --record).
   void RecordWhenReady() { m_recordWhenReady = true; }
   // A command from the command line, through a second start: "record",

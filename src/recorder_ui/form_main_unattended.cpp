@@ -69,6 +69,15 @@ void TFormMain::CreateUnattended() {
 }
 
 std::string TFormMain::StatusLine() const {
+  std::string line = RecorderStatus();
+  if (const int kept = m_unattended->KeptTakes(); kept > 0) {
+    line += "; " + std::to_string(kept) + (kept == 1 ? " take" : " takes") + " kept in " +
+            m_unattended->KeptFolder() + " until the output folder can take them";
+  }
+  return line;
+}
+
+std::string TFormMain::RecorderStatus() const {
   const capture::RecorderState& state = *m_services.State;
   if (state.Recording) {
     return "recording " + capture::PositionText(BuffersRecorded(state)) + " " + state.SourceCaption;

@@ -33,7 +33,67 @@ Unattended::Unattended(capture::RecorderState& state, capture::CaptureContext& c
       m_settings(settings),
       m_clocks(clocks),
       m_hooks(std::move(hooks)),
-      m_timer(std::move(clocks)) {}
+      m_timer(std::move(clocks)) {
+  // Takes an earlier run kept are moved on as this run's are.
+  m_keptTakes = static_cast<int>(KeptFiles().size());
+}
+
+std::string Unattended::KeptFolder() const {
+  return (std::filesystem::path(m_state.WorkFolder) / kUnsavedFolder).string();
+}
+
+std::vector<std::filesystem::path> Unattended::KeptFiles() const {
+  std::vector<std::filesystem::path> files;
+  std::error_code code;  // no folder: nothing kept
+  for (const auto& entry : std::filesystem::directory_iterator(KeptFolder(), code)) {
+    if (entry.is_regular_file(code)) files.push_back(entry.path());
+  }
+  return files;
+}
+
+void Unattended::MoveKeptTakes() {
+  // Not while a take is written; waiting for sound is fine.
+  if (m_keptTakes == 0 || m_saving || m_state.Recording || m_state.AppendingTake ||
+      Now() < m_nextKeptTry) {
+    return;
+  }
+  m_nextKeptTry = Now() + kKeptRetrySeconds;
+  namespace fs = std::filesystem;
+  std::error_code ignored;  // a folder that can not be made leaves the takes where they are
+  fs::create_directories(m_state.OutputFolder, ignored);
+  int left = 0;
+  for (const fs::path& kept : KeptFiles()) {
+    const fs::path target = fs::path(m_state.OutputFolder) / kept.filename();
+    std::error_code code;
+    // Never over a file of the same name: the kept take waits for the user.
+    if (fs::exists(target, code) || fs::is_symlink(target, code)) {
+      ++left;
+      continue;
+    }
+    fs::rename(kept, target, code);
+    // A copy to another file system takes a while: not while sound is awaited.
+    if (code == std::errc::cross_device_link && Active()) {
+      ++left;
+      continue;
+    }
+    if (code == std::errc::cross_device_link) {
+      code.clear();
+      if (fs::copy_file(kept, target, code) && !code) {
+        fs::remove(kept, code);
+      } else {
+        fs::remove(target, ignored);  // a part copy is no take
+        if (!code) code = std::make_error_code(std::errc::io_error);
+      }
+    }
+    if (code) {
+      ++left;
+      continue;
+    }
+    m_hooks.Tell("Saved " + target.string() + " (kept until the output folder could take it)",
+                 true);
+  }
+  m_keptTakes = left;
+}
 
 Unattended::~Unattended() {
   m_state.TapBuffers = false;
@@ -175,6 +235,7 @@ void Unattended::Tick() {
   }
   EnforceLimits();
   RunPendingWork();
+  MoveKeptTakes();
   if (m_timer.Phase() == schedule::TimerPhase::Off) return;
   const bool running = m_timedSession ? m_trigger != nullptr : m_timedTake;
   const schedule::TimerDecision decision = m_timer.Tick(m_hooks.CanStart(), running);
@@ -241,6 +302,8 @@ void Unattended::SaveTake(std::int64_t startWall) {
     m_hooks.Tell("Saved " + path, true);
   } else if (!kept.empty()) {
     m_lastSaved = kept;
+    ++m_keptTakes;
+    m_nextKeptTry = Now() + kKeptRetrySeconds;
     m_hooks.Tell("The take could not be saved to " + m_state.OutputFolder + " (" + reason +
                      "); it was kept as " + kept,
                  true);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,6 +53,8 @@ enum class UnattendedMode {
 
 // The work folder's folder that keeps the unattended takes whose save failed.
 inline constexpr const char* kUnsavedFolder = "Unsaved";
+// How often the kept takes are offered to the output folder again.
+inline constexpr std::int64_t kKeptRetrySeconds = 10;
 
 // "2026-12-08 07-00-00.mp3" in `folder`, or with " (2)", " (3)" ... before
 // the extension when a file of that name exists.
@@ -95,6 +98,10 @@ public:
   // A take not saved yet is saved under the date and time into the output
   // folder (or kept in Unsaved), before something that would replace it.
   void SaveUnsavedFirst();
+  // Takes kept in the work folder's Unsaved because the output folder could
+  // not take them; moved there, under their names, once it can.
+  int KeptTakes() const { return m_keptTakes; }
+  std::string KeptFolder() const;
 
 private:
   struct QueuedEvent {
@@ -115,6 +122,8 @@ private:
   void EndTake();
   void SaveTake(std::int64_t startWall);
   void RunPendingWork();
+  std::vector<std::filesystem::path> KeptFiles() const;
+  void MoveKeptTakes();
   void EnforceLimits();
   std::int64_t Now() const;
 
@@ -134,6 +143,8 @@ private:
   std::optional<std::int64_t> m_pendingSave;
   std::deque<QueuedEvent> m_queued;  // sound heard while a take was being saved
   std::string m_lastSaved;
+  int m_keptTakes = 0;
+  std::int64_t m_nextKeptTry = 0;  // wall seconds
 };
 
 }  // namespace tavrin::recorder_ui

@@ -5,7 +5,8 @@
 # hangover 1 s, a file per sound) over two tone bursts saves two files, each
 # beginning exactly 2 s (within one 0.1 s buffer) before its burst's first
 # sample; with an output folder that can not be made, both are kept in the
-# work folder's Unsaved, and no box waits for anyone.
+# work folder's Unsaved (said by --status), no box waits for anyone, and they
+# move to the output folder once it can be made.
 #   unattended_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -103,4 +104,12 @@ for file in "$bin/Temp/Unsaved"/*.wav; do
   onset="$(onset_ms "$file")"
   ((onset >= 2000 && onset < 2100)) || fail "kept $(basename "$file"): the tone starts at $onset ms, not 2000"
 done
-for file in "$work"/timed/*.wav "$work"/sound/*.wav "$bin/Temp/Unsaved"/*.wav; do echo "$(basename "$file"): $(sox --i -D "$file") s, sound from $(onset_ms "$file") ms"; done
+kept_names="$(ls "$bin/Temp/Unsaved")"
+status="$(run_program --status)"
+[[ "$status" == *"2 takes kept in $bin/Temp/Unsaved"* ]] || fail "--status did not list the kept takes: '$status'"
+# Once the output folder can be made, the kept takes move there under their names.
+rm "$work/blocked"
+wait_for 40 "the kept takes moved to the output folder" saved_files "$work/blocked/out" 2
+[[ "$(ls "$work/blocked/out")" == "$kept_names" ]] || fail "the kept takes were renamed on the way"
+[[ -z "$(ls -A "$bin/Temp/Unsaved")" ]] || fail "a kept take stayed behind"
+for file in "$work"/timed/*.wav "$work"/sound/*.wav "$work"/blocked/out/*.wav; do echo "$(basename "$file"): $(sox --i -D "$file") s, sound from $(onset_ms "$file") ms"; done
