@@ -31,20 +31,22 @@ exporter::WriteResult WriteMp3Beside(exporter::ExportContext& context) {
   return exporter::WriteMp3(context, {(folder / "lame_enc.so").string()});
 }
 
+// One opening of `path` into the work file `work`; the take is let go.
+bool OpenOnce(const std::string& path, const std::string& work) {
+  document::Take take;
+  decode::OpenJob job;
+  decode::OpenReport report;
+  std::string message;
+  const bool opened = decode::DecodeToTake(path, work, job, {}, take, report, message) ==
+                      decode::OpenResult::Opened;
+  if (!opened) std::fprintf(stderr, "decode_bench: %s\n", message.c_str());
+  return opened;
+}
+
 // Best of 3 openings of `path` into a work file in `folder`.
 double TimeOpening(const std::string& path, const std::string& folder) {
   const std::string work = folder + "/open.raw";
-  document::Take take;
-  return bench::BestOfThree(work, [&] {
-    take = {};
-    decode::OpenJob job;
-    decode::OpenReport report;
-    std::string message;
-    const bool opened = decode::DecodeToTake(path, work, job, {}, take, report, message) ==
-                        decode::OpenResult::Opened;
-    if (!opened) std::fprintf(stderr, "decode_bench: %s\n", message.c_str());
-    return opened;
-  });
+  return bench::BestOfThree(work, [&] { return OpenOnce(path, work); });
 }
 
 }  // namespace
@@ -90,15 +92,9 @@ int main(int argc, char** argv) {
   });
   // Nothing before has needed FFmpeg: this opening loads its module.
   const auto loadStart = std::chrono::steady_clock::now();
-  document::Take firstTake;
-  decode::OpenJob firstJob;
-  decode::OpenReport firstReport;
-  std::string firstMessage;
-  const bool loaded = decode::DecodeToTake(first, folder + "/open.raw", firstJob, {}, firstTake,
-                                           firstReport, firstMessage) == decode::OpenResult::Opened;
+  const bool loaded = OpenOnce(first, folder + "/open.raw");
   const double firstOpen =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - loadStart).count();
-  firstTake = {};
   const double moduleLoad = loaded ? firstOpen - TimeOpening(first, folder) : -1.0;
   const double m4aOurs = loaded ? TimeOpening(m4a, folder) + moduleLoad : -1.0;
   const double m4aTheirs = bench::BestOfThree(theirs, [&] {

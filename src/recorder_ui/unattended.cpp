@@ -288,8 +288,7 @@ void Unattended::SaveTake(std::int64_t startWall) {
   bool written = m_hooks.SaveTakeTo(path, reason);
   std::string kept;
   if (!written) {
-    const std::string unsaved =
-        (std::filesystem::path(m_state.WorkFolder) / kUnsavedFolder).string();
+    const std::string unsaved = KeptFolder();
     std::filesystem::create_directories(unsaved, ignored);
     kept = UnattendedFilePath(unsaved, startWall, extension);
     std::string keptReason;

@@ -41,22 +41,30 @@ kill "$app"
 wait "$app" 2>/dev/null || true
 app=""
 
-# Sound activation: silence, then two bursts 3 s apart.
-tone_off
-out="$work/sound"
-program_copy "$1"
-rm -rf "$bin/Temp"
-write_settings "$out" "[Sound Activation]
+# Sound activation with a pre-roll of 2 s, a hangover of 1 s and a file per sound.
+sound_activation="[Sound Activation]
 On=1
 Threshold=-40
 PreRollMs=2000
 HangoverMs=1000
 Silence=1"
-run_program >"$work/program2.log" 2>&1 &
-app=$!
-wait_for 30 "the recorder window to name its source" window_shown 'Tavrin Recorder - ?*'
-main="$(window_id 'Tavrin Recorder - ?*')"
-xdotool mousemove --window "$main" "$record_button_x" "$record_button_y" click 1
+# press_record_in_program <log>: the program started, and Record pressed once
+# its window names the source.
+press_record_in_program() {
+  run_program >"$1" 2>&1 &
+  app=$!
+  wait_for 30 "the recorder window to name its source" window_shown 'Tavrin Recorder - ?*'
+  xdotool mousemove --window "$(window_id 'Tavrin Recorder - ?*')" "$record_button_x" \
+    "$record_button_y" click 1
+}
+
+# Sound activation: silence, then two bursts 3 s apart.
+tone_off
+out="$work/sound"
+program_copy "$1"
+rm -rf "$bin/Temp"
+write_settings "$out" "$sound_activation"
+press_record_in_program "$work/program2.log"
 sleep 3 # more than the pre-roll of silence is heard first
 tone_on
 sleep 1
@@ -79,18 +87,9 @@ wait "$app" 2>/dev/null || true
 program_copy "$1"
 rm -rf "$bin/Temp"
 touch "$work/blocked"
-write_settings "$work/unused" "[Sound Activation]
-On=1
-Threshold=-40
-PreRollMs=2000
-HangoverMs=1000
-Silence=1"
+write_settings "$work/unused" "$sound_activation"
 sed -i "s|^Name=.*|Name=$work/blocked/out|" "$bin/tavrin-recorder.INI"
-run_program >"$work/program3.log" 2>&1 &
-app=$!
-wait_for 30 "the recorder window to name its source" window_shown 'Tavrin Recorder - ?*'
-main="$(window_id 'Tavrin Recorder - ?*')"
-xdotool mousemove --window "$main" "$record_button_x" "$record_button_y" click 1
+press_record_in_program "$work/program3.log"
 sleep 3
 for burst in 1 2; do
   tone_on
