@@ -35,6 +35,18 @@ public:
   virtual void CaptureRestarted() {}
 };
 
+// Keeps the device step from opening the capture for as long as it lives.
+class CaptureHold {
+public:
+  explicit CaptureHold(RecorderState& state) : m_state(state) { ++m_state.CaptureHolds; }
+  ~CaptureHold() { --m_state.CaptureHolds; }
+  CaptureHold(const CaptureHold&) = delete;
+  CaptureHold& operator=(const CaptureHold&) = delete;
+
+private:
+  RecorderState& m_state;
+};
+
 // The engine's ties to the outside: the device, and the user.
 struct CaptureContext {
   platform::WaveIn& Device;

@@ -64,6 +64,9 @@ struct RecorderState {
   // open while set, with this many buffers appended since it began.
   bool AppendingTake = false;
   std::uint32_t AppendedBuffers = 0;
+  // Steps that closed the capture on purpose (the editor is open, a take
+  // stops) and open it again themselves; until then the device step leaves it closed.
+  std::int32_t CaptureHolds = 0;
 
   // Loop mode.
   bool LoopMode = false;

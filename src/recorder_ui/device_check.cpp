@@ -6,7 +6,7 @@
 
 #include "base/samples.h"
 #include "capture/signal_processing.h"
-#include "recorder_ui/recording_controls.h"
+#include "session/recording_controls.h"
 
 namespace tavrin::recorder_ui {
 
@@ -46,7 +46,7 @@ bool ReadDeviceZero(capture::RecorderState& state, capture::CaptureContext& cont
 // name instead of every 200 ms.
 void OpenCaptureReportingOnce(capture::RecorderState& state, DeviceCheckState& check,
                               capture::CaptureContext& context) {
-  if (check.CaptureHolds > 0) return;
+  if (state.CaptureHolds > 0) return;
   auto showOnce = [&state, &check, &context](const std::string& text) {
     if (!check.ReportedOpenFailure.empty() && check.ReportedOpenFailure == state.DeviceName) {
       return;
@@ -101,7 +101,7 @@ void OpenCaptureOnSource(capture::RecorderState& state, DeviceCheckState& check,
                          capture::CaptureContext& context, platform::InputMixer& mixer,
                          DeviceCheckHooks& hooks) {
   SourceChoice& source = check.Source;
-  if (source.InUse.empty() || check.CaptureHolds > 0) {
+  if (source.InUse.empty() || state.CaptureHolds > 0) {
     OpenCaptureReportingOnce(state, check, context);
     return;
   }
@@ -171,7 +171,7 @@ void FollowChosenSource(capture::RecorderState& state, DeviceCheckState& check,
     source.InUse = wanted;
     return;
   }
-  if (state.Recording || check.CaptureHolds > 0) return;
+  if (state.Recording || state.CaptureHolds > 0) return;
   SetUpSource(wanted, state, check, context, mixer, hooks);
 }
 
@@ -198,7 +198,7 @@ void EndBrokenCapture(capture::RecorderState& state, capture::CaptureContext& co
   capture::CloseCapture(state, context);
   Call(hooks.ClearMeters);
   if (!wasRecording) return;
-  FormatTimeRecorded(state);
+  session::FormatTimeRecorded(state);
   if (context.Observer) context.Observer->TakeEnded();
   context.User.Show(DeviceLostMessage(context.Device.GetErrorText(broken), state.TimeText));
 }

@@ -44,25 +44,10 @@ struct DeviceCheckState {
   std::string ReportedOpenFailure;
   // The mixer was freed when every device went away; set it up again when one is back.
   bool MixerFreed = false;
-  // Steps that closed the capture on purpose (the editor is open, a take
-  // stops) and open it again themselves; until then no tick opens it.
-  int CaptureHolds = 0;
   // The source chosen in the program. While there is one, device 0 is that
   // source when it is listed, and a change of the system's default is
   // followed in place rather than by a restart.
   SourceChoice Source;
-};
-
-// Keeps the device step from opening the capture for as long as it lives.
-class CaptureHold {
-public:
-  explicit CaptureHold(DeviceCheckState& check) : m_check(check) { ++m_check.CaptureHolds; }
-  ~CaptureHold() { --m_check.CaptureHolds; }
-  CaptureHold(const CaptureHold&) = delete;
-  CaptureHold& operator=(const CaptureHold&) = delete;
-
-private:
-  DeviceCheckState& m_check;
 };
 
 // The window's side; any may be empty.

@@ -10,7 +10,6 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QUrl>
-#include <cstdio>
 #include <cstring>
 
 #include "capture/run_marker.h"
@@ -22,7 +21,7 @@
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/form_main_tray.h"
-#include "recorder_ui/unattended.h"
+#include "session/unattended.h"
 #include "settings/artwork.h"
 #include "settings/form_save_settings.h"
 #include "settings/program_files.h"
@@ -88,10 +87,10 @@ public:
   void FramesLost(std::uint64_t) override { m_form.ShowSourceCaption(); }
   void TakeEnded() override { m_form.m_panels[2]->setText(tr("End - ") + m_form.TimeOfDay()); }
   void BufferCaptured(std::span<const std::uint8_t> buffer) override {
-    if (m_form.m_unattended) m_form.m_unattended->BufferCaptured(buffer);
+    if (m_form.m_session) m_form.m_session->BufferCaptured(buffer);
   }
   void CaptureRestarted() override {
-    if (m_form.m_unattended) m_form.m_unattended->CaptureRestarted();
+    if (m_form.m_session) m_form.m_session->CaptureRestarted();
   }
 
 private:
@@ -116,7 +115,7 @@ TFormMain::TFormMain(MainWindowServices services, QWidget* parent)
     return m_saveFlow->Saving() || m_editor->isVisible() ||
            QApplication::activeModalWidget() != nullptr;
   };
-  m_hooks.TakeUnsaved = [this] { return TakeUnsaved(); };
+  m_hooks.TakeUnsaved = [this] { return m_session && m_session->TakeUnsaved(); };
   m_hooks.ShowSourceCaption = [this](const std::string&) { ShowSourceCaption(); };
   m_hooks.ShowStatus = [this](const std::string& text) {
     statusBar()->showMessage(QString::fromStdString(text), kStatusWordMs);
@@ -132,8 +131,7 @@ TFormMain::~TFormMain() {
   TimerRec.stop();
   TimerStatus.stop();
   capture::CloseCapture(State(), m_context);
-  m_unattended.reset();
-  HoldAwakeWhileRecording();
+  m_session.reset();
   // Without a close the marker stays: the next start keeps what is left.
   State().Marker.Close();
 }
@@ -206,7 +204,7 @@ void TFormMain::FormCreate() {
   editing.StartTimers = m_services.StartTimers;
   m_saveFlow = std::make_unique<exporter::SaveFlow>(std::move(saving));
   m_editor = new editor::TFormEdit(std::move(editing), this);
-  CreateUnattended();
+  CreateSession();
 
   if (m_services.WaveIn->GetNumDevs() == 0 &&
       m_services.WaveIn->ListError() != platform::kMmNoError) {
@@ -247,15 +245,10 @@ bool TFormMain::FormCloseQuery() {
   capture::RecorderState& state = State();
   // The writer runs inside this window's event loop; the window stays until it ends.
   if (m_saveFlow && m_saveFlow->Saving()) return false;
-  if (TakeRunning() && !Confirm(tr("Are you sure you want to interrupt recording?"))) {
-    return false;
-  }
-  if (!TakeRunning() && !KeepOrDiscardUnsavedTake()) return false;
-  // An unattended take ends here and is saved before the window goes.
-  if (m_unattended->Active()) {
-    StopRecording();
-    m_unattended->StopPressed();
-  }
+  const bool running = m_session->TakeRunning();
+  if (running && !Confirm(tr("Are you sure you want to interrupt recording?"))) return false;
+  if (!running && !KeepOrDiscardUnsavedTake()) return false;
+  m_session->Close();
   TimerRec.stop();
   TimerStatus.stop();
   capture::CloseCapture(state, m_context);
@@ -315,33 +308,18 @@ void TFormMain::ShowSourceCaption() {
   m_panels[0]->setText(state.LostFrames == 0 ? caption : LostText(state.LostFrames) + caption);
 }
 
-bool TFormMain::TakeRunning() const {
-  return m_services.State->Recording || (m_unattended && m_unattended->Active());
-}
-
-bool TFormMain::TakeUnsaved() const {
-  const capture::RecorderState& state = *m_services.State;
-  return !m_takeSaved && state.Take.RawStream.IsOpen() &&
-         state.Take.RawStream.Size() > std::int64_t{capture::kBufferBytes};
-}
-
 bool TFormMain::KeepOrDiscardUnsavedTake() {
-  if (!TakeUnsaved()) return true;
-  // Whole seconds, a started one counted: a take is never called 00:00:00.
-  const auto buffers = State().Take.RawStream.Size() / capture::kBufferBytes;
-  const auto seconds = static_cast<unsigned>((buffers + 9) / 10);
-  char length[16];
-  std::snprintf(length, sizeof length, "%02u:%02u:%02u", seconds / 3600, seconds / 60 % 60,
-                seconds % 60);
-  switch (m_services.User.AskToSave(std::string("The take (") + length +
-                                    ") has not been saved. Save it?")) {
-  case base::SaveAnswer::Save:
-    if (m_saveFlow->SaveTake(State().SaveRequested)) m_takeSaved = true;
-    return m_takeSaved;
+  if (!m_session->TakeUnsaved()) return true;
+  switch (m_services.User.AskToSave(m_session->UnsavedQuestion())) {
+  case base::SaveAnswer::Save: SaveTakeAsked(); return !m_session->TakeUnsaved();
   case base::SaveAnswer::Discard: return true;
   case base::SaveAnswer::Cancel: break;
   }
   return false;
+}
+
+void TFormMain::SaveTakeAsked() {
+  if (m_saveFlow->SaveTake(State().SaveRequested)) m_session->TakeWritten();
 }
 
 void TFormMain::RestartProgram() {

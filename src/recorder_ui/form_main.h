@@ -6,7 +6,6 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +22,7 @@
 #include "recorder_ui/drawing/drawing.h"
 #include "recorder_ui/start_up.h"
 #include "schedule/timer_schedule.h"
+#include "session/recorder_session.h"
 #include "settings/color_schemes.h"
 #include "settings/settings.h"
 
@@ -48,7 +48,6 @@ class TFormEdit;
 namespace tavrin::recorder_ui {
 
 class MainSurface;
-class Unattended;
 class KnobWidget;
 class LevelChartView;
 
@@ -146,24 +145,16 @@ public:
   bool DcReductionChecked() const;
   int LevelIcon() const { return m_levelIcon; }
   exporter::SaveFlow& Saver() { return *m_saveFlow; }
-  // One line saying what the recorder does: "recording 00:12:34.5 <source>",
-  // "stopped, take 00:03:10.0 not saved", "armed, starts 07:00:00",
-  // "waiting for sound" (the command line's --status and the tray's tool tip).
-  std::string StatusLine() const;
-  std::string RecorderStatus() const;  // the status line without the kept takes
+  // The recorder behind the window, the tray, the commands, the timer and the trigger.
+  session::RecorderSession& Session() { return *m_session; }
   // Record as soon as the device check has found the source (a first start with --record).
   void RecordWhenReady() { m_recordWhenReady = true; }
-  // A command from the command line, through a second start: "record",
-  // "stop", "toggle", "status", "save" (with its absolute path). Done as the
-  // buttons do it, under their rules; `reply` says what was done or why not,
-  // in the program's own words. Commands are taken one at a time, in the
-  // order they came, each decided on the state the one before left, once the
-  // caller has returned; "status" is answered at once.
-  using CommandReply = std::function<void(bool done, const std::string& text)>;
   // Up and in front, from the tray or minimised (the command line's --show).
   void ShowWindow();
-  void RunCommand(const std::string& verb, const std::string& path, const CommandReply& reply);
-  Unattended& Scheduler() { return *m_unattended; }
+  // A command from the command line, through a second start: "show" here,
+  // the others through the session (see RecorderSession::Command).
+  void RunCommand(const std::string& verb, const std::string& path,
+                  session::RecorderSession::Reply reply);
   // The 100 ms capture timer, whose ticks tests and benchmarks time.
   const QTimer& RecTimer() const { return TimerRec; }
   exporter::TFormProgress& Progress() { return *m_progress; }
@@ -205,21 +196,15 @@ private:
   void RunEditor(const std::string& openPath);
   // Nothing in the way of opening a file: not recording, no save, no dialog.
   bool OpenAllowed() const;
-  // A take with audio that Save as has not written since it was recorded.
-  bool TakeUnsaved() const;
-  // A take records: the user's, the timer's, or a sound-activated session.
-  bool TakeRunning() const;
-  // Record and Stop as the buttons do them, for the user and the timer.
-  bool RecordTake();
-  void StopRecording();
-  void CreateUnattended();
+  void CreateSession();
+  // What the window shows as a take starts and ends.
+  void ShowTakeStarted();
+  void ShowTakeEnded();
   void ShowUnattended();
   void TellUnattended(const std::string& text, bool notify);
   // Title and panel 0: the source caption, after the audio lost in this take.
   void ShowSourceCaption();
   void SaveSettingsReportingFailure();
-  // Keeps the machine awake exactly while a take records.
-  void HoldAwakeWhileRecording();
   void RepaintMeters();
   // The scheme's knob with its outline, lit while the pointer is over it.
   void ShowKnob(bool highlighted);
@@ -248,19 +233,11 @@ private:
   bool m_firstTick = false;
   bool m_settingsFailureShown = false;
   bool m_closing = false;
-  bool m_takeSaved = false;  // the take was written by Save as since it was recorded
-  struct PendingCommand {
-    std::string Verb;
-    std::string Path;
-    CommandReply Reply;
-  };
-  std::deque<PendingCommand> m_commands;  // waiting for the one in hand
-  bool m_commandRunning = false;
   // Before a take never saved would go: Save... (the file dialog), Discard or
   // Cancel. True when it may go (saved or discarded).
   bool KeepOrDiscardUnsavedTake();
-  void RunQueuedCommands();
-  void RunOneCommand(const PendingCommand& command);
+  // Save as with its file dialog; the session learns when it wrote.
+  void SaveTakeAsked();
   bool m_openQueued = false;  // a file taken from outside waits to open
   bool m_recordWhenReady = false;
   QString m_unattendedShown;  // the timer's or the trigger's status last put in panel 1
@@ -292,7 +269,7 @@ private:
   settings::TFormSaveSettings* m_saveSettings = nullptr;
   exporter::TFormProgress* m_progress = nullptr;
   std::unique_ptr<exporter::SaveFlow> m_saveFlow;
-  std::unique_ptr<recorder_ui::Unattended> m_unattended;
+  std::unique_ptr<session::RecorderSession> m_session;
   editor::TFormEdit* m_editor = nullptr;  // created once, shown by Edit
   QTimer TimerRec;
   QTimer TimerStatus;

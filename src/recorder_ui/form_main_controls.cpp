@@ -17,9 +17,9 @@
 #include "recorder_ui/form_main_chart.h"
 #include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/form_main_tray.h"
-#include "recorder_ui/recording_controls.h"
-#include "recorder_ui/unattended.h"
 #include "recovery/test_take.h"
+#include "session/recording_controls.h"
+#include "session/unattended.h"
 #include "settings/form_colors.h"
 #include "settings/form_save_settings.h"
 #include "settings/help_page.h"
@@ -39,55 +39,37 @@ QString TFormMain::TimeOfDay(int minutesAgo) const {
 }
 
 void TFormMain::BtnRecordClick() {
-  if (TakeRunning() || m_saveFlow->Saving()) return;
-  // A new take replaces the last: one never saved is not thrown away unasked.
-  if (!KeepOrDiscardUnsavedTake()) return;
-  // With sound activation on (and no timer to start it), Record waits for sound.
-  if (m_services.Settings->SoundActivated && m_unattended->StartSoundSession()) {
-    HoldAwakeWhileRecording();
-    ShowUnattended();
-    return;
+  // A save in progress reads the take: it must not be replaced under it.
+  if (m_session->TakeRunning() || m_saveFlow->Saving()) return;
+  // The capture's own words were shown as they came; a refusal of its own is shown here.
+  if (const session::Answer answer = m_session->Record(session::Caller::Window);
+      !answer.Done && !answer.Text.empty()) {
+    m_services.User.Warn(answer.Text);
   }
-  RecordTake();
 }
 
-bool TFormMain::RecordTake() {
-  capture::RecorderState& state = State();
-  // A save in progress reads the take: it must not be replaced under it.
-  if (state.Recording || state.AppendingTake || m_saveFlow->Saving()) return false;
-  if (!capture::StartTake(state, m_context)) return false;
-  HoldAwakeWhileRecording();
-  DrawTimeBar(m_timeBar, state, m_colors);
+void TFormMain::ShowTakeStarted() {
+  DrawTimeBar(m_timeBar, State(), m_colors);
   ClearLevelHistory(m_history);
   for (ChartSeries* series : {&Series1, &Series2, &Series3}) series->Points.clear();
   ChartWave->update();
-  m_takeSaved = false;
   m_panels[1]->setText(QStringLiteral("Start-") + TimeOfDay());
   m_panels[2]->clear();
   ShowSourceCaption();
   m_surface->update();
-  return true;
 }
 
 void TFormMain::BtnStopClick() {
-  StopRecording();
-  // A timed or sound-activated take is saved as it ends.
-  m_unattended->StopPressed();
-  HoldAwakeWhileRecording();
-  ShowUnattended();
+  (void)m_session->Stop(session::Caller::Window);  // nothing to stop: nothing to say
 }
 
-void TFormMain::StopRecording() {
-  if (!State().Recording) return;
-  const CaptureHold hold(m_deviceCheck);  // StopTake lets events run between close and open
-  capture::StopTake(State(), m_context);
-  HoldAwakeWhileRecording();
+void TFormMain::ShowTakeEnded() {
   m_panels[2]->setText(tr("End - ") + TimeOfDay());
 }
 
 void TFormMain::BtnEditClick() {
   capture::RecorderState& state = State();
-  if (TakeRunning() || m_saveFlow->Saving()) return;
+  if (m_session->TakeRunning() || m_saveFlow->Saving()) return;
   std::error_code code;
   // A take kept from an earlier run is offered by the editor even before this run records.
   if (!std::filesystem::exists(state.Take.RawPath, code) && !recovery::TestTakeOffered(state)) {
@@ -101,7 +83,7 @@ void TFormMain::RunEditor(const std::string& openPath) {
   capture::RecorderState& state = State();
   // The device step ticks on under the modal editor; the capture stays closed
   // until the editor has closed.
-  const CaptureHold hold(m_deviceCheck);
+  const capture::CaptureHold hold(state);
   capture::CloseCapture(state, m_context);
   if (m_services.ShowEditor) {
     m_services.ShowEditor();
@@ -130,7 +112,7 @@ void TFormMain::ChBoxDCClick() {
 void TFormMain::TimerRecTimer() {
   capture::RecorderState& state = State();
   // A take may have ended on its own since the last tick (disk, device, limits).
-  HoldAwakeWhileRecording();
+  m_session->HoldAwake();
   if (m_firstTick) {
     DrawTimeBarBackground(m_timeBar, state, m_colors);
     m_firstTick = false;
@@ -147,7 +129,7 @@ void TFormMain::TimerStatusTimer() {
   capture::RecorderState& state = State();
   if (state.SaveRequested) {
     state.SaveRequested = false;
-    if (m_saveFlow->SaveTake(state.SaveRequested)) m_takeSaved = true;
+    SaveTakeAsked();
   }
   CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
   if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
@@ -156,38 +138,29 @@ void TFormMain::TimerStatusTimer() {
     m_recordWhenReady = false;
     BtnRecordClick();
   }
-  if (state.AppendingTake) FormatFreeTime(state, m_services.FreeBytes(state.WorkFolder));
-  m_unattended->Tick();
+  const bool wasRecording = state.Recording;
+  const session::TakeLimit limit = m_session->Tick();
   ShowUnattended();
   m_tray->ShowStatus();
-  if (!state.Recording) {
-    CmbBoxTime->setEnabled(!TakeRunning());
-    return;
+  CmbBoxTime->setEnabled(!m_session->TakeRunning());
+  if (!wasRecording) return;
+  if (limit == session::TakeLimit::None) {
+    ShowTimes();
+  } else {
+    ShowTimeText();  // the end stays in panel 2
   }
-  CmbBoxTime->setEnabled(false);
-  FormatFreeTime(state, m_services.FreeBytes(state.WorkFolder));
-  ShowTimes();
   if (state.Minimized) setWindowTitle(QString::fromStdString(state.TimeText));
-  const TakeLimit limit = EnforceTakeLimits(state, m_context);
-  if (limit != TakeLimit::None) m_panels[2]->setText(tr("End - ") + TimeOfDay());
-  if (limit == TakeLimit::DiskFull) return;
+  if (limit == session::TakeLimit::DiskFull) return;
   // A new scale, or a loop take that has just filled its ring, redraws the whole bar.
-  const bool rescaled = StepTimeScale(state);
+  const bool rescaled = session::StepTimeScale(state);
   if (rescaled || state.HalvesWritten == state.LoopHalves) {
     DrawTimeBar(m_timeBar, state, m_colors);
     m_surface->update();
   }
 }
 
-void TFormMain::HoldAwakeWhileRecording() {
-  if (m_services.Inhibitor) {
-    m_services.Inhibitor->SetRecording(State().Recording ||
-                                       (m_unattended && m_unattended->KeepAwake()));
-  }
-}
-
 void TFormMain::ShowTimeText() {
-  FormatTimeRecorded(State());
+  session::FormatTimeRecorded(State());
   LabTime->setText(QString::fromStdString(State().TimeText));
   LabTime0->setText(QString::fromStdString(State().TimeText));
 }
@@ -202,12 +175,13 @@ void TFormMain::ShowTimes() {
 }
 
 void TFormMain::menuFileClick() {
-  menuSaveAs->setEnabled(!TakeRunning() && State().Take.TakeLength >= 2 && !m_saveFlow->Saving());
+  menuSaveAs->setEnabled(!m_session->TakeRunning() && State().Take.TakeLength >= 2 &&
+                         !m_saveFlow->Saving());
   menuOpen->setEnabled(OpenEnabled());
 }
 
 void TFormMain::menuSaveAsClick() {
-  if (m_saveFlow->SaveTake(State().SaveRequested)) m_takeSaved = true;
+  SaveTakeAsked();
 }
 
 void TFormMain::menuSaveSettingsClick() {

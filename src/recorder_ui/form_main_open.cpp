@@ -12,12 +12,13 @@
 namespace tavrin::recorder_ui {
 
 bool TFormMain::OpenAllowed() const {
-  return !TakeRunning() && !m_saveFlow->Saving() && !m_openQueued &&
+  return !m_session->TakeRunning() && !m_saveFlow->Saving() && !m_openQueued &&
          QApplication::activeModalWidget() == nullptr;
 }
 
 bool TFormMain::OpenEnabled() const {
-  return static_cast<bool>(m_services.OpenSoundFile) && !TakeRunning() && !m_saveFlow->Saving();
+  return static_cast<bool>(m_services.OpenSoundFile) && !m_session->TakeRunning() &&
+         !m_saveFlow->Saving();
 }
 
 void TFormMain::menuOpenClick() {
@@ -40,7 +41,7 @@ QString TFormMain::OpenRefusal(const std::string& path) const {
                : QStringLiteral("The sound editor is busy. Open %1 again once it is done.")
                      .arg(file);
   }
-  if (TakeRunning()) {
+  if (m_session->TakeRunning()) {
     return QStringLiteral("Stop recording before opening %1.").arg(file);
   }
   if (!OpenAllowed()) {

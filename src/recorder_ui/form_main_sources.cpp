@@ -28,7 +28,7 @@ void TFormMain::FillSourceMenu() {
   platform::WaveIn& device = *m_services.WaveIn;
   static_cast<void>(device.GetNumDevs());  // the list as the server has it now
   // A take keeps its source to the end; the sound settings stay at hand.
-  const bool recording = TakeRunning();
+  const bool recording = m_session->TakeRunning();
   for (const SourceMenuEntry& entry :
        SourceMenuEntries(device.Sources(), m_deviceCheck.Source.InUse)) {
     QAction* action = m_sourceMenu->addAction(MenuText(entry.Caption));
@@ -49,7 +49,7 @@ void TFormMain::BtnSourceClick() {
 
 void TFormMain::SourceChosen(const std::string& name, const std::string& caption) {
   // A take may have begun while the menu was open: it keeps its source.
-  if (TakeRunning()) return;
+  if (m_session->TakeRunning()) return;
   ChooseSource(m_deviceCheck.Source, name, caption);
   SaveSettingsReportingFailure();
   // At once, not at the next tick.

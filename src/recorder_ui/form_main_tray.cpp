@@ -20,15 +20,16 @@ TFormMain::Tray::Tray(TFormMain& form, QMenu& options) : QObject(&form), m_form(
 
   m_menu = std::make_unique<QMenu>();
   m_record = m_menu->addAction(TFormMain::tr("Record"));
-  connect(m_record, &QAction::triggered, this, [this] {
-    m_form.BtnRecordClick();
+  // The tray's menu stands over whatever the window shows: a refusal is said
+  // in the status bar and a notification, never in a box.
+  const auto run = [this](session::Answer (session::RecorderSession::*operation)(session::Caller)) {
+    const session::Answer answer = (m_form.Session().*operation)(session::Caller::Tray);
+    if (!answer.Done && !answer.Text.empty()) m_form.TellUnattended(answer.Text, true);
     ShowMenuState();
-  });
+  };
+  connect(m_record, &QAction::triggered, this, [run] { run(&session::RecorderSession::Record); });
   m_stop = m_menu->addAction(TFormMain::tr("Stop"));
-  connect(m_stop, &QAction::triggered, this, [this] {
-    m_form.BtnStopClick();
-    ShowMenuState();
-  });
+  connect(m_stop, &QAction::triggered, this, [run] { run(&session::RecorderSession::Stop); });
   m_menu->addSeparator();
   connect(m_menu->addAction(TFormMain::tr("Show window")), &QAction::triggered, this,
           &Tray::ShowWindow);
@@ -84,14 +85,15 @@ void TFormMain::Tray::ShowStatus() {
     if (m_trayLost && QSystemTrayIcon::isSystemTrayAvailable()) FollowTray();
     return;
   }
-  const QString text = QString::fromStdString(m_form.StatusLine());
+  const QString text = QString::fromStdString(m_form.Session().StatusLine());
   if (text == m_toolTip) return;
   m_toolTip = text;
   m_icon->setToolTip(text);
 }
 
 void TFormMain::Tray::ShowMenuState() {
-  const bool running = m_form.TakeRunning();
+  if (!m_form.m_session) return;  // the window is still being built
+  const bool running = m_form.Session().TakeRunning();
   m_record->setEnabled(!running);
   m_stop->setEnabled(running);
 }

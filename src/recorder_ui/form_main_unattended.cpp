@@ -14,8 +14,8 @@
 #include "recorder_ui/autostart.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_timer.h"
-#include "recorder_ui/recording_controls.h"
-#include "recorder_ui/unattended.h"
+#include "session/recording_controls.h"
+#include "session/unattended.h"
 
 namespace tavrin::recorder_ui {
 
@@ -44,62 +44,39 @@ void Notify(const QString& summary, const QString& body) {
 
 }  // namespace
 
-void TFormMain::CreateUnattended() {
-  schedule::Clocks clocks = m_services.Clocks.WallSeconds ? m_services.Clocks : SystemClocks();
-  UnattendedHooks hooks;
-  hooks.CanStart = [this] {
-    return !State().Recording && !m_saveFlow->Saving() && !m_editor->isVisible() &&
-           QApplication::activeModalWidget() == nullptr;
+void TFormMain::CreateSession() {
+  session::SessionHooks hooks;
+  hooks.Busy = [this]() -> std::string {
+    if (m_editor->isVisible()) return "The sound editor is open; close it first.";
+    if (m_saveFlow->Saving()) return "Tavrin Recorder is saving; try again once it is done.";
+    if (QApplication::activeModalWidget() != nullptr)
+      return "Tavrin Recorder is showing a dialog; answer it first.";
+    return {};
   };
-  hooks.PressRecord = [this] { return RecordTake(); };
-  hooks.PressStop = [this] { StopRecording(); };
   hooks.SaveTakeTo = [this](const std::string& path, std::string& reason) {
-    const bool written = m_saveFlow->SaveTakeTo(path, &reason);
-    if (written) m_takeSaved = true;
-    return written;
+    return m_saveFlow->SaveTakeTo(path, &reason);
   };
-  hooks.TakeUnsaved = [this] { return TakeUnsaved(); };
+  hooks.KeepOrDiscard = [this](const std::string&) { return KeepOrDiscardUnsavedTake(); };
+  hooks.TakeStarted = [this] { ShowTakeStarted(); };
+  hooks.TakeStopped = [this] { ShowTakeEnded(); };
   hooks.Tell = [this](const std::string& text, bool notify) { TellUnattended(text, notify); };
   hooks.Changed = [this] { ShowUnattended(); };
   hooks.SaveSettings = [this] { SaveSettingsReportingFailure(); };
-  m_unattended = std::make_unique<Unattended>(State(), m_context, *m_services.Settings,
-                                              std::move(clocks), std::move(hooks));
-  m_unattended->ArmTimer(true);
-  HoldAwakeWhileRecording();
-}
-
-std::string TFormMain::StatusLine() const {
-  std::string line = RecorderStatus();
-  if (const int kept = m_unattended->KeptTakes(); kept > 0) {
-    line += "; " + std::to_string(kept) + (kept == 1 ? " take" : " takes") + " kept in " +
-            m_unattended->KeptFolder() + " until the output folder can take them";
-  }
-  return line;
-}
-
-std::string TFormMain::RecorderStatus() const {
-  const capture::RecorderState& state = *m_services.State;
-  if (state.Recording) {
-    return "recording " + capture::PositionText(BuffersRecorded(state)) + " " + state.SourceCaption;
-  }
-  switch (m_unattended->Mode()) {
-  case UnattendedMode::WaitingForSound: return "waiting for sound";
-  case UnattendedMode::RecordingSound:
-    return "recording (sound) " + capture::PositionText(BuffersRecorded(state)) + " " +
-           state.SourceCaption;
-  case UnattendedMode::PausedSilence: return "paused (silence)";
-  case UnattendedMode::TimerArmed:
-  case UnattendedMode::TimerWaiting: return "armed, starts " + m_unattended->StartText();
-  default: break;
-  }
-  if (state.Take.TakeLength < 2 || !state.Take.RawStream.IsOpen()) return "stopped, no take";
-  return "stopped, take " + capture::PositionText(state.Take.TakeLength) +
-         (TakeUnsaved() ? " not saved" : " saved");
+  hooks.Later = [this](std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  };
+  hooks.FreeBytes = m_services.FreeBytes;
+  m_session = std::make_unique<session::RecorderSession>(
+      State(), m_context, *m_services.Settings, m_services.Inhibitor,
+      m_services.Clocks.WallSeconds ? m_services.Clocks : SystemClocks(), std::move(hooks));
+  m_session->Start();
+  // The device check's words go the same way as the capture's.
+  m_hooks.User = m_context.User;
 }
 
 void TFormMain::ShowUnattended() {
   // Panel 1 says what runs by itself, and is cleared once nothing does.
-  const QString status = QString::fromStdString(m_unattended->StatusText());
+  const QString status = QString::fromStdString(m_session->Scheduler().StatusText());
   if (status != m_unattendedShown &&
       (!status.isEmpty() || m_panels[1]->text() == m_unattendedShown))
     m_panels[1]->setText(status);
@@ -137,9 +114,9 @@ void TFormMain::menuTimerClick() {
     }
   }
   // Stored once armed: arming sets the day up to which no take starts again.
-  if (!m_unattended->Active()) m_unattended->ArmTimer(false);
+  if (!m_session->Scheduler().Active()) m_session->Scheduler().ArmTimer(false);
   SaveSettingsReportingFailure();
-  HoldAwakeWhileRecording();
+  m_session->HoldAwake();
   ShowUnattended();
 }
 

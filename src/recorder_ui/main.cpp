@@ -237,8 +237,8 @@ int main(int argc, char** argv) {
   };
   openRequests.CommandRequested = [&form](const std::string& verb, const std::string& path,
                                           const recorder_ui::RequestReply& reply) {
-    form->RunCommand(verb, path, [reply](bool done, const std::string& text) {
-      reply({done, text});
+    form->RunCommand(verb, path, [reply](const session::Answer& answer) {
+      reply({answer.Done, answer.Text});
     });
   };
   QString listenError;

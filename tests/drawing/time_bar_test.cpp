@@ -5,7 +5,7 @@
 
 #include "drawing_test_support.h"
 #include "recorder_ui/drawing/time_bar.h"
-#include "recorder_ui/recording_controls.h"
+#include "session/recording_controls.h"
 
 namespace tavrin::recorder_ui::testing {
 namespace {
@@ -17,9 +17,9 @@ constexpr Rgb kColumnEven{0, 170, 0};
 
 TEST(TimeScaleTest, StepsCaptionAndFallback) {
   EXPECT_EQ(TimeScaleFor(7).Minutes, 3);
-  EXPECT_EQ(NextTimeScale(3), 5);
-  EXPECT_EQ(NextTimeScale(240), 600);
-  EXPECT_EQ(NextTimeScale(600), 600);
+  EXPECT_EQ(session::NextTimeScale(3), 5);
+  EXPECT_EQ(session::NextTimeScale(240), 600);
+  EXPECT_EQ(session::NextTimeScale(600), 600);
   EXPECT_EQ(TimeBarCaption(600, QStringLiteral("连续")), QStringLiteral("Time Recorded, hour"));
   EXPECT_EQ(TimeBarCaption(120, QStringLiteral("连续")), QStringLiteral("Recording Mode - 连续"));
 }

@@ -740,7 +740,8 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   form.showMinimized();
   QVERIFY(QTest::qWaitFor([&form] { return form.isMinimized(); }));
   bool shown = false;
-  form.RunCommand("show", {}, [&shown](bool done, const std::string&) { shown = done; });
+  form.RunCommand("show", {},
+                  [&shown](const tavrin::session::Answer& answer) { shown = answer.Done; });
   QVERIFY(shown && form.isVisible() && !form.isMinimized());
   if (!QSystemTrayIcon::isSystemTrayAvailable()) {
     // Nothing to bring a hidden window back from: no icon, and minimising only minimises.
@@ -760,7 +761,7 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   QVERIFY(rig.State.Recording);
   QVERIFY(!menu("Record")->isEnabled() && menu("Stop")->isEnabled());
   rig.Run(20);
-  QCOMPARE(tray->toolTip(), QString::fromStdString(form.StatusLine()));
+  QCOMPARE(tray->toolTip(), QString::fromStdString(form.Session().StatusLine()));
   QVERIFY(tray->toolTip().startsWith(QStringLiteral("recording 00:00:0")));
 
   // Minimised, the window goes to the tray and the icon follows the level.

@@ -1,11 +1,11 @@
-#include "recorder_ui/recording_controls.h"
+#include "session/recording_controls.h"
 
 #include <array>
 
 #include "base/error_text.h"
 #include "capture/work_files.h"
 
-namespace tavrin::recorder_ui {
+namespace tavrin::session {
 
 std::uint32_t BuffersRecorded(const capture::RecorderState& state) {
   if (state.LoopWrapped)
@@ -53,4 +53,4 @@ bool StepTimeScale(capture::RecorderState& state) {
   return true;
 }
 
-}  // namespace tavrin::recorder_ui
+}  // namespace tavrin::session

@@ -20,7 +20,7 @@
 #include "schedule/timer_schedule.h"
 #include "settings/settings.h"
 
-namespace tavrin::recorder_ui {
+namespace tavrin::session {
 
 struct UnattendedHooks {
   // Record would be taken now: no take the user records, no editor, no save,
@@ -33,6 +33,8 @@ struct UnattendedHooks {
   // says why.
   std::function<bool(const std::string& path, std::string& reason)> SaveTakeTo;
   std::function<bool()> TakeUnsaved;
+  // A take of its own began in place of the one in hand.
+  std::function<void()> TakeBegan;
   // Said in the status bar; `notify`: also as a desktop notification.
   std::function<void(const std::string& text, bool notify)> Tell;
   // A sound take began or ended, or the mode changed: redraw.
@@ -94,10 +96,12 @@ public:
   // The machine must stay awake: a timer armed, or anything active.
   bool KeepAwake() const;
   bool Saving() const { return m_saving; }
-  const std::string& LastSavedPath() const { return m_lastSaved; }
-  // A take not saved yet is saved under the date and time into the output
-  // folder (or kept in Unsaved), before something that would replace it.
-  void SaveUnsavedFirst();
+  // A take not saved yet is saved under the date and time of its first
+  // audio into the output folder (or kept in Unsaved), before something that
+  // would replace it. Where it went, or empty.
+  std::string SaveUnsavedFirst();
+  // A take the user records began now.
+  void TakeBegan();
   // Takes kept in the work folder's Unsaved because the output folder could
   // not take them; moved there, under their names, once it can.
   int KeptTakes() const { return m_keptTakes; }
@@ -120,7 +124,7 @@ private:
   void EndSoundSession();
   bool BeginTake(std::int64_t startWall);
   void EndTake();
-  void SaveTake(std::int64_t startWall);
+  std::string SaveTake(std::int64_t startWall);
   void RunPendingWork();
   std::vector<std::filesystem::path> KeptFiles() const;
   void MoveKeptTakes();
@@ -142,9 +146,8 @@ private:
   // The finished take waits to be saved (its start time): there is one take.
   std::optional<std::int64_t> m_pendingSave;
   std::deque<QueuedEvent> m_queued;  // sound heard while a take was being saved
-  std::string m_lastSaved;
   int m_keptTakes = 0;
   std::int64_t m_nextKeptTry = 0;  // wall seconds
 };
 
-}  // namespace tavrin::recorder_ui
+}  // namespace tavrin::session

@@ -1,13 +1,13 @@
-#include "recorder_ui/unattended.h"
+#include "session/unattended.h"
 
 #include <ctime>
 #include <filesystem>
 
 #include "base/error_text.h"
 #include "capture/raw_take.h"
-#include "recorder_ui/recording_controls.h"
+#include "session/recording_controls.h"
 
-namespace tavrin::recorder_ui {
+namespace tavrin::session {
 
 std::string UnattendedFilePath(const std::string& folder, std::int64_t wallSeconds,
                                const std::string& extension) {
@@ -270,12 +270,18 @@ void Unattended::EnforceLimits() {
                               : std::string("Recording was stopped"));
 }
 
-void Unattended::SaveUnsavedFirst() {
-  // An unattended Record never deletes audio: a take not yet saved is saved first.
-  if (m_hooks.TakeUnsaved()) SaveTake(Now());
+std::string Unattended::SaveUnsavedFirst() {
+  // An unattended Record never deletes audio: a take not yet saved is saved
+  // first, named by its onset (one kept from an earlier run by now).
+  if (!m_hooks.TakeUnsaved()) return {};
+  return SaveTake(m_takeStartWall != 0 ? m_takeStartWall : Now());
 }
 
-void Unattended::SaveTake(std::int64_t startWall) {
+void Unattended::TakeBegan() {
+  m_takeStartWall = Now();
+}
+
+std::string Unattended::SaveTake(std::int64_t startWall) {
   const std::string extension = settings::FormatExtension(settings::ChosenFormat(m_settings));
   // A missing output folder is made; one that can not be written keeps the
   // take in the work folder's Unsaved, under the same name, so that the next
@@ -297,19 +303,20 @@ void Unattended::SaveTake(std::int64_t startWall) {
   m_saving = false;
   if (reason.empty()) reason = "it could not be written";
   if (written) {
-    m_lastSaved = path;
     m_hooks.Tell("Saved " + path, true);
-  } else if (!kept.empty()) {
-    m_lastSaved = kept;
+    return path;
+  }
+  if (!kept.empty()) {
     ++m_keptTakes;
     m_nextKeptTry = Now() + kKeptRetrySeconds;
     m_hooks.Tell("The take could not be saved to " + m_state.OutputFolder + " (" + reason +
                      "); it was kept as " + kept,
                  true);
-  } else {
-    m_hooks.Tell(
-        "The take was not saved to " + path + " (" + reason + "); it stays in the recorder.", true);
+    return kept;
   }
+  m_hooks.Tell("The take was not saved to " + path + " (" + reason + "); it stays in the recorder.",
+               true);
+  return {};
 }
 
 void Unattended::RunPendingWork() {
@@ -341,6 +348,7 @@ bool Unattended::BeginTake(std::int64_t startWall) {
     return false;
   }
   m_takeStartWall = startWall;
+  if (m_hooks.TakeBegan) m_hooks.TakeBegan();
   if (m_hooks.Changed) m_hooks.Changed();
   return true;
 }
@@ -405,4 +413,4 @@ void Unattended::CaptureRestarted() {
   }
 }
 
-}  // namespace tavrin::recorder_ui
+}  // namespace tavrin::session

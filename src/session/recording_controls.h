@@ -8,7 +8,7 @@
 #include "capture/capture.h"
 #include "capture/recorder_state.h"
 
-namespace tavrin::recorder_ui {
+namespace tavrin::session {
 
 inline constexpr std::int64_t kMinimumFreeSeconds = 100;
 inline constexpr std::uint32_t kLengthLimitBuffers = capture::kTenHoursBuffers;
@@ -32,4 +32,4 @@ int NextTimeScale(int minutes);
 // Raises TimeScaleMinutes while a continuous take passes 90 % of it.
 bool StepTimeScale(capture::RecorderState& state);
 
-}  // namespace tavrin::recorder_ui
+}  // namespace tavrin::session
