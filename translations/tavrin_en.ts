@@ -247,10 +247,6 @@
         <translation>Level meters</translation>
     </message>
     <message>
-        <source>左右声道的输入电平和直流偏移，录音时间和可录时间</source>
-        <translation>Input level and DC offset of both channels, time recorded and time left</translation>
-    </message>
-    <message>
         <source>音频设备控制</source>
         <translation>Audio device control</translation>
     </message>
@@ -311,80 +307,12 @@
         <translation>Save</translation>
     </message>
     <message>
-        <source>文件</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>打开...</source>
-        <translation>Open...</translation>
-    </message>
-    <message>
-        <source>另存为...</source>
-        <translation>Save as...</translation>
-    </message>
-    <message>
-        <source>打开资源管理器</source>
-        <translation>Open output folder</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>选项</source>
-        <translation>Options</translation>
-    </message>
-    <message>
-        <source>保存设置...</source>
-        <translation>Save settings...</translation>
-    </message>
-    <message>
-        <source>定时录音...</source>
-        <translation>Timed recording...</translation>
-    </message>
-    <message>
-        <source>窗口颜色...</source>
-        <translation>Window colours...</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <source>帮助内容</source>
-        <translation>Help contents</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
-    </message>
-    <message>
         <source>No sound recorded.</source>
         <translation>No sound recorded.</translation>
     </message>
     <message>
         <source>Recording Volume</source>
         <translation>Recording Volume</translation>
-    </message>
-    <message>
-        <source>最小化到托盘</source>
-        <translation>Minimise to tray</translation>
-    </message>
-    <message>
-        <source>Record</source>
-        <translation>Record</translation>
-    </message>
-    <message>
-        <source>Stop</source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>Show window</source>
-        <translation>Show window</translation>
-    </message>
-    <message>
-        <source>Exit</source>
-        <translation>Exit</translation>
     </message>
     <message>
         <source>跟随系统默认</source>
@@ -425,6 +353,86 @@
     <message>
         <source>Loop 60 min</source>
         <translation>Loop 60 min</translation>
+    </message>
+    <message>
+        <source>没有输入</source>
+        <translation>No input</translation>
+    </message>
+    <message>
+        <source>录音时间</source>
+        <translation>Time recorded</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>打开(&amp;O)...</source>
+        <translation>&amp;Open...</translation>
+    </message>
+    <message>
+        <source>另存为(&amp;A)...</source>
+        <translation>Save &amp;as...</translation>
+    </message>
+    <message>
+        <source>打开资源管理器(&amp;E)</source>
+        <translation>Open output &amp;folder</translation>
+    </message>
+    <message>
+        <source>退出(&amp;X)</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>选项(&amp;O)</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>保存设置(&amp;S)...</source>
+        <translation>&amp;Save settings...</translation>
+    </message>
+    <message>
+        <source>定时录音(&amp;T)...</source>
+        <translation>&amp;Timed recording...</translation>
+    </message>
+    <message>
+        <source>窗口颜色(&amp;C)...</source>
+        <translation>Window &amp;colours...</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>帮助内容(&amp;H)</source>
+        <translation>&amp;Help contents</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>输入电平 左 %1 dB，右 %2 dB；直流偏移 左 %3 %，右 %4 %</source>
+        <translation>Input level left %1 dB, right %2 dB; DC offset left %3 %, right %4 %</translation>
+    </message>
+    <message>
+        <source>；削波</source>
+        <translation>; clipping</translation>
+    </message>
+    <message>
+        <source>；正在录音</source>
+        <translation>; recording</translation>
+    </message>
+    <message>
+        <source>录音源(&amp;R)</source>
+        <translation>&amp;Recording source</translation>
+    </message>
+    <message>
+        <source>最小化到托盘(&amp;M)</source>
+        <translation>&amp;Minimise to tray</translation>
+    </message>
+    <message>
+        <source>显示窗口(&amp;S)</source>
+        <translation>&amp;Show window</translation>
     </message>
 </context>
 <context>

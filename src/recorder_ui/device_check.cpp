@@ -358,6 +358,15 @@ void VolumeMouseUp(DeviceCheckState& check) {
   check.VolumeDragging = false;
 }
 
+bool VolumeStep(DeviceCheckState& check, platform::InputMixer& mixer, int pixels) {
+  const int before = check.KnobLeft;
+  check.KnobLeft = ClampKnobLeft(std::int64_t{check.KnobLeft} + pixels, kKnobWidth);
+  if (check.KnobLeft == before) return false;
+  mixer.SetInput(check.SelectedInput,
+                 kInputLevel | static_cast<std::uint32_t>(LevelForKnobLeft(check.KnobLeft)));
+  return true;
+}
+
 bool InVolumeHintArea(int x, int y) {
   return x >= kVolumeSliderMinLeft && x <= kVolumeSliderRightEdge && y >= 79 && y <= 95;
 }

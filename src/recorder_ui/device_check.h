@@ -96,6 +96,9 @@ void CheckDevice(capture::RecorderState& state, DeviceCheckState& check,
 void VolumeMouseDown(DeviceCheckState& check, bool leftButton, int x);
 bool VolumeMouseMove(DeviceCheckState& check, platform::InputMixer& mixer, int x);
 void VolumeMouseUp(DeviceCheckState& check);
+// The knob moved by `pixels` from the keyboard, stopping at its stops, and the
+// level it then stands for set. True when it moved.
+bool VolumeStep(DeviceCheckState& check, platform::InputMixer& mixer, int pixels);
 // Frame coordinates: x 18..135, y 79..95, bounds included.
 bool InVolumeHintArea(int x, int y);
 

@@ -350,9 +350,10 @@ void TFormMain::ApplyColorScheme(int scheme) {
   m_colors = settings::ColorsForScheme(scheme);
   m_knobPicture = settings::KnobPicture(scheme);
   RefreshKnob();
-  QPalette textPalette = LabReduce->palette();
+  QPalette textPalette = ChBoxDC->palette();
   textPalette.setColor(QPalette::WindowText, drawing::ToQColor(m_colors.TextColor));
-  for (QLabel* label : {LabReduce, LabAudioDeviceControl, LabRecordingControl})
+  for (QWidget* label :
+       std::initializer_list<QWidget*>{ChBoxDC, LabAudioDeviceControl, LabRecordingControl})
     label->setPalette(textPalette);
   ApplySeriesColors(m_colors, &Series1, &Series2, &Series3);
   ChartWave->SetBackground(ChartBackgroundColor(m_colors));

@@ -4,6 +4,7 @@
 // times (200 ms). It owns no audio logic: it calls the engines and draws.
 
 #include <QMainWindow>
+#include <QTime>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -122,6 +123,10 @@ public:
   void ImageVolMouseDown(bool leftButton, int x);
   void ImageVolMouseMove(int x);
   void ImageVolMouseUp();
+  // The knob moved by `pixels` from the keyboard or a screen reader.
+  void ImageVolStep(int pixels);
+  // The recording level the knob stands for, 0..99.
+  int VolumeLevel() const;
   void Shape1MouseMove(int x, int y);
   // Applies a colour scheme as the colour dialog's result does.
   void ApplyColorScheme(int scheme);
@@ -206,10 +211,13 @@ private:
   void ShowSourceCaption();
   void SaveSettingsReportingFailure();
   void RepaintMeters();
+  // The meters' accessible description: the levels, the DC offset, clipping, recording.
+  void TellMeterReading();
   // The scheme's knob with its outline, lit while the pointer is over it.
   void ShowKnob(bool highlighted);
   void RefreshKnob();
   QString TimeOfDay(int minutesAgo = 0) const;
+  static QString TimeOfDay(QTime time);
 
   MainWindowServices m_services;
   std::unique_ptr<Observer> m_observer;
@@ -231,6 +239,7 @@ private:
   std::array<QIcon, 18> m_levelIcons;
   int m_levelIcon = 0;
   bool m_firstTick = false;
+  int m_readingTicks = 0;
   bool m_settingsFailureShown = false;
   bool m_closing = false;
   // Before a take never saved would go: Save... (the file dialog), Discard or
@@ -251,9 +260,7 @@ private:
   QPushButton* BtnSource = nullptr;
   QComboBox* CmbBoxTime = nullptr;
   QCheckBox* ChBoxDC = nullptr;
-  QLabel* LabReduce = nullptr;
   QLabel* LabTime = nullptr;
-  QLabel* LabTime0 = nullptr;
   QLabel* LabAudioDeviceControl = nullptr;
   QLabel* LabRecordingControl = nullptr;
   ChartSeries Series1;

@@ -1,6 +1,7 @@
 // The recorder window's controls and menus, placed as designed on the 464-pixel client area.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsDropShadowEffect>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -40,7 +41,7 @@ QPushButton* MakeButton(TFormMain* form, const QString& text, const QRect& geome
 void TFormMain::BuildControls() {
   m_surface = new MainSurface(*this);
   m_surface->setAccessibleName(tr("电平表"));
-  m_surface->setAccessibleDescription(tr("左右声道的输入电平和直流偏移，录音时间和可录时间"));
+  m_surface->setAccessibleDescription(tr("没有输入"));
   setCentralWidget(m_surface);
   setWindowTitle(QStringLiteral("Tavrin Recorder"));
   setAcceptDrops(true);
@@ -56,12 +57,16 @@ void TFormMain::BuildControls() {
   BtnSource = MakeButton(this, tr("来源"), QRect(150, 76, 64, 24), tr("录音源"),
                          &TFormMain::BtnSourceClick);
 
-  ChBoxDC = new QCheckBox(m_surface);
-  ChBoxDC->setGeometry(354, 80, 18, 18);
+  // Its caption is its own text, so that a screen reader says it once.
+  ChBoxDC = new QCheckBox(tr("减少"), m_surface);
+  QFont boxFont = ChBoxDC->font();
+  boxFont.setPixelSize(12);
+  ChBoxDC->setFont(boxFont);
+  ChBoxDC->setGeometry(354, 80, ChBoxDC->sizeHint().width(), 18);
+  ChBoxDC->setAttribute(Qt::WA_TranslucentBackground);
   ChBoxDC->setToolTip(tr("Reduce DC Offset"));
   ChBoxDC->setAccessibleName(tr("减少直流偏移"));
   connect(ChBoxDC, &QCheckBox::clicked, this, &TFormMain::ChBoxDCClick);
-  LabReduce = MakeLabel(m_surface, tr("减少"), QRect(374, 80, 48, 18), 12);
 
   ChartWave = new LevelChartView(m_surface, Series1, Series2, Series3);
   ChartWave->setGeometry(m_layout.ChartLeft, m_layout.ChartTop, m_layout.ChartWidth,
@@ -69,10 +74,15 @@ void TFormMain::BuildControls() {
   ChartWave->setAccessibleName(tr("电平图"));
   ChartWave->setAccessibleDescription(tr("录音时左右声道电平的走势"));
 
-  LabTime0 = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(19, 274, 120, 26), 22);
-  LabTime0->setStyleSheet(QStringLiteral("color: silver;"));
-  LabTime = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(18, 273, 120, 26), 22);
+  LabTime = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(18, 273, 121, 27), 22);
   LabTime->setStyleSheet(QStringLiteral("color: navy;"));
+  LabTime->setAccessibleName(tr("录音时间"));
+  // Its silver shadow a pixel down and right, drawn with it: one text to read.
+  auto* shadow = new QGraphicsDropShadowEffect(LabTime);
+  shadow->setOffset(1, 1);
+  shadow->setBlurRadius(0);
+  shadow->setColor(Qt::lightGray);
+  LabTime->setGraphicsEffect(shadow);
 
   CmbBoxTime = new QComboBox(m_surface);
   // Up to the Record button, at 11 px: "Loop 20 min" shows whole beside the arrow.
@@ -81,6 +91,7 @@ void TFormMain::BuildControls() {
   listFont.setPixelSize(11);
   CmbBoxTime->setFont(listFont);
   CmbBoxTime->setToolTip(tr("刻录模式"));
+  CmbBoxTime->setAccessibleName(tr("刻录模式"));
   for (const base::RecordingMode& mode : base::kRecordingModes) {
     CmbBoxTime->addItem(tr(std::string(mode.ItemText).c_str()));
   }
@@ -93,7 +104,13 @@ void TFormMain::BuildControls() {
   BtnSave = MakeButton(this, tr("保存"), QRect(393, 272, 50, 28), tr("保存"),
                        &TFormMain::menuSaveAsClick);
 
-  const std::array<int, 3> widths{254, 100, 100};
+  // Panels 1 and 2 hold "Current-" and a time of day in the desktop's format
+  // whole; the source caption takes what is left.
+  const int timeWidth = std::max(
+      100, QFontMetrics(statusBar()->font())
+                   .horizontalAdvance(QStringLiteral("Current-") + TimeOfDay(QTime(23, 59, 59))) +
+               8);
+  const std::array<int, 3> widths{kClientWidth - 10 - 2 * timeWidth, timeWidth, timeWidth};
   for (std::size_t i = 0; i < m_panels.size(); ++i) {
     m_panels[i] = new QLabel(this);
     // Fixed both ways, so a new text (five times a second while recording)
@@ -109,33 +126,37 @@ void TFormMain::BuildControls() {
 }
 
 void TFormMain::BuildMenus() {
-  auto item = [this](QMenu* menu, const QString& text, auto handler) {
+  auto item = [this](QMenu* menu, const QString& text, auto handler,
+                     QKeySequence keys = QKeySequence()) {
     QAction* action = menu->addAction(text);
+    action->setShortcut(keys);
     connect(action, &QAction::triggered, this, handler);
     return action;
   };
-  QMenu* menuFile = menuBar()->addMenu(tr("文件"));
+  QMenu* menuFile = menuBar()->addMenu(tr("文件(&F)"));
+  // Its items' state also follows the status tick, for their shortcuts.
   connect(menuFile, &QMenu::aboutToShow, this, &TFormMain::menuFileClick);
-  menuOpen = item(menuFile, tr("打开..."), &TFormMain::menuOpenClick);
+  menuOpen = item(menuFile, tr("打开(&O)..."), &TFormMain::menuOpenClick, QKeySequence::Open);
   menuOpen->setEnabled(static_cast<bool>(m_services.OpenSoundFile));
   menuFile->addSeparator();
-  menuSaveAs = item(menuFile, tr("另存为..."), &TFormMain::menuSaveAsClick);
+  menuSaveAs = item(menuFile, tr("另存为(&A)..."), &TFormMain::menuSaveAsClick, QKeySequence::Save);
   menuSaveAs->setEnabled(false);
-  item(menuFile, tr("打开资源管理器"), &TFormMain::menuExplorerClick);
+  item(menuFile, tr("打开资源管理器(&E)"), &TFormMain::menuExplorerClick);
   menuFile->addSeparator();
-  item(menuFile, tr("退出"), &QWidget::close);
+  item(menuFile, tr("退出(&X)"), &QWidget::close, QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-  QMenu* menuOptions = menuBar()->addMenu(tr("选项"));
+  QMenu* menuOptions = menuBar()->addMenu(tr("选项(&O)"));
   BuildSourceMenu();
   menuOptions->addMenu(m_sourceMenu);
-  menuSaveSettings = item(menuOptions, tr("保存设置..."), &TFormMain::menuSaveSettingsClick);
-  menuTimer = item(menuOptions, tr("定时录音..."), &TFormMain::menuTimerClick);
-  item(menuOptions, tr("窗口颜色..."), &TFormMain::menuSkinClick);
+  menuSaveSettings = item(menuOptions, tr("保存设置(&S)..."), &TFormMain::menuSaveSettingsClick);
+  menuTimer = item(menuOptions, tr("定时录音(&T)..."), &TFormMain::menuTimerClick);
+  item(menuOptions, tr("窗口颜色(&C)..."), &TFormMain::menuSkinClick);
   m_tray = std::make_unique<Tray>(*this, *menuOptions);
 
-  QMenu* menuHelp = menuBar()->addMenu(tr("帮助"));
-  item(menuHelp, tr("帮助内容"), &TFormMain::TavrinRecorderHelpClick);
-  item(menuHelp, tr("关于"), &TFormMain::menuAboutClick);
+  QMenu* menuHelp = menuBar()->addMenu(tr("帮助(&H)"));
+  item(menuHelp, tr("帮助内容(&H)"), &TFormMain::TavrinRecorderHelpClick,
+       QKeySequence::HelpContents);
+  item(menuHelp, tr("关于(&A)"), &TFormMain::menuAboutClick);
 }
 
 }  // namespace tavrin::recorder_ui

@@ -1,4 +1,5 @@
 // The recorder window's buttons, menus, slider and timers.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -6,6 +7,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QUrl>
+#include <cmath>
 #include <filesystem>
 
 #include "capture/raw_take.h"
@@ -27,6 +29,10 @@
 namespace tavrin::recorder_ui {
 
 QString TFormMain::TimeOfDay(int minutesAgo) const {
+  return TimeOfDay(QTime::currentTime().addSecs(-60 * minutesAgo));
+}
+
+QString TFormMain::TimeOfDay(QTime time) {
   // Asked for five times a second while recording: the locale (which asks the
   // system for its settings when made) and the format are made once.
   static const QLocale locale = QLocale::system();
@@ -35,7 +41,7 @@ QString TFormMain::TimeOfDay(int minutesAgo) const {
     text.remove(QStringLiteral(" t")).remove(QLatin1Char('t'));  // no time zone
     return text.trimmed();
   }();
-  return locale.toString(QTime::currentTime().addSecs(-60 * minutesAgo), format);
+  return locale.toString(time, format);
 }
 
 void TFormMain::BtnRecordClick() {
@@ -143,6 +149,8 @@ void TFormMain::TimerStatusTimer() {
   ShowUnattended();
   m_tray->ShowStatus();
   CmbBoxTime->setEnabled(!m_session->TakeRunning());
+  menuFileClick();  // for the shortcuts of its items
+  if (++m_readingTicks % 5 == 0) TellMeterReading();
   if (!wasRecording) return;
   if (limit == session::TakeLimit::None) {
     ShowTimes();
@@ -159,10 +167,29 @@ void TFormMain::TimerStatusTimer() {
   }
 }
 
+void TFormMain::TellMeterReading() {
+  // Once a second, what the meters show, for a screen reader.
+  const capture::RecorderState& state = State();
+  const auto decibels = [](std::int16_t high, std::int16_t low) {
+    const int peak = std::max(std::abs(int{high}), std::abs(int{low}));
+    return peak == 0 ? QStringLiteral("-∞")
+                     : QString::number(20.0 * std::log10(peak / 32768.0), 'f', 0);
+  };
+  const auto percent = [](double offset) { return QString::number(offset / 327.68, 'f', 1); };
+  QString reading = !state.DeviceOpen
+                        ? tr("没有输入")
+                        : tr("输入电平 左 %1 dB，右 %2 dB；直流偏移 左 %3 %，右 %4 %")
+                              .arg(decibels(state.MaxLeft, state.MinLeft),
+                                   decibels(state.MaxRight, state.MinRight),
+                                   percent(state.DcMeterLeft), percent(state.DcMeterRight));
+  if (state.ClipHoldLeft > 0 || state.ClipHoldRight > 0) reading += tr("；削波");
+  if (m_session->TakeRunning()) reading += tr("；正在录音");
+  if (m_surface->accessibleDescription() != reading) m_surface->setAccessibleDescription(reading);
+}
+
 void TFormMain::ShowTimeText() {
   session::FormatTimeRecorded(State());
   LabTime->setText(QString::fromStdString(State().TimeText));
-  LabTime0->setText(QString::fromStdString(State().TimeText));
 }
 
 void TFormMain::ShowTimes() {
@@ -221,6 +248,17 @@ void TFormMain::ImageVolMouseMove(int x) {
 
 void TFormMain::ImageVolMouseUp() {
   VolumeMouseUp(m_deviceCheck);
+}
+
+void TFormMain::ImageVolStep(int pixels) {
+  if (!VolumeStep(m_deviceCheck, *m_services.Mixer, pixels)) return;
+  ImageVol->move(m_deviceCheck.KnobLeft, ImageVol->y());
+  QAccessibleValueChangeEvent changed(ImageVol, VolumeLevel());
+  QAccessible::updateAccessibility(&changed);
+}
+
+int TFormMain::VolumeLevel() const {
+  return LevelForKnobLeft(m_deviceCheck.KnobLeft);
 }
 
 void TFormMain::Shape1MouseMove(int x, int y) {

@@ -1,5 +1,6 @@
 // The recorder window's source menu, shown by the source button and the
 // Options menu: the sound server's sources, listed afresh each time it opens.
+#include <QActionGroup>
 #include <QMenu>
 #include <QPushButton>
 
@@ -19,7 +20,7 @@ QString MenuText(const std::string& text) {
 void TFormMain::BuildSourceMenu() {
   UseSourceMenuTexts(
       {tr(kFollowDefaultCaption).toStdString(), tr(kMonitorCaptionPattern).toStdString()});
-  m_sourceMenu = new QMenu(tr("录音源"), this);
+  m_sourceMenu = new QMenu(tr("录音源(&R)"), this);
   connect(m_sourceMenu, &QMenu::aboutToShow, this, &TFormMain::FillSourceMenu);
 }
 
@@ -29,12 +30,14 @@ void TFormMain::FillSourceMenu() {
   static_cast<void>(device.GetNumDevs());  // the list as the server has it now
   // A take keeps its source to the end; the sound settings stay at hand.
   const bool recording = m_session->TakeRunning();
+  auto* group = new QActionGroup(m_sourceMenu);  // one source at a time, for a screen reader too
   for (const SourceMenuEntry& entry :
        SourceMenuEntries(device.Sources(), m_deviceCheck.Source.InUse)) {
     QAction* action = m_sourceMenu->addAction(MenuText(entry.Caption));
     action->setCheckable(true);
     action->setChecked(entry.Checked);
     action->setEnabled(!recording);
+    group->addAction(action);
     connect(action, &QAction::triggered, this,
             [this, entry] { SourceChosen(entry.Name, entry.Caption); });
   }

@@ -1,8 +1,11 @@
 #include "recorder_ui/form_main_surface.h"
 
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "recorder_ui/device_check.h"
 #include "recorder_ui/form_main.h"
 
 namespace tavrin::recorder_ui {
@@ -51,15 +54,77 @@ void MainSurface::mouseMoveEvent(QMouseEvent* event) {
   if (point.y() < kUpperFrameBottom) m_form.Shape1MouseMove(point.x(), point.y());
 }
 
+namespace {
+
+// The knob as a screen reader sees it: a slider with its level.
+class KnobAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+  explicit KnobAccessible(KnobWidget* knob) : QAccessibleWidget(knob, QAccessible::Slider) {}
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QString text(QAccessible::Text type) const override {
+    if (type == QAccessible::Value) return QString::number(Knob().Level());
+    return QAccessibleWidget::text(type);
+  }
+  QVariant currentValue() const override { return Knob().Level(); }
+  void setCurrentValue(const QVariant& value) override { Knob().SetLevel(value.toInt()); }
+  QVariant maximumValue() const override { return 99; }
+  QVariant minimumValue() const override { return 0; }
+  QVariant minimumStepSize() const override { return 1; }
+
+private:
+  KnobWidget& Knob() const { return *static_cast<KnobWidget*>(widget()); }
+};
+
+QAccessibleInterface* KnobInterface(const QString& /*className*/, QObject* object) {
+  auto* knob = qobject_cast<KnobWidget*>(object);
+  return knob ? new KnobAccessible(knob) : nullptr;
+}
+
+}  // namespace
+
 KnobWidget::KnobWidget(TFormMain& form, QWidget* parent) : QWidget(parent), m_form(form) {
+  static const bool installed = (QAccessible::installFactory(KnobInterface), true);
+  static_cast<void>(installed);
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
   setToolTip(tr("刻录音量"));
   setAccessibleName(tr("刻录音量"));
+}
+
+int KnobWidget::Level() const {
+  return m_form.VolumeLevel();
+}
+
+void KnobWidget::SetLevel(int level) {
+  m_form.ImageVolStep(KnobLeftForLevel(level) - m_form.DeviceCheck().KnobLeft);
 }
 
 void KnobWidget::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.drawImage(0, 0, m_form.KnobImage());
+  if (hasFocus()) {
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+void KnobWidget::keyPressEvent(QKeyEvent* event) {
+  int pixels = 0;
+  switch (event->key()) {
+  case Qt::Key_Left:
+  case Qt::Key_Down: pixels = -1; break;
+  case Qt::Key_Right:
+  case Qt::Key_Up: pixels = 1; break;
+  case Qt::Key_PageDown: pixels = -10; break;
+  case Qt::Key_PageUp: pixels = 10; break;
+  case Qt::Key_Home: pixels = -kVolumeSliderRightEdge; break;
+  case Qt::Key_End: pixels = kVolumeSliderRightEdge; break;
+  default: QWidget::keyPressEvent(event); return;
+  }
+  m_form.ImageVolStep(pixels);
 }
 
 void KnobWidget::mousePressEvent(QMouseEvent* event) {

@@ -44,9 +44,14 @@ class KnobWidget : public QWidget {
   Q_OBJECT
 public:
   KnobWidget(TFormMain& form, QWidget* parent);
+  // The recording level it stands for, 0..99, as a screen reader reads and sets it.
+  int Level() const;
+  void SetLevel(int level);
 
 protected:
   void paintEvent(QPaintEvent* event) override;
+  // Arrows move it a step, Page Up/Down ten, Home/End to its stops.
+  void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;

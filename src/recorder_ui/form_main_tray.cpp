@@ -9,7 +9,7 @@ namespace tavrin::recorder_ui {
 
 TFormMain::Tray::Tray(TFormMain& form, QMenu& options) : QObject(&form), m_form(form) {
   options.addSeparator();
-  m_option = options.addAction(TFormMain::tr("最小化到托盘"));
+  m_option = options.addAction(TFormMain::tr("最小化到托盘(&M)"));
   m_option->setCheckable(true);
   m_option->setChecked(m_form.m_services.Settings->MinimizeToTray);
   connect(m_option, &QAction::toggled, this, [this](bool on) {
@@ -19,7 +19,7 @@ TFormMain::Tray::Tray(TFormMain& form, QMenu& options) : QObject(&form), m_form(
   connect(&options, &QMenu::aboutToShow, this, &Tray::FollowTray);
 
   m_menu = std::make_unique<QMenu>();
-  m_record = m_menu->addAction(TFormMain::tr("Record"));
+  m_record = m_menu->addAction(TFormMain::tr("记录"));
   // The tray's menu stands over whatever the window shows: a refusal is said
   // in the status bar and a notification, never in a box.
   const auto run = [this](session::Answer (session::RecorderSession::*operation)(session::Caller)) {
@@ -28,12 +28,12 @@ TFormMain::Tray::Tray(TFormMain& form, QMenu& options) : QObject(&form), m_form(
     ShowMenuState();
   };
   connect(m_record, &QAction::triggered, this, [run] { run(&session::RecorderSession::Record); });
-  m_stop = m_menu->addAction(TFormMain::tr("Stop"));
+  m_stop = m_menu->addAction(TFormMain::tr("停止"));
   connect(m_stop, &QAction::triggered, this, [run] { run(&session::RecorderSession::Stop); });
   m_menu->addSeparator();
-  connect(m_menu->addAction(TFormMain::tr("Show window")), &QAction::triggered, this,
+  connect(m_menu->addAction(TFormMain::tr("显示窗口(&S)")), &QAction::triggered, this,
           &Tray::ShowWindow);
-  connect(m_menu->addAction(TFormMain::tr("Exit")), &QAction::triggered, this, &Tray::Exit);
+  connect(m_menu->addAction(TFormMain::tr("退出(&X)")), &QAction::triggered, this, &Tray::Exit);
   connect(m_menu.get(), &QMenu::aboutToShow, this, &Tray::ShowMenuState);
   ShowMenuState();
 

@@ -1,5 +1,6 @@
 #include "recorder_ui/source_choice.h"
 
+#include <map>
 #include <utility>
 
 namespace tavrin::recorder_ui {
@@ -33,6 +34,13 @@ std::vector<SourceMenuEntry> SourceMenuEntries(const std::vector<platform::Sourc
       if (source.Monitor != monitors) continue;
       entries.push_back({source.Name, SourceMenuCaption(source), source.Name == inUse});
     }
+  }
+  // Two sources the server describes alike (PipeWire may call both "PW") are
+  // told apart by their stable names.
+  std::map<std::string, int> alike;
+  for (const SourceMenuEntry& entry : entries) ++alike[entry.Caption];
+  for (SourceMenuEntry& entry : entries) {
+    if (alike[entry.Caption] > 1 && !entry.Name.empty()) entry.Caption += " (" + entry.Name + ")";
   }
   return entries;
 }

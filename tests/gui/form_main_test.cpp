@@ -1,5 +1,6 @@
 // The recorder window on simulated devices: buttons, timers, limits, slider,
 // device changes, start-up, the Help menu and closing.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QMenuBar>
@@ -17,6 +18,7 @@
 #include "hand_off_sender.h"
 #include "platform/input_mixer.h"
 #include "recorder_ui/form_main_chart.h"
+#include "recorder_ui/form_main_surface.h"
 #include "recorder_ui/instance_link.h"
 
 using tavrin::testing::MainWindowRig;
@@ -80,6 +82,8 @@ void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
   QVERIFY(!form.RecordingModeEnabled());
   QCOMPARE(form.TimeLabelText(), QStringLiteral("00:00:03"));
   QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("Current-")));
+  // A screen reader hears what the meters show, and that a take records.
+  QVERIFY(form.centralWidget()->accessibleDescription().endsWith(QStringLiteral("；正在录音")));
   form.BtnEditClick();
   QCOMPARE(rig.EditorShown, 0);  // not while recording
 
@@ -328,6 +332,18 @@ void FormMainTest::sliderSendsZeroAndNinetyNineAtItsEnds() {
   const auto sent = rig.Mixer.CallsOf(Kind::SetInput).size();
   form.ImageVolMouseMove(40);
   QCOMPARE(rig.Mixer.CallsOf(Kind::SetInput).size(), sent);  // no drag, no change
+  // By keyboard and by a screen reader, as by the mouse.
+  auto* knob = form.findChild<tavrin::recorder_ui::KnobWidget*>();
+  QVERIFY(knob && knob->focusPolicy() == Qt::StrongFocus);
+  QTest::keyClick(knob, Qt::Key_Left);
+  QCOMPARE(form.DeviceCheck().KnobLeft, 123);
+  QCOMPARE(rig.Mixer.CallsOf(Kind::SetInput).back().Setting,
+           tavrin::platform::kInputLevel | static_cast<unsigned>(form.VolumeLevel()));
+  QAccessibleValueInterface* value = QAccessible::queryAccessibleInterface(knob)->valueInterface();
+  QVERIFY(value);
+  QCOMPARE(value->currentValue().toInt(), form.VolumeLevel());
+  value->setCurrentValue(50);
+  QCOMPARE(form.DeviceCheck().KnobLeft, 72);
 }
 
 void FormMainTest::defaultDeviceChangeRestartsOnlyWhenNothingIsLost() {
@@ -622,7 +638,7 @@ void FormMainTest::theMenuADropAndASecondStartOpenAFileInTheEditor() {
   const fs::path take = rig.WorkFolder() / "Tavrin.raw";
   QCOMPARE(rig.State.Take.RawPath, take.string());
   QMenu* file = form.menuBar()->actions().front()->menu();
-  QCOMPARE(file->actions().front()->text(), QStringLiteral("打开..."));
+  QCOMPARE(file->actions().front()->text(), QStringLiteral("打开(&O)..."));
 
   // Each time the editor shows: what it shows, what the test does there, then it closes.
   QStringList shown;
@@ -734,7 +750,7 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
       if (action->text() == text) return action;
     return nullptr;
   };
-  QAction* option = find(form, QStringLiteral("最小化到托盘"));
+  QAction* option = find(form, QStringLiteral("最小化到托盘(&M)"));
   QVERIFY(option && option->isChecked());
   // --show brings a minimised window up, with or without a tray.
   form.showMinimized();
@@ -755,11 +771,11 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   QVERIFY(option->isEnabled());
   auto* tray = form.findChild<QSystemTrayIcon*>();
   QVERIFY(tray && tray->isVisible());
-  auto menu = [&](const char* text) { return find(*tray->contextMenu(), QString(text)); };
-  QVERIFY(menu("Record")->isEnabled() && !menu("Stop")->isEnabled());
-  menu("Record")->trigger();
+  auto menu = [&](const char* text) { return find(*tray->contextMenu(), QString::fromUtf8(text)); };
+  QVERIFY(menu("记录")->isEnabled() && !menu("停止")->isEnabled());
+  menu("记录")->trigger();
   QVERIFY(rig.State.Recording);
-  QVERIFY(!menu("Record")->isEnabled() && menu("Stop")->isEnabled());
+  QVERIFY(!menu("记录")->isEnabled() && menu("停止")->isEnabled());
   rig.Run(20);
   QCOMPARE(tray->toolTip(), QString::fromStdString(form.Session().StatusLine()));
   QVERIFY(tray->toolTip().startsWith(QStringLiteral("recording 00:00:0")));
@@ -773,11 +789,11 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   rig.Run(5);
   QCOMPARE(form.LevelIcon(), 8);
   QCOMPARE(tray->icon().cacheKey(), form.windowIcon().cacheKey());
-  menu("Stop")->trigger();
+  menu("停止")->trigger();
   QVERIFY(!rig.State.Recording);
   form.TimerStatusTimer();
   QVERIFY(tray->toolTip().startsWith(QStringLiteral("stopped, take 00:00:02")));
-  menu("Show window")->trigger();
+  menu("显示窗口(&S)")->trigger();
   QVERIFY(form.isVisible() && !form.isMinimized() && !rig.State.Minimized);
   form.showMinimized();
   QTRY_VERIFY(!form.isVisible());
@@ -790,12 +806,12 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   form.showMinimized();
   QTest::qWait(20);
   QVERIFY(form.isVisible());
-  menu("Show window")->trigger();
+  menu("显示窗口(&S)")->trigger();
 
   // Hidden in the tray, a message box over no window closing leaves the
   // program running; Exit asks today's question, then ends it.
   option->trigger();
-  menu("Record")->trigger();
+  menu("记录")->trigger();
   form.showMinimized();
   QTRY_VERIFY(!form.isVisible());
   QTimer::singleShot(0, [] {
@@ -805,11 +821,11 @@ void FormMainTest::theTrayRecordsStopsAndHidesTheMinimisedWindow() {
   QTimer::singleShot(500, [] { QCoreApplication::exit(1); });
   QCOMPARE(QCoreApplication::exec(), 1);
   rig.Answer = false;
-  menu("Exit")->trigger();
+  menu("退出(&X)")->trigger();
   QCOMPARE(rig.Questions.back(), QStringLiteral("Are you sure you want to interrupt recording?"));
   QVERIFY(rig.State.Recording && tray->isVisible());
   rig.Answer = true;
-  QTimer::singleShot(0, [&] { menu("Exit")->trigger(); });
+  QTimer::singleShot(0, [&] { menu("退出(&X)")->trigger(); });
   QTimer::singleShot(3000, [] { QCoreApplication::exit(1); });
   QCOMPARE(QCoreApplication::exec(), 0);
   QVERIFY(!rig.State.Recording && !tray->isVisible());

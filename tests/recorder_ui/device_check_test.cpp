@@ -420,6 +420,10 @@ TEST(SourceMenu, ListsTheDefaultThenInputsThenMonitorsAndChecksTheOneInUse) {
                                     {"speakers.monitor", "Speakers 的声音 (monitor)", true},
                                     {"hdmi.monitor", "Monitor of HDMI 的声音 (monitor)", false}}));
   EXPECT_TRUE(SourceMenuEntries({}, "").front().Checked);
+  // Two described alike are told apart by their names.
+  EXPECT_EQ(SourceMenuEntries({{"a", "PW", false, ""}, {"b", "PW", false, ""}}, "b"),
+            (std::vector<SourceMenuEntry>{
+                {"", "跟随系统默认", false}, {"a", "PW (a)", false}, {"b", "PW (b)", true}}));
 }
 
 TEST(DeviceCheckSlider, DragPastBothEndsStopsAtTheStopsAndSendsZeroAnd99) {
