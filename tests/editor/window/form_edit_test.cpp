@@ -1,5 +1,6 @@
 // The editor window offscreen on a generated take: status texts, commands and
 // shortcuts, the input boxes, saving the selection, and closing.
+#include <QAccessible>
 #include <QAction>
 #include <QFileDialog>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolBar>
 #include <QtTest/QtTest>
 #include <cstring>
 #include <filesystem>
@@ -126,6 +128,25 @@ void DragOverTheWaveform(EditorWindowRig& rig, int from, int to) {
   QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
 }
 
+using KeyPresses = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+
+// Presses keys on the waveform with the editor the active window, as its shortcuts need.
+void Press(EditorWindowRig& rig, const KeyPresses& keys) {
+  if (!rig.Form->isActiveWindow()) {
+    rig.Form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.Form.get()));
+  }
+  for (const auto& [key, modifiers] : keys) QTest::keyClick(&rig.Form->Surface(), key, modifiers);
+}
+
+// Play all is a push button held down while the whole document plays.
+bool PlayAllDown(EditorWindowRig& rig) {
+  QWidget* button = rig.Form->findChild<QToolBar*>("CoolBarPlay")
+                        ->widgetForAction(rig.Form->Action("SBtnPlayAll"));
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+  return accessible->role() == QAccessible::PushButton && accessible->state().pressed;
+}
+
 // A work folder holding "test": 10 buffers and a partial one.
 void OfferTest(EditorWindowRig& rig) {
   rig.State.WorkFolder = rig.Root.string();
@@ -171,6 +192,10 @@ private slots:
   void closingKeepsTheTakeAndRemovesTheWorkFiles();
   void theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom();
   void theViewStaysLiveWhenTheDocumentShrinksUnderIt();
+  void theKeysMoveTheCursorAndSelectFromItsAnchor();
+  void theViewFollowsTheCursorAndZoomsAroundIt();
+  void aKeyboardAloneSelectsCutsUndoesSavesAndCloses();
+  void theEditorFitsAScreenOfHalfItsSize();
   void playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume();
   void loadingTestEditsItAndClosingGivesTheTakeBack();
   void ignoreAndLoopModeKeepTheTake();
@@ -331,13 +356,13 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   QAction* playAll = rig.Form->Action("SBtnPlayAll");
   playAll->trigger();
   QVERIFY(rig.Form->Playback().Playing);
-  QVERIFY(playAll->isChecked());  // pressed while it plays
+  QVERIFY(PlayAllDown(rig));  // pressed while it plays
   for (int tick = 0; tick < 40 && rig.Form->Playback().Playing; ++tick) {
     rig.Device.Advance(4410);
     rig.Form->TimerPlayTimer();
   }
   QVERIFY(!rig.Form->Playback().Playing);
-  QVERIFY(!playAll->isChecked());  // released at the end
+  QVERIFY(!PlayAllDown(rig));  // released at the end
   const std::vector<char>& played = rig.Device.Played();
   QCOMPARE(played.size(), 20 * kBufferBytes);  // the 20 buffers left, in order
   QVERIFY(std::memcmp(played.data(), rig.Take.data() + 10 * kBufferBytes, played.size()) == 0);
@@ -345,14 +370,37 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   playAll->trigger();
   playAll->trigger();  // a second press releases it and stops
   QVERIFY(!rig.Form->Playback().Playing);
-  QVERIFY(!playAll->isChecked());
+  QVERIFY(!PlayAllDown(rig));
+  // The Play menu's items do what the buttons do.
+  rig.Form->Action("menuPlayAll")->trigger();
+  QVERIFY(rig.Form->Playback().Playing && PlayAllDown(rig));
+  rig.Form->Action("menuStop")->trigger();
+  QVERIFY(!rig.Form->Playback().Playing && !PlayAllDown(rig));
+  // Space plays from the cursor and stops; Shift+Space plays the selection.
+  Press(rig, {{Qt::Key_Home, Qt::NoModifier},
+              {Qt::Key_Right, Qt::ControlModifier},
+              {Qt::Key_Space, Qt::NoModifier}});
+  QVERIFY(rig.Form->Playback().Playing && !PlayAllDown(rig));
+  QCOMPARE(rig.Form->Playback().PlayFirst, 11u);
+  Press(rig, {{Qt::Key_Space, Qt::NoModifier}});
+  QVERIFY(!rig.Form->Playback().Playing);
+  rig.Select(3, 6);
+  rig.Device.ClearPlayed();
+  Press(rig, {{Qt::Key_Space, Qt::ShiftModifier}});
+  for (int tick = 0; tick < 10 && rig.Form->Playback().Playing; ++tick) {
+    rig.Device.Advance(4410);
+    rig.Form->TimerPlayTimer();
+  }
+  QCOMPARE(rig.Device.Played().size(), 4 * kBufferBytes);
+  QVERIFY(std::memcmp(rig.Device.Played().data(), rig.Take.data() + 12 * kBufferBytes,
+                      rig.Device.Played().size()) == 0);
   // Insert Silence stops playback before its box opens, whatever the answer.
   for (const QString& answer : {QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("1")}) {
     playAll->trigger();
     rig.Answer = answer;
     rig.Form->menuSilenceClick();
     QVERIFY(!rig.Form->Playback().Playing);
-    QVERIFY(!playAll->isChecked());
+    QVERIFY(!PlayAllDown(rig));
   }
 
   editor::VolumeSlider& volume = rig.Form->Volume();
@@ -368,6 +416,11 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   volume.ImageHandleMouseMove(0, true);
   rig.Device.GetVolume(word);
   QCOMPARE(word, 0u);
+  // The arrow keys move it a pixel's worth, 65535 / 94 rounded.
+  QTest::keyClick(&volume, Qt::Key_Right);
+  rig.Device.GetVolume(word);
+  QCOMPARE(word, 697u * 65537u);
+  QCOMPARE(volume.accessibleDescription(), QStringLiteral("1%"));
 }
 
 void FormEditTest::loadingTestEditsItAndClosingGivesTheTakeBack() {
@@ -431,7 +484,7 @@ void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
   fs::create_directories(song.parent_path());
   std::ofstream(song) << "sound";
   QCOMPARE(rig.Form->Action("menuOpen"), rig.Form->findChild<QMenu*>("menuFile")->actions()[0]);
-  QCOMPARE(rig.Form->Action("menuOpen")->text(), QStringLiteral("打开..."));
+  QCOMPARE(rig.Form->Action("menuOpen")->text(), QStringLiteral("打开(&O)..."));
 
   // An edit first: the question comes, and No keeps the edit.
   rig.Select(1, 5);
@@ -565,6 +618,124 @@ void FormEditTest::savingOverTheOpenedFileKeepsItWhenTheWriterFails() {
   rig.Form->menuSaveSelectionClick();
   QCOMPARE(fs::file_size(song), std::uintmax_t{44 + 2 * kBufferBytes});
   QCOMPARE(rig.Messages.size(), 1);
+}
+
+void FormEditTest::theKeysMoveTheCursorAndSelectFromItsAnchor() {
+  EditorWindowRig rig(400);
+  const Qt::KeyboardModifiers none = Qt::NoModifier, shift = Qt::ShiftModifier;
+  struct Row {
+    const char* What;
+    KeyPresses Keys;  // from a cursor at buffer 100, nothing selected
+    std::uint32_t SelStart, SelEnd, CursorPos;
+  };
+  const Row rows[] = {
+      {"a buffer on, a second back",
+       {{Qt::Key_Right, none}, {Qt::Key_Left, Qt::ControlModifier}},
+       91,
+       91,
+       91},
+      {"Shift extends by a buffer and a second",
+       {{Qt::Key_Right, shift}, {Qt::Key_Right, shift | Qt::ControlModifier}},
+       100,
+       111,
+       111},
+      {"back past the anchor turns the selection round",
+       {{Qt::Key_Right, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}},
+       99,
+       100,
+       99},
+      {"back to the anchor selects nothing",
+       {{Qt::Key_Right, shift}, {Qt::Key_Left, shift}},
+       100,
+       100,
+       100},
+      {"End, and no further", {{Qt::Key_End, none}, {Qt::Key_Right, none}}, 400, 400, 400},
+      {"Home, and no further", {{Qt::Key_Home, none}, {Qt::Key_Left, shift}}, 1, 1, 1},
+      {"Shift+Home", {{Qt::Key_Home, shift}}, 1, 100, 1},
+      {"Shift+End", {{Qt::Key_End, shift}}, 100, 400, 400},
+  };
+  for (const Row& row : rows) {
+    rig.Select(100, 100);
+    rig.Document.CursorPos = 100;
+    Press(rig, row.Keys);
+    const std::array<std::uint32_t, 3> got{rig.Document.SelStart, rig.Document.SelEnd,
+                                           rig.Document.CursorPos};
+    const std::array<std::uint32_t, 3> expected{row.SelStart, row.SelEnd, row.CursorPos};
+    QVERIFY2(got == expected, row.What);
+  }
+  // A selection made with the mouse is extended from its anchor, and the
+  // screen reader hears the same selection as the status bar shows.
+  const editor::ViewGeometry& g = rig.Form->View().Geometry();
+  rig.Select(1, 1);
+  DragOverTheWaveform(rig, g.L + 10, g.L + 50);
+  Press(rig, {{Qt::Key_Left, shift}});
+  QCOMPARE(rig.Document.SelStart, 10u);
+  QCOMPARE(rig.Document.SelEnd, 49u);
+  QCOMPARE(rig.Form->Surface().accessibleDescription(),
+           QStringLiteral("光标 00:00:04.8，选区 00:00:00.9 至 00:00:04.9"));
+  Press(rig, {{Qt::Key_Right, none}});
+  QCOMPARE(rig.Document.SelStart, 50u);
+  QCOMPARE(rig.Document.SelEnd, 50u);
+}
+
+void FormEditTest::theViewFollowsTheCursorAndZoomsAroundIt() {
+  EditorWindowRig rig(3000);
+  editor::WaveformView& view = rig.Form->View();
+  const editor::ViewGeometry& g = view.Geometry();
+  const auto cursorInView = [&] {
+    const int x = view.ColumnOf(rig.Document.CursorPos);
+    return x > g.L && x < g.R;
+  };
+  const int zoom = view.ZoomIndex;
+  QVERIFY(zoom > 1);  // the whole take fits only at a coarser zoom
+  Press(rig, {{Qt::Key_Right, Qt::ControlModifier}, {Qt::Key_Equal, Qt::ControlModifier}});
+  QCOMPARE(view.ZoomIndex, zoom - 1);
+  Press(rig, {{Qt::Key_End, Qt::NoModifier}});
+  QVERIFY(view.ViewOffset > 0 && cursorInView());
+  QCOMPARE(rig.Form->Surface().ScrollBar->value(), rig.Form->Surface().ScrollBar->maximum());
+  Press(rig, {{Qt::Key_Home, Qt::NoModifier}, {Qt::Key_PageDown, Qt::ShiftModifier}});
+  const std::uint32_t screen = view.Zoom() * static_cast<std::uint32_t>(g.R - g.L - 1);
+  QCOMPARE(rig.Document.SelEnd, 1 + screen);
+  QVERIFY(cursorInView());
+  // Zooming in keeps the cursor where it stands on the screen.
+  const int column = view.ColumnOf(rig.Document.CursorPos);
+  Press(rig, {{Qt::Key_Equal, Qt::ControlModifier}});
+  QCOMPARE(view.ColumnOf(rig.Document.CursorPos), column);
+  Press(rig, {{Qt::Key_Minus, Qt::ControlModifier},
+              {Qt::Key_Minus, Qt::ControlModifier},
+              {Qt::Key_Minus, Qt::ControlModifier}});
+  QCOMPARE(view.ZoomIndex, zoom);  // no coarser than the whole take needs
+  QVERIFY(cursorInView());
+}
+
+void FormEditTest::aKeyboardAloneSelectsCutsUndoesSavesAndCloses() {
+  EditorWindowRig rig(30);
+  Press(rig, {{Qt::Key_Home, Qt::NoModifier}});
+  QCOMPARE(QApplication::focusWidget(), &rig.Form->Surface());  // the waveform has the keys
+  for (int i = 0; i < 9; ++i) Press(rig, {{Qt::Key_Right, Qt::ShiftModifier}});
+  Press(rig, {{Qt::Key_X, Qt::ControlModifier}});
+  QCOMPARE(rig.Document.Length(), 20u);
+  Press(rig, {{Qt::Key_Z, Qt::ControlModifier}});
+  QCOMPARE(rig.Document.Length(), 30u);
+  rig.SavePath = (rig.Root / "all.wav").string();
+  Press(rig, {{Qt::Key_S, Qt::ControlModifier}});
+  QCOMPARE(fs::file_size(rig.SavePath), std::uintmax_t{44 + 30 * kBufferBytes});
+  rig.SavePath = (rig.Root / "part.wav").string();
+  Press(rig, {{Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier}});
+  QCOMPARE(fs::file_size(rig.SavePath), std::uintmax_t{44 + 10 * kBufferBytes});
+  Press(rig, {{Qt::Key_W, Qt::ControlModifier}});
+  QVERIFY(!rig.Form->isVisible());
+}
+
+void FormEditTest::theEditorFitsAScreenOfHalfItsSize() {
+  // 1280 x 900 pixels at a scale factor of 2.
+  EditorWindowRig rig(30);
+  const QRect screen(0, 0, 640, 450);
+  rig.Form->FitToScreen(screen);
+  QVERIFY(screen.contains(rig.Form->frameGeometry()));
+  const QSize least = rig.Form->minimumSize().expandedTo(rig.Form->minimumSizeHint());
+  QVERIFY2(least.width() <= 640 && least.height() <= 450,
+           qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
 }
 
 QTEST_MAIN(FormEditTest)
