@@ -2,7 +2,7 @@
 // The editor's waveform view without a window: the geometry of the editor's
 // client area, the waveform picture drawn from the peak tables only (never
 // from the audio), the playback level meter, zoom and scroll, and the mouse
-// selection rules. The editor window owns one, forwards its events and
+// and keyboard selection rules. The editor window owns one, forwards its events and
 // copies the pictures to the screen. User-interface thread only.
 
 #include <QImage>

@@ -1,5 +1,5 @@
 // The editor's waveform view in the window: the resize procedure, painting,
-// zoom, scrolling and the mouse, all decided by the view module.
+// zoom, scrolling, the mouse and the keys, all decided by the view module.
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>

@@ -621,7 +621,11 @@ void FormEditTest::theKeysMoveTheCursorAndSelectFromItsAnchor() {
   const std::vector<std::pair<KeyPresses, std::array<std::uint32_t, 3>>> rows = {
       {{{Qt::Key_Right, none}, {Qt::Key_Left, ctrl}}, {91, 91, 91}},
       {{{Qt::Key_Right, shift}, {Qt::Key_Right, shift | ctrl}}, {100, 111, 111}},
-      {{{Qt::Key_Right, shift}, {Qt::Key_Left, shift}, {Qt::Key_Left, shift}}, {99, 100, 99}},
+      {{{Qt::Key_Right, shift},
+        {Qt::Key_Left, shift},
+        {Qt::Key_Left, shift},
+        {Qt::Key_Left, shift}},
+       {98, 100, 98}},
       {{{Qt::Key_End, none}, {Qt::Key_Right, none}}, {400, 400, 400}},
       {{{Qt::Key_Home, shift}}, {1, 100, 1}},
       {{{Qt::Key_End, shift}}, {100, 400, 400}},
