@@ -8,10 +8,6 @@
         <translation>Sound Editor</translation>
     </message>
     <message>
-        <source>Playback Devices</source>
-        <translation>Playback Devices</translation>
-    </message>
-    <message>
         <source>Start - </source>
         <translation>Start - </translation>
     </message>
@@ -28,24 +24,8 @@
         <translation>File</translation>
     </message>
     <message>
-        <source>打开...</source>
-        <translation>Open...</translation>
-    </message>
-    <message>
-        <source>保存所有为...</source>
-        <translation>Save all as...</translation>
-    </message>
-    <message>
-        <source>保存选定部分为...</source>
-        <translation>Save selection as...</translation>
-    </message>
-    <message>
         <source>打开资源管理器</source>
         <translation>Open output folder</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Close</translation>
     </message>
     <message>
         <source>编辑</source>
@@ -54,10 +34,6 @@
     <message>
         <source>撤消</source>
         <translation>Undo</translation>
-    </message>
-    <message>
-        <source>恢复</source>
-        <translation>Redo</translation>
     </message>
     <message>
         <source>剪切</source>
@@ -74,10 +50,6 @@
     <message>
         <source>删除</source>
         <translation>Delete</translation>
-    </message>
-    <message>
-        <source>全选</source>
-        <translation>Select all</translation>
     </message>
     <message>
         <source>效果</source>
@@ -104,28 +76,8 @@
         <translation>Insert silence</translation>
     </message>
     <message>
-        <source>选项</source>
-        <translation>Options</translation>
-    </message>
-    <message>
-        <source>保存设置...</source>
-        <translation>Save settings...</translation>
-    </message>
-    <message>
         <source>播放设备</source>
         <translation>Playback devices</translation>
-    </message>
-    <message>
-        <source>帮助</source>
-        <translation>Help</translation>
-    </message>
-    <message>
-        <source>帮助内容</source>
-        <translation>Help contents</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
     </message>
     <message>
         <source>保存所有为</source>
@@ -172,12 +124,164 @@
         <translation>Waveform</translation>
     </message>
     <message>
-        <source>声音的波形，带所选区域和播放位置</source>
-        <translation>The sound&apos;s waveform, with the selection and the play position</translation>
-    </message>
-    <message>
         <source>波形位置</source>
         <translation>Waveform position</translation>
+    </message>
+    <message>
+        <source>光标 %1，选区 %2 至 %3</source>
+        <translation>cursor %1, selection %2 to %3</translation>
+    </message>
+    <message>
+        <source>光标 %1，未选择</source>
+        <translation>cursor %1, nothing selected</translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>打开(&amp;O)...</source>
+        <translation>&amp;Open...</translation>
+    </message>
+    <message>
+        <source>保存所有为(&amp;A)...</source>
+        <translation>Save &amp;all as...</translation>
+    </message>
+    <message>
+        <source>保存选定部分为(&amp;S)...</source>
+        <translation>&amp;Save selection as...</translation>
+    </message>
+    <message>
+        <source>打开资源管理器(&amp;E)</source>
+        <translation>Open output &amp;folder</translation>
+    </message>
+    <message>
+        <source>退出(&amp;X)</source>
+        <translation>&amp;Close</translation>
+    </message>
+    <message>
+        <source>编辑(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>撤消(&amp;U)</source>
+        <translation>&amp;Undo</translation>
+    </message>
+    <message>
+        <source>恢复(&amp;R)</source>
+        <translation>&amp;Redo</translation>
+    </message>
+    <message>
+        <source>剪切(&amp;T)</source>
+        <translation>Cu&amp;t</translation>
+    </message>
+    <message>
+        <source>复制(&amp;C)</source>
+        <translation>&amp;Copy</translation>
+    </message>
+    <message>
+        <source>粘贴(&amp;P)</source>
+        <translation>&amp;Paste</translation>
+    </message>
+    <message>
+        <source>删除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>全选(&amp;A)</source>
+        <translation>Select &amp;all</translation>
+    </message>
+    <message>
+        <source>效果(&amp;C)</source>
+        <translation>Effe&amp;cts</translation>
+    </message>
+    <message>
+        <source>淡入(&amp;I)</source>
+        <translation>Fade &amp;in</translation>
+    </message>
+    <message>
+        <source>淡出(&amp;O)</source>
+        <translation>Fade &amp;out</translation>
+    </message>
+    <message>
+        <source>放大 +/-(&amp;A)...</source>
+        <translation>&amp;Amplify +/- ...</translation>
+    </message>
+    <message>
+        <source>标准化(&amp;N)</source>
+        <translation>&amp;Normalize</translation>
+    </message>
+    <message>
+        <source>插入静音(&amp;S)</source>
+        <translation>Insert &amp;silence</translation>
+    </message>
+    <message>
+        <source>播放(&amp;P)</source>
+        <translation>&amp;Play</translation>
+    </message>
+    <message>
+        <source>从光标处播放(&amp;C)</source>
+        <translation>Play from &amp;cursor</translation>
+    </message>
+    <message>
+        <source>播放全部(&amp;A)</source>
+        <translation>Play &amp;all</translation>
+    </message>
+    <message>
+        <source>播放选区(&amp;S)</source>
+        <translation>Play &amp;selection</translation>
+    </message>
+    <message>
+        <source>停止(&amp;T)</source>
+        <translation>S&amp;top</translation>
+    </message>
+    <message>
+        <source>选项(&amp;O)</source>
+        <translation>&amp;Options</translation>
+    </message>
+    <message>
+        <source>保存设置(&amp;S)...</source>
+        <translation>&amp;Save settings...</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>帮助内容(&amp;H)</source>
+        <translation>&amp;Help contents</translation>
+    </message>
+    <message>
+        <source>关于(&amp;A)</source>
+        <translation>&amp;About</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>回放音量</source>
+        <translation>Playback volume</translation>
+    </message>
+    <message>
+        <source>放大波形</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>缩小波形</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>显示 %1 至 %2，共 %3</source>
+        <translation>showing %1 to %2 of %3</translation>
+    </message>
+    <message>
+        <source>&amp;Playback Devices</source>
+        <translation>&amp;Playback Devices</translation>
+    </message>
+    <message>
+        <source>更多按钮</source>
+        <translation>More buttons</translation>
     </message>
 </context>
 <context>

@@ -133,6 +133,10 @@ void StartPlaySelection(PlaybackState& state, PlaybackContext& context) {
   Begin(state, context, document.SelStart, last);
 }
 
+void StartPlayFrom(PlaybackState& state, PlaybackContext& context, std::uint32_t first) {
+  Begin(state, context, first, context.Document.Length());
+}
+
 void StopPlayback(PlaybackState& state, PlaybackContext& context) {
   state.Playing = false;
   if (state.PlaybackOpen) Check(context, context.Device.Reset());

@@ -67,6 +67,8 @@ void ClosePlayback(PlaybackState& state, PlaybackContext& context);
 void StartPlayAll(PlaybackState& state, PlaybackContext& context);
 // Plays SelStart..SelEnd, or SelStart to the end when nothing is selected.
 void StartPlaySelection(PlaybackState& state, PlaybackContext& context);
+// Plays block `first` to the end of the document (the editor's cursor).
+void StartPlayFrom(PlaybackState& state, PlaybackContext& context, std::uint32_t first);
 // The Stop button: Playing = false and the device reset.
 void StopPlayback(PlaybackState& state, PlaybackContext& context);
 

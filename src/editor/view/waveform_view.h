@@ -2,7 +2,7 @@
 // The editor's waveform view without a window: the geometry of the editor's
 // client area, the waveform picture drawn from the peak tables only (never
 // from the audio), the playback level meter, zoom and scroll, and the mouse
-// selection rules. The editor window owns one, forwards its events and
+// and keyboard selection rules. The editor window owns one, forwards its events and
 // copies the pictures to the screen. User-interface thread only.
 
 #include <QImage>
@@ -26,7 +26,8 @@ inline constexpr int kFinestZoomIndex = 1;
 inline constexpr int kCoarsestZoomIndex = 10;
 // The scroll bar counts 0..10000 over the whole document.
 inline constexpr int kScrollUnits = 10000;
-inline constexpr int kZoomButtonWidth = 20;
+// Wide enough to hit, and to read "+" and "-" at any scale.
+inline constexpr int kZoomButtonWidth = 22;
 // The overview band is taller than the scroll bar it lies behind.
 inline constexpr int kOverviewBandHeight = 36;
 
@@ -96,6 +97,18 @@ struct PlayCursor {
 };
 
 enum class CursorShape { Unchanged, Default, ResizeWestEast };
+
+// Where a key takes the cursor: a buffer, a second, a screen either way, or an end.
+enum class CursorStep {
+  BufferBack,
+  BufferForward,
+  SecondBack,
+  SecondForward,
+  ScreenBack,
+  ScreenForward,
+  DocumentStart,
+  DocumentEnd,
+};
 
 struct MouseInput {
   int X = 0;  // client coordinates
@@ -175,6 +188,17 @@ public:
   MouseResult MouseMove(const MouseInput& input);
   MouseResult MouseRelease(const MouseInput& input);
   bool DragActive() const { return m_dragActive; }
+
+  // The keyboard: moves CursorPos by `step`; with `extend` the selection runs
+  // from its anchor (the edge the cursor is not on) to the cursor, else it
+  // collapses there. False when nothing moved (busy, an empty document).
+  bool MoveCursor(CursorStep step, bool extend);
+  // Scrolls the least that brings the cursor's column into the view; true
+  // when ViewOffset changed.
+  bool FollowCursor();
+  // One zoom step in or out keeping the cursor at its column; zooming out
+  // stops once the whole document fits. True when ZoomIndex changed.
+  bool ZoomAroundCursor(bool in);
   // One flag per column of WaveBitmap: the column is painted as selected.
   const std::vector<std::uint8_t>& ColumnSelected() const { return m_columnSelected; }
 
@@ -219,6 +243,8 @@ private:
   // ZoomIndex kept within 1..10.
   int ZoomIndexInRange() const;
   double CurrentOverviewScale() const;
+  // Buffers of the view's columns 1..R - L - 1 at the current zoom.
+  std::int64_t ScreenBuffers() const;
   bool HasSelection() const { return m_document.SelStart != m_document.SelEnd; }
   bool InSelection(std::int64_t position) const;
   std::uint32_t CursorFrom(std::int64_t position) const;

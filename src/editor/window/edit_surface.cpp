@@ -1,5 +1,6 @@
 #include "editor/window/edit_surface.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -45,6 +46,7 @@ QLabel* Marker(QWidget* parent, const char* name, const QColor& color, bool poin
 EditSurface::EditSurface(TFormEdit& form) : QWidget(&form), m_form(form) {
   setObjectName(QStringLiteral("EditSurface"));
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_OpaquePaintEvent);
   ShapeSelected = new QWidget(this);
   ShapeSelected->setObjectName(QStringLiteral("ShapeSelected"));
@@ -83,6 +85,10 @@ void EditSurface::mouseMoveEvent(QMouseEvent* event) {
 
 void EditSurface::mouseReleaseEvent(QMouseEvent* event) {
   m_form.FormMouseUp(event->position().toPoint());
+}
+
+void EditSurface::keyPressEvent(QKeyEvent* event) {
+  if (!m_form.SurfaceKeyDown(event->key(), event->modifiers())) QWidget::keyPressEvent(event);
 }
 
 }  // namespace tavrin::editor

@@ -1,7 +1,7 @@
 #pragma once
 // The editor window's central area: shows the view's pictures, frames and
 // play line, holds the scroll bar, zoom buttons and markers, and passes the
-// mouse and resize events to the window.
+// mouse, key and resize events to the window. It takes the focus for the keys.
 
 #include <QWidget>
 
@@ -31,6 +31,7 @@ protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
 private:
   TFormEdit& m_form;

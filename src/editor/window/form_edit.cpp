@@ -12,11 +12,19 @@
 
 #include "drawing/raster.h"
 #include "editor/editor_session.h"
+#include "editor/window/edit_surface.h"
 #include "editor/window/volume_slider.h"
 #include "export/save_flow.h"
 #include "recovery/window/form_info.h"
 
 namespace tavrin::editor {
+
+namespace {
+
+constexpr QSize kInitialSize(892, 575);
+constexpr QSize kMinimumSize(780, 450);
+
+}  // namespace
 
 TFormEdit::TFormEdit(EditorWindowServices services, QWidget* parent)
     : QMainWindow(parent),
@@ -31,8 +39,8 @@ TFormEdit::~TFormEdit() = default;
 void TFormEdit::FormCreate() {
   setWindowTitle(tr("声音编辑器"));
   setObjectName(QStringLiteral("TFormEdit"));
-  resize(892, 575);
-  setMinimumSize(780, 450);
+  resize(kInitialSize);
+  setMinimumSize(kMinimumSize);
   setWindowFlag(Qt::WindowStaysOnTopHint);
   setWindowModality(Qt::ApplicationModal);
   setAcceptDrops(true);
@@ -52,7 +60,7 @@ void TFormEdit::FormCreate() {
                                   m_services.User, m_services.Panels});
   }
   // The desktop stands in for the system's playback device settings.
-  menuPlayBack->setText(tr("Playback Devices"));
+  menuPlayBack->setText(tr("&Playback Devices"));
 
   exporter::SaveFlow::Services saving;
   saving.Owner = this;
@@ -77,9 +85,7 @@ void TFormEdit::FormCreate() {
 void TFormEdit::Execute(const std::string& openPath) {
   // Decoded before the editor shows, so that a file that does not open shows nothing.
   if (!openPath.empty() && !OpenSound(openPath, parentWidget())) return;
-  if (QScreen* screen = this->screen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  if (QScreen* screen = this->screen()) FitToScreen(screen->availableGeometry());
   // Shown first, so that the view lays out on the window's real size.
   show();
   FormShow();
@@ -92,6 +98,17 @@ void TFormEdit::Execute(const std::string& openPath) {
   m_loop = &loop;
   loop.exec();
   m_loop = nullptr;
+}
+
+void TFormEdit::FitToScreen(const QRect& available) {
+  // A small screen, or a large scale factor, wins over the window's own
+  // minimum. The frame counts once the window has been shown with one.
+  const QSize room = available.size() - (frameGeometry().size() - size());
+  setMinimumSize(kMinimumSize.boundedTo(room));
+  resize(size().boundedTo(room));
+  QRect placed = frameGeometry();
+  placed.moveCenter(available.center());
+  move(std::max(placed.left(), available.left()), std::max(placed.top(), available.top()));
 }
 
 void TFormEdit::OfferTestTake() {
@@ -135,6 +152,7 @@ void TFormEdit::ShowDocument() {
   SyncScrollBar();
   RedrawView();
   ShowPositions();
+  m_surface->setFocus();
 }
 
 void TFormEdit::FormClose() {
@@ -204,6 +222,16 @@ void TFormEdit::ShowPositions() {
   m_panels[2]->setText(tr("Length - ") + (selected ? QString::fromStdString(PositionText(
                                                          document.SelEnd - document.SelStart + 1))
                                                    : QString()));
+  // A screen reader hears the cursor at the time its buffer starts, where Space plays from.
+  const auto time = [](std::uint32_t buffers) {
+    return QString::fromStdString(PositionText(buffers));
+  };
+  const QString cursor = time(std::max(document.CursorPos, 1u) - 1);
+  const QString said = selected
+                           ? tr("光标 %1，选区 %2 至 %3")
+                                 .arg(cursor, time(document.SelStart - 1), time(document.SelEnd))
+                           : tr("光标 %1，未选择").arg(cursor);
+  if (m_surface->accessibleDescription() != said) m_surface->setAccessibleDescription(said);
 }
 
 QString TFormEdit::StatusPanelText(int panel) const {

@@ -31,6 +31,7 @@ class QPainter;
 class QPoint;
 class QProgressBar;
 class QToolBar;
+class QToolButton;
 
 namespace tavrin::settings {
 class TFormSaveSettings;
@@ -127,6 +128,16 @@ public:
   void SBtnPlayAllClick();
   void SBtnPlaySelectionClick();
   void SBtnStopClick();
+  // Space: plays from the cursor to the end, or stops whatever plays.
+  void menuPlayCursorClick();
+  // The waveform's keys: the cursor, the selection from it, and the view
+  // following it. False for a key that is not the waveform's.
+  bool SurfaceKeyDown(int key, Qt::KeyboardModifiers modifiers);
+  // Ctrl+= and Ctrl+-.
+  void ZoomAroundCursor(bool in);
+  // The least of the window's size and place that a screen this small allows,
+  // with the menu bar on it.
+  void FitToScreen(const QRect& available);
 
   // What the window shows, for tests.
   EditSession& Document() { return *m_services.Document; }
@@ -224,6 +235,7 @@ private:
   QProgressBar* StatusProgressBar = nullptr;
   QAction* menuPlayBack = nullptr;
   QAction* SBtnPlayAll = nullptr;
+  QToolButton* m_playAllButton = nullptr;
   QTimer TimerPlay;
   QTimer TimerStatus;
 };

@@ -3,6 +3,7 @@
 // playback engine.
 #include <QLabel>
 #include <QProgressBar>
+#include <QToolButton>
 #include <cmath>
 
 #include "editor/window/edit_surface.h"
@@ -33,12 +34,12 @@ void TFormEdit::StopPlaying() {
 }
 
 void TFormEdit::ShowPlayAllState() {
-  SBtnPlayAll->setChecked(m_playAllDown);
+  m_playAllButton->setDown(m_playAllDown);
 }
 
 void TFormEdit::SBtnPlayAllClick() {
   if (!m_open || !m_playbackContext || Document().EditBusy) {
-    ShowPlayAllState();  // the press toggled the button: it shows what plays
+    ShowPlayAllState();  // the press let the button up: it shows what plays
     return;
   }
   if (m_playAllDown) {
@@ -55,6 +56,17 @@ void TFormEdit::SBtnPlayAllClick() {
 void TFormEdit::SBtnPlaySelectionClick() {
   if (!m_open || !m_playbackContext || Document().EditBusy) return;
   playback::StartPlaySelection(m_playback, *m_playbackContext);
+  m_playAllDown = false;
+  ShowPlayAllState();
+}
+
+void TFormEdit::menuPlayCursorClick() {
+  if (!m_open || !m_playbackContext || Document().EditBusy) return;
+  if (m_playback.Playing) {
+    StopPlaying();
+    return;
+  }
+  playback::StartPlayFrom(m_playback, *m_playbackContext, Document().CursorPos);
   m_playAllDown = false;
   ShowPlayAllState();
 }

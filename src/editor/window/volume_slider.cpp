@@ -16,11 +16,19 @@ constexpr int kTravel = VolumeSlider::kTrackWidth - VolumeSlider::kHandleWidth;
 
 }  // namespace
 
-VolumeSlider::VolumeSlider(QWidget* parent) : QWidget(parent) {
+VolumeSlider::VolumeSlider(QWidget* parent) : QAbstractSlider(parent) {
   setObjectName(QStringLiteral("ImageVolume"));
   setToolTip(tr("回放音量"));
+  setAccessibleName(toolTip());
   setFixedSize(kTrackWidth, kHandleHeight);
   setMouseTracking(true);
+  setFocusPolicy(Qt::StrongFocus);
+  setOrientation(Qt::Horizontal);
+  setRange(kTrackLeft, kTrackLeft + kTravel);
+  setPageStep(10);
+  SayVolume();
+  // The keys and the wheel move the value; a drag moves it through HandleMoved.
+  connect(this, &QAbstractSlider::actionTriggered, this, [this] { HandleMoved(sliderPosition()); });
 }
 
 float VolumeSlider::PlaybackVolumePerPixel() const {
@@ -29,8 +37,22 @@ float VolumeSlider::PlaybackVolumePerPixel() const {
 
 void VolumeSlider::ShowVolume(std::uint32_t volume) {
   const double pixels = static_cast<double>(volume >> 16) / PlaybackVolumePerPixel();
-  m_handleLeft = kTrackLeft + static_cast<int>(std::nearbyint(pixels));
-  update();
+  setValue(kTrackLeft + static_cast<int>(std::nearbyint(pixels)));
+  SayVolume();
+}
+
+void VolumeSlider::HandleMoved(int left) {
+  setValue(left);
+  SayVolume();
+  const auto v = static_cast<std::uint32_t>(
+      std::nearbyint(static_cast<double>(left - kTrackLeft) * PlaybackVolumePerPixel()));
+  if (VolumeChanged) VolumeChanged(v + v * 65536u);
+}
+
+void VolumeSlider::SayVolume() {
+  const int percent = static_cast<int>(
+      std::nearbyint(100.0 * (value() - kTrackLeft) / static_cast<double>(kTravel)));
+  setAccessibleDescription(QStringLiteral("%1%").arg(percent));
 }
 
 void VolumeSlider::HandleIdle() {
@@ -40,13 +62,13 @@ void VolumeSlider::HandleIdle() {
 }
 
 bool VolumeSlider::OverHandle(int x) const {
-  return x >= m_handleLeft && x < m_handleLeft + kHandleWidth;
+  return x >= value() && x < value() + kHandleWidth;
 }
 
 void VolumeSlider::ImageHandleMouseDown(int x, bool leftOnly) {
   if (!leftOnly) return;
   m_dragOriginX = x;
-  m_dragStartLeft = m_handleLeft;
+  m_dragStartLeft = value();
 }
 
 void VolumeSlider::ImageHandleMouseMove(int x, bool leftOnly) {
@@ -58,11 +80,7 @@ void VolumeSlider::ImageHandleMouseMove(int x, bool leftOnly) {
   const int left = m_dragStartLeft + x - m_dragOriginX;
   // A move that would take the handle off the track leaves it where it is.
   if (left < kTrackLeft || left > kTrackLeft + kTravel) return;
-  m_handleLeft = left;
-  update();
-  const auto v = static_cast<std::uint32_t>(
-      std::nearbyint(static_cast<double>(left - kTrackLeft) * PlaybackVolumePerPixel()));
-  if (VolumeChanged) VolumeChanged(v + v * 65536u);
+  HandleMoved(left);
 }
 
 void VolumeSlider::ImageVolumeMouseMove() {
@@ -78,7 +96,11 @@ void VolumeSlider::paintEvent(QPaintEvent*) {
   QImage handle(kHandleWidth, kHandleHeight, QImage::Format_RGB32);
   handle.fill(QColor(212, 208, 200));
   drawing::DrawHandleOutline(handle, m_highlighted);
-  painter.drawImage(m_handleLeft, 0, handle);
+  painter.drawImage(value(), 0, handle);
+  if (hasFocus()) {
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
 }
 
 void VolumeSlider::mousePressEvent(QMouseEvent* event) {

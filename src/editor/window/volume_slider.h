@@ -1,16 +1,17 @@
 #pragma once
 // The playback volume slider of the editor's volume tool bar: a track
 // (ImageVolume) and a handle (ImageHandle) dragged along it with the left
-// button. The handle's place stands for the right channel's volume; a drag
-// sets both channels alike.
+// button, or moved by the arrow keys when it has the focus. Its value is the
+// handle's left edge in pixels, which stands for the right channel's volume;
+// a drag or a key sets both channels alike.
 
-#include <QWidget>
+#include <QAbstractSlider>
 #include <cstdint>
 #include <functional>
 
 namespace tavrin::editor {
 
-class VolumeSlider : public QWidget {
+class VolumeSlider : public QAbstractSlider {
   Q_OBJECT
 public:
   static constexpr int kTrackWidth = 105;
@@ -21,7 +22,7 @@ public:
 
   // Places the handle for a volume word (left in the low 16 bits, right in the high).
   void ShowVolume(std::uint32_t volume);
-  int HandleLeft() const { return m_handleLeft; }
+  int HandleLeft() const { return value(); }
   // Volume units per pixel of handle travel.
   float PlaybackVolumePerPixel() const;
   // The handle's outline in its idle colour (the pointer is elsewhere).
@@ -43,7 +44,10 @@ protected:
 
 private:
   bool OverHandle(int x) const;
-  int m_handleLeft = 0;
+  // The handle moved to `left` by the user: the volume follows.
+  void HandleMoved(int left);
+  // A screen reader's reading of the volume, in percent.
+  void SayVolume();
   int m_dragOriginX = 0;
   int m_dragStartLeft = 0;
   bool m_highlighted = false;

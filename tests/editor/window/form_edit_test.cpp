@@ -1,5 +1,6 @@
 // The editor window offscreen on a generated take: status texts, commands and
 // shortcuts, the input boxes, saving the selection, and closing.
+#include <QAccessible>
 #include <QAction>
 #include <QFileDialog>
 #include <QLabel>
@@ -7,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QToolBar>
 #include <QtTest/QtTest>
 #include <cstring>
 #include <filesystem>
@@ -126,6 +128,25 @@ void DragOverTheWaveform(EditorWindowRig& rig, int from, int to) {
   QTest::mouseRelease(&surface, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
 }
 
+using KeyPresses = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
+
+// Presses keys on the waveform with the editor the active window, as its shortcuts need.
+void Press(EditorWindowRig& rig, const KeyPresses& keys) {
+  if (!rig.Form->isActiveWindow()) {
+    rig.Form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.Form.get()));
+  }
+  for (const auto& [key, modifiers] : keys) QTest::keyClick(&rig.Form->Surface(), key, modifiers);
+}
+
+// Play all is a push button held down while the whole document plays.
+bool PlayAllDown(EditorWindowRig& rig) {
+  QWidget* button = rig.Form->findChild<QToolBar*>("CoolBarPlay")
+                        ->widgetForAction(rig.Form->Action("SBtnPlayAll"));
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+  return accessible->role() == QAccessible::PushButton && accessible->state().pressed;
+}
+
 // A work folder holding "test": 10 buffers and a partial one.
 void OfferTest(EditorWindowRig& rig) {
   rig.State.WorkFolder = rig.Root.string();
@@ -171,6 +192,9 @@ private slots:
   void closingKeepsTheTakeAndRemovesTheWorkFiles();
   void theMouseSelectsOnTheWaveformAndTheZoomButtonsZoom();
   void theViewStaysLiveWhenTheDocumentShrinksUnderIt();
+  void theKeysMoveTheCursorAndSelectFromItsAnchor();
+  void theViewFollowsTheCursorAndZoomsAroundIt();
+  void theEditorFitsAScreenOfHalfItsSize();
   void playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume();
   void loadingTestEditsItAndClosingGivesTheTakeBack();
   void ignoreAndLoopModeKeepTheTake();
@@ -331,13 +355,13 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   QAction* playAll = rig.Form->Action("SBtnPlayAll");
   playAll->trigger();
   QVERIFY(rig.Form->Playback().Playing);
-  QVERIFY(playAll->isChecked());  // pressed while it plays
+  QVERIFY(PlayAllDown(rig));  // pressed while it plays
   for (int tick = 0; tick < 40 && rig.Form->Playback().Playing; ++tick) {
     rig.Device.Advance(4410);
     rig.Form->TimerPlayTimer();
   }
   QVERIFY(!rig.Form->Playback().Playing);
-  QVERIFY(!playAll->isChecked());  // released at the end
+  QVERIFY(!PlayAllDown(rig));  // released at the end
   const std::vector<char>& played = rig.Device.Played();
   QCOMPARE(played.size(), 20 * kBufferBytes);  // the 20 buffers left, in order
   QVERIFY(std::memcmp(played.data(), rig.Take.data() + 10 * kBufferBytes, played.size()) == 0);
@@ -345,14 +369,30 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   playAll->trigger();
   playAll->trigger();  // a second press releases it and stops
   QVERIFY(!rig.Form->Playback().Playing);
-  QVERIFY(!playAll->isChecked());
+  QVERIFY(!PlayAllDown(rig));
+  // The Play menu's items do what the buttons do.
+  rig.Form->Action("menuPlayAll")->trigger();
+  QVERIFY(rig.Form->Playback().Playing && PlayAllDown(rig));
+  rig.Form->Action("menuStop")->trigger();
+  QVERIFY(!rig.Form->Playback().Playing && !PlayAllDown(rig));
+  // Space plays from the cursor and stops; Shift+Space plays the selection.
+  Press(rig, {{Qt::Key_Home, Qt::NoModifier},
+              {Qt::Key_Right, Qt::ControlModifier},
+              {Qt::Key_Space, Qt::NoModifier}});
+  QVERIFY(rig.Form->Playback().Playing && !PlayAllDown(rig));
+  QCOMPARE(rig.Form->Playback().PlayFirst, 11u);
+  Press(rig, {{Qt::Key_Space, Qt::NoModifier}});
+  QVERIFY(!rig.Form->Playback().Playing);
+  rig.Select(3, 6);
+  Press(rig, {{Qt::Key_Space, Qt::ShiftModifier}});
+  QVERIFY(rig.Form->Playback().PlayFirst == 3 && rig.Form->Playback().PlayLast == 6);
   // Insert Silence stops playback before its box opens, whatever the answer.
   for (const QString& answer : {QStringLiteral("0"), QStringLiteral("x"), QStringLiteral("1")}) {
     playAll->trigger();
     rig.Answer = answer;
     rig.Form->menuSilenceClick();
     QVERIFY(!rig.Form->Playback().Playing);
-    QVERIFY(!playAll->isChecked());
+    QVERIFY(!PlayAllDown(rig));
   }
 
   editor::VolumeSlider& volume = rig.Form->Volume();
@@ -368,6 +408,11 @@ void FormEditTest::playAllPlaysTheEditedDocumentAndTheHandleSetsTheVolume() {
   volume.ImageHandleMouseMove(0, true);
   rig.Device.GetVolume(word);
   QCOMPARE(word, 0u);
+  // The arrow keys move it a pixel's worth, 65535 / 94 rounded.
+  QTest::keyClick(&volume, Qt::Key_Right);
+  rig.Device.GetVolume(word);
+  QCOMPARE(word, 697u * 65537u);
+  QCOMPARE(volume.accessibleDescription(), QStringLiteral("1%"));
 }
 
 void FormEditTest::loadingTestEditsItAndClosingGivesTheTakeBack() {
@@ -431,7 +476,7 @@ void FormEditTest::anOpenedFileStandsInAndClosingGivesTheTakeBack() {
   fs::create_directories(song.parent_path());
   std::ofstream(song) << "sound";
   QCOMPARE(rig.Form->Action("menuOpen"), rig.Form->findChild<QMenu*>("menuFile")->actions()[0]);
-  QCOMPARE(rig.Form->Action("menuOpen")->text(), QStringLiteral("打开..."));
+  QCOMPARE(rig.Form->Action("menuOpen")->text(), QStringLiteral("打开(&O)..."));
 
   // An edit first: the question comes, and No keeps the edit.
   rig.Select(1, 5);
@@ -565,6 +610,81 @@ void FormEditTest::savingOverTheOpenedFileKeepsItWhenTheWriterFails() {
   rig.Form->menuSaveSelectionClick();
   QCOMPARE(fs::file_size(song), std::uintmax_t{44 + 2 * kBufferBytes});
   QCOMPARE(rig.Messages.size(), 1);
+}
+
+void FormEditTest::theKeysMoveTheCursorAndSelectFromItsAnchor() {
+  EditorWindowRig rig(400);
+  const Qt::KeyboardModifiers none = Qt::NoModifier, shift = Qt::ShiftModifier;
+  const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+  // From a cursor at buffer 100 with nothing selected: SelStart, SelEnd and CursorPos after.
+  const std::vector<std::pair<KeyPresses, std::array<std::uint32_t, 3>>> rows = {
+      {{{Qt::Key_Right, none}, {Qt::Key_Left, ctrl}}, {91, 91, 91}},
+      {{{Qt::Key_Right, shift}, {Qt::Key_Right, shift | ctrl}}, {100, 111, 111}},
+      {{{Qt::Key_Right, shift},
+        {Qt::Key_Left, shift},
+        {Qt::Key_Left, shift},
+        {Qt::Key_Left, shift}},
+       {98, 100, 98}},
+      {{{Qt::Key_End, none}, {Qt::Key_Right, none}}, {400, 400, 400}},
+      {{{Qt::Key_Home, shift}}, {1, 100, 1}},
+      {{{Qt::Key_End, shift}}, {100, 400, 400}},
+  };
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    rig.Select(100, 100);
+    rig.Document.CursorPos = 100;
+    Press(rig, rows[row].first);
+    const std::array got{rig.Document.SelStart, rig.Document.SelEnd, rig.Document.CursorPos};
+    QVERIFY2(got == rows[row].second, qPrintable(QStringLiteral("row %1").arg(row)));
+  }
+  // A selection made with the mouse is extended from its anchor; the screen
+  // reader hears it as the status bar shows it; then the keys alone edit and save.
+  const editor::ViewGeometry& g = rig.Form->View().Geometry();
+  rig.Select(1, 1);
+  DragOverTheWaveform(rig, g.L + 10, g.L + 50);
+  Press(rig, {{Qt::Key_Left, shift}});
+  QCOMPARE(QApplication::focusWidget(), &rig.Form->Surface());
+  QCOMPARE(rig.Form->Surface().accessibleDescription(),
+           QStringLiteral("光标 00:00:04.8，选区 00:00:00.9 至 00:00:04.9"));
+  Press(rig, {{Qt::Key_X, ctrl}});
+  QCOMPARE(rig.Document.Length(), 360u);
+  Press(rig, {{Qt::Key_Z, ctrl}});
+  rig.SavePath = (rig.Root / "all.wav").string();
+  Press(rig, {{Qt::Key_S, ctrl}});
+  QCOMPARE(fs::file_size(rig.SavePath), std::uintmax_t{44 + 400 * kBufferBytes});
+  Press(rig, {{Qt::Key_W, ctrl}});
+  QVERIFY(!rig.Form->isVisible());
+}
+
+void FormEditTest::theViewFollowsTheCursorAndZoomsAroundIt() {
+  EditorWindowRig rig(3000);
+  editor::WaveformView& view = rig.Form->View();
+  const editor::ViewGeometry& g = view.Geometry();
+  const auto cursorInView = [&] {
+    const int x = view.ColumnOf(rig.Document.CursorPos);
+    return x > g.L && x < g.R;
+  };
+  const int zoom = view.ZoomIndex;  // the coarsest the take needs
+  Press(rig, {{Qt::Key_Equal, Qt::ControlModifier}, {Qt::Key_End, Qt::NoModifier}});
+  QVERIFY(view.ZoomIndex == zoom - 1 && view.ViewOffset > 0 && cursorInView());
+  QCOMPARE(rig.Form->Surface().ScrollBar->value(), rig.Form->Surface().ScrollBar->maximum());
+  Press(rig, {{Qt::Key_Home, Qt::NoModifier}, {Qt::Key_PageDown, Qt::ShiftModifier}});
+  QCOMPARE(rig.Document.SelEnd, 1 + view.Zoom() * static_cast<std::uint32_t>(g.R - g.L - 1));
+  QVERIFY(cursorInView());
+  // Zooming in keeps the cursor where it stands on the screen.
+  const int column = view.ColumnOf(rig.Document.CursorPos);
+  Press(rig, {{Qt::Key_Equal, Qt::ControlModifier}});
+  QCOMPARE(view.ColumnOf(rig.Document.CursorPos), column);
+  for (int i = 0; i < 3; ++i) Press(rig, {{Qt::Key_Minus, Qt::ControlModifier}});
+  QVERIFY(view.ZoomIndex == zoom && cursorInView());  // no coarser than the take needs
+}
+
+void FormEditTest::theEditorFitsAScreenOfHalfItsSize() {
+  EditorWindowRig rig(30);
+  const QRect screen(0, 0, 640, 450);  // 1280 x 900 pixels at a scale factor of 2
+  rig.Form->FitToScreen(screen);
+  QVERIFY(screen.contains(rig.Form->frameGeometry()));
+  const QSize least = rig.Form->minimumSize().expandedTo(rig.Form->minimumSizeHint());
+  QVERIFY(least.width() <= 640 && least.height() <= 450);
 }
 
 QTEST_MAIN(FormEditTest)
