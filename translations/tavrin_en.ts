@@ -538,6 +538,22 @@
         <source>显示窗口(&amp;S)</source>
         <translation>&amp;Show window</translation>
     </message>
+    <message>
+        <source>正在录音</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>已停止，录音 %1 未保存</source>
+        <translation>Stopped, take %1 not saved</translation>
+    </message>
+    <message>
+        <source>已停止，录音 %1 已保存</source>
+        <translation>Stopped, take %1 saved</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::recorder_ui::TFormTimer</name>

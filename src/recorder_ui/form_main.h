@@ -213,6 +213,8 @@ private:
   void RepaintMeters();
   // The meters' accessible description: the levels, the DC offset, clipping, recording.
   void TellMeterReading();
+  // "Recording", "Stopped, take 00:03:10 not saved": the window's description, and an alert.
+  void AnnounceRecordingState();
   // The scheme's knob with its outline, lit while the pointer is over it.
   void ShowKnob(bool highlighted);
   void RefreshKnob();

@@ -63,6 +63,7 @@ void TFormMain::ShowTakeStarted() {
   m_panels[2]->clear();
   ShowSourceCaption();
   m_surface->update();
+  AnnounceRecordingState();
 }
 
 void TFormMain::BtnStopClick() {
@@ -71,6 +72,7 @@ void TFormMain::BtnStopClick() {
 
 void TFormMain::ShowTakeEnded() {
   m_panels[2]->setText(tr("End - ") + TimeOfDay());
+  AnnounceRecordingState();
 }
 
 void TFormMain::BtnEditClick() {
@@ -185,6 +187,25 @@ void TFormMain::TellMeterReading() {
   if (state.ClipHoldLeft > 0 || state.ClipHoldRight > 0) reading += tr("；削波");
   if (m_session->TakeRunning()) reading += tr("；正在录音");
   if (m_surface->accessibleDescription() != reading) m_surface->setAccessibleDescription(reading);
+}
+
+void TFormMain::AnnounceRecordingState() {
+  // A change of what the recorder does is told at once, as an alert on the window.
+  const capture::RecorderState& state = State();
+  const QString length = QString::fromStdString(capture::PositionText(state.Take.TakeLength));
+  QString said;
+  if (m_session->TakeRunning()) {
+    said = tr("正在录音");
+  } else if (state.Take.TakeLength < 2) {
+    said = tr("已停止");
+  } else {
+    said = (m_session->TakeUnsaved() ? tr("已停止，录音 %1 未保存") : tr("已停止，录音 %1 已保存"))
+               .arg(length.left(8));
+  }
+  if (said == accessibleDescription()) return;
+  setAccessibleDescription(said);
+  QAccessibleEvent alert(this, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
 }
 
 void TFormMain::ShowTimeText() {

@@ -81,6 +81,7 @@ void TFormMain::ShowUnattended() {
       (!status.isEmpty() || m_panels[1]->text() == m_unattendedShown))
     m_panels[1]->setText(status);
   m_unattendedShown = status;
+  AnnounceRecordingState();
   if (State().AppendingTake) ShowTimeText();
 }
 

@@ -92,6 +92,7 @@ void FormMainTest::recordStopAndEditSetTheirTextsAndState() {
   QVERIFY(rig.State.DeviceOpen);
   QCOMPARE(rig.State.Take.TakeLength, 31u);
   QVERIFY(form.StatusPanelText(2).startsWith(QStringLiteral("End - ")));
+  QCOMPARE(form.accessibleDescription(), QStringLiteral("已停止，录音 00:00:03 未保存"));
   form.TimerStatusTimer();
   QVERIFY(form.RecordingModeEnabled());
 
