@@ -4,7 +4,8 @@
 # --status and --stop say none runs (exit 1); then --record, --status, --toggle
 # (a stop), --save to WAV and MP3 (read back by sox and lame), a save refused for
 # its name, saves to a missing folder and to a pipe answered with why and no
-# box, the take refused while the editor is open, and --stop when nothing records.
+# box, the take refused while the editor is open, --stop when nothing records,
+# and the editor by keys alone.
 #   commands_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -104,4 +105,46 @@ run_command 0 "$work/take.wav"
 wait_for 30 "the editor" window_shown '声音编辑器'
 run_command 2 --record
 [[ "$complaint" == *"The sound editor is open"* ]] || fail "--record with the editor open said '$complaint'"
-echo "commands: every command answered as the buttons would"
+
+# The editor by keys alone: Home puts the cursor on the first tenth of a
+# second, Shift+Right nine times selects nine more (a second), Ctrl+X
+# cuts it, Ctrl+S saves all (typed into the file dialog), Ctrl+Z brings it
+# back; Space plays from the cursor (that it also stops is the editor rig's).
+editor="$(window_id '声音编辑器')"
+save_by_keys() {
+  xdotool windowfocus --sync "$editor"
+  xdotool key ctrl+s
+  wait_for 20 "the file dialog" window_shown 'Save As'
+  xdotool windowfocus --sync "$(window_id 'Save As')"
+  xdotool type --delay 20 "$1"
+  xdotool key Return
+  wait_for 30 "$1 written" size_at_least "$1" 44
+  wait_for 10 "the file dialog to close" not_shown 'Save As'
+}
+not_shown() { ! window_shown "$1"; }
+# What the sink plays, heard on its monitor once the daemon's own tone is gone.
+sink_level() {
+  timeout 0.4 parec -d tavrin_null.monitor --format=s16le --rate=44100 --channels=2 2>/dev/null |
+    sox -t raw -r 44100 -e signed -b 16 -c 2 - -n stats 2>&1 | awk '/RMS lev dB/ {print $4}'
+}
+playing() { awk -v l="$(sink_level)" 'BEGIN { exit !(l != "-inf" && l + 0 > -50) }'; }
+not_playing() { ! playing; }
+xdotool windowfocus --sync "$editor"
+xdotool key Home
+for _ in $(seq 1 9); do xdotool key shift+Right; done
+xdotool key ctrl+x
+save_by_keys "$work/keys-cut.wav"
+xdotool windowfocus --sync "$editor"
+xdotool key ctrl+z
+save_by_keys "$work/keys-undone.wav"
+whole="$(soxi -s "$work/take.wav")"
+cut="$(soxi -s "$work/keys-cut.wav")"
+undone="$(soxi -s "$work/keys-undone.wav")"
+((whole - cut == 44100 && undone == whole)) ||
+  fail "by keys: $whole frames, $cut after cutting a second, $undone after undoing"
+pactl unload-module module-sine
+wait_for 10 "the daemon's tone to end" not_playing
+xdotool windowfocus --sync "$editor"
+xdotool key space
+wait_for 10 "Space to play" playing
+echo "commands: every command answered as the buttons would; the editor worked by keys alone"
