@@ -120,10 +120,8 @@ void SaveFlowTest::cancelInTheProgressDialogRemovesTheFile() {
   QVERIFY(form.Progress().isHidden());
 
   // Enter is not Cancel, not even on the button: the save runs to its end.
-  QTimer::singleShot(0, [&] {
-    QTest::keyClick(form.Progress().findChild<QPushButton*>(QStringLiteral("BtnCancel")),
-                    Qt::Key_Return);
-  });
+  auto* cancel = form.Progress().findChild<QPushButton*>(QStringLiteral("BtnCancel"));
+  QTimer::singleShot(0, [cancel] { QTest::keyClick(cancel, Qt::Key_Return); });
   QVERIFY(form.Saver().SaveTakeTo(target.string()));
   QVERIFY(fs::remove(target));
 

@@ -75,22 +75,12 @@ private slots:
       QTest::mousePress(Label(dialog, 2), Qt::RightButton, {}, {2, 2});
     };
     QCOMPARE(ChooseWhile(dialog, 4, rightOnLabel2), 2);
-    // By the keyboard, from the current scheme: the arrows step (round past
-    // the ends) and light the scheme they reach; Enter or Space chooses it.
-    QList<int> lit;
-    const auto keys = [&](QList<Qt::Key> presses) {
-      return [this, &dialog, &lit, presses] {
-        for (const Qt::Key key : presses) {
-          if (key == Qt::Key_Return || key == Qt::Key_Space) lit = LitLabels(dialog);
-          QTest::keyClick(dialog.focusWidget(), key);
-        }
-      };
+    // The keyboard starts on the current scheme; Up from the first wraps to the last.
+    const auto upThenEnter = [&] {
+      for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Return})
+        QTest::keyClick(dialog.focusWidget(), key);
     };
-    QCOMPARE(ChooseWhile(dialog, 1, keys({Qt::Key_Down, Qt::Key_Right, Qt::Key_Return})), 3);
-    QCOMPARE(lit, QList<int>{3});
-    QCOMPARE(ChooseWhile(dialog, 2, keys({Qt::Key_Up, Qt::Key_Left, Qt::Key_Space})), 5);
-    QCOMPARE(lit, QList<int>{5});
-    QCOMPARE(ChooseWhile(dialog, 4, keys({Qt::Key_Tab, Qt::Key_Return})), 5);
+    QCOMPARE(ChooseWhile(dialog, 1, upThenEnter), 5);
   }
 
   void closingAnyOtherWayKeepsTheCurrentScheme() {
@@ -105,11 +95,6 @@ private slots:
       QTest::keyClick(&dialog, Qt::Key_Escape);
     };
     QCOMPARE(ChooseWhile(dialog, 2, hoverThenEscape), 2);
-    const auto arrowThenEscape = [&] {
-      QTest::keyClick(dialog.focusWidget(), Qt::Key_Down);
-      QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
-    };
-    QCOMPARE(ChooseWhile(dialog, 2, arrowThenEscape), 2);
   }
 
   void layoutAndSwatchColours() {

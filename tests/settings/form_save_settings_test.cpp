@@ -6,12 +6,10 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTranslator>
 #include <QtTest>
 #include <functional>
 #include <initializer_list>
 
-#include "dialog_fields.h"
 #include "settings/form_save_settings.h"
 
 namespace tavrin::settings {
@@ -259,16 +257,12 @@ private slots:
                                [&](const QString& text) { refusals << text; });
       bool refusedOpen = false;
       const auto chooseEverything = [&] {
-        // Reversed VBR bounds are refused by OK and the close box; nothing is stored.
+        // Reversed VBR bounds are refused by OK; nothing is stored.
         Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
         Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
-        if (stores) {
-          Close(dialog, closeBy);
-          refusedOpen =
-              dialog.isVisible() && settings.MinBitRate == 32 && settings.MaxBitRate == 320;
-        }
-        // The bit rate by the keyboard, as a user without a mouse changes it.
-        Get(dialog, "CBoxMP3BitRate")->setFocus();
+        Close(dialog, CloseBy::Ok);
+        refusedOpen = dialog.isVisible() && settings.MinBitRate == 32 && settings.MaxBitRate == 320;
+        Get(dialog, "CBoxMP3BitRate")->setFocus();  // 128 up to 224 by the keyboard
         for (int step = 0; step < 3; ++step) QTest::keyClick(dialog.focusWidget(), Qt::Key_Down);
         Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(0);
         Get(dialog, "CBoxWavSpsIn")->setCurrentIndex(2);
@@ -283,49 +277,20 @@ private slots:
         Get<QCheckBox>(dialog, "ChBoxPrivate")->setChecked(true);
       };
       Run(dialog, chooseEverything, closeBy);
-      QCOMPARE(refusedOpen, stores);
-      QCOMPARE(refusals.size(), stores ? 1 : 0);
+      QVERIFY(refusedOpen);
+      QCOMPARE(refusals, QStringList{"The lowest VBR bit rate must not be above the highest."});
       QCOMPARE(Export(settings), Export(stores ? expected : Settings{}));
 
-      // Shown again from those values, the dialog stores them unchanged, also
-      // a rate it does not list (shown as the rate it showed when it opened).
+      // Shown again from those values, the dialog stores them unchanged; an
+      // unlisted rate as the rate its list showed when last opened.
       settings.Mode = 1;
       settings.Copyright = false;
       settings.Original = true;
       settings.SamplePerSecond = 48000;
       Settings again = settings;
       again.SamplePerSecond = stores ? 11025 : 44100;
-      Run(dialog, {}, CloseBy::Ok);
+      Run(dialog);
       QCOMPARE(Export(settings), Export(again));
-    }
-  }
-
-  // At 1x, in both languages: no caption runs into another control, and every
-  // list and slider is named for a screen reader by its caption.
-  void everyPageIsReadableInBothLanguages() {
-    for (const bool english : {false, true}) {
-      QTranslator translator;
-      if (english) {
-        QVERIFY(
-            translator.load(QStringLiteral("tavrin_en"), QStringLiteral(TAVRIN_TRANSLATIONS_DIR)));
-        QCoreApplication::installTranslator(&translator);
-      }
-      Settings settings;
-      TFormSaveSettings dialog(settings);
-      dialog.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-      auto* pages = Get<QTabWidget>(dialog, "PControlFormat");
-      QStringList faults;
-      for (int page = 0; page < pages->count(); ++page) {
-        pages->setCurrentIndex(page);
-        for (const QString& fault :
-             testing::Overlaps(*pages->widget(page)) + testing::FieldNameFaults(dialog)) {
-          faults << pages->widget(page)->objectName() + QStringLiteral(": ") + fault;
-        }
-      }
-      dialog.hide();
-      QCoreApplication::removeTranslator(&translator);
-      QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
   }
 };

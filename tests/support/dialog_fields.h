@@ -1,75 +1,33 @@
 #pragma once
-// What a keyboard or screen-reader user meets in a dialog's fields: two
-// visible widgets drawn over each other, and a field (list, slider, spin box,
-// time) that a screen reader names by its value, by its group's title, or by a
-// name another field has too.
 
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QStringList>
-#include <QWidget>
 
 namespace tavrin::testing {
 
-// The pairs of `area`'s visible widgets that overlap, neither inside the other.
-inline QStringList Overlaps(QWidget& area) {
-  QList<QWidget*> widgets;
-  for (QWidget* widget : area.findChildren<QWidget*>()) {
-    if (widget->isVisibleTo(&area) && !widget->isWindow()) widgets << widget;
-  }
-  QStringList faults;
-  for (qsizetype i = 0; i < widgets.size(); ++i) {
-    for (qsizetype j = i + 1; j < widgets.size(); ++j) {
-      QWidget* a = widgets[i];
-      QWidget* b = widgets[j];
-      if (a->isAncestorOf(b) || b->isAncestorOf(a)) continue;
-      const QRect ra(a->mapTo(&area, QPoint(0, 0)), a->size());
-      const QRect rb(b->mapTo(&area, QPoint(0, 0)), b->size());
-      if (ra.intersects(rb))
+// What stands in the way of a keyboard or screen-reader user of `window`:
+// visible siblings that run into each other (a caption wholly inside a widget
+// is put there on purpose), and lists, sliders and spin boxes without a name
+// of their own (Qt on Linux names a list by its value: its linked label names it).
+inline QStringList FieldFaults(QWidget& window) {
+  QStringList faults, names;
+  for (QWidget* a : window.findChildren<QWidget*>()) {
+    if (!a->isVisibleTo(&window)) continue;
+    const auto siblings = a->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* b : siblings.mid(siblings.indexOf(a) + 1)) {
+      const QRect ra = a->geometry(), rb = b->geometry();
+      if (b->isVisibleTo(&window) && ra.intersects(rb) && !ra.contains(rb) && !rb.contains(ra))
         faults << a->objectName() + QStringLiteral(" overlaps ") + b->objectName();
     }
-  }
-  return faults;
-}
-
-// The name a screen reader gives `field`: Qt's, except for a list, which Qt
-// on Linux names by its value, leaving it to the label linked to it.
-inline QString ReaderName(QWidget& field) {
-  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&field);
-  if (!accessible) return {};
-  if (qobject_cast<QComboBox*>(&field) && field.accessibleName().isEmpty()) {
-    const auto labels = accessible->relations(QAccessible::Label);
-    return labels.isEmpty() ? QString() : labels.front().first->text(QAccessible::Name);
-  }
-  return accessible->text(QAccessible::Name);
-}
-
-// The faults of the names of `window`'s visible fields.
-inline QStringList FieldNameFaults(QWidget& window) {
-  QStringList faults;
-  QStringList names;
-  for (QWidget* field : window.findChildren<QWidget*>()) {
-    const bool isField = qobject_cast<QComboBox*>(field) || qobject_cast<QAbstractSlider*>(field) ||
-                         qobject_cast<QAbstractSpinBox*>(field);
-    if (!isField || !field->isVisibleTo(&window)) continue;
-    const QString name = ReaderName(*field).trimmed();
-    const auto* group = qobject_cast<QGroupBox*>(field->parentWidget());
-    const auto* list = qobject_cast<QComboBox*>(field);
-    QString fault;
-    if (name.isEmpty()) {
-      fault = QStringLiteral("no name");
-    } else if (list && name == list->currentText()) {
-      fault = QStringLiteral("named by its value");
-    } else if (group && name == group->title()) {
-      fault = QStringLiteral("named by its group");
-    } else if (names.contains(name)) {
-      fault = QStringLiteral("shares its name");
-    }
-    if (!fault.isEmpty())
-      faults << field->objectName() + QStringLiteral(" \"") + name + "\": " + fault;
+    const bool list = qobject_cast<QComboBox*>(a);
+    if (!list && !qobject_cast<QAbstractSlider*>(a) && !qobject_cast<QAbstractSpinBox*>(a))
+      continue;
+    QAccessibleInterface* named = QAccessible::queryAccessibleInterface(a);
+    if (list) named = named->relations(QAccessible::Label).value(0).first;
+    const QString name = named ? named->text(QAccessible::Name) : QString();
+    if (name.trimmed().isEmpty() || names.contains(name)) faults << a->objectName() + ": " + name;
     names << name;
   }
   return faults;
