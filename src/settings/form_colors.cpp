@@ -114,7 +114,9 @@ bool TFormColors::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::Enter:
     case QEvent::MouseMove:
-    case QEvent::FocusIn: ShapeMouseMove(scheme); break;
+    case QEvent::FocusIn:  // the keyboard's place lights its scheme as the mouse's does
+      ShapeMouseMove(scheme);
+      break;
     case QEvent::KeyPress: {
       // The arrows step through the schemes, round from the last to the first.
       const int key = static_cast<QKeyEvent*>(event)->key();
