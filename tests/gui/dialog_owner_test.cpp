@@ -242,6 +242,7 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
       if (shown) {
         faults += TextFaultsOf(QStringLiteral("editor"), *editor);
         rig.Document.SelEnd = rig.Document.SelStart;
+        settings::ChooseFormat(rig.Settings, settings::SaveFormat::Flac);  // its page this time
         faults += CheckEach({
             {QStringLiteral("editor: save selection without one"), editing,
              [&] { editor->menuSaveSelectionClick(); }},
