@@ -7,10 +7,8 @@
 
 namespace tavrin::testing {
 
-// What stands in the way of a keyboard or screen-reader user of `window`:
-// visible siblings that run into each other (a caption wholly inside a widget
-// is put there on purpose), and lists, sliders and spin boxes without a name
-// of their own (Qt on Linux names a list by its value: its linked label names it).
+// Visible siblings in `window` that run into each other (not one wholly inside the other), and
+// lists, sliders and spin boxes a screen reader cannot tell apart (a list by its linked label).
 inline QStringList FieldFaults(QWidget& window) {
   QStringList faults, names;
   for (QWidget* a : window.findChildren<QWidget*>()) {
