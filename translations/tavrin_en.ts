@@ -562,24 +562,12 @@
         <translation>Timed recording</translation>
     </message>
     <message>
-        <source>启用定时</source>
-        <translation>Timer on</translation>
-    </message>
-    <message>
         <source>Record at the times below</source>
         <translation>Record at the times below</translation>
     </message>
     <message>
         <source>开始</source>
         <translation>Start</translation>
-    </message>
-    <message>
-        <source>立即</source>
-        <translation>Now</translation>
-    </message>
-    <message>
-        <source>时间</source>
-        <translation>At</translation>
     </message>
     <message>
         <source>The next time this time of day comes</source>
@@ -594,24 +582,12 @@
         <translation>Stop</translation>
     </message>
     <message>
-        <source>手动</source>
-        <translation>Manual</translation>
-    </message>
-    <message>
-        <source>时长</source>
-        <translation>After</translation>
-    </message>
-    <message>
         <source>Duration (at most 10 hours)</source>
         <translation>Duration (at most 10 hours)</translation>
     </message>
     <message>
         <source>Stop time</source>
         <translation>Stop time</translation>
-    </message>
-    <message>
-        <source>每天</source>
-        <translation>Every day</translation>
     </message>
     <message>
         <source>Repeat every day</source>
@@ -622,56 +598,28 @@
         <translation>Sound activation</translation>
     </message>
     <message>
-        <source>启用</source>
-        <translation>On</translation>
-    </message>
-    <message>
         <source>Record only while there is sound (Record starts waiting)</source>
         <translation>Record only while there is sound (Record starts waiting)</translation>
-    </message>
-    <message>
-        <source>阈值 (dBFS)</source>
-        <translation>Trigger (dBFS)</translation>
     </message>
     <message>
         <source>Sound louder than this starts a take</source>
         <translation>Sound louder than this starts a take</translation>
     </message>
     <message>
-        <source>预录 (秒)</source>
-        <translation>Pre-roll (s)</translation>
-    </message>
-    <message>
         <source>Seconds kept before the sound</source>
         <translation>Seconds kept before the sound</translation>
-    </message>
-    <message>
-        <source>静音等待 (秒)</source>
-        <translation>Silence wait (s)</translation>
     </message>
     <message>
         <source>Seconds of silence before the take pauses</source>
         <translation>Seconds of silence before the take pauses</translation>
     </message>
     <message>
-        <source>静音时暂停</source>
-        <translation>Pause in silence</translation>
-    </message>
-    <message>
         <source>One take; silences are left out</source>
         <translation>One take; silences are left out</translation>
     </message>
     <message>
-        <source>每段存为文件</source>
-        <translation>A file per sound</translation>
-    </message>
-    <message>
         <source>Every sound is saved as a file of its own</source>
         <translation>Every sound is saved as a file of its own</translation>
-    </message>
-    <message>
-        <source>登录时启动</source>
-        <translation>Start at login</translation>
     </message>
     <message>
         <source>Start Tavrin Recorder minimised at login</source>
@@ -692,6 +640,74 @@
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>启用定时(&amp;I)</source>
+        <translation>T&amp;imer on</translation>
+    </message>
+    <message>
+        <source>立即(&amp;N)</source>
+        <translation>&amp;Now</translation>
+    </message>
+    <message>
+        <source>时间(&amp;A)</source>
+        <translation>&amp;At</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>手动(&amp;M)</source>
+        <translation>&amp;Manual</translation>
+    </message>
+    <message>
+        <source>时长(&amp;F)</source>
+        <translation>A&amp;fter</translation>
+    </message>
+    <message>
+        <source>录音时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>时间(&amp;T)</source>
+        <translation>A&amp;t</translation>
+    </message>
+    <message>
+        <source>停止时间</source>
+        <translation>Stop time</translation>
+    </message>
+    <message>
+        <source>每天(&amp;D)</source>
+        <translation>Every &amp;day</translation>
+    </message>
+    <message>
+        <source>启用(&amp;O)</source>
+        <translation>&amp;On</translation>
+    </message>
+    <message>
+        <source>阈值(&amp;R) (dBFS)</source>
+        <translation>T&amp;rigger (dBFS)</translation>
+    </message>
+    <message>
+        <source>预录(&amp;P) (秒)</source>
+        <translation>&amp;Pre-roll (s)</translation>
+    </message>
+    <message>
+        <source>静音等待(&amp;W) (秒)</source>
+        <translation>Silence &amp;wait (s)</translation>
+    </message>
+    <message>
+        <source>静音时暂停(&amp;U)</source>
+        <translation>Pa&amp;use in silence</translation>
+    </message>
+    <message>
+        <source>每段存为文件(&amp;S)</source>
+        <translation>A file per &amp;sound</translation>
+    </message>
+    <message>
+        <source>登录时启动(&amp;L)</source>
+        <translation>Start at &amp;login</translation>
     </message>
 </context>
 <context>
@@ -723,17 +739,13 @@
         <source>颜色%1</source>
         <translation>Colour %1</translation>
     </message>
+    <message>
+        <source>当前颜色</source>
+        <translation>Current colour</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::settings::TFormSaveSettings</name>
-    <message>
-        <source>采样频率</source>
-        <translation>Sample rate</translation>
-    </message>
-    <message>
-        <source>通道</source>
-        <translation>Channels</translation>
-    </message>
     <message>
         <source>立体声</source>
         <translation>Stereo</translation>
@@ -741,10 +753,6 @@
     <message>
         <source>单声道</source>
         <translation>Mono</translation>
-    </message>
-    <message>
-        <source>比特/采样</source>
-        <translation>Bits/sample</translation>
     </message>
     <message>
         <source>16位</source>
@@ -759,48 +767,12 @@
         <translation>OK</translation>
     </message>
     <message>
-        <source>比特率, kbps</source>
-        <translation>Bit rate, kbps</translation>
-    </message>
-    <message>
-        <source>声道模式</source>
-        <translation>Channel mode</translation>
-    </message>
-    <message>
         <source>扩展立体声</source>
         <translation>Joint stereo</translation>
     </message>
     <message>
-        <source>版权</source>
-        <translation>Copyright</translation>
-    </message>
-    <message>
-        <source>原始</source>
-        <translation>Original</translation>
-    </message>
-    <message>
-        <source>专用</source>
-        <translation>Private</translation>
-    </message>
-    <message>
         <source>VBR - 变码率</source>
         <translation>VBR - variable bit rate</translation>
-    </message>
-    <message>
-        <source>启用变码率</source>
-        <translation>Use VBR</translation>
-    </message>
-    <message>
-        <source>最低码率</source>
-        <translation>Lowest bit rate</translation>
-    </message>
-    <message>
-        <source>最高码率</source>
-        <translation>Highest bit rate</translation>
-    </message>
-    <message>
-        <source>VBR 质量</source>
-        <translation>VBR quality</translation>
     </message>
     <message>
         <source>较好</source>
@@ -811,12 +783,64 @@
         <translation>Faster</translation>
     </message>
     <message>
-        <source>压缩级别</source>
-        <translation>Compression level</translation>
-    </message>
-    <message>
         <source>较小</source>
         <translation>Smaller</translation>
+    </message>
+    <message>
+        <source>采样频率(&amp;S)</source>
+        <translation>&amp;Sample rate</translation>
+    </message>
+    <message>
+        <source>通道(&amp;C)</source>
+        <translation>&amp;Channels</translation>
+    </message>
+    <message>
+        <source>比特/采样(&amp;B)</source>
+        <translation>&amp;Bits/sample</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>比特率(&amp;R), kbps</source>
+        <translation>Bit &amp;rate, kbps</translation>
+    </message>
+    <message>
+        <source>声道模式(&amp;M)</source>
+        <translation>Channel &amp;mode</translation>
+    </message>
+    <message>
+        <source>版权(&amp;Y)</source>
+        <translation>Cop&amp;yright</translation>
+    </message>
+    <message>
+        <source>原始(&amp;I)</source>
+        <translation>Or&amp;iginal</translation>
+    </message>
+    <message>
+        <source>专用(&amp;P)</source>
+        <translation>&amp;Private</translation>
+    </message>
+    <message>
+        <source>启用变码率(&amp;V)</source>
+        <translation>Use &amp;VBR</translation>
+    </message>
+    <message>
+        <source>最低码率(&amp;L)</source>
+        <translation>&amp;Lowest bit rate</translation>
+    </message>
+    <message>
+        <source>最高码率(&amp;H)</source>
+        <translation>&amp;Highest bit rate</translation>
+    </message>
+    <message>
+        <source>VBR 质量(&amp;Q)</source>
+        <translation>VBR &amp;quality</translation>
+    </message>
+    <message>
+        <source>压缩级别(&amp;L)</source>
+        <translation>Compression &amp;level</translation>
     </message>
 </context>
 </TS>

@@ -28,6 +28,8 @@ TFormProgress::TFormProgress(QWidget* parent) : QDialog(parent) {
   BtnCancel = new QPushButton(tr("取消"), this);
   BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
   BtnCancel->setGeometry(123, 94, 75, 28);
+  // Only a deliberate press cancels: Enter, meant for another window, must not.
+  BtnCancel->setAutoDefault(false);
   connect(BtnCancel, &QPushButton::clicked, this, &TFormProgress::BtnCancelClick);
   Timer1.setInterval(100);
   connect(&Timer1, &QTimer::timeout, this, &TFormProgress::Timer1Timer);
@@ -44,6 +46,8 @@ void TFormProgress::Start(const QString& what, const std::string& name, const fl
   m_progress = &progress;
   m_active = &active;
   setWindowTitle(m_what + m_name);
+  // A screen reader reads the bar as the operation and its percentage.
+  ProgressBar1->setAccessibleName(m_what + m_name);
   ProgressBar1->setValue(0);
   BtnCancel->setEnabled(true);
   Timer1Timer();

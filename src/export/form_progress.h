@@ -2,7 +2,8 @@
 // The progress dialog of a save (or of the opening of a sound file): file
 // name, percentage and bar every 100 ms, and Cancel, which clears the job's
 // active flag (SaveActive) for the writer to notice. Escape and the close box
-// cancel the same way; the dialog stays until the job has stopped (Finish).
+// cancel the same way, Enter does not; the dialog stays until the job has
+// stopped (Finish).
 
 #include <QDialog>
 #include <QTimer>

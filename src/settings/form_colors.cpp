@@ -1,8 +1,10 @@
 #include "settings/form_colors.h"
 
-#include <QEvent>
+#include <QAbstractButton>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <algorithm>
 
 #include "settings/dialog_owner.h"
 
@@ -26,13 +28,15 @@ QColor ToQColor(ColorRef color) {
   return QColor(RedOf(color), GreenOf(color), BlueOf(color));
 }
 
-// A rounded rectangle filled with one scheme's base colour.
-class ColorShape : public QWidget {
+// A rounded rectangle filled with one scheme's base colour: a button that
+// takes the keyboard focus, Space or Enter choosing it.
+class ColorShape : public QAbstractButton {
 public:
-  ColorShape(const ColorScheme& scheme, QWidget* parent) : QWidget(parent) {
+  ColorShape(const ColorScheme& scheme, QWidget* parent) : QAbstractButton(parent) {
     const ColorRef base = Rgb(scheme.Red, scheme.Green, scheme.Blue);
     m_fill = ToQColor(base);
     m_outline = ToQColor(Shift(base, kOutlineDelta));
+    setFocusPolicy(Qt::StrongFocus);
   }
 
 protected:
@@ -43,6 +47,14 @@ protected:
     painter.setBrush(m_fill);
     const qreal radius = qMin(width(), height()) / 4.0;
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+  }
+
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+      click();
+    } else {
+      QAbstractButton::keyPressEvent(event);
+    }
   }
 
 private:
@@ -76,6 +88,8 @@ TFormColors::TFormColors(QWidget* parent) : QDialog(parent) {
       widget->setMouseTracking(true);
       widget->installEventFilter(this);
     }
+    shape->setAccessibleName(label->text());
+    connect(shape, &QAbstractButton::clicked, this, [this, scheme] { ShapeMouseDown(scheme); });
     m_shapes[i] = shape;
     m_labels[i] = label;
   }
@@ -85,6 +99,11 @@ TFormColors::TFormColors(QWidget* parent) : QDialog(parent) {
 int TFormColors::Choose(int current) {
   m_chosen = current;
   LightLabel(current);
+  for (int i = 0; i < kSchemeCount; ++i) {
+    m_shapes[i]->setAccessibleDescription(i + 1 == current ? tr("当前颜色") : QString());
+  }
+  // The keyboard starts on the current scheme, so Enter keeps it.
+  m_shapes[std::clamp(current, 1, kSchemeCount) - 1]->setFocus();
   CentreOnScreen(*this);
   return exec() == QDialog::Accepted ? m_chosen : current;
 }
@@ -94,7 +113,20 @@ bool TFormColors::eventFilter(QObject* watched, QEvent* event) {
   if (scheme != 0) {
     switch (event->type()) {
     case QEvent::Enter:
-    case QEvent::MouseMove: ShapeMouseMove(scheme); break;
+    case QEvent::MouseMove:
+    case QEvent::FocusIn:  // the keyboard's place lights its scheme as the mouse's does
+      ShapeMouseMove(scheme);
+      break;
+    case QEvent::KeyPress: {
+      // The arrows step through the schemes, round from the last to the first.
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      const int step = key == Qt::Key_Down || key == Qt::Key_Right ? 1
+                       : key == Qt::Key_Up || key == Qt::Key_Left  ? -1
+                                                                   : 0;
+      if (step == 0) break;
+      m_shapes[(scheme - 1 + step + kSchemeCount) % kSchemeCount]->setFocus(Qt::TabFocusReason);
+      return true;
+    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: ShapeMouseDown(scheme); return true;
     default: break;

@@ -1,12 +1,14 @@
 #pragma once
 // TFormColors: the small modal dialog in which the user picks one of the five
-// window colour schemes.
+// window colour schemes, by the mouse or by the keyboard (Tab or the arrows
+// move between the swatches, Space or Enter chooses, Escape keeps the scheme).
 
 #include <QDialog>
 #include <array>
 
 #include "settings/color_schemes.h"
 
+class QAbstractButton;
 class QLabel;
 
 namespace tavrin::settings {
@@ -32,7 +34,7 @@ private:
   // 1..5 for a swatch or its label, 0 for anything else.
   int SchemeOf(const QObject* object) const;
 
-  std::array<QWidget*, kSchemeCount> m_shapes{};
+  std::array<QAbstractButton*, kSchemeCount> m_shapes{};
   std::array<QLabel*, kSchemeCount> m_labels{};
   int m_chosen = 0;
 };

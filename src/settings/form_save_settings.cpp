@@ -1,6 +1,7 @@
 #include "settings/form_save_settings.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -9,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabWidget>
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -54,13 +56,29 @@ QLabel* AddLabel(QWidget* parent, const QString& name, const QString& text, int 
   return label;
 }
 
+// The left edge of a field beside `caption`: where it was designed, or further
+// right when the caption (in the language shown) is too long for that.
+int FieldX(const QLabel* caption, int designedX) {
+  constexpr int kGap = 8;
+  return std::max(designedX, caption->geometry().right() + 1 + kGap);
+}
+
+// `caption` names `field`: Alt and the caption's marked letter reach it, and a
+// screen reader reads the caption as the field's name, not its value.
+template <typename Field>
+Field* Named(Field* field, QLabel* caption) {
+  caption->setBuddy(field);
+  return field;
+}
+
+// A list beside or below its caption, which names it.
 QComboBox* AddList(QWidget* parent, const QString& name, const QStringList& items,
-                   const QRect& geometry) {
+                   const QRect& geometry, QLabel* caption) {
   auto* list = new QComboBox(parent);
   list->setObjectName(name);
   list->addItems(items);
   list->setGeometry(geometry);
-  return list;
+  return Named(list, caption);
 }
 
 QCheckBox* AddCheckBox(QWidget* parent, const QString& name, const QString& text,
@@ -78,24 +96,29 @@ QStringList NumberItems(const std::array<int, N>& values) {
   return items;
 }
 
+// One row of a page whose captions stand in a column at the left and whose
+// lists stand in a column beside them, `y` the list's top.
+QComboBox* AddRow(QWidget* sheet, const QString& name, const QString& caption,
+                  const QStringList& items, int y) {
+  constexpr int kCaptionX = 20;
+  constexpr int kListX = 120;
+  constexpr int kListWidth = 130;
+  QLabel* label = AddLabel(sheet, QStringLiteral("Lab") + name, caption, kCaptionX, y + 4);
+  return AddList(sheet, QStringLiteral("CBox") + name, items,
+                 QRect(FieldX(label, kListX), y, kListWidth, 24), label);
+}
+
 TFormSaveSettings::PcmLists BuildPcmLists(QWidget* sheet, const QString& prefix) {
   TFormSaveSettings::PcmLists lists;
-  AddLabel(sheet, QStringLiteral("Lab%1Sps").arg(prefix), TFormSaveSettings::tr("采样频率"), 20,
-           18);
-  lists.Sps = AddList(
-      sheet, QStringLiteral("CBox%1Sps").arg(prefix),
-      {QStringLiteral("44100 Hz"), QStringLiteral("22050 Hz "), QStringLiteral("11025 Hz ")},
-      QRect(120, 14, 130, 24));
-  AddLabel(sheet, QStringLiteral("Lab%1Channel").arg(prefix), TFormSaveSettings::tr("通道"), 20,
-           60);
-  lists.Channel = AddList(sheet, QStringLiteral("CBox%1Channel").arg(prefix),
-                          {TFormSaveSettings::tr("立体声"), TFormSaveSettings::tr("单声道")},
-                          QRect(120, 56, 130, 24));
-  AddLabel(sheet, QStringLiteral("Lab%1Bits").arg(prefix), TFormSaveSettings::tr("比特/采样"), 20,
-           102);
+  lists.Sps = AddRow(
+      sheet, prefix + QStringLiteral("Sps"), TFormSaveSettings::tr("采样频率(&S)"),
+      {QStringLiteral("44100 Hz"), QStringLiteral("22050 Hz "), QStringLiteral("11025 Hz ")}, 14);
+  lists.Channel =
+      AddRow(sheet, prefix + QStringLiteral("Channel"), TFormSaveSettings::tr("通道(&C)"),
+             {TFormSaveSettings::tr("立体声"), TFormSaveSettings::tr("单声道")}, 56);
   lists.Bits =
-      AddList(sheet, QStringLiteral("CBox%1Bits").arg(prefix),
-              {TFormSaveSettings::tr("16位"), QStringLiteral("8  bit")}, QRect(120, 98, 130, 24));
+      AddRow(sheet, prefix + QStringLiteral("Bits"), TFormSaveSettings::tr("比特/采样(&B)"),
+             {TFormSaveSettings::tr("16位"), QStringLiteral("8  bit")}, 98);
   return lists;
 }
 
@@ -141,9 +164,13 @@ TFormSaveSettings::TFormSaveSettings(Settings& settings, QWidget* parent, Dialog
 
   auto* ok = new QPushButton(tr("确定"), this);
   ok->setObjectName(QStringLiteral("BitBtnOK"));
-  ok->setGeometry(256, 230, 83, 28);
+  ok->setGeometry(168, 230, 83, 28);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* cancel = new QPushButton(tr("取消"), this);
+  cancel->setObjectName(QStringLiteral("BitBtnCancel"));
+  cancel->setGeometry(256, 230, 83, 28);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QWidget* TFormSaveSettings::AddSheet(SaveFormat format, const QString& name) {
@@ -164,39 +191,47 @@ void TFormSaveSettings::BuildMp3Sheet() {
   m_sheetMp3 = AddSheet(SaveFormat::Mp3, QStringLiteral("TSheetMP3"));
   const QStringList bitRates = NumberItems(kBitRates);
 
-  AddLabel(m_sheetMp3, QStringLiteral("LabMP3BitRate"), tr("比特率, kbps"), 10, 6);
+  QLabel* label =
+      AddLabel(m_sheetMp3, QStringLiteral("LabMP3BitRate"), tr("比特率(&R), kbps"), 10, 6);
   m_mp3BitRate =
-      AddList(m_sheetMp3, QStringLiteral("CBoxMP3BitRate"), bitRates, QRect(10, 26, 90, 24));
+      AddList(m_sheetMp3, QStringLiteral("CBoxMP3BitRate"), bitRates, QRect(10, 26, 90, 24), label);
   m_mp3BitRate->setCurrentIndex(kDefaultBitRateItem);
-  AddLabel(m_sheetMp3, QStringLiteral("LabMP3Mode"), tr("声道模式"), 112, 6);
-  m_mp3Mode = AddList(m_sheetMp3, QStringLiteral("CBoxMP3Mode"),
-                      {tr("立体声"), tr("扩展立体声"), tr("单声道")}, QRect(112, 26, 110, 24));
-  m_copyright =
-      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), tr("版权"), QRect(238, 2, 86, 20));
-  m_original =
-      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), tr("原始"), QRect(238, 20, 86, 20));
-  m_private =
-      AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), tr("专用"), QRect(238, 38, 86, 20));
+  label = AddLabel(m_sheetMp3, QStringLiteral("LabMP3Mode"), tr("声道模式(&M)"), 112, 6);
+  m_mp3Mode =
+      AddList(m_sheetMp3, QStringLiteral("CBoxMP3Mode"),
+              {tr("立体声"), tr("扩展立体声"), tr("单声道")}, QRect(112, 26, 110, 24), label);
+  m_copyright = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxCopyright"), tr("版权(&Y)"),
+                            QRect(238, 2, 86, 18));
+  m_original = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxOriginal"), tr("原始(&I)"),
+                           QRect(238, 21, 86, 18));
+  m_private = AddCheckBox(m_sheetMp3, QStringLiteral("ChBoxPrivate"), tr("专用(&P)"),
+                          QRect(238, 40, 86, 18));
 
   auto* vbr = new QGroupBox(tr("VBR - 变码率"), m_sheetMp3);
   vbr->setObjectName(QStringLiteral("GBoxVBR"));
   vbr->setGeometry(6, 58, 315, 120);
-  m_enableVbr =
-      AddCheckBox(vbr, QStringLiteral("ChBoxEnableVBR"), tr("启用变码率"), QRect(10, 20, 140, 20));
-  AddLabel(vbr, QStringLiteral("LabMinBRate"), tr("最低码率"), 10, 46);
-  m_minBitRate = AddList(vbr, QStringLiteral("CBoxMinBRate"), bitRates, QRect(10, 64, 70, 24));
-  AddLabel(vbr, QStringLiteral("LabMaxBRate"), tr("最高码率"), 90, 46);
-  m_maxBitRate = AddList(vbr, QStringLiteral("CBoxMaxBRate"), bitRates, QRect(90, 64, 70, 24));
+  m_enableVbr = AddCheckBox(vbr, QStringLiteral("ChBoxEnableVBR"), tr("启用变码率(&V)"),
+                            QRect(10, 20, 140, 20));
+  // The two bounds one above the other, each beside its caption; the quality
+  // to their right, as wide as what is left.
+  QLabel* lowest = AddLabel(vbr, QStringLiteral("LabMinBRate"), tr("最低码率(&L)"), 10, 48);
+  QLabel* highest = AddLabel(vbr, QStringLiteral("LabMaxBRate"), tr("最高码率(&H)"), 10, 78);
+  const int listX = std::max(FieldX(lowest, 80), FieldX(highest, 80));
+  m_minBitRate =
+      AddList(vbr, QStringLiteral("CBoxMinBRate"), bitRates, QRect(listX, 44, 70, 24), lowest);
+  m_maxBitRate =
+      AddList(vbr, QStringLiteral("CBoxMaxBRate"), bitRates, QRect(listX, 74, 70, 24), highest);
   m_maxBitRate->setCurrentIndex(kMaxBitRateItem);
-  AddLabel(vbr, QStringLiteral("LabVBRQuality"), tr("VBR 质量"), 176, 46);
-  m_vbrQuality = new QSlider(Qt::Horizontal, vbr);
+  const int qualityX = listX + 70 + 16;
+  label = AddLabel(vbr, QStringLiteral("LabVBRQuality"), tr("VBR 质量(&Q)"), qualityX, 44);
+  m_vbrQuality = Named(new QSlider(Qt::Horizontal, vbr), label);
   m_vbrQuality->setObjectName(QStringLiteral("TBarVBRQuality"));
   m_vbrQuality->setRange(kBestVbrQuality, kFastestVbrQuality);
   m_vbrQuality->setPageStep(1);
   m_vbrQuality->setTickPosition(QSlider::TicksBelow);
   m_vbrQuality->setTickInterval(1);
-  m_vbrQuality->setGeometry(172, 64, 134, 26);
-  AddLabel(vbr, QStringLiteral("LabBetter"), tr("较好"), 172, 94);
+  m_vbrQuality->setGeometry(qualityX, 64, 306 - qualityX, 26);
+  AddLabel(vbr, QStringLiteral("LabBetter"), tr("较好"), qualityX, 94);
   QLabel* faster = AddLabel(vbr, QStringLiteral("LabFaster"), tr("较快"), 0, 94);
   faster->move(306 - faster->width(), 94);
 }
@@ -204,37 +239,50 @@ void TFormSaveSettings::BuildMp3Sheet() {
 void TFormSaveSettings::BuildFlacSheet() {
   m_sheetFlac = AddSheet(SaveFormat::Flac, QStringLiteral("TSheetFlac"));
   m_flac = BuildPcmLists(m_sheetFlac, QStringLiteral("Flac"));
-  AddLabel(m_sheetFlac, QStringLiteral("LabFlacLevel"), tr("压缩级别"), 20, 144);
-  m_flacLevel = new QSlider(Qt::Horizontal, m_sheetFlac);
+  QLabel* label =
+      AddLabel(m_sheetFlac, QStringLiteral("LabFlacLevel"), tr("压缩级别(&L)"), 20, 144);
+  m_flacLevel = Named(new QSlider(Qt::Horizontal, m_sheetFlac), label);
   m_flacLevel->setObjectName(QStringLiteral("TBarFlacLevel"));
   m_flacLevel->setRange(0, kMaxFlacCompression);
   m_flacLevel->setPageStep(1);
   m_flacLevel->setTickPosition(QSlider::TicksBelow);
   m_flacLevel->setTickInterval(1);
-  m_flacLevel->setGeometry(116, 138, 138, 26);
+  const int levelX = FieldX(label, 120);
+  m_flacLevel->setGeometry(levelX, 138, 138, 26);
   m_flacLevel->setValue(kDefaultFlacCompression);
-  AddLabel(m_sheetFlac, QStringLiteral("LabFlacFaster"), tr("较快"), 116, 166);
+  AddLabel(m_sheetFlac, QStringLiteral("LabFlacFaster"), tr("较快"), levelX, 166);
   QLabel* smaller = AddLabel(m_sheetFlac, QStringLiteral("LabFlacSmaller"), tr("较小"), 0, 166);
-  smaller->move(254 - smaller->width(), 166);
+  smaller->move(levelX + 138 - smaller->width(), 166);
 }
 
 void TFormSaveSettings::BuildOpusSheet() {
   m_sheetOpus = AddSheet(SaveFormat::Opus, QStringLiteral("TSheetOpus"));
-  AddLabel(m_sheetOpus, QStringLiteral("LabOpusBitRate"), tr("比特率, kbps"), 20, 18);
-  m_opusBitRate = AddList(m_sheetOpus, QStringLiteral("CBoxOpusBitRate"),
-                          NumberItems(kOpusBitRates), QRect(120, 14, 130, 24));
+  m_opusBitRate = AddRow(m_sheetOpus, QStringLiteral("OpusBitRate"), tr("比特率(&R), kbps"),
+                         NumberItems(kOpusBitRates), 14);
   m_opusBitRate->setCurrentIndex(kDefaultOpusRateItem);
-  AddLabel(m_sheetOpus, QStringLiteral("LabOpusChannel"), tr("通道"), 20, 60);
-  m_opusChannel = AddList(m_sheetOpus, QStringLiteral("CBoxOpusChannel"),
-                          {tr("立体声"), tr("单声道")}, QRect(120, 56, 130, 24));
+  m_opusChannel = AddRow(m_sheetOpus, QStringLiteral("OpusChannel"), tr("通道(&C)"),
+                         {tr("立体声"), tr("单声道")}, 56);
 }
 
 void TFormSaveSettings::Execute() {
   const OwnedBy shownOver(*this, m_owner ? m_owner() : nullptr);
   FormShow();
+  // What Cancel puts back: the format switching pages chose, and the lists'
+  // items, which a list shows again next time when the settings hold a value it lacks.
+  const Settings opened = m_settings;
+  const QList<QComboBox*> lists = findChildren<QComboBox*>();
+  QList<int> items;
+  for (const QComboBox* list : lists) items << list->currentIndex();
   CentreOnScreen(*this);
-  exec();
-  FormClose();
+  if (exec() == QDialog::Accepted) {
+    FormClose();
+    return;
+  }
+  m_settings.SaveWav = opened.SaveWav;
+  m_settings.SaveMp3 = opened.SaveMp3;
+  m_settings.SaveFlac = opened.SaveFlac;
+  m_settings.SaveOpus = opened.SaveOpus;
+  for (qsizetype i = 0; i < lists.size(); ++i) lists[i]->setCurrentIndex(items[i]);
 }
 
 void TFormSaveSettings::FormShow() {
@@ -294,6 +342,10 @@ void TFormSaveSettings::FormClose() {
 }
 
 void TFormSaveSettings::done(int result) {
+  if (result != QDialog::Accepted) {
+    QDialog::done(result);
+    return;
+  }
   // Checked whether VBR is on or not: the bounds are kept for when it is.
   const std::string problem = VbrBoundsProblem(ValueAt(kBitRates, m_minBitRate, kBitRates.front()),
                                                ValueAt(kBitRates, m_maxBitRate, kBitRates.back()));
@@ -305,6 +357,12 @@ void TFormSaveSettings::done(int result) {
     QMessageBox::information(this, QStringLiteral("Tavrin Recorder"),
                              QString::fromStdString(problem));
   }
+}
+
+void TFormSaveSettings::closeEvent(QCloseEvent* event) {
+  // The close box stores what is shown, as OK does, and is refused as OK is.
+  if (isVisible()) accept();
+  event->setAccepted(!isVisible());
 }
 
 void TFormSaveSettings::PControlFormatChange() {

@@ -1,8 +1,9 @@
 #pragma once
 // TFormSaveSettings: the modal dialog in which the user chooses the export
-// format, WAV, MP3, FLAC or Opus (one page each), and its parameters. It has no Cancel: however it
-// is closed, what it shows is stored; while that cannot be used (VBR bounds
-// reversed) it says why and stays open, the settings unchanged.
+// format, WAV, MP3, FLAC or Opus (one page each), and its parameters. OK and
+// the close box store what it shows; while that cannot be used (VBR bounds
+// reversed) it says why and stays open, the settings unchanged. Cancel and
+// Escape leave the settings as they were when it opened.
 
 #include <QDialog>
 #include <functional>
@@ -29,7 +30,7 @@ public:
                              std::function<void(const QString&)> refuse = {});
 
   // Sets the controls from the settings, shows the dialog modally, and stores
-  // every control into the settings when it closes (OK, Escape or close box).
+  // every control into the settings when it closes by OK or the close box.
   void Execute();
 
   // Sample rate, channels and bits: the WAV page's lists, which the FLAC page has too.
@@ -39,8 +40,11 @@ public:
     QComboBox* Bits = nullptr;
   };
 
-  // Every way of closing (OK, Escape, close box) ends here.
+  // Every way of closing (OK, Cancel, Escape, close box) ends here.
   void done(int result) override;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
 
 private:
   QWidget* AddSheet(SaveFormat format, const QString& name);

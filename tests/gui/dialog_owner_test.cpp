@@ -10,6 +10,7 @@
 // to itself, so only the ownership is checked there.
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <functional>
 
+#include "dialog_fields.h"
 #include "editor/window/form_edit.h"
 #include "export/form_progress.h"
 #include "form_main_fixture.h"
@@ -135,6 +137,11 @@ QString CheckWhenUp(const Raised& raised) {
     if (!dialog || dialog == owner || !dialog->isVisible()) return;
     watch.stop();
     texts = TextFaultsOf(raised.Name, *dialog);
+    // Qt's own file dialog aside.
+    if (!qobject_cast<QFileDialog*>(dialog)) {
+      for (const QString& fault : tavrin::testing::FieldFaults(*dialog))
+        texts << raised.Name + ": " + fault;
+    }
     // A question asks before something is thrown away: Enter must keep it.
     if (auto* box = qobject_cast<QMessageBox*>(dialog);
         box && box->button(QMessageBox::No) &&
@@ -235,6 +242,7 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
       if (shown) {
         faults += TextFaultsOf(QStringLiteral("editor"), *editor);
         rig.Document.SelEnd = rig.Document.SelStart;
+        settings::ChooseFormat(rig.Settings, settings::SaveFormat::Flac);  // its page this time
         faults += CheckEach({
             {QStringLiteral("editor: save selection without one"), editing,
              [&] { editor->menuSaveSelectionClick(); }},

@@ -75,6 +75,11 @@ private slots:
       QTest::mousePress(Label(dialog, 2), Qt::RightButton, {}, {2, 2});
     };
     QCOMPARE(ChooseWhile(dialog, 4, rightOnLabel2), 2);
+    // The keyboard starts on the current scheme; Up from the first wraps to the last.
+    const auto upThenEnter = [&] {
+      QTest::keySequence(dialog.windowHandle(), QKeySequence(Qt::Key_Up, Qt::Key_Return));
+    };
+    QCOMPARE(ChooseWhile(dialog, 1, upThenEnter), 5);
   }
 
   void closingAnyOtherWayKeepsTheCurrentScheme() {

@@ -18,7 +18,7 @@ class FormSaveSettingsTest : public QObject {
   Q_OBJECT
 
 private:
-  enum class CloseBy { Ok, CloseBox, Escape };
+  enum class CloseBy { Ok, CloseBox, Escape, Cancel };
 
   template <typename T = QComboBox>
   static T* Get(TFormSaveSettings& dialog, const char* name) {
@@ -67,6 +67,9 @@ private:
       break;
     case CloseBy::CloseBox: dialog.close(); break;
     case CloseBy::Escape: QTest::keyClick(&dialog, Qt::Key_Escape); break;
+    case CloseBy::Cancel:
+      QTest::mouseClick(Get<QPushButton>(dialog, "BitBtnCancel"), Qt::LeftButton);
+      break;
     }
   }
   // Runs `whileOpen` once the modal dialog is on screen, then closes it.
@@ -230,7 +233,7 @@ private slots:
     QCOMPARE(settings.VBRQuality, 0);
   }
 
-  void everyWayOfClosingStoresWhatIsShown() {
+  void okAndTheCloseBoxStoreWhatIsShownCancelAndEscapeDiscardIt() {
     const Settings expected{.SaveWav = true,
                             .SamplePerSecond = 11025,
                             .BitPerSample = 8,
@@ -245,23 +248,26 @@ private slots:
                             .Copyright = true,
                             .Original = false,
                             .Private = true};
-    for (const CloseBy closeBy : {CloseBy::Ok, CloseBy::CloseBox, CloseBy::Escape}) {
+    for (const CloseBy closeBy :
+         {CloseBy::Ok, CloseBy::CloseBox, CloseBy::Escape, CloseBy::Cancel}) {
+      const bool stores = closeBy == CloseBy::Ok || closeBy == CloseBy::CloseBox;
       Settings settings;  // MP3, 44100 Hz, 16 bit, stereo, 128 kbps, VBR off 32..320
       QStringList refusals;
       TFormSaveSettings dialog(settings, nullptr, {},
                                [&](const QString& text) { refusals << text; });
       bool refusedOpen = false;
       const auto chooseEverything = [&] {
-        // Reversed VBR bounds are refused however the dialog is closed; nothing is stored.
+        // Reversed VBR bounds are refused by OK; nothing is stored.
         Get(dialog, "CBoxMinBRate")->setCurrentIndex(13);
         Get(dialog, "CBoxMaxBRate")->setCurrentIndex(0);
-        Close(dialog, closeBy);
+        Close(dialog, CloseBy::Ok);
         refusedOpen = dialog.isVisible() && settings.MinBitRate == 32 && settings.MaxBitRate == 320;
+        Get(dialog, "CBoxMP3BitRate")->setFocus();  // 128 up to 224 by the keyboard
+        for (int step = 0; step < 3; ++step) QTest::keyClick(dialog.focusWidget(), Qt::Key_Down);
         Get<QTabWidget>(dialog, "PControlFormat")->setCurrentIndex(0);
         Get(dialog, "CBoxWavSpsIn")->setCurrentIndex(2);
         Get(dialog, "CBoxWavBits")->setCurrentIndex(1);
         Get(dialog, "CBoxWavChannel")->setCurrentIndex(1);
-        Get(dialog, "CBoxMP3BitRate")->setCurrentIndex(11);
         Get(dialog, "CBoxMP3Mode")->setCurrentIndex(2);
         Get<QCheckBox>(dialog, "ChBoxEnableVBR")->setChecked(true);
         Get(dialog, "CBoxMinBRate")->setCurrentIndex(4);
@@ -273,14 +279,17 @@ private slots:
       Run(dialog, chooseEverything, closeBy);
       QVERIFY(refusedOpen);
       QCOMPARE(refusals, QStringList{"The lowest VBR bit rate must not be above the highest."});
-      QCOMPARE(Export(settings), Export(expected));
+      QCOMPARE(Export(settings), Export(stores ? expected : Settings{}));
 
-      // Shown again from those values, the dialog stores them unchanged.
+      // Shown again from those values, the dialog stores them unchanged; an
+      // unlisted rate as the rate its list showed when last opened.
       settings.Mode = 1;
       settings.Copyright = false;
       settings.Original = true;
+      settings.SamplePerSecond = 48000;
       Settings again = settings;
-      Run(dialog, {}, closeBy);
+      again.SamplePerSecond = stores ? 11025 : 44100;
+      Run(dialog);
       QCOMPARE(Export(settings), Export(again));
     }
   }
