@@ -74,7 +74,7 @@ void TFormMain::BuildControls() {
   ChartWave->setAccessibleName(tr("电平图"));
   ChartWave->setAccessibleDescription(tr("录音时左右声道电平的走势"));
 
-  LabTime = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(18, 273, 121, 27), 22);
+  LabTime = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(18, 273, 120, 27), 22);
   LabTime->setStyleSheet(QStringLiteral("color: navy;"));
   LabTime->setAccessibleName(tr("录音时间"));
   // Its silver shadow a pixel down and right, drawn with it: one text to read.

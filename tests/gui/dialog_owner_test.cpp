@@ -209,6 +209,7 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
   QVERIFY(rig.State.DeviceOpen);
   const auto recorder = [&form]() -> QWidget* { return &form; };
   QStringList faults = TextFaultsOf(QStringLiteral("recorder"), form);
+  for (const QString& fault : tavrin::testing::FieldFaults(form)) faults << "recorder: " + fault;
   // The source texts where the desktop is Chinese or C, exactly as they were.
   if (!g_english) QCOMPARE(form.menuBar()->actions().value(0)->text(), QStringLiteral("文件(&F)"));
 
@@ -241,6 +242,8 @@ void DialogOwnerTest::everyDialogBelongsToTheWindowInUse() {
       if (!shown) faults << QStringLiteral("the editor did not open");
       if (shown) {
         faults += TextFaultsOf(QStringLiteral("editor"), *editor);
+        for (const QString& fault : tavrin::testing::FieldFaults(*editor))
+          faults << "editor: " + fault;
         rig.Document.SelEnd = rig.Document.SelStart;
         settings::ChooseFormat(rig.Settings, settings::SaveFormat::Flac);  // its page this time
         faults += CheckEach({
