@@ -77,6 +77,7 @@ void TFormMain::BuildControls() {
   LabTime = MakeLabel(m_surface, QStringLiteral("00:00:00"), QRect(18, 273, 120, 27), 22);
   LabTime->setStyleSheet(QStringLiteral("color: navy;"));
   LabTime->setAccessibleName(tr("录音时间"));
+  LabTime->setAccessibleDescription(LabTime->text());
   // Its silver shadow a pixel down and right, drawn with it: one text to read.
   auto* shadow = new QGraphicsDropShadowEffect(LabTime);
   shadow->setOffset(1, 1);
@@ -91,7 +92,11 @@ void TFormMain::BuildControls() {
   listFont.setPixelSize(11);
   CmbBoxTime->setFont(listFont);
   CmbBoxTime->setToolTip(tr("刻录模式"));
-  CmbBoxTime->setAccessibleName(tr("刻录模式"));
+  // A screen reader names a list by the label linked to it; the window shows
+  // none, so this one is only heard.
+  auto* modeLabel = new QLabel(tr("刻录模式"), m_surface);
+  modeLabel->setBuddy(CmbBoxTime);
+  modeLabel->hide();
   for (const base::RecordingMode& mode : base::kRecordingModes) {
     CmbBoxTime->addItem(tr(std::string(mode.ItemText).c_str()));
   }

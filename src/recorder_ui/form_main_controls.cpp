@@ -210,7 +210,10 @@ void TFormMain::AnnounceRecordingState() {
 
 void TFormMain::ShowTimeText() {
   session::FormatTimeRecorded(State());
-  LabTime->setText(QString::fromStdString(State().TimeText));
+  const QString time = QString::fromStdString(State().TimeText);
+  LabTime->setText(time);
+  // Named "Time recorded", it tells a screen reader the time as its description.
+  if (LabTime->accessibleDescription() != time) LabTime->setAccessibleDescription(time);
 }
 
 void TFormMain::ShowTimes() {

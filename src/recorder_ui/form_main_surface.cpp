@@ -65,7 +65,7 @@ public:
     return QAccessibleWidget::interface_cast(type);
   }
   QString text(QAccessible::Text type) const override {
-    if (type == QAccessible::Value) return QString::number(Knob().Level());
+    if (type == QAccessible::Value) return QString::number(Knob().Level()) + QStringLiteral(" %");
     return QAccessibleWidget::text(type);
   }
   QVariant currentValue() const override { return Knob().Level(); }

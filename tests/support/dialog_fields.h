@@ -29,10 +29,9 @@ inline QStringList FieldFaults(QWidget& window) {
     const bool list = qobject_cast<QComboBox*>(a);
     if (!list && !qobject_cast<QAbstractSlider*>(a) && !qobject_cast<QAbstractSpinBox*>(a))
       continue;
-    // A list reads as its value unless it has a name of its own or a linked label.
+    // A list is read by its value: it is told apart by its linked label.
     QAccessibleInterface* named = QAccessible::queryAccessibleInterface(a);
-    if (list && a->accessibleName().isEmpty())
-      named = named->relations(QAccessible::Label).value(0).first;
+    if (list) named = named->relations(QAccessible::Label).value(0).first;
     const QString name = named ? named->text(QAccessible::Name) : QString();
     if (name.trimmed().isEmpty() || names.contains(name)) faults << describe(a) + ": " + name;
     names << name;
