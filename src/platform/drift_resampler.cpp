@@ -82,6 +82,12 @@ void DriftResampler::PushSilence(std::size_t frames) {
   Convert(m_in.data(), frames);
 }
 
+void DriftResampler::Flush() {
+  // Silence behind the stream's last frame pushes them through the filter.
+  m_in.assign(2 * static_cast<std::size_t>(m_heldFrames + 64), 0.0F);
+  Convert(m_in.data(), m_in.size() / 2);
+}
+
 void DriftResampler::Convert(const float* stereo, std::size_t frames) {
   if (m_soxr == nullptr) return;
   while (frames > 0) {

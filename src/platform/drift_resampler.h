@@ -39,6 +39,9 @@ public:
   // The second stream lost this many frames: silence keeps its timeline.
   void PushSilence(std::size_t frames);
 
+  // Lets out what the filter still holds of the stream (the stream stops).
+  void Flush();
+
   // Resampled frames ready to be taken.
   std::size_t Available() const { return (m_queue.size() - m_read) / 2; }
   // Interleaved stereo samples at full scale +-32768; `frames` <= Available().

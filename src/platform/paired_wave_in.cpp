@@ -149,6 +149,7 @@ MmResult PairedWaveIn::Reset() {
   if (m_secondPresent) {
     static_cast<void>(m_second.Reset());
     DrainSecond();
+    m_resampler.Flush();
   }
   // What the first source captured until now still goes to the caller.
   Deliver(true);

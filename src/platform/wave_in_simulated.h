@@ -48,8 +48,12 @@ public:
   // The open device breaks (the server went away): it stops filling headers
   // and DeviceError answers this until it is closed.
   void Break(MmResult result) { m_deviceError = result; }
-  // Frames the system dropped while the reader was late, counted in DroppedFrames.
-  void DropFrames(std::uint64_t frames) { m_droppedFrames += frames; }
+  // Frames the system dropped while the reader was late, counted in
+  // DroppedFrames: gone from the signal too, as from a real stream.
+  void DropFrames(std::uint64_t frames) {
+    m_droppedFrames += frames;
+    m_framesProduced += frames;
+  }
 
   enum class Call { PrepareHeader, AddBuffer, Start };
   // The call fails with `result`, once, after `successes` more successful calls of its kind.

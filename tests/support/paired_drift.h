@@ -29,8 +29,10 @@ struct DriftRunOptions {
   double Seconds = 60;
   double SecondPpm = 300;  // how much faster the second source's clock runs
   std::uint64_t StepFrames = 4410;  // of the test's clock between polls
-  // Called before every poll with the frame of the test's clock reached.
-  std::function<void(std::uint64_t tick, platform::SimulatedWaveIn& second)> BeforePoll;
+  // The second source loses this many frames (a multiple of StepFrames) from
+  // this moment of the test's clock on.
+  double DropAtSeconds = 0;
+  std::uint64_t DropFrames = 0;
 };
 
 // Frames of a source at `ratio` to the test's clock: a click at the start of
@@ -88,9 +90,14 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   const auto total = static_cast<std::uint64_t>(options.Seconds * 44100);
   int next = 0;
   for (std::uint64_t tick = 0; tick < total; tick += options.StepFrames) {
-    if (options.BeforePoll) options.BeforePoll(tick, second);
+    const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
     first.Advance(options.StepFrames);
-    second.Advance(options.StepFrames);
+    // Lost as it comes, as a server reports a loss.
+    if (tick < dropAt || tick >= dropAt + options.DropFrames) {
+      second.Advance(options.StepFrames);
+    } else {
+      second.DropFrames(options.StepFrames);
+    }
     pair.Pump();
     while (headers[next].Flags & platform::kWhdrDone) {
       const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
