@@ -18,8 +18,10 @@
 namespace tavrin::testing {
 
 struct DriftRun {
-  double MaxOffsetMs = 0;           // the largest offset seen, either way
-  std::vector<double> OffsetsMs;    // the offset at each click, in order
+  // Offsets of the second's clicks from where they belong (the first's, moved
+  // by the start offset).
+  double MaxOffsetMs = 0;           // the largest, either way
+  std::vector<double> OffsetsMs;    // at each click, in order
   std::uint64_t MissingClicks = 0;  // clicks of the second not found near the first's
   std::uint64_t Frames = 0;         // of the take
   std::uint64_t FillFrames = 0;
@@ -33,6 +35,8 @@ struct DriftRunOptions {
   // this moment of the test's clock on.
   double DropAtSeconds = 0;
   std::uint64_t DropFrames = 0;
+  // Given to the pair (SetStartOffset); offsets are then measured from it.
+  std::int64_t StartOffsetFrames = 0;
 };
 
 // Frames of a source at `ratio` to the test's clock: a click at the start of
@@ -59,6 +63,7 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   second.SetClockRatio(ratio);
   platform::PairedWaveIn pair(first, second);
   pair.SetSecond("line", platform::PairMode::SideBySide, 0, 0);
+  pair.SetStartOffset(options.StartOffsetFrames);
 
   std::vector<std::int16_t> memory(std::size_t{kHeaders} * kFrames * 2);
   auto headers = std::make_unique<platform::WaveHeader[]>(kHeaders);
@@ -80,7 +85,8 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
     if (best < 5000) {
       ++run.MissingClicks;
     } else {
-      const double ms = static_cast<double>(bestAt - click * 44100) / 44.1;
+      const double ms =
+          static_cast<double>(bestAt - click * 44100 - options.StartOffsetFrames) / 44.1;
       run.OffsetsMs.push_back(ms);
       run.MaxOffsetMs = std::max(run.MaxOffsetMs, std::fabs(ms));
     }
