@@ -7,6 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cmake -S "$root" -B "$root/build-release" -DCMAKE_BUILD_TYPE=Release -DTAVRIN_BUILD_TESTS=OFF -DTAVRIN_BUILD_BENCH=ON >/dev/null
 cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/build-release/bin/capture_bench"
+"$root/build-release/bin/pair_drift_bench"
 "$root/bench/in-scratch.sh" wav_bench sox
 "$root/bench/mp3_bench.sh"
 "$root/bench/in-scratch.sh" flac_opus_bench flac opusenc

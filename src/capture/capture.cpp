@@ -156,6 +156,7 @@ bool OpenCapture(RecorderState& state, CaptureContext& context) {
 
 void PollCapture(RecorderState& state, CaptureContext& context) {
   if (!state.DeviceOpen) return;
+  context.Device.Pump();
   state.CurrentBuffer = -1;
   MarkDone(state);
   TapCompleteBuffers(state, context);

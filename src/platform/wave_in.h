@@ -85,6 +85,10 @@ public:
   // GetNumDevs. A source opened by its name is not moved elsewhere by the
   // system: when it goes away the device breaks (DeviceError).
   virtual void SelectSource(const std::string& name) = 0;
+  // Lets a device that fills the caller's headers on the caller's thread do
+  // that work; the capture calls it at the start of every poll. Devices whose
+  // headers are filled by the system have nothing to do here.
+  virtual void Pump() {}
 };
 
 // Copies a device name into a capability record: at most 31 bytes, cut at a

@@ -22,8 +22,19 @@ void SimulatedWaveIn::IndexPattern(std::uint64_t frame, std::int16_t& left, std:
   right = static_cast<std::int16_t>(static_cast<std::uint16_t>((frame >> 16) & 0xFFFF));
 }
 
-void SimulatedWaveIn::Advance(std::uint64_t frames) {
+void SimulatedWaveIn::SetClockRatio(double ratio) {
+  m_clockRatio = ratio;
+  m_clockTicks = 0;
+  m_clockFrames = 0;
+}
+
+void SimulatedWaveIn::Advance(std::uint64_t ticks) {
   if (!m_open || !m_started || m_deviceError != kMmNoError) return;
+  // Counted from the ratio's start so that no rounding piles up over hours.
+  m_clockTicks += ticks;
+  const auto due = static_cast<std::uint64_t>(static_cast<double>(m_clockTicks) * m_clockRatio);
+  const std::uint64_t frames = due > m_clockFrames ? due - m_clockFrames : 0;
+  m_clockFrames += frames;
   for (std::uint64_t i = 0; i < frames; ++i) {
     std::int16_t left = 0;
     std::int16_t right = 0;

@@ -48,8 +48,12 @@ public:
   // The open device breaks (the server went away): it stops filling headers
   // and DeviceError answers this until it is closed.
   void Break(MmResult result) { m_deviceError = result; }
-  // Frames the system dropped while the reader was late, counted in DroppedFrames.
-  void DropFrames(std::uint64_t frames) { m_droppedFrames += frames; }
+  // Frames the system dropped while the reader was late, counted in
+  // DroppedFrames: gone from the signal too, as from a real stream.
+  void DropFrames(std::uint64_t frames) {
+    m_droppedFrames += frames;
+    m_framesProduced += frames;
+  }
 
   enum class Call { PrepareHeader, AddBuffer, Start };
   // The call fails with `result`, once, after `successes` more successful calls of its kind.
@@ -59,7 +63,10 @@ public:
     m_failAfter = successes;
   }
 
-  // Runs the device's clock on by `frames`; does nothing while stopped.
+  // The device's clock against the test's: Advance(n) then produces n x ratio
+  // frames, the fraction carried to the next call (1 by default).
+  void SetClockRatio(double ratio);
+  // Runs the test's clock on by `frames`; does nothing while stopped.
   void Advance(std::uint64_t frames);
 
   std::uint64_t FramesProduced() const { return m_framesProduced; }
@@ -107,6 +114,9 @@ private:
   std::deque<WaveHeader*> m_queue;
   std::uint32_t m_fillBytes = 0;  // bytes already in the front header
   std::uint64_t m_framesProduced = 0;
+  double m_clockRatio = 1.0;
+  std::uint64_t m_clockTicks = 0;   // frames of the test's clock since the ratio was set
+  std::uint64_t m_clockFrames = 0;  // frames produced for them
   std::uint64_t m_droppedFrames = 0;
   bool m_open = false;
   bool m_started = false;

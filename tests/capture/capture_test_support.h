@@ -16,6 +16,7 @@
 
 #include "capture/capture.h"
 #include "capture/raw_take.h"
+#include "platform/paired_wave_in.h"
 #include "platform/wave_in_simulated.h"
 
 namespace tavrin::capture::testing {
@@ -115,10 +116,14 @@ protected:
   std::filesystem::path Folder = Scratch.Path();
   RecorderState State;
   platform::SimulatedWaveIn Device;
+  // Every capture runs through the pair: without a second source it must be
+  // the first device, byte for byte.
+  platform::SimulatedWaveIn SecondDevice;
+  platform::PairedWaveIn Paired{Device, SecondDevice};
   std::vector<std::string> Messages;
   CountingObserver Observer;
   CaptureContext Context{
-      Device, {[this](const std::string& text) { Messages.push_back(text); }}, &Observer};
+      Paired, {[this](const std::string& text) { Messages.push_back(text); }}, &Observer};
 };
 
 }  // namespace tavrin::capture::testing

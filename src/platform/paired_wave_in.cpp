@@ -1,0 +1,270 @@
+#include "platform/paired_wave_in.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace tavrin::platform {
+
+namespace {
+
+// Our headers on each backend: 23 ms each, 5.9 s in all, so that a late poll
+// of the caller loses no more than it would on the first device alone.
+constexpr std::uint32_t kFramesPerRingHeader = 1024;
+constexpr std::size_t kRingHeaders = 256;
+// How often a missing second source is looked for.
+constexpr std::uint64_t kRetryFrames = 2 * kFormatRate;
+
+float GainOf(double db) { return std::isinf(db) && db < 0 ? 0.0F : std::pow(10.0F, float(db) / 20); }
+
+std::int16_t Limit(float value) {
+  return static_cast<std::int16_t>(std::clamp(std::lrint(value), -32768L, 32767L));
+}
+
+int Magnitude(float sample) { return static_cast<int>(std::min(std::fabs(sample), 32768.0F)); }
+
+}  // namespace
+
+PairedWaveIn::PairedWaveIn(WaveIn& first, WaveIn& second)
+    : m_first(first),
+      m_second(second),
+      m_firstRing(kRingHeaders, kFramesPerRingHeader),
+      m_secondRing(kRingHeaders, kFramesPerRingHeader) {}
+
+PairedWaveIn::~PairedWaveIn() {
+  if (!m_paired || !m_open) return;
+  for (WaveHeader* header : m_queue) MarkHeaderDone(*header);
+  m_queue.clear();
+  static_cast<void>(Close());
+}
+
+void PairedWaveIn::SetSecond(const std::string& sourceName, PairMode mode, double firstGainDb,
+                             double secondGainDb) {
+  m_secondName = sourceName;
+  m_mode = mode;
+  m_firstGain = GainOf(firstGainDb);
+  m_secondGain = GainOf(secondGainDb);
+}
+
+MmResult PairedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
+  if (m_open) return kMmAllocated;
+  m_paired = !m_secondName.empty();
+  if (!m_paired) return m_first.Open(deviceId, format);
+  if (!IsFixedFormat(format)) return kWaveBadFormat;
+  MmResult result = m_first.Open(deviceId, format);
+  if (result != kMmNoError) return result;
+  result = m_firstRing.Queue(m_first);
+  if (result != kMmNoError) {
+    static_cast<void>(m_first.Reset());
+    m_firstRing.Release(m_first);
+    static_cast<void>(m_first.Close());
+    return result;
+  }
+  m_open = true;
+  m_started = false;
+  m_queue.clear();
+  m_fillBytes = 0;
+  m_firstDroppedSeen = m_first.DroppedFrames();
+  OpenSecond();
+  return kMmNoError;
+}
+
+void PairedWaveIn::OpenSecond() {
+  m_framesSinceRetry = 0;
+  const bool listed = m_second.GetNumDevs() > 0 && [this] {
+    for (const SourceInfo& source : m_second.Sources()) {
+      if (source.Name == m_secondName) return true;
+    }
+    return false;
+  }();
+  // Opened only by its name: the system's default in its place would be
+  // a different recording under the same label.
+  if (!listed) return;
+  m_second.SelectSource(m_secondName);
+  if (m_second.Open(0, WaveFormat{}) != kMmNoError) return;
+  m_secondPresent = true;
+  if (m_secondRing.Queue(m_second) != kMmNoError ||
+      (m_started && m_second.Start() != kMmNoError)) {
+    CloseSecond();
+    return;
+  }
+  m_secondDroppedSeen = m_second.DroppedFrames();
+  // Its first frame belongs beside the newest frame of the first source.
+  m_resampler.Restart(m_startOffset + static_cast<std::int64_t>(m_firstRing.Backlog()),
+                      m_startOffset);
+}
+
+void PairedWaveIn::CloseSecond() {
+  if (!m_secondPresent) return;
+  static_cast<void>(m_second.Reset());
+  m_secondRing.Release(m_second);
+  static_cast<void>(m_second.Close());
+  m_secondPresent = false;
+  m_framesSinceRetry = 0;
+}
+
+MmResult PairedWaveIn::PrepareHeader(WaveHeader& header) {
+  if (!m_paired) return m_first.PrepareHeader(header);
+  if (!m_open) return kMmInvalidHandle;
+  return PrepareWaveHeader(header);
+}
+
+MmResult PairedWaveIn::UnprepareHeader(WaveHeader& header) {
+  if (!m_paired) return m_first.UnprepareHeader(header);
+  if (!m_open) return kMmInvalidHandle;
+  return UnprepareWaveHeader(header);
+}
+
+MmResult PairedWaveIn::AddBuffer(WaveHeader& header) {
+  if (!m_paired) return m_first.AddBuffer(header);
+  if (!m_open) return kMmInvalidHandle;
+  if ((header.Flags & kWhdrPrepared) == 0) return kWaveUnprepared;
+  header.Flags = (header.Flags & ~kWhdrDone) | kWhdrInQueue;
+  m_queue.push_back(&header);
+  return kMmNoError;
+}
+
+MmResult PairedWaveIn::Start() {
+  if (!m_paired) return m_first.Start();
+  if (!m_open) return kMmInvalidHandle;
+  if (m_started) return kMmNoError;
+  const MmResult result = m_first.Start();
+  if (result != kMmNoError) return result;
+  m_started = true;
+  if (m_secondPresent) {
+    if (m_second.Start() != kMmNoError) {
+      CloseSecond();
+    } else {
+      m_resampler.Restart(m_startOffset, m_startOffset);
+    }
+  }
+  return kMmNoError;
+}
+
+MmResult PairedWaveIn::Reset() {
+  if (!m_paired) return m_first.Reset();
+  if (!m_open) return kMmInvalidHandle;
+  const MmResult result = m_first.Reset();
+  if (m_secondPresent) {
+    static_cast<void>(m_second.Reset());
+    DrainSecond();
+    m_resampler.Flush();
+  }
+  // What the first source captured until now still goes to the caller.
+  Deliver(true);
+  for (WaveHeader* header : m_queue) {
+    header->BytesRecorded.store(header == m_queue.front() ? m_fillBytes : 0,
+                                std::memory_order_release);
+    MarkHeaderDone(*header);
+  }
+  m_queue.clear();
+  m_fillBytes = 0;
+  m_firstRing.Requeue(m_first);
+  if (m_secondPresent) m_secondRing.Requeue(m_second);
+  m_started = false;
+  return result;
+}
+
+MmResult PairedWaveIn::Close() {
+  if (!m_paired) return m_first.Close();
+  if (!m_open) return kMmInvalidHandle;
+  if (!m_queue.empty()) return kWaveStillPlaying;
+  static_cast<void>(m_first.Reset());
+  m_firstRing.Release(m_first);
+  const MmResult result = m_first.Close();
+  CloseSecond();
+  m_open = false;
+  m_started = false;
+  return result;
+}
+
+void PairedWaveIn::Pump() {
+  if (!m_paired || !m_open) return;
+  const std::uint64_t firstDropped = m_first.DroppedFrames();
+  if (firstDropped > m_firstDroppedSeen && m_secondPresent) {
+    // The first source's timeline jumped; the second's jumps with it.
+    m_resampler.Skip(static_cast<std::size_t>(firstDropped - m_firstDroppedSeen));
+  }
+  m_firstDroppedSeen = firstDropped;
+  if (m_secondPresent && m_second.DeviceError() != kMmNoError) CloseSecond();
+  if (m_secondPresent) {
+    DrainSecond();
+  } else if (m_started && m_framesSinceRetry >= kRetryFrames) {
+    OpenSecond();
+  }
+  Deliver(false);
+}
+
+void PairedWaveIn::DrainSecond() {
+  for (auto frames = m_secondRing.Front(m_second); !frames.empty();
+       frames = m_secondRing.Front(m_second)) {
+    m_resampler.Push(frames.data(), frames.size() / 2);
+    m_secondRing.Take(m_second, frames.size() / 2);
+  }
+  const std::uint64_t dropped = m_second.DroppedFrames();
+  if (dropped > m_secondDroppedSeen) {
+    m_resampler.PushSilence(static_cast<std::size_t>(dropped - m_secondDroppedSeen));
+  }
+  m_secondDroppedSeen = dropped;
+}
+
+void PairedWaveIn::Deliver(bool flush) {
+  static const std::vector<float> silence(2 * kFramesPerRingHeader, 0.0F);
+  std::size_t delivered = 0;
+  while (!m_queue.empty()) {
+    const auto first = m_firstRing.Front(m_first);
+    if (first.empty()) break;
+    WaveHeader& header = *m_queue.front();
+    std::size_t frames =
+        std::min(first.size() / 2, std::size_t{(header.BufferLength - m_fillBytes) / 4});
+    const bool covered = m_secondPresent && m_resampler.Available() > 0;
+    if (covered) {
+      frames = std::min(frames, m_resampler.Available());
+    } else if (m_secondPresent && !flush) {
+      break;  // waits for the second; its resampler fills a stall with silence
+    } else {
+      m_fillFrames += frames;
+      m_framesSinceRetry += frames;
+    }
+    auto* out = reinterpret_cast<std::int16_t*>(header.Data + m_fillBytes);
+    Combine(first.data(), covered ? m_resampler.Peek() : silence.data(), frames, out);
+    if (covered) m_resampler.Take(frames);
+    m_firstRing.Take(m_first, frames);
+    m_fillBytes += static_cast<std::uint32_t>(4 * frames);
+    delivered += frames;
+    if (m_fillBytes + 4 > header.BufferLength) CompleteFront();
+  }
+  if (m_secondPresent) m_resampler.Steer(delivered, m_firstRing.Backlog());
+}
+
+void PairedWaveIn::Combine(const std::int16_t* first, const float* second, std::size_t frames,
+                           std::int16_t* out) {
+  for (std::size_t i = 0; i < frames; ++i) {
+    const float l1 = first[2 * i];
+    const float r1 = first[2 * i + 1];
+    const float l2 = second[2 * i];
+    const float r2 = second[2 * i + 1];
+    m_headerFirstPeak = std::max({m_headerFirstPeak, Magnitude(l1), Magnitude(r1)});
+    m_headerSecondPeak = std::max({m_headerSecondPeak, Magnitude(l2), Magnitude(r2)});
+    if (m_mode == PairMode::Mixed) {
+      out[2 * i] = Limit(m_firstGain * l1 + m_secondGain * l2);
+      out[2 * i + 1] = Limit(m_firstGain * r1 + m_secondGain * r2);
+    } else {
+      out[2 * i] = Limit(m_firstGain * (l1 + r1) / 2);
+      out[2 * i + 1] = Limit(m_secondGain * (l2 + r2) / 2);
+    }
+  }
+}
+
+void PairedWaveIn::CompleteFront() {
+  WaveHeader& header = *m_queue.front();
+  m_queue.pop_front();
+  header.BytesRecorded.store(m_fillBytes, std::memory_order_release);
+  MarkHeaderDone(header);
+  m_fillBytes = 0;
+  m_firstPeak = std::exchange(m_headerFirstPeak, 0);
+  m_secondPeak = std::exchange(m_headerSecondPeak, 0);
+}
+
+}  // namespace tavrin::platform

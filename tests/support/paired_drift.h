@@ -1,0 +1,130 @@
+#pragma once
+// Two simulated sources whose clocks run apart, recorded side by side through
+// a PairedWaveIn for a long simulated span without a take file: each source
+// clicks once a second of the test's clock, and the buffers are read as they
+// come back, the first source's clicks (left) against the second's (right).
+// Shared by the pairing tests and the drift benchmark.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/paired_wave_in.h"
+#include "platform/wave_in_simulated.h"
+
+namespace tavrin::testing {
+
+struct DriftRun {
+  // Offsets of the second's clicks from where they belong (the first's, moved
+  // by the start offset).
+  double MaxOffsetMs = 0;           // the largest, either way
+  std::vector<double> OffsetsMs;    // at each click, in order
+  std::uint64_t MissingClicks = 0;  // clicks of the second not found near the first's
+  std::uint64_t Frames = 0;         // of the take
+  std::uint64_t FillFrames = 0;
+};
+
+struct DriftRunOptions {
+  double Seconds = 60;
+  double SecondPpm = 300;  // how much faster the second source's clock runs
+  std::uint64_t StepFrames = 4410;  // of the test's clock between polls
+  // The second source loses this many frames (a multiple of StepFrames) from
+  // this moment of the test's clock on.
+  double DropAtSeconds = 0;
+  std::uint64_t DropFrames = 0;
+  // Given to the pair (SetStartOffset); offsets are then measured from it.
+  std::int64_t StartOffsetFrames = 0;
+};
+
+// Frames of a source at `ratio` to the test's clock: a click at the start of
+// every second of the test's clock, else silence.
+inline platform::SimulatedWaveIn::SignalSource ClickEverySecond(double ratio) {
+  // The device asks for its frames in order, so the next click is kept.
+  return [ratio, second = std::int64_t{0}](std::uint64_t frame, std::int16_t& left,
+                                           std::int16_t& right) mutable {
+    const auto at = [&] { return std::llround(static_cast<double>(second) * 44100.0 * ratio); };
+    while (at() < static_cast<std::int64_t>(frame)) ++second;
+    left = right = at() == static_cast<std::int64_t>(frame) ? 20000 : 0;
+  };
+}
+
+inline DriftRun RunDrift(const DriftRunOptions& options) {
+  constexpr std::uint32_t kFrames = 4410;
+  constexpr int kHeaders = 40;
+  platform::SimulatedWaveIn first;
+  platform::SimulatedWaveIn second;
+  second.SetDevices({{"Line In", platform::kWaveFormatAll, 2, "line"}});
+  const double ratio = 1.0 + options.SecondPpm * 1e-6;
+  first.SetSignal(ClickEverySecond(1.0));
+  second.SetSignal(ClickEverySecond(ratio));
+  second.SetClockRatio(ratio);
+  platform::PairedWaveIn pair(first, second);
+  pair.SetSecond("line", platform::PairMode::SideBySide, 0, 0);
+  pair.SetStartOffset(options.StartOffsetFrames);
+
+  std::vector<std::int16_t> memory(std::size_t{kHeaders} * kFrames * 2);
+  auto headers = std::make_unique<platform::WaveHeader[]>(kHeaders);
+  pair.Open(0, platform::WaveFormat{});
+  for (int i = 0; i < kHeaders; ++i) {
+    headers[i].Data = reinterpret_cast<char*>(memory.data() + std::size_t(i) * kFrames * 2);
+    headers[i].BufferLength = kFrames * 4;
+    pair.PrepareHeader(headers[i]);
+    pair.AddBuffer(headers[i]);
+  }
+  pair.Start();
+
+  DriftRun run;
+  // The click nearest each frame of the take: where the second's peaks.
+  std::int64_t click = 0;
+  std::int64_t bestAt = -1;
+  int best = 0;
+  auto closeClick = [&] {
+    if (best < 5000) {
+      ++run.MissingClicks;
+    } else {
+      const double ms =
+          static_cast<double>(bestAt - click * 44100 - options.StartOffsetFrames) / 44.1;
+      run.OffsetsMs.push_back(ms);
+      run.MaxOffsetMs = std::max(run.MaxOffsetMs, std::fabs(ms));
+    }
+    ++click;
+    best = 0;
+  };
+  const auto total = static_cast<std::uint64_t>(options.Seconds * 44100);
+  int next = 0;
+  for (std::uint64_t tick = 0; tick < total; tick += options.StepFrames) {
+    const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
+    first.Advance(options.StepFrames);
+    // Lost as it comes, as a server reports a loss.
+    if (tick < dropAt || tick >= dropAt + options.DropFrames) {
+      second.Advance(options.StepFrames);
+    } else {
+      second.DropFrames(options.StepFrames);
+    }
+    pair.Pump();
+    while (headers[next].Flags & platform::kWhdrDone) {
+      const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
+      for (std::uint32_t i = 0; i < kFrames; ++i, ++run.Frames) {
+        const auto frame = static_cast<std::int64_t>(run.Frames);
+        if (frame >= click * 44100 + 22050) closeClick();
+        const int right = std::abs(samples[2 * i + 1]);
+        if (right > best) {
+          best = right;
+          bestAt = frame;
+        }
+      }
+      headers[next].BytesRecorded = 0;
+      pair.AddBuffer(headers[next]);
+      next = (next + 1) % kHeaders;
+    }
+  }
+  run.FillFrames = pair.SecondFillFrames();
+  pair.Reset();
+  pair.Close();
+  return run;
+}
+
+}  // namespace tavrin::testing
