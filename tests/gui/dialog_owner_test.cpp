@@ -135,6 +135,8 @@ QString CheckWhenUp(const Raised& raised) {
   QObject::connect(&watch, &QTimer::timeout, [&] {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog || dialog == owner || !dialog->isVisible()) return;
+    // Laid out and on the screen: under a window manager a box is mapped a moment after show().
+    if (!dialog->windowHandle() || !dialog->windowHandle()->isExposed()) return;
     watch.stop();
     texts = TextFaultsOf(raised.Name, *dialog);
     // Qt's own file dialog aside.
