@@ -554,6 +554,42 @@
         <source>已停止，录音 %1 已保存</source>
         <translation>Stopped, take %1 saved</translation>
     </message>
+    <message>
+        <source>同时录制第二个来源(&amp;2)</source>
+        <translation>Also record a second source (&amp;2)</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>混合到两个声道(&amp;M)</source>
+        <translation>&amp;Mixed into both channels</translation>
+    </message>
+    <message>
+        <source>并排：第一个在左，第二个在右(&amp;B)</source>
+        <translation>Side &amp;by side: the first left, the second right</translation>
+    </message>
+    <message>
+        <source>第二个来源的电平(&amp;E)</source>
+        <translation>L&amp;evel of the second source</translation>
+    </message>
+    <message>
+        <source>第一个来源的电平(&amp;F)</source>
+        <translation>Level of the &amp;first source</translation>
+    </message>
+    <message>
+        <source>静音</source>
+        <translation>Silent</translation>
+    </message>
+    <message>
+        <source>%1 又在录音里了</source>
+        <translation>%1 is in the take again</translation>
+    </message>
+    <message>
+        <source>%1 没有声音送来；录音继续，它那一份是静音</source>
+        <translation>%1 delivers no sound; the take goes on with silence in its place</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::recorder_ui::TFormTimer</name>

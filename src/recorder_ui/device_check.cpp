@@ -336,6 +336,8 @@ void CheckDevice(capture::RecorderState& state, DeviceCheckState& check,
       state.NewWindows ? FollowDefaultDevice(count, state, check, context, mixer, panels, hooks)
                        : FollowDeviceInPlace(count, state, check, context, mixer, hooks);
   if (level) check.KnobLeft = KnobLeftForLevel(*level);
+  if (!check.SecondCaption.empty() && !state.SourceCaption.empty())
+    state.SourceCaption += " + " + check.SecondCaption;
   if (hooks.ShowSourceCaption) hooks.ShowSourceCaption(state.SourceCaption);
 }
 

@@ -48,6 +48,9 @@ struct DeviceCheckState {
   // source when it is listed, and a change of the system's default is
   // followed in place rather than by a restart.
   SourceChoice Source;
+  // How the menu names a second source recorded with the first; empty: none.
+  // The caption then names both: "Mic + What Speakers plays (monitor)".
+  std::string SecondCaption;
 };
 
 // The window's side; any may be empty.

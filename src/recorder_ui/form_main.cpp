@@ -30,9 +30,6 @@ namespace tavrin::recorder_ui {
 
 namespace {
 
-// How long a passing word stays in the status bar over the panels.
-constexpr int kStatusWordMs = 15000;
-
 QString LostText(std::uint64_t frames) {
   return TFormMain::tr("Lost %1 s | ")
       .arg(static_cast<double>(frames) / capture::kSampleRate, 0, 'f', 1);
@@ -153,6 +150,7 @@ void TFormMain::FormCreate() {
   }
   if (!started.Message.empty()) ShowMessage(QString::fromStdString(started.Message));
   ChooseSource(m_deviceCheck.Source, stored.RecordingSource);
+  ApplyPair();
 
   m_colors = settings::ColorsForScheme(stored.WindowColor);
   m_levelBitmap = MakeLevelMeterBitmap(m_layout);

@@ -45,12 +45,18 @@ class TFormSaveSettings;
 namespace tavrin::editor {
 class TFormEdit;
 }
+namespace tavrin::platform {
+class PairedWaveIn;
+}
 
 namespace tavrin::recorder_ui {
 
 class MainSurface;
 class KnobWidget;
 class LevelChartView;
+
+// How long a passing word stays in the status bar over the panels.
+inline constexpr int kStatusWordMs = 15000;
 
 // Everything the window reaches outside itself; tests pass simulated devices
 // and answer the message boxes.
@@ -62,6 +68,8 @@ struct MainWindowServices {
   platform::WaveIn* WaveIn = nullptr;
   platform::WaveOut* WaveOut = nullptr;  // the editor's playback; none: it plays nothing
   platform::InputMixer* Mixer = nullptr;
+  // The capture's device when it can record a second source with the first; none: it can not.
+  platform::PairedWaveIn* Pair = nullptr;
   platform::SoundPanels* Panels = nullptr;
   platform::SleepInhibitor* Inhibitor = nullptr;  // none: the machine may sleep as it likes
   std::string ProgramPath;                        // the executable
@@ -187,6 +195,13 @@ private:
   void BuildSourceMenu();
   void FillSourceMenu();
   void SourceChosen(const std::string& name, const std::string& caption);
+  // The second source: its menu, a choice, its settings handed to the device,
+  // and its going and coming said once.
+  void FillPairMenu(bool recording);
+  void SecondChosen(const std::string& name);
+  void PairChanged(bool reopen);
+  void ApplyPair();
+  void FollowSecondSource();
   void OpenSoundSettings();
   bool FormCloseQuery();
   void ApplicationMinimized();
@@ -242,6 +257,7 @@ private:
   int m_levelIcon = 0;
   bool m_firstTick = false;
   int m_readingTicks = 0;
+  bool m_secondPresentShown = true;  // what was last said of the second source
   bool m_settingsFailureShown = false;
   bool m_closing = false;
   // Before a take never saved would go: Save... (the file dialog), Discard or

@@ -140,6 +140,7 @@ void TFormMain::TimerStatusTimer() {
     SaveTakeAsked();
   }
   CheckDevice(state, m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
+  FollowSecondSource();
   if (ImageVol->x() != m_deviceCheck.KnobLeft) RefreshKnob();
   capture::ComputeDcMeter(state);
   if (m_recordWhenReady && !state.DeviceName.empty()) {

@@ -42,6 +42,7 @@ void TFormMain::FillSourceMenu() {
             [this, entry] { SourceChosen(entry.Name, entry.Caption); });
   }
   m_sourceMenu->addSeparator();
+  if (m_services.Pair) FillPairMenu(recording);
   connect(m_sourceMenu->addAction(tr(kSoundSettingsCaption)), &QAction::triggered, this,
           &TFormMain::OpenSoundSettings);
 }

@@ -19,6 +19,7 @@
 #include "decode/ffmpeg_module.h"
 #include "editor/edit_context.h"
 #include "platform/input_mixer_pulse.h"
+#include "platform/paired_wave_in.h"
 #include "platform/pulse_connection.h"
 #include "platform/sleep_inhibitor_logind.h"
 #include "platform/sound_panels_desktop.h"
@@ -179,7 +180,11 @@ int main(int argc, char** argv) {
   editor::EditSession document;
   // One connection to the sound server for capture, playback and the input mixer.
   const auto connection = std::make_shared<platform::PulseConnection>("Tavrin Recorder");
-  platform::PulseWaveIn waveIn(connection);
+  platform::PulseWaveIn firstIn(connection);
+  // A second source recorded with the first, on a connection of its own: the
+  // source a connection opens is the connection's choice.
+  platform::PulseWaveIn secondIn(std::make_shared<platform::PulseConnection>("Tavrin Recorder"));
+  platform::PairedWaveIn waveIn(firstIn, secondIn);
   platform::PulseWaveOut waveOut(connection);
   platform::PulseInputMixer mixer(connection);
   platform::DesktopSoundPanels panels;
@@ -196,6 +201,7 @@ int main(int argc, char** argv) {
   services.Settings = &settings;
   services.SettingsPath = settingsPath;
   services.WaveIn = &waveIn;
+  services.Pair = &waveIn;
   services.WaveOut = &waveOut;
   services.Mixer = &mixer;
   services.Panels = &panels;

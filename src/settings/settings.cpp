@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -76,6 +77,10 @@ const Key kKeys[] = {
     {kOpus, "BitRate", &Settings::OpusBitRate},
     {kOpus, "Channels", &Settings::OpusChannels},
     {kRecordingSource, "Name", &Settings::RecordingSource},
+    {kRecordingSource, "Second", &Settings::SecondSource},
+    {kRecordingSource, "Pairing", &Settings::SourcePairing},
+    {kRecordingSource, "FirstLevel", &Settings::FirstSourceLevelDb},
+    {kRecordingSource, "SecondLevel", &Settings::SecondSourceLevelDb},
     {kTimer, "Armed", &Settings::TimerArmed},
     {kTimer, "Start", &Settings::TimerStart},
     {kTimer, "Stop", &Settings::TimerStop},
@@ -304,6 +309,9 @@ void LoadSettings(Settings& settings, const std::string& path) {
     s.RecordingModeIndex = defaults.RecordingModeIndex;
   }
   s.WindowColor = ValidSchemeNumber(s.WindowColor);
+  if (s.SourcePairing < 0 || s.SourcePairing > 1) s.SourcePairing = defaults.SourcePairing;
+  for (std::int32_t* level : {&s.FirstSourceLevelDb, &s.SecondSourceLevelDb})
+    *level = std::clamp(*level, kSourceLevelOff, kSourceLevelMax);
   ChooseFormat(s, ChosenFormat(s));
   MendFlacAndOpus(s);
   // Reversed bounds would have the encoder write every frame at the lower one.

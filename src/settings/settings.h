@@ -52,6 +52,13 @@ struct Settings {
   // The sound server's stable name of the source to record from; empty (and
   // in a file written before the choice existed): the system's default.
   std::string RecordingSource{};
+  // A second source recorded with the first (its stable name; empty: none),
+  // how the two share the take (0 mixed, 1 side by side: the first left, the
+  // second right) and each one's level in dB (kSourceLevelOff and below: silent).
+  std::string SecondSource{};
+  std::int32_t SourcePairing = 0;
+  std::int32_t FirstSourceLevelDb = 0;
+  std::int32_t SecondSourceLevelDb = 0;
   // The recording timer and sound activation, each in a section of its own;
   // a file without them reads as both off.
   bool TimerArmed = false;
@@ -71,6 +78,10 @@ struct Settings {
 
   friend bool operator==(const Settings&, const Settings&) = default;
 };
+
+// A source's level in the pair: from silent (this and below) to +6 dB.
+inline constexpr std::int32_t kSourceLevelOff = -60;
+inline constexpr std::int32_t kSourceLevelMax = 6;
 
 // In the order of the save-format dialog's pages.
 enum class SaveFormat { Wav, Mp3, Flac, Opus };

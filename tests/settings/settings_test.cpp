@@ -161,7 +161,12 @@ TEST_F(SettingsFile, UnusableSchemeAndRecordingModeAreMended) {
     const Settings s = Load();
     EXPECT_EQ(s.WindowColor, c.WindowColor) << "Color=" << c.Color;
     EXPECT_EQ(s.RecordingModeIndex, c.RecordingModeIndex) << "Index=" << c.Index;
-  }
+  }  // A pairing or a level the menu does not offer reads as the nearest it does.
+  Write("[Recording Source]\nPairing=7\nFirstLevel=-500\nSecondLevel=40\n");
+  const Settings paired = Load();
+  EXPECT_EQ(paired.SourcePairing, 0);
+  EXPECT_EQ(paired.FirstSourceLevelDb, kSourceLevelOff);
+  EXPECT_EQ(paired.SecondSourceLevelDb, kSourceLevelMax);
 }
 
 TEST_F(SettingsFile, AnAmbiguousExportFormatBecomesMp3) {
@@ -294,6 +299,10 @@ TEST_F(SettingsFile, SavingCreatesTheFileWithEveryKeyInOrder) {
             "\n"
             "[Recording Source]\n"
             "Name=alsa_output.pci.analog-stereo.monitor\n"
+            "Second=\n"
+            "Pairing=0\n"
+            "FirstLevel=0\n"
+            "SecondLevel=0\n"
             "\n"
             "\n"
             "[Timer]\n"

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Two sources in one take, on the real program and a private daemon: the
+# daemon's own sink plays 1 kHz and a second null sink 440 Hz; recorded with
+# --record from both monitors, side by side (one tone a channel) and mixed
+# (both tones in both channels), each saved with --save and measured by sox.
+#   two_sources_test.sh <program>
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/desktop-session.sh"
+source "$root/tests/e2e/drive-program.sh"
+program_copy "$1"
+
+# Without norewinds a null sink's monitor delivers late, in bursts.
+pactl load-module module-null-sink sink_name=tavrin_second norewinds=1 \
+  sink_properties="device.description='Second\ Sink'" >/dev/null
+pactl load-module module-sine sink=tavrin_second frequency=440 >/dev/null
+
+# tone_db <file> <channel> <Hz>: the level of that tone in that channel.
+tone_db() {
+  sox "$1" -n remix "$2" sinc "$(($3 - 60))-$(($3 + 60))" stats 2>&1 | awk '/RMS lev dB/ {print $4}'
+}
+at_least() { awk -v l="$1" -v m="$2" 'BEGIN { exit !(l != "-inf" && l + 0 >= m) }'; }
+below() { ! at_least "$1" "$2"; }
+answers() { (run_program --status) >/dev/null 2>&1; }
+recorded_two_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[2-9]* ]]; }
+
+# record_pair <pairing> <file>: a take of both sources, saved as <file>.
+record_pair() {
+  # A copy of its own: the program before was stopped without closing.
+  cp -r "$work/bin" "$work/bin-$1"
+  bin="$work/bin-$1"
+  printf '[Output Folder]\nName=%s\n[Recording Source]\nName=tavrin_null.monitor\nSecond=tavrin_second.monitor\nPairing=%s\n' \
+    "$work" "$1" >"$bin/tavrin-recorder.INI"
+  run_program --record >"$work/program-$1.log" 2>&1 &
+  app=$!
+  wait_for 30 "the program to answer" answers
+  wait_for 30 "two seconds recorded" recorded_two_seconds
+  local status
+  status="$(run_program --status)"
+  [[ "$status" == *" + "* ]] || fail "--status names one source: $status"
+  (run_program --stop) >/dev/null
+  (run_program --save "$2") >/dev/null || fail "--save $2 failed"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+  app=""
+}
+
+record_pair 1 "$work/side.wav"
+left_1k="$(tone_db "$work/side.wav" 1 1000)" left_440="$(tone_db "$work/side.wav" 1 440)"
+right_1k="$(tone_db "$work/side.wav" 2 1000)" right_440="$(tone_db "$work/side.wav" 2 440)"
+at_least "$left_1k" -30 && below "$left_440" -50 && at_least "$right_440" -30 && below "$right_1k" -50 ||
+  fail "side by side: left 1 kHz $left_1k, 440 Hz $left_440 dB; right 1 kHz $right_1k, 440 Hz $right_440 dB"
+
+# Mixed: each source keeps its image at its level (0 dB), so each tone is in
+# both channels as loud as it was alone in its own.
+record_pair 0 "$work/mixed.wav"
+for channel in 1 2; do
+  for hz in 1000 440; do
+    level="$(tone_db "$work/mixed.wav" "$channel" "$hz")"
+    alone="$([[ $hz == 1000 ]] && echo "$left_1k" || echo "$right_440")"
+    awk -v l="$level" -v a="$alone" 'BEGIN { d = l - a; exit !(l != "-inf" && d < 1 && d > -1) }' ||
+      fail "mixed: channel $channel holds $hz Hz at $level dB, not at its $alone dB"
+  done
+done
+echo "two sources: side by side $left_1k / $right_440 dB, each tone alone in its channel; mixed holds both at those levels"
