@@ -590,6 +590,10 @@
         <source>%1 没有声音送来；录音继续，它那一份是静音</source>
         <translation>%1 delivers no sound; the take goes on with silence in its place</translation>
     </message>
+    <message>
+        <source>；第一个来源 %1 dB，第二个来源 %2 dB</source>
+        <translation>; first source %1 dB, second source %2 dB</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::recorder_ui::TFormTimer</name>

@@ -14,6 +14,7 @@
 #include "capture/signal_processing.h"
 #include "editor/window/form_edit.h"
 #include "export/save_flow.h"
+#include "platform/paired_wave_in.h"
 #include "recorder_ui/form_about.h"
 #include "recorder_ui/form_main.h"
 #include "recorder_ui/form_main_chart.h"
@@ -185,6 +186,15 @@ void TFormMain::TellMeterReading() {
                               .arg(decibels(state.MaxLeft, state.MinLeft),
                                    decibels(state.MaxRight, state.MinRight),
                                    percent(state.DcMeterLeft), percent(state.DcMeterRight));
+  if (m_services.Pair && !m_services.Settings->SecondSource.empty() && state.DeviceOpen) {
+    // Each source's own level, before it went into the take.
+    const auto peak = [](int value) {
+      return value == 0 ? QStringLiteral("-∞")
+                        : QString::number(20.0 * std::log10(value / 32768.0), 'f', 0);
+    };
+    reading += tr("；第一个来源 %1 dB，第二个来源 %2 dB")
+                   .arg(peak(m_services.Pair->FirstPeak()), peak(m_services.Pair->SecondPeak()));
+  }
   if (state.ClipHoldLeft > 0 || state.ClipHoldRight > 0) reading += tr("；削波");
   if (m_session->TakeRunning()) reading += tr("；正在录音");
   if (m_surface->accessibleDescription() != reading) m_surface->setAccessibleDescription(reading);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Two sources in one take, on the real program and a private daemon: the
-# daemon's own sink plays 1 kHz and a second null sink 440 Hz; recorded with
+# Two sources in one take, on the real program and a private daemon
+# (PulseAudio, or PipeWire with TAVRIN_SERVER=pipewire): the daemon's own
+# sink plays 1 kHz and a second null sink 440 Hz; recorded with
 # --record from both monitors, side by side (one tone a channel) and mixed
 # (both tones in both channels), each saved with --save and measured by sox.
 #   two_sources_test.sh <program>
@@ -13,7 +14,9 @@ program_copy "$1"
 # Without norewinds a null sink's monitor delivers late, in bursts.
 pactl load-module module-null-sink sink_name=tavrin_second norewinds=1 \
   sink_properties="device.description='Second\ Sink'" >/dev/null
-pactl load-module module-sine sink=tavrin_second frequency=440 >/dev/null
+# A client plays the tone: PipeWire's server has no module-sine.
+sox -n -t raw -r 44100 -e signed -b 16 -c 2 - synth 600 sine 440 vol 0.5 2>/dev/null |
+  pacat --playback -d tavrin_second --format=s16le --rate=44100 --channels=2 2>/dev/null &
 
 # tone_db <file> <channel> <Hz>: the level of that tone in that channel.
 tone_db() {
