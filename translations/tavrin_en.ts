@@ -314,6 +314,13 @@
     </message>
 </context>
 <context>
+    <name>tavrin::recorder_ui::MeterReadout</name>
+    <message>
+        <source>，削波</source>
+        <translation>, clipping</translation>
+    </message>
+</context>
+<context>
     <name>tavrin::recorder_ui::TFormAbout</name>
     <message>
         <source>关于</source>
@@ -593,6 +600,22 @@
     <message>
         <source>；第一个来源 %1 dB，第二个来源 %2 dB</source>
         <translation>; first source %1 dB, second source %2 dB</translation>
+    </message>
+    <message>
+        <source>左声道输入电平</source>
+        <translation>Input level, left</translation>
+    </message>
+    <message>
+        <source>右声道输入电平</source>
+        <translation>Input level, right</translation>
+    </message>
+    <message>
+        <source>左声道直流偏移</source>
+        <translation>DC offset, left</translation>
+    </message>
+    <message>
+        <source>右声道直流偏移</source>
+        <translation>DC offset, right</translation>
     </message>
 </context>
 <context>

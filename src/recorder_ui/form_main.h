@@ -52,6 +52,7 @@ class PairedWaveIn;
 namespace tavrin::recorder_ui {
 
 class MainSurface;
+class MeterReadout;
 class KnobWidget;
 class LevelChartView;
 
@@ -271,6 +272,8 @@ private:
 
   MainSurface* m_surface = nullptr;
   KnobWidget* ImageVol = nullptr;
+  std::array<MeterReadout*, 4> m_meters{};  // both channels of both meters, for a screen reader
+  std::array<QString, 4> m_meterValuesTold;
   QPushButton* BtnRecord = nullptr;
   QPushButton* BtnStop = nullptr;
   QPushButton* BtnEdit = nullptr;

@@ -53,6 +53,26 @@ void TFormMain::BuildControls() {
   LabAudioDeviceControl->setAccessibleName(tr("音频设备控制"));
   LabRecordingControl = MakeLabel(m_surface, tr("进程正在录制"), QRect(18, 114, 120, 16), 12);
 
+  // Each channel of both meters, for a screen reader: the upper half of a meter is the left.
+  const int levelHalf = (m_layout.LevelY1 - m_layout.LevelY0 + 1) / 2;
+  const int dcHalf = (m_layout.DcY1 - m_layout.DcY0 + 1) / 2;
+  using Kind = MeterReadout::Kind;
+  m_meters = {new MeterReadout(*this, Kind::LevelLeft, tr("左声道输入电平"),
+                               QRect(m_layout.LevelX0, m_layout.LevelY0,
+                                     m_layout.LevelX1 - m_layout.LevelX0 + 1, levelHalf),
+                               m_surface),
+              new MeterReadout(*this, Kind::LevelRight, tr("右声道输入电平"),
+                               QRect(m_layout.LevelX0, m_layout.LevelY0 + levelHalf,
+                                     m_layout.LevelX1 - m_layout.LevelX0 + 1, levelHalf),
+                               m_surface),
+              new MeterReadout(
+                  *this, Kind::DcLeft, tr("左声道直流偏移"),
+                  QRect(m_layout.DcX0, m_layout.DcY0, m_layout.DcX1 - m_layout.DcX0 + 1, dcHalf),
+                  m_surface),
+              new MeterReadout(*this, Kind::DcRight, tr("右声道直流偏移"),
+                               QRect(m_layout.DcX0, m_layout.DcY0 + dcHalf,
+                                     m_layout.DcX1 - m_layout.DcX0 + 1, dcHalf),
+                               m_surface)};
   ImageVol = new KnobWidget(*this, m_surface);
   BtnSource = MakeButton(this, tr("来源"), QRect(150, 76, 64, 24), tr("录音源"),
                          &TFormMain::BtnSourceClick);

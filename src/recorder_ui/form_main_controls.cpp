@@ -198,6 +198,13 @@ void TFormMain::TellMeterReading() {
   if (state.ClipHoldLeft > 0 || state.ClipHoldRight > 0) reading += tr("；削波");
   if (m_session->TakeRunning()) reading += tr("；正在录音");
   if (m_surface->accessibleDescription() != reading) m_surface->setAccessibleDescription(reading);
+  for (std::size_t i = 0; i < m_meters.size(); ++i) {
+    const QString value = m_meters[i]->ValueText();
+    if (value == m_meterValuesTold[i]) continue;
+    m_meterValuesTold[i] = value;
+    QAccessibleValueChangeEvent changed(m_meters[i], m_meters[i]->Value());
+    QAccessible::updateAccessibility(&changed);
+  }
 }
 
 void TFormMain::AnnounceRecordingState() {

@@ -4,6 +4,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "recorder_ui/device_check.h"
 #include "recorder_ui/form_main.h"
@@ -78,16 +80,76 @@ private:
   KnobWidget& Knob() const { return *static_cast<KnobWidget*>(widget()); }
 };
 
+class MeterAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+  explicit MeterAccessible(MeterReadout* meter)
+      : QAccessibleWidget(meter, QAccessible::ProgressBar) {}
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
+  QString text(QAccessible::Text type) const override {
+    if (type == QAccessible::Value) return Meter().ValueText();
+    return QAccessibleWidget::text(type);
+  }
+  QVariant currentValue() const override { return Meter().Value(); }
+  void setCurrentValue(const QVariant& /*value*/) override {}
+  QVariant maximumValue() const override { return Meter().IsLevel() ? 0.0 : 100.0; }
+  QVariant minimumValue() const override { return Meter().IsLevel() ? -90.0 : -100.0; }
+  QVariant minimumStepSize() const override { return 0.1; }
+
+private:
+  MeterReadout& Meter() const { return *static_cast<MeterReadout*>(widget()); }
+};
+
 QAccessibleInterface* KnobInterface(const QString& /*className*/, QObject* object) {
+  if (auto* meter = qobject_cast<MeterReadout*>(object)) return new MeterAccessible(meter);
   auto* knob = qobject_cast<KnobWidget*>(object);
   return knob ? new KnobAccessible(knob) : nullptr;
 }
 
-}  // namespace
-
-KnobWidget::KnobWidget(TFormMain& form, QWidget* parent) : QWidget(parent), m_form(form) {
+void InstallAccessibleInterfaces() {
   static const bool installed = (QAccessible::installFactory(KnobInterface), true);
   static_cast<void>(installed);
+}
+
+}  // namespace
+
+MeterReadout::MeterReadout(TFormMain& form, Kind kind, const QString& name, const QRect& area,
+                           QWidget* parent)
+    : QWidget(parent), m_form(form), m_kind(kind) {
+  InstallAccessibleInterfaces();
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setGeometry(area);
+  setAccessibleName(name);
+}
+
+double MeterReadout::Value() const {
+  const capture::RecorderState& state = m_form.State();
+  switch (m_kind) {
+  case Kind::LevelLeft:
+  case Kind::LevelRight: {
+    const bool left = m_kind == Kind::LevelLeft;
+    const int peak = std::max(std::abs(int{left ? state.MaxLeft : state.MaxRight}),
+                              std::abs(int{left ? state.MinLeft : state.MinRight}));
+    return peak == 0 ? -90.0 : std::max(-90.0, 20.0 * std::log10(peak / 32768.0));
+  }
+  case Kind::DcLeft: return state.DcMeterLeft / 327.68;
+  case Kind::DcRight: return state.DcMeterRight / 327.68;
+  }
+  return 0.0;
+}
+
+QString MeterReadout::ValueText() const {
+  if (!IsLevel()) return QString::number(Value(), 'f', 1) + QStringLiteral(" %");
+  const capture::RecorderState& state = m_form.State();
+  const bool clipping = (m_kind == Kind::LevelLeft ? state.ClipHoldLeft : state.ClipHoldRight) > 0;
+  return QString::number(Value(), 'f', 0) + QStringLiteral(" dB") +
+         (clipping ? tr("，削波") : QString());
+}
+
+KnobWidget::KnobWidget(TFormMain& form, QWidget* parent) : QWidget(parent), m_form(form) {
+  InstallAccessibleInterfaces();
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setToolTip(tr("刻录音量"));

@@ -40,6 +40,25 @@ private:
   QString m_backgroundMode;
 };
 
+// One channel of the level or the DC meter as a screen reader sees it: a bar
+// with its value (a progress bar, the nearest role there is), over the part of
+// the surface that draws it. It draws nothing and lets the mouse through.
+class MeterReadout : public QWidget {
+  Q_OBJECT
+public:
+  enum class Kind { LevelLeft, LevelRight, DcLeft, DcRight };
+  MeterReadout(TFormMain& form, Kind kind, const QString& name, const QRect& area, QWidget* parent);
+  // dBFS for a level (-90 for silence), per cent of full scale for an offset.
+  double Value() const;
+  // "-12 dB", "-0 dB, clipping", "0.4 %".
+  QString ValueText() const;
+  bool IsLevel() const { return m_kind == Kind::LevelLeft || m_kind == Kind::LevelRight; }
+
+private:
+  TFormMain& m_form;
+  Kind m_kind;
+};
+
 class KnobWidget : public QWidget {
   Q_OBJECT
 public:

@@ -305,6 +305,19 @@ void FormMainTest::dcBoxEstimatesAndClearsTheOffset() {
   });
   auto& form = rig.CreateMonitoring();
   rig.Run(10);
+  // A screen reader reads each channel of both meters: its level and its offset.
+  const auto meters = form.findChildren<tavrin::recorder_ui::MeterReadout*>();
+  QCOMPARE(meters.size(), 4);
+  const auto value = [&meters](int i) {
+    return QAccessible::queryAccessibleInterface(meters[i])
+        ->valueInterface()
+        ->currentValue()
+        .toDouble();
+  };
+  QCOMPARE(qRound(value(0)), -41);     // 300 of 32768
+  QCOMPARE(qRound(value(1)), -49);     // 120 of 32768
+  QCOMPARE(qRound(value(2) * 10), 9);  // 0.9 % of full scale
+  QCOMPARE(qRound(value(3) * 10), -4);
   auto* box = form.findChild<QCheckBox*>();
   QVERIFY(box);
   QTest::mouseClick(box, Qt::LeftButton);
