@@ -62,3 +62,25 @@ echo "recorder_startup_ms: $startup ms"
 echo "recorder_cpu_monitoring_percent: $monitoring %"
 echo "recorder_cpu_recording_percent: $recording %"
 awk -v kb="$rss_kb" 'BEGIN {printf "recorder_rss_mb: %.1f MB\n", kb / 1024}'
+
+# Two sources: the daemon's sink and a second null sink with a tone of its
+# own, mixed into the take; a fresh copy, since the one before was killed.
+kill "$app"
+wait "$app" 2>/dev/null || true
+app=""
+pactl load-module module-null-sink sink_name=tavrin_second norewinds=1 >/dev/null
+sox -n -t raw -r 44100 -e signed -b 16 -c 2 - synth 3600 sine 440 vol 0.5 2>/dev/null |
+  pacat --playback -d tavrin_second --format=s16le --rate=44100 --channels=2 2>/dev/null &
+mkdir -p "$work/bin2"
+cp "$program" "$work/bin2/"
+printf '[Recording Source]\nName=tavrin_null.monitor\nSecond=tavrin_second.monitor\n' \
+  >"$work/bin2/tavrin-recorder.INI"
+"$work/bin2/tavrin-recorder" 2>/dev/null &
+app=$!
+window="$(xdotool search --sync --pid "$app" --name 'Tavrin Recorder - .* + ' | head -1)"
+sleep 2
+xdotool mousemove --window "$window" "$record_button_x" "$record_button_y" click 1
+sleep 1
+two_sources="$(measure_cpu)"
+[[ -s "$work/bin2/Temp/Tavrin.raw" ]] || { echo "recorder_bench: the two-source take did not grow" >&2; exit 1; }
+echo "recorder_cpu_two_sources_percent: $two_sources % (goal at most 1.0)"
