@@ -16,13 +16,17 @@ constexpr std::size_t kRingHeaders = 256;
 // How often a missing second source is looked for.
 constexpr std::uint64_t kRetryFrames = 2 * kFormatRate;
 
-float GainOf(double db) { return std::isinf(db) && db < 0 ? 0.0F : std::pow(10.0F, float(db) / 20); }
+float GainOf(double db) {
+  return std::isinf(db) && db < 0 ? 0.0F : std::pow(10.0F, float(db) / 20);
+}
 
 std::int16_t Limit(float value) {
   return static_cast<std::int16_t>(std::clamp(std::lrint(value), -32768L, 32767L));
 }
 
-int Magnitude(float sample) { return static_cast<int>(std::min(std::fabs(sample), 32768.0F)); }
+int Magnitude(float sample) {
+  return static_cast<int>(std::min(std::fabs(sample), 32768.0F));
+}
 
 }  // namespace
 
@@ -84,8 +88,7 @@ void PairedWaveIn::OpenSecond() {
   m_second.SelectSource(m_secondName);
   if (m_second.Open(0, WaveFormat{}) != kMmNoError) return;
   m_secondPresent = true;
-  if (m_secondRing.Queue(m_second) != kMmNoError ||
-      (m_started && m_second.Start() != kMmNoError)) {
+  if (m_secondRing.Queue(m_second) != kMmNoError || (m_started && m_second.Start() != kMmNoError)) {
     CloseSecond();
     return;
   }

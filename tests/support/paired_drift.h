@@ -29,7 +29,7 @@ struct DriftRun {
 
 struct DriftRunOptions {
   double Seconds = 60;
-  double SecondPpm = 300;  // how much faster the second source's clock runs
+  double SecondPpm = 300;           // how much faster the second source's clock runs
   std::uint64_t StepFrames = 4410;  // of the test's clock between polls
   // The second source loses this many frames (a multiple of StepFrames) from
   // this moment of the test's clock on.
