@@ -16,8 +16,10 @@ constexpr std::size_t kRingHeaders = 256;
 // How often a missing second source is looked for.
 constexpr std::uint64_t kRetryFrames = 2 * kFormatRate;
 
+// Levels run from silence (-infinity) to +6 dB; anything else is held to that.
 float GainOf(double db) {
-  return std::isinf(db) && db < 0 ? 0.0F : std::pow(10.0F, float(db) / 20);
+  if (!(db > -200)) return 0.0F;  // -infinity, and NaN
+  return std::pow(10.0F, static_cast<float>(std::min(db, 6.0)) / 20);
 }
 
 std::int16_t Limit(float value) {

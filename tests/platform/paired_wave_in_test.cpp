@@ -14,6 +14,7 @@ constexpr double kSpanSeconds = 240;
 #endif
 
 struct DriftCase {
+  const char* Name;
   double Ppm;
   double DropAtSeconds;  // the second source loses audio there (0: never)
   std::uint64_t DropFrames;
@@ -38,10 +39,13 @@ TEST_P(PairedDrift, SecondSourceStaysWithinFiveMsOfItsPlaceAndItsLossesBecomeSil
   EXPECT_GE(run.OffsetsMs.size(), static_cast<std::size_t>(kSpanSeconds) - 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Clocks, PairedDrift,
-                         ::testing::Values(DriftCase{300, 0, 0, 0}, DriftCase{-300, 0, 0, 0},
-                                           DriftCase{300, 60.1, 22050, 0},
-                                           DriftCase{-300, 0, 0, 441}, DriftCase{300, 0, 0, -441}));
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, PairedDrift,
+    ::testing::Values(DriftCase{"Faster", 300, 0, 0, 0}, DriftCase{"Slower", -300, 0, 0, 0},
+                      DriftCase{"FasterLosingHalfASecond", 300, 60.1, 22050, 0},
+                      DriftCase{"SlowerStartingLater", -300, 0, 0, 441},
+                      DriftCase{"FasterStartingEarlier", 300, 0, 0, -441}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace tavrin::platform

@@ -23,15 +23,13 @@ struct DriftRun {
   double MaxOffsetMs = 0;           // the largest, either way
   std::vector<double> OffsetsMs;    // at each click, in order
   std::uint64_t MissingClicks = 0;  // clicks of the second not found near the first's
-  std::uint64_t Frames = 0;         // of the take
   std::uint64_t FillFrames = 0;
 };
 
 struct DriftRunOptions {
   double Seconds = 60;
-  double SecondPpm = 300;           // how much faster the second source's clock runs
-  std::uint64_t StepFrames = 4410;  // of the test's clock between polls
-  // The second source loses this many frames (a multiple of StepFrames) from
+  double SecondPpm = 300;  // how much faster the second source's clock runs
+  // The second source loses this many frames (a multiple of 4410) from
   // this moment of the test's clock on.
   double DropAtSeconds = 0;
   std::uint64_t DropFrames = 0;
@@ -95,20 +93,20 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   };
   const auto total = static_cast<std::uint64_t>(options.Seconds * 44100);
   int next = 0;
-  for (std::uint64_t tick = 0; tick < total; tick += options.StepFrames) {
+  std::int64_t frame = 0;  // of the take
+  for (std::uint64_t tick = 0; tick < total; tick += kFrames) {
     const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
-    first.Advance(options.StepFrames);
+    first.Advance(kFrames);
     // Lost as it comes, as a server reports a loss.
     if (tick < dropAt || tick >= dropAt + options.DropFrames) {
-      second.Advance(options.StepFrames);
+      second.Advance(kFrames);
     } else {
-      second.DropFrames(options.StepFrames);
+      second.DropFrames(kFrames);
     }
     pair.Pump();
     while (headers[next].Flags & platform::kWhdrDone) {
       const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
-      for (std::uint32_t i = 0; i < kFrames; ++i, ++run.Frames) {
-        const auto frame = static_cast<std::int64_t>(run.Frames);
+      for (std::uint32_t i = 0; i < kFrames; ++i, ++frame) {
         if (frame >= click * 44100 + 22050) closeClick();
         const int right = std::abs(samples[2 * i + 1]);
         if (right > best) {
