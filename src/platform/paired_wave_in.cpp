@@ -186,17 +186,12 @@ MmResult PairedWaveIn::Close() {
 
 void PairedWaveIn::Pump() {
   if (!m_paired || !m_open) return;
-  const std::uint64_t firstDropped = m_first.DroppedFrames();
-  if (firstDropped > m_firstDroppedSeen && m_secondPresent) {
-    // The first source's timeline jumped; the second's jumps with it.
-    m_resampler.Skip(static_cast<std::size_t>(firstDropped - m_firstDroppedSeen));
-  }
-  m_firstDroppedSeen = firstDropped;
   if (m_secondPresent && m_second.DeviceError() != kMmNoError) CloseSecond();
   if (m_secondPresent) {
     DrainSecond();
-  } else if (m_started && m_framesSinceRetry >= kRetryFrames) {
-    OpenSecond();
+  } else {
+    m_firstDroppedSeen = m_first.DroppedFrames();
+    if (m_started && m_framesSinceRetry >= kRetryFrames) OpenSecond();
   }
   Deliver(false);
 }
@@ -207,11 +202,17 @@ void PairedWaveIn::DrainSecond() {
     m_resampler.Push(frames.data(), frames.size() / 2);
     m_secondRing.Take(m_second, frames.size() / 2);
   }
-  const std::uint64_t dropped = m_second.DroppedFrames();
-  if (dropped > m_secondDroppedSeen) {
-    m_resampler.PushSilence(static_cast<std::size_t>(dropped - m_secondDroppedSeen));
-  }
-  m_secondDroppedSeen = dropped;
+  // Losses since the last look, after what both delivered before them. What
+  // both lost at once (a late poll) is simply gone from the take; what only
+  // the second lost becomes silence; what only the first lost, the second
+  // loses too, so that it stays beside the first.
+  const std::uint64_t firstLost = m_first.DroppedFrames() - m_firstDroppedSeen;
+  const std::uint64_t secondLost = m_second.DroppedFrames() - m_secondDroppedSeen;
+  m_firstDroppedSeen += firstLost;
+  m_secondDroppedSeen += secondLost;
+  const std::uint64_t both = std::min(firstLost, secondLost);
+  if (secondLost > both) m_resampler.PushSilence(static_cast<std::size_t>(secondLost - both));
+  if (firstLost > both) m_resampler.Skip(static_cast<std::size_t>(firstLost - both));
 }
 
 void PairedWaveIn::Deliver(bool flush) {

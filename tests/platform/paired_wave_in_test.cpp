@@ -19,6 +19,7 @@ struct DriftCase {
   double DropAtSeconds;  // the second source loses audio there (0: never)
   std::uint64_t DropFrames;
   std::int64_t StartOffsetFrames;  // 441: the second's audio 10 ms later
+  double StallAtSeconds = 0;       // not polled for 8 s from there: both lose audio
 };
 
 class PairedDrift : public ::testing::TestWithParam<DriftCase> {};
@@ -31,6 +32,8 @@ TEST_P(PairedDrift, SecondSourceStaysWithinFiveMsOfItsPlaceAndItsLossesBecomeSil
   options.DropAtSeconds = drift.DropAtSeconds;
   options.DropFrames = drift.DropFrames;
   options.StartOffsetFrames = drift.StartOffsetFrames;
+  options.StallAtSeconds = drift.StallAtSeconds;
+  options.StallFrames = drift.StallAtSeconds > 0 ? 8 * 44100 : 0;
   const testing::DriftRun run = testing::RunDrift(options);
   EXPECT_LE(run.MaxOffsetMs, 5.0);
   EXPECT_EQ(run.MissingClicks, drift.StartOffsetFrames < 0 ? 1u : 0u)
@@ -44,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DriftCase{"Faster", 300, 0, 0, 0}, DriftCase{"Slower", -300, 0, 0, 0},
                       DriftCase{"FasterLosingHalfASecond", 300, 60.1, 22050, 0},
                       DriftCase{"SlowerStartingLater", -300, 0, 0, 441},
-                      DriftCase{"FasterStartingEarlier", 300, 0, 0, -441}),
+                      DriftCase{"FasterStartingEarlier", 300, 0, 0, -441},
+                      DriftCase{"FasterPolledLate", 300, 0, 0, 0, 60.1}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

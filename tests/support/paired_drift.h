@@ -33,6 +33,10 @@ struct DriftRunOptions {
   // this moment of the test's clock on.
   double DropAtSeconds = 0;
   std::uint64_t DropFrames = 0;
+  // The pair is not polled for this many frames (a multiple of 4410) from
+  // this moment on, so that both sources lose audio.
+  double StallAtSeconds = 0;
+  std::uint64_t StallFrames = 0;
   // Given to the pair (SetStartOffset); offsets are then measured from it.
   std::int64_t StartOffsetFrames = 0;
 };
@@ -79,16 +83,25 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   std::int64_t click = 0;
   std::int64_t bestAt = -1;
   int best = 0;
+  // The first source's loss while the pair was not polled, in its frames.
+  std::int64_t lossStart = -1;
+  std::int64_t lost = 0;
+  // Where click m of the first source is in the take; -1: lost with it.
+  auto clickAt = [&](std::int64_t m) -> std::int64_t {
+    const std::int64_t at = m * 44100;
+    if (lossStart < 0 || at < lossStart) return at;
+    return at >= lossStart + lost ? at - lost : -1;
+  };
   auto closeClick = [&] {
     if (best < 5000) {
       ++run.MissingClicks;
     } else {
       const double ms =
-          static_cast<double>(bestAt - click * 44100 - options.StartOffsetFrames) / 44.1;
+          static_cast<double>(bestAt - clickAt(click) - options.StartOffsetFrames) / 44.1;
       run.OffsetsMs.push_back(ms);
       run.MaxOffsetMs = std::max(run.MaxOffsetMs, std::fabs(ms));
     }
-    ++click;
+    for (++click; clickAt(click) < 0;) ++click;
     best = 0;
   };
   const auto total = static_cast<std::uint64_t>(options.Seconds * 44100);
@@ -96,18 +109,26 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   std::int64_t frame = 0;  // of the take
   for (std::uint64_t tick = 0; tick < total; tick += kFrames) {
     const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
+    const auto stallAt = static_cast<std::uint64_t>(std::llround(options.StallAtSeconds * 44100));
+    const std::uint64_t droppedBefore = first.DroppedFrames();
     first.Advance(kFrames);
+    if (const auto fresh = static_cast<std::int64_t>(first.DroppedFrames() - droppedBefore)) {
+      // A source whose queue ran dry drops the end of the step.
+      if (lossStart < 0) lossStart = static_cast<std::int64_t>(first.FramesProduced()) - fresh;
+      lost += fresh;
+    }
     // Lost as it comes, as a server reports a loss.
     if (tick < dropAt || tick >= dropAt + options.DropFrames) {
       second.Advance(kFrames);
     } else {
       second.DropFrames(kFrames);
     }
+    if (tick >= stallAt && tick < stallAt + options.StallFrames) continue;
     pair.Pump();
     while (headers[next].Flags & platform::kWhdrDone) {
       const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
       for (std::uint32_t i = 0; i < kFrames; ++i, ++frame) {
-        if (frame >= click * 44100 + 22050) closeClick();
+        if (frame >= clickAt(click) + 22050) closeClick();
         const int right = std::abs(samples[2 * i + 1]);
         if (right > best) {
           best = right;
