@@ -55,11 +55,12 @@ void PairedWaveIn::SetSecond(const std::string& sourceName, PairMode mode, doubl
 
 MmResult PairedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (m_open) return kMmAllocated;
-  m_paired = !m_secondName.empty();
-  if (!m_paired) return m_first.Open(deviceId, format);
-  if (!IsFixedFormat(format)) return kWaveBadFormat;
+  // The way the device runs changes only with a successful Open: a second
+  // Open of a device open alone must leave it alone.
   MmResult result = m_first.Open(deviceId, format);
   if (result != kMmNoError) return result;
+  m_paired = !m_secondName.empty();
+  if (!m_paired) return kMmNoError;
   result = m_firstRing.Queue(m_first);
   if (result != kMmNoError) {
     static_cast<void>(m_first.Reset());
