@@ -18,8 +18,7 @@
 namespace tavrin::testing {
 
 struct DriftRun {
-  // Offsets of the second's clicks from where they belong (the first's, moved
-  // by the start offset).
+  // Offsets of the second's clicks from the first's (moved by the start offset).
   double MaxOffsetMs = 0;           // the largest, either way
   std::vector<double> OffsetsMs;    // at each click, in order
   std::uint64_t MissingClicks = 0;  // clicks of the second not found near the first's
@@ -29,14 +28,11 @@ struct DriftRun {
 struct DriftRunOptions {
   double Seconds = 60;
   double SecondPpm = 300;  // how much faster the second source's clock runs
-  // The second source loses this many frames (a multiple of 4410) from
-  // this moment of the test's clock on.
+  // From these moments of the test's clock on (0: never), the second source
+  // loses half a second of audio; the pair is not polled for 8 s, so that
+  // both sources lose audio.
   double DropAtSeconds = 0;
-  std::uint64_t DropFrames = 0;
-  // The pair is not polled for this many frames (a multiple of 4410) from
-  // this moment on, so that both sources lose audio.
   double StallAtSeconds = 0;
-  std::uint64_t StallFrames = 0;
   // Given to the pair (SetStartOffset); offsets are then measured from it.
   std::int64_t StartOffsetFrames = 0;
 };
@@ -110,6 +106,8 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   for (std::uint64_t tick = 0; tick < total; tick += kFrames) {
     const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
     const auto stallAt = static_cast<std::uint64_t>(std::llround(options.StallAtSeconds * 44100));
+    constexpr std::uint64_t kDropFrames = 5 * kFrames;
+    constexpr std::uint64_t kStallFrames = 80 * kFrames;
     const std::uint64_t droppedBefore = first.DroppedFrames();
     first.Advance(kFrames);
     if (const auto fresh = static_cast<std::int64_t>(first.DroppedFrames() - droppedBefore)) {
@@ -118,12 +116,12 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
       lost += fresh;
     }
     // Lost as it comes, as a server reports a loss.
-    if (tick < dropAt || tick >= dropAt + options.DropFrames) {
+    if (dropAt == 0 || tick < dropAt || tick >= dropAt + kDropFrames) {
       second.Advance(kFrames);
     } else {
       second.DropFrames(kFrames);
     }
-    if (tick >= stallAt && tick < stallAt + options.StallFrames) continue;
+    if (stallAt > 0 && tick >= stallAt && tick < stallAt + kStallFrames) continue;
     pair.Pump();
     while (headers[next].Flags & platform::kWhdrDone) {
       const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
