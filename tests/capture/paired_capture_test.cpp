@@ -58,23 +58,18 @@ TEST_F(PairedCapture, SideBySideHoldsEachSourcesMonoMixInItsOwnChannelAtItsGain)
   for (const Frame& frame : settled) ASSERT_NEAR(frame.Right, -4000, 1);
 }
 
-// The second source drops audio, goes away and comes back; the first source's
-// audio (the second is mixed in at silence) must come through whole and in order.
-TEST_F(PairedCapture, SecondSourceLossesAndAbsenceNeverStallOrEndTheTake) {
+// The second source goes away and comes back; the first source's audio (the
+// second is mixed in at silence) must come through whole and in order.
+TEST_F(PairedCapture, SecondSourceGoingAwayNeitherStallsNorEndsTheTake) {
   Pair(platform::PairMode::Mixed, 0, kSilentDb);
   ASSERT_TRUE(StartTake(State, Context));
   const std::uint64_t firstFrame = Device.FramesProduced();
   for (int i = 0; i < 50; ++i) RunBoth(kFramesPerBuffer);
   EXPECT_TRUE(Paired.SecondPresent());
-  const std::uint64_t fillBefore = Paired.SecondFillFrames();
-  SecondDevice.DropFrames(11025);
-  for (int i = 0; i < 50; ++i) RunBoth(kFramesPerBuffer);
-  EXPECT_EQ(Paired.SecondFillFrames() - fillBefore, 11025u);
-
   SecondDevice.SetDevices({});
-  for (int i = 0; i < 50; ++i) RunBoth(kFramesPerBuffer);
+  for (int i = 0; i < 100; ++i) RunBoth(kFramesPerBuffer);
   EXPECT_FALSE(Paired.SecondPresent());
-  EXPECT_GE(Paired.SecondFillFrames() - fillBefore, 11025u + 45 * kFramesPerBuffer);
+  EXPECT_GE(Paired.SecondFillFrames(), 95u * kFramesPerBuffer);
   SecondDevice.SetDevices({{"Line In", platform::kWaveFormatAll, 2, "line"}});
   for (int i = 0; i < 50; ++i) RunBoth(kFramesPerBuffer);
   EXPECT_TRUE(Paired.SecondPresent()) << "opened again once listed";

@@ -1,9 +1,8 @@
 #pragma once
-// Two simulated sources whose clocks run apart, recorded side by side through
-// a PairedWaveIn for a long simulated span without a take file: each source
-// clicks once a second of the test's clock, and the buffers are read as they
-// come back, the first source's clicks (left) against the second's (right).
-// Shared by the pairing tests and the drift benchmark.
+// Two simulated sources whose clocks run apart, each clicking once a second of
+// the test's clock, recorded side by side through a PairedWaveIn for a long
+// span without a take file: the first's clicks (left) against the second's
+// (right) as buffers come back. Shared by the pairing tests and the benchmark.
 
 #include <algorithm>
 #include <cmath>
@@ -103,11 +102,9 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   const auto total = static_cast<std::uint64_t>(options.Seconds * 44100);
   int next = 0;
   std::int64_t frame = 0;  // of the take
+  const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
+  const auto stallAt = static_cast<std::uint64_t>(std::llround(options.StallAtSeconds * 44100));
   for (std::uint64_t tick = 0; tick < total; tick += kFrames) {
-    const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
-    const auto stallAt = static_cast<std::uint64_t>(std::llround(options.StallAtSeconds * 44100));
-    constexpr std::uint64_t kDropFrames = 5 * kFrames;
-    constexpr std::uint64_t kStallFrames = 80 * kFrames;
     const std::uint64_t droppedBefore = first.DroppedFrames();
     first.Advance(kFrames);
     if (const auto fresh = static_cast<std::int64_t>(first.DroppedFrames() - droppedBefore)) {
@@ -116,12 +113,12 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
       lost += fresh;
     }
     // Lost as it comes, as a server reports a loss.
-    if (dropAt == 0 || tick < dropAt || tick >= dropAt + kDropFrames) {
+    if (dropAt == 0 || tick < dropAt || tick >= dropAt + 5 * kFrames) {
       second.Advance(kFrames);
     } else {
       second.DropFrames(kFrames);
     }
-    if (stallAt > 0 && tick >= stallAt && tick < stallAt + kStallFrames) continue;
+    if (stallAt > 0 && tick >= stallAt && tick < stallAt + 80 * kFrames) continue;
     pair.Pump();
     while (headers[next].Flags & platform::kWhdrDone) {
       const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
