@@ -87,7 +87,7 @@ void PairedWaveIn::OpenSecond() {
   }();
   // Opened only by its name: the system's default in its place would be
   // a different recording under the same label.
-  if (!listed) return;
+  if (!listed || !m_resampler.Error().empty()) return;
   m_second.SelectSource(m_secondName);
   if (m_second.Open(0, WaveFormat{}) != kMmNoError) return;
   m_secondPresent = true;
@@ -187,7 +187,10 @@ MmResult PairedWaveIn::Close() {
 
 void PairedWaveIn::Pump() {
   if (!m_paired || !m_open) return;
-  if (m_secondPresent && m_second.DeviceError() != kMmNoError) CloseSecond();
+  // A resampler that failed would hold the take back waiting for it.
+  if (m_secondPresent && (m_second.DeviceError() != kMmNoError || !m_resampler.Error().empty())) {
+    CloseSecond();
+  }
   if (m_secondPresent) {
     DrainSecond();
   } else {
