@@ -122,8 +122,9 @@ void DriftResampler::Take(std::size_t frames) {
 }
 
 void DriftResampler::Skip(std::size_t frames) {
+  // The newest frames queued are those that arrived while the first stream lost its own.
   const std::size_t now = std::min(frames, Available());
-  Take(now);
+  m_queue.resize(m_queue.size() - 2 * now);
   m_skipFrames += frames - now;
 }
 

@@ -47,8 +47,8 @@ public:
   // Interleaved stereo samples at full scale +-32768; `frames` <= Available().
   const float* Peek() const { return m_queue.data() + m_read; }
   void Take(std::size_t frames);
-  // The first stream lost this many frames: as many of ours go too, now or as
-  // they arrive.
+  // The first stream lost this many frames just now: as many of ours go too,
+  // the newest queued, then the next to arrive.
   void Skip(std::size_t frames);
 
   // After `frames` of the first stream were taken, with `firstBacklog` of its

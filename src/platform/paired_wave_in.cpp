@@ -16,13 +16,19 @@ constexpr std::size_t kRingHeaders = 256;
 // How often a missing second source is looked for.
 constexpr std::uint64_t kRetryFrames = 2 * kFormatRate;
 
-float GainOf(double db) { return std::isinf(db) && db < 0 ? 0.0F : std::pow(10.0F, float(db) / 20); }
+// Levels run from silence (-infinity) to +6 dB; anything else is held to that.
+float GainOf(double db) {
+  if (!(db > -200)) return 0.0F;  // -infinity, and NaN
+  return std::pow(10.0F, static_cast<float>(std::min(db, 6.0)) / 20);
+}
 
 std::int16_t Limit(float value) {
   return static_cast<std::int16_t>(std::clamp(std::lrint(value), -32768L, 32767L));
 }
 
-int Magnitude(float sample) { return static_cast<int>(std::min(std::fabs(sample), 32768.0F)); }
+int Magnitude(float sample) {
+  return static_cast<int>(std::min(std::fabs(sample), 32768.0F));
+}
 
 }  // namespace
 
@@ -49,11 +55,12 @@ void PairedWaveIn::SetSecond(const std::string& sourceName, PairMode mode, doubl
 
 MmResult PairedWaveIn::Open(std::uint32_t deviceId, const WaveFormat& format) {
   if (m_open) return kMmAllocated;
-  m_paired = !m_secondName.empty();
-  if (!m_paired) return m_first.Open(deviceId, format);
-  if (!IsFixedFormat(format)) return kWaveBadFormat;
+  // The way the device runs changes only with a successful Open: a second
+  // Open of a device open alone must leave it alone.
   MmResult result = m_first.Open(deviceId, format);
   if (result != kMmNoError) return result;
+  m_paired = !m_secondName.empty();
+  if (!m_paired) return kMmNoError;
   result = m_firstRing.Queue(m_first);
   if (result != kMmNoError) {
     static_cast<void>(m_first.Reset());
@@ -80,12 +87,11 @@ void PairedWaveIn::OpenSecond() {
   }();
   // Opened only by its name: the system's default in its place would be
   // a different recording under the same label.
-  if (!listed) return;
+  if (!listed || !m_resampler.Error().empty()) return;
   m_second.SelectSource(m_secondName);
   if (m_second.Open(0, WaveFormat{}) != kMmNoError) return;
   m_secondPresent = true;
-  if (m_secondRing.Queue(m_second) != kMmNoError ||
-      (m_started && m_second.Start() != kMmNoError)) {
+  if (m_secondRing.Queue(m_second) != kMmNoError || (m_started && m_second.Start() != kMmNoError)) {
     CloseSecond();
     return;
   }
@@ -181,17 +187,15 @@ MmResult PairedWaveIn::Close() {
 
 void PairedWaveIn::Pump() {
   if (!m_paired || !m_open) return;
-  const std::uint64_t firstDropped = m_first.DroppedFrames();
-  if (firstDropped > m_firstDroppedSeen && m_secondPresent) {
-    // The first source's timeline jumped; the second's jumps with it.
-    m_resampler.Skip(static_cast<std::size_t>(firstDropped - m_firstDroppedSeen));
+  // A resampler that failed would hold the take back waiting for it.
+  if (m_secondPresent && (m_second.DeviceError() != kMmNoError || !m_resampler.Error().empty())) {
+    CloseSecond();
   }
-  m_firstDroppedSeen = firstDropped;
-  if (m_secondPresent && m_second.DeviceError() != kMmNoError) CloseSecond();
   if (m_secondPresent) {
     DrainSecond();
-  } else if (m_started && m_framesSinceRetry >= kRetryFrames) {
-    OpenSecond();
+  } else {
+    m_firstDroppedSeen = m_first.DroppedFrames();
+    if (m_started && m_framesSinceRetry >= kRetryFrames) OpenSecond();
   }
   Deliver(false);
 }
@@ -202,11 +206,17 @@ void PairedWaveIn::DrainSecond() {
     m_resampler.Push(frames.data(), frames.size() / 2);
     m_secondRing.Take(m_second, frames.size() / 2);
   }
-  const std::uint64_t dropped = m_second.DroppedFrames();
-  if (dropped > m_secondDroppedSeen) {
-    m_resampler.PushSilence(static_cast<std::size_t>(dropped - m_secondDroppedSeen));
-  }
-  m_secondDroppedSeen = dropped;
+  // Losses since the last look, after what both delivered before them. What
+  // both lost at once (a late poll) is simply gone from the take; what only
+  // the second lost becomes silence; what only the first lost, the second
+  // loses too, so that it stays beside the first.
+  const std::uint64_t firstLost = m_first.DroppedFrames() - m_firstDroppedSeen;
+  const std::uint64_t secondLost = m_second.DroppedFrames() - m_secondDroppedSeen;
+  m_firstDroppedSeen += firstLost;
+  m_secondDroppedSeen += secondLost;
+  const std::uint64_t both = std::min(firstLost, secondLost);
+  if (secondLost > both) m_resampler.PushSilence(static_cast<std::size_t>(secondLost - both));
+  if (firstLost > both) m_resampler.Skip(static_cast<std::size_t>(firstLost - both));
 }
 
 void PairedWaveIn::Deliver(bool flush) {

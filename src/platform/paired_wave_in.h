@@ -11,6 +11,9 @@
 // missing, broken or late its part is silence (counted in SecondFillFrames),
 // and it is opened again when its source is listed again.
 //
+// The two backends must not share a source choice: a PulseWaveIn's is its
+// connection's, so the second one needs a connection of its own.
+//
 // Threading: the caller's thread only, as for every WaveIn.
 
 #include <cstdint>
@@ -42,8 +45,8 @@ public:
   PairedWaveIn& operator=(const PairedWaveIn&) = delete;
 
   // The second source by its stable name, from the next Open on; an empty
-  // name records the first alone. The mode and the gains (dB; -infinity is
-  // silence) apply from the next buffer.
+  // name records the first alone. The mode and the gains (dB, -infinity ..
+  // +6; -infinity is silence) apply from the next buffer.
   void SetSecond(const std::string& sourceName, PairMode mode, double firstGainDb,
                  double secondGainDb);
   // The second source's audio comes this many frames later (earlier when

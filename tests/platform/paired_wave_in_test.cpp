@@ -14,35 +14,33 @@ constexpr double kSpanSeconds = 240;
 #endif
 
 struct DriftCase {
-  double Ppm;
-  double DropAtSeconds;  // the second source loses audio there (0: never)
-  std::uint64_t DropFrames;
-  std::int64_t StartOffsetFrames;  // 441: the second's audio 10 ms later
+  const char* Name;
+  testing::DriftRunOptions Options;  // over kSpanSeconds
 };
 
 class PairedDrift : public ::testing::TestWithParam<DriftCase> {};
 
 TEST_P(PairedDrift, SecondSourceStaysWithinFiveMsOfItsPlaceAndItsLossesBecomeSilence) {
-  const DriftCase drift = GetParam();
-  testing::DriftRunOptions options;
+  testing::DriftRunOptions options = GetParam().Options;
   options.Seconds = kSpanSeconds;
-  options.SecondPpm = drift.Ppm;
-  options.DropAtSeconds = drift.DropAtSeconds;
-  options.DropFrames = drift.DropFrames;
-  options.StartOffsetFrames = drift.StartOffsetFrames;
   const testing::DriftRun run = testing::RunDrift(options);
   EXPECT_LE(run.MaxOffsetMs, 5.0);
-  EXPECT_EQ(run.MissingClicks, drift.StartOffsetFrames < 0 ? 1u : 0u)
+  EXPECT_EQ(run.MissingClicks, options.StartOffsetFrames < 0 ? 1u : 0u)
       << "only an earlier start may skip a click: the second's very first";
-  EXPECT_EQ(run.FillFrames, drift.DropFrames);
+  EXPECT_EQ(run.FillFrames, options.DropAtSeconds > 0 ? 22050u : 0u);
   EXPECT_GE(run.OffsetsMs.size(), static_cast<std::size_t>(kSpanSeconds) - 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Clocks, PairedDrift,
-                         ::testing::Values(DriftCase{300, 0, 0, 0}, DriftCase{-300, 0, 0, 0},
-                                           DriftCase{300, 60.1, 22050, 0},
-                                           DriftCase{-300, 0, 0, 441},
-                                           DriftCase{300, 0, 0, -441}));
+// 441 frames of start offset: the second's audio 10 ms later.
+INSTANTIATE_TEST_SUITE_P(
+    Clocks, PairedDrift,
+    ::testing::Values(
+        DriftCase{"Faster", {.SecondPpm = 300}}, DriftCase{"Slower", {.SecondPpm = -300}},
+        DriftCase{"FasterLosingHalfASecond", {.SecondPpm = 300, .DropAtSeconds = 60.1}},
+        DriftCase{"FasterPolledLate", {.SecondPpm = 300, .StallAtSeconds = 60.1}},
+        DriftCase{"SlowerStartingLater", {.SecondPpm = -300, .StartOffsetFrames = 441}},
+        DriftCase{"FasterStartingEarlier", {.SecondPpm = 300, .StartOffsetFrames = -441}}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace tavrin::platform

@@ -1,9 +1,8 @@
 #pragma once
-// Two simulated sources whose clocks run apart, recorded side by side through
-// a PairedWaveIn for a long simulated span without a take file: each source
-// clicks once a second of the test's clock, and the buffers are read as they
-// come back, the first source's clicks (left) against the second's (right).
-// Shared by the pairing tests and the drift benchmark.
+// Two simulated sources whose clocks run apart, each clicking once a second of
+// the test's clock, recorded side by side through a PairedWaveIn for a long
+// span without a take file: the first's clicks (left) against the second's
+// (right) as buffers come back. Shared by the pairing tests and the benchmark.
 
 #include <algorithm>
 #include <cmath>
@@ -18,23 +17,21 @@
 namespace tavrin::testing {
 
 struct DriftRun {
-  // Offsets of the second's clicks from where they belong (the first's, moved
-  // by the start offset).
+  // Offsets of the second's clicks from the first's (moved by the start offset).
   double MaxOffsetMs = 0;           // the largest, either way
   std::vector<double> OffsetsMs;    // at each click, in order
   std::uint64_t MissingClicks = 0;  // clicks of the second not found near the first's
-  std::uint64_t Frames = 0;         // of the take
   std::uint64_t FillFrames = 0;
 };
 
 struct DriftRunOptions {
   double Seconds = 60;
   double SecondPpm = 300;  // how much faster the second source's clock runs
-  std::uint64_t StepFrames = 4410;  // of the test's clock between polls
-  // The second source loses this many frames (a multiple of StepFrames) from
-  // this moment of the test's clock on.
+  // From these moments of the test's clock on (0: never), the second source
+  // loses half a second of audio; the pair is not polled for 8 s, so that
+  // both sources lose audio.
   double DropAtSeconds = 0;
-  std::uint64_t DropFrames = 0;
+  double StallAtSeconds = 0;
   // Given to the pair (SetStartOffset); offsets are then measured from it.
   std::int64_t StartOffsetFrames = 0;
 };
@@ -81,35 +78,52 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   std::int64_t click = 0;
   std::int64_t bestAt = -1;
   int best = 0;
+  // The first source's loss while the pair was not polled, in its frames.
+  std::int64_t lossStart = -1;
+  std::int64_t lost = 0;
+  // Where click m of the first source is in the take; -1: lost with it.
+  auto clickAt = [&](std::int64_t m) -> std::int64_t {
+    const std::int64_t at = m * 44100;
+    if (lossStart < 0 || at < lossStart) return at;
+    return at >= lossStart + lost ? at - lost : -1;
+  };
   auto closeClick = [&] {
     if (best < 5000) {
       ++run.MissingClicks;
     } else {
       const double ms =
-          static_cast<double>(bestAt - click * 44100 - options.StartOffsetFrames) / 44.1;
+          static_cast<double>(bestAt - clickAt(click) - options.StartOffsetFrames) / 44.1;
       run.OffsetsMs.push_back(ms);
       run.MaxOffsetMs = std::max(run.MaxOffsetMs, std::fabs(ms));
     }
-    ++click;
+    for (++click; clickAt(click) < 0;) ++click;
     best = 0;
   };
   const auto total = static_cast<std::uint64_t>(options.Seconds * 44100);
   int next = 0;
-  for (std::uint64_t tick = 0; tick < total; tick += options.StepFrames) {
-    const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
-    first.Advance(options.StepFrames);
-    // Lost as it comes, as a server reports a loss.
-    if (tick < dropAt || tick >= dropAt + options.DropFrames) {
-      second.Advance(options.StepFrames);
-    } else {
-      second.DropFrames(options.StepFrames);
+  std::int64_t frame = 0;  // of the take
+  const auto dropAt = static_cast<std::uint64_t>(std::llround(options.DropAtSeconds * 44100));
+  const auto stallAt = static_cast<std::uint64_t>(std::llround(options.StallAtSeconds * 44100));
+  for (std::uint64_t tick = 0; tick < total; tick += kFrames) {
+    const std::uint64_t droppedBefore = first.DroppedFrames();
+    first.Advance(kFrames);
+    if (const auto fresh = static_cast<std::int64_t>(first.DroppedFrames() - droppedBefore)) {
+      // A source whose queue ran dry drops the end of the step.
+      if (lossStart < 0) lossStart = static_cast<std::int64_t>(first.FramesProduced()) - fresh;
+      lost += fresh;
     }
+    // Lost as it comes, as a server reports a loss.
+    if (dropAt == 0 || tick < dropAt || tick >= dropAt + 5 * kFrames) {
+      second.Advance(kFrames);
+    } else {
+      second.DropFrames(kFrames);
+    }
+    if (stallAt > 0 && tick >= stallAt && tick < stallAt + 80 * kFrames) continue;
     pair.Pump();
     while (headers[next].Flags & platform::kWhdrDone) {
       const std::int16_t* samples = memory.data() + std::size_t(next) * kFrames * 2;
-      for (std::uint32_t i = 0; i < kFrames; ++i, ++run.Frames) {
-        const auto frame = static_cast<std::int64_t>(run.Frames);
-        if (frame >= click * 44100 + 22050) closeClick();
+      for (std::uint32_t i = 0; i < kFrames; ++i, ++frame) {
+        if (frame >= clickAt(click) + 22050) closeClick();
         const int right = std::abs(samples[2 * i + 1]);
         if (right > best) {
           best = right;
