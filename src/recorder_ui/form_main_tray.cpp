@@ -78,11 +78,11 @@ void TFormMain::Tray::ShowStatus() {
   if (m_icon && !QSystemTrayIcon::isSystemTrayAvailable()) {
     m_icon.reset();
     m_option->setEnabled(false);
-    m_trayLost = true;
     if (m_hidden) ShowWindow();
   }
   if (!m_icon) {
-    if (m_trayLost && QSystemTrayIcon::isSystemTrayAvailable()) FollowTray();
+    // A tray that came up after the program (a login starts both at once) is used too.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) FollowTray();
     return;
   }
   const QString text = QString::fromStdString(m_form.Session().StatusLine());

@@ -53,7 +53,6 @@ private:
   // Hidden into the tray: the program must not end when a message box over
   // no window closes, so quitting on the last window waits until it shows.
   bool m_hidden = false;
-  bool m_trayLost = false;  // the tray went away: looked for again at every status tick
   bool m_quitOnLastWindowClosed = true;
 };
 

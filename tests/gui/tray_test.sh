@@ -2,7 +2,8 @@
 # The window and the tray on a real desktop (openbox with a tray host on the
 # virtual display): minimised with "minimise to tray" on, the window leaves for
 # the tray; --show brings it back; hidden again, it comes back by itself when
-# the tray host ends, and the icon returns with a new tray host.
+# the tray host ends, and the icon returns with a new tray host. The first
+# tray host comes up after the program, as at a login.
 #   tray_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -19,14 +20,14 @@ start_tray() {
   tray=$!
   desktop_pids+=("$tray")
 }
-start_tray
-
 main_shown() { window_shown 'Tavrin Recorder - *'; }
 main_hidden() { ! main_shown; }
 icon_shown() { window_shown 'Tavrin Recorder'; }
 run_program >"$work/program.log" 2>&1 &
 app=$!
 wait_for 30 "the window" main_shown
+# A tray host that comes up after the program (as at a login) gets its icon.
+start_tray
 wait_for 30 "the tray icon" icon_shown
 minimise() { xdotool windowminimize "$(window_id 'Tavrin Recorder - *')"; }
 
