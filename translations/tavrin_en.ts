@@ -617,6 +617,10 @@
         <source>右声道直流偏移</source>
         <translation>DC offset, right</translation>
     </message>
+    <message>
+        <source>第二个来源缺 %1 秒 | </source>
+        <translation>Second source missing %1 s | </translation>
+    </message>
 </context>
 <context>
     <name>tavrin::recorder_ui::TFormTimer</name>

@@ -302,8 +302,14 @@ void TFormMain::ShowSourceCaption() {
   if (!(state.Minimized && state.Recording)) {
     setWindowTitle(QStringLiteral("Tavrin Recorder - ") + caption);
   }
-  // Audio lost in this take stays in view, in the widest panel, until the next Record.
-  m_panels[0]->setText(state.LostFrames == 0 ? caption : LostText(state.LostFrames) + caption);
+  // Audio lost in this take stays in view, in the widest panel, until the next Record;
+  // the second source's own losses (silence in its place) beside it.
+  QString lost = state.LostFrames == 0 ? QString() : LostText(state.LostFrames);
+  if (m_secondLostShown > 0) {
+    lost += tr("第二个来源缺 %1 秒 | ")
+                .arg(static_cast<double>(m_secondLostShown) / capture::kSampleRate, 0, 'f', 1);
+  }
+  m_panels[0]->setText(lost + caption);
 }
 
 bool TFormMain::KeepOrDiscardUnsavedTake() {

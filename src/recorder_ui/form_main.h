@@ -259,6 +259,10 @@ private:
   bool m_firstTick = false;
   int m_readingTicks = 0;
   bool m_secondPresentShown = true;  // what was last said of the second source
+  // The second source's frames filled with silence: as the take began, and
+  // since then as last shown (rounded down to a tenth of a second).
+  std::uint64_t m_secondLostAtStart = 0;
+  std::uint64_t m_secondLostShown = 0;
   bool m_settingsFailureShown = false;
   bool m_closing = false;
   // Before a take never saved would go: Save... (the file dialog), Discard or

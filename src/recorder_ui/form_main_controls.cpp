@@ -56,6 +56,8 @@ void TFormMain::BtnRecordClick() {
 }
 
 void TFormMain::ShowTakeStarted() {
+  m_secondLostAtStart = m_services.Pair ? m_services.Pair->SecondFillFrames() : 0;
+  m_secondLostShown = 0;
   DrawTimeBar(m_timeBar, State(), m_colors);
   ClearLevelHistory(m_history);
   for (ChartSeries* series : {&Series1, &Series2, &Series3}) series->Points.clear();

@@ -109,6 +109,15 @@ void TFormMain::PairChanged(bool reopen) {
 
 void TFormMain::FollowSecondSource() {
   if (!m_services.Pair || m_services.Settings->SecondSource.empty() || !State().DeviceOpen) return;
+  if (State().Recording) {
+    // Shown a tenth of a second at a time, like the take's own losses.
+    const std::uint64_t lost = m_services.Pair->SecondFillFrames() - m_secondLostAtStart;
+    const std::uint64_t tenths = lost / (capture::kSampleRate / 10) * (capture::kSampleRate / 10);
+    if (tenths != m_secondLostShown) {
+      m_secondLostShown = tenths;
+      ShowSourceCaption();
+    }
+  }
   const bool present = m_services.Pair->SecondPresent();
   if (present == m_secondPresentShown) return;
   m_secondPresentShown = present;

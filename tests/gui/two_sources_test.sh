@@ -3,7 +3,8 @@
 # (PulseAudio, or PipeWire with TAVRIN_SERVER=pipewire): the daemon's own
 # sink plays 1 kHz and a second null sink 440 Hz; recorded with
 # --record from both monitors, side by side (one tone a channel) and mixed
-# (both tones in both channels), each saved with --save and measured by sox.
+# (both tones in both channels), each saved with --save and measured by sox;
+# then the second sink taken away mid-take: the take goes on.
 #   two_sources_test.sh <program>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -12,8 +13,8 @@ source "$root/tests/e2e/drive-program.sh"
 program_copy "$1"
 
 # Without norewinds a null sink's monitor delivers late, in bursts.
-pactl load-module module-null-sink sink_name=tavrin_second norewinds=1 \
-  sink_properties="device.description='Second\ Sink'" >/dev/null
+second_sink="$(pactl load-module module-null-sink sink_name=tavrin_second norewinds=1 \
+  sink_properties="device.description='Second\ Sink'")"
 # A client plays the tone: PipeWire's server has no module-sine.
 sox -n -t raw -r 44100 -e signed -b 16 -c 2 - synth 600 sine 440 vol 0.5 2>/dev/null |
   pacat --playback -d tavrin_second --format=s16le --rate=44100 --channels=2 2>/dev/null &
@@ -26,21 +27,28 @@ at_least() { awk -v l="$1" -v m="$2" 'BEGIN { exit !(l != "-inf" && l + 0 >= m) 
 below() { ! at_least "$1" "$2"; }
 answers() { (run_program --status) >/dev/null 2>&1; }
 recorded_two_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[2-9]* ]]; }
+recorded_five_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[5-9]* ]]; }
 
-# record_pair <pairing> <file>: a take of both sources, saved as <file>.
+# record_pair <pairing> <file> [gone]: a take of both sources, saved as <file>;
+# with "gone" the second source goes away after two seconds.
 record_pair() {
   # A copy of its own: the program before was stopped without closing.
-  cp -r "$work/bin" "$work/bin-$1"
-  bin="$work/bin-$1"
+  bin="$work/bin-$(basename "$2" .wav)"
+  cp -r "$work/bin" "$bin"
   printf '[Output Folder]\nName=%s\n[Recording Source]\nName=tavrin_null.monitor\nSecond=tavrin_second.monitor\nPairing=%s\n' \
     "$work" "$1" >"$bin/tavrin-recorder.INI"
-  run_program --record >"$work/program-$1.log" 2>&1 &
+  run_program --record >"$work/program-$(basename "$2" .wav).log" 2>&1 &
   app=$!
   wait_for 30 "the program to answer" answers
   wait_for 30 "two seconds recorded" recorded_two_seconds
   local status
   status="$(run_program --status)"
   [[ "$status" == *" + "* ]] || fail "--status names one source: $status"
+  if [[ "${3:-}" == gone ]]; then
+    # The second source goes away: the take goes on, silence in its place.
+    pactl unload-module "$second_sink"
+    wait_for 30 "five seconds recorded without the second source" recorded_five_seconds
+  fi
   (run_program --stop) >/dev/null
   (run_program --save "$2") >/dev/null || fail "--save $2 failed"
   kill "$app"
@@ -65,4 +73,12 @@ for channel in 1 2; do
       fail "mixed: channel $channel holds $hz Hz at $level dB, not at its $alone dB"
   done
 done
-echo "two sources: side by side $left_1k / $right_440 dB, each tone alone in its channel; mixed holds both at those levels"
+# The second source gone mid-take: the first goes on whole, the second's
+# part is its tone, then silence.
+record_pair 1 "$work/gone.wav" gone
+sox "$work/gone.wav" "$work/gone-start.wav" trim 0.3 1.2
+sox "$work/gone.wav" "$work/gone-end.wav" trim -1
+at_least "$(tone_db "$work/gone-start.wav" 2 440)" -30 && at_least "$(tone_db "$work/gone-end.wav" 1 1000)" -30 &&
+  below "$(tone_db "$work/gone-end.wav" 2 440)" -60 ||
+  fail "the second source gone: $(tone_db "$work/gone-start.wav" 2 440) dB before, $(tone_db "$work/gone-end.wav" 2 440) dB after, the first at $(tone_db "$work/gone-end.wav" 1 1000) dB"
+echo "two sources: side by side $left_1k / $right_440 dB, each tone alone in its channel; mixed holds both at those levels; the take goes on when the second goes away"
