@@ -176,10 +176,13 @@ void TFormMain::TimerStatusTimer() {
 void TFormMain::TellMeterReading() {
   // Once a second, what the meters show, for a screen reader.
   const capture::RecorderState& state = State();
-  const auto decibels = [](std::int16_t high, std::int16_t low) {
-    const int peak = std::max(std::abs(int{high}), std::abs(int{low}));
+  // A peak of 0 .. 32768 in whole dBFS.
+  const auto peakText = [](int peak) {
     return peak == 0 ? QStringLiteral("-∞")
                      : QString::number(20.0 * std::log10(peak / 32768.0), 'f', 0);
+  };
+  const auto decibels = [&peakText](std::int16_t high, std::int16_t low) {
+    return peakText(std::max(std::abs(int{high}), std::abs(int{low})));
   };
   const auto percent = [](double offset) { return QString::number(offset / 327.68, 'f', 1); };
   QString reading = !state.DeviceOpen
@@ -190,12 +193,9 @@ void TFormMain::TellMeterReading() {
                                    percent(state.DcMeterLeft), percent(state.DcMeterRight));
   if (m_services.Pair && !m_services.Settings->SecondSource.empty() && state.DeviceOpen) {
     // Each source's own level, before it went into the take.
-    const auto peak = [](int value) {
-      return value == 0 ? QStringLiteral("-∞")
-                        : QString::number(20.0 * std::log10(value / 32768.0), 'f', 0);
-    };
-    reading += tr("；第一个来源 %1 dB，第二个来源 %2 dB")
-                   .arg(peak(m_services.Pair->FirstPeak()), peak(m_services.Pair->SecondPeak()));
+    reading +=
+        tr("；第一个来源 %1 dB，第二个来源 %2 dB")
+            .arg(peakText(m_services.Pair->FirstPeak()), peakText(m_services.Pair->SecondPeak()));
   }
   if (state.ClipHoldLeft > 0 || state.ClipHoldRight > 0) reading += tr("；削波");
   if (m_session->TakeRunning()) reading += tr("；正在录音");
