@@ -47,6 +47,13 @@ for hostile in stream.m4a list.m4a; do
   [[ ! -e "$workFolder/Open.raw" ]] || fail "the refused $hostile was decoded"
   kill "$app"
   wait "$tracer" 2>/dev/null || true
+  # The next start must not find this one still going away (it would hand
+  # its file over and end): the process gone and its run marker unlocked.
+  wait_for 30 "the program that refused $hostile to end" program_ended
+  marker_free() { [[ ! -e "$workFolder/Tavrin.run" ]] || flock -n "$workFolder/Tavrin.run" true; }
+  tries=0
+  until marker_free || ((++tries > 300)); do sleep 0.1; done
+  marker_free || fail "the program that refused $hostile still holds its run marker"
 done
 
 opened_buffers() { [[ -f "$workFolder/Open.raw" && "$(stat -c %s "$workFolder/Open.raw")" -eq $(($1 * 17640)) ]]; }
