@@ -15,6 +15,7 @@ cmake --build "$root/build-release" -j"$(nproc)" >/dev/null
 "$root/bench/in-scratch.sh" edit_bench sox
 "$root/bench/in-scratch.sh" recovery_bench
 "$root/bench/recorder_bench.sh"
+"$root/bench/two_sources_bench.sh"
 "$root/build-release/bin/waveform_bench"
 "$root/build-release/bin/editor_window_bench"
 "$root/bench/playback_bench.sh"

@@ -128,6 +128,20 @@ void DriftResampler::Skip(std::size_t frames) {
   m_skipFrames += frames - now;
 }
 
+void DriftResampler::Shift(std::int64_t frames) {
+  if (frames > 0) {
+    // Not a loss: the stream's own audio simply starts later.
+    m_queue.insert(m_queue.begin() + static_cast<std::ptrdiff_t>(m_read),
+                   2 * static_cast<std::size_t>(frames), 0.0F);
+  } else if (frames < 0) {
+    const auto drop = static_cast<std::size_t>(-frames);
+    const std::size_t now = std::min(drop, Available());
+    Take(now);
+    m_skipFrames += drop - now;
+  }
+  m_target += frames;
+}
+
 void DriftResampler::Compact() {
   if (m_read == m_queue.size()) {
     m_queue.clear();
@@ -141,8 +155,7 @@ void DriftResampler::Compact() {
 void DriftResampler::Steer(std::size_t frames, std::size_t firstBacklog) {
   if (m_soxr == nullptr) return;
   // What the resampler holds counts as queued: it comes out as more arrives.
-  const double lead = static_cast<double>(Available()) + m_heldFrames -
-                      static_cast<double>(m_skipFrames) - static_cast<double>(firstBacklog);
+  const double lead = Lead() - static_cast<double>(firstBacklog);
   const double error = lead - static_cast<double>(m_target);
   if (error > kResyncFrames) {
     Take(static_cast<std::size_t>(error));

@@ -51,6 +51,16 @@ public:
   // the newest queued, then the next to arrive.
   void Skip(std::size_t frames);
 
+  // Moves the stream's audio not yet taken by `frames`, and the place the
+  // controller holds it with it: later when positive, with silence before
+  // it; earlier when negative, its oldest frames dropped.
+  void Shift(std::int64_t frames);
+  // Frames of the first stream that stand before the place of the stream's
+  // next frame to arrive: what is queued and what the filter holds.
+  double Lead() const {
+    return static_cast<double>(Available()) + m_heldFrames - static_cast<double>(m_skipFrames);
+  }
+
   // After `frames` of the first stream were taken, with `firstBacklog` of its
   // frames received and not yet taken: adjusts the ratio.
   void Steer(std::size_t frames, std::size_t firstBacklog);

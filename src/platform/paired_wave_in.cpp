@@ -15,6 +15,8 @@ constexpr std::uint32_t kFramesPerRingHeader = 1024;
 constexpr std::size_t kRingHeaders = 256;
 // How often a missing second source is looked for.
 constexpr std::uint64_t kRetryFrames = 2 * kFormatRate;
+// Capture times further apart than this are a device's mistake, not a latency.
+constexpr double kMostAlignFrames = kFormatRate;
 
 // Levels run from silence (-infinity) to +6 dB; anything else is held to that.
 float GainOf(double db) {
@@ -96,7 +98,10 @@ void PairedWaveIn::OpenSecond() {
     return;
   }
   m_secondDroppedSeen = m_second.DroppedFrames();
-  // Its first frame belongs beside the newest frame of the first source.
+  m_secondFrames = 0;
+  m_aligned = false;
+  // Its first frame belongs beside the newest frame of the first source,
+  // until the capture times say better.
   m_resampler.Restart(m_startOffset + static_cast<std::int64_t>(m_firstRing.Backlog()),
                       m_startOffset);
 }
@@ -138,10 +143,13 @@ MmResult PairedWaveIn::Start() {
   const MmResult result = m_first.Start();
   if (result != kMmNoError) return result;
   m_started = true;
+  m_firstFrames = 0;
   if (m_secondPresent) {
     if (m_second.Start() != kMmNoError) {
       CloseSecond();
     } else {
+      m_secondFrames = 0;
+      m_aligned = false;
       m_resampler.Restart(m_startOffset, m_startOffset);
     }
   }
@@ -194,10 +202,30 @@ void PairedWaveIn::Pump() {
   if (m_secondPresent) {
     DrainSecond();
   } else {
+    m_firstFrames += m_first.DroppedFrames() - m_firstDroppedSeen;
     m_firstDroppedSeen = m_first.DroppedFrames();
     if (m_started && m_framesSinceRetry >= kRetryFrames) OpenSecond();
   }
+  if (m_secondPresent && m_started && !m_aligned) AlignByCaptureTimes();
   Deliver(false);
+}
+
+void PairedWaveIn::AlignByCaptureTimes() {
+  std::int64_t firstUsec = 0;
+  std::int64_t secondUsec = 0;
+  // The first's next frame to be taken, and the second's next to arrive.
+  if (!m_first.CaptureTime(m_firstFrames, firstUsec) ||
+      !m_second.CaptureTime(m_secondFrames, secondUsec)) {
+    return;
+  }
+  m_aligned = true;
+  // Where the second's next frame stands now, against where it belongs.
+  const double belongs = static_cast<double>(secondUsec - firstUsec) * kFormatRate / 1e6 +
+                         static_cast<double>(m_startOffset);
+  const double shift = belongs - m_resampler.Lead();
+  if (std::fabs(shift) > kMostAlignFrames) return;
+  m_alignShift = std::llround(shift);
+  m_resampler.Shift(m_alignShift);
 }
 
 void PairedWaveIn::DrainSecond() {
@@ -205,6 +233,7 @@ void PairedWaveIn::DrainSecond() {
        frames = m_secondRing.Front(m_second)) {
     m_resampler.Push(frames.data(), frames.size() / 2);
     m_secondRing.Take(m_second, frames.size() / 2);
+    m_secondFrames += frames.size() / 2;
   }
   // Losses since the last look, after what both delivered before them. What
   // both lost at once (a late poll) is simply gone from the take; what only
@@ -214,6 +243,8 @@ void PairedWaveIn::DrainSecond() {
   const std::uint64_t secondLost = m_second.DroppedFrames() - m_secondDroppedSeen;
   m_firstDroppedSeen += firstLost;
   m_secondDroppedSeen += secondLost;
+  m_firstFrames += firstLost;
+  m_secondFrames += secondLost;
   const std::uint64_t both = std::min(firstLost, secondLost);
   if (secondLost > both) m_resampler.PushSilence(static_cast<std::size_t>(secondLost - both));
   if (firstLost > both) m_resampler.Skip(static_cast<std::size_t>(firstLost - both));
@@ -241,6 +272,7 @@ void PairedWaveIn::Deliver(bool flush) {
     Combine(first.data(), covered ? m_resampler.Peek() : silence.data(), frames, out);
     if (covered) m_resampler.Take(frames);
     m_firstRing.Take(m_first, frames);
+    m_firstFrames += frames;
     m_fillBytes += static_cast<std::uint32_t>(4 * frames);
     delivered += frames;
     if (m_fillBytes + 4 > header.BufferLength) CompleteFront();

@@ -4,6 +4,11 @@
 // its own; its audio is resampled onto the first's clock as it goes (see
 // DriftResampler), so the two keep in step for hours.
 //
+// The two are put in step by when each device says it captured its audio
+// (CaptureTime), once both know, shortly after the start: so what reaches
+// both sources at one moment lands at one moment of the take, whatever each
+// server and device hold back.
+//
 // Without a second source the device is the first one, call for call. With
 // one, the first fills headers of ours, and Pump, on the caller's thread, fills
 // the caller's headers from them and the second's resampled audio, marking
@@ -50,8 +55,9 @@ public:
   void SetSecond(const std::string& sourceName, PairMode mode, double firstGainDb,
                  double secondGainDb);
   // The second source's audio comes this many frames later (earlier when
-  // negative) than it arrives: what makes up for the two sources' different
-  // latencies. From the next Start or reopening of the second source on.
+  // negative) than it was captured: for a delay the devices do not report
+  // (a microphone across the room, say). From the next Start or reopening
+  // of the second source on.
   void SetStartOffset(std::int64_t frames) { m_startOffset = frames; }
 
   // Whether the second source delivers now.
@@ -65,6 +71,9 @@ public:
   int SecondPeak() const { return m_secondPeak; }
   // Second-source frames per first-source frame, as the resampler runs now.
   double SecondClockRatio() const { return m_resampler.Ratio(); }
+  // Frames the second was moved by to stand beside the first by when each
+  // was captured (later when positive), at its last start; 0 until then.
+  std::int64_t AlignShiftFrames() const { return m_alignShift; }
 
   void Pump() override;
 
@@ -98,6 +107,9 @@ private:
   void Combine(const std::int16_t* first, const float* second, std::size_t frames,
                std::int16_t* out);
   void CompleteFront();
+  // Once after each start of the second: moves it to where its capture
+  // times say it belongs, when both devices know them.
+  void AlignByCaptureTimes();
 
   WaveIn& m_first;
   WaveIn& m_second;
@@ -119,6 +131,12 @@ private:
   std::uint64_t m_firstDroppedSeen = 0;
   std::uint64_t m_secondDroppedSeen = 0;
   std::uint64_t m_fillFrames = 0;
+  // Device frames since each one's Start (lost ones too): the first's taken
+  // into the take, the second's put into the resampler.
+  std::uint64_t m_firstFrames = 0;
+  std::uint64_t m_secondFrames = 0;
+  bool m_aligned = false;
+  std::int64_t m_alignShift = 0;  // what the last alignment moved the second by
   std::uint64_t m_framesSinceRetry = 0;
   int m_headerFirstPeak = 0;
   int m_headerSecondPeak = 0;

@@ -89,6 +89,15 @@ public:
   // that work; the capture calls it at the start of every poll. Devices whose
   // headers are filled by the system have nothing to do here.
   virtual void Pump() {}
+  // When the source captured frame `frame` of what the device has handed
+  // over since Start (frames it dropped counted too): microseconds on a clock
+  // that every device of one kind in this process shares. False while the
+  // device does not know (it has not run long enough to ask, or cannot).
+  virtual bool CaptureTime(std::uint64_t frame, std::int64_t& usec) {
+    static_cast<void>(frame);
+    static_cast<void>(usec);
+    return false;
+  }
 };
 
 // Copies a device name into a capability record: at most 31 bytes, cut at a

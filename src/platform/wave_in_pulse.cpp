@@ -162,7 +162,11 @@ MmResult PulseWaveIn::Start() {
   // Started again while running (the capture does so after every half it
   // queues again): the stream's clock runs on, so a stall before it is still
   // counted.
-  if (!impl.Started) impl.ClockBaseSet = false;
+  if (!impl.Started) {
+    impl.ClockBaseSet = false;
+    impl.StartUsecs.clear();
+    impl.FramesSinceStart = 0;
+  }
   impl.Started = true;
   return kMmNoError;
 }
@@ -193,6 +197,30 @@ MmResult PulseWaveIn::Close() {
 
 std::string PulseWaveIn::GetErrorText(MmResult result) {
   return PulseErrorText(result);
+}
+
+bool PulseWaveIn::CaptureTime(std::uint64_t frame, std::int64_t& usec) {
+  Impl& impl = *m_impl;
+  if (impl.Stream == nullptr) return false;
+  PulseConnection::Guard lock(*impl.Connection);
+  if (!impl.Started) return false;
+  // The middle of many updates over a second at least, not the first alone:
+  // asked for at every call until there are enough.
+  std::vector<std::int64_t> starts = impl.StartUsecs;
+  if (starts.size() < kMostCaptureTimes) {
+    if (pa_operation* update = pa_stream_update_timing_info(impl.Stream, nullptr, nullptr)) {
+      pa_operation_unref(update);
+    }
+  }
+  if (starts.size() < kFewestCaptureTimes ||
+      impl.FramesSinceStart - impl.FirstTimedFrame < kFormatRate) {
+    return false;
+  }
+  const auto middle = starts.begin() + static_cast<std::ptrdiff_t>(starts.size() / 2);
+  std::nth_element(starts.begin(), middle, starts.end());
+  usec = *middle + static_cast<std::int64_t>(frame) * static_cast<std::int64_t>(PA_USEC_PER_SEC) /
+                       kFormatRate;
+  return true;
 }
 
 std::uint64_t PulseWaveIn::DroppedFrames() const {

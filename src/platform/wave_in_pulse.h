@@ -38,6 +38,7 @@ public:
   MmResult DeviceError() override;
   std::vector<SourceInfo> Sources() override;
   void SelectSource(const std::string& name) override;
+  bool CaptureTime(std::uint64_t frame, std::int64_t& usec) override;
 
 private:
   struct Impl;

@@ -24,6 +24,9 @@ namespace tavrin::platform {
 // Reset waits for.
 inline constexpr std::uint32_t kFragmentBytes = WaveFormat{}.AvgBytesPerSec / 20;
 inline constexpr std::uint32_t kBytesPerFrame = WaveFormat{}.BlockAlign;
+// Timing updates kept for the capture time, and the fewest it is told from.
+inline constexpr std::size_t kMostCaptureTimes = 48;
+inline constexpr std::size_t kFewestCaptureTimes = 16;
 
 struct PulseWaveIn::Impl {
   explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}
@@ -56,6 +59,12 @@ struct PulseWaveIn::Impl {
   pa_usec_t ClockBaseUsec = 0;
   std::int64_t QueuedBaseFrames = 0;
   std::int64_t BehindFrames = 0;  // how far the queue trails the clock, drift included
+  // Mainloop lock: frames read since Start (lost ones too), and when the
+  // source captured the first of them, by each timing update since the one
+  // at FirstTimedFrame (see NoteCaptureTime).
+  std::uint64_t FramesSinceStart = 0;
+  std::vector<std::int64_t> StartUsecs;
+  std::uint64_t FirstTimedFrame = 0;
 
   // Shared by the owner (AddBuffer, Reset) and the read callback.
   std::mutex QueueMutex;
@@ -73,6 +82,8 @@ struct PulseWaveIn::Impl {
   static void OnFlushed(pa_stream*, int, void* userdata);
   static void OnTiming(pa_stream* stream, void* userdata);
 
+  // Mainloop thread: refines the capture time anchor by a timing update.
+  void NoteCaptureTime(const pa_timing_info& timing);
   // Mainloop thread: copies captured bytes into the queued headers in order.
   void Deliver(const char* data, std::size_t bytes);
 

@@ -41,6 +41,7 @@ void PulseWaveIn::Impl::OnRead(pa_stream* stream, std::size_t, void* userdata) {
       return;
     }
     if (self->Started && !self->Flushing) {
+      self->FramesSinceStart += bytes / kBytesPerFrame;
       if (data == nullptr) {
         self->DroppedBytes.fetch_add(bytes, std::memory_order_relaxed);
       } else {
@@ -86,6 +87,7 @@ void PulseWaveIn::Impl::OnTiming(pa_stream* stream, void* userdata) {
   const pa_timing_info* timing = pa_stream_get_timing_info(stream);
   if (!self->Started || self->Flushing || timing == nullptr || timing->write_index_corrupt) return;
   const pa_usec_t now = pa_rtclock_now();
+  if (!timing->read_index_corrupt && self->FramesSinceStart > 0) self->NoteCaptureTime(*timing);
   // Everything the source has produced for this stream: what the server
   // queued, and what is still in the source.
   const std::int64_t queued =
@@ -108,6 +110,20 @@ void PulseWaveIn::Impl::OnTiming(pa_stream* stream, void* userdata) {
                                         std::memory_order_relaxed);
   }
   self->BehindFrames = behind;
+}
+
+void PulseWaveIn::Impl::NoteCaptureTime(const pa_timing_info& timing) {
+  // The next frame to be read was captured before the newest one the server
+  // holds by what lies between them; that one, the source's latency before
+  // the update. Each update is off by where the server was in writing a
+  // block; the middle of a second of them is kept (StartUsec).
+  if (StartUsecs.size() >= kMostCaptureTimes) return;
+  const std::int64_t waiting = (timing.write_index - timing.read_index) / kBytesPerFrame;
+  const std::int64_t before = waiting + static_cast<std::int64_t>(FramesSinceStart);
+  StartUsecs.push_back(static_cast<std::int64_t>(pa_timeval_load(&timing.timestamp)) -
+                       static_cast<std::int64_t>(timing.source_usec) -
+                       before * static_cast<std::int64_t>(PA_USEC_PER_SEC) / kFramesPerSecond);
+  if (StartUsecs.size() == 1) FirstTimedFrame = FramesSinceStart;
 }
 
 void PulseWaveIn::Impl::AwaitFragmentLocked() {

@@ -1,6 +1,7 @@
 #include "platform/wave_in_simulated.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -29,6 +30,7 @@ void SimulatedWaveIn::SetClockRatio(double ratio) {
 }
 
 void SimulatedWaveIn::Advance(std::uint64_t ticks) {
+  m_ticks += ticks;
   if (!m_open || !m_started || m_deviceError != kMmNoError) return;
   // Counted from the ratio's start so that no rounding piles up over hours.
   m_clockTicks += ticks;
@@ -146,8 +148,21 @@ MmResult SimulatedWaveIn::AddBuffer(WaveHeader& header) {
 MmResult SimulatedWaveIn::Start() {
   if (!m_open) return kMmInvalidHandle;
   if (FailsNow(Call::Start)) return std::exchange(m_failResult, kMmNoError);
+  if (!m_started) {
+    m_startTicks = m_ticks;
+  }
   m_started = true;
   return kMmNoError;
+}
+
+bool SimulatedWaveIn::CaptureTime(std::uint64_t frame, std::int64_t& usec) {
+  if (!m_started) return false;
+  // Frames since Start came at the clock's ratio from the moment of Start.
+  const double ticks = static_cast<double>(m_startTicks) +
+                       static_cast<double>(frame) / m_clockRatio -
+                       static_cast<double>(m_latencyFrames);
+  usec = std::llround(ticks * 1e6 / kFormatRate);
+  return true;
 }
 
 MmResult SimulatedWaveIn::Reset() {

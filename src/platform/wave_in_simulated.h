@@ -66,6 +66,10 @@ public:
   // The device's clock against the test's: Advance(n) then produces n x ratio
   // frames, the fraction carried to the next call (1 by default).
   void SetClockRatio(double ratio);
+  // The test's clock is the capture clock: a frame is captured when the
+  // test's clock reaches it, less this latency (0 by default). The signal is
+  // not moved: a test gives the device its signal as that late.
+  void SetLatencyFrames(std::int64_t frames) { m_latencyFrames = frames; }
   // Runs the test's clock on by `frames`; does nothing while stopped.
   void Advance(std::uint64_t frames);
 
@@ -92,6 +96,7 @@ public:
   MmResult DeviceError() override { return m_open ? m_deviceError : kMmNoError; }
   std::vector<SourceInfo> Sources() override;
   void SelectSource(const std::string& name) override { m_selected = name; }
+  bool CaptureTime(std::uint64_t frame, std::int64_t& usec) override;
 
 private:
   // Whether the injected failure hits this call now (it then fails with m_failResult).
@@ -115,6 +120,9 @@ private:
   std::uint32_t m_fillBytes = 0;  // bytes already in the front header
   std::uint64_t m_framesProduced = 0;
   double m_clockRatio = 1.0;
+  std::int64_t m_latencyFrames = 0;
+  std::uint64_t m_ticks = 0;        // of the test's clock, since the device was made
+  std::uint64_t m_startTicks = 0;   // at the last Start
   std::uint64_t m_clockTicks = 0;   // frames of the test's clock since the ratio was set
   std::uint64_t m_clockFrames = 0;  // frames produced for them
   std::uint64_t m_droppedFrames = 0;

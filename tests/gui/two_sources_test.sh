@@ -29,14 +29,16 @@ answers() { (run_program --status) >/dev/null 2>&1; }
 recorded_two_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[2-9]* ]]; }
 recorded_five_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[5-9]* ]]; }
 
-# record_pair <pairing> <file> [gone]: a take of both sources, saved as <file>;
-# with "gone" the second source goes away after two seconds.
+# record_pair <pairing> <file> [gone|long]: a take of $first and $second, saved
+# as <file>; with "gone" the second source goes away after two seconds; a
+# "long" take runs five.
+first=tavrin_null.monitor second=tavrin_second.monitor
 record_pair() {
   # A copy of its own: the program before was stopped without closing.
   bin="$work/bin-$(basename "$2" .wav)"
   cp -r "$work/bin" "$bin"
-  printf '[Output Folder]\nName=%s\n[Recording Source]\nName=tavrin_null.monitor\nSecond=tavrin_second.monitor\nPairing=%s\n' \
-    "$work" "$1" >"$bin/tavrin-recorder.INI"
+  printf '[Output Folder]\nName=%s\n[Recording Source]\nName=%s\nSecond=%s\nPairing=%s\n' \
+    "$work" "$first" "$second" "$1" >"$bin/tavrin-recorder.INI"
   run_program --record >"$work/program-$(basename "$2" .wav).log" 2>&1 &
   app=$!
   wait_for 30 "the program to answer" answers
@@ -48,6 +50,8 @@ record_pair() {
     # The second source goes away: the take goes on, silence in its place.
     pactl unload-module "$second_sink"
     wait_for 30 "five seconds recorded without the second source" recorded_five_seconds
+  elif [[ "${3:-}" == long ]]; then
+    wait_for 30 "five seconds recorded" recorded_five_seconds
   fi
   (run_program --stop) >/dev/null
   (run_program --save "$2") >/dev/null || fail "--save $2 failed"
@@ -81,4 +85,16 @@ sox "$work/gone.wav" "$work/gone-end.wav" trim -1
 at_least "$(tone_db "$work/gone-start.wav" 2 440)" -30 && at_least "$(tone_db "$work/gone-end.wav" 1 1000)" -30 &&
   below "$(tone_db "$work/gone-end.wav" 2 440)" -60 ||
   fail "the second source gone: $(tone_db "$work/gone-start.wav" 2 440) dB before, $(tone_db "$work/gone-end.wav" 2 440) dB after, the first at $(tone_db "$work/gone-end.wav" 1 1000) dB"
-echo "two sources: side by side $left_1k / $right_440 dB, each tone alone in its channel; mixed holds both at those levels; the take goes on when the second goes away"
+
+# A click that reaches both sources at the same moment (the second a remap
+# of the first) lands at the same moment in both channels, before and after
+# the program puts them in step by their capture times.
+pactl load-module module-null-sink sink_name=tavrin_clicks norewinds=1 >/dev/null
+pactl load-module module-remap-source source_name=tavrin_twin master=tavrin_clicks.monitor >/dev/null
+sox -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 0.002 square 1000 vol 0.9 pad 0.3 0.698 repeat 599 2>/dev/null |
+  pacat --playback -d tavrin_clicks --format=s16le --rate=44100 --channels=2 2>/dev/null &
+first=tavrin_clicks.monitor second=tavrin_twin record_pair 1 "$work/clicks.wav" long
+read -r clicks offset < <("$root/tests/support/click_offsets.py" "$work/clicks.wav")
+awk -v o="$offset" 'BEGIN { exit !(o <= 10 && o >= -10) }' ||
+  fail "a click into both sources at once is $offset ms apart in the take"
+echo "two sources: side by side $left_1k / $right_440 dB, each tone alone in its channel; mixed holds both at those levels; the take goes on when the second goes away; $clicks clicks at most $offset ms apart"

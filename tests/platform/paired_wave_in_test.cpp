@@ -39,7 +39,9 @@ INSTANTIATE_TEST_SUITE_P(
         DriftCase{"FasterLosingHalfASecond", {.SecondPpm = 300, .DropAtSeconds = 60.1}},
         DriftCase{"FasterPolledLate", {.SecondPpm = 300, .StallAtSeconds = 60.1}},
         DriftCase{"SlowerStartingLater", {.SecondPpm = -300, .StartOffsetFrames = 441}},
-        DriftCase{"FasterStartingEarlier", {.SecondPpm = 300, .StartOffsetFrames = -441}}),
+        DriftCase{"FasterStartingEarlier", {.SecondPpm = 300, .StartOffsetFrames = -441}},
+        DriftCase{"SecondLaterByTheLatencyItReports",
+                  {.SecondPpm = -300, .SecondLatencyFrames = 1764}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

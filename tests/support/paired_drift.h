@@ -34,15 +34,21 @@ struct DriftRunOptions {
   double StallAtSeconds = 0;
   // Given to the pair (SetStartOffset); offsets are then measured from it.
   std::int64_t StartOffsetFrames = 0;
+  // The second device hands its audio over this much later than the first,
+  // and says so.
+  std::int64_t SecondLatencyFrames = 0;
 };
 
 // Frames of a source at `ratio` to the test's clock: a click at the start of
-// every second of the test's clock, else silence.
-inline platform::SimulatedWaveIn::SignalSource ClickEverySecond(double ratio) {
+// every second of the test's clock, else silence; `late` frames later.
+inline platform::SimulatedWaveIn::SignalSource ClickEverySecond(double ratio,
+                                                                std::int64_t late = 0) {
   // The device asks for its frames in order, so the next click is kept.
-  return [ratio, second = std::int64_t{0}](std::uint64_t frame, std::int16_t& left,
-                                           std::int16_t& right) mutable {
-    const auto at = [&] { return std::llround(static_cast<double>(second) * 44100.0 * ratio); };
+  return [ratio, late, second = std::int64_t{0}](std::uint64_t frame, std::int16_t& left,
+                                                 std::int16_t& right) mutable {
+    const auto at = [&] {
+      return std::llround(static_cast<double>(second) * 44100.0 * ratio) + late;
+    };
     while (at() < static_cast<std::int64_t>(frame)) ++second;
     left = right = at() == static_cast<std::int64_t>(frame) ? 20000 : 0;
   };
@@ -56,8 +62,9 @@ inline DriftRun RunDrift(const DriftRunOptions& options) {
   second.SetDevices({{"Line In", platform::kWaveFormatAll, 2, "line"}});
   const double ratio = 1.0 + options.SecondPpm * 1e-6;
   first.SetSignal(ClickEverySecond(1.0));
-  second.SetSignal(ClickEverySecond(ratio));
+  second.SetSignal(ClickEverySecond(ratio, options.SecondLatencyFrames));
   second.SetClockRatio(ratio);
+  second.SetLatencyFrames(options.SecondLatencyFrames);
   platform::PairedWaveIn pair(first, second);
   pair.SetSecond("line", platform::PairMode::SideBySide, 0, 0);
   pair.SetStartOffset(options.StartOffsetFrames);
