@@ -25,8 +25,8 @@ namespace tavrin::platform {
 inline constexpr std::uint32_t kFragmentBytes = WaveFormat{}.AvgBytesPerSec / 20;
 inline constexpr std::uint32_t kBytesPerFrame = WaveFormat{}.BlockAlign;
 // Timing updates kept for the capture time, and the fewest it is told from.
-inline constexpr std::size_t kMostCaptureTimes = 48;
-inline constexpr std::size_t kFewestCaptureTimes = 16;
+inline constexpr std::size_t kMostCaptureTimes = 64;
+inline constexpr std::size_t kFewestCaptureTimes = 32;
 
 struct PulseWaveIn::Impl {
   explicit Impl(std::shared_ptr<PulseConnection> connection) : Connection(std::move(connection)) {}

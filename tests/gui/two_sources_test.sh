@@ -28,10 +28,16 @@ below() { ! at_least "$1" "$2"; }
 answers() { (run_program --status) >/dev/null 2>&1; }
 recorded_two_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[2-9]* ]]; }
 recorded_five_seconds() { [[ "$(run_program --status 2>/dev/null)" == "recording 00:00:0"[5-9]* ]]; }
+recorded_nine_seconds() {
+  local status
+  status="$(run_program --status 2>/dev/null)"
+  [[ "$status" == "recording 00:00:09"* || "$status" == "recording 00:00:"[1-5][0-9]* ]]
+}
 
-# record_pair <pairing> <file> [gone|long]: a take of $first and $second, saved
-# as <file>; with "gone" the second source goes away after two seconds; a
-# "long" take runs five.
+# record_pair <pairing> <file> [gone|long|window]: a take of $first and
+# $second, saved as <file>; with "gone" the second source goes away after two
+# seconds; a "long" take runs nine (the sources are put in step after a few);
+# "window" presses the window's Record instead of --record.
 first=tavrin_null.monitor second=tavrin_second.monitor
 record_pair() {
   # A copy of its own: the program before was stopped without closing.
@@ -39,8 +45,16 @@ record_pair() {
   cp -r "$work/bin" "$bin"
   printf '[Output Folder]\nName=%s\n[Recording Source]\nName=%s\nSecond=%s\nPairing=%s\n' \
     "$work" "$first" "$second" "$1" >"$bin/tavrin-recorder.INI"
-  run_program --record >"$work/program-$(basename "$2" .wav).log" 2>&1 &
-  app=$!
+  if [[ "${3:-}" == window ]]; then
+    run_program >"$work/program-$(basename "$2" .wav).log" 2>&1 &
+    app=$!
+    wait_for 30 "the recorder window to name both sources" window_shown 'Tavrin Recorder - *+*'
+    xdotool mousemove --window "$(window_id 'Tavrin Recorder - *+*')" "$record_button_x" \
+      "$record_button_y" click 1
+  else
+    run_program --record >"$work/program-$(basename "$2" .wav).log" 2>&1 &
+    app=$!
+  fi
   wait_for 30 "the program to answer" answers
   wait_for 30 "two seconds recorded" recorded_two_seconds
   local status
@@ -51,7 +65,7 @@ record_pair() {
     pactl unload-module "$second_sink"
     wait_for 30 "five seconds recorded without the second source" recorded_five_seconds
   elif [[ "${3:-}" == long ]]; then
-    wait_for 30 "five seconds recorded" recorded_five_seconds
+    wait_for 30 "nine seconds recorded" recorded_nine_seconds
   fi
   (run_program --stop) >/dev/null
   (run_program --save "$2") >/dev/null || fail "--save $2 failed"
@@ -66,9 +80,9 @@ right_1k="$(tone_db "$work/side.wav" 2 1000)" right_440="$(tone_db "$work/side.w
 at_least "$left_1k" -30 && below "$left_440" -50 && at_least "$right_440" -30 && below "$right_1k" -50 ||
   fail "side by side: left 1 kHz $left_1k, 440 Hz $left_440 dB; right 1 kHz $right_1k, 440 Hz $right_440 dB"
 
-# Mixed: each source keeps its image at its level (0 dB), so each tone is in
-# both channels as loud as it was alone in its own.
-record_pair 0 "$work/mixed.wav"
+# Mixed, recorded from the window: each source keeps its image at its level
+# (0 dB), so each tone is in both channels as loud as it was alone in its own.
+record_pair 0 "$work/mixed.wav" window
 for channel in 1 2; do
   for hz in 1000 440; do
     level="$(tone_db "$work/mixed.wav" "$channel" "$hz")"
