@@ -621,6 +621,18 @@
         <source>第二个来源缺 %1 秒 | </source>
         <translation>Second source missing %1 s | </translation>
     </message>
+    <message>
+        <source>每个来源的电平</source>
+        <translation>Each source&apos;s level</translation>
+    </message>
+    <message>
+        <source>第一个 %1 dB | 第二个 %2 dB</source>
+        <translation>First %1 dB | Second %2 dB</translation>
+    </message>
+    <message>
+        <source>第一个 %1 dB | 第二个：无信号</source>
+        <translation>First %1 dB | Second: missing</translation>
+    </message>
 </context>
 <context>
     <name>tavrin::recorder_ui::TFormTimer</name>

@@ -356,8 +356,8 @@ void TFormMain::ApplyColorScheme(int scheme) {
   RefreshKnob();
   QPalette textPalette = ChBoxDC->palette();
   textPalette.setColor(QPalette::WindowText, drawing::ToQColor(m_colors.TextColor));
-  for (QWidget* label :
-       std::initializer_list<QWidget*>{ChBoxDC, LabAudioDeviceControl, LabRecordingControl})
+  for (QWidget* label : std::initializer_list<QWidget*>{ChBoxDC, LabAudioDeviceControl,
+                                                        LabRecordingControl, LabSourceLevels})
     label->setPalette(textPalette);
   ApplySeriesColors(m_colors, &Series1, &Series2, &Series3);
   ChartWave->SetBackground(ChartBackgroundColor(m_colors));
@@ -388,6 +388,12 @@ void TFormMain::RefreshKnob() {
 
 QString TFormMain::StatusPanelText(int panel) const {
   return m_panels.at(panel)->text();
+}
+QString TFormMain::SourceLevelsText() const {
+  return LabSourceLevels->text();
+}
+bool TFormMain::SourceLevelsShown() const {
+  return LabSourceLevels->isVisible();
 }
 QString TFormMain::TimeLabelText() const {
   return LabTime->text();

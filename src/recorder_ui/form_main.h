@@ -152,6 +152,9 @@ public:
   // The sources to record from, shown by the source button and the Options menu.
   QMenu* SourceMenu() const { return m_sourceMenu; }
   QString StatusPanelText(int panel) const;
+  // Each source's level as shown, and whether it is shown.
+  QString SourceLevelsText() const;
+  bool SourceLevelsShown() const;
   QString TimeLabelText() const;
   QString RecordingModeText() const;
   bool RecordingModeEnabled() const;
@@ -203,6 +206,8 @@ private:
   void PairChanged(bool reopen);
   void ApplyPair();
   void FollowSecondSource();
+  // Each source's own level beside the meters, while a second source is set.
+  void ShowSourceLevels();
   void OpenSoundSettings();
   bool FormCloseQuery();
   void ApplicationMinimized();
@@ -288,6 +293,7 @@ private:
   QLabel* LabTime = nullptr;
   QLabel* LabAudioDeviceControl = nullptr;
   QLabel* LabRecordingControl = nullptr;
+  QLabel* LabSourceLevels = nullptr;
   ChartSeries Series1;
   ChartSeries Series2;
   ChartSeries Series3;

@@ -52,6 +52,11 @@ void TFormMain::BuildControls() {
   // The caption's spaced letters are for the eye; a screen reader says the words.
   LabAudioDeviceControl->setAccessibleName(tr("音频设备控制"));
   LabRecordingControl = MakeLabel(m_surface, tr("进程正在录制"), QRect(18, 114, 120, 16), 12);
+  // The strip between the meters' frame and the chart is free right of its caption.
+  LabSourceLevels = MakeLabel(m_surface, QString(), QRect(140, 114, 303, 16), 12);
+  LabSourceLevels->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  LabSourceLevels->setAccessibleName(tr("每个来源的电平"));
+  LabSourceLevels->hide();
 
   // Each channel of both meters, for a screen reader: the upper half of a meter is the left.
   const int levelHalf = (m_layout.LevelY1 - m_layout.LevelY0 + 1) / 2;

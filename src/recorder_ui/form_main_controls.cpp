@@ -128,8 +128,9 @@ void TFormMain::TimerRecTimer() {
     DrawTimeBarBackground(m_timeBar, state, m_colors);
     m_firstTick = false;
   }
+  if (!state.DeviceName.empty()) capture::PollCapture(state, m_context);
+  ShowSourceLevels();
   if (state.DeviceName.empty()) return;
-  capture::PollCapture(state, m_context);
   capture::RecordDcHistory(state);
   m_levelIcon = LevelIconFor(state.MaxLeft, state.MaxRight);
   if (state.Minimized) setWindowIcon(m_levelIcons[m_levelIcon]);
@@ -176,13 +177,8 @@ void TFormMain::TimerStatusTimer() {
 void TFormMain::TellMeterReading() {
   // Once a second, what the meters show, for a screen reader.
   const capture::RecorderState& state = State();
-  // A peak of 0 .. 32768 in whole dBFS.
-  const auto peakText = [](int peak) {
-    return peak == 0 ? QStringLiteral("-∞")
-                     : QString::number(20.0 * std::log10(peak / 32768.0), 'f', 0);
-  };
-  const auto decibels = [&peakText](std::int16_t high, std::int16_t low) {
-    return peakText(std::max(std::abs(int{high}), std::abs(int{low})));
+  const auto decibels = [](std::int16_t high, std::int16_t low) {
+    return PeakDecibelsText(std::max(std::abs(int{high}), std::abs(int{low})));
   };
   const auto percent = [](double offset) { return QString::number(offset / 327.68, 'f', 1); };
   QString reading = !state.DeviceOpen
@@ -193,9 +189,9 @@ void TFormMain::TellMeterReading() {
                                    percent(state.DcMeterLeft), percent(state.DcMeterRight));
   if (m_services.Pair && !m_services.Settings->SecondSource.empty() && state.DeviceOpen) {
     // Each source's own level, before it went into the take.
-    reading +=
-        tr("；第一个来源 %1 dB，第二个来源 %2 dB")
-            .arg(peakText(m_services.Pair->FirstPeak()), peakText(m_services.Pair->SecondPeak()));
+    reading += tr("；第一个来源 %1 dB，第二个来源 %2 dB")
+                   .arg(PeakDecibelsText(m_services.Pair->FirstPeak()),
+                        PeakDecibelsText(m_services.Pair->SecondPeak()));
   }
   if (state.ClipHoldLeft > 0 || state.ClipHoldRight > 0) reading += tr("；削波");
   if (m_session->TakeRunning()) reading += tr("；正在录音");

@@ -2,12 +2,14 @@
 // input, or any output's monitor), mixed into both channels or side by side,
 // each at its own level; remembered by the sources' stable names.
 #include <QActionGroup>
+#include <QLabel>
 #include <QMenu>
 #include <QStatusBar>
 #include <cmath>
 
 #include "platform/paired_wave_in.h"
 #include "recorder_ui/form_main.h"
+#include "recorder_ui/form_main_surface.h"
 
 namespace tavrin::recorder_ui {
 
@@ -101,10 +103,12 @@ void TFormMain::PairChanged(bool reopen) {
   ApplyPair();
   SaveSettingsReportingFailure();
   m_secondPresentShown = true;
-  if (!reopen || State().Recording) return;
-  // The second source is opened with the capture: at once, not at the next tick.
-  capture::CloseCapture(State(), m_context);
-  CheckDevice(State(), m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
+  if (reopen && !State().Recording) {
+    // The second source is opened with the capture: at once, not at the next tick.
+    capture::CloseCapture(State(), m_context);
+    CheckDevice(State(), m_deviceCheck, m_context, *m_services.Mixer, *m_services.Panels, m_hooks);
+  }
+  ShowSourceLevels();
 }
 
 void TFormMain::FollowSecondSource() {
@@ -125,6 +129,23 @@ void TFormMain::FollowSecondSource() {
   statusBar()->showMessage(present ? tr("%1 又在录音里了").arg(caption)
                                    : tr("%1 没有声音送来；录音继续，它那一份是静音").arg(caption),
                            kStatusWordMs);
+}
+
+void TFormMain::ShowSourceLevels() {
+  // The meters show the take as recorded; this, each source before its level.
+  const bool shown =
+      m_services.Pair && !m_services.Settings->SecondSource.empty() && State().DeviceOpen;
+  QString text;
+  if (shown) {
+    const QString first = PeakDecibelsText(m_services.Pair->FirstPeak());
+    text = m_services.Pair->SecondPresent()
+               ? tr("第一个 %1 dB | 第二个 %2 dB")
+                     .arg(first, PeakDecibelsText(m_services.Pair->SecondPeak()))
+               : tr("第一个 %1 dB | 第二个：无信号").arg(first);
+  }
+  // Ten times a second: only a new text is laid out and drawn.
+  if (LabSourceLevels->text() != text) LabSourceLevels->setText(text);
+  LabSourceLevels->setVisible(shown);
 }
 
 }  // namespace tavrin::recorder_ui

@@ -115,6 +115,11 @@ void InstallAccessibleInterfaces() {
 
 }  // namespace
 
+QString PeakDecibelsText(int peak) {
+  return peak == 0 ? QStringLiteral("-∞")
+                   : QString::number(20.0 * std::log10(peak / 32768.0), 'f', 0);
+}
+
 MeterReadout::MeterReadout(TFormMain& form, Kind kind, const QString& name, const QRect& area,
                            QWidget* parent)
     : QWidget(parent), m_form(form), m_kind(kind) {

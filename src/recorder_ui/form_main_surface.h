@@ -12,6 +12,10 @@ namespace tavrin::recorder_ui {
 
 class TFormMain;
 
+// A peak of 0 .. 32768 in whole dBFS ("-12"), "-∞" for silence: how the
+// channels and each recorded source are read out.
+QString PeakDecibelsText(int peak);
+
 inline constexpr int kClientWidth = 464;
 inline constexpr int kClientHeight = 312;
 inline constexpr int kMenuBarHeight = 24;

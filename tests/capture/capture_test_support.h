@@ -48,9 +48,11 @@ protected:
   }
   void TearDown() override { State.Take.RawStream.Close(); }
 
-  // Runs the device for `frames` and polls once.
+  // Runs the device (and a second source, while the pair records one) for
+  // `frames` and polls once.
   void RunAndPoll(std::uint64_t frames) {
     Device.Advance(frames);
+    SecondDevice.Advance(frames);
     PollCapture(State, Context);
   }
 

@@ -14,11 +14,6 @@ protected:
     SecondDevice.SetDevices({{"Line In", platform::kWaveFormatAll, 2, "line"}});
     Paired.SetSecond("line", mode, firstDb, secondDb);
   }
-  // Both clocks run on together; then the capture polls.
-  void RunBoth(std::uint64_t frames) {
-    SecondDevice.Advance(frames);
-    RunAndPoll(frames);
-  }
   // Three seconds of two steady sources; the take's frames from one second on
   // (past the resampler's first response) in `settled`.
   std::vector<Frame> RecordSteady(Frame first, Frame second, std::vector<Frame>& settled) {
@@ -28,7 +23,7 @@ protected:
       l = second.Left, r = second.Right;
     });
     EXPECT_TRUE(StartTake(State, Context));
-    for (int i = 0; i < 30; ++i) RunBoth(kFramesPerBuffer);
+    for (int i = 0; i < 30; ++i) RunAndPoll(kFramesPerBuffer);
     StopTake(State, Context);
     std::vector<Frame> take = ReadTakeFile();
     EXPECT_EQ(take.size(), 30u * kFramesPerBuffer);
@@ -64,14 +59,14 @@ TEST_F(PairedCapture, SecondSourceGoingAwayNeitherStallsNorEndsTheTake) {
   Pair(platform::PairMode::Mixed, 0, kSilentDb);
   ASSERT_TRUE(StartTake(State, Context));
   const std::uint64_t firstFrame = Device.FramesProduced();
-  for (int i = 0; i < 50; ++i) RunBoth(kFramesPerBuffer);
+  for (int i = 0; i < 50; ++i) RunAndPoll(kFramesPerBuffer);
   EXPECT_TRUE(Paired.SecondPresent());
   SecondDevice.SetDevices({});
-  for (int i = 0; i < 100; ++i) RunBoth(kFramesPerBuffer);
+  for (int i = 0; i < 100; ++i) RunAndPoll(kFramesPerBuffer);
   EXPECT_FALSE(Paired.SecondPresent());
   EXPECT_GE(Paired.SecondFillFrames(), 95u * kFramesPerBuffer);
   SecondDevice.SetDevices({{"Line In", platform::kWaveFormatAll, 2, "line"}});
-  for (int i = 0; i < 50; ++i) RunBoth(kFramesPerBuffer);
+  for (int i = 0; i < 50; ++i) RunAndPoll(kFramesPerBuffer);
   EXPECT_TRUE(Paired.SecondPresent()) << "opened again once listed";
   EXPECT_TRUE(State.Recording);
   StopTake(State, Context);

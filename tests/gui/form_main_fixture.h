@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/input_mixer_simulated.h"
+#include "platform/paired_wave_in.h"
 #include "platform/wave_in_simulated.h"
 #include "window_rig.h"
 
@@ -68,6 +69,13 @@ struct MainWindowRig : WindowRigBase {
     services.StartTimers = false;
     return services;
   }
+  // The window's device as the program's: the pair over Device and SecondDevice.
+  recorder_ui::MainWindowServices PairedServices() {
+    recorder_ui::MainWindowServices services = Services();
+    services.WaveIn = &Pair;
+    services.Pair = &Pair;
+    return services;
+  }
   recorder_ui::TFormMain& Create() { return Create(Services()); }
   recorder_ui::TFormMain& Create(const recorder_ui::MainWindowServices& services) {
     Form = std::make_unique<recorder_ui::TFormMain>(services);
@@ -84,6 +92,7 @@ struct MainWindowRig : WindowRigBase {
   void Run(int buffers) {
     for (int i = 0; i < buffers; ++i) {
       Device.Advance(4410);
+      SecondDevice.Advance(4410);  // nothing unless the pair has it open
       Form->TimerRecTimer();
       if (i % 2 == 1) Form->TimerStatusTimer();
     }
@@ -96,6 +105,8 @@ struct MainWindowRig : WindowRigBase {
   std::filesystem::path WorkFolder() const { return Root / "bin" / "Temp"; }
 
   platform::SimulatedWaveIn Device;
+  platform::SimulatedWaveIn SecondDevice;  // lists its own sources, as a second connection does
+  platform::PairedWaveIn Pair{Device, SecondDevice};
   platform::SimulatedInputMixer Mixer;
   FakePanels Panels;
   FakeInhibitor Inhibitor;

@@ -60,6 +60,7 @@ private slots:
   void helpOpensTheGuideOrSaysItIsMissing();
   void noDeviceAtStartUpOpensTheSoundSettings();
   void sourceMenuChoosesTheSourceAtOnceAndTheSettingsKeepIt();
+  void aSecondSourceChosenIsRecordedBesideTheFirstUntilNoneTakesItAway();
   void colourSchemeFiveGivesBlackText();
   void theMenuADropAndASecondStartOpenAFileInTheEditor();
   void theTrayRecordsStopsAndHidesTheMinimisedWindow();
@@ -602,6 +603,79 @@ void FormMainTest::sourceMenuChoosesTheSourceAtOnceAndTheSettingsKeepIt() {
   QCOMPARE(form.statusBar()->currentMessage(),
            QStringLiteral("USB Mic is not connected; recording from the default source"));
   QVERIFY(rig.Messages.empty());
+}
+
+// A microphone and the speakers' monitor, listed to both sources alike; the
+// first source at 1000 (-30 dB), the second at -8000 (-12 dB).
+void ListTwoSources(MainWindowRig& rig) {
+  using Device = tavrin::platform::SimulatedWaveIn::Device;
+  const std::vector<Device> devices{
+      {"Simulated Microphone"},
+      {"Monitor of Speakers", tavrin::platform::kWaveFormatAll, 2, "speakers.monitor", "Speakers"}};
+  rig.Device.SetDevices(devices);
+  rig.SecondDevice.SetDevices(devices);
+  rig.Device.SetSignal([](std::uint64_t, std::int16_t& l, std::int16_t& r) { l = r = 1000; });
+  rig.SecondDevice.SetSignal(
+      [](std::uint64_t, std::int16_t& l, std::int16_t& r) { l = r = -8000; });
+}
+
+void FormMainTest::aSecondSourceChosenIsRecordedBesideTheFirstUntilNoneTakesItAway() {
+  MainWindowRig rig("pair");
+  ListTwoSources(rig);
+  auto& form = rig.CreateMonitoring(rig.PairedServices());
+  QVERIFY(!form.SourceLevelsShown());
+  const auto choose = [&form](QStringList path) {
+    tavrin::testing::OpenSourceMenu(form);
+    path.prepend(QStringLiteral("同时录制第二个来源(&2)"));
+    return tavrin::testing::ChooseFromSourceMenu(form, path);
+  };
+  QVERIFY(choose({QStringLiteral("Speakers 的声音 (monitor)")}));
+  QVERIFY(rig.SecondDevice.IsOpen());  // at once, not at the next tick
+  QCOMPARE(rig.SecondDevice.OpenSource(), std::string("speakers.monitor"));
+  QVERIFY(choose({QStringLiteral("并排：第一个在左，第二个在右(&B)")}));
+  QVERIFY(choose({QStringLiteral("第一个来源的电平(&F)"), QStringLiteral("-6 dB")}));
+  rig.Run(4);
+  QVERIFY(form.SourceLevelsShown());
+  QCOMPARE(form.SourceLevelsText(), QStringLiteral("第一个 -30 dB | 第二个 -12 dB"));
+
+  // While a take records its layout stays; the levels may change.
+  rig.Record(20);
+  QVERIFY(!choose({QStringLiteral("混合到两个声道(&M)")}));
+  QVERIFY(choose({QStringLiteral("第二个来源的电平(&E)"), QStringLiteral("静音")}));
+  rig.Run(20);
+  form.BtnStopClick();
+  const fs::path ini = rig.Root / "bin" / "tavrin-recorder.INI";
+  QVERIFY(tavrin::testing::FileText(ini).find(
+              "\nSecond=speakers.monitor\nPairing=1\nFirstLevel=-6\nSecondLevel=-60\n") !=
+          std::string::npos);
+  const std::vector<std::uint8_t> take = tavrin::testing::FileBytes(rig.State.Take.RawPath);
+  QCOMPARE(take.size(), std::size_t{40 * 17640});
+  const auto sample = [&take](std::size_t frame, std::size_t channel) {
+    return static_cast<std::int16_t>(take[4 * frame + 2 * channel] |
+                                     (take[4 * frame + 2 * channel + 1] << 8));
+  };
+  // The first at -6 dB on the left; the second on the right (past the
+  // resampler's first response), silent once its level was.
+  for (std::size_t frame = 0; frame < 40 * 4410; ++frame) QCOMPARE(sample(frame, 0), 501);
+  for (std::size_t frame = 4410; frame < 19 * 4410; ++frame)
+    QVERIFY(std::abs(sample(frame, 1) + 8000) <= 1);
+  for (std::size_t frame = 30 * 4410; frame < 40 * 4410; ++frame) QCOMPARE(sample(frame, 1), 0);
+  QCOMPARE(form.SourceLevelsText(), QStringLiteral("第一个 -30 dB | 第二个 -12 dB"));
+
+  // The second goes away and comes back; the first falls silent.
+  rig.SecondDevice.SetDevices({});
+  rig.Device.SetSignal([](std::uint64_t, std::int16_t& l, std::int16_t& r) { l = r = 0; });
+  rig.Run(2);
+  QCOMPARE(form.SourceLevelsText(), QStringLiteral("第一个 -∞ dB | 第二个：无信号"));
+  ListTwoSources(rig);
+  rig.Run(25);
+  QCOMPARE(form.SourceLevelsText(), QStringLiteral("第一个 -30 dB | 第二个 -12 dB"));
+
+  QVERIFY(choose({QStringLiteral("无")}));
+  QVERIFY(tavrin::testing::FileText(ini).find("\nSecond=\n") != std::string::npos);
+  QVERIFY(!rig.SecondDevice.IsOpen());
+  QVERIFY(rig.State.DeviceOpen);
+  QVERIFY(!form.SourceLevelsShown());
 }
 
 void FormMainTest::colourSchemeFiveGivesBlackText() {

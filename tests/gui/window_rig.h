@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -42,18 +43,27 @@ inline QStringList OpenSourceMenu(recorder_ui::TFormMain& form) {
   return texts;
 }
 
-// Chooses the entry `caption` of the open source menu; false when it has none
-// or it is disabled.
-inline bool ChooseFromSourceMenu(recorder_ui::TFormMain& form, const QString& caption) {
-  QMenu& menu = *form.SourceMenu();
-  for (QAction* action : menu.actions()) {
-    if (action->text() != caption || !action->isEnabled()) continue;
-    menu.hide();
-    action->trigger();
-    return true;
+// Chooses the entry at the end of `path` in the open source menu, down the
+// submenus named before it; false when there is none or it is disabled.
+inline bool ChooseFromSourceMenu(recorder_ui::TFormMain& form, const QStringList& path) {
+  QMenu* menu = form.SourceMenu();
+  QAction* chosen = nullptr;
+  for (const QString& caption : path) {
+    const QList<QAction*> actions = menu ? menu->actions() : QList<QAction*>();
+    const auto found = std::find_if(actions.begin(), actions.end(), [&caption](QAction* action) {
+      return action->text() == caption;
+    });
+    chosen = found == actions.end() ? nullptr : *found;
+    menu = chosen ? chosen->menu() : nullptr;
   }
-  menu.hide();
-  return false;
+  form.SourceMenu()->hide();
+  if (!chosen || !chosen->isEnabled() || chosen->menu()) return false;
+  chosen->trigger();
+  return true;
+}
+
+inline bool ChooseFromSourceMenu(recorder_ui::TFormMain& form, const QString& caption) {
+  return ChooseFromSourceMenu(form, QStringList{caption});
 }
 
 struct WindowRigBase {
