@@ -132,4 +132,17 @@ BufferPeaks RunPeaks(const EditDocument& document, const Take& take, const Docum
   return buffer < table.size() ? table[buffer] : BufferPeaks{};
 }
 
+std::vector<PlacedMark> DocumentMarks(const EditDocument& document, const Take& take,
+                                      std::uint32_t first, std::uint32_t last) {
+  std::vector<PlacedMark> placed;
+  for (const DocumentRun& run : DocumentRuns(document, first, last)) {
+    const MarkTable& marks = run.FromTake ? take.Marks : document.WorkMarks;
+    const auto end = marks.lower_bound(run.SourceBuffer + run.Buffers);
+    for (auto it = marks.lower_bound(run.SourceBuffer); it != end; ++it) {
+      placed.push_back({run.First + (it->first - run.SourceBuffer), it->second});
+    }
+  }
+  return placed;
+}
+
 }  // namespace tavrin::document

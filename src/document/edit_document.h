@@ -45,6 +45,8 @@ struct EditDocument {
 
   // Peaks of the work file's buffers, indexed by work-file buffer number (1-based).
   PeakTable WorkPeaks;
+  // Marks carried into the work file, on its buffers (1-based).
+  MarkTable WorkMarks;
 
   base::File EditStream;  // Edit.raw, append-only
 
@@ -115,6 +117,16 @@ int ReadBuffer(const EditDocument& document, const Take& take, std::uint32_t pos
 std::uint32_t BufferFrames(const EditDocument& document, const Take& take, std::uint32_t position);
 std::uint64_t RunFrames(const Take& take, const DocumentRun& run);
 BufferPeaks PeaksAt(const EditDocument& document, const Take& take, std::uint32_t position);
+
+// A mark where it stands in the document.
+struct PlacedMark {
+  std::uint32_t Position = 0;  // document buffer, 1-based
+  document::Mark Mark;
+};
+// The marks of document buffers first..last at CurrentLevel, in document
+// order: the take's and the work file's, wherever the rows put their audio.
+std::vector<PlacedMark> DocumentMarks(const EditDocument& document, const Take& take,
+                                      std::uint32_t first, std::uint32_t last);
 // The peaks of buffer `index` (0-based) of a run, from its source's table.
 BufferPeaks RunPeaks(const EditDocument& document, const Take& take, const DocumentRun& run,
                      std::uint32_t index);

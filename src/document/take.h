@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file.h"
+#include "document/marks.h"
 #include "document/peaks.h"
 #include "platform/wave_common.h"
 
@@ -43,6 +44,7 @@ struct Take {
   std::uint32_t FinishedRecordedBuffers = 0;
   bool FinishedLoopWrapped = false;
   PeakTable Peaks;  // kPeakTableEntries entries once the recorder starts
+  MarkTable Marks;  // on take buffers
 
   // An empty peak table of kPeakTableEntries entries.
   void SizePeaks() { Peaks.assign(kPeakTableEntries, BufferPeaks{}); }

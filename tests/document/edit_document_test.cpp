@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -97,6 +98,34 @@ TEST(Peaks, ComeFromTheTableOfTheLocatedSource) {
   EXPECT_EQ(PeaksAt(document, take, 1).MaxLeft, 1234);
   EXPECT_EQ(PeaksAt(document, take, 2).MinRight, -999);
   EXPECT_EQ(PeaksAt(document, take, 3).MinRight, 0) << "beyond the work table: no peaks";
+}
+
+TEST(Marks, StandWhereTheRowsPutTheirAudioAndGoWithIt) {
+  Take take;
+  take.Marks = {{2, {1, "intro"}}, {5, {2, ""}}, {9, {3, "cut away"}}};
+  EditDocument document;
+  document.WorkMarks = {{1, {4, "pasted"}}};
+  // Take buffers 4..6, then work buffer 1, then take buffers 1..2: take
+  // buffer 9 is in no row.
+  ASSERT_TRUE(SetLevelRows(document, 0, {{1, 3, 4, true}, {4, 1, 1, false}, {5, 2, 1, true}}));
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> placed;  // position, number
+  for (const PlacedMark& mark : DocumentMarks(document, take, 1, 6)) {
+    placed.emplace_back(mark.Position, mark.Mark.Number);
+  }
+  EXPECT_EQ(placed, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{2, 2}, {4, 4}, {6, 1}}));
+}
+
+TEST(Marks, SideFileKeepsEveryTextExactlyAndPassesOverATornLine) {
+  MarkTable marks = {
+      {3, {1, "tab\there, line\nbreak, back\\slash\r"}}, {3, {2, ""}}, {7, {3, "問題"}}};
+  std::string text;
+  for (const auto& [buffer, mark] : marks) text += FormatMarkLine(buffer, mark);
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+  EXPECT_EQ(ParseMarkLines(text + "12\t4\ttorn"), marks);
+  EXPECT_EQ(LastMarkNumber(marks), 3u);
+  for (const char* bad : {"x\t1\tt\n", "0\t1\tt\n", "1\t1\tend\\\n", "1\t1\\q\n", "1 1 t\n"}) {
+    EXPECT_TRUE(ParseMarkLines(bad).empty()) << bad;
+  }
 }
 
 }  // namespace
